@@ -1,0 +1,12 @@
+// Our stand-in for the host's Tamsil.dll: GetToolSubsetPtr serves whatever
+// frame the bench host or a test has set (or null: a dropped frame). The
+// extra exports are looked up with GetProcAddress.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+typedef void(__cdecl* TamsilSetFrameFn)(const int16_t* frame);
+typedef long(__cdecl* TamsilCallCountFn)(void);
+typedef void(__cdecl* TamsilLastArgsFn)(int32_t* args4);
+}

@@ -1,0 +1,55 @@
+# Windows-only targets of the cross build.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# Import library for the host's Tamsil.dll, by name, independent of our stand-in.
+set(TAMSIL_IMPLIB ${CMAKE_BINARY_DIR}/libtamsil_import.a)
+add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
+  COMMAND i686-w64-mingw32-dlltool -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l ${TAMSIL_IMPLIB}
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
+add_custom_target(tamsil_import DEPENDS ${TAMSIL_IMPLIB})
+
+# The plug-in.
+file(GLOB KELVANE_WIN32_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/core/*.cpp ${CMAKE_SOURCE_DIR}/window/*.cpp ${CMAKE_SOURCE_DIR}/pages/*.cpp)
+set(KELVANE_RC ${CMAKE_SOURCE_DIR}/res/Kelvane.rc)
+add_library(Kelvane SHARED ${KELVANE_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/core/Kelvane.def)
+if(EXISTS ${KELVANE_RC})
+  target_sources(Kelvane PRIVATE ${KELVANE_RC})
+endif()
+set_target_properties(Kelvane PROPERTIES PREFIX "" OUTPUT_NAME Kelvane)
+target_include_directories(Kelvane PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res ${CMAKE_SOURCE_DIR}/include)
+add_dependencies(Kelvane tamsil_import)
+target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
+  comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
+
+# Our stand-in for the host's Tamsil.dll (bench and tests).
+add_library(Tamsil SHARED ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.cpp ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.def)
+set_target_properties(Tamsil PROPERTIES PREFIX "" OUTPUT_NAME Tamsil)
+target_include_directories(Tamsil PRIVATE ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(Tamsil PRIVATE ${KELVANE_STATIC_LINK})
+
+# Helpers that load the plug-in like a host and drive its window like an operator.
+file(GLOB KELVANE_DRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/drive/*.cpp)
+add_library(kelvane_drive STATIC ${KELVANE_DRIVE_SOURCES})
+target_include_directories(kelvane_drive PUBLIC ${CMAKE_SOURCE_DIR}/tests/drive ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(kelvane_drive PUBLIC kelvane_logic comctl32 user32 gdi32)
+
+# System tests under Wine: the real DLL, real windows, real profile files and mappings.
+file(GLOB KELVANE_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
+add_executable(kelvane_wine_tests ${KELVANE_WINE_TESTS})
+target_link_libraries(kelvane_wine_tests PRIVATE kelvane_drive gtest_main ${KELVANE_STATIC_LINK})
+add_dependencies(kelvane_wine_tests Kelvane Tamsil)
+add_test(NAME wine_system COMMAND kelvane_wine_tests)
+set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
+
+# A small host that loads the DLL and prints what start-up did.
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
+  add_executable(KelvaneProbe ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
+  target_link_libraries(KelvaneProbe PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
+  add_dependencies(KelvaneProbe Kelvane Tamsil)
+endif()
+
+# Export/import table check of the built DLL.
+add_test(NAME dll_tables
+  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)

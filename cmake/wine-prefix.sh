@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Creates (once) and starts the private Wine prefix of a build tree: win32,
+# unmanaged windows (Xvfb has no window manager), drive D: -> <build>/wine-d.
+set -euo pipefail
+build=$1
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX" "$build/wine-d"
+(
+  flock 9
+  # A persistent server keeps its output away from ctest's pipes.
+  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+  if [ ! -f "$WINEPREFIX/.kelvane-ready" ]; then
+    wine wineboot --init </dev/null >/dev/null 2>&1 9>&-
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    touch "$WINEPREFIX/.kelvane-ready"
+  fi
+  ln -sfn "$build/wine-d" "$WINEPREFIX/dosdevices/d:"
+) 9>"$build/.wineprefix.lock"

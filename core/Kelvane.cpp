@@ -1,0 +1,220 @@
+#include "core/Kelvane.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "window/MainFrame.h"
+
+using namespace kelvane;
+
+namespace {
+
+constexpr const char* kHostConfigPath = "D:\\pellora_project\\pellora\\Config.ini";
+
+// The platform's private-profile functions on the INI path.
+class Win32Profile : public ProfileStore {
+public:
+    explicit Win32Profile(const std::string& path) : m_path(path) {}
+    std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override {
+        std::vector<char> buf(bufferSize + 1, '\0');
+        GetPrivateProfileStringA(section, key, defaultText, buf.data(), static_cast<DWORD>(bufferSize),
+                                 m_path.c_str());
+        return std::string(buf.data());
+    }
+    void Write(const char* section, const char* key, const std::string& value) override {
+        WritePrivateProfileStringA(section, key, value.c_str(), m_path.c_str());
+    }
+
+private:
+    std::string m_path;
+};
+
+// The real size of a mapping: a block the host created first may be smaller
+// than our record, and a view's region is rounded up to whole pages.
+size_t MappingSize(HANDLE mapping, void* view) {
+    struct SectionBasicInformation {
+        PVOID BaseAddress;
+        ULONG Attributes;
+        LARGE_INTEGER Size;
+    };
+    typedef LONG(NTAPI * NtQuerySectionFn)(HANDLE, int, PVOID, ULONG, PULONG);
+    if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+        auto query = reinterpret_cast<NtQuerySectionFn>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySection")));
+        SectionBasicInformation info{};
+        if (query && query(mapping, 0, &info, sizeof info, nullptr) == 0 && info.Size.QuadPart >= 0)
+            return static_cast<size_t>(info.Size.QuadPart);
+    }
+    MEMORY_BASIC_INFORMATION mbi{};
+    if (VirtualQuery(view, &mbi, sizeof mbi) == sizeof mbi) return mbi.RegionSize;
+    return 0;
+}
+
+void OpenBlock(const char* name, DWORD recordSize, HANDLE& mapping, BlockView& view) {
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, recordSize, name);
+    if (!mapping) return;
+    void* base = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (base) view = BlockView(base, MappingSize(mapping, base));
+}
+
+void CloseBlock(HANDLE& mapping, BlockView& view) {
+    if (view.Present()) UnmapViewOfFile(view.Base());
+    view = BlockView();
+    if (mapping) CloseHandle(mapping);
+    mapping = nullptr;
+}
+
+}  // namespace
+
+CKelvaneApp::CKelvaneApp() : CWinApp(nullptr) {}
+CKelvaneApp::~CKelvaneApp() = default;
+
+CKelvaneApp* KelvaneApp() { return static_cast<CKelvaneApp*>(AfxGetApp()); }
+
+BOOL CKelvaneApp::InitInstance() {
+    LoadWorkFolder();
+    DipoleWinStart = 240;
+    MonoWinStart = 80;
+    OpenProcessBlock();
+    OpenToolControlBlock();
+    m_toolControlBlock.StoreInt(offsetof(ToolControlPara, MonoWinStart), MonoWinStart);
+    m_toolControlBlock.StoreInt(offsetof(ToolControlPara, DipoleWinStart), DipoleWinStart);
+    // Start-up never writes the INI; a missing file is created at shut-down.
+    if (GetFileAttributesA(m_iniPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        LoadGeneralControl();
+        LoadDtGainControl();
+        LoadDipoleControl();
+        LoadMonopoleControl();
+        LoadAcousticProcess();
+    } else {
+        SetDefaultParameters();
+    }
+    PublishParameters();
+    return CWinApp::InitInstance();
+}
+
+int CKelvaneApp::ExitInstance() {
+    SaveAllSections();
+    DestroyControlFrame();
+    CloseToolControlBlock();
+    CloseProcessBlock();
+    return CWinApp::ExitInstance();
+}
+
+void CKelvaneApp::ProcessExitShutdown() {
+    // Other threads are gone and windows may be half torn down: save only.
+    SaveAllSections();
+    CloseToolControlBlock();
+    CloseProcessBlock();
+}
+
+void CKelvaneApp::SaveAllSections() {
+    SaveGeneralControl();
+    SaveDtGainControl();
+    SaveMonopoleControl();
+    SaveDipoleControl();
+    SaveAcousticProcess();
+}
+
+void CKelvaneApp::LoadWorkFolder() {
+    char buf[256] = {};
+    GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", buf, sizeof buf, kHostConfigPath);
+    m_workFolder = buf;
+    m_iniPath = m_workFolder + "\\KelvaneCtrl.ini";
+}
+
+void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_iniPath); kelvane::LoadGeneralControl(*this, ini); }
+void CKelvaneApp::LoadDtGainControl() { Win32Profile ini(m_iniPath); kelvane::LoadDtGainControl(*this, ini); }
+void CKelvaneApp::LoadDipoleControl() { Win32Profile ini(m_iniPath); kelvane::LoadDipoleControl(*this, ini); }
+void CKelvaneApp::LoadMonopoleControl() { Win32Profile ini(m_iniPath); kelvane::LoadMonopoleControl(*this, ini); }
+void CKelvaneApp::LoadAcousticProcess() {
+    Win32Profile ini(m_iniPath);
+    kelvane::LoadAcousticProcess(*this, ini, m_processBlock);
+}
+void CKelvaneApp::SetDefaultParameters() { kelvane::SetDefaultParameters(*this, m_processBlock); }
+void CKelvaneApp::SaveGeneralControl() { Win32Profile ini(m_iniPath); kelvane::SaveGeneralControl(*this, ini); }
+void CKelvaneApp::SaveDtGainControl() { Win32Profile ini(m_iniPath); kelvane::SaveDtGainControl(*this, ini); }
+void CKelvaneApp::SaveMonopoleControl() { Win32Profile ini(m_iniPath); kelvane::SaveMonopoleControl(*this, ini); }
+void CKelvaneApp::SaveDipoleControl() { Win32Profile ini(m_iniPath); kelvane::SaveDipoleControl(*this, ini); }
+void CKelvaneApp::SaveAcousticProcess() { Win32Profile ini(m_iniPath); kelvane::SaveAcousticProcess(*this, ini); }
+
+void CKelvaneApp::OpenProcessBlock() {
+    OpenBlock(PROCESS_BLOCK_NAME, sizeof(ProcessPara), m_processMapping, m_processBlock);
+}
+void CKelvaneApp::OpenToolControlBlock() {
+    OpenBlock(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), m_toolControlMapping, m_toolControlBlock);
+}
+void CKelvaneApp::PublishParameters() { kelvane::PublishParameters(*this, m_toolControlBlock, m_processBlock); }
+void CKelvaneApp::CloseToolControlBlock() { CloseBlock(m_toolControlMapping, m_toolControlBlock); }
+void CKelvaneApp::CloseProcessBlock() { CloseBlock(m_processMapping, m_processBlock); }
+
+void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
+    // Synchronous: the host has finished with the block when this returns.
+    // A host window that is gone (or not given yet) loses the command quietly.
+    if (!block || !m_hostWnd || !IsWindow(m_hostWnd)) return;
+    SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
+                 reinterpret_cast<LPARAM>(block));
+}
+
+void CKelvaneApp::CopyStatusWords(const int16_t* frame) { kelvane::CopyStatusWords(m_status, frame); }
+
+void CKelvaneApp::NotifyControlFrame() {
+    HWND frame = m_frameWnd.load();
+    if (!frame) return;
+    // One notice at a time: a flood of frames must not fill the UI queue; the
+    // notice shows whatever frame is latest when it is handled.
+    if (m_noticePending.exchange(true)) return;
+    if (!PostMessageA(frame, WM_TOOLCONTROL, 0, 0)) m_noticePending.store(false);
+}
+
+void CKelvaneApp::DispatchStatus() {
+    m_noticePending.store(false);  // frames from now on post a fresh notice
+    if (!m_pControlFrame) return;
+    const ReadBackWords words = LoadReadBack(m_status);
+    m_pControlFrame->ShowDtReadBack(words.Dt);
+    m_pControlFrame->ShowMonopoleReadBack(words.Monopole);
+    m_pControlFrame->ShowDipoleReadBack(words.Dipole);
+}
+
+HWND CKelvaneApp::ShowControlFrame() {
+    if (m_pControlFrame && m_pControlFrame->GetSafeHwnd()) {
+        HWND hwnd = m_pControlFrame->GetSafeHwnd();
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        SetActiveWindow(hwnd);
+        SetForegroundWindow(hwnd);
+        SetFocus(hwnd);
+        return hwnd;
+    }
+    CMainFrame* frame = new (std::nothrow) CMainFrame();
+    if (!frame) return nullptr;
+    SetControlFrame(frame);
+    if (!frame->LoadFrame(1000, WS_VISIBLE | WS_SYSMENU)) {
+        // The frame deletes itself if its window was made and destroyed.
+        if (m_pControlFrame == frame) {
+            SetControlFrame(nullptr);
+            delete frame;
+        }
+        return nullptr;
+    }
+    if (m_pControlFrame != frame) return nullptr;
+    SetControlFrame(frame);  // publish the finished window to other threads
+    return frame->GetSafeHwnd();
+}
+
+void CKelvaneApp::SetControlFrame(CMainFrame* frame) {
+    m_pControlFrame = frame;
+    m_frameWnd.store(frame ? frame->GetSafeHwnd() : nullptr);
+    if (!frame) m_noticePending.store(false);
+}
+
+void CKelvaneApp::DestroyControlFrame() {
+    if (!m_pControlFrame) return;
+    CMainFrame* frame = m_pControlFrame;
+    if (frame->GetSafeHwnd())
+        DestroyWindow(frame->GetSafeHwnd());  // PostNcDestroy clears us and deletes the frame
+    if (m_pControlFrame == frame) {
+        SetControlFrame(nullptr);
+        delete frame;
+    }
+}

@@ -1,0 +1,34 @@
+#include "KelvaneHost.h"
+
+namespace kelvane {
+
+const char* CommandName(int32_t code) {
+    struct Entry {
+        int32_t code;
+        const char* name;
+    };
+#define E(c) {c, #c}
+    static const Entry kNames[] = {
+        E(CMD_STATUS_CHECK),
+        E(CMD_MONO_CH1_GAIN), E(CMD_MONO_CH2_GAIN), E(CMD_MONO_CH3_GAIN), E(CMD_MONO_CH4_GAIN),
+        E(CMD_MONO_CH5_GAIN), E(CMD_MONO_CH6_GAIN), E(CMD_MONO_CH7_GAIN), E(CMD_MONO_CH8_GAIN),
+        E(CMD_MONO_ALL_GAIN), E(CMD_MONO_STACK), E(CMD_MONO_AUTO_GAIN), E(CMD_MONO_WIN_END),
+        E(CMD_MONO_DOWNHOLE_FILTER), E(CMD_MONO_SAMPLERATE),
+        E(CMD_DIPOLE_CH1_GAIN), E(CMD_DIPOLE_CH2_GAIN), E(CMD_DIPOLE_CH3_GAIN), E(CMD_DIPOLE_CH4_GAIN),
+        E(CMD_DIPOLE_CH5_GAIN), E(CMD_DIPOLE_CH6_GAIN), E(CMD_DIPOLE_CH7_GAIN), E(CMD_DIPOLE_CH8_GAIN),
+        E(CMD_DIPOLE_ALL_GAIN), E(CMD_DIPOLE_STACK), E(CMD_DIPOLE_AUTO_GAIN), E(CMD_DIPOLE_DOWNHOLE_FILTER),
+        E(CMD_DIPOLE_WIN_END), E(CMD_DIPOLE_SAMPLERATE),
+        E(CMD_DT_CH1_GAIN), E(CMD_DT_CH2_GAIN), E(CMD_DT_CH3_GAIN), E(CMD_DT_CH4_GAIN), E(CMD_DT_ALL_GAIN),
+        E(CMD_DT_WIN_START), E(CMD_DT_WIN_END), E(CMD_DT_TOTAL_OFFSET), E(CMD_DT_AUTO_GAIN),
+        E(CMD_DT_DOWNHOLE_FILTER),
+        E(CMD_GAIN_STEP_1DB), E(CMD_GAIN_STEP_2DB), E(CMD_GAIN_STEP_3DB), E(CMD_DSP_RESET), E(CMD_TOOL_RESET),
+        E(CMD_DT_RXDELAY), E(CMD_DT_RXDELAY_STEP), E(CMD_MONO_RXDELAY), E(CMD_MONO_RXDELAY_STEP),
+        E(CMD_DIPOLE_RXDELAY), E(CMD_DIPOLE_RXDELAY_STEP),
+    };
+#undef E
+    for (const Entry& e : kNames)
+        if (e.code == code) return e.name;
+    return nullptr;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,48 @@
+// Load, default and save rules of "KelvaneCtrl.ini", over an abstract profile
+// store so the same rules run natively and against the platform's INI calls.
+#pragma once
+
+#include <string>
+
+#include "core/logic/ParameterSet.h"
+#include "core/logic/SharedBlock.h"
+
+namespace kelvane {
+
+// The platform's private-profile semantics: a buffer of n bytes returns at most
+// n - 1 characters; a missing key (or file) gives the default text.
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+    virtual std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) = 0;
+    virtual void Write(const char* section, const char* key, const std::string& value) = 0;
+};
+
+constexpr const char* kGeneralSection = "GENERAL CONTROL";
+constexpr const char* kDtSection = "DT GAIN CONTROL";
+constexpr const char* kMonoSection = "MONOPOLE CONTROL";
+constexpr const char* kDipoleSection = "DIPOLE CONTROL";
+constexpr const char* kAcousticSection = "ACOUSTIC PROCESS";
+constexpr size_t kValueBufferSize = 10;  // values are cut to 9 characters
+
+void LoadGeneralControl(ParameterSet& p, ProfileStore& ini);
+void LoadDtGainControl(ParameterSet& p, ProfileStore& ini);
+void LoadDipoleControl(ParameterSet& p, ProfileStore& ini);
+void LoadMonopoleControl(ParameterSet& p, ProfileStore& ini);
+void LoadAcousticProcess(ParameterSet& p, ProfileStore& ini, const BlockView& process);
+void SetDefaultParameters(ParameterSet& p, const BlockView& process);
+
+void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini);
+void SaveDtGainControl(const ParameterSet& p, ProfileStore& ini);
+void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini);
+void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini);
+void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini);
+
+// Start-up values of both blocks after the load (window starts/ends, the two
+// process fields that are not loaded). DT window words are saturated.
+void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process);
+
+// Helpers for pages that mirror a parameter into ProcessPara or ToolControlPara.
+void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset);
+
+}  // namespace kelvane

@@ -1,0 +1,5 @@
+#include "pages/AcousticProc.h"
+
+#include "resource.h"
+
+CAcousticProc::CAcousticProc() : CResizePage(IDD_ACOUSTIC, nullptr) {}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "window/DialogResize.h"
+
+class CAcousticProc : public CResizePage {
+public:
+    CAcousticProc();
+};

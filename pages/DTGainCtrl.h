@@ -1,0 +1,8 @@
+#pragma once
+
+#include "pages/GainPage.h"
+
+class CDTGainCtrl : public CGainPage {
+public:
+    CDTGainCtrl();
+};

@@ -1,0 +1,5 @@
+#include "pages/DipoleControl.h"
+
+#include "resource.h"
+
+CDipoleControl::CDipoleControl() : CGainPage(IDD_DIPOLE, 8) {}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "pages/GainPage.h"
+
+class CDipoleControl : public CGainPage {
+public:
+    CDipoleControl();
+};

@@ -1,0 +1,88 @@
+#include "pages/logic/GeneralRules.h"
+
+#include <cstdio>
+
+#include "core/logic/Saturate.h"
+
+namespace kelvane {
+
+int MonoIntervalIndex(int32_t us) { return us == 12 ? 0 : us == 24 ? 1 : 2; }
+int DipoleIntervalIndex(int32_t us) { return us == 24 ? 0 : us == 36 ? 1 : 2; }
+// Wide: the index comes from a list and may be its "no selection" value.
+int32_t MonoIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1) * 12); }
+int32_t DipoleIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1) * 12 + 12); }
+
+const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount] = {
+    {"Dipole RxDelay(us)", true, 240, 800},
+    {"Dipole RxDelay step(us)", true, 0, 300},
+    {"Delta-T RxDelay(us)", true, 80, 400},
+    {"Delta-T RxDelay step(us)", true, 0, 125},
+    {"Monopole RxDelay(us)", true, 80, 400},
+    {"Monopole RxDelay step(us)", true, 0, 125},
+    {"Delta-T Samplerate(us)", false, 0, 0},
+};
+
+namespace {
+// Same blank set as ParseLeadingInt (the C library's isspace in the "C" locale).
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+}  // namespace
+
+bool ParseStrictInt(const std::string& text, int32_t* out) {
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const size_t firstDigit = i;
+    int64_t v = 0;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + (text[i] - '0');
+        if (v > int64_t{2147483648}) return false;  // beyond int32 either way; stop before int64 overflows
+    }
+    if (i == firstDigit) return false;
+    while (i < n && IsBlank(text[i])) ++i;
+    if (i != n) return false;
+    if (negative) v = -v;
+    if (v > kInt32Max || v < kInt32Min) return false;
+    if (out) *out = static_cast<int32_t>(v);
+    return true;
+}
+
+std::string RangeMessage(const DownloadFieldRule& rule) {
+    std::string msg = std::string(rule.label) + ": enter an integer";
+    if (rule.bounded) {
+        msg += " from " + std::to_string(rule.min) + " to " + std::to_string(rule.max);
+    }
+    return msg + ".";
+}
+
+int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
+                           int32_t values[kDownloadFieldCount]) {
+    for (int f = 0; f < kDownloadFieldCount; ++f) {
+        const DownloadFieldRule& rule = kDownloadFieldRules[f];
+        int32_t v = 0;
+        if (!ParseStrictInt(texts[f], &v)) return f;
+        if (rule.bounded && (v < rule.min || v > rule.max)) return f;
+        values[f] = v;
+    }
+    return -1;
+}
+
+int32_t ClampDtDelay(int32_t v) { return v > 200 ? 200 : v; }
+
+void DspFlagsFromWord(uint16_t word, int32_t flags[kDspLineCount]) {
+    for (int i = 0; i < kDspLineCount; ++i) flags[i] = ((word >> i) & 1) ? 0 : 1;
+}
+
+std::string DspStatusLine(int i, int flag) {
+    // Both panel names have the same length so the two lists line up.
+    const unsigned line = static_cast<unsigned>(i);
+    const char* panel = (line / 4) % 2 == 0 ? "MASTER PANEL DSP#" : "SLAVE  PANEL DSP#";
+    char number[16];
+    std::snprintf(number, sizeof number, "%d: ", static_cast<int>(line % 4) + 1);
+    return std::string(panel) + number + (flag == 1 ? "OK." : "ERROR.");
+}
+
+bool StatusCheckEnabled(int32_t hostState) { return hostState == 1 || hostState == 2; }
+
+}  // namespace kelvane

@@ -1,0 +1,61 @@
+// General control page: sample-interval choices, Download validation, DSP status lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvane {
+
+// Sample-interval lists: monopole 12/24/36 us, dipole 24/36/48 us; any other
+// stored value selects the last entry.
+int MonoIntervalIndex(int32_t us);
+int DipoleIntervalIndex(int32_t us);
+int32_t MonoIntervalFromIndex(int idx);
+int32_t DipoleIntervalFromIndex(int idx);
+
+// The Download fields in the order they are validated.
+enum DownloadField {
+    kDipoleDelay,
+    kDipoleDelayStep,
+    kDtDelay,
+    kDtDelayStep,
+    kMonoDelay,
+    kMonoDelayStep,
+    kDtSampleInterval,
+    kDownloadFieldCount
+};
+
+struct DownloadFieldRule {
+    const char* label;
+    bool bounded;  // false: any integer is accepted
+    int32_t min;
+    int32_t max;
+};
+extern const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount];
+
+// The platform's integer-field rule: optional blanks around an optional sign
+// and at least one digit, nothing else, and the value must fit in int32.
+bool ParseStrictInt(const std::string& text, int32_t* out);
+
+// "Dipole RxDelay(us): enter an integer from 240 to 800." or, unbounded,
+// "Delta-T Samplerate(us): enter an integer."
+std::string RangeMessage(const DownloadFieldRule& rule);
+
+// Validates the texts (in DownloadField order) and fills values. Returns the
+// index of the first failing field, or -1 when all pass; values of fields at
+// and after a failure are left untouched.
+int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
+                           int32_t values[kDownloadFieldCount]);
+
+// Download lowers a Delta-T delay above 200 us to 200 without a message.
+int32_t ClampDtDelay(int32_t v);
+
+// DSP status: sixteen lines, flag 1 = OK (its bit clear), 0 = error.
+constexpr int kDspLineCount = 16;
+void DspFlagsFromWord(uint16_t word, int32_t flags[kDspLineCount]);
+std::string DspStatusLine(int i, int flag);
+
+// "Check" is usable only in host states 1 and 2.
+bool StatusCheckEnabled(int32_t hostState);
+
+}  // namespace kelvane

@@ -1,0 +1,162 @@
+#include "HostHarness.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "bench/tamsil/Tamsil.h"
+
+namespace drive {
+namespace {
+constexpr const char* kHostClass = "KelvaneTestHost";
+
+void MakeFolders(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+}
+}  // namespace
+
+HostHarness::HostHarness() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &HostHarness::HostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kHostClass;
+    RegisterClassA(&wc);  // fails harmlessly when already registered
+    m_hostWnd = CreateWindowExA(0, kHostClass, "Pellora host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), this);
+    m_tamsil = LoadLibraryA("Tamsil.dll");
+}
+
+HostHarness::~HostHarness() {
+    Unload();
+    SetFrame(nullptr);
+    if (m_hostWnd) DestroyWindow(m_hostWnd);
+    if (m_tamsil) FreeLibrary(m_tamsil);
+}
+
+LRESULT CALLBACK HostHarness::HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    auto* self = reinterpret_cast<HostHarness*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == kelvane::WM_TOOLCONTROL && self && lParam) {
+        RecordedCommand c;
+        c.controlWindow = reinterpret_cast<HWND>(wParam);
+        std::memcpy(&c.block, reinterpret_cast<const void*>(lParam), sizeof c.block);
+        self->m_commands.push_back(c);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void HostHarness::PrepareWorkFolder(const std::string& workFolder, bool keepIni) {
+    MakeFolders("D:\\pellora_project\\pellora");
+    m_workFolder = workFolder;
+    if (!workFolder.empty()) MakeFolders(workFolder);
+    WritePrivateProfileStringA("WORK FOLDER", "WorkSpace", workFolder.empty() ? nullptr : workFolder.c_str(),
+                               kHostConfigPath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, kHostConfigPath);  // flush the profile cache
+    if (!keepIni) DeleteFileA(IniPath().c_str());
+}
+
+void HostHarness::WriteIni(const std::string& text) const {
+    {
+        std::ofstream out(IniPath(), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, IniPath().c_str());  // drop any cached copy
+}
+
+std::string HostHarness::ReadIni() const {
+    std::ifstream in(IniPath(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool HostHarness::IniExists() const { return GetFileAttributesA(IniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool HostHarness::Load() {
+    if (m_dll) return true;
+    m_dll = LoadLibraryA("Kelvane.dll");
+    if (!m_dll) return false;
+    m_init = reinterpret_cast<ToolControlInitFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlInit")));
+    m_show = reinterpret_cast<ToolControlShowFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlShow")));
+    m_process =
+        reinterpret_cast<ToolControlProcessFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlProcess")));
+    return m_init && m_show && m_process;
+}
+
+void HostHarness::Unload() {
+    if (!m_dll) return;
+    FreeLibrary(m_dll);
+    m_dll = nullptr;
+    m_init = nullptr;
+    m_show = nullptr;
+    m_process = nullptr;
+    Pump();
+}
+
+void HostHarness::Init() { InitWith(m_hostWnd); }
+void HostHarness::InitWith(HWND hostWindow) {
+    if (m_init) m_init(0, 0, hostWindow);
+}
+HWND HostHarness::Show() {
+    HWND w = m_show ? static_cast<HWND>(m_show(0)) : nullptr;
+    Pump();
+    return w;
+}
+void HostHarness::Process(uint32_t a, uint32_t b) {
+    if (m_process) m_process(a, b);
+}
+
+void HostHarness::SetFrame(const int16_t* frame) {
+    if (!m_tamsil) return;
+    auto set = reinterpret_cast<TamsilSetFrameFn>(reinterpret_cast<void*>(GetProcAddress(m_tamsil, "TamsilSetFrame")));
+    if (set) set(frame);
+}
+
+long HostHarness::SubsetCalls() const {
+    auto f = reinterpret_cast<TamsilCallCountFn>(reinterpret_cast<void*>(GetProcAddress(m_tamsil, "TamsilCallCount")));
+    return f ? f() : -1;
+}
+
+void HostHarness::SubsetArgs(int32_t args[4]) const {
+    auto f = reinterpret_cast<TamsilLastArgsFn>(reinterpret_cast<void*>(GetProcAddress(m_tamsil, "TamsilLastArgs")));
+    if (f) f(args);
+}
+
+std::vector<int32_t> HostHarness::Codes() const {
+    std::vector<int32_t> codes;
+    for (const RecordedCommand& c : m_commands) codes.push_back(c.Code());
+    return codes;
+}
+
+bool ReadBlock(const char* name, void* out, size_t n) {
+    HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    if (!h) return false;
+    const void* view = MapViewOfFile(h, FILE_MAP_READ, 0, 0, 0);
+    if (view) std::memcpy(out, view, n);
+    if (view) UnmapViewOfFile(view);
+    CloseHandle(h);
+    return view != nullptr;
+}
+
+bool HostHarness::ReadToolControl(kelvane::ToolControlPara* out) const {
+    return ReadBlock(kelvane::TOOL_CONTROL_BLOCK_NAME, out, sizeof *out);
+}
+bool HostHarness::ReadProcess(kelvane::ProcessPara* out) const {
+    return ReadBlock(kelvane::PROCESS_BLOCK_NAME, out, sizeof *out);
+}
+
+void HostHarness::Pump(int rounds) {
+    for (int r = 0; r < rounds; ++r) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+}  // namespace drive

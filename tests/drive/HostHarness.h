@@ -1,0 +1,84 @@
+// Plays the acquisition host for tests and the bench: prepares the host's
+// configuration on drive D:, owns a host window that records every tool
+// command, loads Kelvane.dll and calls its exports, serves data frames
+// through Tamsil.dll, and reads both shared blocks by name.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "KelvaneHost.h"
+
+namespace drive {
+
+struct RecordedCommand {
+    HWND controlWindow;           // wParam of WM_TOOLCONTROL
+    kelvane::ToolCommand block;   // all 520 bytes as the host saw them
+    int32_t Code() const { return block.CodeWord; }
+    int32_t Value() const { return block.Payload[0]; }
+};
+
+// Where the host's fixed configuration file lives (drive D: of the prefix).
+constexpr const char* kHostConfigPath = "D:\\pellora_project\\pellora\\Config.ini";
+
+class HostHarness {
+public:
+    HostHarness();
+    ~HostHarness();
+    HostHarness(const HostHarness&) = delete;
+    HostHarness& operator=(const HostHarness&) = delete;
+
+    // Points the host's Config.ini at workFolder (created if missing); an empty
+    // name removes the key. Removes any KelvaneCtrl.ini there unless keepIni.
+    void PrepareWorkFolder(const std::string& workFolder, bool keepIni = false);
+    std::string IniPath() const { return m_workFolder + "\\KelvaneCtrl.ini"; }
+    const std::string& WorkFolder() const { return m_workFolder; }
+    // Writes text as the whole KelvaneCtrl.ini.
+    void WriteIni(const std::string& text) const;
+    std::string ReadIni() const;
+    bool IniExists() const;
+
+    bool Load();       // LoadLibrary("Kelvane.dll"): the plug-in's start-up runs
+    void Unload();     // FreeLibrary: shut-down runs
+    bool Loaded() const { return m_dll != nullptr; }
+    void Init();       // ToolControlInit(0, 0, host window)
+    void InitWith(HWND hostWindow);
+    HWND Show();       // ToolControlShow(0)
+    void Process(uint32_t a = 0, uint32_t b = 0);  // ToolControlProcess
+
+    // Frames served by GetToolSubsetPtr (null = a dropped frame).
+    void SetFrame(const int16_t* frame);
+    long SubsetCalls() const;
+    void SubsetArgs(int32_t args[4]) const;
+
+    HWND HostWindow() const { return m_hostWnd; }
+    const std::vector<RecordedCommand>& Commands() const { return m_commands; }
+    std::vector<int32_t> Codes() const;
+    void ClearCommands() { m_commands.clear(); }
+
+    // Blocks read by name from the host's side; false when absent.
+    bool ReadToolControl(kelvane::ToolControlPara* out) const;
+    bool ReadProcess(kelvane::ProcessPara* out) const;
+
+    // Dispatches every queued message of this thread (the host's UI loop).
+    static void Pump(int rounds = 3);
+
+private:
+    static LRESULT CALLBACK HostProc(HWND, UINT, WPARAM, LPARAM);
+    HMODULE m_dll = nullptr;
+    HMODULE m_tamsil = nullptr;
+    HWND m_hostWnd = nullptr;
+    std::string m_workFolder;
+    std::vector<RecordedCommand> m_commands;
+    ToolControlInitFn m_init = nullptr;
+    ToolControlShowFn m_show = nullptr;
+    ToolControlProcessFn m_process = nullptr;
+};
+
+// Reads a named block's first n bytes; false when it does not exist.
+bool ReadBlock(const char* name, void* out, size_t n);
+
+}  // namespace drive

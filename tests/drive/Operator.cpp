@@ -1,0 +1,183 @@
+#include "Operator.h"
+
+#include <commctrl.h>
+
+namespace drive {
+namespace {
+constexpr int kViewId = 0xE900;
+constexpr int kPageAreaId = 1000;
+constexpr int kPageListId = 1022;
+
+void SendClick(HWND w, int x, int y) {
+    // The button-up is queued first: controls that track the mouse find it.
+    PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    Operator::Pump();
+}
+
+std::string g_boxText;
+BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM lp) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    KillTimer(nullptr, id);
+    char text[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static
+    g_boxText = text;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+HWND Operator::View() const { return GetDlgItem(m_frame, kViewId); }
+HWND Operator::PageList() const { return GetDlgItem(View(), kPageListId); }
+
+HWND Operator::PageWindow(int page) const {
+    // Pages are created in list order; the first created is the first child.
+    HWND w = GetWindow(GetDlgItem(View(), kPageAreaId), GW_CHILD);
+    for (int i = 0; w && i < page; ++i) w = GetWindow(w, GW_HWNDNEXT);
+    return w;
+}
+
+int Operator::ShownPage() const {
+    for (int i = 0; i < 5; ++i)
+        if (IsWindowVisible(PageWindow(i))) return i;
+    return -1;
+}
+
+void Operator::ClickPageItem(int k) {
+    HWND list = PageList();
+    RECT rc{};
+    if (k >= 0) {
+        rc.left = LVIR_ICON;
+        SendMessageA(list, LVM_GETITEMRECT, k, reinterpret_cast<LPARAM>(&rc));
+    } else {
+        GetClientRect(list, &rc);
+        rc.top = rc.bottom - 6;  // below the last item
+        rc.left = rc.right - 6;
+    }
+    SendClick(list, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+}
+
+void Operator::Click(int page, int id) {
+    SendMessageA(Control(page, id), BM_CLICK, 0, 0);
+    Pump();
+}
+
+void Operator::SetText(int page, int id, const std::string& text) { SetWindowTextA(Control(page, id), text.c_str()); }
+
+void Operator::TypeAndEnter(int page, int id, const std::string& text) {
+    HWND edit = Control(page, id);
+    SetWindowTextA(edit, text.c_str());
+    SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    SendMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    Pump();
+}
+
+void Operator::TypeAndEnterViaLoop(int page, int id, const std::string& text) {
+    HWND edit = Control(page, id);
+    SetWindowTextA(edit, text.c_str());
+    SetFocus(edit);
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(edit, WM_CHAR, '\r', 1);
+    PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    Pump();
+}
+
+std::string Operator::Text(int page, int id) const {
+    char buf[256] = {};
+    GetWindowTextA(Control(page, id), buf, sizeof buf);
+    return buf;
+}
+
+bool Operator::Enabled(int page, int id) const { return IsWindowEnabled(Control(page, id)) != FALSE; }
+bool Operator::Checked(int page, int id) const {
+    return SendMessageA(Control(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Operator::Arrow(int page, int id, bool up) {
+    HWND spin = Control(page, id);
+    RECT rc;
+    GetClientRect(spin, &rc);
+    const int x = rc.right / 2;
+    const int y = up ? rc.bottom / 4 : rc.bottom * 3 / 4;
+    SendClick(spin, x, y);
+}
+
+void Operator::DragSlider(int page, int id, const std::vector<int>& positions) {
+    HWND slider = Control(page, id);
+    HWND parent = GetParent(slider);
+    int last = SliderPos(page, id);
+    for (int p : positions) {
+        SendMessageA(slider, TBM_SETPOS, TRUE, p);
+        last = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
+        SendMessageA(parent, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, last & 0xFFFF), reinterpret_cast<LPARAM>(slider));
+    }
+    SendMessageA(parent, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, last & 0xFFFF), reinterpret_cast<LPARAM>(slider));
+    SendMessageA(parent, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+    Pump();
+}
+
+void Operator::SliderKey(int page, int id, bool right) {
+    HWND slider = Control(page, id);
+    const WPARAM key = right ? VK_RIGHT : VK_LEFT;
+    SendMessageA(slider, WM_KEYDOWN, key, 1);
+    SendMessageA(slider, WM_KEYUP, key, 0xC0000001);
+    Pump();
+}
+
+int Operator::SliderPos(int page, int id) const {
+    return static_cast<int>(SendMessageA(Control(page, id), TBM_GETPOS, 0, 0));
+}
+
+void Operator::SelectCombo(int page, int id, int index) {
+    HWND combo = Control(page, id);
+    SendMessageA(combo, CB_SETCURSEL, index, 0);
+    SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    Pump();
+}
+
+int Operator::ComboSel(int page, int id) const {
+    return static_cast<int>(SendMessageA(Control(page, id), CB_GETCURSEL, 0, 0));
+}
+
+std::vector<std::string> Operator::ListLines(int page, int id) const {
+    HWND list = Control(page, id);
+    std::vector<std::string> lines;
+    const int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        char buf[256] = {};
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+        lines.push_back(buf);
+    }
+    return lines;
+}
+
+std::string Operator::AnswerMessageBox(void (*action)(void*), void* context) {
+    g_boxText.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, &CloseMessageBox);
+    action(context);
+    KillTimer(nullptr, timer);
+    Pump();
+    return g_boxText;
+}
+
+void Operator::Pump(int rounds) {
+    for (int r = 0; r < rounds; ++r) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+}  // namespace drive

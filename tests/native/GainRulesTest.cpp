@@ -1,0 +1,142 @@
+#include "pages/logic/GainRules.h"
+
+#include "core/logic/Saturate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace kelvane {
+namespace {
+
+TEST(GainRules, QuantiseLimitsThenTruncatesTowardZero) {
+    struct Case { int32_t v, step, want; } cases[] = {
+        {100, 3, 78},      // limited to 80 first, then cut to the step
+        {-31, 3, -30},     // toward zero, not down to -33
+        {-4, 3, -3},
+        {-31, 1, -31},
+        {95, 1, 80},
+        {80, 2, 80},
+        {-31, 2, -30},
+        {kInt32Min, 3, -30},
+        {kInt32Max, 3, 78},
+        {50, 0, 50},       // damaged step: no division by zero
+        {50, -3, 48},      // negative step counts by its size
+        {50, kInt32Min, 0},
+        {50, kInt32Max, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QuantiseGain(c.v, c.step), c.want) << c.v << " step " << c.step;
+    }
+}
+
+TEST(GainRules, TypedGainTruncatesAndSaturates) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case { float typed; int32_t want; } cases[] = {
+        {100.0f, 78}, {-31.0f, -30}, {12.9f, 12}, {-4.5f, -3}, {1e10f, 78},
+        {-1e10f, -30}, {nan, 0}, {inf, 78}, {-inf, -30}, {-0.9f, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GainFromTyped(c.typed, 3), c.want) << c.typed;
+}
+
+TEST(GainRules, ChannelArrowCycle) {
+    struct Case { const char* text; int delta; int32_t step; bool acted; int32_t value; const char* out; } cases[] = {
+        {"", 1, 3, true, 80, "80"},          // lower arrow on an empty edit starts at the top
+        {"", -1, 3, true, -31, "-31"},       // ... upper arrow at the bottom, unquantised
+        {"-31", -1, 3, true, -27, "-27"},    // -31 cuts to -30 before stepping
+        {"-30", 1, 3, true, -30, ""},        // past -31: edit cleared, value kept
+        {"78", -1, 3, true, 78, ""},         // past 80
+        {"80", -1, 1, true, 80, ""},
+        {"79", -1, 1, true, 80, "80"},
+        {"-30", 1, 1, true, -31, "-31"},
+        {"95", 1, 3, true, 90, "90"},        // only the bound in the step's direction counts
+        {"95", -1, 3, true, 93, ""},
+        {"-50", -1, 3, true, -45, "-45"},
+        {"12abc", 1, 2, true, 10, "10"},     // leading integer part
+        {"abc", 1, 3, true, -3, "-3"},       // no number reads as 0
+        {"99999999999", 1, 3, true, 2147483643, "2147483643"},
+        {"-99999999999", -1, 3, true, -2147483643, "-2147483643"},
+        {"-99999999999", 1, 3, true, -2147483646, ""},
+        {"10", 0, 3, false, 0, "10"},        // not a step
+        {"10", 2, 3, false, 0, "10"},        // accelerated repeat is not acted on
+        {"10", -2, 3, false, 0, "10"},
+        {"10", 1, 0, true, 9, "9"},          // damaged step counts as 1
+    };
+    for (const auto& c : cases) {
+        const ArrowResult r = StepGainArrow(c.text, c.delta, c.step);
+        EXPECT_EQ(r.acted, c.acted) << c.text << " delta " << c.delta;
+        if (!c.acted) continue;
+        EXPECT_EQ(r.value, c.value) << c.text << " delta " << c.delta;
+        EXPECT_EQ(r.text, c.out) << c.text << " delta " << c.delta;
+    }
+}
+
+TEST(GainRules, AllArrowsStepEachChannelOnItsOwn) {
+    struct Case { int delta; int32_t step; int32_t in[4]; int32_t want[4]; } cases[] = {
+        {-1, 3, {79, 10, -31, 0}, {80, 13, -28, 3}},      // upper adds, not quantised
+        {1, 3, {79, 10, -31, 0}, {76, 7, -31, -3}},       // lower subtracts
+        {-5, 2, {0, 0, 0, 0}, {2, 2, 2, 2}},              // by sign, not size
+        {0, 1, {5, 5, 5, 5}, {4, 4, 4, 4}},               // zero is "otherwise": down
+        {-1, 3, {kInt32Max, kInt32Min, 200, -200}, {80, -31, 80, -31}},
+        {1, 3, {kInt32Min, kInt32Max, 1, 2}, {-31, 80, -2, -1}},
+    };
+    for (const auto& c : cases) {
+        int32_t g[4] = {c.in[0], c.in[1], c.in[2], c.in[3]};
+        EXPECT_TRUE(StepAllRelative(g, 4, c.delta, c.step));
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(g[i], c.want[i]) << "delta " << c.delta << " ch " << i;
+    }
+    EXPECT_FALSE(StepAllRelative(nullptr, 4, -1, 3));
+    int32_t one = 5;
+    EXPECT_FALSE(StepAllRelative(&one, 0, -1, 3));
+    EXPECT_EQ(one, 5);
+}
+
+TEST(GainRules, WindowEndLowerBoundThenSampleLimit) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case { float typed; int32_t lower, interval, want; } cases[] = {
+        {50, kMonoWindowEndMin, 24, 80},
+        {10000, kMonoWindowEndMin, 24, 8640},
+        {1e10f, kMonoWindowEndMin, 24, 8640},
+        {10000, kMonoWindowEndMin, 12, 4320},
+        {20000, kMonoWindowEndMin, 36, 12960},
+        {500.9f, kMonoWindowEndMin, 24, 500},
+        {nan, kMonoWindowEndMin, 24, 80},
+        {100, kDipoleWindowEndMin, 36, 240},
+        {20000, kDipoleWindowEndMin, 36, 12960},
+        {20000, kDipoleWindowEndMin, 24, 8640},
+        {20000, kDipoleWindowEndMin, 48, 17280},
+        {50, kMonoWindowEndMin, 0, 0},                 // upper limit below the lower: it wins
+        {3e9f, kMonoWindowEndMin, 2000000000, kInt32Max},  // 360 x interval saturates
+        {-3e9f, kDipoleWindowEndMin, -2000000000, kInt32Min},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WindowEndFromTyped(c.typed, c.lower, c.interval), c.want)
+            << c.typed << " interval " << c.interval;
+    }
+}
+
+TEST(GainRules, DtWindowWords) {
+    struct Case { int32_t S, L, O; int32_t starts[4], ends[4]; } cases[] = {
+        {100, 300, 20, {100, 120, 140, 160}, {400, 420, 440, 460}},
+        {999999999, 1200, 999999999,
+         {999999999, 1999999998, kInt32Max, kInt32Max},
+         {1000001199, 1999999998 + 1200, kInt32Max, kInt32Max}},
+        {kInt32Min, -5, -1, {kInt32Min, kInt32Min, kInt32Min, kInt32Min},
+         {kInt32Min, kInt32Min, kInt32Min, kInt32Min}},
+        {kInt32Max, -100, -10, {kInt32Max, kInt32Max - 10, kInt32Max - 20, kInt32Max - 30},
+         {kInt32Max - 100, kInt32Max - 110, kInt32Max - 120, kInt32Max - 130}},
+    };
+    for (const auto& c : cases) {
+        int32_t starts[4], ends[4];
+        DtWindowWords(c.S, c.L, c.O, starts, ends);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(starts[k], c.starts[k]) << "S " << c.S << " k " << k;
+            EXPECT_EQ(ends[k], c.ends[k]) << "S " << c.S << " k " << k;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,221 @@
+// Load/default/save rules of the parameter set against an in-memory profile
+// store with the platform's truncation rule.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "KelvaneHost.h"
+#include "core/logic/IniRules.h"
+
+using namespace kelvane;
+
+namespace {
+
+class MemoryProfile : public ProfileStore {
+public:
+    std::map<std::pair<std::string, std::string>, std::string> values;
+    std::vector<std::pair<std::string, std::string>> writes;  // section, key in order
+    std::string Read(const char* section, const char* key, const char* def, size_t n) override {
+        auto it = values.find({section, key});
+        std::string v = it == values.end() ? std::string(def) : it->second;
+        return v.substr(0, n - 1);
+    }
+    void Write(const char* section, const char* key, const std::string& value) override {
+        values[{section, key}] = value;
+        writes.emplace_back(section, key);
+    }
+    void Set(const char* section, const char* key, const char* v) { values[{section, key}] = v; }
+    std::string Get(const char* section, const char* key) { return values[{section, key}]; }
+};
+
+struct Loaded {
+    ParameterSet p{};
+    ProcessPara block{};
+    BlockView view{&block, sizeof block};
+};
+
+void LoadAll(Loaded& l, MemoryProfile& ini) {
+    LoadGeneralControl(l.p, ini);
+    LoadDtGainControl(l.p, ini);
+    LoadDipoleControl(l.p, ini);
+    LoadMonopoleControl(l.p, ini);
+    LoadAcousticProcess(l.p, ini, l.view);
+}
+
+TEST(IniRules, GainStepZeroOrMissingLoadsThree) {
+    const struct {
+        const char* text;  // nullptr: key missing
+        int32_t want;
+    } cases[] = {{nullptr, 3}, {"0", 3}, {"5", 5}, {"abc", 3}, {"2", 2}, {"-1", -1}};
+    for (const auto& c : cases) {
+        MemoryProfile ini;
+        if (c.text) ini.Set("GENERAL CONTROL", "Gain Step", c.text);
+        Loaded l;
+        LoadGeneralControl(l.p, ini);
+        EXPECT_EQ(c.want, l.p.GainStep) << (c.text ? c.text : "(missing)");
+    }
+}
+
+TEST(IniRules, ValuesAreCutToNineCharacters) {
+    MemoryProfile ini;
+    ini.Set("DT GAIN CONTROL", "Ch1Gain", "1234567890");
+    ini.Set("DT GAIN CONTROL", "Ch2Gain", "-12345678901");
+    ini.Set("ACOUSTIC PROCESS", "DtMin", "9999999999");
+    Loaded l;
+    LoadAll(l, ini);
+    EXPECT_EQ(123456789, l.p.DtChGain[0]);
+    EXPECT_EQ(-12345678, l.p.DtChGain[1]);
+    EXPECT_EQ(999999999, l.p.DtMin);
+    EXPECT_EQ(999999999, l.block.DtMin);
+}
+
+TEST(IniRules, FullWaveOverridesAfterLoad) {
+    MemoryProfile ini;
+    for (const char* s : {"MONOPOLE CONTROL", "DIPOLE CONTROL"}) {
+        ini.Set(s, "WindowsEnd", "5000");
+        ini.Set(s, "StackValue", "3");
+        ini.Set(s, "Ch8Gain", "-12");
+    }
+    Loaded l;
+    LoadAll(l, ini);
+    EXPECT_EQ(2960, l.p.MonoWindowsEnd);
+    EXPECT_EQ(8880, l.p.DipoleWindowsEnd);
+    EXPECT_EQ(1, l.p.MonoStackValue);
+    EXPECT_EQ(4, l.p.DipoleStackValue);
+    EXPECT_EQ(-12, l.p.MonoChGain[7]);
+    EXPECT_EQ(-12, l.p.DipoleChGain[7]);
+}
+
+// Fallbacks of a file without the section differ from the defaults.
+TEST(IniRules, AcousticFallbacksAndNaText) {
+    const struct {
+        const char* key;
+        const char* text;  // nullptr: missing
+        int32_t wantT01R1;
+    } cases[] = {{"T01R1Start", nullptr, 120}, {"T01R1Start", "N/A", 120}, {"T01R1Start", "n/a", 0},
+                 {"T01R1Start", "", 0},        {"T01R1Start", "777", 777}, {"T01R1Start", " 15x", 15}};
+    for (const auto& c : cases) {
+        MemoryProfile ini;
+        if (c.text) ini.Set("ACOUSTIC PROCESS", c.key, c.text);
+        Loaded l;
+        LoadAcousticProcess(l.p, ini, l.view);
+        EXPECT_EQ(c.wantT01R1, l.p.T01RStart[0]) << (c.text ? c.text : "(missing)");
+        EXPECT_EQ(c.wantT01R1, l.block.T01RStart[0]);
+    }
+    MemoryProfile empty;
+    Loaded l;
+    l.p.StartLink[2] = l.p.MinLink[3] = 1;
+    LoadAcousticProcess(l.p, empty, l.view);
+    EXPECT_EQ(0, l.p.StartLink[2]);
+    EXPECT_EQ(0, l.p.MinLink[3]);
+    EXPECT_EQ(120, l.block.SearchWinLength);
+    EXPECT_EQ(0.0f, l.block.ThresholdMin[2]);
+    EXPECT_EQ(40, l.block.DtMin);
+    EXPECT_EQ(180, l.block.DtMax);
+    EXPECT_EQ(200, l.block.CorWinLength);
+    EXPECT_EQ(1.0f, l.block.Coefficient);
+    EXPECT_EQ(0.2f, l.block.ThresholdFactor);
+    EXPECT_EQ(0, l.block.FilterType);
+}
+
+TEST(IniRules, CutOffsAreIntegersInTheSetAndRealsInTheBlock) {
+    MemoryProfile ini;
+    ini.Set("ACOUSTIC PROCESS", "LowCut", "3500.7");
+    ini.Set("ACOUSTIC PROCESS", "HighCut", "-2.5e3");
+    Loaded l;
+    LoadAcousticProcess(l.p, ini, l.view);
+    EXPECT_EQ(3500, l.p.LowCut);
+    EXPECT_EQ(3500.7f, l.block.LowCut);
+    EXPECT_EQ(-2, l.p.HighCut);
+    EXPECT_EQ(-2500.0f, l.block.HighCut);
+    SaveAcousticProcess(l.p, ini);
+    EXPECT_EQ("3500", ini.Get("ACOUSTIC PROCESS", "LowCut"));
+}
+
+TEST(IniRules, DefaultsFillSetAndMirror) {
+    Loaded l;
+    SetDefaultParameters(l.p, l.view);
+    EXPECT_EQ(3, l.p.GainStep);
+    EXPECT_EQ(8720, l.p.MonoWindowsEnd);
+    EXPECT_EQ(13200, l.p.DipoleWindowsEnd);
+    EXPECT_EQ(4, l.p.DipoleStackValue);
+    EXPECT_EQ(1, l.p.MonoStackValue);
+    EXPECT_EQ(36, l.p.DipoleSampleRate);
+    EXPECT_EQ(24, l.p.MonoSampleRate);
+    EXPECT_EQ(8, l.p.DtSampleRate);
+    EXPECT_EQ(240, l.p.DipoleDelay);
+    const ProcessPara want = {0, 0, 0.0f, 0.0f, 40, 180, 200, 1.0f, 0, {160, 160, 160, 160}, 800,
+                              {0.3f, 0.3f, 0.3f, 0.3f}, 0.2f};
+    EXPECT_EQ(0, std::memcmp(&want, &l.block, sizeof want));
+}
+
+// The file format is pinned: keys and their order per section, and the texts.
+TEST(IniRules, SavesWriteEveryKeyInOrder) {
+    Loaded l;
+    SetDefaultParameters(l.p, l.view);
+    l.p.ThresholdMin[1] = 0.25f;
+    l.p.Coefficient = 2.0f;
+    MemoryProfile ini;
+    SaveGeneralControl(l.p, ini);
+    SaveDtGainControl(l.p, ini);
+    SaveMonopoleControl(l.p, ini);
+    SaveDipoleControl(l.p, ini);
+    SaveAcousticProcess(l.p, ini);
+    std::vector<std::string> got;
+    for (const auto& w : ini.writes) got.push_back(w.first + "/" + w.second);
+    const char* fullwave[] = {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain",
+                              "Ch6Gain", "Ch7Gain", "Ch8Gain", "AllGain", "StackValue", "WindowsEnd"};
+    std::vector<std::string> want;
+    for (const char* k : {"Gain Step", "DT DELAY", "DT DELAY STEP", "DT SAMPLERATE", "Mono DELAY", "Mono DELAY STEP",
+                          "Mono SAMPLERATE", "Dipole DELAY", "Dipole DELAY STEP", "Dipole SAMPLERATE"})
+        want.push_back(std::string("GENERAL CONTROL/") + k);
+    for (const char* k : {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "FirstStartTime", "FirstWinLength",
+                          "Total Offset"})
+        want.push_back(std::string("DT GAIN CONTROL/") + k);
+    for (const char* k : fullwave) want.push_back(std::string("MONOPOLE CONTROL/") + k);
+    for (const char* k : fullwave) want.push_back(std::string("DIPOLE CONTROL/") + k);
+    for (const char* k : {"T01R1Start", "T01R2Start", "T01R3Start", "T01R4Start", "ThresholdMin1", "ThresholdMin2",
+                          "ThresholdMin3", "ThresholdMin4", "DtMin", "DtMax", "CorWinLength", "Coefficient",
+                          "ThresholdFactor", "SearchWinLength", "FilterType", "HighCut", "LowCut"})
+        want.push_back(std::string("ACOUSTIC PROCESS/") + k);
+    EXPECT_EQ(want, got);
+    EXPECT_EQ("0.3", ini.Get("ACOUSTIC PROCESS", "ThresholdMin1"));
+    EXPECT_EQ("0.2", ini.Get("ACOUSTIC PROCESS", "ThresholdMin2"));  // one decimal: 0.25f is below 0.25
+    EXPECT_EQ("2.0", ini.Get("ACOUSTIC PROCESS", "Coefficient"));
+    EXPECT_EQ("13200", ini.Get("DIPOLE CONTROL", "WindowsEnd"));
+}
+
+TEST(IniRules, PublishSaturatesWindowWordsAndSkipsSmallBlocks) {
+    ParameterSet p{};
+    p.DtFirstStartTime = 999999999;
+    p.DtTotalOffset = 999999999;
+    p.DtFirstWinLength = 1200;
+    ToolControlPara tc{};
+    ProcessPara pp{};
+    pp.CurveSelect = pp.ThresholdType = 9;
+    PublishParameters(p, BlockView(&tc, sizeof tc), BlockView(&pp, sizeof pp));
+    const int32_t starts[4] = {999999999, 1999999998, 2147483647, 2147483647};
+    EXPECT_EQ(0, std::memcmp(starts, tc.DtWinStart, sizeof starts));
+    EXPECT_EQ(1000001199, tc.DtWinEnd[0]);
+    EXPECT_EQ(2147483647, tc.DtWinEnd[3]);
+    EXPECT_EQ(0, pp.CurveSelect);
+    EXPECT_EQ(0, pp.ThresholdType);
+
+    ToolControlPara small;
+    std::memset(&small, 0x5A, sizeof small);
+    PublishParameters(p, BlockView(&small, 16), BlockView());
+    EXPECT_EQ(80, small.MonoWinStart);
+    EXPECT_EQ(8880, small.DipoleWinEnd);
+    EXPECT_EQ(0x5A5A5A5A, small.DtWinStart[0]) << "written past a 16-byte block";
+}
+
+TEST(ReadBack, CommandNamesCoverEveryCode) {
+    EXPECT_STREQ("CMD_DIPOLE_WIN_END", CommandName(0x823D));
+    EXPECT_STREQ("CMD_STATUS_CHECK", CommandName(0x8201));
+    EXPECT_EQ(nullptr, CommandName(0x8200));
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+// The plug-in loaded as the host loads it: start-up, INI, shared blocks,
+// commands and read-back, shut-down.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "HostHarness.h"
+
+using namespace kelvane;
+using drive::HostHarness;
+
+namespace {
+
+std::string TestFolder() {
+    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+float Bits(float f) { return f; }
+
+struct CoreTest : ::testing::Test {
+    HostHarness host;
+    void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
+};
+
+TEST_F(CoreTest, StartUpWithoutIniPublishesDefaultsAndCreatesNoFile) {
+    ASSERT_TRUE(host.Load());
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    const int32_t want[12] = {80, 2960, 240, 8880, 200, 224, 248, 272, 1400, 1424, 1448, 1472};
+    EXPECT_EQ(0, std::memcmp(want, &tc, sizeof want));
+
+    ProcessPara pp{};
+    ASSERT_TRUE(host.ReadProcess(&pp));
+    EXPECT_EQ(0, pp.CurveSelect);
+    EXPECT_EQ(0, pp.FilterType);
+    EXPECT_EQ(0.0f, pp.LowCut);
+    EXPECT_EQ(0.0f, pp.HighCut);
+    EXPECT_EQ(40, pp.DtMin);
+    EXPECT_EQ(180, pp.DtMax);
+    EXPECT_EQ(200, pp.CorWinLength);
+    EXPECT_EQ(1.0f, pp.Coefficient);
+    EXPECT_EQ(0, pp.ThresholdType);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(160, pp.T01RStart[i]);
+        EXPECT_EQ(0.3f, pp.ThresholdMin[i]);
+    }
+    EXPECT_EQ(800, pp.SearchWinLength);
+    EXPECT_EQ(0.2f, pp.ThresholdFactor);
+    EXPECT_FALSE(host.IniExists()) << "start-up must not write the INI";
+    host.Unload();
+    EXPECT_TRUE(host.IniExists());
+}
+
+// The file the first shut-down writes: every key of each section, in order.
+TEST_F(CoreTest, UnloadWritesEverySectionInKeyOrder) {
+    ASSERT_TRUE(host.Load());
+    host.Unload();
+    const std::string expected =
+        "[GENERAL CONTROL]\r\nGain Step=3\r\nDT DELAY=80\r\nDT DELAY STEP=0\r\nDT SAMPLERATE=8\r\n"
+        "Mono DELAY=80\r\nMono DELAY STEP=0\r\nMono SAMPLERATE=24\r\nDipole DELAY=240\r\n"
+        "Dipole DELAY STEP=0\r\nDipole SAMPLERATE=36\r\n"
+        "[DT GAIN CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\n"
+        "FirstStartTime=200\r\nFirstWinLength=1200\r\nTotal Offset=24\r\n"
+        "[MONOPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\nCh5Gain=0\r\n"
+        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=1\r\nWindowsEnd=8720\r\n"
+        "[DIPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\nCh5Gain=0\r\n"
+        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=4\r\nWindowsEnd=13200\r\n"
+        "[ACOUSTIC PROCESS]\r\nT01R1Start=160\r\nT01R2Start=160\r\nT01R3Start=160\r\nT01R4Start=160\r\n"
+        "ThresholdMin1=0.3\r\nThresholdMin2=0.3\r\nThresholdMin3=0.3\r\nThresholdMin4=0.3\r\nDtMin=40\r\n"
+        "DtMax=180\r\nCorWinLength=200\r\nCoefficient=1.0\r\nThresholdFactor=0.2\r\nSearchWinLength=800\r\n"
+        "FilterType=0\r\nHighCut=0\r\nLowCut=0\r\n";
+    EXPECT_EQ(expected, host.ReadIni());
+}
+
+TEST_F(CoreTest, IniValuesLoadWithOverridesAndFallbacks) {
+    host.WriteIni(
+        "[GENERAL CONTROL]\r\nGain Step=0\r\n"
+        "[DT GAIN CONTROL]\r\nFirstStartTime=100\r\nTotal Offset=20\r\nFirstWinLength=300\r\nAllGain=12\r\n"
+        "[MONOPOLE CONTROL]\r\nWindowsEnd=5000\r\nStackValue=3\r\n"
+        "[DIPOLE CONTROL]\r\nWindowsEnd=5000\r\nStackValue=3\r\n"
+        "[ACOUSTIC PROCESS]\r\nT01R1Start=N/A\r\nT01R2Start=n/a\r\nT01R3Start=\r\nLowCut=3500.7\r\n"
+        "DtMin=1234567890123\r\n");
+    ASSERT_TRUE(host.Load());
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    EXPECT_EQ(2960, tc.MonoWinEnd);
+    EXPECT_EQ(8880, tc.DipoleWinEnd);
+    const int32_t starts[4] = {100, 120, 140, 160}, ends[4] = {400, 420, 440, 460};
+    EXPECT_EQ(0, std::memcmp(starts, tc.DtWinStart, sizeof starts));
+    EXPECT_EQ(0, std::memcmp(ends, tc.DtWinEnd, sizeof ends));
+    ProcessPara pp{};
+    ASSERT_TRUE(host.ReadProcess(&pp));
+    EXPECT_EQ(120, pp.T01RStart[0]);   // "N/A": fallback
+    EXPECT_EQ(0, pp.T01RStart[1]);     // lower case is not "N/A"
+    EXPECT_EQ(0, pp.T01RStart[2]);     // present but empty
+    EXPECT_EQ(120, pp.T01RStart[3]);   // missing: fallback
+    EXPECT_EQ(0.0f, pp.ThresholdMin[0]);
+    EXPECT_EQ(120, pp.SearchWinLength);
+    EXPECT_EQ(Bits(3500.7f), pp.LowCut);
+    EXPECT_EQ(123456789, pp.DtMin);    // cut to 9 characters
+    host.Unload();
+    const std::string ini = host.ReadIni();
+    EXPECT_NE(std::string::npos, ini.find("Gain Step=3\r\n"));
+    EXPECT_NE(std::string::npos, ini.find("LowCut=3500\r\n"));
+    EXPECT_NE(std::string::npos, ini.find("AllGain=12\r\n")) << "a key the save skips keeps its text";
+    EXPECT_NE(std::string::npos, ini.find("[MONOPOLE CONTROL]\r\nWindowsEnd=2960\r\nStackValue=1\r\n"));
+}
+
+TEST_F(CoreTest, LoadedSumsSaturateInTheWindowWords) {
+    host.WriteIni("[DT GAIN CONTROL]\r\nFirstStartTime=999999999\r\nTotal Offset=999999999\r\n"
+                  "FirstWinLength=999999999\r\n");
+    ASSERT_TRUE(host.Load());
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    const int32_t starts[4] = {999999999, 1999999998, 2147483647, 2147483647};
+    EXPECT_EQ(0, std::memcmp(starts, tc.DtWinStart, sizeof starts));
+    EXPECT_EQ(1999999998, tc.DtWinEnd[0]);
+    EXPECT_EQ(2147483647, tc.DtWinEnd[1]);
+}
+
+TEST_F(CoreTest, MissingWorkFolderGivesRootIniPath) {
+    host.PrepareWorkFolder("");
+    DeleteFileA("D:\\KelvaneCtrl.ini");
+    ASSERT_TRUE(host.Load());
+    host.Unload();
+    // The root of the current drive holds the file then; it must not crash.
+    SUCCEED();
+}
+
+TEST_F(CoreTest, HostCreatedBlocksAreOpenedAndOverwritten) {
+    HANDLE tc = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 48, TOOL_CONTROL_BLOCK_NAME);
+    ASSERT_NE(nullptr, tc);
+    auto* view = static_cast<int32_t*>(MapViewOfFile(tc, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(nullptr, view);
+    for (int i = 0; i < 12; ++i) view[i] = -7;
+    ASSERT_TRUE(host.Load());
+    EXPECT_EQ(80, view[0]);
+    EXPECT_EQ(2960, view[1]);
+    EXPECT_EQ(272, view[7]);
+    host.Unload();
+    UnmapViewOfFile(view);
+    CloseHandle(tc);
+}
+
+// The size the platform reports for a mapping (the host's view of it).
+size_t PlatformSize(HANDLE mapping) {
+    struct Sbi {
+        PVOID base;
+        ULONG attributes;
+        LARGE_INTEGER size;
+    } info{};
+    typedef LONG(NTAPI * Fn)(HANDLE, int, PVOID, ULONG, PULONG);
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySection")));
+    return fn && fn(mapping, 0, &info, sizeof info, nullptr) == 0 ? static_cast<size_t>(info.size.QuadPart) : 0;
+}
+
+// The host made the blocks smaller than our records: start-up completes and
+// nothing lands past the size the platform gives the block. (Wine rounds a
+// section up to a whole page, so there the real size is 4096.)
+TEST_F(CoreTest, SmallHostBlocksAreNeverWrittenPastTheirSize) {
+    struct Case {
+        const char* name;
+        DWORD size;
+    };
+    for (const Case& c : {Case{TOOL_CONTROL_BLOCK_NAME, 4}, Case{TOOL_CONTROL_BLOCK_NAME, 16},
+                          Case{PROCESS_BLOCK_NAME, 4}, Case{PROCESS_BLOCK_NAME, 16}}) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.size));
+        HANDLE h = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, c.size, c.name);
+        ASSERT_NE(nullptr, h);
+        const size_t real = PlatformSize(h);
+        ASSERT_GE(real, c.size);
+        auto* bytes = static_cast<unsigned char*>(MapViewOfFile(h, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+        ASSERT_NE(nullptr, bytes);
+        std::memset(bytes, 0xAB, real);
+        ASSERT_TRUE(host.Load());
+        int32_t first;
+        std::memcpy(&first, bytes, 4);
+        EXPECT_EQ(std::strcmp(c.name, TOOL_CONTROL_BLOCK_NAME) == 0 ? 80 : 0, first);
+        host.Unload();
+        UnmapViewOfFile(bytes);
+        CloseHandle(h);
+    }
+}
+
+TEST_F(CoreTest, CommandsGoToTheLastInitWindow) {
+    ASSERT_TRUE(host.Load());
+    HWND other = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    host.InitWith(other);
+    host.Init();
+    HWND frame = host.Show();
+    ASSERT_NE(nullptr, frame);
+    // Opening the window sends the DT page's auto-gain state to the host.
+    ASSERT_FALSE(host.Commands().empty());
+    for (const auto& c : host.Commands()) EXPECT_EQ(frame, c.controlWindow);
+    DestroyWindow(other);
+}
+
+TEST_F(CoreTest, CommandBeforeInitIsLostQuietly) {
+    ASSERT_TRUE(host.Load());
+    HWND frame = host.Show();  // the DT page sends as it opens: no host window yet
+    EXPECT_NE(nullptr, frame);
+    EXPECT_TRUE(host.Commands().empty());
+}
+
+TEST_F(CoreTest, ProcessPassesArgumentsAndCopiesSignExtendedWords) {
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    frame[READBACK_MONO_WORD] = static_cast<int16_t>(0xFFE1);
+    frame[READBACK_MONO_WORD + 1] = 0x0050;
+    frame[READBACK_DT_WORD + 3] = -5;
+    frame[READBACK_DIPOLE_WORD + 7] = 77;
+    host.SetFrame(frame.data());
+    const long before = host.SubsetCalls();
+    host.Process(11, 22);
+    EXPECT_EQ(before + 1, host.SubsetCalls());
+    int32_t args[4];
+    host.SubsetArgs(args);
+    EXPECT_EQ(130, args[0]);
+    EXPECT_EQ(4, args[1]);
+    EXPECT_EQ(11, args[2]);
+    EXPECT_EQ(22, args[3]);
+    // No window yet: nothing is posted; the words show once the window opens.
+    HWND w = host.Show();
+    ASSERT_NE(nullptr, w);
+    host.Process();
+    HostHarness::Pump();
+    HWND view = GetDlgItem(w, 0xE900);
+    HWND area = GetDlgItem(view, 1000);
+    HWND general = GetWindow(area, GW_CHILD);
+    HWND dt = GetWindow(general, GW_HWNDNEXT);
+    HWND mono = GetWindow(dt, GW_HWNDNEXT);
+    HWND dipole = GetWindow(mono, GW_HWNDNEXT);
+    char text[32];
+    GetDlgItemTextA(mono, 1074, text, sizeof text);
+    EXPECT_STREQ("-31", text);
+    GetDlgItemTextA(mono, 1075, text, sizeof text);
+    EXPECT_STREQ("80", text);
+    GetDlgItemTextA(dt, 1077, text, sizeof text);
+    EXPECT_STREQ("-5", text);
+    GetDlgItemTextA(dipole, 1081, text, sizeof text);
+    EXPECT_STREQ("77", text);
+
+    // A dropped frame leaves the display as it was.
+    host.SetFrame(nullptr);
+    host.Process();
+    HostHarness::Pump();
+    GetDlgItemTextA(mono, 1074, text, sizeof text);
+    EXPECT_STREQ("-31", text);
+}
+
+// Frames from another thread, faster than the UI: one notice at a time, and
+// the display ends on the latest frame.
+TEST_F(CoreTest, FrameFloodFromAnotherThreadKeepsOneNoticeQueued) {
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    HWND w = host.Show();
+    ASSERT_NE(nullptr, w);
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    host.SetFrame(frame.data());
+    std::thread producer([&] {
+        for (int i = 0; i < 20000; ++i) {
+            frame[READBACK_DT_WORD] = static_cast<int16_t>(i % 100);
+            host.Process();
+        }
+        frame[READBACK_DT_WORD] = 42;
+        host.Process();
+    });
+    producer.join();
+    MSG msg;
+    int notices = 0;
+    while (PeekMessageA(&msg, w, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE)) {
+        ++notices;
+        DispatchMessageA(&msg);
+    }
+    EXPECT_LE(notices, 1);
+    HostHarness::Pump();
+    HWND dt = GetWindow(GetWindow(GetDlgItem(GetDlgItem(w, 0xE900), 1000), GW_CHILD), GW_HWNDNEXT);
+    char text[32];
+    GetDlgItemTextA(dt, 1074, text, sizeof text);
+    EXPECT_STREQ("42", text);
+}
+
+TEST_F(CoreTest, EveryCommandIsWholeAndSentSynchronously) {
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    ASSERT_NE(nullptr, host.Show());
+    ASSERT_FALSE(host.Commands().empty());
+    const auto& c = host.Commands().front();
+    EXPECT_EQ(CMD_DT_AUTO_GAIN, c.Code());
+    EXPECT_EQ(1, c.block.ArgWord);
+    EXPECT_EQ(VALUE_ON, c.Value());
+    for (int i = 1; i < 128; ++i) EXPECT_EQ(0, c.block.Payload[i]);
+}
+
+}  // namespace

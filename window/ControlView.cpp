@@ -1,0 +1,205 @@
+#include "window/ControlView.h"
+
+#include <algorithm>
+
+#include "resource.h"
+
+namespace {
+
+struct PageRow {
+    const char* label;  // list label and caption
+    int icon;
+};
+const PageRow kPages[5] = {
+    {"General Control", IDI_GENERAL},
+    {"DT Gain Control", IDI_DTGAIN},
+    {"Monopole Control/Full wave", IDI_MONOPOLE},
+    {"Dipole Control/Full wave", IDI_DIPOLE},
+    {"Acoustic Process", IDI_ACOUSTIC},
+};
+
+HICON LoadPageIcon(int id) {
+    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32,
+                                         LR_DEFAULTCOLOR | LR_SHARED));
+}
+
+}  // namespace
+
+CControlView::CControlView() : CDialog(IDD_VIEW) {}
+
+CControlView::~CControlView() {
+    // Page windows go first (their parent is ours), then the list's images.
+    m_general.Destroy();
+    m_dtGain.Destroy();
+    m_monopole.Destroy();
+    m_dipole.Destroy();
+    m_acoustic.Destroy();
+    Destroy();
+    if (m_imageList) ImageList_Destroy(m_imageList);
+}
+
+bool CControlView::Create(HWND frame, UINT id) {
+    if (!CDialog::Create(frame)) return false;
+    SetWindowLongPtrA(m_hWnd, GWLP_ID, static_cast<LONG_PTR>(id));
+    RECT rc;
+    GetWindowRect(m_hWnd, &rc);
+    m_formSize = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    m_pageIcon = Item(IDC_VIEW_PAGEICON);
+    m_pageList = Item(IDC_VIEW_PAGELIST);
+    ShowWindow(m_hWnd, SW_SHOW);
+    return true;
+}
+
+CDialog* CControlView::Page(int index) {
+    switch (index) {
+    case 0: return &m_general;
+    case 1: return &m_dtGain;
+    case 2: return &m_monopole;
+    case 3: return &m_dipole;
+    case 4: return &m_acoustic;
+    default: return nullptr;
+    }
+}
+
+void CControlView::OnInitialUpdate() {
+    // Fit the frame to the form, shrinking only; a smaller frame scrolls the form.
+    HWND frame = GetParent(m_hWnd);
+    RECT want{0, 0, m_formSize.cx, m_formSize.cy};
+    AdjustWindowRectEx(&want, static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_STYLE)), GetMenu(frame) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_EXSTYLE)));
+    RECT now;
+    GetWindowRect(frame, &now);
+    const int cx = std::min<int>(now.right - now.left, want.right - want.left);
+    const int cy = std::min<int>(now.bottom - now.top, want.bottom - want.top);
+    SetWindowPos(frame, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    m_imageList = ImageList_Create(32, 32, ILC_COLOR4 | ILC_MASK, 1, 4);
+    for (const PageRow& row : kPages) ImageList_AddIcon(m_imageList, LoadPageIcon(row.icon));
+
+    // The pages live in the page area; it must clip them and pass Tab through.
+    HWND area = Item(IDC_VIEW_PAGEAREA);
+    SetWindowLongPtrA(area, GWL_STYLE, GetWindowLongPtrA(area, GWL_STYLE) | WS_CLIPCHILDREN);
+    SetWindowLongPtrA(area, GWL_EXSTYLE, GetWindowLongPtrA(area, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    for (int i = 0; i < 5; ++i)
+        if (CDialog* page = Page(i)) {
+            if (page->Create(area)) SetWindowPos(page->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+
+    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[0].icon)), 0);
+    SetItemText(IDC_VIEW_CAPTION, kPages[0].label);
+    if (m_general.m_hWnd) ShowWindow(m_general.m_hWnd, SW_SHOWNORMAL);
+
+    ListView_SetImageList(m_pageList, m_imageList, LVSIL_NORMAL);
+    RECT client;
+    GetClientRect(m_pageList, &client);
+    ListView_SetIconSpacing(m_pageList, client.right - client.left, 64);
+    ListView_SetTextColor(m_pageList, RGB(255, 255, 255));
+    ListView_SetTextBkColor(m_pageList, RGB(128, 128, 128));
+    ListView_SetBkColor(m_pageList, RGB(128, 128, 128));
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = client.right - client.left;
+    column.pszText = const_cast<char*>("Acoustic Control Page");
+    SendMessageA(m_pageList, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    for (int i = 0; i < 5; ++i) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = const_cast<char*>(kPages[i].label);
+        item.iImage = i;
+        SendMessageA(m_pageList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CControlView::SelectPage(int index) {
+    if (index < 0 || index > 4) return;
+    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[index].icon)), 0);
+    SetItemText(IDC_VIEW_CAPTION, kPages[index].label);
+    for (int i = 0; i < 5; ++i)
+        if (CDialog* page = Page(i); page && page->m_hWnd)
+            ShowWindow(page->m_hWnd, i == index ? SW_SHOWNORMAL : SW_HIDE);
+}
+
+bool CControlView::OnNotify(NMHDR* hdr, LRESULT& result) {
+    if (!hdr || hdr->idFrom != IDC_VIEW_PAGELIST) return false;
+    if (hdr->code == NM_CLICK) {
+        SelectPage(ListView_GetSelectionMark(m_pageList));
+        result = 0;
+        return true;
+    }
+    // The keyboard moves the selection without a click: follow it too.
+    if (hdr->code == LVN_ITEMCHANGED) {
+        const NMLISTVIEW* nm = reinterpret_cast<const NMLISTVIEW*>(hdr);
+        if ((nm->uChanged & LVIF_STATE) && (nm->uNewState & LVIS_SELECTED) && !(nm->uOldState & LVIS_SELECTED) &&
+            GetKeyState(VK_LBUTTON) >= 0)
+            SelectPage(nm->iItem);
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void CControlView::ScrollTo(int bar, int pos) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(m_hWnd, bar, &si);
+    const int maxPos = std::max(0, si.nMax - static_cast<int>(si.nPage) + 1);
+    pos = std::max(0, std::min(pos, maxPos));
+    LONG& current = bar == SB_HORZ ? m_scroll.x : m_scroll.y;
+    const int delta = current - pos;
+    if (delta == 0) return;
+    current = pos;
+    SetScrollPos(m_hWnd, bar, pos, TRUE);
+    ScrollWindowEx(m_hWnd, bar == SB_HORZ ? delta : 0, bar == SB_VERT ? delta : 0, nullptr, nullptr, nullptr,
+                   nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+}
+
+bool CControlView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+    case WM_SIZE: {
+        // A client area smaller than the form scrolls it.
+        const int cx = LOWORD(lParam), cy = HIWORD(lParam);
+        SCROLLINFO si{};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_RANGE | SIF_PAGE;
+        si.nMax = m_formSize.cx - 1;
+        si.nPage = static_cast<UINT>(cx);
+        SetScrollInfo(m_hWnd, SB_HORZ, &si, TRUE);
+        si.nMax = m_formSize.cy - 1;
+        si.nPage = static_cast<UINT>(cy);
+        SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
+        ScrollTo(SB_HORZ, m_scroll.x);
+        ScrollTo(SB_VERT, m_scroll.y);
+        result = 0;
+        return true;
+    }
+    case WM_VSCROLL:
+    case WM_HSCROLL: {
+        if (lParam) return false;  // a control's own scroll notice
+        const int bar = msg == WM_VSCROLL ? SB_VERT : SB_HORZ;
+        SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+        GetScrollInfo(m_hWnd, bar, &si);
+        int pos = si.nPos;
+        switch (LOWORD(wParam)) {
+        case SB_LINEUP: pos -= 16; break;
+        case SB_LINEDOWN: pos += 16; break;
+        case SB_PAGEUP: pos -= static_cast<int>(si.nPage); break;
+        case SB_PAGEDOWN: pos += static_cast<int>(si.nPage); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: pos = si.nTrackPos; break;
+        case SB_TOP: pos = 0; break;
+        case SB_BOTTOM: pos = si.nMax; break;
+        default: break;
+        }
+        ScrollTo(bar, pos);
+        result = 0;
+        return true;
+    }
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,43 @@
+// CControlView: the form that fills the frame: the page list at the left, the
+// page icon and caption, and the page area holding the five page dialogs.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "pages/AcousticProc.h"
+#include "pages/DTGainCtrl.h"
+#include "pages/DipoleControl.h"
+#include "pages/GeneralCtrlPage.h"
+#include "pages/MonopoleCtrl.h"
+#include "window/Wnd.h"
+
+class CControlView : public CDialog {
+public:
+    CControlView();
+    ~CControlView() override;
+
+    bool Create(HWND frame, UINT id);
+    void OnInitialUpdate();
+    // Shows page 0..4 with its icon and caption; other indexes change nothing.
+    void SelectPage(int index);
+
+    HWND m_pageIcon = nullptr;   // 1040
+    HWND m_pageList = nullptr;   // 1022
+    CGeneralCtrlPage m_general;
+    CDTGainCtrl m_dtGain;
+    CMonopoleCtrl m_monopole;
+    CDipoleControl m_dipole;
+    CAcousticProc m_acoustic;
+    HIMAGELIST m_imageList = nullptr;
+
+protected:
+    bool OnNotify(NMHDR* hdr, LRESULT& result) override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    CDialog* Page(int index);
+    void ScrollTo(int bar, int pos);
+    SIZE m_formSize{0, 0};
+    POINT m_scroll{0, 0};
+};

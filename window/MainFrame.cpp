@@ -1,0 +1,120 @@
+#include "window/MainFrame.h"
+
+#include <commctrl.h>
+
+#include <cstddef>
+#include <new>
+
+#include "core/Kelvane.h"
+#include "window/ControlView.h"
+#include "window/DialogNav.h"
+#include "resource.h"
+
+namespace {
+constexpr const char* kFrameClass = "KelvaneControlFrame";
+constexpr UINT kFirstPaneId = 0xE900;
+
+// Reads only what the host's report really holds: a bad address is ignored.
+bool Readable(const void* p, size_t n) {
+    if (!p) return false;
+    MEMORY_BASIC_INFORMATION mbi{};
+    if (VirtualQuery(p, &mbi, sizeof mbi) != sizeof mbi || mbi.State != MEM_COMMIT) return false;
+    if (mbi.Protect & (PAGE_NOACCESS | PAGE_GUARD)) return false;
+    const char* end = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+    return static_cast<const char*>(p) + n <= end;
+}
+}  // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() {
+    delete m_pView;
+    m_pView = nullptr;
+}
+
+bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
+    HINSTANCE inst = AfxGetResourceHandle();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    HICON icon = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_FRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    if (!RegisterClass(kFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
+                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon))
+        return false;
+    HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
+    const bool made = CreateEx(0, kFrameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu);
+    if (!made && menu) DestroyMenu(menu);
+    return made && m_hWnd != nullptr;
+}
+
+bool CMainFrame::OnCreate() {
+    KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
+    m_pView = new (std::nothrow) CControlView();
+    if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
+        RecalcLayout();
+        m_pView->OnInitialUpdate();
+        RecalcLayout();
+    }
+    InstallDialogNavigation();
+    return true;  // the frame stands whatever the view did
+}
+
+void CMainFrame::RecalcLayout() {
+    if (!m_pView || !m_pView->m_hWnd) return;
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    SetWindowPos(m_pView->m_hWnd, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainFrame::ShowDtReadBack(const int32_t* words) {
+    if (m_pView && m_pView->m_dtGain.m_hWnd) m_pView->m_dtGain.ShowGainReadBack(words);
+}
+void CMainFrame::ShowMonopoleReadBack(const int32_t* words) {
+    if (m_pView && m_pView->m_monopole.m_hWnd) m_pView->m_monopole.ShowGainReadBack(words);
+}
+void CMainFrame::ShowDipoleReadBack(const int32_t* words) {
+    if (m_pView && m_pView->m_dipole.m_hWnd) m_pView->m_dipole.ShowGainReadBack(words);
+}
+
+LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_SIZE:
+        RecalcLayout();
+        return 0;
+    case WM_SETFOCUS:
+        if (m_pView && m_pView->m_hWnd) SetFocus(m_pView->m_hWnd);
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == ID_FILE_EXIT) {
+            // Exit closes the control window just as the close box does.
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+    case kelvane::WM_TOOLCONTROL:
+        KelvaneApp()->DispatchStatus();
+        return 0;
+    case kelvane::WM_HOSTSTATE:
+        if (m_pView) m_pView->m_general.EnableStatusCheck(static_cast<int32_t>(wParam));
+        return 0;
+    case kelvane::WM_DSPSTATUS: {
+        const auto* report = reinterpret_cast<const kelvane::DspStatusReport*>(wParam);
+        if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) m_pView->m_general.SetDspStatus(*report);
+        return 0;
+    }
+    case WM_DESTROY:
+        UninstallDialogNavigation();
+        break;
+    default:
+        break;
+    }
+    return CWnd::WindowProc(msg, wParam, lParam);
+}
+
+void CMainFrame::PostNcDestroy() {
+    CKelvaneApp* app = KelvaneApp();
+    if (app->ControlFrame() == this) app->SetControlFrame(nullptr);
+    delete this;
+}

@@ -1,0 +1,32 @@
+// CMainFrame: the "Varro Control Window". Holds the control view, receives the
+// read-back notice and the host's two messages for the General page.
+#pragma once
+
+#include <cstdint>
+
+#include "window/Wnd.h"
+
+class CControlView;
+
+class CMainFrame : public CWnd {
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the window from the menu/icon resource id with the given style.
+    bool LoadFrame(UINT resourceId, DWORD style);
+
+    void ShowDtReadBack(const int32_t* words);
+    void ShowMonopoleReadBack(const int32_t* words);
+    void ShowDipoleReadBack(const int32_t* words);
+
+    CControlView* m_pView = nullptr;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+
+private:
+    bool OnCreate();
+    void RecalcLayout();
+};

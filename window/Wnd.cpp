@@ -1,0 +1,177 @@
+#include "window/Wnd.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace {
+HINSTANCE g_resourceHandle = nullptr;
+}
+
+HINSTANCE AfxGetResourceHandle() { return g_resourceHandle; }
+void AfxSetResourceHandle(HINSTANCE instance) { g_resourceHandle = instance; }
+
+// ---- CWnd
+
+CWnd::~CWnd() {
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+        DestroyWindow(m_hWnd);
+    }
+}
+
+bool CWnd::RegisterClass(const char* className, UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+    WNDCLASSEXA wc{};
+    if (GetClassInfoExA(AfxGetResourceHandle(), className, &wc)) return true;
+    wc.cbSize = sizeof wc;
+    wc.style = classStyle;
+    wc.lpfnWndProc = &CWnd::StaticWndProc;
+    wc.hInstance = AfxGetResourceHandle();
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.hIcon = icon;
+    wc.lpszClassName = className;
+    return RegisterClassExA(&wc) != 0;
+}
+
+bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
+                    int cy, HWND parent, HMENU menu) {
+    HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, menu,
+                                AfxGetResourceHandle(), this);
+    return hwnd != nullptr;
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CWnd* self = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        if (self) {
+            self->m_hWnd = hwnd;
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+    }
+    if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    LRESULT result = self->WindowProc(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->m_hWnd = nullptr;
+        self->PostNcDestroy();
+    }
+    return result;
+}
+
+// ---- CDialog
+
+CDialog::~CDialog() { Destroy(); }
+
+bool CDialog::Create(HWND parent) {
+    m_hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), parent,
+                                &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
+    return m_hWnd != nullptr;
+}
+
+void CDialog::Destroy() {
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+        DestroyWindow(m_hWnd);
+    }
+    m_hWnd = nullptr;
+}
+
+INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = hwnd;
+        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        return self->OnInitDialog();
+    }
+    if (!self) return FALSE;
+    switch (msg) {
+    case WM_COMMAND:
+        return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (!self->OnNotify(reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    case WM_HSCROLL:
+        if (lParam) {  // from a slider; the dialog's own scroll bar goes to OnMessage
+            self->OnHScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return TRUE;
+        }
+        break;
+    case WM_NCDESTROY:
+        self->m_hWnd = nullptr;
+        return FALSE;
+    default:
+        break;
+    }
+    LRESULT result = 0;
+    if (!self->OnMessage(msg, wParam, lParam, result)) return FALSE;
+    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+std::string CDialog::GetItemText(int id) const {
+    HWND item = Item(id);
+    if (!item) return std::string();
+    int n = GetWindowTextLengthA(item);
+    std::vector<char> buf(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
+    GetWindowTextA(item, buf.data(), static_cast<int>(buf.size()));
+    return std::string(buf.data());
+}
+
+void CDialog::SetItemText(int id, const char* text) const { SetDlgItemTextA(m_hWnd, id, text); }
+
+void CDialog::SetItemInt(int id, int value) const {
+    char buf[16];
+    wsprintfA(buf, "%d", value);
+    SetDlgItemTextA(m_hWnd, id, buf);
+}
+
+void CDialog::EnableItem(int id, bool enable) const {
+    if (HWND item = Item(id)) EnableWindow(item, enable ? TRUE : FALSE);
+}
+
+bool CDialog::IsChecked(int id) const { return IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
+
+void CDialog::SetCheck(int id, bool checked) const { CheckDlgButton(m_hWnd, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+// ---- control helpers
+
+namespace ctl {
+void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep) {
+    SendMessageA(slider, TBM_SETRANGEMIN, FALSE, lo);
+    SendMessageA(slider, TBM_SETRANGEMAX, TRUE, hi);
+    if (lineStep > 0) SendMessageA(slider, TBM_SETLINESIZE, 0, lineStep);
+    if (pageStep > 0) SendMessageA(slider, TBM_SETPAGESIZE, 0, pageStep);
+}
+void TrackSetPos(HWND slider, int pos) { SendMessageA(slider, TBM_SETPOS, TRUE, pos); }
+int TrackPos(HWND slider) { return static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0)); }
+
+void ComboFill(HWND combo, const char* const* items, int count) {
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < count; ++i) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i]));
+}
+int ComboSel(HWND combo) { return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
+bool ComboSetSel(HWND combo, int index) {
+    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    if (index < 0 || index >= count) return false;
+    SendMessageA(combo, CB_SETCURSEL, index, 0);
+    return true;
+}
+
+void ListReplace(HWND list, const std::string* lines, int count) {
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < count; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+}  // namespace ctl

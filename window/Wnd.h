@@ -1,0 +1,83 @@
+// The small piece of an application framework the plug-in needs: window and
+// dialog objects whose one static procedure dispatches to virtual handlers,
+// and the module instance every resource is loaded from.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+HINSTANCE AfxGetResourceHandle();
+void AfxSetResourceHandle(HINSTANCE instance);
+
+class CWnd {
+public:
+    CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+    virtual ~CWnd();
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND m_hWnd = nullptr;
+
+    // Registers (once) and creates a window of a class whose procedure is ours.
+    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
+                  int cy, HWND parent, HMENU menu);
+    static bool RegisterClass(const char* className, UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon);
+
+protected:
+    virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // After WM_NCDESTROY: the object may delete itself here.
+    virtual void PostNcDestroy() {}
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+};
+
+// A modeless child dialog from a template of the plug-in's resources.
+class CDialog {
+public:
+    explicit CDialog(UINT templateId) : m_templateId(templateId) {}
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+    virtual ~CDialog();
+
+    bool Create(HWND parent);
+    void Destroy();
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    UINT TemplateId() const { return m_templateId; }
+
+    std::string GetItemText(int id) const;
+    void SetItemText(int id, const char* text) const;
+    void SetItemInt(int id, int value) const;
+    void EnableItem(int id, bool enable) const;
+    bool IsChecked(int id) const;
+    void SetCheck(int id, bool checked) const;
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual bool OnCommand(int /*id*/, int /*code*/) { return false; }
+    // Returns true when handled; result goes to DWLP_MSGRESULT.
+    virtual bool OnNotify(NMHDR* /*hdr*/, LRESULT& /*result*/) { return false; }
+    virtual void OnHScroll(int /*code*/, HWND /*control*/) {}
+    // Any other message; return true when handled.
+    virtual bool OnMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& /*result*/) { return false; }
+
+private:
+    static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    UINT m_templateId;
+};
+
+// Thin stateless helpers over the common controls.
+namespace ctl {
+void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep);  // steps <= 0 keep the defaults
+void TrackSetPos(HWND slider, int pos);
+int TrackPos(HWND slider);
+void ComboFill(HWND combo, const char* const* items, int count);
+int ComboSel(HWND combo);
+bool ComboSetSel(HWND combo, int index);  // false (and no change) when out of range
+void ListReplace(HWND list, const std::string* lines, int count);
+}  // namespace ctl
