@@ -35,20 +35,19 @@ add_library(kelvane_drive STATIC ${KELVANE_DRIVE_SOURCES})
 target_include_directories(kelvane_drive PUBLIC ${CMAKE_SOURCE_DIR}/tests/drive ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/res)
 target_link_libraries(kelvane_drive PUBLIC kelvane_logic comctl32 user32 gdi32)
 
+# A small host that loads the DLL and prints what start-up did.
+add_executable(KelvaneProbe ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
+target_link_libraries(KelvaneProbe PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
+add_dependencies(KelvaneProbe Kelvane Tamsil)
+
 # System tests under Wine: the real DLL, real windows, real profile files and mappings.
 file(GLOB KELVANE_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
 add_executable(kelvane_wine_tests ${KELVANE_WINE_TESTS})
 target_link_libraries(kelvane_wine_tests PRIVATE kelvane_drive gtest_main ${KELVANE_STATIC_LINK})
-add_dependencies(kelvane_wine_tests Kelvane Tamsil)
+add_dependencies(kelvane_wine_tests Kelvane Tamsil KelvaneProbe)
 add_test(NAME wine_system COMMAND kelvane_wine_tests)
 set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
 
-# A small host that loads the DLL and prints what start-up did.
-if(EXISTS ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
-  add_executable(KelvaneProbe ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
-  target_link_libraries(KelvaneProbe PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
-  add_dependencies(KelvaneProbe Kelvane Tamsil)
-endif()
 
 # Export/import table check of the built DLL.
 add_test(NAME dll_tables

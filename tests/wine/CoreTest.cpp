@@ -295,4 +295,22 @@ TEST_F(CoreTest, EveryCommandIsWholeAndSentSynchronously) {
     for (int i = 1; i < 128; ++i) EXPECT_EQ(0, c.block.Payload[i]);
 }
 
+// A host that exits without unloading the library loses no settings.
+TEST_F(CoreTest, ProcessExitWithoutUnloadStillSaves) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string probe(exe);
+    probe = probe.substr(0, probe.find_last_of('\\') + 1) + "KelvaneProbe.exe";
+    std::string cmd = "\"" + probe + "\" --exit-without-unload --work " + host.WorkFolder();
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_TRUE(host.IniExists());
+    EXPECT_NE(std::string::npos, host.ReadIni().find("[ACOUSTIC PROCESS]"));
+}
+
 }  // namespace

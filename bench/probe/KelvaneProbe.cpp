@@ -1,0 +1,91 @@
+// A minimal host: loads Kelvane.dll as the acquisition host does and prints
+// what start-up did (INI path, both shared blocks decoded field by field).
+//   KelvaneProbe [--show] [--frames N] [--exit-without-unload] [--work D:\folder]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "HostHarness.h"
+
+using namespace kelvane;
+
+namespace {
+void PrintBlocks(const drive::HostHarness& host) {
+    ToolControlPara tc{};
+    if (host.ReadToolControl(&tc)) {
+        std::printf("ToolControlPara (48 bytes):\n");
+        std::printf("  monopole window  %d .. %d us\n", tc.MonoWinStart, tc.MonoWinEnd);
+        std::printf("  dipole window    %d .. %d us\n", tc.DipoleWinStart, tc.DipoleWinEnd);
+        for (int k = 0; k < 4; ++k)
+            std::printf("  DT channel %d     %d .. %d us\n", k + 1, tc.DtWinStart[k], tc.DtWinEnd[k]);
+    } else {
+        std::printf("ToolControlPara: not found\n");
+    }
+    ProcessPara pp{};
+    if (host.ReadProcess(&pp)) {
+        std::printf("VarroProcessPara (76 bytes):\n");
+        std::printf("  CurveSelect %d  FilterType %d  LowCut %.1f  HighCut %.1f\n", pp.CurveSelect, pp.FilterType,
+                    pp.LowCut, pp.HighCut);
+        std::printf("  DtMin %d  DtMax %d  CorWinLength %d  Coefficient %.2f  ThresholdType %d\n", pp.DtMin,
+                    pp.DtMax, pp.CorWinLength, pp.Coefficient, pp.ThresholdType);
+        std::printf("  T01R1..4Start %d %d %d %d  SearchWinLength %d\n", pp.T01RStart[0], pp.T01RStart[1],
+                    pp.T01RStart[2], pp.T01RStart[3], pp.SearchWinLength);
+        std::printf("  ThresholdMin1..4 %.2f %.2f %.2f %.2f  ThresholdFactor %.2f\n", pp.ThresholdMin[0],
+                    pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3], pp.ThresholdFactor);
+    } else {
+        std::printf("VarroProcessPara: not found\n");
+    }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool show = false, exitWithoutUnload = false;
+    int frames = 0;
+    std::string work = "D:\\bench";
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--show")) show = true;
+        else if (!std::strcmp(argv[i], "--exit-without-unload")) exitWithoutUnload = true;
+        else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
+    }
+    drive::HostHarness host;
+    host.PrepareWorkFolder(work, /*keepIni=*/true);
+    const bool hadIni = host.IniExists();
+    if (!host.Load()) {
+        std::printf("Kelvane.dll did not load (error %lu)\n", GetLastError());
+        return 1;
+    }
+    std::printf("Kelvane.dll loaded. INI: %s (%s)\n", host.IniPath().c_str(),
+                hadIni ? "loaded" : "absent: defaults in force, written at unload");
+    PrintBlocks(host);
+    host.Init();
+    if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
+
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    host.SetFrame(frame.data());
+    for (int i = 0; i < frames; ++i) host.Process();
+
+    if (show) {
+        HWND w = host.Show();
+        std::printf("Control window %p; close it to unload.\n", static_cast<void*>(w));
+        while (w && IsWindow(w)) {
+            MSG msg;
+            if (GetMessageA(&msg, nullptr, 0, 0) <= 0) break;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            host.Process();
+        }
+        std::printf("Commands received: %zu\n", host.Commands().size());
+        for (const auto& c : host.Commands()) {
+            const char* name = CommandName(c.Code());
+            std::printf("  0x%04X %-28s arg %d value %d\n", c.Code(), name ? name : "?", c.block.ArgWord, c.Value());
+        }
+    }
+    host.SetFrame(nullptr);
+    host.Unload();
+    std::printf("Unloaded; INI written: %s\n", host.IniExists() ? "yes" : "no");
+    return 0;
+}
