@@ -1,8 +1,185 @@
 #include "pages/GeneralCtrlPage.h"
 
+#include <string>
+
+#include "core/Kelvane.h"
 #include "resource.h"
+
+using namespace kelvane;
+
+namespace {
+
+const char* const kMonoIntervals[] = {"12", "24", "36"};
+const char* const kDipoleIntervals[] = {"24", "36", "48"};
+constexpr int kIntervalCount = 3;
+
+// Control of each Download field, in validation order.
+constexpr int kFieldIds[kDownloadFieldCount] = {
+    IDC_GEN_DIP_DELAY,  IDC_GEN_DIP_DELAY_STEP,  IDC_GEN_DT_DELAY,      IDC_GEN_DT_DELAY_STEP,
+    IDC_GEN_MONO_DELAY, IDC_GEN_MONO_DELAY_STEP, IDC_GEN_DT_SAMPLERATE,
+};
+
+// The list's index, or the page's own when the list has no valid selection.
+int ChoiceIndex(HWND combo, int current) {
+    const int sel = ctl::ComboSel(combo);
+    return sel >= 0 && sel < kIntervalCount ? sel : current;
+}
+
+}  // namespace
 
 CGeneralCtrlPage::CGeneralCtrlPage() : CResizePage(IDD_GENERAL, nullptr) {}
 
-void CGeneralCtrlPage::SetDspStatus(const kelvane::DspStatusReport&) {}
-void CGeneralCtrlPage::EnableStatusCheck(int32_t) {}
+CGeneralCtrlPage::~CGeneralCtrlPage() = default;
+
+BOOL CGeneralCtrlPage::OnInitDialog() {
+    CResizePage::OnInitDialog();
+    const CKelvaneApp* app = KelvaneApp();
+
+    SetCheck(IDC_GEN_STEP1, app->GainStep == 1);
+    SetCheck(IDC_GEN_STEP2, app->GainStep == 2);
+    SetCheck(IDC_GEN_STEP3, app->GainStep == 3);
+
+    m_dtDelay = app->DtDelay;
+    m_dtDelayStep = app->DtDelayStep;
+    m_dtSampleRate = app->DtSampleRate;
+    m_monoDelay = app->MonoDelay;
+    m_monoDelayStep = app->MonoDelayStep;
+    m_dipoleDelay = app->DipoleDelay;
+    m_dipoleDelayStep = app->DipoleDelayStep;
+
+    m_monoIndex = MonoIntervalIndex(app->MonoSampleRate);
+    m_dipoleIndex = DipoleIntervalIndex(app->DipoleSampleRate);
+    ctl::ComboFill(Item(IDC_GEN_MONO_SAMPLERATE), kMonoIntervals, kIntervalCount);
+    ctl::ComboFill(Item(IDC_GEN_DIP_SAMPLERATE), kDipoleIntervals, kIntervalCount);
+
+    FillStatusLists();
+    ShowFields();
+    return TRUE;
+}
+
+bool CGeneralCtrlPage::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return false;
+    switch (id) {
+    case IDC_GEN_STEP1: OnGainStep(1); return true;
+    case IDC_GEN_STEP2: OnGainStep(2); return true;
+    case IDC_GEN_STEP3: OnGainStep(3); return true;
+    case IDC_GEN_DSP_RESET: OnDspReset(); return true;
+    case IDC_GEN_TOOL_RESET: OnToolReset(); return true;
+    case IDC_GEN_DOWNLOAD: OnDownload(); return true;
+    case IDC_GEN_CHECK: OnCheck(); return true;
+    default: return false;
+    }
+}
+
+// Every click sends, also on the button already checked: the operator may
+// be re-sending the step after a tool reset.
+void CGeneralCtrlPage::OnGainStep(int32_t step) {
+    KelvaneApp()->GainStep = step;  // the gain pages quantise with it from their next entry on
+    static const int32_t kCodes[] = {CMD_GAIN_STEP_1DB, CMD_GAIN_STEP_2DB, CMD_GAIN_STEP_3DB};
+    SendCommand(kCodes[step - 1], 0);
+}
+
+void CGeneralCtrlPage::OnDspReset() { SendCommand(CMD_DSP_RESET, 0); }
+
+void CGeneralCtrlPage::OnToolReset() { SendCommand(CMD_TOOL_RESET, 0); }
+
+void CGeneralCtrlPage::OnDownload() {
+    if (!ReadFields()) return;  // the operator has been told; nothing stored or sent
+    const int32_t monoInterval = MonoIntervalFromIndex(m_monoIndex);
+    const int32_t dipoleInterval = DipoleIntervalFromIndex(m_dipoleIndex);
+    m_dtDelay = ClampDtDelay(m_dtDelay);
+    ShowFields();
+
+    CKelvaneApp* app = KelvaneApp();
+    app->DtDelay = m_dtDelay;
+    app->DtDelayStep = m_dtDelayStep;
+    app->MonoDelay = m_monoDelay;
+    app->MonoDelayStep = m_monoDelayStep;
+    app->MonoSampleRate = monoInterval;
+    app->DipoleDelay = m_dipoleDelay;
+    app->DipoleDelayStep = m_dipoleDelayStep;
+    app->DipoleSampleRate = dipoleInterval;
+    // "DT SAMPLERATE" is display-only and stays as loaded.
+
+    SendValue(CMD_DT_RXDELAY, m_dtDelay);
+    SendValue(CMD_DT_RXDELAY_STEP, m_dtDelayStep);
+    SendValue(CMD_MONO_RXDELAY, m_monoDelay);
+    SendValue(CMD_MONO_RXDELAY_STEP, m_monoDelayStep);
+    SendValue(CMD_MONO_SAMPLERATE, monoInterval);
+    SendValue(CMD_DIPOLE_RXDELAY, m_dipoleDelay);
+    SendValue(CMD_DIPOLE_RXDELAY_STEP, m_dipoleDelayStep);
+    SendValue(CMD_DIPOLE_SAMPLERATE, dipoleInterval);
+}
+
+void CGeneralCtrlPage::OnCheck() { SendCommand(CMD_STATUS_CHECK, ARG_STATUS_CHECK); }
+
+void CGeneralCtrlPage::SetDspStatus(const DspStatusReport& report) {
+    DspFlagsFromWord(report.StatusWord, m_dspFlags);
+    if (m_hWnd) FillStatusLists();  // otherwise the next page window shows them
+}
+
+void CGeneralCtrlPage::EnableStatusCheck(int32_t hostState) {
+    if (!m_hWnd) return;
+    EnableItem(IDC_GEN_CHECK, StatusCheckEnabled(hostState));
+}
+
+void CGeneralCtrlPage::ShowFields() const {
+    SetItemInt(IDC_GEN_DT_DELAY, m_dtDelay);
+    SetItemInt(IDC_GEN_DT_DELAY_STEP, m_dtDelayStep);
+    SetItemInt(IDC_GEN_DT_SAMPLERATE, m_dtSampleRate);
+    SetItemInt(IDC_GEN_MONO_DELAY, m_monoDelay);
+    SetItemInt(IDC_GEN_MONO_DELAY_STEP, m_monoDelayStep);
+    SetItemInt(IDC_GEN_DIP_DELAY, m_dipoleDelay);
+    SetItemInt(IDC_GEN_DIP_DELAY_STEP, m_dipoleDelayStep);
+    ctl::ComboSetSel(Item(IDC_GEN_MONO_SAMPLERATE), m_monoIndex);
+    ctl::ComboSetSel(Item(IDC_GEN_DIP_SAMPLERATE), m_dipoleIndex);
+}
+
+bool CGeneralCtrlPage::ReadFields() {
+    std::string texts[kDownloadFieldCount];
+    for (int f = 0; f < kDownloadFieldCount; ++f) texts[f] = GetItemText(kFieldIds[f]);
+    int32_t values[kDownloadFieldCount] = {};
+    const int bad = ValidateDownloadFields(texts, values);
+    if (bad >= 0) {
+        const std::string message = RangeMessage(kDownloadFieldRules[bad]);
+        MessageBoxA(GetAncestor(m_hWnd, GA_ROOT), message.c_str(), "Varro Control Window", MB_OK | MB_ICONEXCLAMATION);
+        HWND field = Item(kFieldIds[bad]);
+        SetFocus(field);
+        SendMessageA(field, EM_SETSEL, 0, -1);
+        return false;
+    }
+    m_dipoleDelay = values[kDipoleDelay];
+    m_dipoleDelayStep = values[kDipoleDelayStep];
+    m_dtDelay = values[kDtDelay];
+    m_dtDelayStep = values[kDtDelayStep];
+    m_monoDelay = values[kMonoDelay];
+    m_monoDelayStep = values[kMonoDelayStep];
+    m_dtSampleRate = values[kDtSampleInterval];
+    m_monoIndex = ChoiceIndex(Item(IDC_GEN_MONO_SAMPLERATE), m_monoIndex);
+    m_dipoleIndex = ChoiceIndex(Item(IDC_GEN_DIP_SAMPLERATE), m_dipoleIndex);
+    return true;
+}
+
+void CGeneralCtrlPage::FillStatusLists() const {
+    std::string lines[kDspLineCount];
+    for (int i = 0; i < kDspLineCount; ++i) lines[i] = DspStatusLine(i, m_dspFlags[i]);
+    ctl::ListReplace(Item(IDC_GEN_LIST_LEFT), lines, kDspLineCount / 2);
+    ctl::ListReplace(Item(IDC_GEN_LIST_RIGHT), lines + kDspLineCount / 2, kDspLineCount / 2);
+}
+
+// The page's own block: only the code and second word change between commands.
+void CGeneralCtrlPage::SendCommand(int32_t code, int32_t arg) {
+    m_command.CodeWord = code;
+    m_command.ArgWord = arg;
+    ToolCommand copy = m_command;
+    KelvaneApp()->SendToolCommand(&copy);
+}
+
+// Download values: each in a fresh zeroed block.
+void CGeneralCtrlPage::SendValue(int32_t code, int32_t value) {
+    ToolCommand block{};
+    block.CodeWord = code;
+    block.ArgWord = ARG_VALUE;
+    block.Payload[0] = value;
+    KelvaneApp()->SendToolCommand(&block);
+}

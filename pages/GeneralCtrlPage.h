@@ -1,12 +1,53 @@
+// CGeneralCtrlPage: gain step, DSP and tool reset, the receiver delays and
+// sample intervals sent by "Download", and the sixteen DSP status lines.
 #pragma once
 
+#include <cstdint>
+
 #include "KelvaneHost.h"
+#include "pages/logic/GeneralRules.h"
 #include "window/DialogResize.h"
 
 class CGeneralCtrlPage : public CResizePage {
 public:
     CGeneralCtrlPage();
+    ~CGeneralCtrlPage() override;
+
     // Host notifications, forwarded by the frame whether or not the page is shown.
     void SetDspStatus(const kelvane::DspStatusReport& report);
     void EnableStatusCheck(int32_t hostState);
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void OnGainStep(int32_t step);
+    void OnDspReset();
+    void OnToolReset();
+    void OnDownload();
+    void OnCheck();
+
+    // Field exchange: members to controls, and controls back to members
+    // (false, with the operator told, when a field fails).
+    void ShowFields() const;
+    bool ReadFields();
+    void FillStatusLists() const;
+
+    void SendCommand(int32_t code, int32_t arg);
+    static void SendValue(int32_t code, int32_t value);
+
+    int32_t m_dtDelay = 0;
+    int32_t m_dtDelayStep = 0;
+    int32_t m_dtSampleRate = 0;
+    int32_t m_monoDelay = 0;
+    int32_t m_monoDelayStep = 0;
+    int32_t m_dipoleDelay = 0;
+    int32_t m_dipoleDelayStep = 0;
+    int m_monoIndex = 0;
+    int m_dipoleIndex = 0;
+    // Outlive the page window: a later window shows the last report.
+    int32_t m_dspFlags[kelvane::kDspLineCount] = {};
+    // Reset, gain-step and status-check commands; only words 0 and 1 are written.
+    kelvane::ToolCommand m_command{};
 };

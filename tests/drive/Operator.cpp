@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "HostHarness.h"
+
 namespace drive {
 namespace {
 constexpr int kViewId = 0xE900;
@@ -178,6 +180,76 @@ void Operator::Pump(int rounds) {
             DispatchMessageA(&msg);
         }
     }
+}
+
+std::vector<std::string> Operator::ComboItems(int page, int id) const {
+    HWND combo = Control(page, id);
+    std::vector<std::string> items;
+    const int n = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        char buf[256] = {};
+        if (SendMessageA(combo, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof buf))
+            SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+        items.push_back(buf);
+    }
+    return items;
+}
+
+void Operator::ClickSliderThumb(int page, int id) {
+    HWND slider = Control(page, id);
+    RECT thumb{};
+    SendMessageA(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendClick(slider, (thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
+}
+
+void Operator::SliderNotify(int page, int id, int code) {
+    HWND slider = Control(page, id);
+    const int pos = SliderPos(page, id);
+    const int carried = (code == TB_THUMBTRACK || code == TB_THUMBPOSITION) ? (pos & 0xFFFF) : 0;
+    SendMessageA(GetParent(slider), WM_HSCROLL, MAKEWPARAM(code, carried), reinterpret_cast<LPARAM>(slider));
+    Pump();
+}
+
+void Operator::TrackSlider(int page, int id, int pos) {
+    SendMessageA(Control(page, id), TBM_SETPOS, TRUE, pos);
+    SliderNotify(page, id, TB_THUMBTRACK);
+}
+
+Operator OpenOnPage(HostHarness& host, int page, const std::string& ini, std::vector<CodeValue>* opening) {
+    if (!ini.empty()) host.WriteIni(ini);
+    if (!host.Loaded()) host.Load();
+    host.Init();
+    Operator op(host.Show());
+    op.ClickPageItem(page);
+    if (opening) *opening = TakeCommands(host);
+    return op;
+}
+
+void RestartIn(HostHarness& host, const std::string& workFolder) {
+    host.Unload();
+    host.PrepareWorkFolder(workFolder);
+}
+
+std::string IniValue(const std::string& ini, const std::string& section, const std::string& key) {
+    size_t at = ini.find("[" + section + "]\r\n");
+    if (at == std::string::npos) return std::string();
+    const size_t end = ini.find("\r\n[", at);
+    const std::string line = "\r\n" + key + "=";
+    at = ini.find(line, at);
+    if (at == std::string::npos || at >= end) return std::string();
+    at += line.size();
+    return ini.substr(at, ini.find("\r\n", at) - at);
+}
+
+std::ostream& operator<<(std::ostream& os, const CodeValue& c) {
+    return os << std::hex << c.code << std::dec << ":" << c.value;
+}
+
+std::vector<CodeValue> TakeCommands(HostHarness& host) {
+    std::vector<CodeValue> out;
+    for (const auto& c : host.Commands()) out.push_back({c.Code(), c.Value()});
+    host.ClearCommands();
+    return out;
 }
 
 }  // namespace drive

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,8 +57,41 @@ public:
 
     static void Pump(int rounds = 3);
 
+    // The texts of a drop-down list's entries, in order.
+    std::vector<std::string> ComboItems(int page, int id) const;
+    // A mouse click on a slider's thumb that does not move it.
+    void ClickSliderThumb(int page, int id);
+    // One scroll notice of the given code (TB_LINEDOWN, TB_ENDTRACK, ...) from a
+    // slider at its current position, as the control sends it to the page.
+    void SliderNotify(int page, int id, int code);
+    // The thumb dragged to pos with the button still held (no end-of-move yet).
+    void TrackSlider(int page, int id, int pos);
+
 private:
     HWND m_frame;
 };
+
+class HostHarness;
+
+// A command as tests compare them: its code and value word.
+struct CodeValue {
+    int32_t code;
+    int32_t value;
+    bool operator==(const CodeValue& o) const { return code == o.code && value == o.value; }
+};
+std::ostream& operator<<(std::ostream& os, const CodeValue& c);  // "8251:78"
+// The commands the host recorded since the last call; the record is cleared.
+std::vector<CodeValue> TakeCommands(HostHarness& host);
+
+// Loads the plug-in as the host does (ini, when given, as the whole INI file),
+// hands over the host window, opens the control window and shows page. The
+// commands sent on the way go to *opening, or stay recorded when it is null.
+Operator OpenOnPage(HostHarness& host, int page, const std::string& ini = std::string(),
+                    std::vector<CodeValue>* opening = nullptr);
+// Unloads the plug-in and points the host at a fresh work folder.
+void RestartIn(HostHarness& host, const std::string& workFolder);
+
+// The value text of key in section of an INI file's text ("" when absent).
+std::string IniValue(const std::string& ini, const std::string& section, const std::string& key);
 
 }  // namespace drive

@@ -1,0 +1,244 @@
+// The control window as the operator meets it: frame, page list, switching,
+// reopening, the File menu, numeric edits and keyboard navigation.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <vector>
+
+#include "HostHarness.h"
+#include "Operator.h"
+#include "resource.h"
+
+using namespace kelvane;
+using drive::HostHarness;
+using drive::Operator;
+
+namespace {
+
+const char* const kCaptions[5] = {"General Control", "DT Gain Control", "Monopole Control/Full wave",
+                                  "Dipole Control/Full wave", "Acoustic Process"};
+
+struct WindowTest : ::testing::Test {
+    HostHarness host;
+    HWND frame = nullptr;
+    void SetUp() override {
+        host.PrepareWorkFolder(std::string("D:\\work\\") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(host.Load());
+        host.Init();
+        frame = host.Show();
+        ASSERT_NE(nullptr, frame);
+    }
+    std::string Caption(const Operator& op) const {
+        char buf[64] = {};
+        GetDlgItemTextA(op.View(), IDC_VIEW_CAPTION, buf, sizeof buf);
+        return buf;
+    }
+};
+
+TEST_F(WindowTest, FrameHasTitleMenuAndSizingBorderOnly) {
+    char title[64];
+    GetWindowTextA(frame, title, sizeof title);
+    EXPECT_STREQ("Varro Control Window", title);
+    const LONG style = GetWindowLongA(frame, GWL_STYLE);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_VISIBLE);
+    EXPECT_FALSE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    HMENU menu = GetMenu(frame);
+    ASSERT_NE(nullptr, menu);
+    char text[32];
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("&File", text);
+    GetMenuStringA(GetSubMenu(menu, 0), ID_FILE_EXIT, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ("&Exit", text);
+}
+
+TEST_F(WindowTest, PageListHoldsTheFivePagesAndStartsOnGeneral) {
+    Operator op(frame);
+    HWND list = op.PageList();
+    ASSERT_EQ(5, ListView_GetItemCount(list));
+    for (int i = 0; i < 5; ++i) {
+        char text[64] = {};
+        ListView_GetItemText(list, i, 0, text, sizeof text);
+        EXPECT_STREQ(kCaptions[i], text);
+    }
+    LVCOLUMNA col{};
+    char colText[64] = {};
+    col.mask = LVCF_TEXT;
+    col.pszText = colText;
+    col.cchTextMax = sizeof colText;
+    SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&col));
+    EXPECT_STREQ("Acoustic Control Page", colText);
+    EXPECT_EQ(RGB(255, 255, 255), ListView_GetTextColor(list));
+    EXPECT_EQ(RGB(128, 128, 128), ListView_GetBkColor(list));
+    EXPECT_EQ(0, op.ShownPage());
+    EXPECT_EQ("General Control", Caption(op));
+    for (int i = 0; i < 5; ++i) EXPECT_NE(nullptr, op.PageWindow(i)) << i;
+}
+
+TEST_F(WindowTest, ClickingAnItemShowsOnePageAndHidesFour) {
+    Operator op(frame);
+    op.ClickPageItem(-1);  // empty area before any selection: nothing changes
+    EXPECT_EQ(0, op.ShownPage());
+    for (int k : {4, 1, 3, 2, 0, 2}) {
+        op.ClickPageItem(k);
+        EXPECT_EQ(k, op.ShownPage());
+        EXPECT_EQ(kCaptions[k], Caption(op));
+        int visible = 0;
+        for (int i = 0; i < 5; ++i) visible += IsWindowVisible(op.PageWindow(i)) ? 1 : 0;
+        EXPECT_EQ(1, visible);
+    }
+    // The shown item again: icon and caption reload, the page stays.
+    SetDlgItemTextA(op.View(), IDC_VIEW_CAPTION, "x");
+    op.ClickPageItem(2);
+    EXPECT_EQ(2, op.ShownPage());
+    EXPECT_EQ(kCaptions[2], Caption(op));
+}
+
+TEST_F(WindowTest, SecondShowRaisesTheSameWindowAndReopenStartsOnGeneral) {
+    Operator op(frame);
+    op.ClickPageItem(3);
+    EXPECT_EQ(frame, host.Show());
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    EXPECT_FALSE(IsWindow(frame));
+    HWND again = host.Show();
+    ASSERT_NE(nullptr, again);
+    EXPECT_TRUE(IsWindow(again));
+    Operator op2(again);
+    EXPECT_EQ(0, op2.ShownPage());
+    EXPECT_EQ("General Control", Caption(op2));
+}
+
+TEST_F(WindowTest, FileExitClosesTheWindow) {
+    SendMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_FILE_EXIT, 0), 0);
+    HostHarness::Pump();
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_NE(nullptr, host.Show());
+}
+
+TEST_F(WindowTest, ReadBackReachesHiddenPagesAndClosedWindowPostsNothing) {
+    Operator op(frame);
+    op.ClickPageItem(4);
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    for (int i = 0; i < 8; ++i) {
+        words[READBACK_MONO_WORD + i] = static_cast<int16_t>(10 + i);
+        words[READBACK_DIPOLE_WORD + i] = static_cast<int16_t>(-20 - i);
+    }
+    for (int i = 0; i < 4; ++i) words[READBACK_DT_WORD + i] = static_cast<int16_t>(-5 + i);
+    host.SetFrame(words.data());
+    host.Process();
+    HostHarness::Pump();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(std::to_string(-5 + i), op.Text(1, 1074 + i));
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(std::to_string(10 + i), op.Text(2, 1074 + i));
+        EXPECT_EQ(std::to_string(-20 - i), op.Text(3, 1074 + i));
+    }
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    host.Process();  // no window: snapshot only, nothing posted, no crash
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_NOREMOVE));
+    host.SetFrame(nullptr);
+}
+
+// WM_EDITVALUE as the page receives it, recorded by subclassing the page.
+struct EditValue {
+    uint32_t bits;
+    LPARAM id;
+};
+std::vector<EditValue> g_values;
+LRESULT CALLBACK RecordEditValue(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_EDITVALUE) g_values.push_back({static_cast<uint32_t>(wp), lp});
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+uint32_t FloatBits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+TEST_F(WindowTest, EnterCommitsTheTypedNumberAndNothingElseDoes) {
+    Operator op(frame);
+    op.ClickPageItem(4);
+    HWND page = op.PageWindow(4);
+    ASSERT_TRUE(SetWindowSubclass(page, &RecordEditValue, 1, 0));
+    const struct {
+        const char* text;
+        float value;
+    } cases[] = {{"-7.6", -7.6f}, {"", 0.0f}, {"12abc", 12.0f}, {"  3e2", 300.0f}, {"abc", 0.0f}};
+    for (const auto& c : cases) {
+        g_values.clear();
+        op.TypeAndEnter(4, IDC_AP_DT_MIN, c.text);
+        ASSERT_EQ(1u, g_values.size()) << c.text;
+        EXPECT_EQ(FloatBits(c.value), g_values[0].bits) << c.text;
+        EXPECT_EQ(IDC_AP_DT_MIN, g_values[0].id);
+    }
+    // Through the host's plain message loop: the dialog manager must not eat Enter.
+    g_values.clear();
+    op.TypeAndEnterViaLoop(4, IDC_AP_DT_MAX, "-7.6");
+    ASSERT_EQ(1u, g_values.size());
+    EXPECT_EQ(FloatBits(-7.6f), g_values[0].bits);
+    EXPECT_EQ(IDC_AP_DT_MAX, g_values[0].id);
+
+    // Tab, other keys and leaving the box commit nothing.
+    g_values.clear();
+    HWND edit = op.Control(4, IDC_AP_DT_MAX);
+    SetFocus(edit);
+    PostMessageA(edit, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(edit, WM_KEYDOWN, '7', 1);
+    PostMessageA(edit, WM_CHAR, '7', 1);
+    HostHarness::Pump();
+    SetFocus(op.Control(4, IDC_AP_DT_MIN));
+    HostHarness::Pump();
+    EXPECT_TRUE(g_values.empty());
+    RemoveWindowSubclass(page, &RecordEditValue, 1);
+}
+
+TEST_F(WindowTest, TabMovesFocusThroughTheShownPageUnderAPlainLoop) {
+    Operator op(frame);
+    op.ClickPageItem(0);
+    HWND first = op.Control(0, IDC_GEN_DT_DELAY);
+    SetFocus(first);
+    ASSERT_EQ(first, GetFocus());
+    PostMessageA(first, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(first, WM_KEYUP, VK_TAB, 0xC0000001);
+    HostHarness::Pump();
+    HWND now = GetFocus();
+    EXPECT_NE(first, now);
+    EXPECT_TRUE(IsChild(op.PageWindow(0), now)) << "focus left the shown page";
+    // Shift+Tab comes back.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageA(now, WM_KEYDOWN, VK_TAB, 1);
+    HostHarness::Pump();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(first, GetFocus());
+}
+
+TEST_F(WindowTest, PageRepaintsOnResizeAndPassesMinMaxUnchanged) {
+    Operator op(frame);
+    HWND page = op.PageWindow(1);
+    RECT before;
+    GetWindowRect(GetDlgItem(page, IDC_DT_CH1), &before);
+    SendMessageA(page, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 400));
+    RECT after;
+    GetWindowRect(GetDlgItem(page, IDC_DT_CH1), &after);
+    EXPECT_EQ(0, std::memcmp(&before, &after, sizeof before)) << "no control moves without a map";
+    MINMAXINFO mmi{};
+    mmi.ptMinTrackSize = POINT{11, 22};
+    SendMessageA(page, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    EXPECT_EQ(11, mmi.ptMinTrackSize.x);
+    EXPECT_EQ(22, mmi.ptMinTrackSize.y);
+}
+
+}  // namespace
