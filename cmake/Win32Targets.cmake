@@ -47,8 +47,37 @@ target_link_libraries(kelvane_wine_tests PRIVATE kelvane_drive gtest_main ${KELV
 add_dependencies(kelvane_wine_tests Kelvane Tamsil KelvaneProbe)
 add_test(NAME wine_system COMMAND kelvane_wine_tests)
 set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
+# The resize engine's test runs the page base on a dialog template of its own,
+# so the page base (otherwise only inside the DLL) is compiled into the test too.
+# Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
+# points at its own module.
+target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResize.cpp ${CMAKE_SOURCE_DIR}/window/Wnd.cpp)
+target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 
 # Export/import table check of the built DLL.
 add_test(NAME dll_tables
   COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
+
+# Figures: costs as ratios to same-run baselines (scripts/bench.sh; never a test).
+add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)
+set_target_properties(EmptyDll PROPERTIES PREFIX "")
+target_link_libraries(EmptyDll PRIVATE ${KELVANE_STATIC_LINK})
+add_executable(kelvane_figures ${CMAKE_SOURCE_DIR}/tests/figures/Figures.cpp)
+target_link_libraries(kelvane_figures PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
+add_dependencies(kelvane_figures Kelvane Tamsil EmptyDll)
+
+# The bench host: plays the acquisition host with a simulated tool.
+file(GLOB KELVANE_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/host/*.cpp)
+add_executable(KelvaneBench ${KELVANE_BENCH_SOURCES})
+target_include_directories(KelvaneBench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(KelvaneBench PRIVATE kelvane_drive comdlg32 comctl32 ${KELVANE_STATIC_LINK})
+add_dependencies(KelvaneBench Kelvane Tamsil)
+
+# The bundled scripts end to end: the real DLL driven through its window.
+foreach(script demo faults)
+  add_test(NAME bench_${script}
+    COMMAND KelvaneBench --script ${CMAKE_SOURCE_DIR}/bench/scripts/${script}.txt
+            --out ${CMAKE_BINARY_DIR}/bench-out/${script} --work D:\\bench-${script})
+  set_tests_properties(bench_${script} PROPERTIES TIMEOUT 300)
+endforeach()

@@ -1,5 +1,133 @@
 #include "pages/DTGainCtrl.h"
 
+#include <commctrl.h>
+
+#include "core/Kelvane.h"
+#include "core/logic/Saturate.h"
+#include "pages/logic/GainRules.h"
 #include "resource.h"
 
-CDTGainCtrl::CDTGainCtrl() : CGainPage(IDD_DTGAIN, 4) {}
+using namespace kelvane;
+
+namespace {
+
+const GainPageLayout kLayout = {
+    4,
+    {IDC_DT_CH1, IDC_DT_CH2, IDC_DT_CH3, IDC_DT_CH4, IDC_DT_ALL},
+    {IDC_DT_SPIN_CH1, IDC_DT_SPIN_CH2, IDC_DT_SPIN_CH3, IDC_DT_SPIN_CH4, IDC_DT_SPIN_ALL},
+    CMD_DT_CH1_GAIN,
+    CMD_DT_ALL_GAIN,
+    IDC_DT_AUTO_ON,
+    IDC_DT_AUTO_OFF,
+    CMD_DT_AUTO_GAIN,
+    IDC_DT_FILTER,
+    CMD_DT_DOWNHOLE_FILTER,
+    false,
+    IDC_DT_DOWNLOAD_ALL,
+};
+
+// The auto-gain window sliders: StartTime, WinLength, CH#2-4, in this order.
+struct SliderRow {
+    int id;
+    int valueLabel;
+    int lo, hi, lineStep, pageStep;
+};
+const SliderRow kSliders[3] = {
+    {IDC_DT_START_TIME, IDC_DT_START_TIME_VALUE, 80, 2000, 8, 80},
+    {IDC_DT_WIN_LENGTH, IDC_DT_WIN_LENGTH_VALUE, 200, 1200, 8, 80},
+    {IDC_DT_OFFSET, IDC_DT_OFFSET_VALUE, 0, 100, 1, 10},
+};
+enum { kStartTime, kWinLength, kOffset };
+
+}  // namespace
+
+CDTGainCtrl::CDTGainCtrl()
+    : CGainPage(IDD_DTGAIN, kLayout,
+                GainPageValues{KelvaneApp()->DtChGain, &KelvaneApp()->DtAllGain, &KelvaneApp()->DtIsAuto,
+                               &m_filterCheck}) {}
+
+CDTGainCtrl::~CDTGainCtrl() = default;
+
+BOOL CDTGainCtrl::OnInitDialog() {
+    CGainPage::OnInitDialog();
+    CKelvaneApp* app = KelvaneApp();
+    // A value outside a slider's range rests the thumb at the end, but the
+    // label shows the value itself.
+    const int32_t values[3] = {app->DtFirstStartTime, app->DtFirstWinLength, app->DtTotalOffset};
+    for (int k = 0; k < 3; ++k) {
+        const SliderRow& s = kSliders[k];
+        ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
+        ctl::TrackSetPos(Item(s.id), values[k]);
+        SetItemInt(s.valueLabel, values[k]);
+    }
+
+    // The tool learns the auto-gain state each time the page opens.
+    const bool on = app->DtIsAuto != 0;
+    AutoGain(on);
+    SetCheck(on ? IDC_DT_AUTO_ON : IDC_DT_AUTO_OFF, true);
+
+    m_start = values[kStartTime];
+    m_length = values[kWinLength];
+    m_offset = values[kOffset];
+    m_filterCheck = app->DtFilter != 0 ? 1 : 0;
+    SetCheck(IDC_DT_FILTER, m_filterCheck != 0);
+    return TRUE;
+}
+
+// Auto gain works with the window sliders; manual gain with the entries.
+void CDTGainCtrl::OnAutoGainSet(bool on) {
+    for (int i = 0; i <= Channels(); ++i) {
+        EnableItem(Layout().gainEdits[i], !on);
+        EnableItem(Layout().arrows[i], !on);
+    }
+    for (const SliderRow& s : kSliders) EnableItem(s.id, on);
+}
+
+// Every channel moves by one step from its own gain, so their differences
+// stay until one meets a limit.
+void CDTGainCtrl::OnAllArrow(int delta) {
+    int32_t* gains = Values().gains;
+    StepAllRelative(gains, Channels(), delta, GainStep());
+    for (int ch = 0; ch < Channels(); ++ch) SetItemInt(Layout().gainEdits[ch], gains[ch]);
+    SendChannelGains();
+}
+
+// The shared block follows the thumb; the tool hears of the window only when
+// the move ends.
+void CDTGainCtrl::OnHScroll(int code, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    int k = 0;
+    while (k < 3 && kSliders[k].id != id) ++k;
+    if (k == 3) return;
+
+    CKelvaneApp* app = KelvaneApp();
+    int32_t* params[3] = {&app->DtFirstStartTime, &app->DtFirstWinLength, &app->DtTotalOffset};
+    int32_t* copies[3] = {&m_start, &m_length, &m_offset};
+    const int32_t p = ctl::TrackPos(control);  // the notice's own position is 16 bits, and 0 at the end
+    SetItemInt(kSliders[k].valueLabel, p);
+    *params[k] = p;
+    *copies[k] = p;
+    WriteDtWindowWords(app->ToolControlBlock(), m_start, m_length, m_offset);
+
+    if (code != TB_ENDTRACK) return;
+    switch (k) {
+    case kStartTime:
+        Send(CMD_DT_WIN_START, p);
+        Send(CMD_DT_WIN_END, AddSat(p, ctl::TrackPos(Item(IDC_DT_WIN_LENGTH))));
+        break;
+    case kWinLength:
+        app->DtWinEnd = AddSat(m_start, p);
+        Send(CMD_DT_WIN_END, app->DtWinEnd);
+        break;
+    default:
+        Send(CMD_DT_TOTAL_OFFSET, p);
+        break;
+    }
+}
+
+// Sends what the page holds; changes nothing, not even "IsAuto".
+void CDTGainCtrl::DownloadAll() {
+    SendChannelGains();
+    DownholeFilter();
+    Send(CMD_DT_AUTO_GAIN, m_autoFlag ? VALUE_ON : VALUE_OFF);
+}

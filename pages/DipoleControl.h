@@ -1,8 +1,13 @@
+// CDipoleControl: the "Dipole Control/Full wave" page, the full-wave page with
+// the dipole's ids and codes (filter 0x823C before window end 0x823D).
 #pragma once
 
-#include "pages/GainPage.h"
+#include "pages/FullWavePage.h"
 
-class CDipoleControl : public CGainPage {
+class CDipoleControl : public CFullWavePage {
 public:
     CDipoleControl();
+
+protected:
+    BOOL OnInitDialog() override;
 };

@@ -1,10 +1,133 @@
 #include "pages/GainPage.h"
 
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/Kelvane.h"
+#include "pages/logic/GainRules.h"
+
+using namespace kelvane;
+
 namespace {
 constexpr int kFirstReadBackId = 1074;  // CH1# read-back box on every gain page
 }
 
+CGainPage::CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values)
+    : CResizePage(templateId, nullptr), m_layout(layout), m_values(values) {}
+
 void CGainPage::ShowGainReadBack(const int32_t* words) {
     if (!words || !m_hWnd) return;
-    for (int ch = 0; ch < m_channels; ++ch) SetItemInt(kFirstReadBackId + ch, words[ch]);
+    for (int ch = 0; ch < m_layout.channels; ++ch) SetItemInt(kFirstReadBackId + ch, words[ch]);
+}
+
+BOOL CGainPage::OnInitDialog() {
+    CResizePage::OnInitDialog();
+    // Loaded values are shown as they are, also outside -31..80.
+    for (int i = 0; i <= m_layout.channels; ++i) {
+        m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
+        SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
+    }
+    return TRUE;
+}
+
+int CGainPage::GainEditIndex(int id) const {
+    for (int i = 0; i <= m_layout.channels; ++i)
+        if (m_layout.gainEdits[i] == id) return i;
+    return -1;
+}
+
+int CGainPage::ArrowIndex(int id) const {
+    for (int i = 0; i <= m_layout.channels; ++i)
+        if (m_layout.arrows[i] == id) return i;
+    return -1;
+}
+
+bool CGainPage::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return false;
+    // A click on the radio already checked runs its action again.
+    if (id == m_layout.autoOnId) AutoGain(true);
+    else if (id == m_layout.autoOffId) AutoGain(false);
+    else if (id == m_layout.filterId) DownholeFilter();
+    else if (m_layout.downloadId != 0 && id == m_layout.downloadId) DownloadAll();
+    else return false;
+    return true;
+}
+
+bool CGainPage::OnNotify(NMHDR* hdr, LRESULT& result) {
+    if (!hdr || hdr->code != static_cast<UINT>(UDN_DELTAPOS)) return false;
+    const int index = ArrowIndex(static_cast<int>(hdr->idFrom));
+    if (index < 0) return false;
+    const int delta = reinterpret_cast<const NMUPDOWN*>(hdr)->iDelta;
+    if (index < m_layout.channels) OnChannelArrow(index, delta);
+    else OnAllArrow(delta);
+    result = 0;  // the arrows' own position may change; it means nothing
+    return true;
+}
+
+bool CGainPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg != WM_EDITVALUE) return CResizePage::OnMessage(msg, wParam, lParam, result);
+    const uint32_t bits = static_cast<uint32_t>(wParam);
+    float typed;
+    std::memcpy(&typed, &bits, sizeof typed);
+    const int id = static_cast<int>(lParam);
+    const int index = GainEditIndex(id);
+    if (index >= 0) OnGainEntered(index, typed);
+    else if (!OnValueEntered(id, typed)) return false;
+    result = 0;
+    return true;
+}
+
+int32_t CGainPage::GainStep() { return KelvaneApp()->GainStep; }
+
+void CGainPage::Send(int32_t code, int32_t value) {
+    m_command.CodeWord = code;
+    m_command.ArgWord = ARG_VALUE;
+    m_command.Payload[0] = value;
+    ToolCommand copy = m_command;
+    KelvaneApp()->SendToolCommand(&copy);
+}
+
+void CGainPage::ShowAllGains(const char* text) const {
+    for (int i = 0; i <= m_layout.channels; ++i) SetItemText(m_layout.gainEdits[i], text);
+}
+
+void CGainPage::OnGainEntered(int index, float typed) {
+    const int32_t g = GainFromTyped(typed, GainStep());
+    if (index < m_layout.channels) {
+        m_values.gains[index] = g;
+        SetItemInt(m_layout.gainEdits[index], g);
+        Send(m_layout.firstChannelCode + index, g);
+        return;
+    }
+    for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
+    if (m_layout.allSetsAllGain) *m_values.allGain = g;
+    ShowAllGains(std::to_string(g).c_str());
+    Send(m_layout.allCode, g);
+}
+
+void CGainPage::OnChannelArrow(int index, int delta) {
+    const int id = m_layout.gainEdits[index];
+    const ArrowResult r = StepGainArrow(GetItemText(id), delta, GainStep());
+    if (!r.acted) return;
+    m_values.gains[index] = r.value;
+    SetItemText(id, r.text.c_str());
+    Send(m_layout.firstChannelCode + index, r.value);
+}
+
+void CGainPage::AutoGain(bool on) {
+    *m_values.isAuto = on ? 1 : 0;
+    m_autoFlag = on ? 1 : 0;
+    OnAutoGainSet(on);
+    Send(m_layout.autoCode, on ? VALUE_ON : VALUE_OFF);
+}
+
+void CGainPage::DownholeFilter() {
+    *m_values.filter = IsChecked(m_layout.filterId) ? 1 : 0;
+    Send(m_layout.filterCode, *m_values.filter ? VALUE_ON : VALUE_OFF);
+}
+
+void CGainPage::SendChannelGains() {
+    for (int ch = 0; ch < m_layout.channels; ++ch) Send(m_layout.firstChannelCode + ch, m_values.gains[ch]);
 }

@@ -1,10 +1,41 @@
-// What the DT, Monopole and Dipole pages share: the read-back boxes beside
-// their channels.
+// CGainPage: what the DT, Monopole and Dipole pages share. Gain edits that
+// commit on Enter, channel arrows with the empty-edit cycle, the auto-gain
+// radios, the downhole-filter check box, the send step and the read-back
+// boxes. Each page describes its controls and codes as data.
 #pragma once
 
 #include <cstdint>
 
+#include "KelvaneHost.h"
 #include "window/DialogResize.h"
+#include "window/MyEdit.h"
+
+constexpr int kMaxGainChannels = 8;
+
+// Control ids and command codes of one gain page.
+struct GainPageLayout {
+    int channels;                           // 4 (DT) or 8
+    int gainEdits[kMaxGainChannels + 1];    // CH1#.. in channel order, then ALL
+    int arrows[kMaxGainChannels + 1];       // beside them, same order
+    int32_t firstChannelCode;               // channel n sends firstChannelCode + n - 1
+    int32_t allCode;
+    int autoOnId;
+    int autoOffId;
+    int32_t autoCode;
+    int filterId;
+    int32_t filterCode;
+    bool allSetsAllGain;                    // the DT ALL edit leaves "AllGain" alone
+    int downloadId;                         // 0: the page has no Download button
+};
+
+// Where a page's values live. All but the filter are in the parameter set;
+// the DT filter state is the page's own.
+struct GainPageValues {
+    int32_t* gains;    // "Ch1Gain".., layout.channels entries
+    int32_t* allGain;  // "AllGain": shown in ALL on opening
+    int32_t* isAuto;   // "IsAuto"
+    int32_t* filter;   // downhole-filter state (1 checked, 0 not)
+};
 
 class CGainPage : public CResizePage {
 public:
@@ -12,9 +43,47 @@ public:
     void ShowGainReadBack(const int32_t* words);
 
 protected:
-    CGainPage(UINT templateId, int channels) : CResizePage(templateId, nullptr), m_channels(channels) {}
-    int Channels() const { return m_channels; }
+    CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values);
+    int Channels() const { return m_layout.channels; }
+    const GainPageLayout& Layout() const { return m_layout; }
+    const GainPageValues& Values() const { return m_values; }
+
+    // Binds the numeric edits and shows the gains and "AllGain".
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    bool OnNotify(NMHDR* hdr, LRESULT& result) override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // A value entered in an edit that is not a gain edit; true when handled.
+    virtual bool OnValueEntered(int /*id*/, float /*typed*/) { return false; }
+    // One click beside ALL (delta -1 upper, +1 lower).
+    virtual void OnAllArrow(int delta) = 0;
+    // Runs between storing the auto-gain state and sending it.
+    virtual void OnAutoGainSet(bool /*on*/) {}
+    // The page's "Download all commands".
+    virtual void DownloadAll() {}
+
+    // The operator actions the pages share, each to the end: member, mirror, command.
+    void OnGainEntered(int index, float typed);
+    void OnChannelArrow(int index, int delta);
+    void AutoGain(bool on);
+    void DownholeFilter();
+    void SendChannelGains();      // every channel's gain, channel 1 first
+    void ShowAllGains(const char* text) const;  // into every channel edit, then ALL
+
+    static int32_t GainStep();
+    // Fills words 0..2 of the page's block and sends a copy.
+    void Send(int32_t code, int32_t value);
+
+    // The DT auto flag and the monopole latch: the state Download sends.
+    int32_t m_autoFlag = 1;
 
 private:
-    int m_channels;
+    int GainEditIndex(int id) const;
+    int ArrowIndex(int id) const;
+
+    GainPageLayout m_layout;
+    GainPageValues m_values;
+    CMyEdit m_gainEdits[kMaxGainChannels + 1];
+    kelvane::ToolCommand m_command{};
 };

@@ -1,8 +1,14 @@
+// CMonopoleCtrl: the "Monopole Control/Full wave" page, the full-wave page
+// with "Download all commands" and the auto-gain latch it sends.
 #pragma once
 
-#include "pages/GainPage.h"
+#include "pages/FullWavePage.h"
 
-class CMonopoleCtrl : public CGainPage {
+class CMonopoleCtrl : public CFullWavePage {
 public:
     CMonopoleCtrl();
+
+protected:
+    BOOL OnInitDialog() override;
+    void DownloadAll() override;
 };

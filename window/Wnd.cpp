@@ -74,6 +74,12 @@ bool CDialog::Create(HWND parent) {
     return m_hWnd != nullptr;
 }
 
+bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {
+    m_hWnd = CreateDialogIndirectParamA(AfxGetResourceHandle(), dialogTemplate, parent, &CDialog::StaticDlgProc,
+                                        reinterpret_cast<LPARAM>(this));
+    return m_hWnd != nullptr;
+}
+
 void CDialog::Destroy() {
     if (m_hWnd && IsWindow(m_hWnd)) {
         SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);

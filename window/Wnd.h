@@ -43,6 +43,8 @@ public:
     virtual ~CDialog();
 
     bool Create(HWND parent);
+    // From a template in memory instead of the resources (tests build their own).
+    bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent);
     void Destroy();
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }

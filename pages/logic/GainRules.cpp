@@ -75,13 +75,4 @@ int32_t WindowEndFromTyped(float typed, int32_t lowerBound, int32_t sampleInterv
     return w;
 }
 
-void DtWindowWords(int32_t S, int32_t L, int32_t O, int32_t starts[4], int32_t ends[4]) {
-    // Each word is the exact value clamped to int32; the host reads them as they are.
-    for (int k = 0; k < 4; ++k) {
-        const int64_t start = int64_t{S} + int64_t{k} * O;
-        starts[k] = SaturateInt64(start);
-        ends[k] = SaturateInt64(start + L);
-    }
-}
-
 }  // namespace kelvane

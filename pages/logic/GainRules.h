@@ -32,7 +32,4 @@ bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step);
 // Auto-gain window end: at least lowerBound, then at most 360 x sample interval.
 int32_t WindowEndFromTyped(float typed, int32_t lowerBound, int32_t sampleInterval);
 
-// DT window words of ToolControlPara from start S, length L and channel offset O.
-void DtWindowWords(int32_t S, int32_t L, int32_t O, int32_t starts[4], int32_t ends[4]);
-
 }  // namespace kelvane

@@ -117,26 +117,5 @@ TEST(GainRules, WindowEndLowerBoundThenSampleLimit) {
     }
 }
 
-TEST(GainRules, DtWindowWords) {
-    struct Case { int32_t S, L, O; int32_t starts[4], ends[4]; } cases[] = {
-        {100, 300, 20, {100, 120, 140, 160}, {400, 420, 440, 460}},
-        {999999999, 1200, 999999999,
-         {999999999, 1999999998, kInt32Max, kInt32Max},
-         {1000001199, 1999999998 + 1200, kInt32Max, kInt32Max}},
-        {kInt32Min, -5, -1, {kInt32Min, kInt32Min, kInt32Min, kInt32Min},
-         {kInt32Min, kInt32Min, kInt32Min, kInt32Min}},
-        {kInt32Max, -100, -10, {kInt32Max, kInt32Max - 10, kInt32Max - 20, kInt32Max - 30},
-         {kInt32Max - 100, kInt32Max - 110, kInt32Max - 120, kInt32Max - 130}},
-    };
-    for (const auto& c : cases) {
-        int32_t starts[4], ends[4];
-        DtWindowWords(c.S, c.L, c.O, starts, ends);
-        for (int k = 0; k < 4; ++k) {
-            EXPECT_EQ(starts[k], c.starts[k]) << "S " << c.S << " k " << k;
-            EXPECT_EQ(ends[k], c.ends[k]) << "S " << c.S << " k " << k;
-        }
-    }
-}
-
 }  // namespace
 }  // namespace kelvane

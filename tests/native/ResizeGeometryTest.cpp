@@ -19,7 +19,7 @@ static void PrintTo(const RszRect& r, std::ostream* os) {
 
 namespace {
 
-// A page's controls by id; the engine sees only the lookup.
+// A page's controls by id; the engine sees only the lookup and the mover.
 struct FakePage {
     std::map<int32_t, RszRect> controls;
     ControlRectFn Lookup() const {
@@ -28,6 +28,12 @@ struct FakePage {
             if (it == controls.end()) return false;
             *r = it->second;
             return true;
+        };
+    }
+    // Moves a control as SetWindowPos would, when the placement asks for it.
+    PlaceFn Mover(const std::vector<ResizeData>& list) {
+        return [this, &list](const Placement& p) {
+            if (p.needsMove) controls[list[p.index].id] = p.rect;
         };
     }
 };
@@ -45,6 +51,8 @@ TEST(ResizeGeometry, MulDivRoundsLikeThePlatform) {
         {kInt32Min, 1, 2, -1073741824}, {kInt32Min, -1, 1, -1}, {kInt32Min, 1, 1, -1},
         {kInt32Max, 2, 1, -1}, {1073741824, 2, 1, -1}, {1073741823, 2, 1, 2147483646},
         {-1, 1, kInt32Min, 0}, {kInt32Min, kInt32Min, kInt32Max, -1},
+        // Negating -2^31 gives artefacts on the platform; ours stay exact.
+        {1, kInt32Min, kInt32Min, 1}, {kInt32Min, 1, -2, 1073741824}, {kInt32Max, kInt32Max, kInt32Min, -2147483646},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MulDivPlatform(c.a, c.b, c.c), c.want) << c.a << " * " << c.b << " / " << c.c;
@@ -148,7 +156,7 @@ TEST(ResizeGeometry, BuildListRejectsMalformedMaps) {
         {"begin and end in one row", {{-1, RSZ_BEGIN_GROUP | RSZ_END_GROUP}, END}, MapError::UnknownMarker},
         {"names the gripper", {{1, 1}, {kGripperId, RSZ_MOVE_X}, END}, MapError::NamesGripper},
         {"group left open", {B, {1, 1}, END}, MapError::MissingEnd},
-        {"no end row within the map", {{1, 1}, {2, 1}}, MapError::MissingEnd},
+        {"no end row within the map", {{1, 1}, {2, 1}}, MapError::NoEndRow},
         {"group of missing controls", {B, {999, 1}, E, END}, MapError::EmptyGroup},
         {"group with no rows", {{1, 1}, B, E, END}, MapError::EmptyGroup},
     };
@@ -178,7 +186,7 @@ TEST(ResizeGeometry, BuildListRejectsMalformedMaps) {
     }
 
     std::vector<ResizeData> list(1);
-    EXPECT_EQ(BuildResizeList(nullptr, 10, false, kGripperId, page.Lookup(), list), MapError::MissingEnd);
+    EXPECT_EQ(BuildResizeList(nullptr, 10, false, kGripperId, page.Lookup(), list), MapError::NoMap);
     EXPECT_TRUE(list.empty());
 }
 
@@ -203,6 +211,13 @@ TEST(ResizeGeometry, GroupWalk) {
         {"different axes: no neighbour rule",
          {{1, RSZ_SIZE_X, {0, 0, 100, 20}, {0, 0, 100, 20}}, {2, RSZ_SIZE_Y, {110, 0, 210, 20}, {110, 0, 210, 20}}},
          610, 340, {{0, {0, 0, 200, 20}}, {1, {110, 0, 210, 60}}}},
+        // One neighbour start serves both axes: side by side, the left one's
+        // bottom is placed from the right one's stored left (110), as in the
+        // design's single "start of next".
+        {"stretched both ways side by side",
+         {{1, RSZ_SIZE_X | RSZ_SIZE_Y, {0, 0, 100, 50}, {0, 0, 100, 50}},
+          {2, RSZ_SIZE_X | RSZ_SIZE_Y, {110, 0, 210, 50}, {110, 0, 210, 50}}},
+         610, 350, {{0, {0, 0, 210, 160}}, {1, {220, 0, 420, 100}}}},
         {"mover beside a stretcher",
          {{1, RSZ_SIZE_X, {0, 0, 100, 20}, {0, 0, 100, 20}}, {2, RSZ_MOVE_X, {110, 0, 210, 20}, {110, 0, 210, 20}}},
          610, 300, {{0, {0, 0, 200, 20}}, {1, {220, 0, 320, 20}}}},
@@ -220,7 +235,8 @@ TEST(ResizeGeometry, GroupWalk) {
         ASSERT_EQ(BuildResizeList(map.data(), map.size(), false, kGripperId, page.Lookup(), list), MapError::None);
         for (const auto& k : c.ctls) page.controls[k.id] = k.current;
 
-        const std::vector<Placement> got = LayoutPlacements(list, c.cx, c.cy, 400, 300, page.Lookup());
+        const std::vector<Placement> got =
+            LayoutPlacements(list, c.cx, c.cy, 400, 300, page.Lookup(), page.Mover(list));
         ASSERT_EQ(got.size(), c.want.size()) << c.name;
         for (size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].index, c.want[i].index) << c.name;
@@ -239,7 +255,7 @@ TEST(ResizeGeometry, WalkMixesGroupsAndSingles) {
     ASSERT_EQ(BuildResizeList(map, 7, true, kGripperId, page.Lookup(), list), MapError::None);
     page.controls.erase(4);  // gone since initialisation: nothing to place
 
-    const std::vector<Placement> got = LayoutPlacements(list, 500, 320, 400, 300, page.Lookup());
+    const std::vector<Placement> got = LayoutPlacements(list, 500, 320, 400, 300, page.Lookup(), page.Mover(list));
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[0].index, 0u);  // gripper keeps the corner and is repainted
     EXPECT_EQ(got[0].rect, (RszRect{480, 300, 500, 320}));
@@ -253,6 +269,40 @@ TEST(ResizeGeometry, WalkMixesGroupsAndSingles) {
     EXPECT_FALSE(got[3].needsRepaint);
 }
 
+// Each control is placed from where it is at its turn, and the neighbour rule
+// reads the rectangles as they are then: a control named twice in the map
+// starts its second placement where the first one left it.
+TEST(ResizeGeometry, WalkReadsRectanglesAsEarlierStepsLeftThem) {
+    struct Case {
+        const char* name;
+        std::map<int32_t, RszRect> controls;
+        std::vector<ResizeMapEntry> map;
+        int32_t cx, cy;
+        std::vector<RszRect> want;  // one per placement, in walk order
+    } cases[] = {
+        {"stretched, then moved down: both stick",
+         {{1, {10, 20, 110, 40}}},
+         {{1, RSZ_SIZE_X}, {1, RSZ_MOVE_Y}, {-1, 0}},
+         450, 330, {{10, 20, 160, 40}, {10, 50, 160, 70}}},
+        // A starts overlapping B and is moved clear of it first; B then sees
+        // the gap and keeps it (190), where the stored rectangles would scale it (200).
+        {"neighbour rule sees a control moved earlier in the group",
+         {{1, {90, 0, 190, 20}}, {2, {0, 0, 100, 20}}},
+         {{-1, RSZ_BEGIN_GROUP}, {1, RSZ_SIZE_X}, {2, RSZ_SIZE_X}, {1, RSZ_SIZE_X}, {-1, RSZ_END_GROUP}, {-1, 0}},
+         590, 300, {{180, 0, 380, 20}, {0, 0, 190, 20}, {180, 0, 380, 20}}},
+    };
+    for (auto& c : cases) {
+        FakePage page;
+        page.controls = c.controls;
+        std::vector<ResizeData> list;
+        ASSERT_EQ(BuildResizeList(c.map.data(), c.map.size(), false, kGripperId, page.Lookup(), list), MapError::None)
+            << c.name;
+        const std::vector<Placement> got = LayoutPlacements(list, c.cx, c.cy, 400, 300, page.Lookup(), page.Mover(list));
+        ASSERT_EQ(got.size(), c.want.size()) << c.name;
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].rect, c.want[i]) << c.name << " step " << i;
+    }
+}
+
 TEST(ResizeGeometry, CorruptedListEndsTheWalk) {
     FakePage page;
     page.controls = {{1, {0, 0, 10, 10}}, {2, {20, 0, 30, 10}}};
@@ -263,9 +313,10 @@ TEST(ResizeGeometry, CorruptedListEndsTheWalk) {
         {"count 255 on a short list", {{1, RSZ_MOVE_X, r}, {2, RSZ_SIZE_X | RSZ_BEGIN_GROUP | (255u << 16), r}}, 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LayoutPlacements(c.list, 500, 400, 400, 300, page.Lookup()).size(), c.placed) << c.name;
+        EXPECT_EQ(LayoutPlacements(c.list, 500, 400, 400, 300, page.Lookup(), PlaceFn()).size(), c.placed)
+            << c.name;
     }
-    EXPECT_TRUE(LayoutPlacements(cases[0].list, 500, 400, 400, 300, ControlRectFn()).empty());
+    EXPECT_TRUE(LayoutPlacements(cases[0].list, 500, 400, 400, 300, ControlRectFn(), PlaceFn()).empty());
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGrip
     if (hasGripper && findControl && findControl(gripperId, &rect)) {
         out.push_back({gripperId, kGripperFlags, rect});
     }
-    if (!map) return Fail(MapError::MissingEnd, out);
+    if (!map) return Fail(MapError::NoMap, out);
 
     const size_t noGroup = static_cast<size_t>(-1);
     size_t g = noGroup;  // index of the open group's first entry
@@ -118,33 +118,23 @@ MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGrip
             return Fail(MapError::UnknownMarker, out);
         }
     }
-    return Fail(MapError::MissingEnd, out);  // no end row within maxRows
+    return Fail(MapError::NoEndRow, out);
 }
 
-std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx,
-                                        int32_t cy, int32_t initW, int32_t initH,
-                                        const ControlRectFn& currentRect) {
-    std::vector<Placement> out;
-    if (!currentRect) return out;
-    const auto place = [&](size_t idx, const RszRect& group, bool grouped, int32_t next) {
-        const ResizeData& e = list[idx];
-        RszRect cur{};
-        if (!currentRect(e.id, &cur)) return;
-        out.push_back({idx, PositionControlRect(cx, cy, initW, initH, group, e, grouped, next, cur),
-                       (e.flags & RSZ_REPAINT) != 0, NeedsMove(e.flags)});
-    };
-
+void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect,
+                const PositionFn& position) {
+    if (!currentRect || !position) return;
     size_t i = 0;
     while (i < list.size()) {
         if (!(list[i].flags & RSZ_BEGIN_GROUP)) {
-            place(i, RszRect{}, false, -1);
+            position(i, RszRect{0, 0, 0, 0}, false, -1);
             ++i;
             continue;
         }
         const size_t n = GroupCount(list[i].flags);
         // A count of 0 would never advance and one past the end would read
         // beyond the list: a corrupted list is not laid out any further.
-        if (n == 0 || n > list.size() - i) break;
+        if (n == 0 || n > list.size() - i) return;
         RszRect group = list[i].rect;
         for (size_t k = i + 1; k < i + n; ++k) {
             const RszRect& r = list[k].rect;
@@ -154,11 +144,26 @@ std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int
             if (r.bottom > group.bottom) group.bottom = r.bottom;
         }
         for (size_t j = 0; j < n; ++j) {
+            // Read now: the control before may have just moved.
             const int32_t next = j + 1 < n ? NextStart(list[i + j], list[i + j + 1], currentRect) : -1;
-            place(i + j, group, true, next);
+            position(i + j, group, true, next);
         }
         i += n;
     }
+}
+
+std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx,
+                                        int32_t cy, int32_t initW, int32_t initH,
+                                        const ControlRectFn& currentRect, const PlaceFn& apply) {
+    std::vector<Placement> out;
+    WalkLayout(list, currentRect, [&](size_t idx, const RszRect& group, bool grouped, int32_t next) {
+        const ResizeData& e = list[idx];
+        RszRect cur{};
+        if (!currentRect(e.id, &cur)) return;
+        out.push_back({idx, PositionControlRect(cx, cy, initW, initH, group, e, grouped, next, cur),
+                       (e.flags & RSZ_REPAINT) != 0, NeedsMove(e.flags)});
+        if (apply) apply(out.back());
+    });
     return out;
 }
 

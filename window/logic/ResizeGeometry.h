@@ -52,6 +52,8 @@ inline uint32_t GroupCount(uint32_t flags) {
 // size at initialisation, group the union of the group's stored rects, e the
 // control's entry, next the stored start of a stretched neighbour (or -1), and
 // current the control's rect now; coordinates no rule sets keep current's.
+// There is one next for both axes: a control that stretches both ways beside
+// its neighbour also places its far vertical edge from it.
 RszRect PositionControlRect(int32_t cx, int32_t cy, int32_t initW, int32_t initH,
                             const RszRect& group, const ResizeData& e, bool grouped,
                             int32_t next, const RszRect& current);
@@ -62,21 +64,36 @@ using ControlRectFn = std::function<bool(int32_t id, RszRect* rect)>;
 
 enum class MapError {
     None,
+    NoMap,
     NestedGroup,
     EndWithoutBegin,
     UnknownMarker,
     BadGroupCount,
     NamesGripper,
-    MissingEnd,
-    EmptyGroup
+    MissingEnd,  // a group still open at the end row
+    EmptyGroup,  // every control of a group is missing: no entry carries its count
+    NoEndRow     // no {-1, 0} within maxRows
 };
 
 // Builds the entry list from a map ending in {-1, 0}, reading at most maxRows
 // rows. With hasGripper the gripper's own entry comes first. Missing controls
-// are skipped. On any error the list is left empty, so nothing is laid out.
+// are skipped. On any error the list is left empty, so nothing is laid out and
+// no group count of 0 can reach the walk.
 MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGripper,
                          int32_t gripperId, const ControlRectFn& findControl,
                          std::vector<ResizeData>& out);
+
+// One step of the walk: place list entry index with the group rectangle,
+// whether it is grouped, and the stored start of its stretched neighbour (or -1).
+using PositionFn = std::function<void(size_t index, const RszRect& group, bool grouped, int32_t next)>;
+
+// The walk of UpdateLayout over the list, calling position for each entry in
+// list order. A step runs before the walk reads any further rectangle, so the
+// neighbour rule sees controls that earlier steps have already moved. A group
+// count of 0 or past the end of the list (only a corrupted list has one) ends
+// the walk.
+void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect,
+                const PositionFn& position);
 
 struct Placement {
     size_t index;  // entry in the list
@@ -85,11 +102,13 @@ struct Placement {
     bool needsMove;
 };
 
-// The placements of UpdateLayout, in list order. currentRect gives each
-// control's rect before any of them moves; a control it cannot find is left
-// out. A corrupted group count ends the walk.
+using PlaceFn = std::function<void(const Placement&)>;
+
+// UpdateLayout over controls reached through currentRect: each placement is
+// handed to apply (which moves the control) before the walk goes on, and all
+// of them are returned in order. A control currentRect cannot find is left out.
 std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx,
                                         int32_t cy, int32_t initW, int32_t initH,
-                                        const ControlRectFn& currentRect);
+                                        const ControlRectFn& currentRect, const PlaceFn& apply);
 
 }  // namespace kelvane

@@ -1,0 +1,62 @@
+// KelvaneBench [--script FILE --out DIR] [--work D:\folder]
+//   Without --script: the bench window; the plug-in is loaded at start and
+//   unloaded at exit. With --script: runs the script headless-friendly and
+//   exits 0 when every expectation held, 1 when one failed, 2 on a bad script.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Bench.h"
+
+int main(int argc, char** argv) {
+    std::string script, out = "D:\\bench\\out", work;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--script") && i + 1 < argc) script = argv[++i];
+        else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
+        else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
+        else {
+            std::printf("usage: KelvaneBench [--script FILE --out DIR] [--work D:\\folder]\n");
+            return 2;
+        }
+    }
+    const bool scripted = !script.empty();
+
+    // The host's fixed configuration: a script runs in a work folder of its
+    // own, started fresh, and leaves the operator's set-up as it found it.
+    const std::string before = bench::ReadHostWorkSpace();
+    if (scripted) {
+        if (work.empty()) work = "D:\\bench-script";
+        bench::EnsureHostConfig(work, true);
+        DeleteFileA((work + "\\KelvaneCtrl.ini").c_str());
+    } else {
+        const std::string ws = bench::EnsureHostConfig(work.empty() ? "D:\\bench" : work, !work.empty());
+        std::printf("Work folder: %s (KelvaneCtrl.ini is written there when the plug-in unloads)\n", ws.c_str());
+    }
+
+    int status = 0;
+    {
+        bench::Bench b;
+        if (!b.Create(true)) {
+            std::printf("cannot create the bench window (error %lu)\n", GetLastError());
+            return 2;
+        }
+        if (!b.LoadPlugin()) {
+            std::printf("Kelvane.dll did not load (error %lu)\n", GetLastError());
+            return 2;
+        }
+        if (scripted) {
+            status = bench::RunScript(b, script, out);
+        } else {
+            b.ShowControl();
+            b.ApplyToolPanel();  // starts the frames at the panel's rate
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        b.UnloadPlugin();  // shut-down writes the INI
+    }
+    if (scripted && !before.empty()) bench::EnsureHostConfig(before, true);
+    return status;
+}

@@ -1,0 +1,61 @@
+#include "pages/FullWavePage.h"
+
+#include "core/Kelvane.h"
+#include "pages/logic/GainRules.h"
+
+using namespace kelvane;
+
+namespace {
+const char* const kStackItems[] = {"1", "2", "3", "4"};
+}
+
+CFullWavePage::CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values)
+    : CGainPage(templateId, layout.gain, values.gain), m_fw(layout), m_fwValues(values) {}
+
+BOOL CFullWavePage::OnInitDialog() {
+    CGainPage::OnInitDialog();
+    const int32_t isAuto = *Values().isAuto;
+    // Other values than 0 and 1 leave both radios clear.
+    if (isAuto == 0) SetCheck(Layout().autoOffId, true);
+    else if (isAuto == 1) SetCheck(Layout().autoOnId, true);
+    ctl::ComboFill(Item(m_fw.stackId), kStackItems, 4);
+    ctl::ComboSetSel(Item(m_fw.stackId), *m_fwValues.stackValue - 1);
+    m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
+    SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
+    SetCheck(Layout().filterId, *Values().filter != 0);
+    return TRUE;
+}
+
+bool CFullWavePage::OnCommand(int id, int code) {
+    if (id == m_fw.stackId && code == CBN_SELCHANGE) {
+        StackChanged();
+        return true;
+    }
+    return CGainPage::OnCommand(id, code);
+}
+
+void CFullWavePage::StackChanged() {
+    *m_fwValues.stackValue = ctl::ComboSel(Item(m_fw.stackId)) + 1;
+    Send(m_fw.stackCode, *m_fwValues.stackValue);
+}
+
+bool CFullWavePage::OnValueEntered(int id, float typed) {
+    if (id != m_fw.windowEndId) return false;
+    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndMin, *m_fwValues.sampleInterval);
+    *m_fwValues.windowsEnd = w;
+    KelvaneApp()->ToolControlBlock().StoreInt(m_fw.windowEndWord, w);
+    SetItemInt(id, w);
+    Send(m_fw.windowEndCode, w);
+    return true;
+}
+
+// ALL steps from its own text, with the channel arrows' empty-edit cycle, and
+// gives the result (or the cleared text) to every channel.
+void CFullWavePage::OnAllArrow(int delta) {
+    const ArrowResult r = StepGainArrow(GetItemText(Layout().gainEdits[Channels()]), delta, GainStep());
+    if (!r.acted) return;
+    for (int ch = 0; ch < Channels(); ++ch) Values().gains[ch] = r.value;
+    *Values().allGain = r.value;
+    ShowAllGains(r.text.c_str());
+    Send(Layout().allCode, r.value);
+}

@@ -1,0 +1,43 @@
+// CFullWavePage: the monopole and dipole full-wave pages, one behaviour with
+// their differences as data: eight channels, an ALL entry and ALL arrows
+// that set all nine gains, the auto-gain window end, the stack count.
+#pragma once
+
+#include <cstddef>
+
+#include "pages/GainPage.h"
+
+struct FullWaveLayout {
+    GainPageLayout gain;
+    int stackId;
+    int32_t stackCode;
+    int windowEndId;
+    int32_t windowEndCode;
+    int32_t windowEndMin;        // 80 monopole, 240 dipole
+    size_t windowEndWord;        // byte offset in ToolControlPara
+};
+
+struct FullWaveValues {
+    GainPageValues gain;
+    int32_t* stackValue;           // "StackValue"
+    int32_t* windowsEnd;           // "WindowsEnd"
+    const int32_t* sampleInterval; // "Mono SAMPLERATE" / "Dipole SAMPLERATE"
+};
+
+class CFullWavePage : public CGainPage {
+protected:
+    CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values);
+
+    // Shows the parameters; sends nothing.
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    bool OnValueEntered(int id, float typed) override;
+    void OnAllArrow(int delta) override;
+
+    void StackChanged();
+
+private:
+    FullWaveLayout m_fw;
+    FullWaveValues m_fwValues;
+    CMyEdit m_windowEndEdit;
+};

@@ -1,0 +1,288 @@
+// The twin full-wave pages, "Monopole Control/Full wave" and "Dipole
+// Control/Full wave", driven like an operator through the real DLL. Every
+// test runs on both pages from one table of their ids and codes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HostHarness.h"
+#include "Operator.h"
+#include "resource.h"
+
+using namespace kelvane;
+using drive::HostHarness;
+using drive::IniValue;
+using drive::Operator;
+
+namespace {
+
+std::string TestFolder() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "D:\\work\\" + name;
+}
+
+using Cmd = drive::CodeValue;
+
+struct WindowCase { int interval; const char* typed; int32_t want; };
+
+struct FullWave {
+    const char* name;
+    int page;
+    const char* section;
+    const char* intervalKey;
+    int edits[9];   // CH1#..CH8#, ALL
+    int arrows[9];
+    int autoOn, autoOff, stack, windowEnd, filter;
+    // Codes as the tool knows them, written out so the table pins them.
+    int32_t ch1Code, allCode, stackCode, autoCode, windowEndCode, filterCode;
+    size_t windowWord;
+    int initialStack;             // every start selects this stack item
+    bool autoRadioFor2;           // "IsAuto" 2 on opening checks "Auto Gain On"
+    WindowCase windows[5];
+};
+
+const FullWave kMonopole = {
+    "Monopole", drive::kMonopole, "MONOPOLE CONTROL", "Mono SAMPLERATE",
+    {IDC_MONO_CH1, IDC_MONO_CH2, IDC_MONO_CH3, IDC_MONO_CH4, IDC_MONO_CH5, IDC_MONO_CH6, IDC_MONO_CH7, IDC_MONO_CH8,
+     IDC_MONO_ALL},
+    {IDC_MONO_SPIN_CH1, IDC_MONO_SPIN_CH2, IDC_MONO_SPIN_CH3, IDC_MONO_SPIN_CH4, IDC_MONO_SPIN_CH5,
+     IDC_MONO_SPIN_CH6, IDC_MONO_SPIN_CH7, IDC_MONO_SPIN_CH8, IDC_MONO_SPIN_ALL},
+    IDC_MONO_AUTO_ON, IDC_MONO_AUTO_OFF, IDC_MONO_STACK, IDC_MONO_WIN_END, IDC_MONO_FILTER,
+    0x8221, 0x8229, 0x822A, 0x822B, 0x822C, 0x822D,
+    4, 0, false,
+    {{24, "50", 80}, {24, "10000", 8640}, {24, "1e10", 8640}, {12, "10000", 4320}, {36, "20000", 12960}},
+};
+
+const FullWave kDipole = {
+    "Dipole", drive::kDipole, "DIPOLE CONTROL", "Dipole SAMPLERATE",
+    {IDC_DIP_CH1, IDC_DIP_CH2, IDC_DIP_CH3, IDC_DIP_CH4, IDC_DIP_CH5, IDC_DIP_CH6, IDC_DIP_CH7, IDC_DIP_CH8,
+     IDC_DIP_ALL},
+    {IDC_DIP_SPIN_CH1, IDC_DIP_SPIN_CH2, IDC_DIP_SPIN_CH3, IDC_DIP_SPIN_CH4, IDC_DIP_SPIN_CH5, IDC_DIP_SPIN_CH6,
+     IDC_DIP_SPIN_CH7, IDC_DIP_SPIN_CH8, IDC_DIP_SPIN_ALL},
+    IDC_DIP_AUTO_ON, IDC_DIP_AUTO_OFF, IDC_DIP_STACK, IDC_DIP_WIN_END, IDC_DIP_FILTER,
+    0x8231, 0x8239, 0x823A, 0x823B, 0x823D, 0x823C,  // filter before window end here
+    12, 3, true,
+    {{36, "100", 240}, {36, "20000", 12960}, {36, "1e10", 12960}, {24, "20000", 8640}, {48, "20000", 17280}},
+};
+
+struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
+    HostHarness host;
+    const FullWave& P = *GetParam();
+    std::vector<Cmd> opening;
+
+    void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
+
+    // ini holds the lines of this page's section (and may add others).
+    Operator Open(const std::string& sectionLines = std::string(), const std::string& generalLines = "Gain Step=3\r\n") {
+        const std::string ini =
+            "[GENERAL CONTROL]\r\n" + generalLines + "[" + P.section + "]\r\n" + sectionLines;
+        return drive::OpenOnPage(host, P.page, ini, &opening);
+    }
+    void NextCase(const std::string& name) { drive::RestartIn(host, TestFolder() + "\\" + name); }
+    std::vector<Cmd> Sent() { return drive::TakeCommands(host); }
+    std::string Saved(const std::string& key) const { return IniValue(host.ReadIni(), P.section, key); }
+    std::string Text(const Operator& op, int id) const { return op.Text(P.page, id); }
+};
+
+TEST_P(FullWavePage, TypedGainsFollowTheGainRule) {
+    Operator op = Open();
+    struct Case { int ch; const char* typed; const char* shown; } cases[] = {
+        {2, "100", "78"}, {0, "-31", "-30"}, {4, "12.9", "12"}, {5, "-4.5", "-3"}, {7, "1e10", "78"},
+    };
+    for (const auto& c : cases) {
+        op.TypeAndEnter(P.page, P.edits[c.ch], c.typed);
+        EXPECT_EQ(c.shown, Text(op, P.edits[c.ch])) << c.typed;
+        EXPECT_EQ(std::vector<Cmd>({{P.ch1Code + c.ch, std::stoi(c.shown)}}), Sent()) << c.typed;
+    }
+    host.Unload();
+    EXPECT_EQ("78", Saved("Ch3Gain"));
+    EXPECT_EQ("-30", Saved("Ch1Gain"));
+    EXPECT_EQ("-3", Saved("Ch6Gain"));
+}
+
+TEST_P(FullWavePage, AllEntrySetsAllNineGains) {
+    Operator op = Open("AllGain=5\r\n");
+    EXPECT_EQ("5", Text(op, P.edits[8]));
+    op.TypeAndEnter(P.page, P.edits[8], "20");
+    for (int id : P.edits) EXPECT_EQ("18", Text(op, id)) << id;
+    EXPECT_EQ(std::vector<Cmd>({{P.allCode, 18}}), Sent());
+    if (P.page == drive::kMonopole) {
+        op.Click(P.page, IDC_MONO_DOWNLOAD_ALL);
+        const std::vector<Cmd> sent = Sent();
+        ASSERT_EQ(11u, sent.size());
+        for (int ch = 0; ch < 8; ++ch) EXPECT_EQ((Cmd{P.ch1Code + ch, 18}), sent[ch]);
+    }
+    host.Unload();
+    for (const char* key : {"Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain", "Ch6Gain", "Ch7Gain", "Ch8Gain",
+                            "AllGain"})
+        EXPECT_EQ("18", Saved(key)) << key;
+}
+
+TEST_P(FullWavePage, ChannelArrowsCycleThroughAnEmptyEdit) {
+    Operator op = Open("Ch1Gain=-30\r\nCh3Gain=78\r\n");
+    op.SetText(P.page, P.edits[1], "");
+    struct Case { int ch; bool up; const char* text; int32_t value; } cases[] = {
+        {0, false, "", -30}, {0, false, "80", 80}, {0, false, "75", 75},
+        {1, true, "-31", -31}, {1, true, "-27", -27},
+        {2, true, "", 78}, {2, true, "-31", -31},
+    };
+    for (const auto& c : cases) {
+        op.Arrow(P.page, P.arrows[c.ch], c.up);
+        EXPECT_EQ(c.text, Text(op, P.edits[c.ch])) << "CH" << c.ch + 1;
+        EXPECT_EQ(std::vector<Cmd>({{P.ch1Code + c.ch, c.value}}), Sent()) << "CH" << c.ch + 1;
+    }
+    host.Unload();
+    EXPECT_EQ("75", Saved("Ch1Gain"));
+    EXPECT_EQ("-27", Saved("Ch2Gain"));
+}
+
+// ALL steps from its own text and hands the new text, empty included, to
+// every channel; all nine gains take the value.
+TEST_P(FullWavePage, AllArrowsSetAllNineGains) {
+    Operator op = Open("AllGain=78\r\nCh4Gain=-20\r\n");
+    struct Case { bool up; const char* text; int32_t value; } cases[] = {
+        {true, "", 78}, {true, "-31", -31}, {true, "-27", -27}, {false, "-30", -30}, {false, "", -30},
+    };
+    for (const auto& c : cases) {
+        op.Arrow(P.page, P.arrows[8], c.up);
+        for (int id : P.edits) EXPECT_EQ(c.text, Text(op, id)) << id;
+        EXPECT_EQ(std::vector<Cmd>({{P.allCode, c.value}}), Sent());
+    }
+    host.Unload();
+    EXPECT_EQ("-30", Saved("AllGain"));
+    EXPECT_EQ("-30", Saved("Ch4Gain"));
+}
+
+TEST_P(FullWavePage, WindowEndIsLimitedByTheSampleInterval) {
+    int interval = 0;
+    Operator op(nullptr);
+    for (const WindowCase& c : P.windows) {
+        SCOPED_TRACE(std::to_string(c.interval) + " " + c.typed);
+        if (c.interval != interval) {
+            interval = c.interval;
+            NextCase("i" + std::to_string(interval));
+            op = Open("", std::string("Gain Step=3\r\n") + P.intervalKey + "=" + std::to_string(interval) + "\r\n");
+        }
+        op.TypeAndEnter(P.page, P.windowEnd, c.typed);
+        EXPECT_EQ(std::to_string(c.want), Text(op, P.windowEnd));
+        EXPECT_EQ(std::vector<Cmd>({{P.windowEndCode, c.want}}), Sent());
+        int32_t words[12] = {};
+        ASSERT_TRUE(drive::ReadBlock(TOOL_CONTROL_BLOCK_NAME, words, sizeof words));
+        EXPECT_EQ(c.want, words[P.windowWord / 4]);
+    }
+    host.Unload();
+    EXPECT_EQ(std::to_string(P.windows[4].want), Saved("WindowsEnd"));
+}
+
+TEST_P(FullWavePage, StackValueSelectionIsStoredAndSent) {
+    Operator op = Open("StackValue=2\r\n");  // every start selects the same item
+    EXPECT_EQ(std::vector<std::string>({"1", "2", "3", "4"}), op.ComboItems(P.page, P.stack));
+    EXPECT_EQ(P.initialStack, op.ComboSel(P.page, P.stack));
+    for (int index : {2, 0}) {
+        op.SelectCombo(P.page, P.stack, index);
+        EXPECT_EQ(std::vector<Cmd>({{P.stackCode, index + 1}}), Sent());
+    }
+    host.Unload();
+    EXPECT_EQ("1", Saved("StackValue"));
+}
+
+// Auto and manual gain are independent here: nothing is ever disabled.
+TEST_P(FullWavePage, AutoGainRadiosAndFilterSendTheirCodes) {
+    Operator op = Open("IsAuto=1\r\n");
+    struct Case { int id; std::vector<Cmd> sent; } cases[] = {
+        {P.autoOff, {{P.autoCode, VALUE_OFF}}}, {P.autoOff, {{P.autoCode, VALUE_OFF}}},
+        {P.autoOn, {{P.autoCode, VALUE_ON}}},   {P.filter, {{P.filterCode, VALUE_ON}}},
+        {P.filter, {{P.filterCode, VALUE_OFF}}}, {P.autoOff, {{P.autoCode, VALUE_OFF}}},
+    };
+    for (const auto& c : cases) {
+        op.Click(P.page, c.id);
+        EXPECT_EQ(c.sent, Sent()) << c.id;
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_TRUE(op.Enabled(P.page, P.edits[i]));
+            EXPECT_TRUE(op.Enabled(P.page, P.arrows[i]));
+        }
+    }
+    host.Unload();
+    EXPECT_EQ("0", Saved("IsAuto"));
+}
+
+TEST_P(FullWavePage, OpeningShowsTheParametersAndSendsNothing) {
+    struct Case { const char* isAuto; bool on, off; } cases[] = {
+        {"0", false, true}, {"1", true, false}, {"2", P.autoRadioFor2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.isAuto);
+        NextCase(std::string("a") + c.isAuto);
+        Operator op = Open(std::string("IsAuto=") + c.isAuto +
+                           "\r\nCh1Gain=6\r\nCh2Gain=-7\r\nCh8Gain=100\r\nAllGain=9\r\nWindowsEnd=5000\r\n");
+        EXPECT_EQ(P.page, op.ShownPage());
+        for (const Cmd& cmd : opening) EXPECT_EQ(CMD_DT_AUTO_GAIN, cmd.code) << "only the DT page sends";
+        EXPECT_EQ(c.on, op.Checked(P.page, P.autoOn));
+        EXPECT_EQ(c.off, op.Checked(P.page, P.autoOff));
+        EXPECT_EQ("6", Text(op, P.edits[0]));
+        EXPECT_EQ("-7", Text(op, P.edits[1]));
+        EXPECT_EQ("100", Text(op, P.edits[7])) << "loaded values are shown as they are";
+        EXPECT_EQ("9", Text(op, P.edits[8]));
+        // Every start begins with the window end the shared block publishes.
+        EXPECT_EQ(P.page == drive::kMonopole ? "2960" : "8880", Text(op, P.windowEnd));
+        EXPECT_FALSE(op.Checked(P.page, P.filter));
+    }
+}
+
+TEST_P(FullWavePage, ReadBackReachesThePageWhileAnotherIsShown) {
+    Operator op = Open();
+    op.ClickPageItem(drive::kGeneral);
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    const int first = P.page == drive::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
+    for (int ch = 0; ch < 8; ++ch) frame[first + ch] = static_cast<int16_t>(ch * 11 - 31);
+    frame[first + 3] = -5;
+    host.SetFrame(frame.data());
+    host.Process();
+    HostHarness::Pump();
+    EXPECT_EQ(drive::kGeneral, op.ShownPage());
+    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(std::to_string(frame[first + ch]), Text(op, 1074 + ch)) << ch;
+}
+
+INSTANTIATE_TEST_SUITE_P(, FullWavePage, ::testing::Values(&kMonopole, &kDipole),
+                         [](const ::testing::TestParamInfo<const FullWave*>& info) { return info.param->name; });
+
+// Download all commands, on the monopole page only: eleven commands, and the
+// auto-gain state the radios show.
+TEST(FullWavePageMonopole, DownloadAllSendsElevenCommandsInOrder) {
+    struct Case { const char* isAuto; int click; bool filter; int stack; int32_t autoValue; const char* saved; } cases[] = {
+        {"0", 0, false, 0, VALUE_OFF, "0"},   // no radio clicked: the latch starts from "IsAuto"
+        {"1", 0, true, 3, VALUE_ON, "1"},
+        {"2", 0, false, 1, VALUE_ON, "1"},
+        {"1", IDC_MONO_AUTO_OFF, false, 0, VALUE_OFF, "0"},
+        {"0", IDC_MONO_AUTO_ON, true, 2, VALUE_ON, "1"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        HostHarness host;
+        host.PrepareWorkFolder("D:\\work\\MonopoleDownload" + std::to_string(n++));
+        Operator op = drive::OpenOnPage(
+            host, drive::kMonopole,
+            std::string("[GENERAL CONTROL]\r\nGain Step=3\r\n[MONOPOLE CONTROL]\r\nIsAuto=") + c.isAuto +
+                "\r\nCh1Gain=1\r\nCh2Gain=2\r\nCh3Gain=3\r\nCh4Gain=4\r\nCh5Gain=5\r\nCh6Gain=6\r\nCh7Gain=7\r\n"
+                "Ch8Gain=8\r\n");
+        if (c.click) op.Click(drive::kMonopole, c.click);
+        if (c.filter) op.Click(drive::kMonopole, IDC_MONO_FILTER);
+        op.SelectCombo(drive::kMonopole, IDC_MONO_STACK, c.stack);
+        host.ClearCommands();
+        op.Click(drive::kMonopole, IDC_MONO_DOWNLOAD_ALL);
+        std::vector<Cmd> want;
+        for (int ch = 0; ch < 8; ++ch) want.push_back({CMD_MONO_CH1_GAIN + ch, ch + 1});
+        want.push_back({CMD_MONO_DOWNHOLE_FILTER, c.filter ? VALUE_ON : VALUE_OFF});
+        want.push_back({CMD_MONO_STACK, c.stack + 1});
+        want.push_back({CMD_MONO_AUTO_GAIN, c.autoValue});
+        EXPECT_EQ(want, drive::TakeCommands(host));
+        host.Unload();
+        EXPECT_EQ(c.saved, IniValue(host.ReadIni(), "MONOPOLE CONTROL", "IsAuto"));
+    }
+}
+
+}  // namespace
