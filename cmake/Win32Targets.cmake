@@ -4,9 +4,16 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # Import library for the host's Tamsil.dll, by name, independent of our stand-in.
 set(TAMSIL_IMPLIB ${CMAKE_BINARY_DIR}/libtamsil_import.a)
-add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
-  COMMAND i686-w64-mingw32-dlltool -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l ${TAMSIL_IMPLIB}
-  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
+if(MSVC)
+  set(TAMSIL_IMPLIB ${CMAKE_BINARY_DIR}/tamsil_import.lib)
+  add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
+    COMMAND lib /nologo /machine:x86 /def:${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def /out:${TAMSIL_IMPLIB}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
+else()
+  add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
+    COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l ${TAMSIL_IMPLIB}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
+endif()
 add_custom_target(tamsil_import DEPENDS ${TAMSIL_IMPLIB})
 
 # The plug-in.
