@@ -97,6 +97,7 @@ BOOL CKelvaneApp::InitInstance() {
 int CKelvaneApp::ExitInstance() {
     SaveAllSections();
     DestroyControlFrame();
+    CMainFrame::UnregisterWindowClass();
     CloseToolControlBlock();
     CloseProcessBlock();
     return CWinApp::ExitInstance();

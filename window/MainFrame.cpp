@@ -47,6 +47,8 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     return made && m_hWnd != nullptr;
 }
 
+void CMainFrame::UnregisterWindowClass() { UnregisterClassA(kFrameClass, AfxGetResourceHandle()); }
+
 bool CMainFrame::OnCreate() {
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
     m_pView = new (std::nothrow) CControlView();

@@ -16,6 +16,10 @@ public:
     // Creates the window from the menu/icon resource id with the given style.
     bool LoadFrame(UINT resourceId, DWORD style);
 
+    // At unload: a class left registered would keep a procedure address in
+    // the unloaded image, and the next load would reuse it.
+    static void UnregisterWindowClass();
+
     void ShowDtReadBack(const int32_t* words);
     void ShowMonopoleReadBack(const int32_t* words);
     void ShowDipoleReadBack(const int32_t* words);

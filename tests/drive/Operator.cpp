@@ -172,15 +172,7 @@ std::string Operator::AnswerMessageBox(void (*action)(void*), void* context) {
     return g_boxText;
 }
 
-void Operator::Pump(int rounds) {
-    for (int r = 0; r < rounds; ++r) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
+void Operator::Pump(int rounds) { HostHarness::Pump(rounds); }
 
 std::vector<std::string> Operator::ComboItems(int page, int id) const {
     HWND combo = Control(page, id);
