@@ -18,4 +18,7 @@ mkdir -p "$WINEPREFIX" "$build/wine-d"
     touch "$WINEPREFIX/.kelvane-ready"
   fi
   ln -sfn "$build/wine-d" "$WINEPREFIX/dosdevices/d:"
+  # Start Wine's background services here, detached from our caller's pipes:
+  # started by a test instead, they would hold ctest's output open.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$build/.wineprefix.lock"

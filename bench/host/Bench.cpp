@@ -56,6 +56,12 @@ std::string EnsureHostConfig(const std::string& workFolder, bool force) {
     return ReadHostWorkSpace();
 }
 
+void RestoreHostWorkSpace(const std::string& workSpace) {
+    WritePrivateProfileStringA("WORK FOLDER", "WorkSpace", workSpace.empty() ? nullptr : workSpace.c_str(),
+                               drive::kHostConfigPath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, drive::kHostConfigPath);
+}
+
 std::string HostPath(const std::string& path) {
     if (path.empty() || path[0] != '/') return path;
     std::string out = "Z:" + path;

@@ -57,6 +57,6 @@ int main(int argc, char** argv) {
         }
         b.UnloadPlugin();  // shut-down writes the INI
     }
-    if (scripted && !before.empty()) bench::EnsureHostConfig(before, true);
+    if (scripted) bench::RestoreHostWorkSpace(before);
     return status;
 }
