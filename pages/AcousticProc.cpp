@@ -28,6 +28,26 @@ const char* const kThresholdTypeItems[] = {"Manual Threshold", "Auto Threshold"}
 
 constexpr int kFilterBandPass = 2;
 
+// Range and unit on hover; the sliders' as their scale labels read.
+const CueTip kTips[] = {
+    {IDC_AP_LOW_CUT, "any integer"},
+    {IDC_AP_HIGH_CUT, "any integer"},
+    {IDC_AP_DT_MIN, "any integer, us/ft"},
+    {IDC_AP_DT_MAX, "any integer, us/ft"},
+    {IDC_AP_COR_WIN, "any integer, us"},
+    {IDC_AP_COEFF, "0.1 to 5.0"},
+    {IDC_AP_THRES_FACTOR, "0.20 to 1.00"},
+    {IDC_AP_SEARCH_WIN, "120 to 2000 us"},
+    {IDC_AP_START1, "120 to 2000 us"},
+    {IDC_AP_START2, "120 to 2000 us"},
+    {IDC_AP_START3, "120 to 2000 us"},
+    {IDC_AP_START4, "120 to 2000 us"},
+    {IDC_AP_MIN1, "0.1 to 10.0"},
+    {IDC_AP_MIN2, "0.1 to 10.0"},
+    {IDC_AP_MIN3, "0.1 to 10.0"},
+    {IDC_AP_MIN4, "0.1 to 10.0"},
+};
+
 // The application object's parameter set and its ProcessPara mirror; a
 // missing block makes the Store calls do nothing.
 CKelvaneApp& App() { return *KelvaneApp(); }
@@ -123,6 +143,9 @@ BOOL CAcousticProc::OnInitDialog() {
     m_dtMin.SubclassDlgItem(IDC_AP_DT_MIN, m_hWnd);
     m_dtMax.SubclassDlgItem(IDC_AP_DT_MAX, m_hWnd);
     m_corWinLength.SubclassDlgItem(IDC_AP_COR_WIN, m_hWnd);
+
+    m_cues.Attach(m_hWnd, nullptr);
+    m_cues.AddTips(kTips);
     return TRUE;
 }
 

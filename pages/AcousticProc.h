@@ -8,6 +8,7 @@
 
 #include "window/DialogResize.h"
 #include "window/MyEdit.h"
+#include "window/PageCues.h"
 
 class CAcousticProc : public CResizePage {
 public:
@@ -42,4 +43,5 @@ private:
     CMyEdit m_dtMin;
     CMyEdit m_dtMax;
     CMyEdit m_corWinLength;
+    CPageCues m_cues;
 };

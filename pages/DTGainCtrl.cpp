@@ -5,6 +5,7 @@
 #include "core/Kelvane.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
+#include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -71,7 +72,16 @@ BOOL CDTGainCtrl::OnInitDialog() {
     m_offset = values[kOffset];
     m_filterCheck = app->DtFilter != 0 ? 1 : 0;
     SetCheck(IDC_DT_FILTER, m_filterCheck != 0);
+
+    const CueTip tips[] = {{IDC_DT_START_TIME, nullptr}, {IDC_DT_WIN_LENGTH, nullptr}, {IDC_DT_OFFSET, nullptr}};
+    m_cues.AddTips(tips);
     return TRUE;
+}
+
+std::string CDTGainCtrl::TipText(int id) const {
+    for (const SliderRow& s : kSliders)
+        if (s.id == id) return RangeTip(s.lo, s.hi, "us");
+    return CGainPage::TipText(id);
 }
 
 // Auto gain works with the window sliders; manual gain with the entries.

@@ -16,6 +16,7 @@ protected:
     void OnAllArrow(int delta) override;
     void OnAutoGainSet(bool on) override;
     void DownloadAll() override;
+    std::string TipText(int id) const override;
 
 private:
 

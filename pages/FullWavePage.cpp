@@ -2,6 +2,7 @@
 
 #include "core/Kelvane.h"
 #include "pages/logic/GainRules.h"
+#include "pages/logic/ReadBackCues.h"
 
 using namespace kelvane;
 
@@ -23,7 +24,16 @@ BOOL CFullWavePage::OnInitDialog() {
     m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
     SetCheck(Layout().filterId, *Values().filter != 0);
+    const CueTip tips[] = {{m_fw.windowEndId, nullptr}};
+    m_cues.AddTips(tips);
     return TRUE;
+}
+
+// The upper limit follows the sample interval that Download on the General
+// page last stored.
+std::string CFullWavePage::TipText(int id) const {
+    if (id == m_fw.windowEndId) return WindowEndTip(m_fw.windowEndMin, *m_fwValues.sampleInterval);
+    return CGainPage::TipText(id);
 }
 
 bool CFullWavePage::OnCommand(int id, int code) {

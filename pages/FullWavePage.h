@@ -33,6 +33,7 @@ protected:
     bool OnCommand(int id, int code) override;
     bool OnValueEntered(int id, float typed) override;
     void OnAllArrow(int delta) override;
+    std::string TipText(int id) const override;
 
     void StackChanged();
 

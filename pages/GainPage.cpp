@@ -12,14 +12,30 @@ using namespace kelvane;
 
 namespace {
 constexpr int kFirstReadBackId = 1074;  // CH1# read-back box on every gain page
+static_assert(kMaxGainChannels <= kMaxCueChannels, "every channel has its read-back cue");
 }
 
 CGainPage::CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values)
     : CResizePage(templateId, nullptr), m_layout(layout), m_values(values) {}
 
+// Called for every frame: a box is written only when its number changes.
+// The count of disagreeing frames is one of handled notices: frames that
+// arrive while a notice waits are folded into it, so a flood of frames
+// counts as fewer, never more.
 void CGainPage::ShowGainReadBack(const int32_t* words) {
     if (!words || !m_hWnd) return;
-    for (int ch = 0; ch < m_layout.channels; ++ch) SetItemInt(kFirstReadBackId + ch, words[ch]);
+    for (int ch = 0; ch < m_layout.channels; ++ch) {
+        if (m_readBackShown[ch] && m_shownReadBack[ch] == words[ch]) continue;
+        SetItemInt(kFirstReadBackId + ch, words[ch]);
+        m_shownReadBack[ch] = words[ch];
+        m_readBackShown[ch] = true;
+    }
+    RefreshReadBacks(m_readBackCues.Update(words, m_values.gains, m_layout.channels, *m_values.isAuto == 0));
+}
+
+void CGainPage::RefreshReadBacks(uint32_t channels) const {
+    for (int ch = 0; ch < m_layout.channels; ++ch)
+        if (channels & (1u << ch)) m_cues.Refresh(kFirstReadBackId + ch);
 }
 
 BOOL CGainPage::OnInitDialog() {
@@ -29,7 +45,31 @@ BOOL CGainPage::OnInitDialog() {
         m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
         SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
     }
+
+    // A new window starts with empty read-back boxes and no count.
+    m_readBackCues.Reset();
+    for (bool& shown : m_readBackShown) shown = false;
+    m_cues.Attach(
+        m_hWnd, [this](int id) { return TipText(id); },
+        [this](int id) { return m_readBackCues.Warning(ReadBackIndex(id)); });
+    for (int i = 0; i <= m_layout.channels; ++i) {
+        const CueTip tips[] = {{m_layout.gainEdits[i], nullptr}, {kFirstReadBackId + i, nullptr}};
+        m_cues.AddTips(tips, i < m_layout.channels ? 2 : 1);
+    }
     return TRUE;
+}
+
+std::string CGainPage::TipText(int id) const {
+    if (GainEditIndex(id) >= 0) return GainRangeTip(GainStep());
+    const int ch = ReadBackIndex(id);
+    if (ch < 0) return std::string();
+    if (m_readBackCues.Warning(ch)) return MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
+    return "Gain the tool reports, " + RangeTip(kGainMin, kGainMax, "dB");
+}
+
+int CGainPage::ReadBackIndex(int id) const {
+    const int ch = id - kFirstReadBackId;
+    return ch >= 0 && ch < m_layout.channels ? ch : -1;
 }
 
 int CGainPage::GainEditIndex(int id) const {
@@ -119,6 +159,8 @@ void CGainPage::OnChannelArrow(int index, int delta) {
 void CGainPage::AutoGain(bool on) {
     *m_values.isAuto = on ? 1 : 0;
     m_autoFlag = on ? 1 : 0;
+    // The tool now chooses the gains: no channel disagrees with the operator.
+    if (on) RefreshReadBacks(m_readBackCues.Reset());
     OnAutoGainSet(on);
     Send(m_layout.autoCode, on ? VALUE_ON : VALUE_OFF);
 }

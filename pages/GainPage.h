@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "KelvaneHost.h"
+#include "pages/logic/ReadBackCues.h"
 #include "window/DialogResize.h"
 #include "window/MyEdit.h"
+#include "window/PageCues.h"
 
 constexpr int kMaxGainChannels = 8;
 
@@ -39,7 +42,8 @@ struct GainPageValues {
 
 class CGainPage : public CResizePage {
 public:
-    // Writes each word with "%d" into the channel's read-back box.
+    // Writes each word with "%d" into the channel's read-back box, and
+    // marks a channel that keeps disagreeing with its setting.
     void ShowGainReadBack(const int32_t* words);
 
 protected:
@@ -62,6 +66,8 @@ protected:
     virtual void OnAutoGainSet(bool /*on*/) {}
     // The page's "Download all commands".
     virtual void DownloadAll() {}
+    // The range tip of control id, asked each time it shows.
+    virtual std::string TipText(int id) const;
 
     // The operator actions the pages share, each to the end: member, mirror, command.
     void OnGainEntered(int index, float typed);
@@ -77,13 +83,20 @@ protected:
 
     // The DT auto flag and the monopole latch: the state Download sends.
     int32_t m_autoFlag = 1;
+    CPageCues m_cues;
 
 private:
     int GainEditIndex(int id) const;
     int ArrowIndex(int id) const;
+    int ReadBackIndex(int id) const;
+    void RefreshReadBacks(uint32_t channels) const;
 
     GainPageLayout m_layout;
     GainPageValues m_values;
     CMyEdit m_gainEdits[kMaxGainChannels + 1];
     kelvane::ToolCommand m_command{};
+    kelvane::ReadBackCues m_readBackCues;
+    // What each read-back box shows, so a frame that changes nothing writes nothing.
+    int32_t m_shownReadBack[kMaxGainChannels] = {};
+    bool m_readBackShown[kMaxGainChannels] = {};
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/Kelvane.h"
+#include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -54,7 +55,25 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
 
     FillStatusLists();
     ShowFields();
+
+    m_cues.Attach(m_hWnd, &CGeneralCtrlPage::FieldTip);
+    for (int id : kFieldIds) {
+        const CueTip tip{id, nullptr};
+        m_cues.AddTips(&tip, 1);
+    }
     return TRUE;
+}
+
+std::string CGeneralCtrlPage::FieldTip(int id) {
+    for (int f = 0; f < kDownloadFieldCount; ++f) {
+        if (kFieldIds[f] != id) continue;
+        const DownloadFieldRule& rule = kDownloadFieldRules[f];
+        if (!rule.bounded) return AnyIntegerTip("us");
+        std::string tip = RangeTip(rule.min, rule.max, "us");
+        if (f == kDtDelay) tip += "; Download sends at most " + std::to_string(ClampDtDelay(rule.max)) + " us";
+        return tip;
+    }
+    return std::string();
 }
 
 bool CGeneralCtrlPage::OnCommand(int id, int code) {

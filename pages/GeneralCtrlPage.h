@@ -7,6 +7,7 @@
 #include "KelvaneHost.h"
 #include "pages/logic/GeneralRules.h"
 #include "window/DialogResize.h"
+#include "window/PageCues.h"
 
 class CGeneralCtrlPage : public CResizePage {
 public:
@@ -36,6 +37,8 @@ private:
 
     void SendCommand(int32_t code, int32_t arg);
     static void SendValue(int32_t code, int32_t value);
+    // A field's tip: the range Download accepts.
+    static std::string FieldTip(int id);
 
     int32_t m_dtDelay = 0;
     int32_t m_dtDelayStep = 0;
@@ -50,4 +53,5 @@ private:
     int32_t m_dspFlags[kelvane::kDspLineCount] = {};
     // Reset, gain-step and status-check commands; only words 0 and 1 are written.
     kelvane::ToolCommand m_command{};
+    CPageCues m_cues;
 };

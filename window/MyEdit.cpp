@@ -22,7 +22,40 @@ bool CMyEdit::SubclassDlgItem(int id, HWND dialog) {
     if (!SetWindowSubclass(edit, &CMyEdit::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_hWnd = edit;
+    m_dirty = false;
+    m_committed = Text();
     return true;
+}
+
+CMyEdit* CMyEdit::FromHandle(HWND hwnd) {
+    DWORD_PTR ref = 0;
+    if (!hwnd || !GetWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId, &ref)) return nullptr;
+    return reinterpret_cast<CMyEdit*>(ref);
+}
+
+std::string CMyEdit::Text() const {
+    if (!m_hWnd) return std::string();
+    const int n = GetWindowTextLengthA(m_hWnd);
+    std::vector<char> text(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
+    GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
+    return std::string(text.data());
+}
+
+void CMyEdit::Commit() {
+    m_committed = Text();
+    SetDirty(false);
+}
+
+void CMyEdit::OnTextChanged() {
+    if (m_programWrite || !m_hWnd) return;
+    SetDirty(Text() != m_committed);
+}
+
+void CMyEdit::SetDirty(bool dirty) {
+    if (dirty == m_dirty) return;
+    m_dirty = dirty;
+    // Typing repaints only the characters; the whole box changes colour.
+    if (m_hWnd) InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -38,8 +71,20 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     case WM_CHAR:
         if (wParam == '\r') return 0;  // no beep for the Enter we handled
         break;
+    case WM_SETTEXT: {
+        // The page writing the box: what it writes is the committed value
+        // (also text it shortened to the box's limit).
+        self->m_programWrite = true;
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        self->m_programWrite = false;
+        self->Commit();
+        return result;
+    }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
+            // Committed before the page hears of it, so a page that leaves
+            // the text as typed shows it untinted too.
+            self->Commit();
             int n = GetWindowTextLengthA(hwnd);
             std::vector<char> text(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
             GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
@@ -51,7 +96,10 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId);
-        if (self) self->m_hWnd = nullptr;
+        if (self) {
+            self->m_hWnd = nullptr;
+            self->m_dirty = false;
+        }
         break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);

@@ -1,8 +1,11 @@
 // CMyEdit: a numeric edit box that commits its text as a number on Enter by
-// sending WM_EDITVALUE (float bits, control id) to its page.
+// sending WM_EDITVALUE (float bits, control id) to its page. It also knows
+// whether its text is still uncommitted, so the page can tint it.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 class CMyEdit {
 public:
@@ -11,12 +14,30 @@ public:
     CMyEdit& operator=(const CMyEdit&) = delete;
     ~CMyEdit();
 
-    // Binds to the dialog's edit control with this id.
+    // Binds to the dialog's edit control with this id. Its text then counts
+    // as committed.
     bool SubclassDlgItem(int id, HWND dialog);
     HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // True while the text differs from the one the program last wrote or
+    // Enter last committed: the operator typed something not yet sent.
+    bool IsDirty() const { return m_dirty; }
+    // The text changed (the page passes on EN_CHANGE); repaints when the
+    // dirty state flips.
+    void OnTextChanged();
+
+    // The CMyEdit bound to this window, or null.
+    static CMyEdit* FromHandle(HWND hwnd);
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);
+    std::string Text() const;
+    void Commit();
+    void SetDirty(bool dirty);
+
     HWND m_hWnd = nullptr;
+    std::string m_committed;      // the text last written by the program or committed by Enter
+    bool m_dirty = false;
+    bool m_programWrite = false;  // inside WM_SETTEXT: its EN_CHANGE is no typing
 };

@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <fstream>
+#include <vector>
+
 #include "HostHarness.h"
+#include "bench/logic/PngWriter.h"
 
 namespace drive {
 namespace {
@@ -242,6 +246,142 @@ std::vector<CodeValue> TakeCommands(HostHarness& host) {
     for (const auto& c : host.Commands()) out.push_back({c.Code(), c.Value()});
     host.ClearCommands();
     return out;
+}
+
+// ---- Operator cues
+
+void TypeChars(HWND edit, const std::string& text, bool selectAll) {
+    SetFocus(edit);
+    if (selectAll) SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : text) {
+        const UINT vk = c == '\b' ? VK_BACK : static_cast<UINT>(VkKeyScanA(c) & 0xFF);
+        SendMessageA(edit, WM_KEYDOWN, vk, 1);
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+        SendMessageA(edit, WM_KEYUP, vk, 0xC0000001);
+    }
+    Operator::Pump();
+}
+
+void PressEnter(HWND edit) {
+    SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    SendMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    Operator::Pump();
+}
+
+DrawColours ColoursOf(HWND control) {
+    char cls[16] = {};
+    GetClassNameA(control, cls, sizeof cls);
+    const bool edit = lstrcmpiA(cls, "Edit") == 0;
+    const bool editable = edit && IsWindowEnabled(control) && !(GetWindowLongA(control, GWL_STYLE) & ES_READONLY);
+    HDC dc = CreateCompatibleDC(nullptr);
+    // Colours no scheme uses: a page that sets nothing is seen.
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkColor(dc, RGB(4, 5, 6));
+    SendMessageA(GetParent(control), editable ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(control));
+    const DrawColours colours{GetTextColor(dc), GetBkColor(dc)};
+    DeleteDC(dc);
+    return colours;
+}
+
+namespace {
+struct TipSearch {
+    HWND control;
+    HWND found;
+};
+BOOL CALLBACK FindTooltip(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<TipSearch*>(lp);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0) return TRUE;
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.hwnd = GetParent(search->control);
+    ti.uId = reinterpret_cast<UINT_PTR>(search->control);
+    if (!SendMessageA(w, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti))) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+}  // namespace
+
+HWND TooltipOf(HWND control) {
+    TipSearch search{control, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string TipText(HWND control) {
+    HWND tooltip = TooltipOf(control);
+    if (!tooltip) return std::string();
+    char text[512] = {};
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.hwnd = GetParent(control);
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = text;
+    SendMessageA(tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ti));
+    return text;
+}
+
+HWND HoverUntilTip(HWND control, int timeoutMs) {
+    HWND tooltip = TooltipOf(control);
+    RECT rc{};
+    GetWindowRect(control, &rc);
+    const int x = (rc.left + rc.right) / 2;
+    const int y = (rc.top + rc.bottom) / 2;
+    SetCursorPos(x, y);
+    // A real mouse move, so the window under the cursor hears of it.
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    for (int waited = 0; tooltip && waited < timeoutMs; waited += 20) {
+        if (waited % 200 == 0) SendInput(1, &in, sizeof in);
+        Operator::Pump();
+        if (IsWindowVisible(tooltip)) return tooltip;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+bool SaveScreenPng(const RECT& area, const std::string& path) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;  // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        ok = BitBlt(mem, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+        GdiFlush();
+        SelectObject(mem, old);
+        std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+        const uint8_t* px = static_cast<const uint8_t*>(bits);
+        for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+            rgb[i * 3] = px[i * 4 + 2];
+            rgb[i * 3 + 1] = px[i * 4 + 1];
+            rgb[i * 3 + 2] = px[i * 4];
+        }
+        const std::vector<uint8_t> png = kelvane::EncodePng(width, height, rgb);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+        ok = ok && !png.empty() && static_cast<bool>(out);
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
 }
 
 }  // namespace drive

@@ -94,4 +94,32 @@ void RestartIn(HostHarness& host, const std::string& workFolder);
 // The value text of key in section of an INI file's text ("" when absent).
 std::string IniValue(const std::string& ini, const std::string& section, const std::string& key);
 
+// ---- Operator cues: what the operator sees beyond the values.
+
+// Types text into an edit key by key (WM_CHAR), replacing its selection as
+// real typing does: a user change, not one written by the program.
+// '\b' is a backspace. selectAll first selects the whole text.
+void TypeChars(HWND edit, const std::string& text, bool selectAll = true);
+// Enter in an edit (key down and up), as a keyboard sends it.
+void PressEnter(HWND edit);
+
+// The colours a control is drawn in: its WM_CTLCOLOR* message answered by
+// its page on a memory DC (WM_CTLCOLOREDIT for an enabled edit).
+struct DrawColours {
+    COLORREF text;
+    COLORREF back;
+};
+DrawColours ColoursOf(HWND control);
+
+// The tooltip control that has a tool for this control (null when none).
+HWND TooltipOf(HWND control);
+// The text the control's tip shows now ("" without a tip).
+std::string TipText(HWND control);
+// Moves the mouse over the control's centre and waits until a tip shows;
+// returns the visible tooltip window, or null after timeoutMs.
+HWND HoverUntilTip(HWND control, int timeoutMs = 3000);
+
+// Saves an area of the screen as a PNG file.
+bool SaveScreenPng(const RECT& area, const std::string& path);
+
 }  // namespace drive

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "HostHarness.h"
+#include "Operator.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -44,6 +47,84 @@ void Row(const char* what, double us, double base) {
 }
 
 INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Frames from another thread at a steady rate; with changing words every
+// frame brings 20 new read-back values.
+class FrameStream {
+public:
+    FrameStream(HostHarness& host, double perSecond, bool changing)
+        : m_frame(FRAME_MIN_WORDS, 0), m_thread([this, &host, perSecond, changing] {
+              host.SetFrame(m_frame.data());
+              const double t0 = Now();
+              long sent = 0;
+              while (!m_stop.load()) {
+                  for (const long due = static_cast<long>((Now() - t0) * perSecond); sent < due; ++sent) {
+                      if (changing)
+                          for (int base : {READBACK_MONO_WORD, READBACK_DT_WORD, READBACK_DIPOLE_WORD})
+                              for (int i = 0; i < 8; ++i) m_frame[base + i] = static_cast<int16_t>((sent + i) % 80);
+                      host.Process();
+                  }
+                  Sleep(1);
+              }
+          }) {}
+    ~FrameStream() {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    std::vector<int16_t> m_frame;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A real mouse click (system input, not a posted message) on a control, in
+// microseconds until the host window has the command it sends; the window's
+// thread runs its message loop meanwhile. -1 when nothing came in 2 s.
+double ClickToCommand(HostHarness& host, HWND control) {
+    RECT rc;
+    GetWindowRect(control, &rc);
+    SetCursorPos(rc.left + 6, (rc.top + rc.bottom) / 2);
+    drive::Operator::Pump();
+    const size_t before = host.Commands().size();
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    // The loop a host runs: wait for a message, dispatch it. A timer ends the
+    // wait for a click that never arrives.
+    const UINT_PTR giveUp = SetTimer(nullptr, 0, 2000, nullptr);
+    const double t0 = Now();
+    SendInput(2, in, sizeof in[0]);
+    MSG msg;
+    bool late = false;
+    while (host.Commands().size() == before && !late && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        late = msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == giveUp;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    const double us = (Now() - t0) * 1e6;
+    KillTimer(nullptr, giveUp);
+    return late ? -1 : us;
+}
+
+// Median click-to-command time over n clicks a few milliseconds apart.
+double ClickLatency(HostHarness& host, HWND control, int n, int* lost) {
+    std::vector<double> t;
+    for (int i = 0; i < n; ++i) {
+        const double us = ClickToCommand(host, control);
+        if (us < 0) ++*lost;
+        else t.push_back(us);
+        const double until = Now() + 0.005;
+        while (Now() < until) drive::Operator::Pump(1);
+    }
+    return Median(t);
+}
 LRESULT CALLBACK Sink(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 }  // namespace
@@ -127,6 +208,71 @@ int main() {
     Row("handling one read-back notice (20 boxes rewritten)", notice, base);
     Row("frame + notice with changed words", notice_changed, base);
     (void)copy;
+
+    // ---- one read-back notice: all 20 words as shown vs all 20 new
+    {
+        auto timedNotices = [&](bool changeAll) {
+            std::vector<double> runs;
+            for (int r = 0; r < 7; ++r) {
+                double total = 0;
+                for (int i = 0; i < 500; ++i) {
+                    if (changeAll) {
+                        for (int base : {READBACK_MONO_WORD, READBACK_DT_WORD, READBACK_DIPOLE_WORD})
+                            for (int k = 0; k < 8; ++k) frame[base + k] = static_cast<int16_t>((i % 2) * 40 + k);
+                    }
+                    host.Process();  // outside the clock: only the notice is timed
+                    const double t0 = Now();
+                    SendMessageA(w, WM_TOOLCONTROL, 0, 0);
+                    total += Now() - t0;
+                }
+                runs.push_back(total * 1e6 / 500);
+            }
+            return Median(runs);
+        };
+        const double changed = timedNotices(true);
+        const double unchanged = timedNotices(false);
+        std::printf("Read-back notice, all 20 words (target: unchanged <= 0.20x):\n");
+        Row("all 20 words changed (baseline)", changed, changed);
+        Row("all 20 words as already shown", unchanged, changed);
+        HostHarness::Pump();
+    }
+
+    // ---- click-to-command while frames stream from another thread
+    {
+        drive::Operator op(w);
+        op.ClickPageItem(drive::kMonopole);
+        SetForegroundWindow(w);
+        HWND box = op.Control(drive::kMonopole, IDC_MONO_FILTER);
+        const int clicks = 41;
+        int lost = 0;
+        const double idle = ClickLatency(host, box, clicks, &lost);
+        std::printf("Click to command while frames stream (median of %d clicks; target 1 kHz <= 2x, 10 kHz <= 3x):\n",
+                    clicks);
+        Row("idle, no frames (baseline)", idle, idle);
+        struct Stream {
+            const char* what;
+            double rate;
+            bool changing;
+        };
+        for (const Stream& st : {Stream{"1 kHz, words unchanged", 1000, false}, Stream{"1 kHz, all words changing", 1000, true},
+                                 Stream{"10 kHz, words unchanged", 10000, false},
+                                 Stream{"10 kHz, all words changing", 10000, true}}) {
+            int stLost = 0;
+            double us;
+            {
+                FrameStream stream(host, st.rate, st.changing);
+                us = ClickLatency(host, box, clicks, &stLost);
+            }
+            HostHarness::Pump();
+            char label[96];
+            std::snprintf(label, sizeof label, "%s%s", st.what, stLost ? " (some clicks lost)" : "");
+            Row(label, us, idle);
+            lost += stLost;
+        }
+        if (lost) std::printf("  %d clicks brought no command within 2 s\n", lost);
+        host.SetFrame(frame.data());
+        host.ClearCommands();
+    }
 
     // ---- first ToolControlShow against creating the same templates bare
     SendMessageA(w, WM_CLOSE, 0, 0);

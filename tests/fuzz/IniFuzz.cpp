@@ -1,0 +1,194 @@
+// libFuzzer target over the INI load, default, publish and save rules.
+// Input: byte 0 picks the ProcessPara block's size (0..76, or absent), byte 1
+// the ToolControlPara block's (0..48, or absent); the rest is the INI text.
+// Each block is a heap buffer of exactly that size, so a store past it is an
+// AddressSanitizer report. Checked besides: the load's fixed overrides, the
+// mirrors and window words in whatever part of a block exists, and that what
+// the saves write loads back unchanged (floats as their one-decimal text).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "KelvaneHost.h"
+#include "TextProfile.h"
+#include "core/logic/IniRules.h"
+#include "core/logic/Saturate.h"
+
+using namespace kelvane;
+
+namespace {
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+#define CHECK(cond) \
+    do {            \
+        if (!(cond)) Fail(#cond); \
+    } while (0)
+
+// A block buffer of exactly the size the host gave it.
+struct Block {
+    Block(uint8_t selector, size_t record) {
+        const bool absent = selector == 0xFF;
+        size = absent ? 0 : selector % (record + 1);
+        bytes.reset(absent ? nullptr : new unsigned char[size == 0 ? 1 : size]);
+        if (bytes) std::memset(bytes.get(), 0xAB, size == 0 ? 1 : size);
+        view = absent ? BlockView() : BlockView(bytes.get(), size);
+    }
+    bool Has(size_t offset) const { return bytes && offset + 4 <= size; }
+    int32_t Int(size_t offset) const {
+        int32_t v;
+        std::memcpy(&v, bytes.get() + offset, 4);
+        return v;
+    }
+    bool SameBits(size_t offset, const void* member) const { return std::memcmp(bytes.get() + offset, member, 4) == 0; }
+
+    size_t size;
+    std::unique_ptr<unsigned char[]> bytes;
+    BlockView view;
+};
+
+void LoadAll(ParameterSet& p, ProfileStore& ini, const BlockView& process) {
+    LoadGeneralControl(p, ini);
+    LoadDtGainControl(p, ini);
+    LoadDipoleControl(p, ini);
+    LoadMonopoleControl(p, ini);
+    LoadAcousticProcess(p, ini, process);
+}
+
+void SaveAll(const ParameterSet& p, ProfileStore& ini) {
+    SaveGeneralControl(p, ini);
+    SaveDtGainControl(p, ini);
+    SaveMonopoleControl(p, ini);
+    SaveDipoleControl(p, ini);
+    SaveAcousticProcess(p, ini);
+}
+
+// Every ProcessPara field that fits holds its member (LowCut/HighCut keep the
+// text's real value, checked by the caller where it knows it).
+void CheckMirrors(const ParameterSet& p, const Block& b) {
+    struct Mirror {
+        size_t offset;
+        const void* member;
+    };
+    const Mirror mirrors[] = {
+        {offsetof(ProcessPara, CurveSelect), &p.CurveSelect},
+        {offsetof(ProcessPara, FilterType), &p.FilterType},
+        {offsetof(ProcessPara, DtMin), &p.DtMin},
+        {offsetof(ProcessPara, DtMax), &p.DtMax},
+        {offsetof(ProcessPara, CorWinLength), &p.CorWinLength},
+        {offsetof(ProcessPara, Coefficient), &p.Coefficient},
+        {offsetof(ProcessPara, ThresholdType), &p.ThresholdType},
+        {offsetof(ProcessPara, T01RStart) + 0, &p.T01RStart[0]},
+        {offsetof(ProcessPara, T01RStart) + 4, &p.T01RStart[1]},
+        {offsetof(ProcessPara, T01RStart) + 8, &p.T01RStart[2]},
+        {offsetof(ProcessPara, T01RStart) + 12, &p.T01RStart[3]},
+        {offsetof(ProcessPara, SearchWinLength), &p.SearchWinLength},
+        {offsetof(ProcessPara, ThresholdMin) + 0, &p.ThresholdMin[0]},
+        {offsetof(ProcessPara, ThresholdMin) + 4, &p.ThresholdMin[1]},
+        {offsetof(ProcessPara, ThresholdMin) + 8, &p.ThresholdMin[2]},
+        {offsetof(ProcessPara, ThresholdMin) + 12, &p.ThresholdMin[3]},
+        {offsetof(ProcessPara, ThresholdFactor), &p.ThresholdFactor},
+    };
+    for (const Mirror& m : mirrors)
+        if (b.Has(m.offset)) CHECK(b.SameBits(m.offset, m.member));
+}
+
+// The window words in whatever part of ToolControlPara exists.
+void CheckWindowWords(const ParameterSet& p, const Block& b) {
+    const int32_t fixed[4] = {80, 2960, 240, 8880};
+    for (size_t i = 0; i < 4; ++i)
+        if (b.Has(4 * i)) CHECK(b.Int(4 * i) == fixed[i]);
+    for (int k = 0; k < 4; ++k) {
+        const int64_t start = std::min<int64_t>(
+            kInt32Max, std::max<int64_t>(kInt32Min, int64_t{p.DtFirstStartTime} + int64_t{k} * p.DtTotalOffset));
+        const int64_t end = std::min<int64_t>(kInt32Max, std::max<int64_t>(kInt32Min, start + p.DtFirstWinLength));
+        if (b.Has(16 + 4 * k)) CHECK(b.Int(16 + 4 * k) == start);
+        if (b.Has(32 + 4 * k)) CHECK(b.Int(32 + 4 * k) == end);
+    }
+}
+
+// A float after the save and a second load: its "%.1lf" text, cut to 9.
+float SavedFloat(float v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1lf", static_cast<double>(v));
+    text[9] = '\0';
+    return ParseLeadingFloat(text);
+}
+
+bool SameFloat(float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
+
+    // Start-up with a file: load, then publish.
+    {
+        Block process(data[0], sizeof(ProcessPara)), tool(data[1], sizeof(ToolControlPara));
+        fuzz::TextProfile ini(text);
+        ParameterSet p{};
+        LoadAll(p, ini, process.view);
+        PublishParameters(p, tool.view, process.view);
+        CHECK(p.GainStep != 0);
+        CHECK(p.MonoStackValue == 1 && p.MonoWindowsEnd == 2960);
+        CHECK(p.DipoleStackValue == 4 && p.DipoleWindowsEnd == 8880);
+        for (int i = 0; i < 4; ++i) CHECK(p.StartLink[i] == 0 && p.MinLink[i] == 0);
+        CheckMirrors(p, process);
+        CheckWindowWords(p, tool);
+        // The cut-offs keep the text's real value in the block, the integer in the set.
+        for (size_t off : {offsetof(ProcessPara, LowCut), offsetof(ProcessPara, HighCut)}) {
+            if (!process.Has(off)) continue;
+            const std::string t = ini.Read(kAcousticSection, off == offsetof(ProcessPara, LowCut) ? "LowCut" : "HighCut",
+                                           "N/A", kValueBufferSize);
+            const float want = t == "N/A" ? 0.0f : ParseLeadingFloat(t.c_str());
+            float got;
+            std::memcpy(&got, process.bytes.get() + off, 4);
+            CHECK(SameFloat(got, want));
+        }
+
+        // Shut-down, then the next start-up reads what was written.
+        SaveAll(p, ini);
+        fuzz::TextProfile again(ini.Render());
+        ParameterSet q{};
+        Block process2(0xFF, sizeof(ProcessPara));
+        LoadAll(q, again, process2.view);
+        const int32_t* a = reinterpret_cast<const int32_t*>(&p);
+        const int32_t* b = reinterpret_cast<const int32_t*>(&q);
+        const float* floats[] = {&p.Coefficient, &p.ThresholdFactor, &p.ThresholdMin[0], &p.ThresholdMin[1],
+                                 &p.ThresholdMin[2], &p.ThresholdMin[3]};
+        for (size_t i = 0; i < sizeof(ParameterSet) / 4; ++i) {
+            bool isFloat = false;
+            for (const float* f : floats) isFloat = isFloat || reinterpret_cast<const int32_t*>(f) == a + i;
+            if (isFloat) {
+                float pf, qf;
+                std::memcpy(&pf, a + i, 4);
+                std::memcpy(&qf, b + i, 4);
+                CHECK(SameFloat(qf, SavedFloat(pf)));
+            } else {
+                CHECK(a[i] == b[i]);
+            }
+        }
+    }
+
+    // Start-up without a file: defaults, then publish.
+    {
+        Block process(data[0], sizeof(ProcessPara)), tool(data[1], sizeof(ToolControlPara));
+        ParameterSet p{};
+        SetDefaultParameters(p, process.view);
+        PublishParameters(p, tool.view, process.view);
+        CheckMirrors(p, process);
+        CheckWindowWords(p, tool);
+        const float zero = 0.0f;
+        if (process.Has(offsetof(ProcessPara, LowCut))) CHECK(process.SameBits(offsetof(ProcessPara, LowCut), &zero));
+        if (process.Has(offsetof(ProcessPara, HighCut))) CHECK(process.SameBits(offsetof(ProcessPara, HighCut), &zero));
+    }
+    return 0;
+}

@@ -1,0 +1,77 @@
+#include "window/logic/CueColours.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace kelvane {
+namespace {
+
+constexpr uint32_t kBlack = Rgb(0, 0, 0);
+constexpr uint32_t kWhite = Rgb(255, 255, 255);
+
+TEST(CueColours, ContrastRatio) {
+    struct Case { uint32_t a, b; double want; } cases[] = {
+        {kBlack, kWhite, 21.0},
+        {kWhite, kBlack, 21.0},
+        {kWarningBack, kWarningBack, 1.0},
+        {Rgb(119, 119, 119), kWhite, 4.48},  // the usual grey just short of AA
+        {kWarningBack, kBlack, 9.0},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(c.want, ContrastRatio(c.a, c.b), 0.02) << std::hex << c.a << " " << c.b;
+}
+
+TEST(CueColours, BlendMovesEachChannelAndStaysInRange) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case { uint32_t a, b; double w; uint32_t want; } cases[] = {
+        {kWhite, Rgb(48, 150, 250), 0.25, Rgb(203, 229, 254)},
+        {kBlack, kWhite, 0.5, Rgb(128, 128, 128)},
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), 0.0, Rgb(10, 20, 30)},
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), 1.0, Rgb(30, 20, 10)},
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), 7.0, Rgb(30, 20, 10)},   // weights are limited to 0..1
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), -1.0, Rgb(10, 20, 30)},
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), nan, Rgb(10, 20, 30)},
+        {0xFF000000u | kWhite, kBlack, 0.0, kWhite},               // a stray top byte is dropped
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.want, Blend(c.a, c.b, c.w)) << std::hex << c.a << " " << c.b;
+}
+
+// The cue pairs in the schemes an operator's console may run, and that each
+// pair stays readable there and stands apart from a plain edit.
+TEST(CueColours, PairsFollowTheScheme) {
+    const SchemeColours wine{kBlack, kWhite, kWhite, Rgb(48, 150, 250), false};
+    const SchemeColours windows{kBlack, kWhite, kWhite, Rgb(0, 120, 215), false};
+    const SchemeColours hcBlack{kWhite, kBlack, kBlack, Rgb(26, 235, 255), true};
+    const SchemeColours hcWhite{kBlack, kWhite, kWhite, Rgb(55, 0, 110), true};
+    // Not flagged high contrast, but light text on dark windows.
+    const SchemeColours dark{Rgb(230, 230, 230), Rgb(32, 32, 32), kWhite, Rgb(0, 84, 153), false};
+    // A selection colour close to the window's: a quarter of it would not show.
+    const SchemeColours paleSelection{kBlack, kWhite, kBlack, Rgb(230, 230, 230), false};
+    struct Case {
+        const char* name;
+        SchemeColours scheme;
+        ColourPair tint, warning;
+    } cases[] = {
+        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}},
+        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}},
+        {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)}},
+        {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)}},
+        {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)}},
+        {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack}},
+    };
+    for (const auto& c : cases) {
+        const ColourPair tint = TintColours(c.scheme);
+        const ColourPair warning = WarningColours(c.scheme);
+        EXPECT_EQ(c.tint.text, tint.text) << c.name;
+        EXPECT_EQ(c.tint.back, tint.back) << c.name;
+        EXPECT_EQ(c.warning.text, warning.text) << c.name;
+        EXPECT_EQ(c.warning.back, warning.back) << c.name;
+        EXPECT_GE(ContrastRatio(tint.text, tint.back), kMinContrast) << c.name;
+        EXPECT_GE(ContrastRatio(warning.text, warning.back), kMinContrast) << c.name;
+        // A cue that looks like the plain control is no cue.
+        EXPECT_NE(c.scheme.window, tint.back) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,804 @@
+// The real DLL against damaged files and a hostile host: random and mutated
+// INI and host configuration files, frame floods from another thread, bad
+// status report addresses, tiny host-made blocks, a vanished host window,
+// ToolControlShow under a modal box, and unloading with the window open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "HostHarness.h"
+#include "Operator.h"
+#include "core/logic/IniRules.h"
+#include "resource.h"
+
+using namespace kelvane;
+using namespace drive;
+
+namespace {
+
+bool SlowRun() {
+    const char* v = std::getenv("KELVANE_SLOW");
+    return v && std::strcmp(v, "1") == 0;
+}
+
+std::string TestFolder() {
+    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+double Now() {
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+// Removes a file or a folder tree, read-only or not.
+void RemovePath(const std::string& path) {
+    const DWORD attr = GetFileAttributesA(path.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (std::strcmp(fd.cFileName, ".") && std::strcmp(fd.cFileName, ".."))
+                    RemovePath(path + "\\" + fd.cFileName);
+            } while (FindNextFileA(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryA(path.c_str());
+    } else {
+        DeleteFileA(path.c_str());
+    }
+}
+
+// Writes bytes as the whole file and gives it a write time of its own: the
+// profile functions cache a file until its write time changes, and two
+// rewrites within one clock tick would otherwise look unchanged.
+void WriteRaw(const std::string& path, const std::string& bytes) {
+    static LONGLONG stamp = 132000000000000000LL;  // 2019, then one second per file
+    RemovePath(path);
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f) << path;
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    stamp += 10000000;
+    FILETIME ft{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
+    SetFileTime(f, nullptr, nullptr, &ft);
+    CloseHandle(f);
+}
+
+std::string ReadRaw(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool IsFile(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---------------------------------------------------------------------------
+// What the rules give: the parameter set, both blocks and the saved keys.
+
+using Saved = std::vector<std::array<std::string, 3>>;  // section, key, text
+
+// Reads through the platform's profile functions, as the plug-in does; the
+// saves are only recorded.
+class PlatformProfile : public ProfileStore {
+public:
+    explicit PlatformProfile(std::string path) : m_path(std::move(path)) {}
+    std::string Read(const char* section, const char* key, const char* def, size_t n) override {
+        std::vector<char> buf(n + 1, '\0');
+        GetPrivateProfileStringA(section, key, def, buf.data(), static_cast<DWORD>(n), m_path.c_str());
+        return buf.data();
+    }
+    void Write(const char* section, const char* key, const std::string& value) override {
+        saved.push_back({section, key, value});
+    }
+    Saved saved;
+
+private:
+    std::string m_path;
+};
+
+// The generated file's own content: what a correct reader must see.
+class ModelProfile : public ProfileStore {
+public:
+    std::map<std::pair<std::string, std::string>, std::string> values;
+    std::vector<std::pair<std::string, std::string>> reads;
+    std::string Read(const char* section, const char* key, const char* def, size_t n) override {
+        reads.emplace_back(section, key);
+        auto it = values.find({section, key});
+        return (it == values.end() ? std::string(def) : it->second).substr(0, n - 1);
+    }
+    void Write(const char*, const char*, const std::string&) override {}
+};
+
+struct Expected {
+    ParameterSet p{};
+    ToolControlPara tc{};
+    ProcessPara pp{};
+};
+
+// ini null: no file at start-up (defaults).
+Expected RulesGive(ProfileStore* ini, Saved* saved = nullptr) {
+    Expected e;
+    BlockView tv(&e.tc, sizeof e.tc), pv(&e.pp, sizeof e.pp);
+    if (ini) {
+        LoadGeneralControl(e.p, *ini);
+        LoadDtGainControl(e.p, *ini);
+        LoadDipoleControl(e.p, *ini);
+        LoadMonopoleControl(e.p, *ini);
+        LoadAcousticProcess(e.p, *ini, pv);
+    } else {
+        SetDefaultParameters(e.p, pv);
+    }
+    PublishParameters(e.p, tv, pv);
+    if (saved) {
+        PlatformProfile rec("");
+        SaveGeneralControl(e.p, rec);
+        SaveDtGainControl(e.p, rec);
+        SaveMonopoleControl(e.p, rec);
+        SaveDipoleControl(e.p, rec);
+        SaveAcousticProcess(e.p, rec);
+        *saved = rec.saved;
+    }
+    return e;
+}
+
+std::string WordDiff(const char* what, const void* got, const void* want, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; i += 4) {
+        int32_t g, w;
+        std::memcpy(&g, static_cast<const char*>(got) + i, 4);
+        std::memcpy(&w, static_cast<const char*>(want) + i, 4);
+        if (g != w) out += std::string(what) + "@" + std::to_string(i) + " " + std::to_string(g) + "!=" +
+                           std::to_string(w) + "; ";
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Generated files
+
+class FileMaker {
+public:
+    explicit FileMaker(uint32_t seed) : m_rng(seed) {
+        // The keys the load rules ask for, section by section.
+        ModelProfile probe;
+        RulesGive(&probe);
+        m_keys = probe.reads;
+    }
+
+    int Below(int n) { return static_cast<int>(m_rng() % static_cast<uint32_t>(n)); }
+    bool Chance(int percent) { return Below(100) < percent; }
+
+    std::string Value() {
+        static const char* const kTexts[] = {
+            "0", "1", "2", "3", "5", "-1", "12", "78", "-31", "80", "100", "1200", "999999999",
+            "1234567890123", "-2147483648", "2147483647", "2147483648", "+17", "-0", "N/A", "n/a", "",
+            "abc", "12abc", "3500.7", "-0.05", "0.3", "1e39", "-1e39", "1e-50", "nan", "inf", "0x10", "9."};
+        if (Chance(60)) return kTexts[Below(sizeof kTexts / sizeof *kTexts)];
+        std::string s = Chance(20) ? "-" : "";
+        const int digits = 1 + Below(14);
+        for (int i = 0; i < digits; ++i) s += static_cast<char>('0' + Below(10));
+        if (Chance(30)) s += "." + std::to_string(Below(1000));
+        return s;
+    }
+
+    // A well-formed file: known sections and keys with random values, some
+    // noise lines, and the model of what it holds.
+    std::string Decodable(ModelProfile& model) {
+        std::map<std::string, std::vector<std::pair<std::string, std::string>>> sections;
+        std::vector<std::string> order;
+        for (const auto& sk : m_keys) {
+            if (!sections.count(sk.first)) {
+                order.push_back(sk.first);
+                sections[sk.first];
+            }
+            if (Chance(70)) sections[sk.first].push_back({sk.second, Value()});
+        }
+        std::shuffle(order.begin(), order.end(), m_rng);
+        const char* eol = Chance(50) ? "\r\n" : "\n";
+        std::string text = Chance(30) ? std::string("; written by hand") + eol : "";
+        for (const std::string& name : order) {
+            if (!Chance(85)) continue;
+            auto& keys = sections[name];
+            std::shuffle(keys.begin(), keys.end(), m_rng);
+            text += "[" + name + "]" + eol;
+            for (const auto& kv : keys) {
+                if (Chance(5)) text += std::string("Unrelated Key=7") + eol;
+                text += kv.first + "=" + kv.second + eol;
+                model.values[{name, kv.first}] = kv.second;
+            }
+        }
+        if (Chance(30)) text += std::string("[OTHER]") + eol + "Gain Step=9" + eol;
+        return text;
+    }
+
+    std::string Garbage(size_t maxLen) {
+        std::string s(static_cast<size_t>(Below(static_cast<int>(maxLen) + 1)), '\0');
+        for (char& c : s) c = static_cast<char>(m_rng());
+        static const char* const kBoms[] = {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"};
+        if (Chance(25)) s = kBoms[Below(3)] + s;
+        return s;
+    }
+
+    std::string Mutate(std::string s) {
+        const int n = 1 + Below(8);
+        for (int i = 0; i < n; ++i) {
+            const size_t at = s.empty() ? 0 : static_cast<size_t>(Below(static_cast<int>(s.size())));
+            switch (Below(9)) {
+            case 0: if (!s.empty()) s[at] = static_cast<char>(m_rng()); break;
+            case 1: s.insert(at, 1 + Below(4), static_cast<char>(m_rng())); break;
+            case 2: s.erase(at, 1 + Below(16)); break;
+            case 3: {  // duplicate the line at 'at'
+                const size_t b = s.rfind('\n', at) == std::string::npos ? 0 : s.rfind('\n', at) + 1;
+                const size_t e = s.find('\n', at);
+                s.insert(b, s.substr(b, e == std::string::npos ? std::string::npos : e + 1 - b));
+                break;
+            }
+            case 4: {
+                const size_t p = s.find(Chance(50) ? '[' : ']', at);
+                if (p != std::string::npos) s.erase(p, 1);
+                break;
+            }
+            case 5: s.insert(at, 1, '\0'); break;
+            case 6:
+                for (size_t k = at; k < std::min(s.size(), at + 12); ++k)
+                    if (std::isalpha(static_cast<unsigned char>(s[k]))) s[k] ^= 0x20;
+                break;
+            case 7: s.insert(at, Chance(50) ? "\r" : "\n"); break;
+            default: s = (Chance(50) ? "\xFF\xFE" : "\xEF\xBB\xBF") + s; break;
+            }
+        }
+        return s;
+    }
+
+    std::string LongLine(std::string base) {
+        const std::string big(65536 + Below(100), static_cast<char>('0' + Below(10)));
+        switch (Below(4)) {
+        case 0: return "[GENERAL CONTROL]\r\nGain Step=" + big + "\r\n" + base;
+        case 1: return "[" + big + "]\r\nx=1\r\n" + base;
+        case 2: return base + big + "=5\r\n[ACOUSTIC PROCESS]\r\nDtMin=" + big + "\r\n";
+        default: return big + base;  // no line end before the first header
+        }
+    }
+
+    std::string ManySections(std::string base) {
+        std::string s;
+        const int n = 2000 + Below(2000);
+        const bool repeats = Chance(50);
+        for (int i = 0; i < n; ++i) {
+            s += repeats && i % 2 ? "[DT GAIN CONTROL]\r\nFirstStartTime=" + std::to_string(i) + "\r\n"
+                                  : "[S" + std::to_string(i) + "]\r\nCh1Gain=" + std::to_string(i) + "\r\n";
+        }
+        return Chance(50) ? s + base : base + s;
+    }
+
+    std::string NoBrackets(std::string s) {
+        for (size_t p = 0; (p = s.find('[', p)) != std::string::npos; ++p) {
+            const int how = Below(3);
+            const size_t close = s.find(']', p);
+            if (how == 0) s.erase(p, 1);
+            else if (how == 1 && close != std::string::npos) s.erase(close, 1);
+            else if (close != std::string::npos) s.erase(close, 1), s.erase(p, 1);
+        }
+        return s;
+    }
+
+private:
+    std::mt19937 m_rng;
+    std::vector<std::pair<std::string, std::string>> m_keys;
+};
+
+// ---------------------------------------------------------------------------
+
+struct Hardening : ::testing::Test {
+    HostHarness host;
+    void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
+};
+
+enum class IniKind { Decodable, Mutated, Garbage, LongLine, ManySections, NoBrackets, Directory, ReadOnly, Missing };
+enum class ConfigKind { Valid, Missing, Directory, Garbage, LongWorkSpace, NoSuchFolder, FileAsFolder, Quoted,
+                        TrailingBackslash, Mutated };
+
+struct FileCase {
+    IniKind ini;
+    ConfigKind config;
+    int count;
+    const char* name;
+};
+
+// 200 start-ups: the plug-in's INI and the host's Config.ini damaged in
+// every way a disk, an editor or an installer manages. Each: start-up
+// completes and the blocks hold what the rules give for the file as the
+// platform reads it (and, for the well-formed files, as it was written);
+// shut-down leaves a file whose every saved key reads back, or no file where
+// none can be written.
+TEST_F(Hardening, DamagedIniAndConfigFiles) {
+    const FileCase plan[] = {
+        {IniKind::Decodable, ConfigKind::Valid, 60, "well-formed"},
+        {IniKind::Mutated, ConfigKind::Valid, 40, "mutated"},
+        {IniKind::Garbage, ConfigKind::Valid, 20, "binary garbage"},
+        {IniKind::LongLine, ConfigKind::Valid, 8, "64 KiB line"},
+        {IniKind::ManySections, ConfigKind::Valid, 4, "thousands of sections"},
+        {IniKind::NoBrackets, ConfigKind::Valid, 10, "missing brackets"},
+        {IniKind::Directory, ConfigKind::Valid, 3, "INI is a directory"},
+        {IniKind::ReadOnly, ConfigKind::Valid, 5, "read-only INI"},
+        {IniKind::Decodable, ConfigKind::Missing, 4, "no Config.ini"},
+        {IniKind::Decodable, ConfigKind::Directory, 2, "Config.ini is a directory"},
+        {IniKind::Decodable, ConfigKind::Garbage, 10, "Config.ini garbage"},
+        {IniKind::Decodable, ConfigKind::LongWorkSpace, 4, "64 KiB work folder"},
+        {IniKind::Missing, ConfigKind::NoSuchFolder, 4, "work folder missing"},
+        {IniKind::Missing, ConfigKind::FileAsFolder, 4, "work folder is a file"},
+        {IniKind::Decodable, ConfigKind::Quoted, 4, "quoted work folder"},
+        {IniKind::Decodable, ConfigKind::TrailingBackslash, 4, "work folder with trailing backslash"},
+        {IniKind::Decodable, ConfigKind::Mutated, 14, "Config.ini mutated"},
+    };
+    uint32_t seed = 20261207;
+    if (const char* s = std::getenv("KELVANE_HARDENING_SEED")) seed = static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
+    FileMaker make(seed);
+
+    // A work folder left empty puts the INI at the root of the current drive.
+    char oldDir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    ASSERT_TRUE(SetCurrentDirectoryA(TestFolder().c_str()));
+    const std::string rootIni = "D:\\KelvaneCtrl.ini";
+
+    int cases = 0, failedCases = 0, written = 0;
+    const double start = Now();
+    for (const FileCase& fc : plan) {
+        for (int rep = 0; rep < fc.count && failedCases < 3; ++rep, ++cases) {
+            const std::string folder = TestFolder() + "\\c" + std::to_string(cases);
+            RemovePath(folder);
+            CreateDirectoryA(folder.c_str(), nullptr);
+            RemovePath(rootIni);
+
+            // The host's configuration.
+            const std::string valid = "[WORK FOLDER]\r\nWorkSpace=" + folder + "\r\n";
+            std::string config;
+            switch (fc.config) {
+            case ConfigKind::Valid: config = valid; break;
+            case ConfigKind::Missing: break;
+            case ConfigKind::Directory: break;
+            case ConfigKind::Garbage:
+                config = make.Garbage(4096) + (make.Chance(50) ? "\r\n" + valid : std::string());
+                break;
+            case ConfigKind::LongWorkSpace:
+                config = "[WORK FOLDER]\r\nWorkSpace=" + folder + "\\" + std::string(65536, 'x') + "\r\n";
+                break;
+            case ConfigKind::NoSuchFolder: config = "[WORK FOLDER]\r\nWorkSpace=" + folder + "\\missing\r\n"; break;
+            case ConfigKind::FileAsFolder:
+                WriteRaw(folder + "\\plain", "not a folder");
+                config = "[WORK FOLDER]\r\nWorkSpace=" + folder + "\\plain\r\n";
+                break;
+            case ConfigKind::Quoted: config = "[WORK FOLDER]\r\nWorkSpace=\"" + folder + "\"\r\n"; break;
+            case ConfigKind::TrailingBackslash: config = "[WORK FOLDER]\r\nWorkSpace=" + folder + "\\\r\n"; break;
+            case ConfigKind::Mutated: {
+                // Damage around the key's line only: a mangled path could point anywhere.
+                config = make.Mutate("; Pellora\r\n[WORK FOLDER]\r\n") + "WorkSpace=" + folder + "\r\n" +
+                         make.Mutate("[OTHER]\r\nKey=1\r\n");
+                break;
+            }
+            }
+            RemovePath(kHostConfigPath);
+            if (fc.config == ConfigKind::Directory) CreateDirectoryA(kHostConfigPath, nullptr);
+            else if (fc.config != ConfigKind::Missing) WriteRaw(kHostConfigPath, config);
+
+            // Where the plug-in will look, read as it reads it.
+            char work[256] = {};
+            GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", work, sizeof work, kHostConfigPath);
+            const std::string iniPath = std::string(work) + "\\KelvaneCtrl.ini";
+            const bool atRoot = work[0] == '\0';
+            const bool ours = atRoot || _strnicmp(work, folder.c_str(), folder.size()) == 0;
+            ASSERT_TRUE(ours) << "case " << cases << ": work folder '" << work << "' outside the test folder";
+            const std::string where = atRoot ? rootIni : iniPath;
+
+            // The plug-in's INI.
+            ModelProfile model;
+            std::string ini;
+            switch (fc.ini) {
+            case IniKind::Decodable:
+            case IniKind::ReadOnly: ini = make.Decodable(model); break;
+            case IniKind::Mutated: ini = make.Mutate(make.Decodable(model)); break;
+            case IniKind::Garbage: ini = make.Garbage(16384); break;
+            case IniKind::LongLine: ini = make.LongLine(make.Decodable(model)); break;
+            case IniKind::ManySections: ini = make.ManySections(make.Decodable(model)); break;
+            case IniKind::NoBrackets: ini = make.NoBrackets(make.Decodable(model)); break;
+            case IniKind::Directory:
+            case IniKind::Missing: break;
+            }
+            const bool folderExists = atRoot || IsFolder(std::string(work));
+            if (folderExists && fc.ini == IniKind::Directory) CreateDirectoryA(where.c_str(), nullptr);
+            else if (folderExists && fc.ini != IniKind::Missing) WriteRaw(where, ini);
+            if (fc.ini == IniKind::ReadOnly) SetFileAttributesA(where.c_str(), FILE_ATTRIBUTE_READONLY);
+            const std::string before = ReadRaw(where);
+
+            // What the rules give for the file as the platform reads it.
+            Saved saved;
+            PlatformProfile platform(where);
+            const bool present = GetFileAttributesA(where.c_str()) != INVALID_FILE_ATTRIBUTES;
+            const Expected want = RulesGive(present ? &platform : nullptr, &saved);
+
+            std::string err;
+            if (!host.Load()) err += "start-up failed; ";
+            ToolControlPara tc{};
+            ProcessPara pp{};
+            if (!host.ReadToolControl(&tc) || !host.ReadProcess(&pp)) err += "a block is missing; ";
+            err += WordDiff("ToolControlPara", &tc, &want.tc, sizeof tc);
+            err += WordDiff("ProcessPara", &pp, &want.pp, sizeof pp);
+            if (fc.ini == IniKind::Decodable && folderExists) {
+                const Expected asWritten = RulesGive(&model);
+                err += WordDiff("(as written) ToolControlPara", &tc, &asWritten.tc, sizeof tc);
+                err += WordDiff("(as written) ProcessPara", &pp, &asWritten.pp, sizeof pp);
+            }
+            host.Unload();
+
+            // After shut-down.
+            if (fc.ini == IniKind::Directory && folderExists) {
+                if (!IsFolder(where)) err += "the directory in the INI's place is gone; ";
+            } else if (!folderExists) {
+                if (GetFileAttributesA(where.c_str()) != INVALID_FILE_ATTRIBUTES) err += "an INI appeared; ";
+            } else if (!IsFile(where)) {
+                err += "no INI after shut-down; ";
+            } else if (fc.ini == IniKind::ReadOnly && ReadRaw(where) == before) {
+                // The platform refused the write: the file is as it was.
+            } else {
+                // Read a copy: the profile cache must not stand in for the disk.
+                const std::string copy = folder + "\\readback.ini";
+                RemovePath(copy);
+                CopyFileA(where.c_str(), copy.c_str(), FALSE);
+                for (const auto& s : saved) {
+                    char buf[64] = {};
+                    GetPrivateProfileStringA(s[0].c_str(), s[1].c_str(), "(missing)", buf, sizeof buf, copy.c_str());
+                    if (s[2] != buf) err += "[" + s[0] + "] " + s[1] + " reads '" + buf + "', saved '" + s[2] + "'; ";
+                }
+                ++written;
+            }
+            if (fc.ini == IniKind::ReadOnly) SetFileAttributesA(where.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!err.empty()) ++failedCases;
+            EXPECT_TRUE(err.empty()) << "case " << cases << " (" << fc.name << ", seed " << seed << "): " << err;
+        }
+    }
+    RemovePath(rootIni);
+    RemovePath(kHostConfigPath);
+    host.PrepareWorkFolder(TestFolder());
+    SetCurrentDirectoryA(oldDir);
+    EXPECT_EQ(200, cases);
+    std::printf("[ figures  ] %d damaged start-ups in %.1f s, %d INI files written back and read\n", cases,
+                Now() - start, written);
+}
+
+// ---------------------------------------------------------------------------
+// Hostile host input
+
+// Frames from another host thread at 10 kHz, every other one dropped (null),
+// while the operator types gains and switches pages: every command arrives
+// as typed, the window lives, and the display ends on the last frame.
+TEST_F(Hardening, FrameFloodWithDroppedFramesWhileOperated) {
+    Operator op = OpenOnPage(host, kMonopole);
+    TakeCommands(host);
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0), last(FRAME_MIN_WORDS, 0);
+    for (int i = 0; i < 8; ++i) last[READBACK_MONO_WORD + i] = static_cast<int16_t>(-10 - i);
+    for (int i = 0; i < 4; ++i) last[READBACK_DT_WORD + i] = static_cast<int16_t>(20 + i);
+    for (int i = 0; i < 8; ++i) last[READBACK_DIPOLE_WORD + i] = static_cast<int16_t>(40 + i);
+
+    const double seconds = SlowRun() ? 10.0 : 3.0;
+    std::atomic<bool> stop{false};
+    long calls = 0;
+    double flooded = 0;
+    std::thread flood([&] {
+        const double t0 = Now();
+        while (!stop.load()) {
+            const long due = static_cast<long>((Now() - t0) * 10000.0);
+            for (; calls < due; ++calls) {
+                // Gains move now and then, as the tool's auto gain does.
+                if (calls % 64 == 0) frame[READBACK_MONO_WORD + calls / 64 % 8] = static_cast<int16_t>(calls / 64);
+                host.SetFrame(calls % 2 ? nullptr : frame.data());
+                host.Process();
+            }
+            Sleep(1);
+        }
+        flooded = Now() - t0;
+        host.SetFrame(last.data());
+        host.Process();
+    });
+
+    struct Action {
+        int page, id;
+        const char* typed;
+        CodeValue want;
+    };
+    const Action actions[] = {
+        {kMonopole, IDC_MONO_CH3, "100", {CMD_MONO_CH3_GAIN, 78}},
+        {kDtGain, IDC_DT_CH1, "-40", {CMD_DT_CH1_GAIN, -30}},
+        {kDipole, IDC_DIP_CH2, "7", {CMD_DIPOLE_CH2_GAIN, 6}},
+        {kDipole, IDC_DIP_ALL, "12", {CMD_DIPOLE_ALL_GAIN, 12}},
+    };
+    std::vector<CodeValue> want;
+    const double t0 = Now();
+    int rounds = 0;
+    while (Now() - t0 < seconds) {
+        const Action& a = actions[rounds++ % 4];
+        op.ClickPageItem(kGeneral);
+        op.ClickPageItem(kAcoustic);
+        op.ClickPageItem(a.page);
+        EXPECT_EQ(a.page, op.ShownPage());
+        op.TypeAndEnter(a.page, a.id, a.typed);
+        want.push_back(a.want);
+        Operator::Pump();
+    }
+    stop = true;
+    flood.join();
+    Operator::Pump();
+    const double rate = calls / flooded;
+    std::printf("[ figures  ] %ld frames in %.1f s (%.0f per second, half of them null), %d operator rounds\n",
+                calls + 1, flooded, rate, rounds);
+    EXPECT_GT(rate, 5000.0) << "the flood did not reach the window's thread at speed";
+    ASSERT_TRUE(IsWindow(op.Frame()));
+    EXPECT_EQ(want, TakeCommands(host));
+    EXPECT_EQ("-10", op.Text(kMonopole, IDC_MONO_READBACK1));
+    EXPECT_EQ("-17", op.Text(kMonopole, IDC_MONO_READBACK8));
+    EXPECT_EQ("23", op.Text(kDtGain, IDC_DT_READBACK4));
+    EXPECT_EQ("47", op.Text(kDipole, IDC_DIP_READBACK8));
+    host.SetFrame(nullptr);
+}
+
+// A status report at an address the plug-in cannot read changes nothing; a
+// report that ends exactly where readable memory ends is read.
+TEST_F(Hardening, DspStatusFromBadAddressesIsIgnored) {
+    Operator op = OpenOnPage(host, kGeneral);
+    auto lines = [&] {
+        std::vector<std::string> l = op.ListLines(kGeneral, IDC_GEN_LIST_LEFT);
+        for (const std::string& s : op.ListLines(kGeneral, IDC_GEN_LIST_RIGHT)) l.push_back(s);
+        return l;
+    };
+    const auto initial = lines();
+    ASSERT_EQ(16u, initial.size());
+
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const size_t page = si.dwPageSize;
+    // Two committed pages, the second made unreadable; one reserved page; one freed.
+    auto* two = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(nullptr, two);
+    std::memset(two, 0xFF, 2 * page);
+    DWORD old;
+    VirtualProtect(two + page, page, PAGE_NOACCESS, &old);
+    void* reserved = VirtualAlloc(nullptr, page, MEM_RESERVE, PAGE_READWRITE);
+    void* freed = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE);
+    VirtualFree(freed, 0, MEM_RELEASE);
+    void* guard = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE | PAGE_GUARD);
+
+    struct Bad {
+        const char* what;
+        const void* address;
+    };
+    const Bad bad[] = {
+        {"null", nullptr},
+        {"address 1", reinterpret_cast<const void*>(1)},
+        {"unreadable page", two + page},
+        {"status word across into an unreadable page", two + page - 9},
+        {"reserved, not committed", reserved},
+        {"freed", freed},
+        {"guard page", guard},
+        {"top of the address space", reinterpret_cast<const void*>(~uintptr_t{0} - 3)},
+    };
+    for (const Bad& b : bad) {
+        SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(b.address), 0);
+        PostMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(b.address), 0);
+        Operator::Pump();
+        ASSERT_TRUE(IsWindow(op.Frame())) << b.what;
+        EXPECT_EQ(initial, lines()) << b.what;
+    }
+    // The last two bytes of the readable page are the status word: read.
+    char* edge = two + page - 10;
+    std::memset(edge, 0, 10);
+    edge[8] = 0x05;  // DSP lines 1 and 3 in error
+    SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(edge), 0);
+    Operator::Pump();
+    EXPECT_NE(initial, lines());
+
+    VirtualFree(two, 0, MEM_RELEASE);
+    VirtualFree(reserved, 0, MEM_RELEASE);
+    VirtualFree(guard, 0, MEM_RELEASE);
+}
+
+// The host created both blocks first, over files of 4 and 16 bytes, so the
+// platform reports exactly that size. Start-up and every page that writes a
+// block touch nothing past it, seen through the host's own view.
+TEST_F(Hardening, TinyHostBlocksAreNeverWrittenPastTheirSize) {
+    for (DWORD size : {4u, 16u}) {
+        SCOPED_TRACE(size);
+        struct Held {
+            HANDLE file, mapping;
+            unsigned char* view;
+        } held[2];
+        const char* names[2] = {TOOL_CONTROL_BLOCK_NAME, PROCESS_BLOCK_NAME};
+        for (int b = 0; b < 2; ++b) {
+            const std::string path = host.WorkFolder() + "\\block" + std::to_string(b) + ".bin";
+            held[b].file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, held[b].file);
+            const std::string zeros(size, '\0');
+            DWORD n;
+            WriteFile(held[b].file, zeros.data(), size, &n, nullptr);
+            held[b].mapping = CreateFileMappingA(held[b].file, nullptr, PAGE_READWRITE, 0, size, names[b]);
+            ASSERT_NE(nullptr, held[b].mapping);
+            held[b].view = static_cast<unsigned char*>(MapViewOfFile(held[b].mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+            ASSERT_NE(nullptr, held[b].view);
+            std::memset(held[b].view, 0xAB, 4096);  // the page past the file's end
+            std::memset(held[b].view, 0, size);
+        }
+        auto untouchedPast = [&](int b) {
+            for (size_t i = size; i < 4096; ++i)
+                if (held[b].view[i] != 0xAB) return false;
+            return true;
+        };
+
+        Operator op = OpenOnPage(host, kDtGain);
+        op.DragSlider(kDtGain, IDC_DT_START_TIME, {400});
+        op.ClickPageItem(kMonopole);
+        op.TypeAndEnter(kMonopole, IDC_MONO_WIN_END, "3000");
+        op.ClickPageItem(kDipole);
+        op.TypeAndEnter(kDipole, IDC_DIP_WIN_END, "9000");
+        op.ClickPageItem(kAcoustic);
+        op.SelectCombo(kAcoustic, IDC_AP_CURVE, 1);
+        op.SelectCombo(kAcoustic, IDC_AP_FILTER_TYPE, 2);
+        op.TypeAndEnter(kAcoustic, IDC_AP_DT_MIN, "12");
+        op.DragSlider(kAcoustic, IDC_AP_START1, {300});
+        op.DragSlider(kAcoustic, IDC_AP_MIN4, {5});
+        op.DragSlider(kAcoustic, IDC_AP_THRES_FACTOR, {5});
+
+        int32_t first[4] = {};
+        std::memcpy(first, held[0].view, std::min<size_t>(size, sizeof first));
+        EXPECT_EQ(80, first[0]);  // written at start-up
+        if (size == 16) {
+            EXPECT_EQ(240, first[2]);
+        }
+        EXPECT_TRUE(untouchedPast(0)) << "ToolControlPara written past " << size << " bytes";
+        std::memcpy(first, held[1].view, std::min<size_t>(size, sizeof first));
+        EXPECT_EQ(1, first[0]) << "CurveSelect";
+        if (size == 16) {
+            EXPECT_EQ(2, first[1]) << "FilterType";
+        }
+        EXPECT_TRUE(untouchedPast(1)) << "VarroProcessPara written past " << size << " bytes";
+
+        host.Unload();
+        for (Held& h : held) {
+            UnmapViewOfFile(h.view);
+            CloseHandle(h.mapping);
+            CloseHandle(h.file);
+        }
+    }
+}
+
+// The host window went away: commands are lost, the operator's values stay,
+// and a new host window gets the next command.
+TEST_F(Hardening, HostWindowDestroyedBeforeACommand) {
+    ASSERT_TRUE(host.Load());
+    HWND doomed = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    host.InitWith(doomed);
+    Operator op(host.Show());
+    DestroyWindow(doomed);
+    op.ClickPageItem(kMonopole);
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "100");
+    op.Click(kMonopole, IDC_MONO_FILTER);
+    EXPECT_EQ("78", op.Text(kMonopole, IDC_MONO_CH3));
+    EXPECT_TRUE(host.Commands().empty());
+    host.Init();
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH5, "9");
+    EXPECT_EQ((std::vector<CodeValue>{{CMD_MONO_CH5_GAIN, 9}}), TakeCommands(host));
+    host.Unload();
+    EXPECT_EQ("78", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+}
+
+// ToolControlShow from inside the modal range message of "Download" (the
+// host's timer fires in the box's loop): the one window is raised, no second
+// one is made, and the box closes normally.
+struct ShowDuringBox {
+    ToolControlShowFn show = nullptr;
+    HWND returned = nullptr;
+    int framesSeen = 0;
+    std::string boxText;
+    bool done = false;
+};
+ShowDuringBox g_showDuringBox;
+
+BOOL CALLBACK CountFrames(HWND w, LPARAM lp) {
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "KelvaneControlFrame") == 0) ++*reinterpret_cast<int*>(lp);
+    return TRUE;
+}
+BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+void CALLBACK ShowThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
+    if (!box || g_showDuringBox.done) return;
+    g_showDuringBox.done = true;
+    KillTimer(nullptr, id);
+    g_showDuringBox.returned = static_cast<HWND>(g_showDuringBox.show(0));
+    EnumThreadWindows(GetCurrentThreadId(), &CountFrames, reinterpret_cast<LPARAM>(&g_showDuringBox.framesSeen));
+    char text[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    g_showDuringBox.boxText = text;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(Hardening, ShowWhileTheRangeMessageIsUp) {
+    Operator op = OpenOnPage(host, kGeneral);
+    TakeCommands(host);
+    g_showDuringBox = ShowDuringBox{};
+    g_showDuringBox.show = reinterpret_cast<ToolControlShowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Kelvane.dll"), "ToolControlShow")));
+    ASSERT_NE(nullptr, g_showDuringBox.show);
+    op.SetText(kGeneral, IDC_GEN_DT_DELAY, "99999999");
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, &ShowThenCloseBox);
+    op.Click(kGeneral, IDC_GEN_DOWNLOAD);
+    KillTimer(nullptr, timer);
+    Operator::Pump();
+    ASSERT_TRUE(g_showDuringBox.done) << "no message box appeared";
+    EXPECT_FALSE(g_showDuringBox.boxText.empty());
+    EXPECT_EQ(op.Frame(), g_showDuringBox.returned);
+    EXPECT_EQ(1, g_showDuringBox.framesSeen);
+    EXPECT_TRUE(TakeCommands(host).empty()) << "a bad field sends nothing";
+    // The window carries on.
+    EXPECT_EQ(op.Frame(), host.Show());
+    op.ClickPageItem(kDtGain);
+    op.TypeAndEnter(kDtGain, IDC_DT_CH2, "5");
+    EXPECT_EQ((std::vector<CodeValue>{{CMD_DT_CH2_GAIN, 3}}), TakeCommands(host));
+}
+
+// FreeLibrary with the window open: shut-down destroys it (and its keyboard
+// hook: keys still flow through this thread's loop afterwards), writes the
+// INI, and the library loads and opens again.
+TEST_F(Hardening, UnloadWithTheWindowOpen) {
+    Operator op = OpenOnPage(host, kMonopole);
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "100");
+    const HWND frame = op.Frame();
+    host.Unload();
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_EQ("78", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    PostMessageA(host.HostWindow(), WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(host.HostWindow(), WM_KEYUP, VK_TAB, 0xC0000001);
+    HostHarness::Pump();
+
+    Operator again = OpenOnPage(host, kMonopole);
+    ASSERT_NE(nullptr, again.Frame());
+    EXPECT_EQ("78", again.Text(kMonopole, IDC_MONO_CH3));
+    again.TypeAndEnterViaLoop(kMonopole, IDC_MONO_CH4, "6");
+    EXPECT_EQ("6", again.Text(kMonopole, IDC_MONO_CH4));
+}
+
+}  // namespace

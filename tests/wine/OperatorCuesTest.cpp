@@ -1,0 +1,379 @@
+// What the operator sees beyond the values, through the real DLL: a
+// read-back that keeps disagreeing with its setting, the tint of typed but
+// uncommitted numbers, and the range tips of the numeric controls.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "HostHarness.h"
+#include "Operator.h"
+#include "resource.h"
+#include "window/logic/CueColours.h"
+
+using namespace kelvane;
+using drive::HostHarness;
+using drive::Operator;
+
+namespace {
+
+std::string TestFolder() {
+    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+SchemeColours Scheme() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof hc;
+    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
+            GetSysColor(COLOR_HIGHLIGHT), on};
+}
+
+bool Same(const drive::DrawColours& got, const ColourPair& want) {
+    return got.text == want.text && got.back == want.back;
+}
+// A read-back box as the dialog draws any static: window text on the dialog face.
+bool Plain(const drive::DrawColours& got) {
+    return got.text == GetSysColor(COLOR_WINDOWTEXT) && got.back == GetSysColor(COLOR_3DFACE);
+}
+bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(Scheme())); }
+bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(Scheme())); }
+// An enabled edit drawn as usual.
+bool PlainEdit(HWND edit) {
+    const drive::DrawColours c = drive::ColoursOf(edit);
+    return c.text == GetSysColor(COLOR_WINDOWTEXT) && c.back == GetSysColor(COLOR_WINDOW);
+}
+
+// The three gain pages: where their read-back words sit in a frame.
+struct GainPage {
+    const char* name;
+    int page;
+    int firstWord;
+    int channels;
+};
+const GainPage kGainPages[] = {
+    {"DT", drive::kDtGain, READBACK_DT_WORD, 4},
+    {"Monopole", drive::kMonopole, READBACK_MONO_WORD, 8},
+    {"Dipole", drive::kDipole, READBACK_DIPOLE_WORD, 8},
+};
+constexpr int kReadBack1 = 1074;  // CH1# read-back box on every gain page
+
+// Every channel set to 0 except CH2# at 12; "IsAuto" of each gain section as given.
+std::string CueIni(int dtAuto = 0, int monoAuto = 0, int dipoleAuto = 0) {
+    const std::string channels = "Ch1Gain=0\r\nCh2Gain=12\r\nCh3Gain=0\r\nCh4Gain=0\r\n";
+    const std::string more = "Ch5Gain=0\r\nCh6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nWindowsEnd=800\r\n";
+    auto isAuto = [](int v) { return "IsAuto=" + std::to_string(v) + "\r\n"; };
+    return "[GENERAL CONTROL]\r\nGain Step=3\r\nMono SAMPLERATE=24\r\nDipole SAMPLERATE=36\r\n"
+           "DT DELAY=100\r\nDT DELAY STEP=10\r\nMono DELAY=100\r\nMono DELAY STEP=10\r\n"
+           "Dipole DELAY=300\r\nDipole DELAY STEP=10\r\n"
+           "[DT GAIN CONTROL]\r\n" + isAuto(dtAuto) + channels +
+           "[MONOPOLE CONTROL]\r\n" + isAuto(monoAuto) + channels + more +
+           "[DIPOLE CONTROL]\r\n" + isAuto(dipoleAuto) + channels + more;
+}
+
+struct OperatorCues : ::testing::Test {
+    HostHarness host;
+    std::vector<int16_t> frame = std::vector<int16_t>(FRAME_MIN_WORDS, 0);
+
+    void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
+    void TearDown() override { host.SetFrame(nullptr); }
+
+    Operator Open(int page, const std::string& ini = CueIni()) { return drive::OpenOnPage(host, page, ini); }
+    // CH2# of every gain page reports value in one frame; one frame, one notice.
+    void FeedChannel2(int16_t value) {
+        for (const GainPage& g : kGainPages) frame[g.firstWord + 1] = value;
+        host.SetFrame(frame.data());
+        host.Process();
+        HostHarness::Pump();
+    }
+};
+
+TEST_F(OperatorCues, MismatchShowsFromTheThirdDisagreeingFrameAndClearsOnAgreement) {
+    Operator op = Open(drive::kMonopole);
+    for (int frameNo = 1; frameNo <= 4; ++frameNo) {
+        FeedChannel2(5);
+        for (const GainPage& g : kGainPages) {
+            HWND box = op.Control(g.page, kReadBack1 + 1);
+            EXPECT_EQ(frameNo >= 3, Warned(box)) << g.name << ", frame " << frameNo;
+            EXPECT_EQ(frameNo >= 3 ? "Tool reports 5 dB, set to 12 dB" : "Gain the tool reports, -31 to 80 dB",
+                      drive::TipText(box))
+                << g.name << ", frame " << frameNo;
+            // The channels that agree stay plain.
+            for (int ch : {0, g.channels - 1})
+                EXPECT_TRUE(Plain(drive::ColoursOf(op.Control(g.page, kReadBack1 + ch)))) << g.name << " ch " << ch;
+        }
+    }
+    FeedChannel2(12);
+    for (const GainPage& g : kGainPages) {
+        HWND box = op.Control(g.page, kReadBack1 + 1);
+        EXPECT_TRUE(Plain(drive::ColoursOf(box))) << g.name;
+        EXPECT_EQ("Gain the tool reports, -31 to 80 dB", drive::TipText(box)) << g.name;
+    }
+    // Agreement also restarts the count.
+    FeedChannel2(5);
+    FeedChannel2(5);
+    for (const GainPage& g : kGainPages) EXPECT_FALSE(Warned(op.Control(g.page, kReadBack1 + 1))) << g.name;
+}
+
+TEST_F(OperatorCues, NoMismatchWhileTheToolChoosesItsGains) {
+    // Auto gain on for DT and Monopole; a Dipole "IsAuto" of 2 is not off either.
+    Operator op = Open(drive::kDtGain, CueIni(1, 1, 2));
+    HWND dtBox = op.Control(drive::kDtGain, kReadBack1 + 1);
+    for (int frameNo = 1; frameNo <= 5; ++frameNo) {
+        FeedChannel2(5);
+        for (const GainPage& g : kGainPages)
+            EXPECT_TRUE(Plain(drive::ColoursOf(op.Control(g.page, kReadBack1 + 1)))) << g.name << ", frame " << frameNo;
+    }
+
+    // Manual gain: the count starts with it.
+    op.Click(drive::kDtGain, IDC_DT_AUTO_OFF);
+    FeedChannel2(5);
+    FeedChannel2(5);
+    EXPECT_FALSE(Warned(dtBox));
+    FeedChannel2(5);
+    EXPECT_TRUE(Warned(dtBox));
+    // Back to auto gain: the warning goes at once, before the next frame.
+    op.Click(drive::kDtGain, IDC_DT_AUTO_ON);
+    EXPECT_TRUE(Plain(drive::ColoursOf(dtBox)));
+    EXPECT_EQ("Gain the tool reports, -31 to 80 dB", drive::TipText(dtBox));
+}
+
+// A setting the tool has not followed yet gets its own three frames.
+TEST_F(OperatorCues, NewSettingRestartsTheCount) {
+    Operator op = Open(drive::kDtGain);
+    HWND box = op.Control(drive::kDtGain, kReadBack1 + 1);
+    for (int i = 0; i < 3; ++i) FeedChannel2(5);
+    ASSERT_TRUE(Warned(box));
+    op.TypeAndEnter(drive::kDtGain, IDC_DT_CH2, "30");
+    FeedChannel2(5);
+    FeedChannel2(5);
+    EXPECT_FALSE(Warned(box));
+    FeedChannel2(5);
+    EXPECT_TRUE(Warned(box));
+    EXPECT_EQ("Tool reports 5 dB, set to 30 dB", drive::TipText(box));
+}
+
+// Read-back boxes are written for every frame; a number that stays is not
+// written again.
+int g_boxWrites = 0;
+LRESULT CALLBACK CountWrites(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_SETTEXT) ++g_boxWrites;
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+TEST_F(OperatorCues, ReadBackBoxIsWrittenOnlyWhenItsNumberChanges) {
+    Operator op = Open(drive::kDtGain);
+    HWND box = op.Control(drive::kDtGain, kReadBack1 + 1);
+    ASSERT_TRUE(SetWindowSubclass(box, &CountWrites, 1, 0));
+    g_boxWrites = 0;
+    struct Step { int16_t value; int writes; } steps[] = {{7, 1}, {7, 1}, {7, 1}, {-5, 2}, {-5, 2}, {7, 3}};
+    for (const Step& s : steps) {
+        FeedChannel2(s.value);
+        EXPECT_EQ(s.writes, g_boxWrites) << s.value;
+        EXPECT_EQ(std::to_string(s.value), op.Text(drive::kDtGain, kReadBack1 + 1));
+    }
+    RemoveWindowSubclass(box, &CountWrites, 1);
+
+    // A new window starts with empty boxes: the same number is shown again.
+    SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    Operator again(host.Show());
+    FeedChannel2(7);
+    EXPECT_EQ("7", again.Text(drive::kDtGain, kReadBack1 + 1));
+}
+
+// One numeric edit of each page that has them.
+struct EditCase {
+    const char* name;
+    int page;
+    int id;
+};
+const EditCase kEdits[] = {
+    {"DT CH1#", drive::kDtGain, IDC_DT_CH1},
+    {"Monopole ALL", drive::kMonopole, IDC_MONO_ALL},
+    {"Dipole window end", drive::kDipole, IDC_DIP_WIN_END},
+    {"Acoustic DtMin", drive::kAcoustic, IDC_AP_DT_MIN},
+};
+
+TEST_F(OperatorCues, TypedTextIsTintedUntilEnterCommitsIt) {
+    Operator op = Open(drive::kGeneral);
+    for (const EditCase& e : kEdits) {
+        op.ClickPageItem(e.page);
+        HWND edit = op.Control(e.page, e.id);
+        const std::string committed = op.Text(e.page, e.id);
+        EXPECT_TRUE(PlainEdit(edit)) << e.name << " on opening";
+
+        drive::TypeChars(edit, "42");
+        EXPECT_TRUE(Tinted(edit)) << e.name << " after typing";
+        // Leaving the box keeps it: the number is still unsent.
+        SetFocus(op.PageList());
+        EXPECT_TRUE(Tinted(edit)) << e.name << " after leaving";
+        // Typing back what was committed is no change.
+        drive::TypeChars(edit, committed);
+        EXPECT_TRUE(PlainEdit(edit)) << e.name << " with the committed text again";
+
+        drive::TypeChars(edit, "4");
+        drive::TypeChars(edit, "\b", false);
+        EXPECT_EQ("", op.Text(e.page, e.id));
+        EXPECT_TRUE(Tinted(edit)) << e.name << " emptied";
+        drive::TypeChars(edit, "24", false);
+        drive::PressEnter(edit);
+        EXPECT_TRUE(PlainEdit(edit)) << e.name << " after Enter";
+        EXPECT_NE(committed, op.Text(e.page, e.id)) << e.name << ": Enter committed a new value";
+    }
+}
+
+TEST_F(OperatorCues, PageRewritingAnEditClearsItsTint) {
+    Operator op = Open(drive::kDtGain);
+    const int dt = drive::kDtGain;
+    HWND ch1 = op.Control(dt, IDC_DT_CH1);
+    HWND ch2 = op.Control(dt, IDC_DT_CH2);
+    HWND ch3 = op.Control(dt, IDC_DT_CH3);
+    drive::TypeChars(ch1, "33");
+    drive::TypeChars(ch2, "44");
+    ASSERT_TRUE(Tinted(ch1) && Tinted(ch2));
+    // ALL writes its gain into the four channels.
+    drive::TypeChars(op.Control(dt, IDC_DT_ALL), "20");
+    drive::PressEnter(op.Control(dt, IDC_DT_ALL));
+    EXPECT_EQ("18", op.Text(dt, IDC_DT_CH1));
+    for (HWND edit : {ch1, ch2, op.Control(dt, IDC_DT_ALL)}) EXPECT_TRUE(PlainEdit(edit));
+    // An arrow click steps from the typed text and writes the result.
+    drive::TypeChars(ch3, "9");
+    ASSERT_TRUE(Tinted(ch3));
+    op.Arrow(dt, IDC_DT_SPIN_CH3, true);
+    EXPECT_EQ("12", op.Text(dt, IDC_DT_CH3));
+    EXPECT_TRUE(PlainEdit(ch3));
+    // A disabled edit keeps the tint of its unsent text.
+    drive::TypeChars(ch3, "5");
+    op.Click(dt, IDC_DT_AUTO_ON);
+    ASSERT_FALSE(op.Enabled(dt, IDC_DT_CH3));
+    EXPECT_TRUE(Tinted(ch3));
+}
+
+TEST_F(OperatorCues, GainTipsFollowTheGainStep) {
+    Operator op = Open(drive::kGeneral);
+    const struct { int page, id; } edits[] = {
+        {drive::kDtGain, IDC_DT_CH1}, {drive::kDtGain, IDC_DT_ALL}, {drive::kMonopole, IDC_MONO_CH3},
+        {drive::kDipole, IDC_DIP_ALL},
+    };
+    const struct { int radio; const char* tip; } steps[] = {
+        {0, "-31 to 80 dB in steps of 3 dB"},
+        {IDC_GEN_STEP1, "-31 to 80 dB in steps of 1 dB"},
+        {IDC_GEN_STEP2, "-31 to 80 dB in steps of 2 dB"},
+        {IDC_GEN_STEP3, "-31 to 80 dB in steps of 3 dB"},
+    };
+    for (const auto& s : steps) {
+        if (s.radio) op.Click(drive::kGeneral, s.radio);
+        for (const auto& e : edits) EXPECT_EQ(s.tip, drive::TipText(op.Control(e.page, e.id))) << e.id;
+    }
+}
+
+TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
+    Operator op = Open(drive::kGeneral);
+    const struct { int page, id; const char* tip; } cases[] = {
+        {drive::kGeneral, IDC_GEN_DT_DELAY, "80 to 400 us; Download sends at most 200 us"},
+        {drive::kGeneral, IDC_GEN_DT_DELAY_STEP, "0 to 125 us"},
+        {drive::kGeneral, IDC_GEN_DT_SAMPLERATE, "any integer, us"},
+        {drive::kGeneral, IDC_GEN_MONO_DELAY, "80 to 400 us"},
+        {drive::kGeneral, IDC_GEN_MONO_DELAY_STEP, "0 to 125 us"},
+        {drive::kGeneral, IDC_GEN_DIP_DELAY, "240 to 800 us"},
+        {drive::kGeneral, IDC_GEN_DIP_DELAY_STEP, "0 to 300 us"},
+        {drive::kDtGain, IDC_DT_START_TIME, "80 to 2000 us"},
+        {drive::kDtGain, IDC_DT_WIN_LENGTH, "200 to 1200 us"},
+        {drive::kDtGain, IDC_DT_OFFSET, "0 to 100 us"},
+        {drive::kDtGain, IDC_DT_READBACK4, "Gain the tool reports, -31 to 80 dB"},
+        {drive::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us)"},
+        {drive::kMonopole, IDC_MONO_READBACK8, "Gain the tool reports, -31 to 80 dB"},
+        {drive::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us)"},
+        {drive::kAcoustic, IDC_AP_LOW_CUT, "any integer"},
+        {drive::kAcoustic, IDC_AP_HIGH_CUT, "any integer"},
+        {drive::kAcoustic, IDC_AP_DT_MIN, "any integer, us/ft"},
+        {drive::kAcoustic, IDC_AP_DT_MAX, "any integer, us/ft"},
+        {drive::kAcoustic, IDC_AP_COR_WIN, "any integer, us"},
+        {drive::kAcoustic, IDC_AP_COEFF, "0.1 to 5.0"},
+        {drive::kAcoustic, IDC_AP_THRES_FACTOR, "0.20 to 1.00"},
+        {drive::kAcoustic, IDC_AP_SEARCH_WIN, "120 to 2000 us"},
+        {drive::kAcoustic, IDC_AP_START4, "120 to 2000 us"},
+        {drive::kAcoustic, IDC_AP_MIN1, "0.1 to 10.0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.tip, drive::TipText(op.Control(c.page, c.id))) << c.page << "/" << c.id;
+
+    // The window end follows the sample interval that Download stores.
+    op.SelectCombo(drive::kGeneral, IDC_GEN_MONO_SAMPLERATE, 2);
+    op.SelectCombo(drive::kGeneral, IDC_GEN_DIP_SAMPLERATE, 2);
+    EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(drive::kGeneral, IDC_GEN_DOWNLOAD); },
+                                      &op))
+        << "Download refused a field";
+    EXPECT_EQ("80 to 12960 us (360 x 36 us)", drive::TipText(op.Control(drive::kMonopole, IDC_MONO_WIN_END)));
+    EXPECT_EQ("240 to 17280 us (360 x 48 us)", drive::TipText(op.Control(drive::kDipole, IDC_DIP_WIN_END)));
+}
+
+// Hovering shows the tip, also over a control the page has disabled and over
+// a read-back box (a static, which lets the mouse through to the page).
+TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
+    Operator op = Open(drive::kDtGain);
+    const struct { int id; bool enabled; } cases[] = {
+        {IDC_DT_START_TIME, false}, {IDC_DT_CH1, true}, {IDC_DT_READBACK2, true}};
+    for (const auto& c : cases) {
+        HWND control = op.Control(drive::kDtGain, c.id);
+        ASSERT_EQ(c.enabled, IsWindowEnabled(control) != FALSE) << c.id;
+        HWND tip = drive::HoverUntilTip(control);
+        ASSERT_NE(nullptr, tip) << c.id;
+        char shown[128] = {};
+        GetWindowTextA(tip, shown, sizeof shown);
+        EXPECT_EQ(drive::TipText(control), shown) << c.id;
+        SendMessageA(tip, TTM_POP, 0, 0);
+        SetCursorPos(0, 0);
+    }
+}
+
+// Screenshots of the three cues for the documentation:
+//   --gtest_also_run_disabled_tests --gtest_filter=OperatorCues.DISABLED_Screenshots
+// They go to %KELVANE_SHOTS% (default D:\screenshots).
+TEST_F(OperatorCues, DISABLED_Screenshots) {
+    const char* env = std::getenv("KELVANE_SHOTS");
+    const std::string dir = env && *env ? env : "D:\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    auto shoot = [&](HWND frameWnd, HWND tip, const char* name) {
+        RECT area{};
+        GetWindowRect(frameWnd, &area);
+        if (tip && IsWindowVisible(tip)) {
+            RECT t{};
+            GetWindowRect(tip, &t);
+            UnionRect(&area, &area, &t);
+        }
+        EXPECT_TRUE(drive::SaveScreenPng(area, dir + "\\" + name)) << name;
+    };
+
+    // A stuck CH3# on the Monopole page, its tip shown.
+    Operator op = Open(drive::kMonopole);
+    SetWindowPos(op.Frame(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    for (int i = 0; i < 3; ++i) {
+        for (const GainPage& g : kGainPages)
+            for (int ch = 0; ch < g.channels; ++ch) frame[g.firstWord + ch] = static_cast<int16_t>(ch == 1 ? 12 : 0);
+        frame[READBACK_MONO_WORD + 2] = -7;
+        host.SetFrame(frame.data());
+        host.Process();
+        HostHarness::Pump();
+    }
+    HWND box = op.Control(drive::kMonopole, IDC_MONO_READBACK3);
+    ASSERT_TRUE(Warned(box));
+    shoot(op.Frame(), drive::HoverUntilTip(box), "cue-mismatch.png");
+    SetCursorPos(0, 0);
+
+    // DT: CH2# typed, not sent.
+    op.ClickPageItem(drive::kDtGain);
+    drive::TypeChars(op.Control(drive::kDtGain, IDC_DT_CH2), "45");
+    SetFocus(op.PageList());
+    HostHarness::Pump();
+    shoot(op.Frame(), nullptr, "cue-tint.png");
+
+    // DT: the tip of a gain entry.
+    shoot(op.Frame(), drive::HoverUntilTip(op.Control(drive::kDtGain, IDC_DT_CH1)), "cue-tooltip.png");
+    SetCursorPos(0, 0);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include "window/PageCues.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "window/MyEdit.h"
+#include "window/Wnd.h"
+#include "window/logic/CueColours.h"
+
+namespace {
+
+constexpr UINT_PTR kHookId = 0x4B43;  // 'KC'
+// Long enough for every tip on one line.
+constexpr int kMaxTipWidth = 400;
+
+kelvane::SchemeColours CurrentScheme() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof hc;
+    const bool highContrast =
+        SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    return kelvane::SchemeColours{GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
+                                  GetSysColor(COLOR_HIGHLIGHTTEXT), GetSysColor(COLOR_HIGHLIGHT), highContrast};
+}
+
+}  // namespace
+
+HBRUSH PaintCue(HDC dc, Cue cue) {
+    const kelvane::SchemeColours scheme = CurrentScheme();
+    const kelvane::ColourPair pair =
+        cue == Cue::Tint ? kelvane::TintColours(scheme) : kelvane::WarningColours(scheme);
+    SetTextColor(dc, pair.text);
+    SetBkColor(dc, pair.back);
+    SetDCBrushColor(dc, pair.back);
+    return static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
+}
+
+CPageCues::~CPageCues() {
+    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, &CPageCues::PageProc, kHookId);
+    Detach();
+}
+
+void CPageCues::Detach() {
+    if (m_tooltip && IsWindow(m_tooltip)) DestroyWindow(m_tooltip);
+    m_tooltip = nullptr;
+    m_page = nullptr;
+    m_tips.clear();
+}
+
+bool CPageCues::Attach(HWND page, TipText tipText, Warns warns) {
+    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, &CPageCues::PageProc, kHookId);
+    Detach();
+    if (!page || !SetWindowSubclass(page, &CPageCues::PageProc, kHookId, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    m_page = page;
+    m_tipText = std::move(tipText);
+    m_warns = std::move(warns);
+    // Tips also while the host's window, not ours, is active.
+    m_tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, page, nullptr,
+                                AfxGetResourceHandle(), nullptr);
+    if (m_tooltip) SendMessageA(m_tooltip, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    return true;
+}
+
+// Two tools per control. By window: the control itself hears the mouse and
+// passes it on. By rectangle on the page: a disabled control hears no mouse
+// (the page gets it), nor does a plain static.
+void CPageCues::AddTips(const CueTip* tips, size_t count) {
+    if (!m_tooltip || !tips) return;
+    for (size_t i = 0; i < count; ++i) {
+        HWND control = GetDlgItem(m_page, tips[i].id);
+        if (!control) continue;
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;  // also understood by the common controls without a manifest
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = m_page;
+        ti.uId = reinterpret_cast<UINT_PTR>(control);
+        ti.lpszText = LPSTR_TEXTCALLBACKA;
+        if (!SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) continue;
+        ti.uFlags = TTF_SUBCLASS;
+        ti.uId = static_cast<UINT_PTR>(tips[i].id);
+        ti.rect = ControlRect(control);
+        SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        m_tips.push_back(tips[i]);
+    }
+}
+
+RECT CPageCues::ControlRect(HWND control) const {
+    RECT rc{};
+    GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, m_page, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The page may lay out its controls anew when it changes size.
+void CPageCues::MoveRectTools() const {
+    for (const CueTip& t : m_tips) {
+        HWND control = GetDlgItem(m_page, t.id);
+        if (!control) continue;
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = m_page;
+        ti.uId = static_cast<UINT_PTR>(t.id);
+        ti.rect = ControlRect(control);
+        SendMessageA(m_tooltip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+void CPageCues::Refresh(int id) const {
+    if (!m_page) return;
+    if (HWND control = GetDlgItem(m_page, id)) InvalidateRect(control, nullptr, TRUE);
+    if (m_tooltip && IsWindowVisible(m_tooltip)) SendMessageA(m_tooltip, TTM_UPDATE, 0, 0);
+}
+
+std::string CPageCues::TextFor(int id) const {
+    for (const CueTip& t : m_tips)
+        if (t.id == id) return t.text ? std::string(t.text) : (m_tipText ? m_tipText(id) : std::string());
+    return std::string();
+}
+
+void CPageCues::AnswerTip(NMHDR* hdr) {
+    // Tools by window carry the control's window, tools by rectangle its id.
+    const UINT flags = hdr->code == TTN_GETDISPINFOA ? reinterpret_cast<NMTTDISPINFOA*>(hdr)->uFlags
+                                                     : reinterpret_cast<NMTTDISPINFOW*>(hdr)->uFlags;
+    const int id = (flags & TTF_IDISHWND) ? GetDlgCtrlID(reinterpret_cast<HWND>(hdr->idFrom))
+                                          : static_cast<int>(hdr->idFrom);
+    if (hdr->code == TTN_GETDISPINFOA) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(hdr);
+        m_textA = TextFor(id);
+        info->hinst = nullptr;
+        info->lpszText = &m_textA[0];
+    } else {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(hdr);
+        const std::string text = TextFor(id);
+        m_textW.assign(text.begin(), text.end());  // the tips are ASCII
+        info->hinst = nullptr;
+        info->lpszText = &m_textW[0];
+    }
+}
+
+HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
+    // A disabled or read-only edit asks with WM_CTLCOLORSTATIC; its typed
+    // text is just as unsent.
+    const CMyEdit* edit = CMyEdit::FromHandle(control);
+    if (edit && edit->IsDirty()) return PaintCue(dc, Cue::Tint);
+    if (msg == WM_CTLCOLORSTATIC && m_warns && m_warns(GetDlgCtrlID(control))) return PaintCue(dc, Cue::Warning);
+    return nullptr;
+}
+
+LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR refData) {
+    CPageCues* self = reinterpret_cast<CPageCues*>(refData);
+    switch (msg) {
+    case WM_COMMAND:
+        // Edits tell their parent, not themselves, that the text changed.
+        if (HIWORD(wParam) == EN_CHANGE)
+            if (CMyEdit* edit = CMyEdit::FromHandle(reinterpret_cast<HWND>(lParam))) edit->OnTextChanged();
+        break;  // the page still sees it
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        // Answered here: a dialog procedure could not return a brush through
+        // the page's handlers, which report results in DWLP_MSGRESULT.
+        if (HBRUSH brush = self->ControlColour(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(brush);
+        break;
+    case WM_NOTIFY: {
+        NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr && self->m_tooltip && hdr->hwndFrom == self->m_tooltip &&
+            (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW)) {
+            self->AnswerTip(hdr);
+            return 0;
+        }
+        break;
+    }
+    case WM_SIZE:
+        if (self->m_tooltip) self->MoveRectTools();
+        break;
+    case WM_DESTROY:
+        if (self->m_tooltip && IsWindow(self->m_tooltip)) DestroyWindow(self->m_tooltip);
+        self->m_tooltip = nullptr;
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &CPageCues::PageProc, kHookId);
+        self->Detach();
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}

@@ -1,0 +1,69 @@
+// CPageCues: the operator cues of one page. Range tips on hover from one
+// tooltip control per page, the tint of a numeric edit whose typed text is
+// not committed yet, and the warning colour of static boxes the page names.
+// The page attaches it once its controls exist; it hooks the page window,
+// so no page handler has to pass messages on.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A control with a tip. text null: the page's text callback is asked each
+// time the tip shows, so it follows values that change (the gain step).
+struct CueTip {
+    int id;
+    const char* text;
+};
+
+enum class Cue { Tint, Warning };
+
+// Sets the DC's colours for the cue and returns the brush for a WM_CTLCOLOR*
+// answer (the DC brush: nothing to free).
+HBRUSH PaintCue(HDC dc, Cue cue);
+
+class CPageCues {
+public:
+    using TipText = std::function<std::string(int id)>;
+    using Warns = std::function<bool(int id)>;
+
+    CPageCues() = default;
+    CPageCues(const CPageCues&) = delete;
+    CPageCues& operator=(const CPageCues&) = delete;
+    ~CPageCues();
+
+    // Hooks the page window and creates its tooltip control. Each new page
+    // window needs its own Attach.
+    bool Attach(HWND page, TipText tipText, Warns warns = Warns());
+    void AddTips(const CueTip* tips, size_t count);
+    template <size_t N>
+    void AddTips(const CueTip (&tips)[N]) { AddTips(tips, N); }
+
+    // Control id's colours or tip changed: repaints it, and a tip on show
+    // takes the new text.
+    void Refresh(int id) const;
+
+    HWND Tooltip() const { return m_tooltip; }
+
+private:
+    static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR refData);
+    void Detach();
+    std::string TextFor(int id) const;
+    void AnswerTip(NMHDR* hdr);
+    RECT ControlRect(HWND control) const;
+    void MoveRectTools() const;
+    HBRUSH ControlColour(UINT msg, HDC dc, HWND control) const;
+
+    HWND m_page = nullptr;
+    HWND m_tooltip = nullptr;
+    std::vector<CueTip> m_tips;
+    TipText m_tipText;
+    Warns m_warns;
+    // The text handed to the tooltip lives here until it asks again.
+    std::string m_textA;
+    std::wstring m_textW;
+};

@@ -1,0 +1,71 @@
+#include "window/logic/CueColours.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace kelvane {
+
+namespace {
+
+double Linear(uint32_t channel) {
+    const double c = static_cast<double>(channel & 0xFF) / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(uint32_t colour) {
+    return 0.2126 * Linear(colour) + 0.7152 * Linear(colour >> 8) + 0.0722 * Linear(colour >> 16);
+}
+
+// Sum of the channel differences: 0 for the same colour, 765 at most.
+int Distance(uint32_t a, uint32_t b) {
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        d += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    return d;
+}
+
+// How far the tint moves the background toward the selection colour: far
+// enough to see at a glance, near enough not to pass for selected text.
+constexpr double kTintWeight = 0.25;
+// Below this a tinted edit looks like any other.
+constexpr int kMinTintDistance = 48;
+
+}  // namespace
+
+double ContrastRatio(uint32_t a, uint32_t b) {
+    double la = Luminance(a);
+    double lb = Luminance(b);
+    if (la < lb) {
+        const double t = la;
+        la = lb;
+        lb = t;
+    }
+    return (la + 0.05) / (lb + 0.05);
+}
+
+uint32_t Blend(uint32_t a, uint32_t b, double weight) {
+    if (!(weight > 0.0)) weight = 0.0;  // NaN too
+    if (weight > 1.0) weight = 1.0;
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const double ca = static_cast<double>((a >> shift) & 0xFF);
+        const double cb = static_cast<double>((b >> shift) & 0xFF);
+        out |= static_cast<uint32_t>(ca + (cb - ca) * weight + 0.5) << shift;
+    }
+    return out;
+}
+
+ColourPair TintColours(const SchemeColours& s) {
+    const uint32_t back = Blend(s.window, s.highlight, kTintWeight);
+    if (Distance(back, s.window) >= kMinTintDistance && ContrastRatio(s.windowText, back) >= kMinContrast)
+        return {s.windowText, back};
+    return {s.highlightText, s.highlight};
+}
+
+ColourPair WarningColours(const SchemeColours& s) {
+    if (!s.highContrast && ContrastRatio(s.windowText, kWarningBack) >= kMinContrast)
+        return {s.windowText, kWarningBack};
+    return {s.highlightText, s.highlight};
+}
+
+}  // namespace kelvane

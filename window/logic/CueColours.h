@@ -1,0 +1,49 @@
+// Colours of the operator cues, chosen from the system's colour scheme so
+// that they read in the default scheme and in a high-contrast one alike.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvane {
+
+// Colours as the platform stores them: 0x00BBGGRR.
+constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+struct ColourPair {
+    uint32_t text;
+    uint32_t back;
+};
+
+// The system colours the choice is made from.
+struct SchemeColours {
+    uint32_t windowText;     // text in edits
+    uint32_t window;         // background of edits
+    uint32_t highlightText;  // selected text
+    uint32_t highlight;      // selection background
+    bool highContrast;       // the user asked for a high-contrast scheme
+};
+
+// The warning background tried first: dark orange, unmistakable beside the
+// grey of dialogs and the white of edits.
+constexpr uint32_t kWarningBack = Rgb(255, 140, 0);
+// Text against background at least this (WCAG AA for normal text).
+constexpr double kMinContrast = 4.5;
+
+// WCAG contrast ratio, 1 (same luminance) to 21 (black on white).
+double ContrastRatio(uint32_t a, uint32_t b);
+// a moved toward b by weight (0 to 1), channel by channel, rounded.
+uint32_t Blend(uint32_t a, uint32_t b, double weight);
+
+// An edit whose typed text is not committed: the edit's own text on its
+// background moved a quarter of the way toward the selection colour, when
+// that is readable and stands apart from the plain background; otherwise the
+// selection pair, which every scheme keeps readable. (The tooltip colours
+// are no choice: Wine's default scheme paints tooltips window white.)
+ColourPair TintColours(const SchemeColours& s);
+
+// A read-back that disagrees with its setting: the window text on dark
+// orange when that pair is readable and no high-contrast scheme is on;
+// otherwise the selection pair, so a high-contrast scheme keeps its colours.
+ColourPair WarningColours(const SchemeColours& s);
+
+}  // namespace kelvane
