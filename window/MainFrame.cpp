@@ -36,10 +36,19 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     HINSTANCE inst = AfxGetResourceHandle();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    HICON icon = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_FRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    if (!RegisterClass(kFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
-                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon))
-        return false;
+    // The class and its icon are made once per load of the library and go
+    // together at unload; a window opened again must not load another icon.
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExA(inst, kFrameClass, &existing)) {
+        HICON icon =
+            static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_FRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+        if (!RegisterClass(kFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
+                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon)) {
+            if (icon) DestroyIcon(icon);
+            return false;
+        }
+    }
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
     const bool made = CreateEx(0, kFrameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu);
@@ -47,7 +56,12 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     return made && m_hWnd != nullptr;
 }
 
-void CMainFrame::UnregisterWindowClass() { UnregisterClassA(kFrameClass, AfxGetResourceHandle()); }
+void CMainFrame::UnregisterWindowClass() {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExA(AfxGetResourceHandle(), kFrameClass, &wc)) return;
+    if (UnregisterClassA(kFrameClass, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
+}
 
 bool CMainFrame::OnCreate() {
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
