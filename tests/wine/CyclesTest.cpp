@@ -122,22 +122,16 @@ struct Cycles : ::testing::Test {
 
     // Open and close as the operator's close box does.
     void OpenClose() {
-        double a = Now();
         HWND frame = host.Show();
-        double b = Now();
         ASSERT_NE(nullptr, frame);
         SendMessageA(frame, WM_CLOSE, 0, 0);
-        double c = Now();
         HostHarness::Pump();
-        fprintf(stderr, "TMP show %.1f close %.1f pump %.1f\n", (b-a)*1e3, (c-b)*1e3, (Now()-c)*1e3);
         ASSERT_FALSE(IsWindow(frame));
     }
 
     // One operator session: open, a page switch, a typed gain, a frame, close.
     void Session(bool closeByUnload) {
-        double a = Now();
         Operator op(host.Show());
-        fprintf(stderr, "TMP session show %.1f\n", (Now()-a)*1e3);
         ASSERT_NE(nullptr, op.Frame());
         op.ClickPageItem(kMonopole);
         op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
@@ -164,7 +158,6 @@ TEST_F(Cycles, ThousandWindowOpenCloseCycles) {
     for (int i = 0; i < cycles; ++i) {
         if (i % 10 == 0) ASSERT_NO_FATAL_FAILURE(Session(false)) << "cycle " << i;
         else ASSERT_NO_FATAL_FAILURE(OpenClose()) << "cycle " << i;
-        static double last = t0; if (i % 50 == 49) { fprintf(stderr, "TMP %d %.1f ms/cycle\n", i, (Now()-last)*1000/50); last = Now(); }
     }
     const double seconds = Now() - t0;
     const Usage after = Measure();
