@@ -1,14 +1,37 @@
 #!/usr/bin/env bash
-# Runs every test: the platform-free rules natively (ASan + UBSan), then the
-# cross build's tests under Wine on a virtual display (rules again on the
-# target, the DLL's export/import tables, and the system tests).
+# Runs every test: the platform-free rules natively (ASan + UBSan), clang-tidy
+# over the platform-free code, then the cross build's tests under Wine on a
+# virtual display (rules again on the target, the DLL's export/import tables,
+# and the system tests, including the slow open/close and load/unload cycles).
+#   scripts/test.sh [--fast] [ctest options]
+#   --fast   skip the slow cycle tests (KELVANE_SLOW=1 otherwise; CI runs them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export KELVANE_SLOW=1
+args=()
+for a in "$@"; do
+  if [ "$a" = "--fast" ]; then KELVANE_SLOW=0; else args+=("$a"); fi
+done
+set -- ${args[@]+"${args[@]}"}
 bash scripts/deps.sh
 
-cmake --preset native >/dev/null
+cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build --preset native
 ctest --preset native
+
+# Lint: findings fail the run (.clang-tidy says which checks and why).
+if ! command -v clang-tidy >/dev/null 2>&1; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends clang-tidy >/dev/null
+fi
+lint=0
+clang-tidy -p build/native --quiet core/logic/*.cpp pages/logic/*.cpp window/logic/*.cpp bench/logic/*.cpp \
+  >build/native/clang-tidy.log 2>&1 || lint=$?
+grep -v "warnings generated\.$" build/native/clang-tidy.log || true
+if [ "$lint" -ne 0 ]; then echo "clang-tidy: findings (see above)"; exit "$lint"; fi
+echo "clang-tidy: no findings"
 
 cmake --preset cross >/dev/null
 cmake --build --preset cross

