@@ -15,17 +15,16 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
 using drive::kAcoustic;
 using drive::Operator;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+namespace {
 
 // The four bytes of a ProcessPara field, compared bit for bit.
 ::testing::AssertionResult FieldIs(const ProcessPara& pp, size_t offset, const void* want) {

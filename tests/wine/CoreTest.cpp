@@ -7,15 +7,14 @@
 #include <thread>
 
 #include "HostHarness.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+namespace {
 
 float Bits(float f) { return f; }
 
@@ -121,12 +120,20 @@ TEST_F(CoreTest, LoadedSumsSaturateInTheWindowWords) {
 }
 
 TEST_F(CoreTest, MissingWorkFolderGivesRootIniPath) {
+    // An empty work folder puts the file at the root of the current drive;
+    // D: here, so the test never writes to the real root of this machine.
+    char oldDir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    ASSERT_TRUE(SetCurrentDirectoryA("D:\\"));
     host.PrepareWorkFolder("");
     DeleteFileA("D:\\KelvaneCtrl.ini");
-    ASSERT_TRUE(host.Load());
-    host.Unload();
-    // The root of the current drive holds the file then; it must not crash.
-    SUCCEED();
+    const bool loaded = host.Load();
+    if (loaded) host.Unload();
+    const DWORD attrs = GetFileAttributesA("D:\\KelvaneCtrl.ini");
+    DeleteFileA("D:\\KelvaneCtrl.ini");
+    SetCurrentDirectoryA(oldDir);
+    ASSERT_TRUE(loaded);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, attrs) << "the settings were not saved at the drive root";
 }
 
 TEST_F(CoreTest, HostCreatedBlocksAreOpenedAndOverwritten) {

@@ -13,27 +13,13 @@
 #include "resource.h"
 
 #include <psapi.h>
+#include "TestSupport.h"
 
 using namespace kelvane;
 using namespace drive;
+using namespace testsupport;
 
 namespace {
-
-bool SlowRun() {
-    const char* v = std::getenv("KELVANE_SLOW");
-    return v && std::strcmp(v, "1") == 0;
-}
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
 
 // What the process holds. Windows answers the handle counts directly; Wine
 // leaves GetGuiResources and GetProcessHandleCount unimplemented (0), so

@@ -11,6 +11,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
@@ -18,11 +19,9 @@ using drive::IniValue;
 using drive::kDtGain;
 using drive::Operator;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+namespace {
 
 using Cmd = drive::CodeValue;
 

@@ -9,20 +9,16 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
 using drive::IniValue;
 using drive::Operator;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    return "D:\\work\\" + name;
-}
+namespace {
 
 using Cmd = drive::CodeValue;
 

@@ -10,17 +10,16 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
 using drive::kGeneral;
 using drive::Operator;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+namespace {
 
 bool IniHas(const std::string& ini, const std::string& line) { return ini.find(line + "\r\n") != std::string::npos; }
 

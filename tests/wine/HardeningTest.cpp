@@ -20,27 +20,13 @@
 #include "Operator.h"
 #include "core/logic/IniRules.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using namespace drive;
+using namespace testsupport;
 
 namespace {
-
-bool SlowRun() {
-    const char* v = std::getenv("KELVANE_SLOW");
-    return v && std::strcmp(v, "1") == 0;
-}
-
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // ---------------------------------------------------------------------------
 // Files

@@ -13,16 +13,15 @@
 #include "Operator.h"
 #include "resource.h"
 #include "window/logic/CueColours.h"
+#include "TestSupport.h"
 
 using namespace kelvane;
 using drive::HostHarness;
 using drive::Operator;
 
-namespace {
+using namespace kelvane::testsupport;
 
-std::string TestFolder() {
-    return std::string("D:\\work\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+namespace {
 
 SchemeColours Scheme() {
     HIGHCONTRASTA hc{};

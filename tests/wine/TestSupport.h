@@ -1,0 +1,35 @@
+// Small helpers shared by the system tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kelvane::testsupport {
+
+// Each test gets a work folder of its own on D: (parameterised names carry '/').
+inline std::string TestFolder() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "D:\\work\\" + name;
+}
+
+// The slow runs (cycles, long floods) happen with KELVANE_SLOW=1; scripts/test.sh sets it unless --fast.
+inline bool SlowRun() {
+    const char* v = std::getenv("KELVANE_SLOW");
+    return v && std::strcmp(v, "1") == 0;
+}
+
+// Seconds from the performance counter.
+inline double Now() {
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+}  // namespace kelvane::testsupport
