@@ -110,6 +110,12 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kelvane::WM_TOOLCONTROL:
+        OnToolControl();
+        return 0;
+    case WM_TIMER:
+        if (wParam != kReadBackTimer) break;
+        KillTimer(m_hWnd, kReadBackTimer);
+        m_readBackDeferred = false;
         KelvaneApp()->DispatchStatus();
         return 0;
     case kelvane::WM_HOSTSTATE:
@@ -121,12 +127,29 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
+        if (m_readBackDeferred) KillTimer(m_hWnd, kReadBackTimer);
+        m_readBackDeferred = false;
         UninstallDialogNavigation();
         break;
     default:
         break;
     }
     return CWnd::WindowProc(msg, wParam, lParam);
+}
+
+// Posted notices come before input in the queue, so while the tool streams
+// changing words (each display rewrites up to twenty boxes) a click could
+// wait behind display after display. When a click or key is already waiting,
+// the display goes behind it: the notice stays pending (the frame thread posts
+// no more meanwhile) and a timer, which the queue hands out after input, shows
+// the latest words. Deferred once at most, so the display never starves.
+void CMainFrame::OnToolControl() {
+    if (m_readBackDeferred) return;  // the timer shows the latest words
+    if (HIWORD(GetQueueStatus(QS_INPUT)) != 0 && SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
+        m_readBackDeferred = true;
+        return;
+    }
+    KelvaneApp()->DispatchStatus();
 }
 
 void CMainFrame::PostNcDestroy() {

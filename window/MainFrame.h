@@ -33,4 +33,10 @@ protected:
 private:
     bool OnCreate();
     void RecalcLayout();
+    void OnToolControl();
+
+    // A read-back notice that found operator input waiting is shown after
+    // that input, once, from a short timer (see OnToolControl).
+    static constexpr UINT_PTR kReadBackTimer = 1;
+    bool m_readBackDeferred = false;
 };

@@ -560,6 +560,61 @@ TEST_F(Hardening, FrameFloodWithDroppedFramesWhileOperated) {
     host.SetFrame(nullptr);
 }
 
+// A read-back notice that finds operator input waiting is shown after it:
+// the display of changing words cannot hold a click up. The notice stays the
+// one pending (frames meanwhile post no other) and the latest words appear
+// within a timer tick, whether or not the input is handled first.
+TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindWaitingInput) {
+    Operator op = OpenOnPage(host, kMonopole);
+    SetForegroundWindow(op.Frame());
+    HWND box = op.Control(kMonopole, IDC_MONO_READBACK1);
+    RECT rc;
+    GetWindowRect(box, &rc);
+    SetCursorPos(rc.left + 2, rc.top + 2);
+    Operator::Pump();
+    Sleep(50);
+    Operator::Pump();
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    frame[READBACK_MONO_WORD] = -5;
+    host.SetFrame(frame.data());
+
+    struct Case {
+        const char* what;
+        bool inputWaiting;
+        bool shownAtOnce;
+    };
+    const Case cases[] = {{"no input waiting", false, true}, {"a mouse move waiting", true, false}};
+    int16_t word = -5;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        frame[READBACK_MONO_WORD] = --word;
+        const std::string want = std::to_string(word);
+        host.Process();
+        if (c.inputWaiting) {
+            INPUT in{};
+            in.type = INPUT_MOUSE;
+            in.mi.dx = 1;
+            in.mi.dwFlags = MOUSEEVENTF_MOVE;
+            SendInput(1, &in, sizeof in);
+            const double until = Now() + 2.0;
+            while (HIWORD(GetQueueStatus(QS_INPUT)) == 0 && Now() < until) Sleep(1);
+            ASSERT_NE(0, HIWORD(GetQueueStatus(QS_INPUT))) << "the mouse move never reached the queue";
+        }
+        MSG msg;
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE));
+        DispatchMessageA(&msg);
+        EXPECT_EQ(c.shownAtOnce, op.Text(kMonopole, IDC_MONO_READBACK1) == want);
+        // Frames that come meanwhile add no notice while one is outstanding.
+        host.Process();
+        EXPECT_EQ(c.inputWaiting, !PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_NOREMOVE));
+        const double until = Now() + 1.0;
+        while (op.Text(kMonopole, IDC_MONO_READBACK1) != want && Now() < until) Operator::Pump(1);
+        EXPECT_EQ(want, op.Text(kMonopole, IDC_MONO_READBACK1));
+        Operator::Pump();
+    }
+    host.SetFrame(nullptr);
+}
+
 // A status report at an address the plug-in cannot read changes nothing; a
 // report that ends exactly where readable memory ends is read.
 TEST_F(Hardening, DspStatusFromBadAddressesIsIgnored) {
