@@ -4,6 +4,8 @@
 #include "core/Kelvane.h"
 #include "window/Wnd.h"
 
+void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
+
 extern "C" const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a, uint32_t b);
 
 namespace {
@@ -56,6 +58,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
                 theApp.ExitInstance();
         } catch (...) {
         }
+        // Unloaded while the process goes on: give back what the runtime
+        // would keep. (At process exit there is nothing to give back to.)
+        if (!reserved) ReleaseRuntimeAtUnload();
         return TRUE;
     default:
         return TRUE;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the platform-free rules natively (ASan + UBSan), clang-tidy
-# over the platform-free code, then the cross build's tests under Wine on a
-# virtual display (rules again on the target, the DLL's export/import tables,
-# and the system tests, including the slow open/close and load/unload cycles).
+# Runs every test, both builds warning-free (-Werror): the platform-free rules
+# natively (ASan + UBSan), clang-tidy over the platform-free code, then the
+# cross build's tests under Wine on a virtual display (rules again on the
+# target, the DLL's export/import tables, and the system tests, including the
+# slow open/close and load/unload cycles).
 #   scripts/test.sh [--fast] [ctest options]
 #   --fast   skip the slow cycle tests (KELVANE_SLOW=1 otherwise; CI runs them)
 set -euo pipefail
@@ -15,7 +16,7 @@ done
 set -- ${args[@]+"${args[@]}"}
 bash scripts/deps.sh
 
-cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVANE_WERROR=ON >/dev/null
 cmake --build --preset native
 ctest --preset native
 
@@ -33,7 +34,7 @@ grep -v "warnings generated\.$" build/native/clang-tidy.log || true
 if [ "$lint" -ne 0 ]; then echo "clang-tidy: findings (see above)"; exit "$lint"; fi
 echo "clang-tidy: no findings"
 
-cmake --preset cross >/dev/null
+cmake --preset cross -DKELVANE_WERROR=ON >/dev/null
 cmake --build --preset cross
 status=0
 # The Wine server goes down before the virtual display does.

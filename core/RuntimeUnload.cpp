@@ -1,0 +1,33 @@
+// The C++ runtime is linked into the library, and a host may load and unload
+// it many times in one process. Two of the runtime's habits assume it lives as
+// long as the process, and would keep something of every load:
+// - At load, the unwinder registers our exception tables under a lock made
+//   once through pthread_once; the threads library's pthread_once records the
+//   calling (host) thread for its cancellation rules, a thread handle and an
+//   event that nothing frees while that thread lives. The link routes the
+//   runtime's pthread_once here (--wrap): a plain run-once on an interlocked
+//   word, the same contract without the record.
+// - The exception emergency pool is allocated at load and never freed; the
+//   unload frees it (ReleaseRuntimeAtUnload).
+#include <windows.h>
+
+#include <pthread.h>
+
+namespace __gnu_cxx {
+void __freeres() noexcept;  // libstdc++: frees the exception emergency pool
+}
+
+extern "C" int __wrap_pthread_once(pthread_once_t* once, void (*init)(void)) {
+    // 0 not run, 1 running, 2 done (0 is PTHREAD_ONCE_INIT).
+    auto* state = reinterpret_cast<volatile LONG*>(once);
+    if (InterlockedCompareExchange(state, 0, 0) == 2) return 0;
+    if (InterlockedCompareExchange(state, 1, 0) == 0) {
+        init();
+        InterlockedExchange(state, 2);
+        return 0;
+    }
+    while (InterlockedCompareExchange(state, 0, 0) != 2) Sleep(0);
+    return 0;
+}
+
+void ReleaseRuntimeAtUnload() { __gnu_cxx::__freeres(); }
