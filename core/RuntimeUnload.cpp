@@ -22,7 +22,12 @@ extern "C" int __wrap_pthread_once(pthread_once_t* once, void (*init)(void)) {
     auto* state = reinterpret_cast<volatile LONG*>(once);
     if (InterlockedCompareExchange(state, 0, 0) == 2) return 0;
     if (InterlockedCompareExchange(state, 1, 0) == 0) {
-        init();
+        try {
+            init();
+        } catch (...) {
+            InterlockedExchange(state, 0);  // std::call_once: a throwing call may be retried
+            throw;
+        }
         InterlockedExchange(state, 2);
         return 0;
     }

@@ -353,18 +353,10 @@ void Bench::Refresh() {
 
 bool Bench::LoadPlugin() {
     if (m_dll) return true;
-    m_dll = LoadLibraryA("Kelvane.dll");
+    m_dll = drive::LoadPlugin(&m_exports);
     if (!m_dll) return false;
-    m_init = reinterpret_cast<ToolControlInitFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlInit")));
-    m_show = reinterpret_cast<ToolControlShowFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlShow")));
-    m_process =
-        reinterpret_cast<ToolControlProcessFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlProcess")));
-    if (!m_init || !m_show || !m_process) {
-        UnloadPlugin();
-        return false;
-    }
     const double t0 = NowMs();
-    m_init(0, 0, m_hwnd);
+    m_exports.init(0, 0, m_hwnd);
     Time(m_initStats, (NowMs() - t0) * 1000.0);
     return true;
 }
@@ -374,9 +366,7 @@ void Bench::UnloadPlugin() {
     StopStreaming();  // no frame may reach an unloading plug-in
     FreeLibrary(m_dll);
     m_dll = nullptr;
-    m_init = nullptr;
-    m_show = nullptr;
-    m_process = nullptr;
+    m_exports = drive::PluginExports{};
     m_control = nullptr;
 }
 
@@ -389,22 +379,22 @@ bool Bench::Reload() {
 }
 
 HWND Bench::ShowControl() {
-    if (!m_show) return nullptr;
+    if (!m_exports.show) return nullptr;
     const double t0 = NowMs();
-    HWND w = static_cast<HWND>(m_show(0));
+    HWND w = static_cast<HWND>(m_exports.show(0));
     Time(m_showStats, (NowMs() - t0) * 1000.0);
     if (w) m_control = w;
     return w;
 }
 
 void Bench::Frame(std::vector<int16_t>& buffer) {
-    if (!m_process) return;
+    if (!m_exports.process) return;
     bool have = false;
     WithSim([&](ToolSim& sim) { have = sim.NextFrame(buffer.data(), buffer.size()); });
     if (m_setFrame) m_setFrame(have ? buffer.data() : nullptr);
     if (!have) m_dropped.fetch_add(1);
     const double t0 = NowMs();
-    m_process(0, 0);
+    m_exports.process(0, 0);
     Time(m_processStats, (NowMs() - t0) * 1000.0);
     m_frames.fetch_add(1);
 }

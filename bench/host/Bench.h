@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "HostHarness.h"
 #include "KelvaneHost.h"
 #include "bench/logic/ToolSim.h"
 
@@ -91,9 +92,7 @@ private:
     HFONT m_mono = nullptr;
     HMODULE m_dll = nullptr;
     HMODULE m_tamsil = nullptr;
-    ToolControlInitFn m_init = nullptr;
-    ToolControlShowFn m_show = nullptr;
-    ToolControlProcessFn m_process = nullptr;
+    drive::PluginExports m_exports;
     void(__cdecl* m_setFrame)(const int16_t*) = nullptr;
 
     std::mutex m_simLock;

@@ -76,38 +76,47 @@ std::string HostHarness::ReadIni() const {
 
 bool HostHarness::IniExists() const { return GetFileAttributesA(IniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+HMODULE LoadPlugin(PluginExports* out) {
+    *out = PluginExports{};
+    HMODULE dll = LoadLibraryA("Kelvane.dll");
+    if (!dll) return nullptr;
+    auto find = [dll](const char* name) { return reinterpret_cast<void*>(GetProcAddress(dll, name)); };
+    PluginExports e;
+    e.init = reinterpret_cast<ToolControlInitFn>(find("ToolControlInit"));
+    e.show = reinterpret_cast<ToolControlShowFn>(find("ToolControlShow"));
+    e.process = reinterpret_cast<ToolControlProcessFn>(find("ToolControlProcess"));
+    if (!e.init || !e.show || !e.process) {
+        FreeLibrary(dll);
+        return nullptr;
+    }
+    *out = e;
+    return dll;
+}
+
 bool HostHarness::Load() {
-    if (m_dll) return true;
-    m_dll = LoadLibraryA("Kelvane.dll");
-    if (!m_dll) return false;
-    m_init = reinterpret_cast<ToolControlInitFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlInit")));
-    m_show = reinterpret_cast<ToolControlShowFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlShow")));
-    m_process =
-        reinterpret_cast<ToolControlProcessFn>(reinterpret_cast<void*>(GetProcAddress(m_dll, "ToolControlProcess")));
-    return m_init && m_show && m_process;
+    if (!m_dll) m_dll = LoadPlugin(&m_exports);
+    return m_dll != nullptr;
 }
 
 void HostHarness::Unload() {
     if (!m_dll) return;
     FreeLibrary(m_dll);
     m_dll = nullptr;
-    m_init = nullptr;
-    m_show = nullptr;
-    m_process = nullptr;
+    m_exports = PluginExports{};
     Pump();
 }
 
 void HostHarness::Init() { InitWith(m_hostWnd); }
 void HostHarness::InitWith(HWND hostWindow) {
-    if (m_init) m_init(0, 0, hostWindow);
+    if (m_exports.init) m_exports.init(0, 0, hostWindow);
 }
 HWND HostHarness::Show() {
-    HWND w = m_show ? static_cast<HWND>(m_show(0)) : nullptr;
+    HWND w = m_exports.show ? static_cast<HWND>(m_exports.show(0)) : nullptr;
     Pump();
     return w;
 }
 void HostHarness::Process(uint32_t a, uint32_t b) {
-    if (m_process) m_process(a, b);
+    if (m_exports.process) m_exports.process(a, b);
 }
 
 void HostHarness::SetFrame(const int16_t* frame) {

@@ -24,6 +24,16 @@ struct RecordedCommand {
 // Where the host's fixed configuration file lives (drive D: of the prefix).
 constexpr const char* kHostConfigPath = "D:\\pellora_project\\pellora\\Config.ini";
 
+// A loaded plug-in's three exports, found by name.
+struct PluginExports {
+    ToolControlInitFn init = nullptr;
+    ToolControlShowFn show = nullptr;
+    ToolControlProcessFn process = nullptr;
+};
+// LoadLibrary("Kelvane.dll") and its exports; null (and nothing left loaded)
+// when it cannot be loaded or an export is missing.
+HMODULE LoadPlugin(PluginExports* out);
+
 class HostHarness {
 public:
     HostHarness();
@@ -73,9 +83,7 @@ private:
     HWND m_hostWnd = nullptr;
     std::string m_workFolder;
     std::vector<RecordedCommand> m_commands;
-    ToolControlInitFn m_init = nullptr;
-    ToolControlShowFn m_show = nullptr;
-    ToolControlProcessFn m_process = nullptr;
+    PluginExports m_exports;
 };
 
 // Reads a named block's first n bytes; false when it does not exist.
