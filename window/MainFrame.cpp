@@ -116,7 +116,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam != kReadBackTimer) break;
         KillTimer(m_hWnd, kReadBackTimer);
         m_readBackDeferred = false;
-        KelvaneApp()->DispatchStatus();
+        ShowReadBack();
         return 0;
     case kelvane::WM_HOSTSTATE:
         if (m_pView) m_pView->m_general.EnableStatusCheck(static_cast<int32_t>(wParam));
@@ -139,17 +139,26 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // Posted notices come before input in the queue, so while the tool streams
 // changing words (each display rewrites up to twenty boxes) a click could
-// wait behind display after display. When a click or key is already waiting,
-// the display goes behind it: the notice stays pending (the frame thread posts
-// no more meanwhile) and a timer, which the queue hands out after input, shows
-// the latest words. Deferred once at most, so the display never starves.
+// wait behind display after display. While frames stream (the last display
+// was moments ago) and a click or key is already waiting, the display goes
+// behind it: the notice stays pending (the frame thread posts no more
+// meanwhile) and a timer, which the queue hands out after input, shows the
+// latest words. Deferred once at most, so the display never starves; a
+// notice after a quiet spell is shown at once.
 void CMainFrame::OnToolControl() {
     if (m_readBackDeferred) return;  // the timer shows the latest words
-    if (HIWORD(GetQueueStatus(QS_INPUT)) != 0 && SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
+    const bool streaming = GetTickCount() - m_lastReadBackTick < kStreamGapMs;
+    if (streaming && HIWORD(GetQueueStatus(QS_INPUT)) != 0 &&
+        SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
         m_readBackDeferred = true;
         return;
     }
+    ShowReadBack();
+}
+
+void CMainFrame::ShowReadBack() {
     KelvaneApp()->DispatchStatus();
+    m_lastReadBackTick = GetTickCount();
 }
 
 void CMainFrame::PostNcDestroy() {

@@ -34,9 +34,13 @@ private:
     bool OnCreate();
     void RecalcLayout();
     void OnToolControl();
+    void ShowReadBack();
 
-    // A read-back notice that found operator input waiting is shown after
-    // that input, once, from a short timer (see OnToolControl).
+    // While frames stream, a read-back notice that finds operator input
+    // waiting is shown after that input, once, from a short timer (see
+    // OnToolControl). Displays closer together than the gap are a stream.
     static constexpr UINT_PTR kReadBackTimer = 1;
+    static constexpr DWORD kStreamGapMs = 50;
     bool m_readBackDeferred = false;
+    DWORD m_lastReadBackTick = 0;
 };
