@@ -148,7 +148,9 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 void CMainFrame::OnToolControl() {
     if (m_readBackDeferred) return;  // the timer shows the latest words
     const bool streaming = GetTickCount() - m_lastReadBackTick < kStreamGapMs;
-    if (streaming && HIWORD(GetQueueStatus(QS_INPUT)) != 0 &&
+    // GetInputState: a key or mouse button waiting, without touching the
+    // queue's "new since last looked" bits a host's wait loop may rely on.
+    if (streaming && GetInputState() &&
         SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
         m_readBackDeferred = true;
         return;

@@ -159,9 +159,12 @@ bool HostHarness::ReadProcess(kelvane::ProcessPara* out) const {
 }
 
 void HostHarness::Pump(int rounds) {
+    // Frames streaming from another thread can keep the queue from ever
+    // running dry; a round then ends after a quarter of a second.
     for (int r = 0; r < rounds; ++r) {
+        const DWORD start = GetTickCount();
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (GetTickCount() - start < 250 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

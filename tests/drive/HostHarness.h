@@ -73,7 +73,8 @@ public:
     bool ReadToolControl(kelvane::ToolControlPara* out) const;
     bool ReadProcess(kelvane::ProcessPara* out) const;
 
-    // Dispatches every queued message of this thread (the host's UI loop).
+    // Dispatches every queued message of this thread (the host's UI loop);
+    // a round stops after 250 ms if the queue never runs dry.
     static void Pump(int rounds = 3);
 
 private:

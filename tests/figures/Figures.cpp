@@ -10,25 +10,18 @@
 #include <thread>
 #include <vector>
 
+#include "FrameStream.h"
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
 
 using namespace kelvane;
+using drive::ClickToCommand;
+using drive::FrameStream;
 using drive::HostHarness;
+using drive::Now;
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 // Median of several runs of n calls, in microseconds per call.
 double PerCall(int n, const std::function<void()>& body, int runs = 7) {
@@ -51,66 +44,6 @@ INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Frames from another thread at a steady rate; with changing words every
-// frame brings 20 new read-back values.
-class FrameStream {
-public:
-    FrameStream(HostHarness& host, double perSecond, bool changing)
-        : m_frame(FRAME_MIN_WORDS, 0), m_thread([this, &host, perSecond, changing] {
-              host.SetFrame(m_frame.data());
-              const double t0 = Now();
-              long sent = 0;
-              while (!m_stop.load()) {
-                  for (const long due = static_cast<long>((Now() - t0) * perSecond); sent < due; ++sent) {
-                      if (changing)
-                          for (int base : {READBACK_MONO_WORD, READBACK_DT_WORD, READBACK_DIPOLE_WORD})
-                              for (int i = 0; i < 8; ++i) m_frame[base + i] = static_cast<int16_t>((sent + i) % 80);
-                      host.Process();
-                  }
-                  Sleep(1);
-              }
-          }) {}
-    ~FrameStream() {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    std::vector<int16_t> m_frame;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-// A real mouse click (system input, not a posted message) on a control, in
-// microseconds until the host window has the command it sends; the window's
-// thread runs its message loop meanwhile. -1 when nothing came in 2 s.
-double ClickToCommand(HostHarness& host, HWND control) {
-    RECT rc;
-    GetWindowRect(control, &rc);
-    SetCursorPos(rc.left + 6, (rc.top + rc.bottom) / 2);
-    drive::Operator::Pump();
-    const size_t before = host.Commands().size();
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    // The loop a host runs: wait for a message, dispatch it. A timer ends the
-    // wait for a click that never arrives.
-    const UINT_PTR giveUp = SetTimer(nullptr, 0, 2000, nullptr);
-    const double t0 = Now();
-    SendInput(2, in, sizeof in[0]);
-    MSG msg;
-    bool late = false;
-    while (host.Commands().size() == before && !late && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        late = msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == giveUp;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    const double us = (Now() - t0) * 1e6;
-    KillTimer(nullptr, giveUp);
-    return late ? -1 : us;
 }
 
 // Median click-to-command time over n clicks a few milliseconds apart.

@@ -560,18 +560,14 @@ TEST_F(Hardening, FrameFloodWithDroppedFramesWhileOperated) {
     host.SetFrame(nullptr);
 }
 
-// While frames stream, a read-back notice that finds operator input waiting
+// While frames stream, a read-back notice that finds a key or click waiting
 // is shown after it: the display of changing words cannot hold a click up.
 // The notice stays the one pending (frames meanwhile post no other) and the
 // latest words appear within a timer tick. Without input waiting, or after a
 // quiet spell, a notice is shown at once.
 TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
     Operator op = OpenOnPage(host, kMonopole);
-    SetForegroundWindow(op.Frame());
-    HWND box = op.Control(kMonopole, IDC_MONO_READBACK1);
-    RECT rc;
-    GetWindowRect(box, &rc);
-    SetCursorPos(rc.left + 2, rc.top + 2);
+    SetForegroundWindow(op.Frame());  // the keys go to this thread
     Operator::Pump();
     Sleep(50);
     Operator::Pump();
@@ -587,15 +583,16 @@ TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
         DispatchMessageA(&msg);
         return op.Text(kMonopole, IDC_MONO_READBACK1) == std::to_string(word);
     };
-    auto queueMouseMove = [&] {
-        INPUT in{};
-        in.type = INPUT_MOUSE;
-        in.mi.dx = 1;
-        in.mi.dwFlags = MOUSEEVENTF_MOVE;
-        SendInput(1, &in, sizeof in);
+    // A key (Shift) pressed on the window's thread and not yet taken from the queue.
+    auto queueKey = [&] {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = VK_SHIFT;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof in[0]);
         const double until = Now() + 2.0;
-        while (HIWORD(GetQueueStatus(QS_INPUT)) == 0 && Now() < until) Sleep(1);
-        return HIWORD(GetQueueStatus(QS_INPUT)) != 0;
+        while (!GetInputState() && Now() < until) Sleep(1);
+        return GetInputState() != FALSE;
     };
 
     // No input waiting: every notice is shown at once.
@@ -603,7 +600,7 @@ TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
     EXPECT_TRUE(frameShownAtOnce());
     // Input waiting after a quiet spell: the first notice is shown at once...
     Sleep(200);
-    ASSERT_TRUE(queueMouseMove()) << "the mouse move never reached the queue";
+    ASSERT_TRUE(queueKey()) << "the key never reached the queue";
     EXPECT_TRUE(frameShownAtOnce());
     // ...the next, moments later (a stream), waits behind the input, and the
     // frames that come meanwhile add no notice.
@@ -614,6 +611,35 @@ TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
     const double until = Now() + 1.0;
     while (op.Text(kMonopole, IDC_MONO_READBACK1) != want && Now() < until) Operator::Pump(1);
     EXPECT_EQ(want, op.Text(kMonopole, IDC_MONO_READBACK1));
+    host.SetFrame(nullptr);
+}
+
+// Real clicks while the tool streams changing gains at 1 and 10 kHz: every
+// click brings its command (a display of changing words cannot shut the
+// operator out), and the display still follows the stream.
+TEST_F(Hardening, ClicksGetThroughAStreamOfChangingWords) {
+    Operator op = OpenOnPage(host, kMonopole);
+    SetForegroundWindow(op.Frame());
+    HWND filter = op.Control(kMonopole, IDC_MONO_FILTER);
+    TakeCommands(host);
+    int clicks = 0;
+    for (double rate : {1000.0, 10000.0}) {
+        FrameStream stream(host, rate, true);
+        for (int i = 0; i < 10; ++i, ++clicks) {
+            EXPECT_GE(ClickToCommand(host, filter, 3000), 0.0) << rate << " frames/s, click " << i << ": no command";
+            const double until = Now() + 0.005;
+            while (Now() < until) Operator::Pump(1);
+        }
+        EXPECT_GT(stream.Sent(), 0);
+    }
+    Operator::Pump();
+    // Each click turns the filter over: one command each, alternating.
+    const std::vector<CodeValue> got = TakeCommands(host);
+    ASSERT_EQ(static_cast<size_t>(clicks), got.size());
+    EXPECT_EQ(CMD_MONO_DOWNHOLE_FILTER, got[0].code);
+    EXPECT_NE(got[0].value, got[1].value);
+    for (int i = 2; i < clicks; ++i) EXPECT_EQ(got[i - 2], got[i]) << "click " << i;
+    EXPECT_NE("", op.Text(kMonopole, IDC_MONO_READBACK1));
     host.SetFrame(nullptr);
 }
 

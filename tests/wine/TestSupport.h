@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "FrameStream.h"
+
 namespace kelvane::testsupport {
 
 // Each test gets a work folder of its own on D: (parameterised names carry '/').
@@ -25,11 +27,6 @@ inline bool SlowRun() {
 }
 
 // Seconds from the performance counter.
-inline double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using drive::Now;
 
 }  // namespace kelvane::testsupport
