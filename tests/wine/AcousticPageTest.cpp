@@ -275,6 +275,29 @@ TEST_F(AcousticPage, CurveAndThresholdTypeListsWriteTheBlock) {
     EXPECT_FALSE(Contains(host.ReadIni(), "Curve")) << "not a saved setting";
 }
 
+// The curve choice outlives the window: a reopened page shows the curve the
+// host still works with, not the first entry.
+TEST_F(AcousticPage, ReopenedPageShowsTheStoredCurve) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    op->SelectCombo(kAcoustic, IDC_AP_CURVE, 1);
+    HWND old = op->Frame();
+    SendMessageA(old, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    ASSERT_FALSE(IsWindow(old));
+
+    HWND frame = host.Show();
+    ASSERT_NE(nullptr, frame);
+    op = std::make_unique<Operator>(frame);
+    op->ClickPageItem(kAcoustic);
+    EXPECT_EQ(1, op->ComboSel(kAcoustic, IDC_AP_CURVE));
+    EXPECT_EQ(0, op->ComboSel(kAcoustic, IDC_AP_THRES_TYPE));
+    EXPECT_TRUE(IntIs(Block(), offsetof(ProcessPara, CurveSelect), 1));
+    op->SelectCombo(kAcoustic, IDC_AP_CURVE, 0);
+    EXPECT_TRUE(IntIs(Block(), offsetof(ProcessPara, CurveSelect), 0));
+    host.ClearCommands();  // the DT page's auto-gain command on reopening
+    Close();
+}
+
 // One arrow key on each kind of slider: its value, the label's format after
 // a move, and the block field bit for bit.
 TEST_F(AcousticPage, ArrowKeyStepsEachSlider) {
