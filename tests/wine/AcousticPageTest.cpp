@@ -201,6 +201,8 @@ TEST_F(AcousticPage, TypedValuesAreTruncatedAndSaturated) {
         {IDC_AP_DT_MIN, "-1e10", "-2147483648", offsetof(ProcessPara, DtMin), -2147483647 - 1},
         {IDC_AP_DT_MIN, "nan", "0", offsetof(ProcessPara, DtMin), 0},
         {IDC_AP_DT_MIN, "abc", "0", offsetof(ProcessPara, DtMin), 0},
+        {IDC_AP_DT_MIN, "inf", "0", offsetof(ProcessPara, DtMin), 0},
+        {IDC_AP_DT_MIN, "0x40", "0", offsetof(ProcessPara, DtMin), 0},
         {IDC_AP_DT_MAX, "250.5", "250", offsetof(ProcessPara, DtMax), 250},
         {IDC_AP_DT_MAX, "-7", "-7", offsetof(ProcessPara, DtMax), -7},  // below DtMin: accepted
         {IDC_AP_COR_WIN, " 640us", "640", offsetof(ProcessPara, CorWinLength), 640},

@@ -172,7 +172,8 @@ TEST_F(WindowTest, EnterCommitsTheTypedNumberAndNothingElseDoes) {
     const struct {
         const char* text;
         float value;
-    } cases[] = {{"-7.6", -7.6f}, {"", 0.0f}, {"12abc", 12.0f}, {"  3e2", 300.0f}, {"abc", 0.0f}};
+    } cases[] = {{"-7.6", -7.6f}, {"", 0.0f}, {"12abc", 12.0f}, {"  3e2", 300.0f}, {"abc", 0.0f},
+                 {"0x20", 0.0f},   {"inf", 0.0f}, {"nan", 0.0f}};  // atof's plain decimal form only
     for (const auto& c : cases) {
         g_values.clear();
         op.TypeAndEnter(4, IDC_AP_DT_MIN, c.text);
