@@ -80,11 +80,11 @@ BOOL CAcousticProc::OnInitDialog() {
     ctl::ComboFill(Item(IDC_AP_CURVE), kCurveItems, 2);
     ctl::ComboFill(Item(IDC_AP_FILTER_TYPE), kFilterItems, 3);
     ctl::ComboFill(Item(IDC_AP_THRES_TYPE), kThresholdTypeItems, 2);
-    // The curve and threshold type outlive a closed window (they are 0 only at
-    // load), so a reopened page shows the stored choice the host works with.
+    // The curve choice outlives a closed window (it is 0 only at load), so a
+    // reopened page shows the curve the host works with.
     if (!ctl::ComboSetSel(Item(IDC_AP_CURVE), app.CurveSelect)) ctl::ComboSetSel(Item(IDC_AP_CURVE), 0);
     ctl::ComboSetSel(Item(IDC_AP_FILTER_TYPE), 0);
-    if (!ctl::ComboSetSel(Item(IDC_AP_THRES_TYPE), app.ThresholdType)) ctl::ComboSetSel(Item(IDC_AP_THRES_TYPE), 0);
+    ctl::ComboSetSel(Item(IDC_AP_THRES_TYPE), 0);
 
     // The labels show the stored values themselves, even where the slider
     // clamps them to its range.

@@ -1,6 +1,5 @@
 #include "core/logic/Saturate.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -9,7 +8,7 @@ namespace kelvane {
 int32_t ParseLeadingInt(const char* text) {
     if (!text) return 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    while (IsCBlank(static_cast<char>(*p))) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = (*p++ == '-');
     int64_t v = 0;
@@ -26,7 +25,7 @@ float ParseLeadingFloat(const char* text) {
     // exponent. The runtime's strtod also takes hex, "inf" and "nan", which
     // would let "0x20" type a 32 dB gain; the prefix is cut to the plain form.
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    while (IsCBlank(static_cast<char>(*p))) ++p;
     const unsigned char* start = p;
     if (*p == '+' || *p == '-') ++p;
     size_t digits = 0;

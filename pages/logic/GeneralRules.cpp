@@ -22,15 +22,10 @@ const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount] = {
     {"Delta-T Samplerate(us)", false, 0, 0},
 };
 
-namespace {
-// Same blank set as ParseLeadingInt (the C library's isspace in the "C" locale).
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-}  // namespace
-
 bool ParseStrictInt(const std::string& text, int32_t* out) {
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n && IsBlank(text[i])) ++i;
+    while (i < n && IsCBlank(text[i])) ++i;
     bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const size_t firstDigit = i;
@@ -40,7 +35,7 @@ bool ParseStrictInt(const std::string& text, int32_t* out) {
         if (v > int64_t{2147483648}) return false;  // beyond int32 either way; stop before int64 overflows
     }
     if (i == firstDigit) return false;
-    while (i < n && IsBlank(text[i])) ++i;
+    while (i < n && IsCBlank(text[i])) ++i;
     if (i != n) return false;
     if (negative) v = -v;
     if (v > kInt32Max || v < kInt32Min) return false;
