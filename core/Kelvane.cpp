@@ -1,9 +1,11 @@
 #include "core/Kelvane.h"
 
+#include <cassert>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "core/logic/DriveLimits.h"
 #include "window/MainFrame.h"
 
 using namespace kelvane;
@@ -74,8 +76,8 @@ CKelvaneApp* KelvaneApp() { return static_cast<CKelvaneApp*>(AfxGetApp()); }
 
 BOOL CKelvaneApp::InitInstance() {
     LoadWorkFolder();
-    DipoleWinStart = 240;
-    MonoWinStart = 80;
+    DipoleWinStart = kDipoleWindowStart;
+    MonoWinStart = kMonoWindowStart;
     OpenProcessBlock();
     OpenToolControlBlock();
     m_toolControlBlock.StoreInt(offsetof(ToolControlPara, MonoWinStart), MonoWinStart);
@@ -154,8 +156,14 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     // Synchronous: the host has finished with the block when this returns.
     // A host window that is gone (or not given yet) loses the command quietly.
     if (!block || !m_hostWnd || !IsWindow(m_hostWnd)) return;
+    // The last guard: every path limits before it sends, so a value limited
+    // here is a path that forgot; the tool still never sees it.
+    ToolCommand sent = *block;
+    const bool limited = LimitCommand(sent, *this);
+    assert(!limited && "a command left its drive range");
+    (void)limited;
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
-                 reinterpret_cast<LPARAM>(block));
+                 reinterpret_cast<LPARAM>(&sent));
 }
 
 void CKelvaneApp::CopyStatusWords(const int16_t* frame) { kelvane::CopyStatusWords(m_status, frame); }

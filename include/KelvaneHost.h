@@ -152,6 +152,105 @@ constexpr int32_t CMD_DIPOLE_RXDELAY_STEP = 0x8276;
 // The CMD_ name of a code, or nullptr for an unknown code (journals, tests).
 const char* CommandName(int32_t code);
 
+// Drive limits: the range of every value the plug-in sends. Each path limits
+// its value before it sends (what the box, the parameter set, the block and
+// the settings file hold is the value sent), and the send path itself limits
+// once more, so no value outside this table reaches the host window.
+constexpr int32_t GAIN_MIN_DB = -31;
+constexpr int32_t GAIN_MAX_DB = 80;
+constexpr int32_t WINDOW_END_SAMPLES = 360;  // a window end spans at most 360 samples
+
+enum DriveRule : int32_t {
+    DRIVE_RANGE,       // Min..Max
+    DRIVE_LIST,        // Min, Min + Step, .., Max; any other value counts as Max
+    DRIVE_ON_OFF,      // VALUE_ON or VALUE_OFF; any other value counts as VALUE_OFF
+    DRIVE_WINDOW_END,  // Min..WINDOW_END_SAMPLES x the section's sample interval
+                       // (its list value, as the General page shows it); Max
+                       // is the bound at the list's largest interval
+};
+
+struct DriveLimit {
+    int32_t Code;
+    DriveRule Rule;
+    int32_t Min;
+    int32_t Max;
+    int32_t Step;  // DRIVE_LIST only
+};
+
+// Commands that carry no value (0x8201, 0x8261..0x8265) have no row.
+constexpr DriveLimit DRIVE_LIMITS[] = {
+    // gains, dB (channels and ALL)
+    {CMD_MONO_CH1_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH2_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH3_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH4_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH5_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH6_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH7_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_CH8_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_MONO_ALL_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH1_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH2_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH3_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH4_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH5_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH6_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH7_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_CH8_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DIPOLE_ALL_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DT_CH1_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DT_CH2_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DT_CH3_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DT_CH4_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    {CMD_DT_ALL_GAIN, DRIVE_RANGE, GAIN_MIN_DB, GAIN_MAX_DB, 0},
+    // stack counts
+    {CMD_MONO_STACK, DRIVE_RANGE, 1, 4, 0},
+    {CMD_DIPOLE_STACK, DRIVE_RANGE, 1, 4, 0},
+    // on/off codes
+    {CMD_MONO_AUTO_GAIN, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    {CMD_MONO_DOWNHOLE_FILTER, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    {CMD_DIPOLE_AUTO_GAIN, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    {CMD_DIPOLE_DOWNHOLE_FILTER, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    {CMD_DT_AUTO_GAIN, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    {CMD_DT_DOWNHOLE_FILTER, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
+    // auto-gain window ends, us
+    {CMD_MONO_WIN_END, DRIVE_WINDOW_END, 80, WINDOW_END_SAMPLES * 36, 0},
+    {CMD_DIPOLE_WIN_END, DRIVE_WINDOW_END, 240, WINDOW_END_SAMPLES * 48, 0},
+    // sample intervals, us
+    {CMD_MONO_SAMPLERATE, DRIVE_LIST, 12, 36, 12},
+    {CMD_DIPOLE_SAMPLERATE, DRIVE_LIST, 24, 48, 12},
+    // DT auto-gain window, us: the sliders' ranges (start 80..2000, length
+    // 200..1200, offset 0..100); the end is start + length
+    {CMD_DT_WIN_START, DRIVE_RANGE, 80, 2000, 0},
+    {CMD_DT_WIN_END, DRIVE_RANGE, 80 + 200, 2000 + 1200, 0},
+    {CMD_DT_TOTAL_OFFSET, DRIVE_RANGE, 0, 100, 0},
+    // receiver delays and delay steps, us (the Delta-T delay is sent at most 200)
+    {CMD_DT_RXDELAY, DRIVE_RANGE, 80, 200, 0},
+    {CMD_DT_RXDELAY_STEP, DRIVE_RANGE, 0, 125, 0},
+    {CMD_MONO_RXDELAY, DRIVE_RANGE, 80, 400, 0},
+    {CMD_MONO_RXDELAY_STEP, DRIVE_RANGE, 0, 125, 0},
+    {CMD_DIPOLE_RXDELAY, DRIVE_RANGE, 240, 800, 0},
+    {CMD_DIPOLE_RXDELAY_STEP, DRIVE_RANGE, 0, 300, 0},
+};
+
+// Limits of the integer VarroProcessPara fields the operator types: every
+// value fits the nine characters the settings file gives back. LowCut and
+// HighCut are floats in the block, limited to the same range.
+struct FieldLimit {
+    uint32_t Offset;  // byte offset in ProcessPara
+    int32_t Min;
+    int32_t Max;
+};
+constexpr int32_t TYPED_FIELD_MIN = -99999999;
+constexpr int32_t TYPED_FIELD_MAX = 999999999;
+constexpr FieldLimit PROCESS_FIELD_LIMITS[] = {
+    {offsetof(ProcessPara, LowCut), TYPED_FIELD_MIN, TYPED_FIELD_MAX},
+    {offsetof(ProcessPara, HighCut), TYPED_FIELD_MIN, TYPED_FIELD_MAX},
+    {offsetof(ProcessPara, DtMin), TYPED_FIELD_MIN, TYPED_FIELD_MAX},
+    {offsetof(ProcessPara, DtMax), TYPED_FIELD_MIN, TYPED_FIELD_MAX},
+    {offsetof(ProcessPara, CorWinLength), TYPED_FIELD_MIN, TYPED_FIELD_MAX},
+};
+
 }  // namespace kelvane
 
 // Exports of Kelvane.dll: C linkage, caller cleans the stack, undecorated.

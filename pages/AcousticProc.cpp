@@ -7,6 +7,7 @@
 
 #include "KelvaneHost.h"
 #include "core/Kelvane.h"
+#include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
 #include "resource.h"
@@ -217,8 +218,8 @@ void CAcousticProc::OnLinkClicked(int id) {
 }
 
 void CAcousticProc::OnEditValue(float value, int id) {
-    // Saturating: a typed 1e10 is taken as the largest int, not garbage.
-    const int32_t v = kelvane::TruncToInt32(value);
+    // Within nine characters, so the settings file gives the value back as it is.
+    const int32_t v = kelvane::LimitTypedInt(kelvane::TruncToInt32(value));
     SetItemInt(id, v);
     CKelvaneApp& app = App();
     switch (id) {

@@ -120,19 +120,25 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
     WriteDtWindowWords(app->ToolControlBlock(), m_start, m_length, m_offset);
 
     if (code != TB_ENDTRACK) return;
-    switch (k) {
-    case kStartTime:
-        Send(CMD_DT_WIN_START, p);
-        Send(CMD_DT_WIN_END, AddSat(p, ctl::TrackPos(Item(IDC_DT_WIN_LENGTH))));
-        break;
-    case kWinLength:
-        app->DtWinEnd = AddSat(m_start, p);
-        Send(CMD_DT_WIN_END, app->DtWinEnd);
-        break;
-    default:
+    if (k == kOffset) {
         Send(CMD_DT_TOTAL_OFFSET, p);
-        break;
+        return;
     }
+    // The end sent is the one the block holds; a stored length that would
+    // take it past its range is shortened to fit, everywhere at once.
+    const DtWindowEnd fit = FitDtWindowEnd(m_start, m_length);
+    if (fit.length != m_length) {
+        m_length = app->DtFirstWinLength = fit.length;
+        ctl::TrackSetPos(Item(IDC_DT_WIN_LENGTH), fit.length);
+        SetItemInt(IDC_DT_WIN_LENGTH_VALUE, fit.length);
+        WriteDtWindowWords(app->ToolControlBlock(), m_start, m_length, m_offset);
+    }
+    if (k == kStartTime) {
+        Send(CMD_DT_WIN_START, p);
+    } else {
+        app->DtWinEnd = fit.end;
+    }
+    Send(CMD_DT_WIN_END, fit.end);
 }
 
 // Sends what the page holds; changes nothing, not even "IsAuto".

@@ -16,7 +16,7 @@ const FullWaveLayout kLayout = {
      CMD_DIPOLE_CH1_GAIN, CMD_DIPOLE_ALL_GAIN, IDC_DIP_AUTO_ON, IDC_DIP_AUTO_OFF, CMD_DIPOLE_AUTO_GAIN, IDC_DIP_FILTER,
      CMD_DIPOLE_DOWNHOLE_FILTER, true, 0},
     IDC_DIP_STACK, CMD_DIPOLE_STACK,
-    IDC_DIP_WIN_END, CMD_DIPOLE_WIN_END, kDipoleWindowEndMin, offsetof(ToolControlPara, DipoleWinEnd),
+    IDC_DIP_WIN_END, CMD_DIPOLE_WIN_END, offsetof(ToolControlPara, DipoleWinEnd),
 };
 }  // namespace
 
@@ -25,7 +25,7 @@ CDipoleControl::CDipoleControl()
                     FullWaveValues{{KelvaneApp()->DipoleChGain, &KelvaneApp()->DipoleAllGain,
                                     &KelvaneApp()->DipoleIsAuto, &KelvaneApp()->DipoleFilter},
                                    &KelvaneApp()->DipoleStackValue, &KelvaneApp()->DipoleWindowsEnd,
-                                   &KelvaneApp()->DipoleSampleRate}) {}
+                                   KelvaneApp()}) {}
 
 // "Auto Gain On" first follows any nonzero "IsAuto"; the common fill then
 // checks the radio of a 0 or 1.

@@ -1,6 +1,7 @@
 #include "pages/FullWavePage.h"
 
 #include "core/Kelvane.h"
+#include "core/logic/DriveLimits.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 
@@ -30,9 +31,13 @@ BOOL CFullWavePage::OnInitDialog() {
 }
 
 // The upper limit follows the sample interval that Download on the General
-// page last stored.
+// page last stored, as its list shows it.
 std::string CFullWavePage::TipText(int id) const {
-    if (id == m_fw.windowEndId) return WindowEndTip(m_fw.windowEndMin, *m_fwValues.sampleInterval);
+    if (id == m_fw.windowEndId) {
+        int32_t lo = 0, hi = 0;
+        DriveBounds(m_fw.windowEndCode, *m_fwValues.params, &lo, &hi);
+        return WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, *m_fwValues.params));
+    }
     return CGainPage::TipText(id);
 }
 
@@ -51,7 +56,7 @@ void CFullWavePage::StackChanged() {
 
 bool CFullWavePage::OnValueEntered(int id, float typed) {
     if (id != m_fw.windowEndId) return false;
-    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndMin, *m_fwValues.sampleInterval);
+    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndCode, *m_fwValues.params);
     *m_fwValues.windowsEnd = w;
     KelvaneApp()->ToolControlBlock().StoreInt(m_fw.windowEndWord, w);
     SetItemInt(id, w);

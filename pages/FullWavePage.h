@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "core/logic/ParameterSet.h"
 #include "pages/GainPage.h"
 
 struct FullWaveLayout {
@@ -12,8 +13,7 @@ struct FullWaveLayout {
     int stackId;
     int32_t stackCode;
     int windowEndId;
-    int32_t windowEndCode;
-    int32_t windowEndMin;        // 80 monopole, 240 dipole
+    int32_t windowEndCode;       // its drive limit bounds the entry
     size_t windowEndWord;        // byte offset in ToolControlPara
 };
 
@@ -21,7 +21,7 @@ struct FullWaveValues {
     GainPageValues gain;
     int32_t* stackValue;           // "StackValue"
     int32_t* windowsEnd;           // "WindowsEnd"
-    const int32_t* sampleInterval; // "Mono SAMPLERATE" / "Dipole SAMPLERATE"
+    const kelvane::ParameterSet* params;  // the sample intervals that bound the window end
 };
 
 class CFullWavePage : public CGainPage {

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "core/Kelvane.h"
+#include "core/logic/DriveLimits.h"
+#include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
 
 using namespace kelvane;
@@ -42,6 +44,7 @@ BOOL CGainPage::OnInitDialog() {
     CResizePage::OnInitDialog();
     // Loaded values are shown as they are, also outside -31..80.
     for (int i = 0; i <= m_layout.channels; ++i) {
+        m_limitNotes[i].clear();
         m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
         SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
     }
@@ -60,7 +63,11 @@ BOOL CGainPage::OnInitDialog() {
 }
 
 std::string CGainPage::TipText(int id) const {
-    if (GainEditIndex(id) >= 0) return GainRangeTip(GainStep());
+    const int edit = GainEditIndex(id);
+    if (edit >= 0) {
+        const std::string& note = m_limitNotes[edit];
+        return note.empty() ? GainRangeTip(GainStep()) : GainRangeTip(GainStep()) + "; " + note;
+    }
     const int ch = ReadBackIndex(id);
     if (ch < 0) return std::string();
     if (m_readBackCues.Warning(ch)) return MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
@@ -133,8 +140,13 @@ void CGainPage::ShowAllGains(const char* text) const {
     for (int i = 0; i <= m_layout.channels; ++i) SetItemText(m_layout.gainEdits[i], text);
 }
 
+void CGainPage::NoteLimited(int index, int32_t from, int32_t sent) {
+    m_limitNotes[index] = LimitedTip(from, sent, "dB");
+}
+
 void CGainPage::OnGainEntered(int index, float typed) {
     const int32_t g = GainFromTyped(typed, GainStep());
+    m_limitNotes[index].clear();
     if (index < m_layout.channels) {
         m_values.gains[index] = g;
         SetItemInt(m_layout.gainEdits[index], g);
@@ -151,6 +163,8 @@ void CGainPage::OnChannelArrow(int index, int delta) {
     const int id = m_layout.gainEdits[index];
     const ArrowResult r = StepGainArrow(GetItemText(id), delta, GainStep());
     if (!r.acted) return;
+    if (r.limited) NoteLimited(index, ParseLeadingInt(GetItemText(id).c_str()), r.value);
+    else m_limitNotes[index].clear();
     m_values.gains[index] = r.value;
     SetItemText(id, r.text.c_str());
     Send(m_layout.firstChannelCode + index, r.value);
@@ -170,6 +184,17 @@ void CGainPage::DownholeFilter() {
     Send(m_layout.filterCode, *m_values.filter ? VALUE_ON : VALUE_OFF);
 }
 
+// A gain the settings file held outside the drive range goes out limited,
+// and the box and the parameter set take the value sent.
 void CGainPage::SendChannelGains() {
-    for (int ch = 0; ch < m_layout.channels; ++ch) Send(m_layout.firstChannelCode + ch, m_values.gains[ch]);
+    for (int ch = 0; ch < m_layout.channels; ++ch) {
+        const int32_t code = m_layout.firstChannelCode + ch;
+        const int32_t g = LimitDriveValue(code, m_values.gains[ch], *KelvaneApp());
+        if (g != m_values.gains[ch]) {
+            NoteLimited(ch, m_values.gains[ch], g);
+            m_values.gains[ch] = g;
+            SetItemInt(m_layout.gainEdits[ch], g);
+        }
+        Send(code, g);
+    }
 }

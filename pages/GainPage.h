@@ -90,6 +90,8 @@ private:
     int ArrowIndex(int id) const;
     int ReadBackIndex(int id) const;
     void RefreshReadBacks(uint32_t channels) const;
+    // The box at index (channels, then ALL) shows a limited value, not the one it held.
+    void NoteLimited(int index, int32_t from, int32_t sent);
 
     GainPageLayout m_layout;
     GainPageValues m_values;
@@ -99,4 +101,6 @@ private:
     // What each read-back box shows, so a frame that changes nothing writes nothing.
     int32_t m_shownReadBack[kMaxGainChannels] = {};
     bool m_readBackShown[kMaxGainChannels] = {};
+    // Why a box's value was limited, for its tip until the box is next committed.
+    std::string m_limitNotes[kMaxGainChannels + 1];
 };

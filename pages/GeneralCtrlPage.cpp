@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/Kelvane.h"
+#include "core/logic/DriveLimits.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 
@@ -41,7 +42,11 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     SetCheck(IDC_GEN_STEP3, app->GainStep == 3);
 
     m_dtDelay = app->DtDelay;
-    m_dtDelayStep = app->DtDelayStep;
+    // The operator cannot edit this field, so a loaded value outside its
+    // range is shown (and later sent) limited, never left to block Download.
+    m_dtDelayStep = LimitDriveValue(CMD_DT_RXDELAY_STEP, app->DtDelayStep, *app);
+    m_dtDelayStepNote.clear();
+    if (m_dtDelayStep != app->DtDelayStep) m_dtDelayStepNote = LimitedTip(app->DtDelayStep, m_dtDelayStep, "us");
     m_dtSampleRate = app->DtSampleRate;
     m_monoDelay = app->MonoDelay;
     m_monoDelayStep = app->MonoDelayStep;
@@ -56,7 +61,7 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     FillStatusLists();
     ShowFields();
 
-    m_cues.Attach(m_hWnd, &CGeneralCtrlPage::FieldTip);
+    m_cues.Attach(m_hWnd, [this](int id) { return FieldTip(id); });
     for (int id : kFieldIds) {
         const CueTip tip{id, nullptr};
         m_cues.AddTips(&tip, 1);
@@ -64,13 +69,14 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     return TRUE;
 }
 
-std::string CGeneralCtrlPage::FieldTip(int id) {
+std::string CGeneralCtrlPage::FieldTip(int id) const {
     for (int f = 0; f < kDownloadFieldCount; ++f) {
         if (kFieldIds[f] != id) continue;
         const DownloadFieldRule& rule = kDownloadFieldRules[f];
         if (!rule.bounded) return AnyIntegerTip("us");
         std::string tip = RangeTip(rule.min, rule.max, "us");
         if (f == kDtDelay) tip += "; Download sends at most " + std::to_string(ClampDtDelay(rule.max)) + " us";
+        if (f == kDtDelayStep && !m_dtDelayStepNote.empty()) tip += "; " + m_dtDelayStepNote;
         return tip;
     }
     return std::string();

@@ -38,7 +38,7 @@ private:
     void SendCommand(int32_t code, int32_t arg);
     static void SendValue(int32_t code, int32_t value);
     // A field's tip: the range Download accepts.
-    static std::string FieldTip(int id);
+    std::string FieldTip(int id) const;
 
     int32_t m_dtDelay = 0;
     int32_t m_dtDelayStep = 0;
@@ -54,4 +54,6 @@ private:
     // Reset, gain-step and status-check commands; only words 0 and 1 are written.
     kelvane::ToolCommand m_command{};
     CPageCues m_cues;
+    // The display-only delay step held a value outside its range when loaded.
+    std::string m_dtDelayStepNote;
 };

@@ -16,7 +16,7 @@ const FullWaveLayout kLayout = {
      CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN, IDC_MONO_AUTO_ON, IDC_MONO_AUTO_OFF, CMD_MONO_AUTO_GAIN, IDC_MONO_FILTER,
      CMD_MONO_DOWNHOLE_FILTER, true, IDC_MONO_DOWNLOAD_ALL},
     IDC_MONO_STACK, CMD_MONO_STACK,
-    IDC_MONO_WIN_END, CMD_MONO_WIN_END, kMonoWindowEndMin, offsetof(ToolControlPara, MonoWinEnd),
+    IDC_MONO_WIN_END, CMD_MONO_WIN_END, offsetof(ToolControlPara, MonoWinEnd),
 };
 }  // namespace
 
@@ -25,7 +25,7 @@ CMonopoleCtrl::CMonopoleCtrl()
                     FullWaveValues{{KelvaneApp()->MonoChGain, &KelvaneApp()->MonoAllGain, &KelvaneApp()->MonoIsAuto,
                                     &KelvaneApp()->MonoFilter},
                                    &KelvaneApp()->MonoStackValue, &KelvaneApp()->MonoWindowsEnd,
-                                   &KelvaneApp()->MonoSampleRate}) {}
+                                   KelvaneApp()}) {}
 
 // Download sends the state the radios show, so the latch starts from it.
 BOOL CMonopoleCtrl::OnInitDialog() {

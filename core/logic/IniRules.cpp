@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "KelvaneHost.h"
+#include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -130,6 +131,11 @@ std::string Format(float v) {
     return buf;
 }
 
+// The window ends every start publishes, limited like a typed one.
+int32_t StartWindowEnd(int32_t code, const ParameterSet& p) {
+    return LimitDriveValue(code, code == CMD_MONO_WIN_END ? kStartMonoWindowEnd : kStartDipoleWindowEnd, p);
+}
+
 int32_t ReadPlain(ProfileStore& ini, const char* section, const char* key) {
     return ParseLeadingInt(ini.Read(section, key, "", kValueBufferSize).c_str());
 }
@@ -147,6 +153,11 @@ void SaveInts(const ParameterSet& p, ProfileStore& ini, const char* section, con
 }
 
 void StoreAcoustic(ParameterSet& p, const BlockView& process, const AcousticKey& k, double intValue, double realValue) {
+    // The fields the operator types take only what the file gives back.
+    if (IsTypedField(k.mirror)) {
+        intValue = LimitTypedInt(static_cast<int64_t>(intValue));
+        realValue = LimitTypedReal(static_cast<float>(realValue));
+    }
     switch (k.kind) {
     case Kind::Int:
         IntAt(p, k.member) = static_cast<int32_t>(intValue);
@@ -174,15 +185,16 @@ void LoadDtGainControl(ParameterSet& p, ProfileStore& ini) { LoadInts(p, ini, kD
 
 void LoadDipoleControl(ParameterSet& p, ProfileStore& ini) {
     LoadInts(p, ini, kDipoleSection, kDipoleKeys);
-    // Every start begins with a stack of 4 and the window end the block publishes.
+    // Every start begins with a stack of 4 and the window end the block
+    // publishes (within what a 24 us interval allows).
     p.DipoleStackValue = 4;
-    p.DipoleWindowsEnd = 8880;
+    p.DipoleWindowsEnd = StartWindowEnd(CMD_DIPOLE_WIN_END, p);
 }
 
 void LoadMonopoleControl(ParameterSet& p, ProfileStore& ini) {
     LoadInts(p, ini, kMonoSection, kMonoKeys);
     p.MonoStackValue = 1;
-    p.MonoWindowsEnd = 2960;
+    p.MonoWindowsEnd = StartWindowEnd(CMD_MONO_WIN_END, p);
 }
 
 void LoadAcousticProcess(ParameterSet& p, ProfileStore& ini, const BlockView& process) {
@@ -232,10 +244,10 @@ void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t len
 void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process) {
     process.StoreInt(PP(CurveSelect), 0);
     process.StoreInt(PP(ThresholdType), 0);
-    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinStart), 80);
-    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinStart), 240);
-    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinEnd), 2960);
-    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinEnd), 8880);
+    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinStart), kMonoWindowStart);
+    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinStart), kDipoleWindowStart);
+    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinEnd), StartWindowEnd(CMD_MONO_WIN_END, p));
+    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinEnd), StartWindowEnd(CMD_DIPOLE_WIN_END, p));
     WriteDtWindowWords(toolControl, p.DtFirstStartTime, p.DtFirstWinLength, p.DtTotalOffset);
 }
 #undef PP

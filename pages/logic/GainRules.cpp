@@ -1,5 +1,6 @@
 #include "pages/logic/GainRules.h"
 
+#include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -34,17 +35,20 @@ int32_t GainFromTyped(float typed, int32_t step) {
 
 ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) {
     const bool lower = delta == 1;
-    if (!lower && delta != -1) return {false, 0, editText};
+    if (!lower && delta != -1) return {false, 0, editText, false};
 
     // An empty edit starts from the far end of the range, unquantised, so
     // stepping past one bound wraps to the other through an empty edit.
     if (editText.empty()) {
-        return lower ? ArrowResult{true, kGainMax, "80"} : ArrowResult{true, kGainMin, "-31"};
+        return lower ? ArrowResult{true, kGainMax, "80", false} : ArrowResult{true, kGainMin, "-31", false};
     }
 
-    // Only the bound in the step's direction is checked: a typed 95 steps down from 93.
+    // A number typed without Enter counts from its limit: "99999" steps down
+    // from 80, never to 99996 dB.
     const int64_t s = SafeStep(step);
-    int64_t c = TruncToStep(ParseLeadingInt(editText.c_str()), s);
+    const int32_t typed = ParseLeadingInt(editText.c_str());
+    const bool limited = LimitGain(typed) != typed;
+    int64_t c = TruncToStep(LimitGain(typed), s);
     bool stepped = false;
     if (lower && c - s >= kGainMin) {
         c -= s;
@@ -54,7 +58,9 @@ ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) 
         stepped = true;
     }
     const int32_t value = SaturateInt64(c);
-    return {true, value, stepped ? std::to_string(value) : std::string()};
+    // A limited number shows what was sent, also where no step was left.
+    const bool showValue = stepped || limited;
+    return {true, value, showValue ? std::to_string(value) : std::string(), limited};
 }
 
 bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step) {
@@ -66,13 +72,16 @@ bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step) {
     return true;
 }
 
-int32_t WindowEndFromTyped(float typed, int32_t lowerBound, int32_t sampleInterval) {
-    int32_t w = TruncToInt32(typed);
-    if (w <= lowerBound) w = lowerBound;
-    // Lower bound first: when 360 x interval is below it, the upper limit wins.
-    const int32_t m = MulSat(360, sampleInterval);
-    if (w >= m) w = m;
-    return w;
+int32_t WindowEndFromTyped(float typed, int32_t code, const ParameterSet& p) {
+    return LimitDriveValue(code, TruncToInt32(typed), p);
+}
+
+DtWindowEnd FitDtWindowEnd(int32_t start, int32_t length) {
+    const DriveLimit& row = *FindDriveLimit(CMD_DT_WIN_END);
+    const int32_t wanted = AddSat(start, length);
+    const int32_t end = wanted < row.Min ? row.Min : wanted > row.Max ? row.Max : wanted;
+    if (end == wanted) return {end, length};
+    return {end, SaturateInt64(int64_t{end} - start)};
 }
 
 }  // namespace kelvane

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "KelvaneHost.h"
+#include "core/logic/ParameterSet.h"
+
 namespace kelvane {
 
-constexpr int32_t kGainMin = -31;
-constexpr int32_t kGainMax = 80;
-constexpr int32_t kMonoWindowEndMin = 80;
-constexpr int32_t kDipoleWindowEndMin = 240;
+constexpr int32_t kGainMin = GAIN_MIN_DB;
+constexpr int32_t kGainMax = GAIN_MAX_DB;
 
 // Limits v to -31..80 dB, then truncates toward zero to a multiple of step.
 int32_t QuantiseGain(int32_t v, int32_t step);
@@ -22,6 +23,7 @@ struct ArrowResult {
     bool acted;        // false: the delta is not a step, nothing changes
     int32_t value;     // the gain to store and send
     std::string text;  // the edit's new text; empty clears it
+    bool limited;      // the edit held a number outside -31..80, stepped from its limit
 };
 ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step);
 
@@ -29,7 +31,17 @@ ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step);
 // Returns false only when there is nothing to step (null or empty array).
 bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step);
 
-// Auto-gain window end: at least lowerBound, then at most 360 x sample interval.
-int32_t WindowEndFromTyped(float typed, int32_t lowerBound, int32_t sampleInterval);
+// Auto-gain window end (CMD_MONO_WIN_END or CMD_DIPOLE_WIN_END): at most 360 x
+// the sample interval the General page shows, then at least its lower bound.
+int32_t WindowEndFromTyped(float typed, int32_t code, const ParameterSet& p);
+
+// The DT window sent when a move ends: the end the block holds (start +
+// length), limited to its drive range; the length follows a limited end so
+// that the block, the parameter set and the command agree.
+struct DtWindowEnd {
+    int32_t end;
+    int32_t length;
+};
+DtWindowEnd FitDtWindowEnd(int32_t start, int32_t length);
 
 }  // namespace kelvane

@@ -64,6 +64,11 @@ std::string AnyIntegerTip(const char* unit) {
     return tip;
 }
 
+std::string LimitedTip(int32_t from, int32_t sent, const char* unit) {
+    return Format("%d %s is outside the range; %d %s was sent", static_cast<int>(from), unit, static_cast<int>(sent),
+                  unit);
+}
+
 std::string WindowEndTip(int32_t lowerBound, int32_t sampleInterval) {
     const int32_t upper = MulSat(360, sampleInterval);
     const std::string why = Format(" (360 x %d us)", static_cast<int>(sampleInterval));

@@ -49,4 +49,8 @@ std::string AnyIntegerTip(const char* unit);
 // When 360 x interval is below the lower bound every entry becomes that product.
 std::string WindowEndTip(int32_t lowerBound, int32_t sampleInterval);
 
+// A value outside its drive range that went out limited: "500 dB is outside
+// the range; 80 dB was sent".
+std::string LimitedTip(int32_t from, int32_t sent, const char* unit);
+
 }  // namespace kelvane

@@ -51,14 +51,20 @@ TEST(GainRules, ChannelArrowCycle) {
         {"80", -1, 1, true, 80, ""},
         {"79", -1, 1, true, 80, "80"},
         {"-30", 1, 1, true, -31, "-31"},
-        {"95", 1, 3, true, 90, "90"},        // only the bound in the step's direction counts
-        {"95", -1, 3, true, 93, ""},
-        {"-50", -1, 3, true, -45, "-45"},
         {"12abc", 1, 2, true, 10, "10"},     // leading integer part
         {"abc", 1, 3, true, -3, "-3"},       // no number reads as 0
-        {"99999999999", 1, 3, true, 2147483643, "2147483643"},
-        {"-99999999999", -1, 3, true, -2147483643, "-2147483643"},
-        {"-99999999999", 1, 3, true, -2147483646, ""},
+        // A number outside -31..80 typed without Enter steps from its limit,
+        // and the box shows what was sent also where no step is left.
+        {"95", 1, 3, true, 75, "75"},
+        {"95", -1, 3, true, 78, "78"},
+        {"99999", 1, 3, true, 75, "75"},
+        {"99999", -1, 3, true, 78, "78"},
+        {"81", -1, 1, true, 80, "80"},
+        {"-500", -1, 3, true, -27, "-27"},
+        {"-500", 1, 3, true, -30, "-30"},
+        {"-50", -1, 3, true, -27, "-27"},
+        {"99999999999", 1, 3, true, 75, "75"},
+        {"-99999999999", -1, 1, true, -30, "-30"},
         {"10", 0, 3, false, 0, "10"},        // not a step
         {"10", 2, 3, false, 0, "10"},        // accelerated repeat is not acted on
         {"10", -2, 3, false, 0, "10"},
@@ -93,27 +99,50 @@ TEST(GainRules, AllArrowsStepEachChannelOnItsOwn) {
     EXPECT_EQ(one, 5);
 }
 
-TEST(GainRules, WindowEndLowerBoundThenSampleLimit) {
+TEST(GainRules, WindowEndWithinLowerBoundAndShownInterval) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    struct Case { float typed; int32_t lower, interval, want; } cases[] = {
-        {50, kMonoWindowEndMin, 24, 80},
-        {10000, kMonoWindowEndMin, 24, 8640},
-        {1e10f, kMonoWindowEndMin, 24, 8640},
-        {10000, kMonoWindowEndMin, 12, 4320},
-        {20000, kMonoWindowEndMin, 36, 12960},
-        {500.9f, kMonoWindowEndMin, 24, 500},
-        {nan, kMonoWindowEndMin, 24, 80},
-        {100, kDipoleWindowEndMin, 36, 240},
-        {20000, kDipoleWindowEndMin, 36, 12960},
-        {20000, kDipoleWindowEndMin, 24, 8640},
-        {20000, kDipoleWindowEndMin, 48, 17280},
-        {50, kMonoWindowEndMin, 0, 0},                 // upper limit below the lower: it wins
-        {3e9f, kMonoWindowEndMin, 2000000000, kInt32Max},  // 360 x interval saturates
-        {-3e9f, kDipoleWindowEndMin, -2000000000, kInt32Min},
+    struct Case { float typed; int32_t code, interval, want; } cases[] = {
+        {50, CMD_MONO_WIN_END, 24, 80},
+        {10000, CMD_MONO_WIN_END, 24, 8640},
+        {1e10f, CMD_MONO_WIN_END, 24, 8640},
+        {10000, CMD_MONO_WIN_END, 12, 4320},
+        {20000, CMD_MONO_WIN_END, 36, 12960},
+        {500.9f, CMD_MONO_WIN_END, 24, 500},
+        {nan, CMD_MONO_WIN_END, 24, 80},
+        {-3e9f, CMD_MONO_WIN_END, 24, 80},
+        {100, CMD_DIPOLE_WIN_END, 36, 240},
+        {20000, CMD_DIPOLE_WIN_END, 36, 12960},
+        {20000, CMD_DIPOLE_WIN_END, 24, 8640},
+        {20000, CMD_DIPOLE_WIN_END, 48, 17280},
+        // An interval that is not a list entry counts as the one the list shows.
+        {50, CMD_MONO_WIN_END, 0, 80},
+        {20000, CMD_MONO_WIN_END, 0, 12960},
+        {20000, CMD_MONO_WIN_END, 30, 12960},
+        {3e9f, CMD_MONO_WIN_END, 2000000000, 12960},
+        {100, CMD_DIPOLE_WIN_END, 0, 240},
+        {20000, CMD_DIPOLE_WIN_END, 12, 17280},
+        {-3e9f, CMD_DIPOLE_WIN_END, -2000000000, 240},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WindowEndFromTyped(c.typed, c.lower, c.interval), c.want)
-            << c.typed << " interval " << c.interval;
+        ParameterSet p{};
+        p.MonoSampleRate = p.DipoleSampleRate = c.interval;
+        EXPECT_EQ(WindowEndFromTyped(c.typed, c.code, p), c.want) << c.typed << " interval " << c.interval;
+    }
+}
+
+TEST(GainRules, DtWindowEndSentIsTheBlocksWithinItsRange) {
+    struct Case { int32_t start, length, end, lengthAfter; } cases[] = {
+        {400, 600, 1000, 600},
+        {2000, 1200, 3200, 1200},
+        {80, 200, 280, 200},
+        {1900, 1500, 3200, 1300},   // a stored length past its slider shortens to fit
+        {50, 200, 280, 230},        // a stored start below its slider: the end still in range
+        {kInt32Max, kInt32Max, 3200, 3200 - kInt32Max},
+    };
+    for (const auto& c : cases) {
+        const DtWindowEnd w = FitDtWindowEnd(c.start, c.length);
+        EXPECT_EQ(w.end, c.end) << c.start << "+" << c.length;
+        EXPECT_EQ(w.length, c.lengthAfter) << c.start << "+" << c.length;
     }
 }
 

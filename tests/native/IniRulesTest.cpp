@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "KelvaneHost.h"
+#include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/Saturate.h"
+#include "pages/logic/AcousticRules.h"
 
 using namespace kelvane;
 
@@ -83,6 +86,11 @@ TEST(IniRules, FullWaveOverridesAfterLoad) {
     LoadAll(l, ini);
     EXPECT_EQ(2960, l.p.MonoWindowsEnd);
     EXPECT_EQ(8880, l.p.DipoleWindowsEnd);
+    // A 24 us dipole interval bounds the window end every start begins with.
+    ini.Set("GENERAL CONTROL", "Dipole SAMPLERATE", "24");
+    LoadGeneralControl(l.p, ini);
+    LoadDipoleControl(l.p, ini);
+    EXPECT_EQ(8640, l.p.DipoleWindowsEnd);
     EXPECT_EQ(1, l.p.MonoStackValue);
     EXPECT_EQ(4, l.p.DipoleStackValue);
     EXPECT_EQ(-12, l.p.MonoChGain[7]);
@@ -133,6 +141,13 @@ TEST(IniRules, CutOffsAreIntegersInTheSetAndRealsInTheBlock) {
     EXPECT_EQ(-2500.0f, l.block.HighCut);
     SaveAcousticProcess(l.p, ini);
     EXPECT_EQ("3500", ini.Get("ACOUSTIC PROCESS", "LowCut"));
+
+    // Beyond single precision: the block takes the field's limit, never infinity.
+    ini.Set("ACOUSTIC PROCESS", "LowCut", "-1e39");
+    ini.Set("ACOUSTIC PROCESS", "HighCut", "1e39");
+    LoadAcousticProcess(l.p, ini, l.view);
+    EXPECT_EQ(static_cast<float>(TYPED_FIELD_MIN), l.block.LowCut);
+    EXPECT_EQ(static_cast<float>(TYPED_FIELD_MAX), l.block.HighCut);
 }
 
 TEST(IniRules, DefaultsFillSetAndMirror) {
@@ -203,6 +218,11 @@ TEST(IniRules, PublishSaturatesWindowWordsAndSkipsSmallBlocks) {
     EXPECT_EQ(2147483647, tc.DtWinEnd[3]);
     EXPECT_EQ(0, pp.CurveSelect);
     EXPECT_EQ(0, pp.ThresholdType);
+    EXPECT_EQ(8880, tc.DipoleWinEnd);
+    p.DipoleSampleRate = 24;  // 360 x 24 us is less than the usual start
+    PublishParameters(p, BlockView(&tc, sizeof tc), BlockView(&pp, sizeof pp));
+    EXPECT_EQ(8640, tc.DipoleWinEnd);
+    p.DipoleSampleRate = 0;  // not a list entry: counts as 48
 
     ToolControlPara small;
     std::memset(&small, 0x5A, sizeof small);
@@ -210,6 +230,50 @@ TEST(IniRules, PublishSaturatesWindowWordsAndSkipsSmallBlocks) {
     EXPECT_EQ(80, small.MonoWinStart);
     EXPECT_EQ(8880, small.DipoleWinEnd);
     EXPECT_EQ(0x5A5A5A5A, small.DtWinStart[0]) << "written past a 16-byte block";
+}
+
+// What is saved is what comes back: every persisted member, at and beyond
+// the limits its entry paths apply, survives a save and a load. The
+// exceptions are the values every start resets and those never saved.
+TEST(IniRules, WhatIsSavedLoadsBackUnchanged) {
+    const int64_t ints[] = {0, -1, 80, -31, 12345, TYPED_FIELD_MAX, TYPED_FIELD_MIN, int64_t{TYPED_FIELD_MAX} + 1,
+                            int64_t{TYPED_FIELD_MIN} - 1, kInt32Max, kInt32Min};
+    // Tenth values the sliders and linked shifts give (-9.8 to 19.9).
+    const int tenths[] = {-98, -1, 1, 3, 7, 25, 100, 199};
+    for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
+        // Every key holds at most what a file or a limited entry gives it.
+        const int32_t v = LimitTypedInt(ints[i]);
+        ParameterSet saved{};
+        int32_t* members = reinterpret_cast<int32_t*>(&saved);
+        for (size_t m = 0; m < sizeof saved / sizeof(int32_t); ++m) members[m] = v;
+        const float f = TenthValue(tenths[i % (sizeof tenths / sizeof tenths[0])]);
+        saved.Coefficient = saved.ThresholdFactor = f;
+        for (float& t : saved.ThresholdMin) t = f;
+        if (saved.GainStep == 0) saved.GainStep = 3;  // never held: a 0 loads 3
+
+        MemoryProfile ini;
+        SaveGeneralControl(saved, ini);
+        SaveDtGainControl(saved, ini);
+        SaveMonopoleControl(saved, ini);
+        SaveDipoleControl(saved, ini);
+        SaveAcousticProcess(saved, ini);
+        Loaded l;
+        LoadAll(l, ini);
+
+        ParameterSet want = saved;
+        want.DtAllGain = 0;  // loaded, never saved
+        want.MonoStackValue = 1;
+        want.DipoleStackValue = 4;
+        want.MonoWindowsEnd = l.p.MonoWindowsEnd;
+        want.DipoleWindowsEnd = l.p.DipoleWindowsEnd;
+        want.DipoleFilter = want.MonoFilter = want.DtFilter = want.DtWinEnd = 0;
+        want.CurveSelect = want.ThresholdType = want.MonoWinStart = want.DipoleWinStart = 0;
+        for (int k = 0; k < 4; ++k) want.StartLink[k] = want.MinLink[k] = 0;
+        EXPECT_EQ(0, std::memcmp(&want, &l.p, sizeof want)) << "value " << ints[i] << ", tenth " << f;
+        EXPECT_EQ(static_cast<float>(v), l.block.LowCut);
+        EXPECT_EQ(v, l.block.DtMax);
+        EXPECT_EQ(f, l.block.ThresholdMin[3]);
+    }
 }
 
 TEST(ReadBack, CommandNamesCoverEveryCode) {

@@ -191,14 +191,17 @@ TEST_F(AcousticPage, FilterTypeFromTheIniSelectsItsEntry) {
     }
 }
 
-TEST_F(AcousticPage, TypedValuesAreTruncatedAndSaturated) {
+// Typed values are cut to integers and kept within nine characters, so the
+// settings file gives each back unchanged at the next start.
+TEST_F(AcousticPage, TypedValuesAreTruncatedAndLimited) {
     ASSERT_NO_FATAL_FAILURE(Open());
     struct Case { int id; const char* typed; const char* shown; size_t field; int32_t value; } cases[] = {
         {IDC_AP_DT_MIN, "12.9", "12", offsetof(ProcessPara, DtMin), 12},
         {IDC_AP_DT_MIN, "-3", "-3", offsetof(ProcessPara, DtMin), -3},
         {IDC_AP_DT_MIN, "-3.99", "-3", offsetof(ProcessPara, DtMin), -3},
-        {IDC_AP_DT_MIN, "1e10", "2147483647", offsetof(ProcessPara, DtMin), 2147483647},
-        {IDC_AP_DT_MIN, "-1e10", "-2147483648", offsetof(ProcessPara, DtMin), -2147483647 - 1},
+        {IDC_AP_DT_MIN, "1e10", "999999999", offsetof(ProcessPara, DtMin), 999999999},
+        {IDC_AP_DT_MIN, "-1e10", "-99999999", offsetof(ProcessPara, DtMin), -99999999},
+        {IDC_AP_COR_WIN, "2147483647", "999999999", offsetof(ProcessPara, CorWinLength), 999999999},
         {IDC_AP_DT_MIN, "nan", "0", offsetof(ProcessPara, DtMin), 0},
         {IDC_AP_DT_MIN, "abc", "0", offsetof(ProcessPara, DtMin), 0},
         {IDC_AP_DT_MIN, "inf", "0", offsetof(ProcessPara, DtMin), 0},
@@ -223,6 +226,26 @@ TEST_F(AcousticPage, TypedValuesAreTruncatedAndSaturated) {
     EXPECT_TRUE(Contains(ini, "CorWinLength=640\r\n")) << ini;
 }
 
+// Type, restart, read the block: the value the operator saw is the one the
+// host's processing gets after the next start.
+TEST_F(AcousticPage, TypedExtremesComeBackAfterARestart) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    op->TypeAndEnter(kAcoustic, IDC_AP_DT_MAX, "1e10");
+    op->TypeAndEnter(kAcoustic, IDC_AP_DT_MIN, "-1234567890");
+    op->SelectCombo(kAcoustic, IDC_AP_FILTER_TYPE, 2);
+    op->TypeAndEnter(kAcoustic, IDC_AP_LOW_CUT, "1234567890");
+    const ProcessPara before = Block();
+    Close();
+    ASSERT_TRUE(host.Load());
+    const ProcessPara after = Block();
+    EXPECT_TRUE(IntIs(after, offsetof(ProcessPara, DtMax), 999999999));
+    EXPECT_TRUE(IntIs(after, offsetof(ProcessPara, DtMin), -99999999));
+    EXPECT_TRUE(FloatIs(after, offsetof(ProcessPara, LowCut), 999999999.0f));
+    for (size_t field : {offsetof(ProcessPara, DtMax), offsetof(ProcessPara, DtMin), offsetof(ProcessPara, LowCut)})
+        EXPECT_TRUE(FieldIs(after, field, reinterpret_cast<const unsigned char*>(&before) + field));
+    host.Unload();
+}
+
 TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
     ASSERT_NO_FATAL_FAILURE(Open());
     op->SelectCombo(kAcoustic, IDC_AP_FILTER_TYPE, 2);
@@ -237,8 +260,8 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
     EXPECT_EQ("-12", Text(IDC_AP_HIGH_CUT));
     EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), -12.0f));
     op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "1e10");
-    EXPECT_EQ("2147483647", Text(IDC_AP_HIGH_CUT));
-    EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), 2147483647.0f));
+    EXPECT_EQ("999999999", Text(IDC_AP_HIGH_CUT));
+    EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), 999999999.0f));
     op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "18000");
 
     struct Step { int index; bool enabled; } steps[] = {{0, false}, {2, true}, {1, false}};

@@ -166,6 +166,32 @@ TEST_F(DtGainPage, ChannelArrowsCycleThroughAnEmptyEdit) {
     EXPECT_EQ(GainCommands({75, -27, -31, 0}), std::vector<Cmd>(sent.begin(), sent.begin() + 4));
 }
 
+// Nothing outside -31..80 dB leaves the page: a number typed without Enter
+// steps from its limit, and a gain the file held goes out limited; the box,
+// the parameter and the file take the value sent.
+TEST_F(DtGainPage, GainsOutsideTheRangeGoOutLimited) {
+    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+                       "Ch1Gain=500\r\nCh2Gain=-100\r\n");
+    EXPECT_EQ("500", op.Text(kDtGain, IDC_DT_CH1)) << "loaded values are shown as they are";
+    struct Case { int ch; const char* typed; bool up; const char* text; int32_t value; } cases[] = {
+        {2, "99999", false, "75", 75}, {2, "99999", true, "78", 78}, {3, "-500", true, "-27", -27},
+        {3, "81", true, "78", 78},
+    };
+    for (const auto& c : cases) {
+        op.SetText(kDtGain, kGainEdits[c.ch], c.typed);
+        op.Arrow(kDtGain, kArrows[c.ch], c.up);
+        EXPECT_EQ(c.text, op.Text(kDtGain, kGainEdits[c.ch])) << c.typed;
+        EXPECT_EQ(std::vector<Cmd>({{CMD_DT_CH1_GAIN + c.ch, c.value}}), Sent()) << c.typed;
+    }
+    const std::vector<Cmd> sent = Download(op);
+    ASSERT_EQ(6u, sent.size());
+    EXPECT_EQ(GainCommands({80, -31, 78, 78}), std::vector<Cmd>(sent.begin(), sent.begin() + 4));
+    EXPECT_EQ("80", op.Text(kDtGain, IDC_DT_CH1));
+    EXPECT_EQ("-31", op.Text(kDtGain, IDC_DT_CH2));
+    EXPECT_EQ("80", SavedDt("Ch1Gain"));
+    EXPECT_EQ("-31", IniValue(host.ReadIni(), "DT GAIN CONTROL", "Ch2Gain"));
+}
+
 TEST_F(DtGainPage, AutoGainSwapsTheGainEntriesForTheSliders) {
     Operator op = Open();  // no INI: auto gain on
     struct Case { int radio; bool on; } cases[] = {
@@ -280,6 +306,27 @@ TEST_F(DtGainPage, LoadedStartTimeBelowTheRangeIsKeptUntilItsSliderMoves) {
     EXPECT_EQ(88, Block().DtWinStart[0]);
     EXPECT_EQ(std::vector<Cmd>({{CMD_DT_WIN_START, 88}, {CMD_DT_WIN_END, 396}}), Sent());
     EXPECT_EQ("88", SavedDt("FirstStartTime"));
+}
+
+// A stored window length past its slider: the end sent is the one the block
+// holds, and an end past its own range shortens the length everywhere.
+TEST_F(DtGainPage, StoredLengthBeyondItsSliderGivesTheEndTheBlockHolds) {
+    struct Case { int32_t start, sentStart, sentEnd; const char* length; } cases[] = {
+        {400, 408, 1908, "1500"},
+        {1990, 1998, 3200, "1202"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        NextCase("c" + std::to_string(n++));
+        Operator op = Open("[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=" + std::to_string(c.start) +
+                           "\r\nFirstWinLength=1500\r\nTotal Offset=0\r\n");
+        op.SliderKey(kDtGain, IDC_DT_START_TIME, true);
+        EXPECT_EQ(std::vector<Cmd>({{CMD_DT_WIN_START, c.sentStart}, {CMD_DT_WIN_END, c.sentEnd}}), Sent());
+        EXPECT_EQ(c.sentEnd, Block().DtWinEnd[0]);
+        EXPECT_EQ(c.sentEnd, Block().DtWinEnd[3]);
+        EXPECT_EQ(c.length, op.Text(kDtGain, IDC_DT_WIN_LENGTH_VALUE));
+        EXPECT_EQ(c.length, SavedDt("FirstWinLength"));
+    }
 }
 
 TEST_F(DtGainPage, DownloadSendsGainsFilterAndAutoStateInOrder) {

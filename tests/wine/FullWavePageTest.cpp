@@ -37,7 +37,7 @@ struct FullWave {
     size_t windowWord;
     int initialStack;             // every start selects this stack item
     bool autoRadioFor2;           // "IsAuto" 2 on opening checks "Auto Gain On"
-    WindowCase windows[5];
+    WindowCase windows[6];
 };
 
 const FullWave kMonopole = {
@@ -49,7 +49,9 @@ const FullWave kMonopole = {
     IDC_MONO_AUTO_ON, IDC_MONO_AUTO_OFF, IDC_MONO_STACK, IDC_MONO_WIN_END, IDC_MONO_FILTER,
     0x8221, 0x8229, 0x822A, 0x822B, 0x822C, 0x822D,
     4, 0, false,
-    {{24, "50", 80}, {24, "10000", 8640}, {24, "1e10", 8640}, {12, "10000", 4320}, {36, "20000", 12960}},
+    // interval 0: the key is missing; the General page shows 36
+    {{24, "50", 80}, {24, "10000", 8640}, {24, "1e10", 8640}, {0, "20000", 12960}, {12, "10000", 4320},
+     {36, "20000", 12960}},
 };
 
 const FullWave kDipole = {
@@ -61,7 +63,8 @@ const FullWave kDipole = {
     IDC_DIP_AUTO_ON, IDC_DIP_AUTO_OFF, IDC_DIP_STACK, IDC_DIP_WIN_END, IDC_DIP_FILTER,
     0x8231, 0x8239, 0x823A, 0x823B, 0x823D, 0x823C,  // filter before window end here
     12, 3, true,
-    {{36, "100", 240}, {36, "20000", 12960}, {36, "1e10", 12960}, {24, "20000", 8640}, {48, "20000", 17280}},
+    {{36, "100", 240}, {36, "20000", 12960}, {36, "1e10", 12960}, {0, "100", 240}, {24, "20000", 8640},
+     {48, "20000", 17280}},
 };
 
 struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
@@ -135,6 +138,36 @@ TEST_P(FullWavePage, ChannelArrowsCycleThroughAnEmptyEdit) {
     EXPECT_EQ("-27", Saved("Ch2Gain"));
 }
 
+// Nothing outside -31..80 dB leaves the page: a number typed without Enter
+// steps from its limit (channels and ALL), and Download sends a gain the
+// file held limited; the box, the parameter and the file take the value sent.
+TEST_P(FullWavePage, GainsOutsideTheRangeGoOutLimited) {
+    Operator op = Open("Ch1Gain=500\r\nCh2Gain=-100\r\n");
+    struct Case { int index; const char* typed; bool up; const char* text; int32_t code, value; } cases[] = {
+        {2, "99999", false, "75", P.ch1Code + 2, 75},
+        {3, "81", true, "78", P.ch1Code + 3, 78},
+        {8, "-500", true, "-27", P.allCode, -27},  // last: ALL sets every channel
+    };
+    for (const auto& c : cases) {
+        if (c.index == 8 && P.page == drive::kMonopole) {
+            op.Click(P.page, IDC_MONO_DOWNLOAD_ALL);
+            const std::vector<Cmd> sent = Sent();
+            ASSERT_EQ(11u, sent.size());
+            EXPECT_EQ((Cmd{P.ch1Code, 80}), sent[0]);
+            EXPECT_EQ((Cmd{P.ch1Code + 1, -31}), sent[1]);
+            EXPECT_EQ("80", Text(op, P.edits[0]));
+            EXPECT_EQ("-31", Text(op, P.edits[1]));
+        }
+        op.SetText(P.page, P.edits[c.index], c.typed);
+        op.Arrow(P.page, P.arrows[c.index], c.up);
+        EXPECT_EQ(c.text, Text(op, P.edits[c.index])) << c.typed;
+        EXPECT_EQ(std::vector<Cmd>({{c.code, c.value}}), Sent()) << c.typed;
+    }
+    host.Unload();
+    EXPECT_EQ("-27", Saved("Ch1Gain"));
+    EXPECT_EQ("-27", Saved("AllGain"));
+}
+
 // ALL steps from its own text and hands the new text, empty included, to
 // every channel; all nine gains take the value.
 TEST_P(FullWavePage, AllArrowsSetAllNineGains) {
@@ -170,7 +203,7 @@ TEST_P(FullWavePage, WindowEndIsLimitedByTheSampleInterval) {
         EXPECT_EQ(c.want, words[P.windowWord / 4]);
     }
     host.Unload();
-    EXPECT_EQ(std::to_string(P.windows[4].want), Saved("WindowsEnd"));
+    EXPECT_EQ(std::to_string(P.windows[5].want), Saved("WindowsEnd"));
 }
 
 TEST_P(FullWavePage, StackValueSelectionIsStoredAndSent) {

@@ -261,11 +261,17 @@ TEST_F(GeneralPage, DownloadValidatesEachFieldInOrder) {
     }
 }
 
-// A loaded step outside its range blocks Download although the field is display-only.
-TEST_F(GeneralPage, OutOfRangeDisplayOnlyStepIsReported) {
+// The operator cannot edit the display-only step, so a loaded value outside
+// its range is shown and sent limited: Download is never locked on it.
+TEST_F(GeneralPage, OutOfRangeDisplayOnlyStepIsShownAndSentLimited) {
     Operator op = Open(GeneralIni({{"DT DELAY STEP", 126}}));
-    EXPECT_EQ("Delta-T RxDelay step(us): enter an integer from 0 to 125.", Download(op));
-    EXPECT_TRUE(host.Commands().empty());
+    EXPECT_EQ("125", op.Text(kGeneral, IDC_GEN_DT_DELAY_STEP));
+    EXPECT_EQ("", Download(op));
+    ASSERT_EQ(8u, host.Commands().size());
+    EXPECT_EQ(CMD_DT_RXDELAY_STEP, host.Commands()[1].Code());
+    EXPECT_EQ(125, host.Commands()[1].Value());
+    host.Unload();
+    EXPECT_TRUE(IniHas(host.ReadIni(), "DT DELAY STEP=125"));
 }
 
 TEST_F(GeneralPage, GainStepClicksSetTheStepAndSendEveryTime) {
