@@ -127,6 +127,18 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
             op.reset();
             if (!bench.Reload()) fail(s, "Kelvane.dll did not reload");
             Pump();
+        } else if (s.verb == "ini") {
+            // A hand edit between two runs: the plug-in saves as it unloads,
+            // so the key is written after that and read by the next start.
+            op.reset();
+            bench.UnloadPlugin();
+            char work[256] = {};
+            GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", work, sizeof work, drive::kHostConfigPath);
+            const std::string ini = std::string(work) + "\\KelvaneCtrl.ini";
+            if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
+                fail(s, "cannot write " + ini);
+            if (!bench.LoadPlugin()) fail(s, "Kelvane.dll did not load");
+            Pump();
         } else if (s.verb == "page") {
             if (needWindow(s)) op->ClickPageItem(n[0]);
         } else if (s.verb == "frames") {

@@ -45,7 +45,22 @@ const Grammar kGrammar[] = {
     {"fault drop", 0, 1, false, false},    {"fault clear", 0, 0, false, false},
     {"expect command", 0, 2, false, false}, {"expect field", 1, 1, true, true},
     {"expect text", 0, 2, true, false},    {"expect readback", 0, 3, false, false},
+    {"ini", 0, 0, true, true},
 };
+
+// step.text "[SECTION] KEY=VALUE" into its three parts.
+bool ParseIniEdit(ScriptStep& step) {
+    const std::string text = step.text;
+    const size_t close = text.find(']');
+    const size_t eq = text.find('=', close == std::string::npos ? 0 : close);
+    if (text.empty() || text[0] != '[' || close == std::string::npos || eq == std::string::npos) return false;
+    step.word = text.substr(1, close - 1);
+    const size_t keyStart = text.find_first_not_of(" \t", close + 1);
+    if (keyStart == std::string::npos || keyStart >= eq || step.word.empty()) return false;
+    step.text = text.substr(keyStart, eq - keyStart);
+    step.value = text.substr(eq + 1);
+    return true;
+}
 
 }  // namespace
 
@@ -127,6 +142,7 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
             return fail("fault stuck takes dt, mono or dipole");
         if (verb == "expect field" && step.word != "toolcontrol" && step.word != "process")
             return fail("expect field takes toolcontrol or process");
+        if (verb == "ini" && !ParseIniEdit(step)) return fail("ini takes [SECTION] KEY=VALUE");
         steps.push_back(step);
     }
     return true;

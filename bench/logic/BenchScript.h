@@ -7,6 +7,7 @@
 //   fault stuck dt|mono|dipole CH | fault offset DB | fault drop N | fault clear
 //   expect command CODE VALUE | expect field toolcontrol|process OFFSET VALUE
 //   expect text PAGE ID TEXT | expect readback PAGE ID VALUE
+//   ini [SECTION] KEY=VALUE (a hand edit of KelvaneCtrl.ini: unload, edit, load)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 
@@ -21,7 +22,9 @@ struct ScriptStep {
     std::string verb;               // "type", "expect command", "fault stuck", ...
     std::vector<int32_t> num;       // the numeric arguments, in order
     std::string text;               // the rest of the line (type / expect text / screenshot)
-    std::string word;               // a word argument: up|down, toolcontrol|process, dt|mono|dipole
+    std::string word;               // a word argument: up|down, toolcontrol|process, dt|mono|dipole;
+                                    // ini: the section
+    std::string value;              // ini: the key's new text (text holds the key)
 };
 
 // Parses a whole script. On failure returns false and sets error to
