@@ -31,11 +31,11 @@ constexpr int kFilterBandPass = 2;
 
 // Range and unit on hover; the sliders' as their scale labels read.
 const CueTip kTips[] = {
-    {IDC_AP_LOW_CUT, "any integer"},
-    {IDC_AP_HIGH_CUT, "any integer"},
-    {IDC_AP_DT_MIN, "any integer, us/ft"},
-    {IDC_AP_DT_MAX, "any integer, us/ft"},
-    {IDC_AP_COR_WIN, "any integer, us"},
+    {IDC_AP_LOW_CUT, "-99999999 to 999999999"},
+    {IDC_AP_HIGH_CUT, "-99999999 to 999999999"},
+    {IDC_AP_DT_MIN, "-99999999 to 999999999 us/ft"},
+    {IDC_AP_DT_MAX, "-99999999 to 999999999 us/ft"},
+    {IDC_AP_COR_WIN, "-99999999 to 999999999 us"},
     {IDC_AP_COEFF, "0.1 to 5.0"},
     {IDC_AP_THRES_FACTOR, "0.20 to 1.00"},
     {IDC_AP_SEARCH_WIN, "120 to 2000 us"},

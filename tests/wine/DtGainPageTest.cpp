@@ -188,6 +188,8 @@ TEST_F(DtGainPage, GainsOutsideTheRangeGoOutLimited) {
     EXPECT_EQ(GainCommands({80, -31, 78, 78}), std::vector<Cmd>(sent.begin(), sent.begin() + 4));
     EXPECT_EQ("80", op.Text(kDtGain, IDC_DT_CH1));
     EXPECT_EQ("-31", op.Text(kDtGain, IDC_DT_CH2));
+    EXPECT_EQ("-31 to 80 dB in steps of 3 dB; 500 dB is outside the range; 80 dB was sent",
+              drive::TipText(op.Control(kDtGain, IDC_DT_CH1)));
     EXPECT_EQ("80", SavedDt("Ch1Gain"));
     EXPECT_EQ("-31", IniValue(host.ReadIni(), "DT GAIN CONTROL", "Ch2Gain"));
 }
