@@ -12,7 +12,6 @@
 #include "pages/logic/AcousticRules.h"
 #include "resource.h"
 
-using kelvane::ProcessPara;
 
 namespace {
 
@@ -50,13 +49,17 @@ const CueTip kTips[] = {
 };
 
 // The application object's parameter set and its ProcessPara mirror; a
-// missing block makes the Store calls do nothing.
+// missing block makes the publishing do nothing.
 CKelvaneApp& App() { return *KelvaneApp(); }
-void PublishInt(size_t offset, int32_t value) { App().ProcessBlock().StoreInt(offset, value); }
-void PublishFloat(size_t offset, float value) { App().ProcessBlock().StoreFloat(offset, value); }
 
-size_t StartOffset(int k) { return offsetof(ProcessPara, T01RStart) + sizeof(int32_t) * static_cast<size_t>(k); }
-size_t MinOffset(int k) { return offsetof(ProcessPara, ThresholdMin) + sizeof(float) * static_cast<size_t>(k); }
+// Writes a member's ProcessPara field, as the settings table maps it.
+template <class T>
+void Publish(const T& member) {
+    const kelvane::ParameterSet& set = App();
+    const size_t offset = static_cast<size_t>(reinterpret_cast<const unsigned char*>(&member) -
+                                              reinterpret_cast<const unsigned char*>(&set));
+    kelvane::PublishMember(set, offset, App().ProcessBlock());
+}
 
 int IndexOf(const int (&ids)[4], int id) {
     for (int i = 0; i < 4; ++i)
@@ -183,13 +186,13 @@ bool CAcousticProc::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 void CAcousticProc::OnCurveSelect() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_CURVE));
     App().CurveSelect = index;
-    PublishInt(offsetof(ProcessPara, CurveSelect), index);
+    Publish(App().CurveSelect);
 }
 
 void CAcousticProc::OnFilterSelect() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_FILTER_TYPE));
     App().FilterType = index;
-    PublishInt(offsetof(ProcessPara, FilterType), index);
+    Publish(App().FilterType);
     // Only the band-pass filter has cut-offs; no selection changes nothing.
     if (index == kFilterBandPass) {
         EnableItem(IDC_AP_LOW_CUT, true);
@@ -203,7 +206,7 @@ void CAcousticProc::OnFilterSelect() {
 void CAcousticProc::OnThresholdType() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_THRES_TYPE));
     App().ThresholdType = index;
-    PublishInt(offsetof(ProcessPara, ThresholdType), index);
+    Publish(App().ThresholdType);
 }
 
 void CAcousticProc::OnLinkClicked(int id) {
@@ -222,30 +225,15 @@ void CAcousticProc::OnEditValue(float value, int id) {
     const int32_t v = kelvane::LimitTypedInt(kelvane::TruncToInt32(value));
     SetItemInt(id, v);
     CKelvaneApp& app = App();
-    switch (id) {
-    case IDC_AP_LOW_CUT:
-        app.LowCut = v;
-        PublishFloat(offsetof(ProcessPara, LowCut), static_cast<float>(v));
-        break;
-    case IDC_AP_HIGH_CUT:
-        app.HighCut = v;
-        PublishFloat(offsetof(ProcessPara, HighCut), static_cast<float>(v));
-        break;
-    case IDC_AP_DT_MIN:
-        app.DtMin = v;
-        PublishInt(offsetof(ProcessPara, DtMin), v);
-        break;
-    case IDC_AP_DT_MAX:
-        app.DtMax = v;
-        PublishInt(offsetof(ProcessPara, DtMax), v);
-        break;
-    case IDC_AP_COR_WIN:
-        app.CorWinLength = v;
-        PublishInt(offsetof(ProcessPara, CorWinLength), v);
-        break;
-    default:
-        break;
-    }
+    int32_t* member = id == IDC_AP_LOW_CUT    ? &app.LowCut
+                      : id == IDC_AP_HIGH_CUT ? &app.HighCut
+                      : id == IDC_AP_DT_MIN   ? &app.DtMin
+                      : id == IDC_AP_DT_MAX   ? &app.DtMax
+                      : id == IDC_AP_COR_WIN  ? &app.CorWinLength
+                                              : nullptr;
+    if (!member) return;
+    *member = v;
+    Publish(*member);
 }
 
 // Every scroll code lands here (tracking, steps, end of scroll): the position
@@ -259,17 +247,17 @@ void CAcousticProc::OnHScroll(int /*code*/, HWND slider) {
     } else if (slider == Item(IDC_AP_COEFF)) {
         CKelvaneApp& app = App();
         app.Coefficient = kelvane::TenthValue(p);
-        PublishFloat(offsetof(ProcessPara, Coefficient), app.Coefficient);
+        Publish(app.Coefficient);
         SetLabel(IDC_AP_COEFF_VALUE, "%.1lf", app.Coefficient);
     } else if (slider == Item(IDC_AP_THRES_FACTOR)) {
         CKelvaneApp& app = App();
         app.ThresholdFactor = kelvane::TenthValue(p);
-        PublishFloat(offsetof(ProcessPara, ThresholdFactor), app.ThresholdFactor);
+        Publish(app.ThresholdFactor);
         SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.1lf", app.ThresholdFactor);
     } else if (slider == Item(IDC_AP_SEARCH_WIN)) {
         CKelvaneApp& app = App();
         app.SearchWinLength = p;
-        PublishInt(offsetof(ProcessPara, SearchWinLength), p);
+        Publish(app.SearchWinLength);
         SetItemInt(IDC_AP_SEARCH_WIN_VALUE, p);
     }
 }
@@ -282,13 +270,13 @@ int CAcousticProc::SliderIndex(const int (&ids)[4], HWND slider) const {
 
 void CAcousticProc::SetStart(int k, int32_t value) {
     App().T01RStart[k] = value;
-    PublishInt(StartOffset(k), value);
+    Publish(App().T01RStart[k]);
     SetItemInt(kStartLabel[k], value);
 }
 
 void CAcousticProc::SetMin(int k, float value) {
     App().ThresholdMin[k] = value;
-    PublishFloat(MinOffset(k), value);
+    Publish(App().ThresholdMin[k]);
     SetLabel(kMinLabel[k], "%.1lf", value);
 }
 

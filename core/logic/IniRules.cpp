@@ -11,113 +11,163 @@
 namespace kelvane {
 namespace {
 
-// One persisted integer: its key, the member, and whether load and save touch it.
-struct IntKey {
-    const char* key;
-    size_t member;  // offsetof(ParameterSet, ...)
-    bool load;
-    bool save;
+// One row per member of the parameter set: where it lives in the file, its
+// default, how a start gives it its value, whether a save writes it, its
+// VarroProcessPara field, and why a row is special. Load, defaults, save and
+// the acoustic page's publishing all go by these rows; a section's keys are
+// saved in row order, which is the file's key order.
+enum class Type { Int, Float };
+
+enum class LoadRule {
+    Plain,           // atoi/atof of at most nine characters; a missing key loads 0
+    ZeroIsThree,     // Plain, then 0 becomes 3
+    Fallback,        // read with the default "N/A": that exact text gives loadValue
+    StartsAt,        // not read: every start sets loadValue
+    StartWindowEnd,  // every start sets loadValue, within what the interval allows
+    ClearedAtLoad,   // no key: the section's load sets 0
+    NotLoaded,       // no key: keeps its value
 };
+
+enum class Mirror {
+    None,
+    Same,        // the block field has the member's type and value
+    RealOfText,  // int member, float field: a load stores the text's real value
+};
+
+struct SettingRow {
+    const char* section;
+    const char* key;  // nullptr: never in the file
+    size_t member;    // offsetof(ParameterSet, ...)
+    Type type;
+    double byDefault;
+    LoadRule load;
+    double loadValue;
+    bool saved;
+    Mirror mirror;
+    size_t field;     // offsetof(ProcessPara, ...) when mirrored
+    const char* why;
+};
+
+#define M(f) offsetof(ParameterSet, f)
+#define PP(f) offsetof(ProcessPara, f)
+constexpr Type I = Type::Int;
+constexpr Type F = Type::Float;
+constexpr LoadRule Plain = LoadRule::Plain;
+constexpr LoadRule Fallback = LoadRule::Fallback;
+constexpr LoadRule NotLoaded = LoadRule::NotLoaded;
+
+#define GAIN_ROWS(S, P)                                                                                 \
+    {S, "Ch1Gain", M(P##ChGain[0]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch2Gain", M(P##ChGain[1]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch3Gain", M(P##ChGain[2]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch4Gain", M(P##ChGain[3]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr}
+#define FULLWAVE_ROWS(S, P, STACK, WINDOW_END, DEFAULT_END)                                              \
+    {S, "IsAuto", M(P##IsAuto), I, 1, Plain, 0, true, Mirror::None, 0, nullptr}, GAIN_ROWS(S, P),     \
+    {S, "Ch5Gain", M(P##ChGain[4]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch6Gain", M(P##ChGain[5]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch7Gain", M(P##ChGain[6]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "Ch8Gain", M(P##ChGain[7]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
+    {S, "AllGain", M(P##AllGain), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                      \
+    {S, "StackValue", M(P##StackValue), I, STACK, LoadRule::StartsAt, STACK, true, Mirror::None, 0,     \
+     "saved, but every start begins with this stack"},                                                  \
+    {S, "WindowsEnd", M(P##WindowsEnd), I, DEFAULT_END, LoadRule::StartWindowEnd, WINDOW_END, true,     \
+     Mirror::None, 0, "every start begins with the window end the block publishes"},                    \
+    {S, nullptr, M(P##Filter), I, 0, NotLoaded, 0, false, Mirror::None, 0,                              \
+     "the downhole filter is the check box's state, never kept"}
+
+const SettingRow kRows[] = {
+    // "GENERAL CONTROL"
+    {kGeneralSection, "Gain Step", M(GainStep), I, 3, LoadRule::ZeroIsThree, 0, true, Mirror::None, 0,
+     "the gain pages divide by it: 0 (or no key) loads 3"},
+    {kGeneralSection, "DT DELAY", M(DtDelay), I, 80, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "DT DELAY STEP", M(DtDelayStep), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "DT SAMPLERATE", M(DtSampleRate), I, 8, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Mono DELAY", M(MonoDelay), I, 80, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Mono DELAY STEP", M(MonoDelayStep), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Mono SAMPLERATE", M(MonoSampleRate), I, 24, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Dipole DELAY", M(DipoleDelay), I, 240, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Dipole DELAY STEP", M(DipoleDelayStep), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kGeneralSection, "Dipole SAMPLERATE", M(DipoleSampleRate), I, 36, Plain, 0, true, Mirror::None, 0, nullptr},
+    // "DT GAIN CONTROL"
+    {kDtSection, "IsAuto", M(DtIsAuto), I, 1, Plain, 0, true, Mirror::None, 0, nullptr},
+    GAIN_ROWS(kDtSection, Dt),
+    {kDtSection, "FirstStartTime", M(DtFirstStartTime), I, 200, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kDtSection, "FirstWinLength", M(DtFirstWinLength), I, 1200, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kDtSection, "Total Offset", M(DtTotalOffset), I, 24, Plain, 0, true, Mirror::None, 0, nullptr},
+    {kDtSection, "AllGain", M(DtAllGain), I, 0, Plain, 0, false, Mirror::None, 0,
+     "shown in ALL when the page opens; ALL itself sets the channels, never this"},
+    {kDtSection, nullptr, M(DtWinEnd), I, 0, NotLoaded, 0, false, Mirror::None, 0,
+     "start plus length, set when a WinLength move ends"},
+    {kDtSection, nullptr, M(DtFilter), I, 0, NotLoaded, 0, false, Mirror::None, 0,
+     "a new DT page shows the filter unchecked"},
+    // "MONOPOLE CONTROL" and "DIPOLE CONTROL" share their keys.
+    FULLWAVE_ROWS(kMonoSection, Mono, 1, kStartMonoWindowEnd, 8720),
+    FULLWAVE_ROWS(kDipoleSection, Dipole, 4, kStartDipoleWindowEnd, 13200),
+    // "ACOUSTIC PROCESS": each mirrored in ProcessPara. Three groups fall back
+    // to other values than their defaults when the key is missing.
+    {kAcousticSection, "T01R1Start", M(T01RStart[0]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[0]),
+     nullptr},
+    {kAcousticSection, "T01R2Start", M(T01RStart[1]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[1]),
+     nullptr},
+    {kAcousticSection, "T01R3Start", M(T01RStart[2]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[2]),
+     nullptr},
+    {kAcousticSection, "T01R4Start", M(T01RStart[3]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[3]),
+     nullptr},
+    {kAcousticSection, "ThresholdMin1", M(ThresholdMin[0]), F, 0.3, Fallback, 0.0, true, Mirror::Same,
+     PP(ThresholdMin[0]), nullptr},
+    {kAcousticSection, "ThresholdMin2", M(ThresholdMin[1]), F, 0.3, Fallback, 0.0, true, Mirror::Same,
+     PP(ThresholdMin[1]), nullptr},
+    {kAcousticSection, "ThresholdMin3", M(ThresholdMin[2]), F, 0.3, Fallback, 0.0, true, Mirror::Same,
+     PP(ThresholdMin[2]), nullptr},
+    {kAcousticSection, "ThresholdMin4", M(ThresholdMin[3]), F, 0.3, Fallback, 0.0, true, Mirror::Same,
+     PP(ThresholdMin[3]), nullptr},
+    {kAcousticSection, "DtMin", M(DtMin), I, 40, Fallback, 40, true, Mirror::Same, PP(DtMin), nullptr},
+    {kAcousticSection, "DtMax", M(DtMax), I, 180, Fallback, 180, true, Mirror::Same, PP(DtMax), nullptr},
+    {kAcousticSection, "CorWinLength", M(CorWinLength), I, 200, Fallback, 200, true, Mirror::Same, PP(CorWinLength),
+     nullptr},
+    {kAcousticSection, "Coefficient", M(Coefficient), F, 1.0, Fallback, 1.0, true, Mirror::Same, PP(Coefficient),
+     nullptr},
+    {kAcousticSection, "ThresholdFactor", M(ThresholdFactor), F, 0.2, Fallback, 0.2, true, Mirror::Same,
+     PP(ThresholdFactor), nullptr},
+    {kAcousticSection, "SearchWinLength", M(SearchWinLength), I, 800, Fallback, 120, true, Mirror::Same,
+     PP(SearchWinLength), nullptr},
+    {kAcousticSection, "FilterType", M(FilterType), I, 0, Plain, 0, true, Mirror::Same, PP(FilterType),
+     "no fallback: read like a plain key"},
+    {kAcousticSection, "HighCut", M(HighCut), I, 0, Fallback, 0, true, Mirror::RealOfText, PP(HighCut),
+     "an integer in the set and in the file; the block keeps a typed or loaded fraction"},
+    {kAcousticSection, "LowCut", M(LowCut), I, 0, Fallback, 0, true, Mirror::RealOfText, PP(LowCut),
+     "an integer in the set and in the file; the block keeps a typed or loaded fraction"},
+    {kAcousticSection, nullptr, M(CurveSelect), I, 0, NotLoaded, 0, false, Mirror::Same, PP(CurveSelect),
+     "0 at every start; outlives a closed window"},
+    {kAcousticSection, nullptr, M(ThresholdType), I, 0, NotLoaded, 0, false, Mirror::Same, PP(ThresholdType),
+     "0 at every start; its list is never enabled"},
+    {kAcousticSection, nullptr, M(StartLink[0]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0,
+     "links are the operator's of the moment"},
+    {kAcousticSection, nullptr, M(StartLink[1]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(StartLink[2]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(StartLink[3]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(MinLink[0]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(MinLink[1]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(MinLink[2]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    {kAcousticSection, nullptr, M(MinLink[3]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
+    // The window starts: fixed from start-up on.
+    {nullptr, nullptr, M(MonoWinStart), I, kMonoWindowStart, NotLoaded, 0, false, Mirror::None, 0,
+     "set by start-up, never changed"},
+    {nullptr, nullptr, M(DipoleWinStart), I, kDipoleWindowStart, NotLoaded, 0, false, Mirror::None, 0,
+     "set by start-up, never changed"},
+};
+#undef FULLWAVE_ROWS
+#undef GAIN_ROWS
+#undef M
 
 int32_t& IntAt(ParameterSet& p, size_t off) { return *reinterpret_cast<int32_t*>(reinterpret_cast<unsigned char*>(&p) + off); }
 int32_t IntAt(const ParameterSet& p, size_t off) { return *reinterpret_cast<const int32_t*>(reinterpret_cast<const unsigned char*>(&p) + off); }
 float& FloatAt(ParameterSet& p, size_t off) { return *reinterpret_cast<float*>(reinterpret_cast<unsigned char*>(&p) + off); }
 float FloatAt(const ParameterSet& p, size_t off) { return *reinterpret_cast<const float*>(reinterpret_cast<const unsigned char*>(&p) + off); }
 
-#define M(field) offsetof(ParameterSet, field)
-
-// Tables in the order each save writes its keys.
-const IntKey kGeneralKeys[] = {
-    {"Gain Step", M(GainStep), true, true},
-    {"DT DELAY", M(DtDelay), true, true},
-    {"DT DELAY STEP", M(DtDelayStep), true, true},
-    {"DT SAMPLERATE", M(DtSampleRate), true, true},
-    {"Mono DELAY", M(MonoDelay), true, true},
-    {"Mono DELAY STEP", M(MonoDelayStep), true, true},
-    {"Mono SAMPLERATE", M(MonoSampleRate), true, true},
-    {"Dipole DELAY", M(DipoleDelay), true, true},
-    {"Dipole DELAY STEP", M(DipoleDelayStep), true, true},
-    {"Dipole SAMPLERATE", M(DipoleSampleRate), true, true},
-};
-
-const IntKey kDtKeys[] = {
-    {"IsAuto", M(DtIsAuto), true, true},
-    {"Ch1Gain", M(DtChGain[0]), true, true},
-    {"Ch2Gain", M(DtChGain[1]), true, true},
-    {"Ch3Gain", M(DtChGain[2]), true, true},
-    {"Ch4Gain", M(DtChGain[3]), true, true},
-    {"AllGain", M(DtAllGain), true, false},  // loaded, never saved
-    {"FirstStartTime", M(DtFirstStartTime), true, true},
-    {"FirstWinLength", M(DtFirstWinLength), true, true},
-    {"Total Offset", M(DtTotalOffset), true, true},
-};
-
-// Monopole and dipole sections share their keys; "StackValue" is saved but
-// overridden after load (below), "WindowsEnd" is loaded and then overridden.
-#define FULLWAVE_KEYS(P)                                                                       \
-    {"IsAuto", M(P##IsAuto), true, true}, {"Ch1Gain", M(P##ChGain[0]), true, true},           \
-        {"Ch2Gain", M(P##ChGain[1]), true, true}, {"Ch3Gain", M(P##ChGain[2]), true, true},   \
-        {"Ch4Gain", M(P##ChGain[3]), true, true}, {"Ch5Gain", M(P##ChGain[4]), true, true},   \
-        {"Ch6Gain", M(P##ChGain[5]), true, true}, {"Ch7Gain", M(P##ChGain[6]), true, true},   \
-        {"Ch8Gain", M(P##ChGain[7]), true, true}, {"AllGain", M(P##AllGain), true, true},     \
-        {"StackValue", M(P##StackValue), false, true}, {"WindowsEnd", M(P##WindowsEnd), true, true}
-
-const IntKey kMonoKeys[] = {FULLWAVE_KEYS(Mono)};
-const IntKey kDipoleKeys[] = {FULLWAVE_KEYS(Dipole)};
-
-// "ACOUSTIC PROCESS": read with the default "N/A"; the exact text "N/A" gives
-// the fallback (which differs from the defaults for three groups of keys).
-enum class Kind { Int, Float, IntFloatMirror };
-struct AcousticKey {
-    const char* key;
-    size_t member;
-    Kind kind;
-    size_t mirror;     // offsetof(ProcessPara, ...)
-    bool hasFallback;  // "FilterType" is read like a plain key
-    double fallback;
-    double defaultValue;
-};
-
-#define PP(field) offsetof(ProcessPara, field)
-// In save order; the load order only differs by "LowCut" before "HighCut".
-const AcousticKey kAcousticKeys[] = {
-    {"T01R1Start", M(T01RStart[0]), Kind::Int, PP(T01RStart[0]), true, 120, 160},
-    {"T01R2Start", M(T01RStart[1]), Kind::Int, PP(T01RStart[1]), true, 120, 160},
-    {"T01R3Start", M(T01RStart[2]), Kind::Int, PP(T01RStart[2]), true, 120, 160},
-    {"T01R4Start", M(T01RStart[3]), Kind::Int, PP(T01RStart[3]), true, 120, 160},
-    {"ThresholdMin1", M(ThresholdMin[0]), Kind::Float, PP(ThresholdMin[0]), true, 0.0, 0.3},
-    {"ThresholdMin2", M(ThresholdMin[1]), Kind::Float, PP(ThresholdMin[1]), true, 0.0, 0.3},
-    {"ThresholdMin3", M(ThresholdMin[2]), Kind::Float, PP(ThresholdMin[2]), true, 0.0, 0.3},
-    {"ThresholdMin4", M(ThresholdMin[3]), Kind::Float, PP(ThresholdMin[3]), true, 0.0, 0.3},
-    {"DtMin", M(DtMin), Kind::Int, PP(DtMin), true, 40, 40},
-    {"DtMax", M(DtMax), Kind::Int, PP(DtMax), true, 180, 180},
-    {"CorWinLength", M(CorWinLength), Kind::Int, PP(CorWinLength), true, 200, 200},
-    {"Coefficient", M(Coefficient), Kind::Float, PP(Coefficient), true, 1.0, 1.0},
-    {"ThresholdFactor", M(ThresholdFactor), Kind::Float, PP(ThresholdFactor), true, 0.2, 0.2},
-    {"SearchWinLength", M(SearchWinLength), Kind::Int, PP(SearchWinLength), true, 120, 800},
-    {"FilterType", M(FilterType), Kind::Int, PP(FilterType), false, 0, 0},
-    {"HighCut", M(HighCut), Kind::IntFloatMirror, PP(HighCut), true, 0, 0},
-    {"LowCut", M(LowCut), Kind::IntFloatMirror, PP(LowCut), true, 0, 0},
-};
-
-// Defaults of the members without a key, and of those the tables above leave.
-struct IntDefault {
-    size_t member;
-    int32_t value;
-};
-const IntDefault kOtherDefaults[] = {
-    {M(GainStep), 3},
-    {M(DtDelay), 80}, {M(DtDelayStep), 0}, {M(DtSampleRate), 8},
-    {M(MonoDelay), 80}, {M(MonoDelayStep), 0}, {M(MonoSampleRate), 24},
-    {M(DipoleDelay), 240}, {M(DipoleDelayStep), 0}, {M(DipoleSampleRate), 36},
-    {M(DtIsAuto), 1}, {M(DtAllGain), 0}, {M(DtTotalOffset), 24}, {M(DtFirstStartTime), 200},
-    {M(DtFirstWinLength), 1200}, {M(DtWinEnd), 0}, {M(DtFilter), 0},
-    {M(MonoIsAuto), 1}, {M(MonoStackValue), 1}, {M(MonoAllGain), 0}, {M(MonoWindowsEnd), 8720}, {M(MonoFilter), 0},
-    {M(DipoleIsAuto), 1}, {M(DipoleStackValue), 4}, {M(DipoleAllGain), 0}, {M(DipoleWindowsEnd), 13200},
-    {M(DipoleFilter), 0},
-    {M(CurveSelect), 0}, {M(ThresholdType), 0},
-};
-#undef M
+bool InSection(const SettingRow& row, const char* section) {
+    return row.section && std::strcmp(row.section, section) == 0;
+}
 
 std::string Format(int32_t v) {
     char buf[16];
@@ -136,101 +186,118 @@ int32_t StartWindowEnd(int32_t code, const ParameterSet& p) {
     return LimitDriveValue(code, code == CMD_MONO_WIN_END ? kStartMonoWindowEnd : kStartDipoleWindowEnd, p);
 }
 
-int32_t ReadPlain(ProfileStore& ini, const char* section, const char* key) {
-    return ParseLeadingInt(ini.Read(section, key, "", kValueBufferSize).c_str());
-}
-
-template <size_t N>
-void LoadInts(ParameterSet& p, ProfileStore& ini, const char* section, const IntKey (&keys)[N]) {
-    for (const IntKey& k : keys)
-        if (k.load) IntAt(p, k.member) = ReadPlain(ini, section, k.key);
-}
-
-template <size_t N>
-void SaveInts(const ParameterSet& p, ProfileStore& ini, const char* section, const IntKey (&keys)[N]) {
-    for (const IntKey& k : keys)
-        if (k.save) ini.Write(section, k.key, Format(IntAt(p, k.member)));
-}
-
-void StoreAcoustic(ParameterSet& p, const BlockView& process, const AcousticKey& k, double intValue, double realValue) {
-    // The fields the operator types take only what the file gives back.
-    if (IsTypedField(k.mirror)) {
+// Stores a value in the member and in its block field as the row says; the
+// fields the operator types keep what the file gives back.
+void Store(ParameterSet& p, const BlockView& process, const SettingRow& row, double intValue, double realValue) {
+    if (row.mirror != Mirror::None && IsTypedField(row.field)) {
         intValue = LimitTypedInt(static_cast<int64_t>(intValue));
         realValue = LimitTypedReal(static_cast<float>(realValue));
     }
-    switch (k.kind) {
-    case Kind::Int:
-        IntAt(p, k.member) = static_cast<int32_t>(intValue);
-        process.StoreInt(k.mirror, static_cast<int32_t>(intValue));
-        break;
-    case Kind::Float:
-        FloatAt(p, k.member) = static_cast<float>(realValue);
-        process.StoreFloat(k.mirror, static_cast<float>(realValue));
-        break;
-    case Kind::IntFloatMirror:  // integer in the set, the text's real value in the block
-        IntAt(p, k.member) = static_cast<int32_t>(intValue);
-        process.StoreFloat(k.mirror, static_cast<float>(realValue));
-        break;
+    if (row.type == Type::Float)
+        FloatAt(p, row.member) = static_cast<float>(realValue);
+    else
+        IntAt(p, row.member) = static_cast<int32_t>(intValue);
+    if (row.mirror == Mirror::RealOfText) process.StoreFloat(row.field, static_cast<float>(realValue));
+    else if (row.mirror == Mirror::Same) PublishMember(p, row.member, process);
+}
+
+void StoreText(ParameterSet& p, const BlockView& process, const SettingRow& row, const std::string& text) {
+    Store(p, process, row, ParseLeadingInt(text.c_str()), ParseLeadingFloat(text.c_str()));
+}
+
+void LoadSection(ParameterSet& p, ProfileStore& ini, const BlockView& process, const char* section) {
+    for (const SettingRow& row : kRows) {
+        if (!InSection(row, section)) continue;
+        switch (row.load) {
+        case LoadRule::Plain:
+            StoreText(p, process, row, ini.Read(section, row.key, "", kValueBufferSize));
+            break;
+        case LoadRule::ZeroIsThree:
+            StoreText(p, process, row, ini.Read(section, row.key, "", kValueBufferSize));
+            if (IntAt(p, row.member) == 0) IntAt(p, row.member) = 3;
+            break;
+        case LoadRule::Fallback: {
+            const std::string text = ini.Read(section, row.key, "N/A", kValueBufferSize);
+            if (text == "N/A")
+                Store(p, process, row, row.loadValue, row.loadValue);
+            else
+                StoreText(p, process, row, text);
+            break;
+        }
+        case LoadRule::StartsAt:
+            IntAt(p, row.member) = static_cast<int32_t>(row.loadValue);
+            break;
+        case LoadRule::StartWindowEnd:
+            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END, p);
+            break;
+        case LoadRule::ClearedAtLoad:
+            IntAt(p, row.member) = 0;
+            break;
+        case LoadRule::NotLoaded:
+            break;
+        }
     }
+}
+
+void SaveSection(const ParameterSet& p, ProfileStore& ini, const char* section) {
+    for (const SettingRow& row : kRows)
+        if (row.saved && InSection(row, section))
+            ini.Write(section, row.key, row.type == Type::Float ? Format(FloatAt(p, row.member)) : Format(IntAt(p, row.member)));
 }
 
 }  // namespace
 
-void LoadGeneralControl(ParameterSet& p, ProfileStore& ini) {
-    LoadInts(p, ini, kGeneralSection, kGeneralKeys);
-    if (p.GainStep == 0) p.GainStep = 3;
-}
-
-void LoadDtGainControl(ParameterSet& p, ProfileStore& ini) { LoadInts(p, ini, kDtSection, kDtKeys); }
-
-void LoadDipoleControl(ParameterSet& p, ProfileStore& ini) {
-    LoadInts(p, ini, kDipoleSection, kDipoleKeys);
-    // Every start begins with a stack of 4 and the window end the block
-    // publishes (within what a 24 us interval allows).
-    p.DipoleStackValue = 4;
-    p.DipoleWindowsEnd = StartWindowEnd(CMD_DIPOLE_WIN_END, p);
-}
-
-void LoadMonopoleControl(ParameterSet& p, ProfileStore& ini) {
-    LoadInts(p, ini, kMonoSection, kMonoKeys);
-    p.MonoStackValue = 1;
-    p.MonoWindowsEnd = StartWindowEnd(CMD_MONO_WIN_END, p);
-}
-
+void LoadGeneralControl(ParameterSet& p, ProfileStore& ini) { LoadSection(p, ini, BlockView(), kGeneralSection); }
+void LoadDtGainControl(ParameterSet& p, ProfileStore& ini) { LoadSection(p, ini, BlockView(), kDtSection); }
+void LoadDipoleControl(ParameterSet& p, ProfileStore& ini) { LoadSection(p, ini, BlockView(), kDipoleSection); }
+void LoadMonopoleControl(ParameterSet& p, ProfileStore& ini) { LoadSection(p, ini, BlockView(), kMonoSection); }
 void LoadAcousticProcess(ParameterSet& p, ProfileStore& ini, const BlockView& process) {
-    for (int i = 0; i < 4; ++i) p.StartLink[i] = p.MinLink[i] = 0;
-    for (const AcousticKey& k : kAcousticKeys) {
-        if (!k.hasFallback) {
-            const std::string text = ini.Read(kAcousticSection, k.key, "", kValueBufferSize);
-            StoreAcoustic(p, process, k, ParseLeadingInt(text.c_str()), ParseLeadingFloat(text.c_str()));
-            continue;
-        }
-        const std::string text = ini.Read(kAcousticSection, k.key, "N/A", kValueBufferSize);
-        if (text == "N/A")
-            StoreAcoustic(p, process, k, k.fallback, k.fallback);
-        else
-            StoreAcoustic(p, process, k, ParseLeadingInt(text.c_str()), ParseLeadingFloat(text.c_str()));
-    }
+    LoadSection(p, ini, process, kAcousticSection);
 }
 
 void SetDefaultParameters(ParameterSet& p, const BlockView& process) {
-    for (const IntDefault& d : kOtherDefaults) IntAt(p, d.member) = d.value;
-    for (int i = 0; i < 8; ++i) p.MonoChGain[i] = p.DipoleChGain[i] = 0;
-    for (int i = 0; i < 4; ++i) p.DtChGain[i] = p.StartLink[i] = p.MinLink[i] = 0;
-    for (const AcousticKey& k : kAcousticKeys) StoreAcoustic(p, process, k, k.defaultValue, k.defaultValue);
+    for (const SettingRow& row : kRows) Store(p, process, row, row.byDefault, row.byDefault);
 }
 
-void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini) { SaveInts(p, ini, kGeneralSection, kGeneralKeys); }
-void SaveDtGainControl(const ParameterSet& p, ProfileStore& ini) { SaveInts(p, ini, kDtSection, kDtKeys); }
-void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini) { SaveInts(p, ini, kMonoSection, kMonoKeys); }
-void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini) { SaveInts(p, ini, kDipoleSection, kDipoleKeys); }
+void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kGeneralSection); }
+void SaveDtGainControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kDtSection); }
+void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kMonoSection); }
+void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kDipoleSection); }
+void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kAcousticSection); }
 
-void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini) {
-    for (const AcousticKey& k : kAcousticKeys) {
-        // "LowCut"/"HighCut" are saved from the integer members.
-        std::string text = k.kind == Kind::Float ? Format(FloatAt(p, k.member)) : Format(IntAt(p, k.member));
-        ini.Write(kAcousticSection, k.key, text);
+void PublishMember(const ParameterSet& p, size_t member, const BlockView& process) {
+    for (const SettingRow& row : kRows) {
+        if (row.member != member || row.mirror == Mirror::None) continue;
+        if (row.type == Type::Float) process.StoreFloat(row.field, FloatAt(p, member));
+        else if (row.mirror == Mirror::RealOfText) process.StoreFloat(row.field, static_cast<float>(IntAt(p, member)));
+        else process.StoreInt(row.field, IntAt(p, member));
+        return;
     }
+}
+
+bool SettingsTableIsWhole(std::string* why) {
+    // Every 4-byte member has exactly one row; a mirrored field has one member.
+    const size_t members = sizeof(ParameterSet) / 4;
+    for (size_t m = 0; m < members; ++m) {
+        int rows = 0;
+        for (const SettingRow& row : kRows) rows += row.member == m * 4;
+        if (rows != 1) {
+            *why = "member at " + std::to_string(m * 4) + " has " + std::to_string(rows) + " rows";
+            return false;
+        }
+    }
+    for (const SettingRow& a : kRows) {
+        if ((a.saved || a.key) && (!a.key || !a.section)) {
+            *why = std::string("row ") + (a.key ? a.key : "(no key)") + ": a row in the file needs a section and a key";
+            return false;
+        }
+        for (const SettingRow& b : kRows)
+            if (&a != &b && a.mirror != Mirror::None && b.mirror != Mirror::None && a.field == b.field) {
+                *why = "two rows mirror into field " + std::to_string(a.field);
+                return false;
+            }
+    }
+    return true;
 }
 
 void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset) {

@@ -48,7 +48,15 @@ void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini);
 // process fields that are not loaded). DT window words are saturated.
 void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process);
 
-// Helpers for pages that mirror a parameter into ProcessPara or ToolControlPara.
+// Writes the ProcessPara field that mirrors the member at byte offset member
+// of the set, as the settings table says (nothing for an unmirrored member).
+void PublishMember(const ParameterSet& p, size_t member, const BlockView& process);
+
+// The settings table's own consistency: one row per member, a key and a
+// section for every saved row, one member per mirrored field.
+bool SettingsTableIsWhole(std::string* why);
+
+// The DT window words of ToolControlPara from start, length and offset.
 void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset);
 
 }  // namespace kelvane

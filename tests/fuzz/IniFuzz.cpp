@@ -16,6 +16,7 @@
 
 #include "KelvaneHost.h"
 #include "TextProfile.h"
+#include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/Saturate.h"
 
@@ -102,7 +103,8 @@ void CheckMirrors(const ParameterSet& p, const Block& b) {
 
 // The window words in whatever part of ToolControlPara exists.
 void CheckWindowWords(const ParameterSet& p, const Block& b) {
-    const int32_t fixed[4] = {80, 2960, 240, 8880};
+    // A 24 us dipole interval holds the dipole window end to 360 x 24 us.
+    const int32_t fixed[4] = {80, 2960, 240, p.DipoleSampleRate == 24 ? 8640 : 8880};
     for (size_t i = 0; i < 4; ++i)
         if (b.Has(4 * i)) CHECK(b.Int(4 * i) == fixed[i]);
     for (int k = 0; k < 4; ++k) {
@@ -139,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PublishParameters(p, tool.view, process.view);
         CHECK(p.GainStep != 0);
         CHECK(p.MonoStackValue == 1 && p.MonoWindowsEnd == 2960);
-        CHECK(p.DipoleStackValue == 4 && p.DipoleWindowsEnd == 8880);
+        CHECK(p.DipoleStackValue == 4 && p.DipoleWindowsEnd == (p.DipoleSampleRate == 24 ? 8640 : 8880));
         for (int i = 0; i < 4; ++i) CHECK(p.StartLink[i] == 0 && p.MinLink[i] == 0);
         CheckMirrors(p, process);
         CheckWindowWords(p, tool);
@@ -148,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!process.Has(off)) continue;
             const std::string t = ini.Read(kAcousticSection, off == offsetof(ProcessPara, LowCut) ? "LowCut" : "HighCut",
                                            "N/A", kValueBufferSize);
-            const float want = t == "N/A" ? 0.0f : ParseLeadingFloat(t.c_str());
+            const float want = t == "N/A" ? 0.0f : LimitTypedReal(ParseLeadingFloat(t.c_str()));
             float got;
             std::memcpy(&got, process.bytes.get() + off, 4);
             CHECK(SameFloat(got, want));

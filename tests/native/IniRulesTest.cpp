@@ -48,6 +48,31 @@ void LoadAll(Loaded& l, MemoryProfile& ini) {
     LoadAcousticProcess(l.p, ini, l.view);
 }
 
+TEST(IniRules, SettingsTableIsWhole) {
+    std::string why;
+    EXPECT_TRUE(SettingsTableIsWhole(&why)) << why;
+}
+
+// The page publishes through the same rows the load uses.
+TEST(IniRules, PublishedMemberGoesToItsOwnField) {
+    ParameterSet p{};
+    p.LowCut = 3500;
+    p.ThresholdMin[2] = 0.7f;
+    p.CurveSelect = 1;
+    p.DtChGain[0] = 9;  // not mirrored
+    ProcessPara block{};
+    const BlockView view(&block, sizeof block);
+    PublishMember(p, offsetof(ParameterSet, LowCut), view);
+    PublishMember(p, offsetof(ParameterSet, ThresholdMin[2]), view);
+    PublishMember(p, offsetof(ParameterSet, CurveSelect), view);
+    PublishMember(p, offsetof(ParameterSet, DtChGain[0]), view);
+    ProcessPara want{};
+    want.LowCut = 3500.0f;
+    want.ThresholdMin[2] = 0.7f;
+    want.CurveSelect = 1;
+    EXPECT_EQ(0, std::memcmp(&want, &block, sizeof want));
+}
+
 TEST(IniRules, GainStepZeroOrMissingLoadsThree) {
     const struct {
         const char* text;  // nullptr: key missing
