@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "core/logic/DriveLimits.h"
+#include "resource.h"
 #include "window/MainFrame.h"
 
 using namespace kelvane;
 
 namespace {
-
-constexpr const char* kHostConfigPath = "D:\\pellora_project\\pellora\\Config.ini";
 
 // The platform's private-profile functions on the INI path.
 class Win32Profile : public ProfileStore {
@@ -76,8 +75,8 @@ CKelvaneApp* KelvaneApp() { return static_cast<CKelvaneApp*>(AfxGetApp()); }
 
 BOOL CKelvaneApp::InitInstance() {
     LoadWorkFolder();
-    DipoleWinStart = kDipoleWindowStart;
-    MonoWinStart = kMonoWindowStart;
+    DipoleWinStart = DIPOLE_WINDOW_START;
+    MonoWinStart = MONO_WINDOW_START;
     OpenProcessBlock();
     OpenToolControlBlock();
     m_toolControlBlock.StoreInt(offsetof(ToolControlPara, MonoWinStart), MonoWinStart);
@@ -122,9 +121,9 @@ void CKelvaneApp::SaveAllSections() {
 
 void CKelvaneApp::LoadWorkFolder() {
     char buf[256] = {};
-    GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", buf, sizeof buf, kHostConfigPath);
+    GetPrivateProfileStringA(HOST_CONFIG_SECTION, HOST_CONFIG_WORK_KEY, "", buf, sizeof buf, HOST_CONFIG_PATH);
     m_workFolder = buf;
-    m_iniPath = m_workFolder + "\\KelvaneCtrl.ini";
+    m_iniPath = m_workFolder + "\\" + SETTINGS_FILE_NAME;
 }
 
 void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_iniPath); kelvane::LoadGeneralControl(*this, ini); }
@@ -198,7 +197,7 @@ HWND CKelvaneApp::ShowControlFrame() {
     CMainFrame* frame = new (std::nothrow) CMainFrame();
     if (!frame) return nullptr;
     SetControlFrame(frame);
-    if (!frame->LoadFrame(1000, WS_VISIBLE | WS_SYSMENU)) {
+    if (!frame->LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU)) {
         // The frame deletes itself if its window was made and destroyed.
         if (m_pControlFrame == frame) {
             SetControlFrame(nullptr);

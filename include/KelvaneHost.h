@@ -81,6 +81,21 @@ static_assert(offsetof(ProcessPara, ThresholdFactor) == 72, "layout");
 constexpr const char* TOOL_CONTROL_BLOCK_NAME = "ToolControlPara";
 constexpr const char* PROCESS_BLOCK_NAME = "VarroProcessPara";
 
+// The host installation names the work folder that holds the plug-in's
+// settings file: HOST_CONFIG_PATH, section HOST_CONFIG_SECTION, key
+// HOST_CONFIG_WORK_KEY; the file is that folder + "\\" + SETTINGS_FILE_NAME.
+constexpr const char* HOST_CONFIG_PATH = "D:\\pellora_project\\pellora\\Config.ini";
+constexpr const char* HOST_CONFIG_SECTION = "WORK FOLDER";
+constexpr const char* HOST_CONFIG_WORK_KEY = "WorkSpace";
+constexpr const char* SETTINGS_FILE_NAME = "KelvaneCtrl.ini";
+
+// The auto-gain windows every start publishes in ToolControlPara, us. A
+// window end is never before its window's start.
+constexpr int32_t MONO_WINDOW_START = 80;
+constexpr int32_t DIPOLE_WINDOW_START = 240;
+constexpr int32_t MONO_WINDOW_END_AT_START = 2960;
+constexpr int32_t DIPOLE_WINDOW_END_AT_START = 8880;
+
 // The host's DSP status report; only StatusWord (byte 8) is read.
 struct DspStatusReport {
     int32_t Reserved[2];
@@ -214,8 +229,8 @@ constexpr DriveLimit DRIVE_LIMITS[] = {
     {CMD_DT_AUTO_GAIN, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
     {CMD_DT_DOWNHOLE_FILTER, DRIVE_ON_OFF, VALUE_ON, VALUE_OFF, 0},
     // auto-gain window ends, us
-    {CMD_MONO_WIN_END, DRIVE_WINDOW_END, 80, WINDOW_END_SAMPLES * 36, 0},
-    {CMD_DIPOLE_WIN_END, DRIVE_WINDOW_END, 240, WINDOW_END_SAMPLES * 48, 0},
+    {CMD_MONO_WIN_END, DRIVE_WINDOW_END, MONO_WINDOW_START, WINDOW_END_SAMPLES * 36, 0},
+    {CMD_DIPOLE_WIN_END, DRIVE_WINDOW_END, DIPOLE_WINDOW_START, WINDOW_END_SAMPLES * 48, 0},
     // sample intervals, us
     {CMD_MONO_SAMPLERATE, DRIVE_LIST, 12, 36, 12},
     {CMD_DIPOLE_SAMPLERATE, DRIVE_LIST, 24, 48, 12},

@@ -9,11 +9,14 @@
 #include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
+#include "resource.h"
 
 using namespace kelvane;
 
 namespace {
-constexpr int kFirstReadBackId = 1074;  // CH1# read-back box on every gain page
+// The CH1# read-back box has one id on every gain page.
+constexpr int kFirstReadBackId = IDC_DT_READBACK1;
+static_assert(IDC_MONO_READBACK1 == kFirstReadBackId && IDC_DIP_READBACK1 == kFirstReadBackId, "one read-back id");
 static_assert(kMaxGainChannels <= kMaxCueChannels, "every channel has its read-back cue");
 }
 
@@ -71,7 +74,7 @@ std::string CGainPage::TipText(int id) const {
     const int ch = ReadBackIndex(id);
     if (ch < 0) return std::string();
     if (m_readBackCues.Warning(ch)) return MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
-    return "Gain the tool reports, " + RangeTip(kGainMin, kGainMax, "dB");
+    return "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
 }
 
 int CGainPage::ReadBackIndex(int id) const {

@@ -22,8 +22,8 @@ public:
     // Shows page 0..4 with its icon and caption; other indexes change nothing.
     void SelectPage(int index);
 
-    HWND m_pageIcon = nullptr;   // 1040
-    HWND m_pageList = nullptr;   // 1022
+    HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
+    HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
     CGeneralCtrlPage m_general;
     CDTGainCtrl m_dtGain;
     CMonopoleCtrl m_monopole;

@@ -27,11 +27,6 @@ enum : int {
     IDE_DSPBITS, IDC_HOSTSTATE, IDC_JOURNAL, IDE_BLOCKS, IDS_TIMING,
 };
 
-void MakeFolders(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-}
-
 std::string ItemText(HWND parent, int id) {
     char buf[64] = {};
     GetDlgItemTextA(parent, id, buf, sizeof buf);
@@ -40,26 +35,11 @@ std::string ItemText(HWND parent, int id) {
 
 }  // namespace
 
-std::string ReadHostWorkSpace() {
-    char buf[MAX_PATH] = {};
-    GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", buf, sizeof buf, drive::kHostConfigPath);
-    return buf;
-}
-
 std::string EnsureHostConfig(const std::string& workFolder, bool force) {
-    const std::string current = ReadHostWorkSpace();
+    const std::string current = drive::HostWorkSpace();
     if (!force && !current.empty()) return current;
-    MakeFolders("D:\\pellora_project\\pellora");
-    MakeFolders(workFolder);
-    WritePrivateProfileStringA("WORK FOLDER", "WorkSpace", workFolder.c_str(), drive::kHostConfigPath);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, drive::kHostConfigPath);
-    return ReadHostWorkSpace();
-}
-
-void RestoreHostWorkSpace(const std::string& workSpace) {
-    WritePrivateProfileStringA("WORK FOLDER", "WorkSpace", workSpace.empty() ? nullptr : workSpace.c_str(),
-                               drive::kHostConfigPath);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, drive::kHostConfigPath);
+    drive::SetHostWorkSpace(workFolder);
+    return drive::HostWorkSpace();
 }
 
 std::string HostPath(const std::string& path) {

@@ -115,9 +115,6 @@ private:
 // Creates the host's Config.ini on drive D: pointing at workFolder when it is
 // missing (or always, with force). Returns the WorkSpace value now in force.
 std::string EnsureHostConfig(const std::string& workFolder, bool force);
-std::string ReadHostWorkSpace();
-// Puts WorkSpace back as it was ("" removes the key).
-void RestoreHostWorkSpace(const std::string& workSpace);
 
 // Runs a script; returns the process exit code (0 = every expectation met).
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir);

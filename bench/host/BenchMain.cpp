@@ -23,11 +23,11 @@ int main(int argc, char** argv) {
 
     // The host's fixed configuration: a script runs in a work folder of its
     // own, started fresh, and leaves the operator's set-up as it found it.
-    const std::string before = bench::ReadHostWorkSpace();
+    const std::string before = drive::HostWorkSpace();
     if (scripted) {
         if (work.empty()) work = "D:\\bench-script";
         bench::EnsureHostConfig(work, true);
-        DeleteFileA((work + "\\KelvaneCtrl.ini").c_str());
+        DeleteFileA(drive::SettingsPath(work).c_str());
     } else {
         const std::string ws = bench::EnsureHostConfig(work.empty() ? "D:\\bench" : work, !work.empty());
         std::printf("Work folder: %s (KelvaneCtrl.ini is written there when the plug-in unloads)\n", ws.c_str());
@@ -57,6 +57,6 @@ int main(int argc, char** argv) {
         }
         b.UnloadPlugin();  // shut-down writes the INI
     }
-    if (scripted) bench::RestoreHostWorkSpace(before);
+    if (scripted) drive::SetHostWorkSpace(before);
     return status;
 }

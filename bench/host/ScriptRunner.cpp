@@ -96,8 +96,7 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
         return 2;
     }
     const std::string out = HostPath(outDir);
-    for (size_t i = 3; i <= out.size(); ++i)
-        if (i == out.size() || out[i] == '\\') CreateDirectoryA(out.substr(0, i).c_str(), nullptr);
+    drive::MakeFolders(out);
 
     std::unique_ptr<drive::Operator> op;
     size_t commandCursor = 0;  // "expect command" searches from here on
@@ -132,9 +131,7 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
             // so the key is written after that and read by the next start.
             op.reset();
             bench.UnloadPlugin();
-            char work[256] = {};
-            GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", work, sizeof work, drive::kHostConfigPath);
-            const std::string ini = std::string(work) + "\\KelvaneCtrl.ini";
+            const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
             if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
                 fail(s, "cannot write " + ini);
             if (!bench.LoadPlugin()) fail(s, "Kelvane.dll did not load");

@@ -9,7 +9,7 @@
 namespace kelvane {
 namespace {
 
-int32_t ClampGain(int32_t g) { return std::min(kGainMax, std::max(kGainMin, g)); }
+int32_t ClampGain(int32_t g) { return std::min(GAIN_MAX_DB, std::max(GAIN_MIN_DB, g)); }
 
 int16_t ToWord(int32_t v) {
     return static_cast<int16_t>(std::min<int32_t>(32767, std::max<int32_t>(-32768, v)));

@@ -14,8 +14,6 @@ namespace kelvane {
 
 enum class Section { Dt = 0, Mono = 1, Dipole = 2 };
 constexpr int kSectionChannels[3] = {4, 8, 8};
-constexpr int kGainMin = -31;
-constexpr int kGainMax = 80;
 
 struct SectionState {
     int32_t Gain[8];        // commanded manual gains, dB

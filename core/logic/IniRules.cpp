@@ -101,8 +101,8 @@ const SettingRow kRows[] = {
     {kDtSection, nullptr, M(DtFilter), I, 0, NotLoaded, 0, false, Mirror::None, 0,
      "a new DT page shows the filter unchecked"},
     // "MONOPOLE CONTROL" and "DIPOLE CONTROL" share their keys.
-    FULLWAVE_ROWS(kMonoSection, Mono, 1, kStartMonoWindowEnd, 8720),
-    FULLWAVE_ROWS(kDipoleSection, Dipole, 4, kStartDipoleWindowEnd, 13200),
+    FULLWAVE_ROWS(kMonoSection, Mono, 1, MONO_WINDOW_END_AT_START, 8720),
+    FULLWAVE_ROWS(kDipoleSection, Dipole, 4, DIPOLE_WINDOW_END_AT_START, 13200),
     // "ACOUSTIC PROCESS": each mirrored in ProcessPara. Three groups fall back
     // to other values than their defaults when the key is missing.
     {kAcousticSection, "T01R1Start", M(T01RStart[0]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[0]),
@@ -151,9 +151,9 @@ const SettingRow kRows[] = {
     {kAcousticSection, nullptr, M(MinLink[2]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
     {kAcousticSection, nullptr, M(MinLink[3]), I, 0, LoadRule::ClearedAtLoad, 0, false, Mirror::None, 0, nullptr},
     // The window starts: fixed from start-up on.
-    {nullptr, nullptr, M(MonoWinStart), I, kMonoWindowStart, NotLoaded, 0, false, Mirror::None, 0,
+    {nullptr, nullptr, M(MonoWinStart), I, MONO_WINDOW_START, NotLoaded, 0, false, Mirror::None, 0,
      "set by start-up, never changed"},
-    {nullptr, nullptr, M(DipoleWinStart), I, kDipoleWindowStart, NotLoaded, 0, false, Mirror::None, 0,
+    {nullptr, nullptr, M(DipoleWinStart), I, DIPOLE_WINDOW_START, NotLoaded, 0, false, Mirror::None, 0,
      "set by start-up, never changed"},
 };
 #undef FULLWAVE_ROWS
@@ -183,7 +183,7 @@ std::string Format(float v) {
 
 // The window ends every start publishes, limited like a typed one.
 int32_t StartWindowEnd(int32_t code, const ParameterSet& p) {
-    return LimitDriveValue(code, code == CMD_MONO_WIN_END ? kStartMonoWindowEnd : kStartDipoleWindowEnd, p);
+    return LimitDriveValue(code, code == CMD_MONO_WIN_END ? MONO_WINDOW_END_AT_START : DIPOLE_WINDOW_END_AT_START, p);
 }
 
 // Stores a value in the member and in its block field as the row says; the
@@ -311,8 +311,8 @@ void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t len
 void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process) {
     process.StoreInt(PP(CurveSelect), 0);
     process.StoreInt(PP(ThresholdType), 0);
-    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinStart), kMonoWindowStart);
-    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinStart), kDipoleWindowStart);
+    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinStart), MONO_WINDOW_START);
+    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinStart), DIPOLE_WINDOW_START);
     toolControl.StoreInt(offsetof(ToolControlPara, MonoWinEnd), StartWindowEnd(CMD_MONO_WIN_END, p));
     toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinEnd), StartWindowEnd(CMD_DIPOLE_WIN_END, p));
     WriteDtWindowWords(toolControl, p.DtFirstStartTime, p.DtFirstWinLength, p.DtTotalOffset);

@@ -25,11 +25,6 @@ constexpr const char* kDipoleSection = "DIPOLE CONTROL";
 constexpr const char* kAcousticSection = "ACOUSTIC PROCESS";
 constexpr size_t kValueBufferSize = 10;  // values are cut to 9 characters
 
-// The auto-gain windows every start publishes, microseconds.
-constexpr int32_t kMonoWindowStart = 80;
-constexpr int32_t kDipoleWindowStart = 240;
-constexpr int32_t kStartMonoWindowEnd = 2960;
-constexpr int32_t kStartDipoleWindowEnd = 8880;
 
 void LoadGeneralControl(ParameterSet& p, ProfileStore& ini);
 void LoadDtGainControl(ParameterSet& p, ProfileStore& ini);

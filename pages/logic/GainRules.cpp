@@ -18,8 +18,8 @@ int64_t SafeStep(int32_t step) {
 int64_t TruncToStep(int64_t v, int64_t s) { return (v / s) * s; }
 
 int32_t LimitGain(int64_t v) {
-    if (v < kGainMin) return kGainMin;
-    if (v > kGainMax) return kGainMax;
+    if (v < GAIN_MIN_DB) return GAIN_MIN_DB;
+    if (v > GAIN_MAX_DB) return GAIN_MAX_DB;
     return static_cast<int32_t>(v);
 }
 
@@ -40,7 +40,7 @@ ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) 
     // An empty edit starts from the far end of the range, unquantised, so
     // stepping past one bound wraps to the other through an empty edit.
     if (editText.empty()) {
-        return lower ? ArrowResult{true, kGainMax, "80", false} : ArrowResult{true, kGainMin, "-31", false};
+        return lower ? ArrowResult{true, GAIN_MAX_DB, "80", false} : ArrowResult{true, GAIN_MIN_DB, "-31", false};
     }
 
     // A number typed without Enter counts from its limit: "99999" steps down
@@ -50,10 +50,10 @@ ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) 
     const bool limited = LimitGain(typed) != typed;
     int64_t c = TruncToStep(LimitGain(typed), s);
     bool stepped = false;
-    if (lower && c - s >= kGainMin) {
+    if (lower && c - s >= GAIN_MIN_DB) {
         c -= s;
         stepped = true;
-    } else if (!lower && c + s <= kGainMax) {
+    } else if (!lower && c + s <= GAIN_MAX_DB) {
         c += s;
         stepped = true;
     }

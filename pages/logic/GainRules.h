@@ -9,9 +9,6 @@
 
 namespace kelvane {
 
-constexpr int32_t kGainMin = GAIN_MIN_DB;
-constexpr int32_t kGainMax = GAIN_MAX_DB;
-
 // Limits v to -31..80 dB, then truncates toward zero to a multiple of step.
 int32_t QuantiseGain(int32_t v, int32_t step);
 

@@ -48,7 +48,7 @@ std::string MismatchTip(int32_t reported, int32_t setting) {
 }
 
 std::string GainRangeTip(int32_t step) {
-    return Format("%d to %d dB in steps of %d dB", static_cast<int>(kGainMin), static_cast<int>(kGainMax),
+    return Format("%d to %d dB in steps of %d dB", static_cast<int>(GAIN_MIN_DB), static_cast<int>(GAIN_MAX_DB),
                   static_cast<int>(step));
 }
 

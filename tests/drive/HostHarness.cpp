@@ -9,12 +9,28 @@
 namespace drive {
 namespace {
 constexpr const char* kHostClass = "KelvaneTestHost";
+}  // namespace
 
 void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i)
         if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
-}  // namespace
+
+std::string HostWorkSpace() {
+    char buf[MAX_PATH] = {};
+    GetPrivateProfileStringA(kelvane::HOST_CONFIG_SECTION, kelvane::HOST_CONFIG_WORK_KEY, "", buf, sizeof buf,
+                             kelvane::HOST_CONFIG_PATH);
+    return buf;
+}
+
+void SetHostWorkSpace(const std::string& workFolder) {
+    const std::string config = kelvane::HOST_CONFIG_PATH;
+    MakeFolders(config.substr(0, config.rfind('\\')));
+    if (!workFolder.empty()) MakeFolders(workFolder);
+    WritePrivateProfileStringA(kelvane::HOST_CONFIG_SECTION, kelvane::HOST_CONFIG_WORK_KEY,
+                               workFolder.empty() ? nullptr : workFolder.c_str(), kelvane::HOST_CONFIG_PATH);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, kelvane::HOST_CONFIG_PATH);  // flush the profile cache
+}
 
 HostHarness::HostHarness() {
     WNDCLASSA wc{};
@@ -50,12 +66,8 @@ LRESULT CALLBACK HostHarness::HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }
 
 void HostHarness::PrepareWorkFolder(const std::string& workFolder, bool keepIni) {
-    MakeFolders("D:\\pellora_project\\pellora");
     m_workFolder = workFolder;
-    if (!workFolder.empty()) MakeFolders(workFolder);
-    WritePrivateProfileStringA("WORK FOLDER", "WorkSpace", workFolder.empty() ? nullptr : workFolder.c_str(),
-                               kHostConfigPath);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, kHostConfigPath);  // flush the profile cache
+    SetHostWorkSpace(workFolder);
     if (!keepIni) DeleteFileA(IniPath().c_str());
 }
 

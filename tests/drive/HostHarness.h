@@ -21,8 +21,17 @@ struct RecordedCommand {
     int32_t Value() const { return block.Payload[0]; }
 };
 
-// Where the host's fixed configuration file lives (drive D: of the prefix).
-constexpr const char* kHostConfigPath = "D:\\pellora_project\\pellora\\Config.ini";
+
+// Creates every folder of a drive path ("D:\\a\\b") that is missing.
+void MakeFolders(const std::string& path);
+// The work folder the host's configuration names ("" when none).
+std::string HostWorkSpace();
+// Names workFolder (created if missing) in the host's configuration; "" removes the key.
+void SetHostWorkSpace(const std::string& workFolder);
+// The plug-in's settings file in a work folder.
+inline std::string SettingsPath(const std::string& workFolder) {
+    return workFolder + "\\" + kelvane::SETTINGS_FILE_NAME;
+}
 
 // A loaded plug-in's three exports, found by name.
 struct PluginExports {
@@ -44,7 +53,7 @@ public:
     // Points the host's Config.ini at workFolder (created if missing); an empty
     // name removes the key. Removes any KelvaneCtrl.ini there unless keepIni.
     void PrepareWorkFolder(const std::string& workFolder, bool keepIni = false);
-    std::string IniPath() const { return m_workFolder + "\\KelvaneCtrl.ini"; }
+    std::string IniPath() const { return SettingsPath(m_workFolder); }
     const std::string& WorkFolder() const { return m_workFolder; }
     // Writes text as the whole KelvaneCtrl.ini.
     void WriteIni(const std::string& text) const;

@@ -1,5 +1,7 @@
 #include "Operator.h"
 
+#include "resource.h"
+
 #include <commctrl.h>
 
 #include <fstream>
@@ -11,8 +13,8 @@
 namespace drive {
 namespace {
 constexpr int kViewId = 0xE900;
-constexpr int kPageAreaId = 1000;
-constexpr int kPageListId = 1022;
+constexpr int kPageAreaId = IDC_VIEW_PAGEAREA;
+constexpr int kPageListId = IDC_VIEW_PAGELIST;
 
 void SendClick(HWND w, int x, int y) {
     // The button-up is queued first: controls that track the mouse find it.

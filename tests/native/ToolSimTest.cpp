@@ -46,7 +46,7 @@ TEST(ToolSim, EveryGainCommandReachesItsChannelsReadBackWord) {
         ToolSim sim;
         ASSERT_TRUE(sim.Apply(Cmd(c.code, c.value))) << std::hex << c.code;
         const std::vector<int16_t> f = Frame(sim);
-        const int32_t want = c.value > kGainMax ? kGainMax : c.value < kGainMin ? kGainMin : c.value;
+        const int32_t want = c.value > GAIN_MAX_DB ? GAIN_MAX_DB : c.value < GAIN_MIN_DB ? GAIN_MIN_DB : c.value;
         for (int w : c.words) EXPECT_EQ(want, f[w]) << std::hex << c.code << std::dec << " word " << w;
     }
 }
@@ -154,8 +154,8 @@ TEST(ToolSim, AutoGainFollowsTheFormationInGainSteps) {
         if (i == 0) first = g;
         changed = changed || g != first;
         EXPECT_EQ(0, g % 3) << "frame " << i;
-        EXPECT_GE(g, kGainMin);
-        EXPECT_LE(g, kGainMax);
+        EXPECT_GE(g, GAIN_MIN_DB);
+        EXPECT_LE(g, GAIN_MAX_DB);
         EXPECT_EQ(ToolSim::AutoGainFor(sim.FrameCount(), Section::Dipole, 0, 3), g);
     }
     EXPECT_TRUE(changed) << "auto gain should drift with the formation";

@@ -357,7 +357,7 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
         char dir[MAX_PATH] = {};
         ~PutBack() {
             RemovePath(rootIni);
-            RemovePath(kHostConfigPath);
+            RemovePath(HOST_CONFIG_PATH);
             host.PrepareWorkFolder(TestFolder());
             SetCurrentDirectoryA(dir);
         }
@@ -401,13 +401,13 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
                 break;
             }
             }
-            RemovePath(kHostConfigPath);
-            if (fc.config == ConfigKind::Directory) CreateDirectoryA(kHostConfigPath, nullptr);
-            else if (fc.config != ConfigKind::Missing) WriteRaw(kHostConfigPath, config);
+            RemovePath(HOST_CONFIG_PATH);
+            if (fc.config == ConfigKind::Directory) CreateDirectoryA(HOST_CONFIG_PATH, nullptr);
+            else if (fc.config != ConfigKind::Missing) WriteRaw(HOST_CONFIG_PATH, config);
 
             // Where the plug-in will look, read as it reads it.
             char work[256] = {};
-            GetPrivateProfileStringA("WORK FOLDER", "WorkSpace", "", work, sizeof work, kHostConfigPath);
+            GetPrivateProfileStringA(HOST_CONFIG_SECTION, HOST_CONFIG_WORK_KEY, "", work, sizeof work, HOST_CONFIG_PATH);
             const std::string iniPath = std::string(work) + "\\KelvaneCtrl.ini";
             const bool atRoot = work[0] == '\0';
             const bool ours = atRoot || _strnicmp(work, folder.c_str(), folder.size()) == 0;
