@@ -29,9 +29,11 @@ target_include_directories(Kelvane PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DI
 add_dependencies(Kelvane tamsil_import)
 target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
   comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
-# The runtime's pthread_once goes to our own (core/RuntimeUnload.cpp), so
-# loading the library leaves no record of the host's thread behind.
-target_link_options(Kelvane PRIVATE -Wl,--wrap=pthread_once)
+# MinGW: the runtime's pthread_once goes to our own (core/RuntimeUnload.cpp),
+# so loading the library leaves no record of the host's thread behind.
+if(MINGW)
+  target_link_options(Kelvane PRIVATE -Wl,--wrap=pthread_once)
+endif()
 
 # Our stand-in for the host's Tamsil.dll (bench and tests).
 add_library(Tamsil SHARED ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.cpp ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.def)

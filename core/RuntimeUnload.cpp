@@ -9,8 +9,11 @@
 //   word, the same contract without the record.
 // - The exception emergency pool is allocated at load and never freed; the
 //   unload frees it (ReleaseRuntimeAtUnload).
+// Both are habits of MinGW's static libstdc++ and winpthreads; other runtimes
+// (MSVC's static CRT) have neither, and the unload has nothing to give back.
 #include <windows.h>
 
+#if defined(__MINGW32__) && defined(__GLIBCXX__)
 #include <pthread.h>
 
 namespace __gnu_cxx {
@@ -36,3 +39,6 @@ extern "C" int __wrap_pthread_once(pthread_once_t* once, void (*init)(void)) {
 }
 
 void ReleaseRuntimeAtUnload() { __gnu_cxx::__freeres(); }
+#else
+void ReleaseRuntimeAtUnload() {}
+#endif
