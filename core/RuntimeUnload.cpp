@@ -13,7 +13,7 @@
 // (MSVC's static CRT) have neither, and the unload has nothing to give back.
 #include <windows.h>
 
-#if defined(__MINGW32__) && defined(__GLIBCXX__)
+#if defined(__MINGW32__)
 #include <pthread.h>
 
 namespace __gnu_cxx {
