@@ -42,20 +42,20 @@ target_include_directories(Tamsil PRIVATE ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(Tamsil PRIVATE ${KELVANE_STATIC_LINK})
 
 # Helpers that load the plug-in like a host and drive its window like an operator.
-file(GLOB KELVANE_DRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/drive/*.cpp)
-add_library(kelvane_drive STATIC ${KELVANE_DRIVE_SOURCES})
-target_include_directories(kelvane_drive PUBLIC ${CMAKE_SOURCE_DIR}/tests/drive ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(kelvane_drive PUBLIC kelvane_logic comctl32 user32 gdi32)
+file(GLOB KELVANE_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/harness/*.cpp)
+add_library(kelvane_harness STATIC ${KELVANE_HARNESS_SOURCES})
+target_include_directories(kelvane_harness PUBLIC ${CMAKE_SOURCE_DIR}/harness ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(kelvane_harness PUBLIC kelvane_logic comctl32 user32 gdi32)
 
 # A small host that loads the DLL and prints what start-up did.
 add_executable(KelvaneProbe ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
-target_link_libraries(KelvaneProbe PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
+target_link_libraries(KelvaneProbe PRIVATE kelvane_harness ${KELVANE_STATIC_LINK})
 add_dependencies(KelvaneProbe Kelvane Tamsil)
 
 # System tests under Wine: the real DLL, real windows, real profile files and mappings.
 file(GLOB KELVANE_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
 add_executable(kelvane_wine_tests ${KELVANE_WINE_TESTS})
-target_link_libraries(kelvane_wine_tests PRIVATE kelvane_drive gtest_main ${KELVANE_STATIC_LINK})
+target_link_libraries(kelvane_wine_tests PRIVATE kelvane_harness gtest_main ${KELVANE_STATIC_LINK})
 add_dependencies(kelvane_wine_tests Kelvane Tamsil KelvaneProbe)
 add_test(NAME wine_system COMMAND kelvane_wine_tests --gtest_filter=-Cycles.*)
 set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
@@ -79,14 +79,14 @@ add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)
 set_target_properties(EmptyDll PROPERTIES PREFIX "")
 target_link_libraries(EmptyDll PRIVATE ${KELVANE_STATIC_LINK})
 add_executable(kelvane_figures ${CMAKE_SOURCE_DIR}/tests/figures/Figures.cpp)
-target_link_libraries(kelvane_figures PRIVATE kelvane_drive ${KELVANE_STATIC_LINK})
+target_link_libraries(kelvane_figures PRIVATE kelvane_harness ${KELVANE_STATIC_LINK})
 add_dependencies(kelvane_figures Kelvane Tamsil EmptyDll)
 
 # The bench host: plays the acquisition host with a simulated tool.
 file(GLOB KELVANE_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/host/*.cpp)
 add_executable(KelvaneBench ${KELVANE_BENCH_SOURCES})
 target_include_directories(KelvaneBench PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(KelvaneBench PRIVATE kelvane_drive comdlg32 comctl32 ${KELVANE_STATIC_LINK})
+target_link_libraries(KelvaneBench PRIVATE kelvane_harness comdlg32 comctl32 ${KELVANE_STATIC_LINK})
 add_dependencies(KelvaneBench Kelvane Tamsil)
 
 # The bundled scripts end to end: the real DLL driven through its window.

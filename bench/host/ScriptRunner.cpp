@@ -6,12 +6,12 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "Bench.h"
 #include "HostHarness.h"
 #include "Operator.h"
 #include "bench/logic/BenchScript.h"
-#include "bench/logic/PngWriter.h"
 
 using namespace kelvane;
 
@@ -20,64 +20,213 @@ namespace {
 
 void Pump() { drive::Operator::Pump(3); }
 
-// The window as it is on screen, as 24-bit RGB rows, top row first.
-bool CaptureWindow(HWND w, int& width, int& height, std::vector<uint8_t>& rgb) {
-    // Captured from the screen: the window goes on top of the others first.
-    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    Pump();
-    RECT rc;
-    if (!GetWindowRect(w, &rc)) return false;
-    width = rc.right - rc.left;
-    height = rc.bottom - rc.top;
-    if (width <= 0 || height <= 0) return false;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, dib);
-    // From the screen: what the operator sees, children and caption included.
-    BOOL ok = BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY | CAPTUREBLT);
-    if (!ok) ok = PrintWindow(w, mem, 0);
-    GdiFlush();
-    if (ok && bits) {
-        const auto* px = static_cast<const uint8_t*>(bits);
-        rgb.resize(static_cast<size_t>(width) * height * 3);
-        for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
-            rgb[i * 3] = px[i * 4 + 2];
-            rgb[i * 3 + 1] = px[i * 4 + 1];
-            rgb[i * 3 + 2] = px[i * 4];
-        }
-    }
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(dib);
-    ReleaseDC(nullptr, screen);
-    return ok && bits;
-}
-
-bool SavePng(HWND w, const std::string& path) {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    if (!w || !CaptureWindow(w, width, height, rgb)) return false;
-    const std::vector<uint8_t> png = EncodePng(width, height, rgb);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    return !png.empty() && static_cast<bool>(out);
-}
-
 struct ClickContext {
     drive::Operator* op;
     int page;
     int id;
 };
+
+// One run of a script: the state the steps share, and one handler per verb.
+class ScriptRun {
+public:
+    ScriptRun(Bench& bench, std::string scriptPath, std::string out)
+        : m_bench(bench), m_scriptPath(std::move(scriptPath)), m_out(std::move(out)) {}
+
+    void Step(const ScriptStep& s);
+    int Failures() const { return m_failures; }
+
+private:
+    using Handler = void (ScriptRun::*)(const ScriptStep&);
+    struct Verb {
+        const char* name;
+        Handler handler;
+        bool needsWindow;  // an operator step: the control window must be open
+    };
+    static const Verb kVerbs[];
+
+    void Fail(const ScriptStep& s, const std::string& what) {
+        std::printf("%s:%d: FAILED: %s\n", m_scriptPath.c_str(), s.line, what.c_str());
+        ++m_failures;
+    }
+
+    void Show(const ScriptStep& s) {
+        HWND w = m_bench.ShowControl();
+        Pump();
+        if (!w) Fail(s, "ToolControlShow returned no window");
+        else m_op.reset(new drive::Operator(w));
+    }
+    void Close(const ScriptStep&) {
+        if (HWND w = m_bench.ControlWindow()) SendMessageA(w, WM_CLOSE, 0, 0);
+        Pump();
+        m_op.reset();
+    }
+    void Reload(const ScriptStep& s) {
+        m_op.reset();
+        if (!m_bench.Reload()) Fail(s, "Kelvane.dll did not reload");
+        Pump();
+    }
+    // A hand edit between two runs: the plug-in saves as it unloads, so the
+    // key is written after that and read by the next start.
+    void EditIni(const ScriptStep& s) {
+        m_op.reset();
+        m_bench.UnloadPlugin();
+        const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+        if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
+            Fail(s, "cannot write " + ini);
+        if (!m_bench.LoadPlugin()) Fail(s, "Kelvane.dll did not load");
+        Pump();
+    }
+    void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
+    void Frames(const ScriptStep& s) {
+        for (int i = 0; i < s.num[0]; ++i) {
+            m_bench.RunFrame();
+            Pump();
+        }
+    }
+    void Lag(const ScriptStep& s) {
+        m_bench.WithSim([&](ToolSim& sim) { sim.SetLag(s.num[0]); });
+    }
+    void HostState(const ScriptStep& s) {
+        m_bench.SendHostState(s.num[0]);
+        Pump();
+    }
+    void DspStatus(const ScriptStep& s) {
+        m_bench.WithSim([&](ToolSim& sim) { sim.Fault().DspFaultBits = static_cast<uint16_t>(s.num[0] & 0xFFFF); });
+        m_bench.ReportStatus();
+        Pump();
+    }
+    void FaultStuck(const ScriptStep& s) {
+        const Section sec = s.word == "dt" ? Section::Dt : s.word == "mono" ? Section::Mono : Section::Dipole;
+        m_bench.WithSim([&](ToolSim& sim) { sim.StickChannel(sec, s.num[0] - 1); });
+    }
+    void FaultOffset(const ScriptStep& s) {
+        m_bench.WithSim([&](ToolSim& sim) { sim.Fault().ReadBackOffset = s.num[0]; });
+    }
+    void FaultDrop(const ScriptStep& s) {
+        m_bench.WithSim([&](ToolSim& sim) { sim.Fault().DropEvery = s.num[0] > 0 ? s.num[0] : 0; });
+    }
+    void FaultClear(const ScriptStep&) {
+        m_bench.WithSim([&](ToolSim& sim) {
+            sim.ClearStuck();
+            sim.Fault().ReadBackOffset = 0;
+            sim.Fault().DropEvery = 0;
+            sim.Fault().DspFaultBits = 0;
+        });
+    }
+    void Type(const ScriptStep& s) { m_op->TypeAndEnter(s.num[0], s.num[1], s.text); }
+    void Click(const ScriptStep& s) {
+        ClickContext ctx{m_op.get(), s.num[0], s.num[1]};
+        const std::string box = m_op->AnswerMessageBox(
+            [](void* c) {
+                auto* x = static_cast<ClickContext*>(c);
+                x->op->Click(x->page, x->id);
+            },
+            &ctx);
+        if (!box.empty()) std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
+    }
+    void Arrow(const ScriptStep& s) { m_op->Arrow(s.num[0], s.num[1], s.text == "up"); }
+    void Slider(const ScriptStep& s) {
+        m_op->DragSlider(s.num[0], s.num[1], std::vector<int>(s.num.begin() + 2, s.num.end()));
+    }
+    void Select(const ScriptStep& s) { m_op->SelectCombo(s.num[0], s.num[1], s.num[2]); }
+    void Screenshot(const ScriptStep& s) {
+        HWND w = s.verb == "screenshot" ? m_bench.ControlWindow() : m_bench.Window();
+        const std::string path = m_out + "\\" + s.text + ".png";
+        if (!drive::SaveWindowPng(w, path)) Fail(s, "no screenshot " + path);
+    }
+    void ExpectCommand(const ScriptStep& s) {
+        const auto& j = m_bench.Journal();
+        size_t i = m_commandCursor;
+        while (i < j.size() && !(j[i].block.CodeWord == s.num[0] && j[i].block.Payload[0] == s.num[1])) ++i;
+        if (i < j.size()) {
+            m_commandCursor = i + 1;
+            return;
+        }
+        std::string seen;
+        for (size_t k = m_commandCursor; k < j.size(); ++k) {
+            char b[32];
+            std::snprintf(b, sizeof b, " %04X:%d", static_cast<unsigned>(j[k].block.CodeWord), j[k].block.Payload[0]);
+            seen += b;
+        }
+        char b[64];
+        std::snprintf(b, sizeof b, "command 0x%04X with %d not received; since then:", static_cast<unsigned>(s.num[0]),
+                      s.num[1]);
+        Fail(s, b + (seen.empty() ? std::string(" nothing") : seen));
+    }
+    void ExpectField(const ScriptStep& s) {
+        uint8_t block[76] = {};
+        const bool tool = s.word == "toolcontrol";
+        const size_t size = tool ? sizeof(ToolControlPara) : sizeof(ProcessPara);
+        const int32_t at = s.num[0];
+        if (at < 0 || static_cast<size_t>(at) + 4 > size || at % 4) {
+            Fail(s, "offset outside the block");
+        } else if (!drive::ReadBlock(tool ? TOOL_CONTROL_BLOCK_NAME : PROCESS_BLOCK_NAME, block, size)) {
+            Fail(s, "block " + s.word + " not found");
+        } else if (s.text.find('.') != std::string::npos) {
+            float got;
+            std::memcpy(&got, block + at, 4);
+            const float want = static_cast<float>(std::atof(s.text.c_str()));
+            if (got != want) Fail(s, "field " + std::to_string(at) + " is " + std::to_string(got));
+        } else {
+            int32_t got, want = 0;
+            std::memcpy(&got, block + at, 4);
+            if (!ParseScriptInt(s.text, want)) Fail(s, "'" + s.text + "' is not a number");
+            else if (got != want) Fail(s, "field " + std::to_string(at) + " is " + std::to_string(got));
+        }
+    }
+    void ExpectText(const ScriptStep& s) {
+        const std::string want = s.verb == "expect text" ? s.text : std::to_string(s.num[2]);
+        const std::string got = m_op->Text(s.num[0], s.num[1]);
+        if (got != want) Fail(s, "text of " + std::to_string(s.num[1]) + " is \"" + got + "\", not \"" + want + "\"");
+    }
+
+    Bench& m_bench;
+    std::string m_scriptPath;
+    std::string m_out;
+    std::unique_ptr<drive::Operator> m_op;
+    size_t m_commandCursor = 0;  // "expect command" searches from here on
+    int m_failures = 0;
+};
+
+const ScriptRun::Verb ScriptRun::kVerbs[] = {
+    {"show", &ScriptRun::Show, false},
+    {"close", &ScriptRun::Close, false},
+    {"reload", &ScriptRun::Reload, false},
+    {"ini", &ScriptRun::EditIni, false},
+    {"page", &ScriptRun::Page, true},
+    {"frames", &ScriptRun::Frames, false},
+    {"lag", &ScriptRun::Lag, false},
+    {"hoststate", &ScriptRun::HostState, false},
+    {"dspstatus", &ScriptRun::DspStatus, false},
+    {"fault stuck", &ScriptRun::FaultStuck, false},
+    {"fault offset", &ScriptRun::FaultOffset, false},
+    {"fault drop", &ScriptRun::FaultDrop, false},
+    {"fault clear", &ScriptRun::FaultClear, false},
+    {"type", &ScriptRun::Type, true},
+    {"click", &ScriptRun::Click, true},
+    {"arrow", &ScriptRun::Arrow, true},
+    {"slider", &ScriptRun::Slider, true},
+    {"select", &ScriptRun::Select, true},
+    {"screenshot", &ScriptRun::Screenshot, false},
+    {"benchshot", &ScriptRun::Screenshot, false},
+    {"expect command", &ScriptRun::ExpectCommand, false},
+    {"expect field", &ScriptRun::ExpectField, false},
+    {"expect text", &ScriptRun::ExpectText, true},
+    {"expect readback", &ScriptRun::ExpectText, true},
+};
+
+void ScriptRun::Step(const ScriptStep& s) {
+    for (const Verb& v : kVerbs) {
+        if (s.verb != v.name) continue;
+        if (v.needsWindow && !(m_op && IsWindow(m_op->Frame()))) {
+            Fail(s, "the control window is not open (use 'show')");
+            return;
+        }
+        (this->*v.handler)(s);
+        return;
+    }
+    Fail(s, "no handler for '" + s.verb + "'");  // the grammar and this table disagree
+}
 
 }  // namespace
 
@@ -98,150 +247,14 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
     const std::string out = HostPath(outDir);
     drive::MakeFolders(out);
 
-    std::unique_ptr<drive::Operator> op;
-    size_t commandCursor = 0;  // "expect command" searches from here on
-    int failures = 0;
-    auto fail = [&](const ScriptStep& s, const std::string& what) {
-        std::printf("%s:%d: FAILED: %s\n", scriptPath.c_str(), s.line, what.c_str());
-        ++failures;
-    };
-    auto needWindow = [&](const ScriptStep& s) {
-        if (op && IsWindow(op->Frame())) return true;
-        fail(s, "the control window is not open (use 'show')");
-        return false;
-    };
-
-    for (const ScriptStep& s : steps) {
-        const std::vector<int32_t>& n = s.num;
-        if (s.verb == "show") {
-            HWND w = bench.ShowControl();
-            Pump();
-            if (!w) fail(s, "ToolControlShow returned no window");
-            else op.reset(new drive::Operator(w));
-        } else if (s.verb == "close") {
-            if (HWND w = bench.ControlWindow()) SendMessageA(w, WM_CLOSE, 0, 0);
-            Pump();
-            op.reset();
-        } else if (s.verb == "reload") {
-            op.reset();
-            if (!bench.Reload()) fail(s, "Kelvane.dll did not reload");
-            Pump();
-        } else if (s.verb == "ini") {
-            // A hand edit between two runs: the plug-in saves as it unloads,
-            // so the key is written after that and read by the next start.
-            op.reset();
-            bench.UnloadPlugin();
-            const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
-            if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
-                fail(s, "cannot write " + ini);
-            if (!bench.LoadPlugin()) fail(s, "Kelvane.dll did not load");
-            Pump();
-        } else if (s.verb == "page") {
-            if (needWindow(s)) op->ClickPageItem(n[0]);
-        } else if (s.verb == "frames") {
-            for (int i = 0; i < n[0]; ++i) {
-                bench.RunFrame();
-                Pump();
-            }
-        } else if (s.verb == "lag") {
-            bench.WithSim([&](ToolSim& sim) { sim.SetLag(n[0]); });
-        } else if (s.verb == "hoststate") {
-            bench.SendHostState(n[0]);
-            Pump();
-        } else if (s.verb == "dspstatus") {
-            bench.WithSim([&](ToolSim& sim) { sim.Fault().DspFaultBits = static_cast<uint16_t>(n[0] & 0xFFFF); });
-            bench.ReportStatus();
-            Pump();
-        } else if (s.verb == "fault stuck") {
-            const Section sec = s.word == "dt" ? Section::Dt : s.word == "mono" ? Section::Mono : Section::Dipole;
-            bench.WithSim([&](ToolSim& sim) { sim.StickChannel(sec, n[0] - 1); });
-        } else if (s.verb == "fault offset") {
-            bench.WithSim([&](ToolSim& sim) { sim.Fault().ReadBackOffset = n[0]; });
-        } else if (s.verb == "fault drop") {
-            bench.WithSim([&](ToolSim& sim) { sim.Fault().DropEvery = n[0] > 0 ? n[0] : 0; });
-        } else if (s.verb == "fault clear") {
-            bench.WithSim([&](ToolSim& sim) {
-                sim.ClearStuck();
-                sim.Fault().ReadBackOffset = 0;
-                sim.Fault().DropEvery = 0;
-                sim.Fault().DspFaultBits = 0;
-            });
-        } else if (s.verb == "type") {
-            if (needWindow(s)) op->TypeAndEnter(n[0], n[1], s.text);
-        } else if (s.verb == "click") {
-            if (needWindow(s)) {
-                ClickContext ctx{op.get(), n[0], n[1]};
-                const std::string box = op->AnswerMessageBox(
-                    [](void* c) {
-                        auto* x = static_cast<ClickContext*>(c);
-                        x->op->Click(x->page, x->id);
-                    },
-                    &ctx);
-                if (!box.empty()) std::printf("%s:%d: message box: %s\n", scriptPath.c_str(), s.line, box.c_str());
-            }
-        } else if (s.verb == "arrow") {
-            if (needWindow(s)) op->Arrow(n[0], n[1], s.text == "up");
-        } else if (s.verb == "slider") {
-            if (needWindow(s)) op->DragSlider(n[0], n[1], std::vector<int>(n.begin() + 2, n.end()));
-        } else if (s.verb == "select") {
-            if (needWindow(s)) op->SelectCombo(n[0], n[1], n[2]);
-        } else if (s.verb == "screenshot" || s.verb == "benchshot") {
-            HWND w = s.verb == "screenshot" ? bench.ControlWindow() : bench.Window();
-            const std::string path = out + "\\" + s.text + ".png";
-            if (!SavePng(w, path)) fail(s, "no screenshot " + path);
-        } else if (s.verb == "expect command") {
-            const auto& j = bench.Journal();
-            size_t i = commandCursor;
-            while (i < j.size() && !(j[i].block.CodeWord == n[0] && j[i].block.Payload[0] == n[1])) ++i;
-            if (i < j.size()) {
-                commandCursor = i + 1;
-            } else {
-                std::string seen;
-                for (size_t k = commandCursor; k < j.size(); ++k) {
-                    char b[32];
-                    std::snprintf(b, sizeof b, " %04X:%d", static_cast<unsigned>(j[k].block.CodeWord),
-                                  j[k].block.Payload[0]);
-                    seen += b;
-                }
-                char b[64];
-                std::snprintf(b, sizeof b, "command 0x%04X with %d not received; since then:",
-                              static_cast<unsigned>(n[0]), n[1]);
-                fail(s, b + (seen.empty() ? std::string(" nothing") : seen));
-            }
-        } else if (s.verb == "expect field") {
-            uint8_t block[76] = {};
-            const bool tool = s.word == "toolcontrol";
-            const size_t size = tool ? sizeof(ToolControlPara) : sizeof(ProcessPara);
-            const bool real = s.text.find('.') != std::string::npos;
-            if (n[0] < 0 || static_cast<size_t>(n[0]) + 4 > size || n[0] % 4) {
-                fail(s, "offset outside the block");
-            } else if (!drive::ReadBlock(tool ? TOOL_CONTROL_BLOCK_NAME : PROCESS_BLOCK_NAME, block, size)) {
-                fail(s, "block " + s.word + " not found");
-            } else if (real) {
-                float got;
-                std::memcpy(&got, block + n[0], 4);
-                const float want = static_cast<float>(std::atof(s.text.c_str()));
-                if (got != want) fail(s, "field " + std::to_string(n[0]) + " is " + std::to_string(got));
-            } else {
-                int32_t got, want = 0;
-                std::memcpy(&got, block + n[0], 4);
-                if (!ParseScriptInt(s.text, want)) fail(s, "'" + s.text + "' is not a number");
-                else if (got != want) fail(s, "field " + std::to_string(n[0]) + " is " + std::to_string(got));
-            }
-        } else if (s.verb == "expect text" || s.verb == "expect readback") {
-            if (needWindow(s)) {
-                const std::string want = s.verb == "expect text" ? s.text : std::to_string(n[2]);
-                const std::string got = op->Text(n[0], n[1]);
-                if (got != want) fail(s, "text of " + std::to_string(n[1]) + " is \"" + got + "\", not \"" + want + "\"");
-            }
-        }
-    }
+    ScriptRun run(bench, scriptPath, out);
+    for (const ScriptStep& s : steps) run.Step(s);
 
     const std::string journal = out + "\\journal.jsonl";
     if (!bench.WriteJsonLines(journal)) std::printf("cannot write %s\n", journal.c_str());
     std::printf("%s: %zu steps, %zu commands, %d failed; journal %s\n", scriptPath.c_str(), steps.size(),
-                bench.Journal().size(), failures, journal.c_str());
-    return failures ? 1 : 0;
+                bench.Journal().size(), run.Failures(), journal.c_str());
+    return run.Failures() ? 1 : 0;
 }
 
 }  // namespace bench

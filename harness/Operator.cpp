@@ -347,6 +347,14 @@ HWND HoverUntilTip(HWND control, int timeoutMs) {
     return nullptr;
 }
 
+bool SaveWindowPng(HWND window, const std::string& path) {
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Operator::Pump();
+    RECT area;
+    return window && GetWindowRect(window, &area) && SaveScreenPng(area, path);
+}
+
 bool SaveScreenPng(const RECT& area, const std::string& path) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;

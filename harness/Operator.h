@@ -121,5 +121,7 @@ HWND HoverUntilTip(HWND control, int timeoutMs = 3000);
 
 // Saves an area of the screen as a PNG file.
 bool SaveScreenPng(const RECT& area, const std::string& path);
+// A window as the operator sees it (raised and redrawn first), caption included.
+bool SaveWindowPng(HWND window, const std::string& path);
 
 }  // namespace drive
