@@ -1,5 +1,6 @@
 #include "HostHarness.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -181,6 +182,58 @@ void HostHarness::Pump(int rounds) {
             DispatchMessageA(&msg);
         }
     }
+}
+
+std::string DescribeBlocks(const char* newline) {
+    std::string out;
+    char line[160];
+    auto add = [&](const char* text) { out += std::string(text) + newline; };
+    kelvane::ToolControlPara tc{};
+    if (ReadBlock(kelvane::TOOL_CONTROL_BLOCK_NAME, &tc, sizeof tc)) {
+        add("ToolControlPara (48 bytes)");
+        std::snprintf(line, sizeof line, "  +0  MonoWinStart    %d", tc.MonoWinStart);
+        add(line);
+        std::snprintf(line, sizeof line, "  +4  MonoWinEnd      %d", tc.MonoWinEnd);
+        add(line);
+        std::snprintf(line, sizeof line, "  +8  DipoleWinStart  %d", tc.DipoleWinStart);
+        add(line);
+        std::snprintf(line, sizeof line, "  +12 DipoleWinEnd    %d", tc.DipoleWinEnd);
+        add(line);
+        for (int k = 0; k < 4; ++k) {
+            std::snprintf(line, sizeof line, "  +%-2d DtWinStart[%d]   %-6d  +%-2d DtWinEnd[%d]  %d", 16 + 4 * k, k,
+                          tc.DtWinStart[k], 32 + 4 * k, k, tc.DtWinEnd[k]);
+            add(line);
+        }
+    } else {
+        add("ToolControlPara: not found");
+    }
+    kelvane::ProcessPara pp{};
+    if (ReadBlock(kelvane::PROCESS_BLOCK_NAME, &pp, sizeof pp)) {
+        add("VarroProcessPara (76 bytes)");
+        std::snprintf(line, sizeof line, "  +0  CurveSelect %-6d  +4  FilterType %d", pp.CurveSelect, pp.FilterType);
+        add(line);
+        std::snprintf(line, sizeof line, "  +8  LowCut  %-10.2f  +12 HighCut %.2f", pp.LowCut, pp.HighCut);
+        add(line);
+        std::snprintf(line, sizeof line, "  +16 DtMin %-6d  +20 DtMax %-6d  +24 CorWinLength %d", pp.DtMin, pp.DtMax,
+                      pp.CorWinLength);
+        add(line);
+        std::snprintf(line, sizeof line, "  +28 Coefficient %-6.2f  +32 ThresholdType %d", pp.Coefficient,
+                      pp.ThresholdType);
+        add(line);
+        std::snprintf(line, sizeof line, "  +36 T01R1..4Start %d %d %d %d", pp.T01RStart[0], pp.T01RStart[1],
+                      pp.T01RStart[2], pp.T01RStart[3]);
+        add(line);
+        std::snprintf(line, sizeof line, "  +52 SearchWinLength %d", pp.SearchWinLength);
+        add(line);
+        std::snprintf(line, sizeof line, "  +56 ThresholdMin1..4 %.2f %.2f %.2f %.2f", pp.ThresholdMin[0],
+                      pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3]);
+        add(line);
+        std::snprintf(line, sizeof line, "  +72 ThresholdFactor %.2f", pp.ThresholdFactor);
+        add(line);
+    } else {
+        add("VarroProcessPara: not found");
+    }
+    return out;
 }
 
 }  // namespace drive

@@ -99,4 +99,8 @@ private:
 // Reads a named block's first n bytes; false when it does not exist.
 bool ReadBlock(const char* name, void* out, size_t n);
 
+// Both blocks as the host reads them now, field by field with their byte
+// offsets, lines ending in newline (the bench's panel, the probe's output).
+std::string DescribeBlocks(const char* newline);
+
 }  // namespace drive

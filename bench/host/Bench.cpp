@@ -446,55 +446,7 @@ std::string Bench::DescribeTimings() {
     return buf;
 }
 
-std::string Bench::DescribeBlocks() const {
-    std::string out;
-    char line[160];
-    ToolControlPara tc{};
-    if (drive::ReadBlock(TOOL_CONTROL_BLOCK_NAME, &tc, sizeof tc)) {
-        out += "ToolControlPara (48 bytes)\r\n";
-        std::snprintf(line, sizeof line, "  +0  MonoWinStart    %d\r\n  +4  MonoWinEnd      %d\r\n", tc.MonoWinStart,
-                      tc.MonoWinEnd);
-        out += line;
-        std::snprintf(line, sizeof line, "  +8  DipoleWinStart  %d\r\n  +12 DipoleWinEnd    %d\r\n",
-                      tc.DipoleWinStart, tc.DipoleWinEnd);
-        out += line;
-        for (int k = 0; k < 4; ++k) {
-            std::snprintf(line, sizeof line, "  +%-2d DtWinStart[%d]   %-6d  +%-2d DtWinEnd[%d]  %d\r\n", 16 + 4 * k, k,
-                          tc.DtWinStart[k], 32 + 4 * k, k, tc.DtWinEnd[k]);
-            out += line;
-        }
-    } else {
-        out += "ToolControlPara: not found\r\n";
-    }
-    ProcessPara pp{};
-    if (drive::ReadBlock(PROCESS_BLOCK_NAME, &pp, sizeof pp)) {
-        out += "VarroProcessPara (76 bytes)\r\n";
-        std::snprintf(line, sizeof line, "  +0  CurveSelect %-6d  +4  FilterType %d\r\n", pp.CurveSelect,
-                      pp.FilterType);
-        out += line;
-        std::snprintf(line, sizeof line, "  +8  LowCut  %-10.2f  +12 HighCut %.2f\r\n", pp.LowCut, pp.HighCut);
-        out += line;
-        std::snprintf(line, sizeof line, "  +16 DtMin %-6d  +20 DtMax %-6d  +24 CorWinLength %d\r\n", pp.DtMin,
-                      pp.DtMax, pp.CorWinLength);
-        out += line;
-        std::snprintf(line, sizeof line, "  +28 Coefficient %-6.2f  +32 ThresholdType %d\r\n", pp.Coefficient,
-                      pp.ThresholdType);
-        out += line;
-        std::snprintf(line, sizeof line, "  +36 T01R1..4Start %d %d %d %d\r\n", pp.T01RStart[0], pp.T01RStart[1],
-                      pp.T01RStart[2], pp.T01RStart[3]);
-        out += line;
-        std::snprintf(line, sizeof line, "  +52 SearchWinLength %d\r\n", pp.SearchWinLength);
-        out += line;
-        std::snprintf(line, sizeof line, "  +56 ThresholdMin1..4 %.2f %.2f %.2f %.2f\r\n", pp.ThresholdMin[0],
-                      pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3]);
-        out += line;
-        std::snprintf(line, sizeof line, "  +72 ThresholdFactor %.2f\r\n", pp.ThresholdFactor);
-        out += line;
-    } else {
-        out += "VarroProcessPara: not found\r\n";
-    }
-    return out;
-}
+std::string Bench::DescribeBlocks() const { return drive::DescribeBlocks("\r\n"); }
 
 bool Bench::ExportCsv(const std::string& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -12,34 +12,6 @@
 
 using namespace kelvane;
 
-namespace {
-void PrintBlocks(const drive::HostHarness& host) {
-    ToolControlPara tc{};
-    if (host.ReadToolControl(&tc)) {
-        std::printf("ToolControlPara (48 bytes):\n");
-        std::printf("  monopole window  %d .. %d us\n", tc.MonoWinStart, tc.MonoWinEnd);
-        std::printf("  dipole window    %d .. %d us\n", tc.DipoleWinStart, tc.DipoleWinEnd);
-        for (int k = 0; k < 4; ++k)
-            std::printf("  DT channel %d     %d .. %d us\n", k + 1, tc.DtWinStart[k], tc.DtWinEnd[k]);
-    } else {
-        std::printf("ToolControlPara: not found\n");
-    }
-    ProcessPara pp{};
-    if (host.ReadProcess(&pp)) {
-        std::printf("VarroProcessPara (76 bytes):\n");
-        std::printf("  CurveSelect %d  FilterType %d  LowCut %.1f  HighCut %.1f\n", pp.CurveSelect, pp.FilterType,
-                    pp.LowCut, pp.HighCut);
-        std::printf("  DtMin %d  DtMax %d  CorWinLength %d  Coefficient %.2f  ThresholdType %d\n", pp.DtMin,
-                    pp.DtMax, pp.CorWinLength, pp.Coefficient, pp.ThresholdType);
-        std::printf("  T01R1..4Start %d %d %d %d  SearchWinLength %d\n", pp.T01RStart[0], pp.T01RStart[1],
-                    pp.T01RStart[2], pp.T01RStart[3], pp.SearchWinLength);
-        std::printf("  ThresholdMin1..4 %.2f %.2f %.2f %.2f  ThresholdFactor %.2f\n", pp.ThresholdMin[0],
-                    pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3], pp.ThresholdFactor);
-    } else {
-        std::printf("VarroProcessPara: not found\n");
-    }
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     bool show = false, exitWithoutUnload = false;
@@ -60,7 +32,7 @@ int main(int argc, char** argv) {
     }
     std::printf("Kelvane.dll loaded. INI: %s (%s)\n", host.IniPath().c_str(),
                 hadIni ? "loaded" : "absent: defaults in force, written at unload");
-    PrintBlocks(host);
+    std::fputs(drive::DescribeBlocks("\n").c_str(), stdout);
     host.Init();
     if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
 
