@@ -11,13 +11,17 @@
 #include "KelvaneHost.h"
 #include "core/WinApp.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/PageContext.h"
 #include "core/logic/ParameterSet.h"
 #include "core/logic/ReadBack.h"
 #include "core/logic/SharedBlock.h"
 
 class CMainFrame;
 
-class CKelvaneApp : public CWinApp, public kelvane::ParameterSet {
+class CKelvaneApp : public CWinApp,
+                    public kelvane::ParameterSet,
+                    public kelvane::CommandSink,
+                    public kelvane::BlockPublisher {
 public:
     CKelvaneApp();
     ~CKelvaneApp() override;
@@ -47,11 +51,13 @@ public:
     void PublishParameters();
     void CloseToolControlBlock();
     void CloseProcessBlock();
-    kelvane::BlockView ProcessBlock() const { return m_processBlock; }
-    kelvane::BlockView ToolControlBlock() const { return m_toolControlBlock; }
+    kelvane::BlockView ProcessBlock() const override { return m_processBlock; }
+    kelvane::BlockView ToolControlBlock() const override { return m_toolControlBlock; }
+    // What the pages are given: this object as their parameters, command sink and publisher.
+    kelvane::PageContext Context() { return {*this, *this, *this}; }
 
     // Commands and read-back.
-    void SendToolCommand(const kelvane::ToolCommand* block);
+    void SendToolCommand(const kelvane::ToolCommand* block) override;
     void CopyStatusWords(const int16_t* frame);
     void DispatchStatus();
     // From ToolControlProcess, any thread: post one notice unless one is pending.

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "KelvaneHost.h"
-#include "core/Kelvane.h"
+#include "core/logic/IniRules.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
@@ -48,18 +48,6 @@ const CueTip kTips[] = {
     {IDC_AP_MIN4, "0.1 to 10.0"},
 };
 
-// The application object's parameter set and its ProcessPara mirror; a
-// missing block makes the publishing do nothing.
-CKelvaneApp& App() { return *KelvaneApp(); }
-
-// Writes a member's ProcessPara field, as the settings table maps it.
-template <class T>
-void Publish(const T& member) {
-    const kelvane::ParameterSet& set = App();
-    const size_t offset = static_cast<size_t>(reinterpret_cast<const unsigned char*>(&member) -
-                                              reinterpret_cast<const unsigned char*>(&set));
-    kelvane::PublishMember(set, offset, App().ProcessBlock());
-}
 
 int IndexOf(const int (&ids)[4], int id) {
     for (int i = 0; i < 4; ++i)
@@ -69,7 +57,16 @@ int IndexOf(const int (&ids)[4], int id) {
 
 }  // namespace
 
-CAcousticProc::CAcousticProc() : CResizePage(IDD_ACOUSTIC, nullptr) {}
+CAcousticProc::CAcousticProc(const kelvane::PageContext& ctx) : CResizePage(IDD_ACOUSTIC, nullptr), m_ctx(ctx) {}
+
+// A missing block makes the publishing do nothing.
+template <class T>
+void CAcousticProc::Publish(const T& member) const {
+    const kelvane::ParameterSet& set = m_ctx.params;
+    const size_t offset = static_cast<size_t>(reinterpret_cast<const unsigned char*>(&member) -
+                                              reinterpret_cast<const unsigned char*>(&set));
+    kelvane::PublishMember(set, offset, m_ctx.blocks.ProcessBlock());
+}
 
 void CAcousticProc::SetLabel(int id, const char* format, double value) const {
     char text[64];
@@ -79,7 +76,7 @@ void CAcousticProc::SetLabel(int id, const char* format, double value) const {
 
 BOOL CAcousticProc::OnInitDialog() {
     CResizePage::OnInitDialog();
-    CKelvaneApp& app = App();
+    kelvane::ParameterSet& app = m_ctx.params;
 
     ctl::ComboFill(Item(IDC_AP_CURVE), kCurveItems, 2);
     ctl::ComboFill(Item(IDC_AP_FILTER_TYPE), kFilterItems, 3);
@@ -185,14 +182,14 @@ bool CAcousticProc::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 void CAcousticProc::OnCurveSelect() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_CURVE));
-    App().CurveSelect = index;
-    Publish(App().CurveSelect);
+    m_ctx.params.CurveSelect = index;
+    Publish(m_ctx.params.CurveSelect);
 }
 
 void CAcousticProc::OnFilterSelect() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_FILTER_TYPE));
-    App().FilterType = index;
-    Publish(App().FilterType);
+    m_ctx.params.FilterType = index;
+    Publish(m_ctx.params.FilterType);
     // Only the band-pass filter has cut-offs; no selection changes nothing.
     if (index == kFilterBandPass) {
         EnableItem(IDC_AP_LOW_CUT, true);
@@ -205,18 +202,18 @@ void CAcousticProc::OnFilterSelect() {
 
 void CAcousticProc::OnThresholdType() {
     const int32_t index = ctl::ComboSel(Item(IDC_AP_THRES_TYPE));
-    App().ThresholdType = index;
-    Publish(App().ThresholdType);
+    m_ctx.params.ThresholdType = index;
+    Publish(m_ctx.params.ThresholdType);
 }
 
 void CAcousticProc::OnLinkClicked(int id) {
     const int32_t state = IsChecked(id) ? 1 : 0;
     if (int k = IndexOf(kStartLinkBox, id); k >= 0) {
         m_startLink[k] = state;
-        App().StartLink[k] = state;
+        m_ctx.params.StartLink[k] = state;
     } else if (int m = IndexOf(kMinLinkBox, id); m >= 0) {
         m_minLink[m] = state;
-        App().MinLink[m] = state;
+        m_ctx.params.MinLink[m] = state;
     }
 }
 
@@ -224,7 +221,7 @@ void CAcousticProc::OnEditValue(float value, int id) {
     // Within nine characters, so the settings file gives the value back as it is.
     const int32_t v = kelvane::LimitTypedInt(kelvane::TruncToInt32(value));
     SetItemInt(id, v);
-    CKelvaneApp& app = App();
+    kelvane::ParameterSet& app = m_ctx.params;
     int32_t* member = id == IDC_AP_LOW_CUT    ? &app.LowCut
                       : id == IDC_AP_HIGH_CUT ? &app.HighCut
                       : id == IDC_AP_DT_MIN   ? &app.DtMin
@@ -245,17 +242,17 @@ void CAcousticProc::OnHScroll(int /*code*/, HWND slider) {
     } else if (int m = SliderIndex(kMinSlider, slider); m >= 0) {
         OnMinMoved(m, p);
     } else if (slider == Item(IDC_AP_COEFF)) {
-        CKelvaneApp& app = App();
+        kelvane::ParameterSet& app = m_ctx.params;
         app.Coefficient = kelvane::TenthValue(p);
         Publish(app.Coefficient);
         SetLabel(IDC_AP_COEFF_VALUE, "%.1lf", app.Coefficient);
     } else if (slider == Item(IDC_AP_THRES_FACTOR)) {
-        CKelvaneApp& app = App();
+        kelvane::ParameterSet& app = m_ctx.params;
         app.ThresholdFactor = kelvane::TenthValue(p);
         Publish(app.ThresholdFactor);
         SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.1lf", app.ThresholdFactor);
     } else if (slider == Item(IDC_AP_SEARCH_WIN)) {
-        CKelvaneApp& app = App();
+        kelvane::ParameterSet& app = m_ctx.params;
         app.SearchWinLength = p;
         Publish(app.SearchWinLength);
         SetItemInt(IDC_AP_SEARCH_WIN_VALUE, p);
@@ -269,14 +266,14 @@ int CAcousticProc::SliderIndex(const int (&ids)[4], HWND slider) const {
 }
 
 void CAcousticProc::SetStart(int k, int32_t value) {
-    App().T01RStart[k] = value;
-    Publish(App().T01RStart[k]);
+    m_ctx.params.T01RStart[k] = value;
+    Publish(m_ctx.params.T01RStart[k]);
     SetItemInt(kStartLabel[k], value);
 }
 
 void CAcousticProc::SetMin(int k, float value) {
-    App().ThresholdMin[k] = value;
-    Publish(App().ThresholdMin[k]);
+    m_ctx.params.ThresholdMin[k] = value;
+    Publish(m_ctx.params.ThresholdMin[k]);
     SetLabel(kMinLabel[k], "%.1lf", value);
 }
 
@@ -286,7 +283,7 @@ void CAcousticProc::SetMin(int k, float value) {
 void CAcousticProc::OnStartMoved(int k, int32_t p) {
     int32_t positions[4];
     for (int j = 0; j < 4; ++j) positions[j] = ctl::TrackPos(Item(kStartSlider[j]));
-    const auto shifts = kelvane::LinkedStartShifts(k, p, App().T01RStart[k], positions, m_startLink);
+    const auto shifts = kelvane::LinkedStartShifts(k, p, m_ctx.params.T01RStart[k], positions, m_startLink);
     SetStart(k, p);
     for (const kelvane::SliderShift& s : shifts) {
         ctl::TrackSetPos(Item(kStartSlider[s.receiver]), s.position);
@@ -297,7 +294,7 @@ void CAcousticProc::OnStartMoved(int k, int32_t p) {
 void CAcousticProc::OnMinMoved(int k, int32_t p) {
     int32_t positions[4];
     for (int j = 0; j < 4; ++j) positions[j] = ctl::TrackPos(Item(kMinSlider[j]));
-    const auto shifts = kelvane::LinkedMinShifts(k, p, App().ThresholdMin[k], positions, m_minLink);
+    const auto shifts = kelvane::LinkedMinShifts(k, p, m_ctx.params.ThresholdMin[k], positions, m_minLink);
     SetMin(k, kelvane::TenthValue(p));
     for (const kelvane::SliderShift& s : shifts) {
         ctl::TrackSetPos(Item(kMinSlider[s.receiver]), s.position);

@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/logic/PageContext.h"
 #include "window/DialogResize.h"
 #include "window/MyEdit.h"
 #include "window/PageCues.h"
 
 class CAcousticProc : public CResizePage {
 public:
-    CAcousticProc();
+    explicit CAcousticProc(const kelvane::PageContext& ctx);
 
 protected:
     BOOL OnInitDialog() override;
@@ -33,6 +34,9 @@ private:
     void SetMin(int k, float value);
     int SliderIndex(const int (&ids)[4], HWND slider) const;
     void SetLabel(int id, const char* format, double value) const;
+    // Writes a member's ProcessPara field, as the settings table maps it.
+    template <class T>
+    void Publish(const T& member) const;
 
     // The page's own copy of the link flags; the slider logic reads these.
     int32_t m_startLink[4] = {};
@@ -44,4 +48,5 @@ private:
     CMyEdit m_dtMax;
     CMyEdit m_corWinLength;
     CPageCues m_cues;
+    const kelvane::PageContext m_ctx;
 };

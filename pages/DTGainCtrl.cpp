@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "core/Kelvane.h"
+#include "core/logic/IniRules.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
@@ -42,19 +42,19 @@ enum { kStartTime, kWinLength, kOffset };
 
 }  // namespace
 
-CDTGainCtrl::CDTGainCtrl()
+CDTGainCtrl::CDTGainCtrl(const PageContext& ctx)
     : CGainPage(IDD_DTGAIN, kLayout,
-                GainPageValues{KelvaneApp()->DtChGain, &KelvaneApp()->DtAllGain, &KelvaneApp()->DtIsAuto,
-                               &m_filterCheck}) {}
+                GainPageValues{ctx.params.DtChGain, &ctx.params.DtAllGain, &ctx.params.DtIsAuto, &m_filterCheck},
+                ctx) {}
 
 CDTGainCtrl::~CDTGainCtrl() = default;
 
 BOOL CDTGainCtrl::OnInitDialog() {
     CGainPage::OnInitDialog();
-    CKelvaneApp* app = KelvaneApp();
+    ParameterSet& set = m_ctx.params;
     // A value outside a slider's range rests the thumb at the end, but the
     // label shows the value itself.
-    const int32_t values[3] = {app->DtFirstStartTime, app->DtFirstWinLength, app->DtTotalOffset};
+    const int32_t values[3] = {set.DtFirstStartTime, set.DtFirstWinLength, set.DtTotalOffset};
     for (int k = 0; k < 3; ++k) {
         const SliderRow& s = kSliders[k];
         ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
@@ -63,14 +63,14 @@ BOOL CDTGainCtrl::OnInitDialog() {
     }
 
     // The tool learns the auto-gain state each time the page opens.
-    const bool on = app->DtIsAuto != 0;
+    const bool on = set.DtIsAuto != 0;
     AutoGain(on);
     SetCheck(on ? IDC_DT_AUTO_ON : IDC_DT_AUTO_OFF, true);
 
     m_start = values[kStartTime];
     m_length = values[kWinLength];
     m_offset = values[kOffset];
-    m_filterCheck = app->DtFilter != 0 ? 1 : 0;
+    m_filterCheck = set.DtFilter != 0 ? 1 : 0;
     SetCheck(IDC_DT_FILTER, m_filterCheck != 0);
 
     const CueTip tips[] = {{IDC_DT_START_TIME, nullptr}, {IDC_DT_WIN_LENGTH, nullptr}, {IDC_DT_OFFSET, nullptr}};
@@ -110,14 +110,14 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
     while (k < 3 && kSliders[k].id != id) ++k;
     if (k == 3) return;
 
-    CKelvaneApp* app = KelvaneApp();
-    int32_t* params[3] = {&app->DtFirstStartTime, &app->DtFirstWinLength, &app->DtTotalOffset};
+    ParameterSet& set = m_ctx.params;
+    int32_t* params[3] = {&set.DtFirstStartTime, &set.DtFirstWinLength, &set.DtTotalOffset};
     int32_t* copies[3] = {&m_start, &m_length, &m_offset};
     const int32_t p = ctl::TrackPos(control);  // the notice's own position is 16 bits, and 0 at the end
     SetItemInt(kSliders[k].valueLabel, p);
     *params[k] = p;
     *copies[k] = p;
-    WriteDtWindowWords(app->ToolControlBlock(), m_start, m_length, m_offset);
+    WriteDtWindowWords(m_ctx.blocks.ToolControlBlock(), m_start, m_length, m_offset);
 
     if (code != TB_ENDTRACK) return;
     if (k == kOffset) {
@@ -128,15 +128,15 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
     // take it past its range is shortened to fit, everywhere at once.
     const DtWindowEnd fit = FitDtWindowEnd(m_start, m_length);
     if (fit.length != m_length) {
-        m_length = app->DtFirstWinLength = fit.length;
+        m_length = set.DtFirstWinLength = fit.length;
         ctl::TrackSetPos(Item(IDC_DT_WIN_LENGTH), fit.length);
         SetItemInt(IDC_DT_WIN_LENGTH_VALUE, fit.length);
-        WriteDtWindowWords(app->ToolControlBlock(), m_start, m_length, m_offset);
+        WriteDtWindowWords(m_ctx.blocks.ToolControlBlock(), m_start, m_length, m_offset);
     }
     if (k == kStartTime) {
         Send(CMD_DT_WIN_START, p);
     } else {
-        app->DtWinEnd = fit.end;
+        set.DtWinEnd = fit.end;
     }
     Send(CMD_DT_WIN_END, fit.end);
 }

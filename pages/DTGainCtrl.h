@@ -7,7 +7,7 @@
 
 class CDTGainCtrl : public CGainPage {
 public:
-    CDTGainCtrl();
+    explicit CDTGainCtrl(const kelvane::PageContext& ctx);
     ~CDTGainCtrl() override;
 
 protected:

@@ -1,6 +1,5 @@
 #include "pages/DipoleControl.h"
 
-#include "core/Kelvane.h"
 #include "pages/logic/GainRules.h"
 #include "resource.h"
 
@@ -20,12 +19,12 @@ const FullWaveLayout kLayout = {
 };
 }  // namespace
 
-CDipoleControl::CDipoleControl()
+CDipoleControl::CDipoleControl(const PageContext& ctx)
     : CFullWavePage(IDD_DIPOLE, kLayout,
-                    FullWaveValues{{KelvaneApp()->DipoleChGain, &KelvaneApp()->DipoleAllGain,
-                                    &KelvaneApp()->DipoleIsAuto, &KelvaneApp()->DipoleFilter},
-                                   &KelvaneApp()->DipoleStackValue, &KelvaneApp()->DipoleWindowsEnd,
-                                   KelvaneApp()}) {}
+                    FullWaveValues{{ctx.params.DipoleChGain, &ctx.params.DipoleAllGain,
+                                    &ctx.params.DipoleIsAuto, &ctx.params.DipoleFilter},
+                                   &ctx.params.DipoleStackValue, &ctx.params.DipoleWindowsEnd},
+                    ctx) {}
 
 // "Auto Gain On" first follows any nonzero "IsAuto"; the common fill then
 // checks the radio of a 0 or 1.

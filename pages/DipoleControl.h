@@ -6,7 +6,7 @@
 
 class CDipoleControl : public CFullWavePage {
 public:
-    CDipoleControl();
+    explicit CDipoleControl(const kelvane::PageContext& ctx);
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,6 +1,5 @@
 #include "pages/FullWavePage.h"
 
-#include "core/Kelvane.h"
 #include "core/logic/DriveLimits.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
@@ -11,8 +10,9 @@ namespace {
 const char* const kStackItems[] = {"1", "2", "3", "4"};
 }
 
-CFullWavePage::CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values)
-    : CGainPage(templateId, layout.gain, values.gain), m_fw(layout), m_fwValues(values) {}
+CFullWavePage::CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values,
+                             const PageContext& ctx)
+    : CGainPage(templateId, layout.gain, values.gain, ctx), m_fw(layout), m_fwValues(values) {}
 
 BOOL CFullWavePage::OnInitDialog() {
     CGainPage::OnInitDialog();
@@ -35,8 +35,8 @@ BOOL CFullWavePage::OnInitDialog() {
 std::string CFullWavePage::TipText(int id) const {
     if (id == m_fw.windowEndId) {
         int32_t lo = 0, hi = 0;
-        DriveBounds(m_fw.windowEndCode, *m_fwValues.params, &lo, &hi);
-        return WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, *m_fwValues.params));
+        DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
+        return WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
     }
     return CGainPage::TipText(id);
 }
@@ -56,9 +56,9 @@ void CFullWavePage::StackChanged() {
 
 bool CFullWavePage::OnValueEntered(int id, float typed) {
     if (id != m_fw.windowEndId) return false;
-    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndCode, *m_fwValues.params);
+    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndCode, m_ctx.params);
     *m_fwValues.windowsEnd = w;
-    KelvaneApp()->ToolControlBlock().StoreInt(m_fw.windowEndWord, w);
+    m_ctx.blocks.ToolControlBlock().StoreInt(m_fw.windowEndWord, w);
     SetItemInt(id, w);
     Send(m_fw.windowEndCode, w);
     return true;

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 
-#include "core/logic/ParameterSet.h"
 #include "pages/GainPage.h"
 
 struct FullWaveLayout {
@@ -21,12 +20,12 @@ struct FullWaveValues {
     GainPageValues gain;
     int32_t* stackValue;           // "StackValue"
     int32_t* windowsEnd;           // "WindowsEnd"
-    const kelvane::ParameterSet* params;  // the sample intervals that bound the window end
 };
 
 class CFullWavePage : public CGainPage {
 protected:
-    CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values);
+    CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values,
+                  const kelvane::PageContext& ctx);
 
     // Shows the parameters; sends nothing.
     BOOL OnInitDialog() override;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/Kelvane.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
@@ -20,8 +19,9 @@ static_assert(IDC_MONO_READBACK1 == kFirstReadBackId && IDC_DIP_READBACK1 == kFi
 static_assert(kMaxGainChannels <= kMaxCueChannels, "every channel has its read-back cue");
 }
 
-CGainPage::CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values)
-    : CResizePage(templateId, nullptr), m_layout(layout), m_values(values) {}
+CGainPage::CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values,
+                     const PageContext& ctx)
+    : CResizePage(templateId, nullptr), m_ctx(ctx), m_layout(layout), m_values(values) {}
 
 // Called for every frame: a box is written only when its number changes.
 // The count of disagreeing frames is one of handled notices: frames that
@@ -129,14 +129,12 @@ bool CGainPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     return true;
 }
 
-int32_t CGainPage::GainStep() { return KelvaneApp()->GainStep; }
-
 void CGainPage::Send(int32_t code, int32_t value) {
     m_command.CodeWord = code;
     m_command.ArgWord = ARG_VALUE;
     m_command.Payload[0] = value;
     ToolCommand copy = m_command;
-    KelvaneApp()->SendToolCommand(&copy);
+    m_ctx.commands.SendToolCommand(&copy);
 }
 
 void CGainPage::ShowAllGains(const char* text) const {
@@ -192,7 +190,7 @@ void CGainPage::DownholeFilter() {
 void CGainPage::SendChannelGains() {
     for (int ch = 0; ch < m_layout.channels; ++ch) {
         const int32_t code = m_layout.firstChannelCode + ch;
-        const int32_t g = LimitDriveValue(code, m_values.gains[ch], *KelvaneApp());
+        const int32_t g = LimitDriveValue(code, m_values.gains[ch], m_ctx.params);
         if (g != m_values.gains[ch]) {
             NoteLimited(ch, m_values.gains[ch], g);
             m_values.gains[ch] = g;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "KelvaneHost.h"
+#include "core/logic/PageContext.h"
 #include "pages/logic/ReadBackCues.h"
 #include "window/DialogResize.h"
 #include "window/MyEdit.h"
@@ -47,7 +48,8 @@ public:
     void ShowGainReadBack(const int32_t* words);
 
 protected:
-    CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values);
+    CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values,
+              const kelvane::PageContext& ctx);
     int Channels() const { return m_layout.channels; }
     const GainPageLayout& Layout() const { return m_layout; }
     const GainPageValues& Values() const { return m_values; }
@@ -77,13 +79,14 @@ protected:
     void SendChannelGains();      // every channel's gain, channel 1 first
     void ShowAllGains(const char* text) const;  // into every channel edit, then ALL
 
-    static int32_t GainStep();
+    int32_t GainStep() const { return m_ctx.params.GainStep; }
     // Fills words 0..2 of the page's block and sends a copy.
     void Send(int32_t code, int32_t value);
 
     // The DT auto flag and the monopole latch: the state Download sends.
     int32_t m_autoFlag = 1;
     CPageCues m_cues;
+    const kelvane::PageContext m_ctx;
 
 private:
     int GainEditIndex(int id) const;

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/Kelvane.h"
 #include "core/logic/DriveLimits.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"
@@ -29,32 +28,32 @@ int ChoiceIndex(HWND combo, int current) {
 
 }  // namespace
 
-CGeneralCtrlPage::CGeneralCtrlPage() : CResizePage(IDD_GENERAL, nullptr) {}
+CGeneralCtrlPage::CGeneralCtrlPage(const PageContext& ctx) : CResizePage(IDD_GENERAL, nullptr), m_ctx(ctx) {}
 
 CGeneralCtrlPage::~CGeneralCtrlPage() = default;
 
 BOOL CGeneralCtrlPage::OnInitDialog() {
     CResizePage::OnInitDialog();
-    const CKelvaneApp* app = KelvaneApp();
+    const ParameterSet& set = m_ctx.params;
 
-    SetCheck(IDC_GEN_STEP1, app->GainStep == 1);
-    SetCheck(IDC_GEN_STEP2, app->GainStep == 2);
-    SetCheck(IDC_GEN_STEP3, app->GainStep == 3);
+    SetCheck(IDC_GEN_STEP1, set.GainStep == 1);
+    SetCheck(IDC_GEN_STEP2, set.GainStep == 2);
+    SetCheck(IDC_GEN_STEP3, set.GainStep == 3);
 
-    m_dtDelay = app->DtDelay;
+    m_dtDelay = set.DtDelay;
     // The operator cannot edit this field, so a loaded value outside its
     // range is shown (and later sent) limited, never left to block Download.
-    m_dtDelayStep = LimitDriveValue(CMD_DT_RXDELAY_STEP, app->DtDelayStep, *app);
+    m_dtDelayStep = LimitDriveValue(CMD_DT_RXDELAY_STEP, set.DtDelayStep, set);
     m_dtDelayStepNote.clear();
-    if (m_dtDelayStep != app->DtDelayStep) m_dtDelayStepNote = LimitedTip(app->DtDelayStep, m_dtDelayStep, "us");
-    m_dtSampleRate = app->DtSampleRate;
-    m_monoDelay = app->MonoDelay;
-    m_monoDelayStep = app->MonoDelayStep;
-    m_dipoleDelay = app->DipoleDelay;
-    m_dipoleDelayStep = app->DipoleDelayStep;
+    if (m_dtDelayStep != set.DtDelayStep) m_dtDelayStepNote = LimitedTip(set.DtDelayStep, m_dtDelayStep, "us");
+    m_dtSampleRate = set.DtSampleRate;
+    m_monoDelay = set.MonoDelay;
+    m_monoDelayStep = set.MonoDelayStep;
+    m_dipoleDelay = set.DipoleDelay;
+    m_dipoleDelayStep = set.DipoleDelayStep;
 
-    m_monoIndex = MonoIntervalIndex(app->MonoSampleRate);
-    m_dipoleIndex = DipoleIntervalIndex(app->DipoleSampleRate);
+    m_monoIndex = MonoIntervalIndex(set.MonoSampleRate);
+    m_dipoleIndex = DipoleIntervalIndex(set.DipoleSampleRate);
     ctl::ComboFill(Item(IDC_GEN_MONO_SAMPLERATE), kMonoIntervals, kIntervalCount);
     ctl::ComboFill(Item(IDC_GEN_DIP_SAMPLERATE), kDipoleIntervals, kIntervalCount);
 
@@ -99,7 +98,7 @@ bool CGeneralCtrlPage::OnCommand(int id, int code) {
 // Every click sends, also on the button already checked: the operator may
 // be re-sending the step after a tool reset.
 void CGeneralCtrlPage::OnGainStep(int32_t step) {
-    KelvaneApp()->GainStep = step;  // the gain pages quantise with it from their next entry on
+    m_ctx.params.GainStep = step;  // the gain pages quantise with it from their next entry on
     static const int32_t kCodes[] = {CMD_GAIN_STEP_1DB, CMD_GAIN_STEP_2DB, CMD_GAIN_STEP_3DB};
     SendCommand(kCodes[step - 1], 0);
 }
@@ -115,15 +114,15 @@ void CGeneralCtrlPage::OnDownload() {
     m_dtDelay = ClampDtDelay(m_dtDelay);
     ShowFields();
 
-    CKelvaneApp* app = KelvaneApp();
-    app->DtDelay = m_dtDelay;
-    app->DtDelayStep = m_dtDelayStep;
-    app->MonoDelay = m_monoDelay;
-    app->MonoDelayStep = m_monoDelayStep;
-    app->MonoSampleRate = monoInterval;
-    app->DipoleDelay = m_dipoleDelay;
-    app->DipoleDelayStep = m_dipoleDelayStep;
-    app->DipoleSampleRate = dipoleInterval;
+    ParameterSet& set = m_ctx.params;
+    set.DtDelay = m_dtDelay;
+    set.DtDelayStep = m_dtDelayStep;
+    set.MonoDelay = m_monoDelay;
+    set.MonoDelayStep = m_monoDelayStep;
+    set.MonoSampleRate = monoInterval;
+    set.DipoleDelay = m_dipoleDelay;
+    set.DipoleDelayStep = m_dipoleDelayStep;
+    set.DipoleSampleRate = dipoleInterval;
     // "DT SAMPLERATE" is display-only and stays as loaded.
 
     SendValue(CMD_DT_RXDELAY, m_dtDelay);
@@ -197,7 +196,7 @@ void CGeneralCtrlPage::SendCommand(int32_t code, int32_t arg) {
     m_command.CodeWord = code;
     m_command.ArgWord = arg;
     ToolCommand copy = m_command;
-    KelvaneApp()->SendToolCommand(&copy);
+    m_ctx.commands.SendToolCommand(&copy);
 }
 
 // Download values: each in a fresh zeroed block.
@@ -206,5 +205,5 @@ void CGeneralCtrlPage::SendValue(int32_t code, int32_t value) {
     block.CodeWord = code;
     block.ArgWord = ARG_VALUE;
     block.Payload[0] = value;
-    KelvaneApp()->SendToolCommand(&block);
+    m_ctx.commands.SendToolCommand(&block);
 }

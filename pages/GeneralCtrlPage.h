@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "KelvaneHost.h"
+#include "core/logic/PageContext.h"
 #include "pages/logic/GeneralRules.h"
 #include "window/DialogResize.h"
 #include "window/PageCues.h"
 
 class CGeneralCtrlPage : public CResizePage {
 public:
-    CGeneralCtrlPage();
+    explicit CGeneralCtrlPage(const kelvane::PageContext& ctx);
     ~CGeneralCtrlPage() override;
 
     // Host notifications, forwarded by the frame whether or not the page is shown.
@@ -36,7 +37,7 @@ private:
     void FillStatusLists() const;
 
     void SendCommand(int32_t code, int32_t arg);
-    static void SendValue(int32_t code, int32_t value);
+    void SendValue(int32_t code, int32_t value);
     // A field's tip: the range Download accepts.
     std::string FieldTip(int id) const;
 
@@ -54,6 +55,7 @@ private:
     // Reset, gain-step and status-check commands; only words 0 and 1 are written.
     kelvane::ToolCommand m_command{};
     CPageCues m_cues;
+    const kelvane::PageContext m_ctx;
     // The display-only delay step held a value outside its range when loaded.
     std::string m_dtDelayStepNote;
 };

@@ -1,6 +1,5 @@
 #include "pages/MonopoleCtrl.h"
 
-#include "core/Kelvane.h"
 #include "pages/logic/GainRules.h"
 #include "resource.h"
 
@@ -20,12 +19,12 @@ const FullWaveLayout kLayout = {
 };
 }  // namespace
 
-CMonopoleCtrl::CMonopoleCtrl()
+CMonopoleCtrl::CMonopoleCtrl(const PageContext& ctx)
     : CFullWavePage(IDD_MONOPOLE, kLayout,
-                    FullWaveValues{{KelvaneApp()->MonoChGain, &KelvaneApp()->MonoAllGain, &KelvaneApp()->MonoIsAuto,
-                                    &KelvaneApp()->MonoFilter},
-                                   &KelvaneApp()->MonoStackValue, &KelvaneApp()->MonoWindowsEnd,
-                                   KelvaneApp()}) {}
+                    FullWaveValues{{ctx.params.MonoChGain, &ctx.params.MonoAllGain, &ctx.params.MonoIsAuto,
+                                    &ctx.params.MonoFilter},
+                                   &ctx.params.MonoStackValue, &ctx.params.MonoWindowsEnd},
+                    ctx) {}
 
 // Download sends the state the radios show, so the latch starts from it.
 BOOL CMonopoleCtrl::OnInitDialog() {

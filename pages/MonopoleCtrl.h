@@ -6,7 +6,7 @@
 
 class CMonopoleCtrl : public CFullWavePage {
 public:
-    CMonopoleCtrl();
+    explicit CMonopoleCtrl(const kelvane::PageContext& ctx);
 
 protected:
     BOOL OnInitDialog() override;

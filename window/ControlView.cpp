@@ -25,7 +25,8 @@ HICON LoadPageIcon(int id) {
 
 }  // namespace
 
-CControlView::CControlView() : CDialog(IDD_VIEW) {}
+CControlView::CControlView(const kelvane::PageContext& ctx)
+    : CDialog(IDD_VIEW), m_general(ctx), m_dtGain(ctx), m_monopole(ctx), m_dipole(ctx), m_acoustic(ctx) {}
 
 CControlView::~CControlView() {
     // Page windows go first (their parent is ours), then the list's images.

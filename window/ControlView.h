@@ -14,7 +14,7 @@
 
 class CControlView : public CDialog {
 public:
-    CControlView();
+    explicit CControlView(const kelvane::PageContext& ctx);
     ~CControlView() override;
 
     bool Create(HWND frame, UINT id);

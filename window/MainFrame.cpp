@@ -65,7 +65,7 @@ void CMainFrame::UnregisterWindowClass() {
 
 bool CMainFrame::OnCreate() {
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
-    m_pView = new (std::nothrow) CControlView();
+    m_pView = new (std::nothrow) CControlView(KelvaneApp()->Context());
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
         m_pView->OnInitialUpdate();

@@ -1,0 +1,37 @@
+// What a control page is given at construction, instead of reaching for the
+// application: the parameter set it edits, where its tool commands go, and
+// the shared blocks it mirrors values into. The application implements both
+// interfaces; the tests of a page could give it others.
+#pragma once
+
+#include "KelvaneHost.h"
+#include "core/logic/ParameterSet.h"
+#include "core/logic/SharedBlock.h"
+
+namespace kelvane {
+
+class CommandSink {
+public:
+    // Hands a whole 520-byte command to the host and returns when it has it.
+    virtual void SendToolCommand(const ToolCommand* block) = 0;
+
+protected:
+    ~CommandSink() = default;
+};
+
+class BlockPublisher {
+public:
+    virtual BlockView ToolControlBlock() const = 0;
+    virtual BlockView ProcessBlock() const = 0;
+
+protected:
+    ~BlockPublisher() = default;
+};
+
+struct PageContext {
+    ParameterSet& params;
+    CommandSink& commands;
+    const BlockPublisher& blocks;
+};
+
+}  // namespace kelvane
