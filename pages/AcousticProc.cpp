@@ -2,11 +2,11 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "KelvaneHost.h"
 #include "core/Kelvane.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
 #include "resource.h"
@@ -67,10 +67,8 @@ int IndexOf(const int (&ids)[4], int id) {
 
 CAcousticProc::CAcousticProc() : CResizePage(IDD_ACOUSTIC, nullptr) {}
 
-void CAcousticProc::SetLabel(int id, const char* format, double value) const {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    SetItemText(id, text);
+void CAcousticProc::SetLabel(int id, double value, int decimals) const {
+    SetItemText(id, kelvane::FormatFixed(value, decimals).c_str());
 }
 
 BOOL CAcousticProc::OnInitDialog() {
@@ -99,18 +97,18 @@ BOOL CAcousticProc::OnInitDialog() {
     // below 0.7) must sit at 7, beside its label "0.70".
     ctl::TrackSetup(Item(IDC_AP_COEFF), 1, 50, 1, 10);
     ctl::TrackSetPos(Item(IDC_AP_COEFF), kelvane::TenthPosition(app.Coefficient));
-    SetLabel(IDC_AP_COEFF_VALUE, "%.2lf", app.Coefficient);
+    SetLabel(IDC_AP_COEFF_VALUE, app.Coefficient, 2);
 
     for (int k = 0; k < 4; ++k) {
         HWND slider = Item(kMinSlider[k]);
         ctl::TrackSetup(slider, kelvane::kThresholdMinPosMin, kelvane::kThresholdMinPosMax, 1, 10);
         ctl::TrackSetPos(slider, kelvane::TenthPosition(app.ThresholdMin[k]));
-        SetLabel(kMinLabel[k], "%.2lf", app.ThresholdMin[k]);
+        SetLabel(kMinLabel[k], app.ThresholdMin[k], 2);
     }
 
     ctl::TrackSetup(Item(IDC_AP_THRES_FACTOR), 2, 10, 0, 0);
     ctl::TrackSetPos(Item(IDC_AP_THRES_FACTOR), kelvane::TenthPosition(app.ThresholdFactor));
-    SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.2lf", app.ThresholdFactor);
+    SetLabel(IDC_AP_THRES_FACTOR_VALUE, app.ThresholdFactor, 2);
 
     ctl::TrackSetup(Item(IDC_AP_SEARCH_WIN), 120, 2000, 8, 80);
     ctl::TrackSetPos(Item(IDC_AP_SEARCH_WIN), app.SearchWinLength);
@@ -259,12 +257,12 @@ void CAcousticProc::OnHScroll(int /*code*/, HWND slider) {
         CKelvaneApp& app = App();
         app.Coefficient = kelvane::TenthValue(p);
         PublishFloat(offsetof(ProcessPara, Coefficient), app.Coefficient);
-        SetLabel(IDC_AP_COEFF_VALUE, "%.1lf", app.Coefficient);
+        SetLabel(IDC_AP_COEFF_VALUE, app.Coefficient, 1);
     } else if (slider == Item(IDC_AP_THRES_FACTOR)) {
         CKelvaneApp& app = App();
         app.ThresholdFactor = kelvane::TenthValue(p);
         PublishFloat(offsetof(ProcessPara, ThresholdFactor), app.ThresholdFactor);
-        SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.1lf", app.ThresholdFactor);
+        SetLabel(IDC_AP_THRES_FACTOR_VALUE, app.ThresholdFactor, 1);
     } else if (slider == Item(IDC_AP_SEARCH_WIN)) {
         CKelvaneApp& app = App();
         app.SearchWinLength = p;
@@ -288,7 +286,7 @@ void CAcousticProc::SetStart(int k, int32_t value) {
 void CAcousticProc::SetMin(int k, float value) {
     App().ThresholdMin[k] = value;
     PublishFloat(MinOffset(k), value);
-    SetLabel(kMinLabel[k], "%.1lf", value);
+    SetLabel(kMinLabel[k], value, 1);
 }
 
 // The difference is taken against the stored value, not the slider's last

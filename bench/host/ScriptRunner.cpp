@@ -1,7 +1,6 @@
 // Script mode: runs a bench script against the real plug-in, driving its
 // window with the same operator helpers as the system tests.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "Operator.h"
 #include "bench/logic/BenchScript.h"
 #include "bench/logic/PngWriter.h"
+#include "core/logic/NumberText.h"
 
 using namespace kelvane;
 
@@ -211,8 +211,8 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
             } else if (real) {
                 float got;
                 std::memcpy(&got, block + n[0], 4);
-                const float want = static_cast<float>(std::atof(s.text.c_str()));
-                if (got != want) fail(s, "field " + std::to_string(n[0]) + " is " + std::to_string(got));
+                const float want = ParseLeadingFloat(s.text.c_str());
+                if (got != want) fail(s, "field " + std::to_string(n[0]) + " is " + FormatFixed(got, 6));
             } else {
                 int32_t got, want = 0;
                 std::memcpy(&got, block + n[0], 4);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "core/logic/NumberText.h"
 
 using namespace kelvane;
 
@@ -27,14 +28,15 @@ void PrintBlocks(const drive::HostHarness& host) {
     ProcessPara pp{};
     if (host.ReadProcess(&pp)) {
         std::printf("VarroProcessPara (76 bytes):\n");
-        std::printf("  CurveSelect %d  FilterType %d  LowCut %.1f  HighCut %.1f\n", pp.CurveSelect, pp.FilterType,
-                    pp.LowCut, pp.HighCut);
-        std::printf("  DtMin %d  DtMax %d  CorWinLength %d  Coefficient %.2f  ThresholdType %d\n", pp.DtMin,
-                    pp.DtMax, pp.CorWinLength, pp.Coefficient, pp.ThresholdType);
+        std::printf("  CurveSelect %d  FilterType %d  LowCut %s  HighCut %s\n", pp.CurveSelect, pp.FilterType,
+                    FormatFixed(pp.LowCut, 1).c_str(), FormatFixed(pp.HighCut, 1).c_str());
+        std::printf("  DtMin %d  DtMax %d  CorWinLength %d  Coefficient %s  ThresholdType %d\n", pp.DtMin,
+                    pp.DtMax, pp.CorWinLength, FormatFixed(pp.Coefficient, 2).c_str(), pp.ThresholdType);
         std::printf("  T01R1..4Start %d %d %d %d  SearchWinLength %d\n", pp.T01RStart[0], pp.T01RStart[1],
                     pp.T01RStart[2], pp.T01RStart[3], pp.SearchWinLength);
-        std::printf("  ThresholdMin1..4 %.2f %.2f %.2f %.2f  ThresholdFactor %.2f\n", pp.ThresholdMin[0],
-                    pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3], pp.ThresholdFactor);
+        std::printf("  ThresholdMin1..4 %s %s %s %s  ThresholdFactor %s\n", FormatFixed(pp.ThresholdMin[0], 2).c_str(),
+                    FormatFixed(pp.ThresholdMin[1], 2).c_str(), FormatFixed(pp.ThresholdMin[2], 2).c_str(),
+                    FormatFixed(pp.ThresholdMin[3], 2).c_str(), FormatFixed(pp.ThresholdFactor, 2).c_str());
     } else {
         std::printf("VarroProcessPara: not found\n");
     }

@@ -1,10 +1,10 @@
 #include "core/logic/IniRules.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "KelvaneHost.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -118,18 +118,6 @@ const IntDefault kOtherDefaults[] = {
 };
 #undef M
 
-std::string Format(int32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d", v);
-    return buf;
-}
-
-std::string Format(float v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1lf", static_cast<double>(v));
-    return buf;
-}
-
 int32_t ReadPlain(ProfileStore& ini, const char* section, const char* key) {
     return ParseLeadingInt(ini.Read(section, key, "", kValueBufferSize).c_str());
 }
@@ -143,7 +131,7 @@ void LoadInts(ParameterSet& p, ProfileStore& ini, const char* section, const Int
 template <size_t N>
 void SaveInts(const ParameterSet& p, ProfileStore& ini, const char* section, const IntKey (&keys)[N]) {
     for (const IntKey& k : keys)
-        if (k.save) ini.Write(section, k.key, Format(IntAt(p, k.member)));
+        if (k.save) ini.Write(section, k.key, FormatInt(IntAt(p, k.member)));
 }
 
 void StoreAcoustic(ParameterSet& p, const BlockView& process, const AcousticKey& k, double intValue, double realValue) {
@@ -215,8 +203,9 @@ void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini) { SaveInts(p, i
 
 void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini) {
     for (const AcousticKey& k : kAcousticKeys) {
-        // "LowCut"/"HighCut" are saved from the integer members.
-        std::string text = k.kind == Kind::Float ? Format(FloatAt(p, k.member)) : Format(IntAt(p, k.member));
+        // Floats with one decimal ("%.1lf"); "LowCut"/"HighCut" from the integer members.
+        std::string text =
+            k.kind == Kind::Float ? FormatFixed(FloatAt(p, k.member), 1) : FormatInt(IntAt(p, k.member));
         ini.Write(kAcousticSection, k.key, text);
     }
 }

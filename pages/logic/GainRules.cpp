@@ -1,5 +1,6 @@
 #include "pages/logic/GainRules.h"
 
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
