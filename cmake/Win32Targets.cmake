@@ -95,9 +95,9 @@ target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResiz
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 
-# Export/import table check of the built DLL.
+# Export/import table check of the built DLL, and the floor its version resource names.
 add_test(NAME dll_tables
-  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
+  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -DRC=${KELVANE_RC} -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
 
 # Figures: costs as ratios to same-run baselines (scripts/bench.sh; never a test).
 add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)
