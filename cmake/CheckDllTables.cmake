@@ -1,5 +1,6 @@
 # Kelvane.dll exports exactly the three entry points (undecorated), imports
-# GetToolSubsetPtr by name from Tamsil.dll, and no compiler runtime DLL.
+# GetToolSubsetPtr by name from Tamsil.dll, no compiler runtime DLL, and
+# nothing the oldest Windows it runs on lacks (cmake/Windows7Imports.cmake).
 execute_process(COMMAND i686-w64-mingw32-objdump -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -42,4 +43,36 @@ string(SUBSTRING "${dump}" ${pos} 400 block)
 if(NOT block MATCHES "GetToolSubsetPtr")
   message(FATAL_ERROR "GetToolSubsetPtr is not imported by name from Tamsil.dll:\n${block}")
 endif()
-message(STATUS "exports: ${names}; imports: ${dlls}")
+# Every imported function, DLL by DLL, against what the floor's DLLs export.
+include(${CMAKE_CURRENT_LIST_DIR}/Windows7Imports.cmake)
+string(REGEX MATCHALL "DLL Name: [^\n]+\n[^\n]*\n(\t[0-9a-f]+\t[^\n]*\n)*" blocks "${dump}")
+set(unknown "")
+foreach(block IN LISTS blocks)
+  string(REGEX MATCH "DLL Name: ([^\n.]+)" _ "${block}")
+  string(TOUPPER "${CMAKE_MATCH_1}" dll)
+  if(dll STREQUAL "TAMSIL")
+    continue()  # the host's library, checked above
+  endif()
+  # "<vma> <hint> <name>"; an import by ordinal alone shows no name.
+  string(REGEX MATCHALL "\t[0-9a-f]+\t +[0-9]+ +[^\n]*" entries "${block}")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^\t[0-9a-f]+\t +[0-9]+ +" "" name "${entry}")
+    list(FIND KELVANE_FLOOR_${dll} "${name}" found)
+    if(found EQUAL -1)
+      list(APPEND unknown "${dll}!${name}")
+    endif()
+  endforeach()
+endforeach()
+if(unknown)
+  list(JOIN unknown "\n  " unknown)
+  message(FATAL_ERROR "imports not known to exist on ${KELVANE_FLOOR}, the oldest Windows the plug-in runs on:\n"
+    "  ${unknown}\nAvoid them, or add them to cmake/Windows7Imports.cmake once ${KELVANE_FLOOR} is known to have them.")
+endif()
+# The version resource states the same floor.
+if(DEFINED RC)
+  file(READ "${RC}" rc_text)
+  if(NOT rc_text MATCHES "VALUE \"Comments\", \"Runs on ${KELVANE_FLOOR} or later")
+    message(FATAL_ERROR "${RC}: the version resource's \"Comments\" does not name ${KELVANE_FLOOR}")
+  endif()
+endif()
+message(STATUS "exports: ${names}; imports: ${dlls}, all on ${KELVANE_FLOOR}")

@@ -62,6 +62,33 @@ set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
 # The open/close and load/unload cycles (KELVANE_SLOW=1) take minutes on their own.
 add_test(NAME wine_cycles COMMAND kelvane_wine_tests --gtest_filter=Cycles.*)
 set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400)
+
+# The environment matrix: the system tests again in hosts that differ from ours
+# the way real installations do (tests/wine/HostEnvironmentTest.cpp says what
+# each host does), each with the suites its difference can reach.
+set(KELVANE_NUMBER_SUITES "CoreTest.*:AcousticPage.*:*Typed*")
+set(KELVANE_LAYOUT_SUITES "WindowTest.*:OperatorCues.*:ResizeEngine.*")
+set(KELVANE_CONTROL_SUITES
+  "WindowTest.*:OperatorCues.*:AcousticPage.*:DtGainPage.*:GeneralPage.SampleInterval*:GeneralPage.StatusLines*")
+add_test(NAME wine_host_german
+  COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_NUMBER_SUITES}:WindowTest.*:OperatorCues.*)
+set_tests_properties(wine_host_german PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=german)
+add_test(NAME wine_host_fpu
+  COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_NUMBER_SUITES}:Hardening.DamagedIniAndConfigFiles)
+set_tests_properties(wine_host_fpu PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=fpu)
+# A prefix of its own: Wine takes the DPI from the prefix's registry when its server starts.
+add_test(NAME wine_host_dpi144 COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_LAYOUT_SUITES})
+set_tests_properties(wine_host_dpi144 PROPERTIES ENVIRONMENT
+  "KELVANE_HOST_ENV=dpi144;KELVANE_WINE_DPI=144;WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-dpi144")
+# The manifest goes beside the host exe, so this host is a copy of the test exe.
+set(KELVANE_CC6_TESTS ${CMAKE_BINARY_DIR}/bin/kelvane_wine_tests_cc6.exe)
+add_custom_command(TARGET kelvane_wine_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kelvane_wine_tests> ${KELVANE_CC6_TESTS}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/tests/wine/CommonControls6.manifest ${KELVANE_CC6_TESTS}.manifest)
+add_test(NAME wine_host_cc6
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${KELVANE_CC6_TESTS} --gtest_filter=HostEnvironment.*:${KELVANE_CONTROL_SUITES})
+set_tests_properties(wine_host_cc6 PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=cc6)
+set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_cc6 PROPERTIES TIMEOUT 600)
 # The resize engine's test runs the page base on a dialog template of its own,
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
 # Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
@@ -70,9 +97,9 @@ target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResiz
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 
-# Export/import table check of the built DLL.
+# Export/import table check of the built DLL, and the floor its version resource names.
 add_test(NAME dll_tables
-  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
+  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -DRC=${KELVANE_RC} -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
 
 # Figures: costs as ratios to same-run baselines (scripts/bench.sh; never a test).
 add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)

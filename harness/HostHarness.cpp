@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "bench/tamsil/Tamsil.h"
+#include "core/logic/NumberText.h"
 
 namespace drive {
 namespace {
@@ -208,16 +209,18 @@ std::string DescribeBlocks(const char* newline) {
         add("ToolControlPara: not found");
     }
     kelvane::ProcessPara pp{};
+    auto real = [](float v) { return kelvane::FormatFixed(v, 2); };
     if (ReadBlock(kelvane::PROCESS_BLOCK_NAME, &pp, sizeof pp)) {
         add("VarroProcessPara (76 bytes)");
         std::snprintf(line, sizeof line, "  +0  CurveSelect %-6d  +4  FilterType %d", pp.CurveSelect, pp.FilterType);
         add(line);
-        std::snprintf(line, sizeof line, "  +8  LowCut  %-10.2f  +12 HighCut %.2f", pp.LowCut, pp.HighCut);
+        std::snprintf(line, sizeof line, "  +8  LowCut  %-10s  +12 HighCut %s", real(pp.LowCut).c_str(),
+                      real(pp.HighCut).c_str());
         add(line);
         std::snprintf(line, sizeof line, "  +16 DtMin %-6d  +20 DtMax %-6d  +24 CorWinLength %d", pp.DtMin, pp.DtMax,
                       pp.CorWinLength);
         add(line);
-        std::snprintf(line, sizeof line, "  +28 Coefficient %-6.2f  +32 ThresholdType %d", pp.Coefficient,
+        std::snprintf(line, sizeof line, "  +28 Coefficient %-6s  +32 ThresholdType %d", real(pp.Coefficient).c_str(),
                       pp.ThresholdType);
         add(line);
         std::snprintf(line, sizeof line, "  +36 T01R1..4Start %d %d %d %d", pp.T01RStart[0], pp.T01RStart[1],
@@ -225,10 +228,11 @@ std::string DescribeBlocks(const char* newline) {
         add(line);
         std::snprintf(line, sizeof line, "  +52 SearchWinLength %d", pp.SearchWinLength);
         add(line);
-        std::snprintf(line, sizeof line, "  +56 ThresholdMin1..4 %.2f %.2f %.2f %.2f", pp.ThresholdMin[0],
-                      pp.ThresholdMin[1], pp.ThresholdMin[2], pp.ThresholdMin[3]);
+        std::snprintf(line, sizeof line, "  +56 ThresholdMin1..4 %s %s %s %s", real(pp.ThresholdMin[0]).c_str(),
+                      real(pp.ThresholdMin[1]).c_str(), real(pp.ThresholdMin[2]).c_str(),
+                      real(pp.ThresholdMin[3]).c_str());
         add(line);
-        std::snprintf(line, sizeof line, "  +72 ThresholdFactor %.2f", pp.ThresholdFactor);
+        std::snprintf(line, sizeof line, "  +72 ThresholdFactor %s", real(pp.ThresholdFactor).c_str());
         add(line);
     } else {
         add("VarroProcessPara: not found");

@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "KelvaneHost.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/DriveLimits.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
 #include "resource.h"
@@ -68,10 +68,8 @@ void CAcousticProc::Publish(const T& member) const {
     kelvane::PublishMember(set, offset, m_ctx.blocks.ProcessBlock());
 }
 
-void CAcousticProc::SetLabel(int id, const char* format, double value) const {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    SetItemText(id, text);
+void CAcousticProc::SetLabel(int id, double value, int decimals) const {
+    SetItemText(id, kelvane::FormatFixed(value, decimals).c_str());
 }
 
 BOOL CAcousticProc::OnInitDialog() {
@@ -100,18 +98,18 @@ BOOL CAcousticProc::OnInitDialog() {
     // below 0.7) must sit at 7, beside its label "0.70".
     ctl::TrackSetup(Item(IDC_AP_COEFF), 1, 50, 1, 10);
     ctl::TrackSetPos(Item(IDC_AP_COEFF), kelvane::TenthPosition(app.Coefficient));
-    SetLabel(IDC_AP_COEFF_VALUE, "%.2lf", app.Coefficient);
+    SetLabel(IDC_AP_COEFF_VALUE, app.Coefficient, 2);
 
     for (int k = 0; k < 4; ++k) {
         HWND slider = Item(kMinSlider[k]);
         ctl::TrackSetup(slider, kelvane::kThresholdMinPosMin, kelvane::kThresholdMinPosMax, 1, 10);
         ctl::TrackSetPos(slider, kelvane::TenthPosition(app.ThresholdMin[k]));
-        SetLabel(kMinLabel[k], "%.2lf", app.ThresholdMin[k]);
+        SetLabel(kMinLabel[k], app.ThresholdMin[k], 2);
     }
 
     ctl::TrackSetup(Item(IDC_AP_THRES_FACTOR), 2, 10, 0, 0);
     ctl::TrackSetPos(Item(IDC_AP_THRES_FACTOR), kelvane::TenthPosition(app.ThresholdFactor));
-    SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.2lf", app.ThresholdFactor);
+    SetLabel(IDC_AP_THRES_FACTOR_VALUE, app.ThresholdFactor, 2);
 
     ctl::TrackSetup(Item(IDC_AP_SEARCH_WIN), 120, 2000, 8, 80);
     ctl::TrackSetPos(Item(IDC_AP_SEARCH_WIN), app.SearchWinLength);
@@ -245,12 +243,12 @@ void CAcousticProc::OnHScroll(int /*code*/, HWND slider) {
         kelvane::ParameterSet& app = m_ctx.params;
         app.Coefficient = kelvane::TenthValue(p);
         Publish(app.Coefficient);
-        SetLabel(IDC_AP_COEFF_VALUE, "%.1lf", app.Coefficient);
+        SetLabel(IDC_AP_COEFF_VALUE, app.Coefficient, 1);
     } else if (slider == Item(IDC_AP_THRES_FACTOR)) {
         kelvane::ParameterSet& app = m_ctx.params;
         app.ThresholdFactor = kelvane::TenthValue(p);
         Publish(app.ThresholdFactor);
-        SetLabel(IDC_AP_THRES_FACTOR_VALUE, "%.1lf", app.ThresholdFactor);
+        SetLabel(IDC_AP_THRES_FACTOR_VALUE, app.ThresholdFactor, 1);
     } else if (slider == Item(IDC_AP_SEARCH_WIN)) {
         kelvane::ParameterSet& app = m_ctx.params;
         app.SearchWinLength = p;
@@ -274,7 +272,7 @@ void CAcousticProc::SetStart(int k, int32_t value) {
 void CAcousticProc::SetMin(int k, float value) {
     m_ctx.params.ThresholdMin[k] = value;
     Publish(m_ctx.params.ThresholdMin[k]);
-    SetLabel(kMinLabel[k], "%.1lf", value);
+    SetLabel(kMinLabel[k], value, 1);
 }
 
 // The difference is taken against the stored value, not the slider's last

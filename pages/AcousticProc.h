@@ -33,7 +33,8 @@ private:
     void SetStart(int k, int32_t value);
     void SetMin(int k, float value);
     int SliderIndex(const int (&ids)[4], HWND slider) const;
-    void SetLabel(int id, const char* format, double value) const;
+    // A tenth-scaled slider's label: the value with "%.<decimals>lf".
+    void SetLabel(int id, double value, int decimals) const;
     // Writes a member's ProcessPara field, as the settings table maps it.
     template <class T>
     void Publish(const T& member) const;

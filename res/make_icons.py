@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Draws the plug-in's icons and writes them as .ico files into res/icons/.
 
-Page icons are 32x32 with the 16-colour VGA palette (4 bits per pixel plus an
-AND mask), as the page list's image list expects; the frame icon is 128x128
-with 24-bit colour. Standard library only, so the icons can be remade on any
+Page icons use the 16-colour VGA palette (4 bits per pixel plus an AND mask),
+as the page list's image list expects, each drawn at 32, 48 and 64 pixels in
+one file: the list takes the size that suits the display's DPI (96, 144, 192).
+The frame icon is 128x128 with 24-bit colour. Standard library only, so the icons can be remade on any
 build machine: python3 res/make_icons.py
 """
 
@@ -185,14 +186,19 @@ def bitmap_header(size, bits, image_bytes, colours):
                        image_bytes, 0, 0, colours, 0)
 
 
-def ico_file(size, bits, colours, body):
-    directory = struct.pack('<HHH', 0, 1, 1)
-    entry = struct.pack('<BBBBHHII', size % 256, size % 256, colours % 256, 0, 1, bits,
-                        len(body), 6 + 16)
-    return directory + entry + body
+def ico_file(images):
+    """images: (size, bits, colours, body) for each image, smallest first."""
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b''
+    for size, bits, colours, body in images:
+        entries += struct.pack('<BBBBHHII', size % 256, size % 256, colours % 256, 0, 1, bits,
+                               len(body), offset)
+        offset += len(body)
+    return directory + entries + b''.join(image[3] for image in images)
 
 
-def ico_4bpp(canvas):
+def image_4bpp(canvas):
     size = canvas.size
     index = {c: i for i, c in enumerate(VGA)}
     stride = ((size * 4 + 31) // 32) * 4
@@ -206,10 +212,10 @@ def ico_4bpp(canvas):
     mask = and_mask(canvas)
     palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in VGA)
     body = bitmap_header(size, 4, len(xor) + len(mask), 16) + palette + bytes(xor) + mask
-    return ico_file(size, 4, 16, body)
+    return (size, 4, 16, body)
 
 
-def ico_24bpp(canvas):
+def image_24bpp(canvas):
     size = canvas.size
     stride = ((size * 24 + 31) // 32) * 4
     xor = bytearray()
@@ -222,18 +228,21 @@ def ico_24bpp(canvas):
         xor += row
     mask = and_mask(canvas)
     body = bitmap_header(size, 24, len(xor) + len(mask), 0) + bytes(xor) + mask
-    return ico_file(size, 24, 0, body)
+    return (size, 24, 0, body)
 
 
-# ---- the icons (page icons drawn on a 32-unit grid) ----------------------------
+# ---- the icons (page icons drawn on a 32-unit grid at every size) ---------------
 
-def page_canvas():
-    return Canvas(32, 32.0, palette=VGA)
+PAGE_SIZES = (32, 48, 64)
 
 
-def draw_general():
+def page_canvas(size):
+    return Canvas(size, 32.0, palette=VGA)
+
+
+def draw_general(size):
     """A gear."""
-    c = page_canvas()
+    c = page_canvas(size)
 
     def gear(outer, body, half_tooth, hole):
         def inside(x, y):
@@ -263,9 +272,9 @@ def draw_general():
     return c
 
 
-def draw_dtgain():
+def draw_dtgain(size):
     """The letters DT over a rising gain ramp."""
-    c = page_canvas()
+    c = page_canvas(size)
     d = union(rect(2, 2, 5.2, 17),
               rect(2, 2, 8, 5.2), rect(2, 13.8, 8, 17),
               minus(minus(ellipse(8, 9.5, 6.6, 7.5), ellipse(8, 9.5, 3.4, 4.3)),
@@ -281,9 +290,9 @@ def draw_dtgain():
     return c
 
 
-def draw_monopole():
+def draw_monopole(size):
     """One transmitter sending circular waves."""
-    c = page_canvas()
+    c = page_canvas(size)
     c.fill(ring(16, 16, 13.6, 15.4), AQUA)
     c.fill(ring(16, 16, 9.4, 11.2), TEAL)
     c.fill(ring(16, 16, 5.6, 7.2), BLUE)
@@ -292,9 +301,9 @@ def draw_monopole():
     return c
 
 
-def draw_dipole():
+def draw_dipole(size):
     """Two opposed lobes: the figure-eight of a dipole source."""
-    c = page_canvas()
+    c = page_canvas(size)
     c.fill(rect(15.4, 2, 16.6, 30), BLACK)                          # tool axis, behind
     c.fill(circle(8.6, 16, 7.6), NAVY)
     c.fill(circle(8.6, 16, 6.3), BLUE)
@@ -317,9 +326,9 @@ def waveform(x0, x1, mid, amp, onset, steps=90):
     return pts
 
 
-def draw_acoustic():
+def draw_acoustic(size):
     """A waveform on a scope screen."""
-    c = page_canvas()
+    c = page_canvas(size)
     c.fill(round_rect(1, 3, 31, 29, 3), SILVER)
     c.fill(round_rect(2.2, 4.2, 29.8, 27.8, 2), BLACK)
     for gx in (9, 16, 23):
@@ -331,9 +340,9 @@ def draw_acoustic():
     return c
 
 
-def draw_frame():
+def draw_frame(size):
     """A logging sonde with waves leaving its transmitter (128x128, 24-bit)."""
-    c = Canvas(128, 128.0, palette=None, samples=3)
+    c = Canvas(size, 128.0, palette=None, samples=3)
 
     # waves on both sides of the transmitter
     tx_y = 94.0
@@ -369,20 +378,20 @@ def draw_frame():
 
 
 ICONS = [
-    ('general.ico', draw_general, ico_4bpp),
-    ('dtgain.ico', draw_dtgain, ico_4bpp),
-    ('monopole.ico', draw_monopole, ico_4bpp),
-    ('dipole.ico', draw_dipole, ico_4bpp),
-    ('acoustic.ico', draw_acoustic, ico_4bpp),
-    ('frame.ico', draw_frame, ico_24bpp),
+    ('general.ico', draw_general, image_4bpp, PAGE_SIZES),
+    ('dtgain.ico', draw_dtgain, image_4bpp, PAGE_SIZES),
+    ('monopole.ico', draw_monopole, image_4bpp, PAGE_SIZES),
+    ('dipole.ico', draw_dipole, image_4bpp, PAGE_SIZES),
+    ('acoustic.ico', draw_acoustic, image_4bpp, PAGE_SIZES),
+    ('frame.ico', draw_frame, image_24bpp, (128,)),
 ]
 
 
 def main():
     folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'icons')
     os.makedirs(folder, exist_ok=True)
-    for name, draw, encode in ICONS:
-        data = encode(draw())
+    for name, draw, encode, sizes in ICONS:
+        data = ico_file([encode(draw(size)) for size in sizes])
         with open(os.path.join(folder, name), 'wb') as f:
             f.write(data)
         print('%s: %d bytes' % (name, len(data)))

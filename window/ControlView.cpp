@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "resource.h"
+#include "window/logic/DpiLayout.h"
 
 namespace {
 
@@ -18,9 +19,38 @@ const PageRow kPages[5] = {
     {"Acoustic Process", IDI_ACOUSTIC},
 };
 
-HICON LoadPageIcon(int id) {
-    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32,
+// Dialog units follow the DPI; the icons and the list's pixel spacing are
+// chosen for it here.
+int ScreenDpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : kelvane::kBaseDpi;
+}
+
+// Shared, so never destroyed; one size per process, as the DPI is.
+HICON LoadPageIcon(int id, int size) {
+    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size,
                                          LR_DEFAULTCOLOR | LR_SHARED));
+}
+
+// Lines of the longest label as the list wraps it within width pixels.
+int LabelLines(HWND list, int width, int* lineHeight) {
+    HDC dc = GetDC(list);
+    if (!dc) return 1;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    *lineHeight = std::max<int>(1, tm.tmHeight);
+    int lines = 1;
+    for (const PageRow& row : kPages) {
+        RECT r{0, 0, std::max(width, 1), 0};
+        DrawTextA(dc, row.label, -1, &r, DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        lines = std::max(lines, static_cast<int>((r.bottom - r.top + *lineHeight - 1) / *lineHeight));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    return lines;
 }
 
 }  // namespace
@@ -63,19 +93,11 @@ CDialog* CControlView::Page(int index) {
 }
 
 void CControlView::OnInitialUpdate() {
-    // Fit the frame to the form, shrinking only; a smaller frame scrolls the form.
-    HWND frame = GetParent(m_hWnd);
-    RECT want{0, 0, m_formSize.cx, m_formSize.cy};
-    AdjustWindowRectEx(&want, static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_STYLE)), GetMenu(frame) != nullptr,
-                       static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_EXSTYLE)));
-    RECT now;
-    GetWindowRect(frame, &now);
-    const int cx = std::min<int>(now.right - now.left, want.right - want.left);
-    const int cy = std::min<int>(now.bottom - now.top, want.bottom - want.top);
-    SetWindowPos(frame, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    m_imageList = ImageList_Create(32, 32, ILC_COLOR4 | ILC_MASK, 1, 4);
-    for (const PageRow& row : kPages) ImageList_AddIcon(m_imageList, LoadPageIcon(row.icon));
+    FitFrameToForm();
+    const int dpi = ScreenDpi();
+    m_iconSize = kelvane::PageIconSize(dpi);
+    m_imageList = ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR4 | ILC_MASK, 1, 4);
+    for (const PageRow& row : kPages) ImageList_AddIcon(m_imageList, LoadPageIcon(row.icon, m_iconSize));
 
     // The pages live in the page area; it must clip them and pass Tab through.
     HWND area = Item(IDC_VIEW_PAGEAREA);
@@ -86,14 +108,20 @@ void CControlView::OnInitialUpdate() {
             if (page->Create(area)) SetWindowPos(page->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
 
-    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[0].icon)), 0);
+    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[0].icon, m_iconSize)), 0);
     SetItemText(IDC_VIEW_CAPTION, kPages[0].label);
     if (m_general.m_hWnd) ShowWindow(m_general.m_hWnd, SW_SHOWNORMAL);
 
     ListView_SetImageList(m_pageList, m_imageList, LVSIL_NORMAL);
+    // One column, each item tall enough for its icon and every line of the
+    // longest label: a selected label shows all its lines and must not
+    // cover the next icon.
     RECT client;
     GetClientRect(m_pageList, &client);
-    ListView_SetIconSpacing(m_pageList, client.right - client.left, 64);
+    int lineHeight = 0;
+    const int lines = LabelLines(m_pageList, kelvane::PageLabelWidth(dpi, client.right - client.left), &lineHeight);
+    ListView_SetIconSpacing(m_pageList, client.right - client.left,
+                            kelvane::PageListSpacingY(dpi, m_iconSize, lineHeight, lines));
     ListView_SetTextColor(m_pageList, RGB(255, 255, 255));
     ListView_SetTextBkColor(m_pageList, RGB(128, 128, 128));
     ListView_SetBkColor(m_pageList, RGB(128, 128, 128));
@@ -115,7 +143,7 @@ void CControlView::OnInitialUpdate() {
 
 void CControlView::SelectPage(int index) {
     if (index < 0 || index > 4) return;
-    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[index].icon)), 0);
+    SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[index].icon, m_iconSize)), 0);
     SetItemText(IDC_VIEW_CAPTION, kPages[index].label);
     for (int i = 0; i < 5; ++i)
         if (CDialog* page = Page(i); page && page->m_hWnd)
@@ -139,6 +167,27 @@ bool CControlView::OnNotify(NMHDR* hdr, LRESULT& result) {
         return true;
     }
     return false;
+}
+
+// The frame opens showing the whole form when it fits the work area of its
+// monitor, and as much of it as fits otherwise (the form scrolls). At 96 DPI
+// the form is the frame's size as it always was.
+void CControlView::FitFrameToForm() {
+    HWND frame = GetParent(m_hWnd);
+    RECT want{0, 0, m_formSize.cx, m_formSize.cy};
+    AdjustWindowRectEx(&want, static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_STYLE)), GetMenu(frame) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_EXSTYLE)));
+    RECT now;
+    GetWindowRect(frame, &now);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& work = monitor.rcWork;
+    const kelvane::RszRect placed =
+        kelvane::FitFrameToWorkArea({now.left, now.top, now.right, now.bottom}, want.right - want.left,
+                                    want.bottom - want.top, {work.left, work.top, work.right, work.bottom});
+    SetWindowPos(frame, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CControlView::ScrollTo(int bar, int pos) {

@@ -37,7 +37,9 @@ protected:
 
 private:
     CDialog* Page(int index);
+    void FitFrameToForm();
     void ScrollTo(int bar, int pos);
     SIZE m_formSize{0, 0};
+    int m_iconSize = 32;  // page icons, by the display's DPI
     POINT m_scroll{0, 0};
 };

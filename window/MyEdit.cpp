@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "KelvaneHost.h"
-#include "core/logic/Saturate.h"
+#include "core/logic/NumberText.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'

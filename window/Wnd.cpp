@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "core/logic/NumberText.h"
+
 namespace {
 HINSTANCE g_resourceHandle = nullptr;
 }
@@ -135,11 +137,7 @@ std::string CDialog::GetItemText(int id) const {
 
 void CDialog::SetItemText(int id, const char* text) const { SetDlgItemTextA(m_hWnd, id, text); }
 
-void CDialog::SetItemInt(int id, int value) const {
-    char buf[16];
-    wsprintfA(buf, "%d", value);
-    SetDlgItemTextA(m_hWnd, id, buf);
-}
+void CDialog::SetItemInt(int id, int value) const { SetDlgItemTextA(m_hWnd, id, kelvane::FormatInt(value).c_str()); }
 
 void CDialog::EnableItem(int id, bool enable) const {
     if (HWND item = Item(id)) EnableWindow(item, enable ? TRUE : FALSE);

@@ -9,7 +9,7 @@
 
 #include "HostHarness.h"
 #include "bench/tamsil/Tamsil.h"
-#include "core/logic/Saturate.h"
+#include "core/logic/NumberText.h"
 
 using namespace kelvane;
 
@@ -239,14 +239,14 @@ void Bench::OnToolCommand(HWND control, const ToolCommand* block) {
 void Bench::AddJournalRow(const JournalEntry& e) {
     if (!m_list) return;
     const ToolCommand& b = e.block;
-    char t[32], code[16], words[64];
-    std::snprintf(t, sizeof t, "%.1f", e.timeMs);
+    const std::string t = FormatFixed(e.timeMs, 1);
+    char code[16], words[64];
     std::snprintf(code, sizeof code, "0x%04X", static_cast<unsigned>(b.CodeWord));
     std::snprintf(words, sizeof words, "%08X %08X %08X", static_cast<unsigned>(b.CodeWord),
                   static_cast<unsigned>(b.ArgWord), static_cast<unsigned>(b.Payload[0]));
     const char* name = CommandName(b.CodeWord);
     const std::string value = DescribeValue(b);
-    const char* cells[] = {t, code, name ? name : "?", value.c_str(), words};
+    const char* cells[] = {t.c_str(), code, name ? name : "?", value.c_str(), words};
     const int row = static_cast<int>(SendMessageA(m_list, LVM_GETITEMCOUNT, 0, 0));
     LVITEMA it{};
     it.mask = LVIF_TEXT;
@@ -434,14 +434,16 @@ void Bench::WorkerLoop(int rateHz) {
 std::string Bench::DescribeTimings() {
     std::lock_guard<std::mutex> lock(m_statsLock);
     char buf[512];
+    auto us = [](double v) { return FormatFixed(v, 1); };
     std::snprintf(buf, sizeof buf,
                   "Export call times (us)      last      mean   calls\r\n"
-                  "ToolControlInit     %10.1f %9.1f %7ld\r\n"
-                  "ToolControlShow     %10.1f %9.1f %7ld\r\n"
-                  "ToolControlProcess  %10.1f %9.1f %7ld\r\n"
+                  "ToolControlInit     %10s %9s %7ld\r\n"
+                  "ToolControlShow     %10s %9s %7ld\r\n"
+                  "ToolControlProcess  %10s %9s %7ld\r\n"
                   "Frames %ld, dropped %ld; plug-in %s",
-                  m_initStats.last, m_initStats.Mean(), m_initStats.count, m_showStats.last, m_showStats.Mean(),
-                  m_showStats.count, m_processStats.last, m_processStats.Mean(), m_processStats.count,
+                  us(m_initStats.last).c_str(), us(m_initStats.Mean()).c_str(), m_initStats.count,
+                  us(m_showStats.last).c_str(), us(m_showStats.Mean()).c_str(), m_showStats.count,
+                  us(m_processStats.last).c_str(), us(m_processStats.Mean()).c_str(), m_processStats.count,
                   m_frames.load(), m_dropped.load(), m_dll ? "loaded" : "NOT loaded");
     return buf;
 }

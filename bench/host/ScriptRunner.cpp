@@ -1,7 +1,6 @@
 // Script mode: runs a bench script against the real plug-in, driving its
 // window with the same operator helpers as the system tests.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "bench/logic/BenchScript.h"
+#include "core/logic/NumberText.h"
 
 using namespace kelvane;
 
@@ -165,8 +165,8 @@ private:
         } else if (s.text.find('.') != std::string::npos) {
             float got;
             std::memcpy(&got, block + at, 4);
-            const float want = static_cast<float>(std::atof(s.text.c_str()));
-            if (got != want) Fail(s, "field " + std::to_string(at) + " is " + std::to_string(got));
+            const float want = ParseLeadingFloat(s.text.c_str());
+            if (got != want) Fail(s, "field " + std::to_string(at) + " is " + FormatFixed(got, 6));
         } else {
             int32_t got, want = 0;
             std::memcpy(&got, block + at, 4);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -303,9 +304,9 @@ std::string JournalJson(double timeMs, const ToolCommand& cmd) {
     const char* name = CommandName(cmd.CodeWord);
     char buf[320];
     std::snprintf(buf, sizeof buf,
-                  "{\"t_ms\":%.3f,\"code\":\"0x%04X\",\"name\":\"%s\",\"value\":%d,\"unit\":\"%s\",\"text\":\"%s\","
+                  "{\"t_ms\":%s,\"code\":\"0x%04X\",\"name\":\"%s\",\"value\":%d,\"unit\":\"%s\",\"text\":\"%s\","
                   "\"words\":[%d,%d,%d]}",
-                  timeMs, static_cast<unsigned>(cmd.CodeWord), name ? name : "?", cmd.Payload[0],
+                  FormatFixed(timeMs, 3).c_str(), static_cast<unsigned>(cmd.CodeWord), name ? name : "?", cmd.Payload[0],
                   CommandUnit(cmd.CodeWord), JsonEscape(DescribeValue(cmd).c_str()).c_str(), cmd.CodeWord,
                   cmd.ArgWord, cmd.Payload[0]);
     return buf;
@@ -314,8 +315,9 @@ std::string JournalJson(double timeMs, const ToolCommand& cmd) {
 std::string JournalCsv(double timeMs, const ToolCommand& cmd) {
     const char* name = CommandName(cmd.CodeWord);
     char buf[256];
-    std::snprintf(buf, sizeof buf, "%.3f,0x%04X,%s,%s,%d,%d,%d", timeMs, static_cast<unsigned>(cmd.CodeWord),
-                  name ? name : "?", DescribeValue(cmd).c_str(), cmd.CodeWord, cmd.ArgWord, cmd.Payload[0]);
+    std::snprintf(buf, sizeof buf, "%s,0x%04X,%s,%s,%d,%d,%d", FormatFixed(timeMs, 3).c_str(),
+                  static_cast<unsigned>(cmd.CodeWord), name ? name : "?", DescribeValue(cmd).c_str(), cmd.CodeWord,
+                  cmd.ArgWord, cmd.Payload[0]);
     return buf;
 }
 

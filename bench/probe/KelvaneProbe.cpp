@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "core/logic/NumberText.h"
 
 using namespace kelvane;
 

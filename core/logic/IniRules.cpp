@@ -1,11 +1,12 @@
 #include "core/logic/IniRules.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "KelvaneHost.h"
 #include "core/logic/DriveLimits.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -169,16 +170,20 @@ bool InSection(const SettingRow& row, const char* section) {
     return row.section && std::strcmp(row.section, section) == 0;
 }
 
-std::string Format(int32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d", v);
-    return buf;
-}
-
-std::string Format(float v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1lf", static_cast<double>(v));
-    return buf;
+// A float's text in the file: "%.1lf", as every save writes it, one decimal
+// kept. Only a value whose text is longer than the nine characters the reader
+// takes is written otherwise: in the shortest form that reads back as the same
+// float, and the largest finite float (where a value beyond single precision
+// saturates) as a number beyond it, which the reader saturates the same way.
+std::string SavedFloatText(float v) {
+    const std::string text = FormatFixed(v, 1);
+    if (text.size() < kValueBufferSize) return text;
+    const std::string shortest = FormatShortest(v);
+    const float back = ParseLeadingFloat(shortest.c_str());
+    if (shortest.size() < kValueBufferSize && std::memcmp(&back, &v, sizeof v) == 0) return shortest;
+    if (v >= std::numeric_limits<float>::max()) return "4e38";
+    if (v <= -std::numeric_limits<float>::max()) return "-4e38";
+    return text;
 }
 
 // The window ends every start publishes, limited like a typed one.
@@ -242,7 +247,7 @@ void LoadSection(ParameterSet& p, ProfileStore& ini, const BlockView& process, c
 void SaveSection(const ParameterSet& p, ProfileStore& ini, const char* section) {
     for (const SettingRow& row : kRows)
         if (row.saved && InSection(row, section))
-            ini.Write(section, row.key, row.type == Type::Float ? Format(FloatAt(p, row.member)) : Format(IntAt(p, row.member)));
+            ini.Write(section, row.key, row.type == Type::Float ? SavedFloatText(FloatAt(p, row.member)) : FormatInt(IntAt(p, row.member)));
 }
 
 }  // namespace

@@ -33,12 +33,4 @@ inline int32_t RoundToInt32(double v) {
 inline int32_t AddSat(int32_t a, int32_t b) { return SaturateInt64(int64_t{a} + b); }
 inline int32_t MulSat(int32_t a, int32_t b) { return SaturateInt64(int64_t{a} * b); }
 
-// The C library's isspace in the "C" locale, as atoi and atof skip it.
-inline bool IsCBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// atoi without its overflow: leading blanks, optional sign, digits; saturates.
-int32_t ParseLeadingInt(const char* text);
-// atof narrowed to float; out-of-range doubles become +-inf, never UB.
-float ParseLeadingFloat(const char* text);
-
 }  // namespace kelvane

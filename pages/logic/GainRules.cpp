@@ -1,6 +1,7 @@
 #include "pages/logic/GainRules.h"
 
 #include "core/logic/DriveLimits.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {

@@ -1,7 +1,6 @@
 #include "pages/logic/GeneralRules.h"
 
-#include <cstdio>
-
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 namespace kelvane {
@@ -73,9 +72,7 @@ std::string DspStatusLine(int i, int flag) {
     // Both panel names have the same length so the two lists line up.
     const unsigned line = static_cast<unsigned>(i);
     const char* panel = (line / 4) % 2 == 0 ? "MASTER PANEL DSP#" : "SLAVE  PANEL DSP#";
-    char number[16];
-    std::snprintf(number, sizeof number, "%d: ", static_cast<int>(line % 4) + 1);
-    return std::string(panel) + number + (flag == 1 ? "OK." : "ERROR.");
+    return std::string(panel) + FormatInt(static_cast<int32_t>(line % 4) + 1) + ": " + (flag == 1 ? "OK." : "ERROR.");
 }
 
 bool StatusCheckEnabled(int32_t hostState) { return hostState == 1 || hostState == 2; }

@@ -1,7 +1,6 @@
 #include "pages/logic/ReadBackCues.h"
 
-#include <cstdio>
-
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
 
@@ -34,26 +33,16 @@ uint32_t ReadBackCues::Reset() {
     return changed;
 }
 
-namespace {
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-}  // namespace
-
 std::string MismatchTip(int32_t reported, int32_t setting) {
-    return Format("Tool reports %d dB, set to %d dB", static_cast<int>(reported), static_cast<int>(setting));
+    return "Tool reports " + FormatInt(reported) + " dB, set to " + FormatInt(setting) + " dB";
 }
 
 std::string GainRangeTip(int32_t step) {
-    return Format("%d to %d dB in steps of %d dB", static_cast<int>(GAIN_MIN_DB), static_cast<int>(GAIN_MAX_DB),
-                  static_cast<int>(step));
+    return FormatInt(GAIN_MIN_DB) + " to " + FormatInt(GAIN_MAX_DB) + " dB in steps of " + FormatInt(step) + " dB";
 }
 
 std::string RangeTip(int32_t lo, int32_t hi, const char* unit) {
-    std::string tip = Format("%d to %d", static_cast<int>(lo), static_cast<int>(hi));
+    std::string tip = FormatInt(lo) + " to " + FormatInt(hi);
     if (unit && *unit) tip += std::string(" ") + unit;
     return tip;
 }
@@ -65,14 +54,13 @@ std::string AnyIntegerTip(const char* unit) {
 }
 
 std::string LimitedTip(int32_t from, int32_t sent, const char* unit) {
-    return Format("%d %s is outside the range; %d %s was sent", static_cast<int>(from), unit, static_cast<int>(sent),
-                  unit);
+    return FormatInt(from) + " " + unit + " is outside the range; " + FormatInt(sent) + " " + unit + " was sent";
 }
 
 std::string WindowEndTip(int32_t lowerBound, int32_t sampleInterval) {
     const int32_t upper = MulSat(360, sampleInterval);
-    const std::string why = Format(" (360 x %d us)", static_cast<int>(sampleInterval));
-    if (upper < lowerBound) return Format("%d us", static_cast<int>(upper)) + why;
+    const std::string why = " (360 x " + FormatInt(sampleInterval) + " us)";
+    if (upper < lowerBound) return FormatInt(upper) + " us" + why;
     return RangeTip(lowerBound, upper, "us") + why;
 }
 

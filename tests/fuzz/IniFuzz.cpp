@@ -18,6 +18,7 @@
 #include "TextProfile.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/NumberText.h"
 #include "core/logic/Saturate.h"
 
 using namespace kelvane;
@@ -117,12 +118,7 @@ void CheckWindowWords(const ParameterSet& p, const Block& b) {
 }
 
 // A float after the save and a second load: its "%.1lf" text, cut to 9.
-float SavedFloat(float v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1lf", static_cast<double>(v));
-    text[9] = '\0';
-    return ParseLeadingFloat(text);
-}
+float SavedFloat(float v) { return ParseLeadingFloat(FormatFixed(v, 1).substr(0, 9).c_str()); }
 
 bool SameFloat(float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (std::isnan(a) && std::isnan(b)); }
 

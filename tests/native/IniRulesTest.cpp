@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <map>
 #include <utility>
 #include <vector>
@@ -298,6 +299,30 @@ TEST(IniRules, WhatIsSavedLoadsBackUnchanged) {
         EXPECT_EQ(static_cast<float>(v), l.block.LowCut);
         EXPECT_EQ(v, l.block.DtMax);
         EXPECT_EQ(f, l.block.ThresholdMin[3]);
+    }
+}
+
+// A float beyond single precision loads as the largest finite float of its
+// sign, and what is saved then reads back as that same float, as does any
+// float whose one-decimal text is longer than the reader takes.
+TEST(IniRules, FloatsBeyondTheFileTextComeBackAsPublished) {
+    const struct { const char* text; float published; } cases[] = {
+        {"1e39", std::numeric_limits<float>::max()},
+        {"-1e39", -std::numeric_limits<float>::max()},
+        {"1e30", 1e30f},
+        {"-2.5e12", -2.5e12f},
+        {"0.7", 0.7f},
+    };
+    for (const auto& c : cases) {
+        MemoryProfile ini;
+        ini.Set("ACOUSTIC PROCESS", "Coefficient", c.text);
+        Loaded l;
+        LoadAcousticProcess(l.p, ini, l.view);
+        EXPECT_EQ(c.published, l.block.Coefficient) << c.text;
+        SaveAcousticProcess(l.p, ini);
+        Loaded again;
+        LoadAcousticProcess(again.p, ini, again.view);
+        EXPECT_EQ(c.published, again.block.Coefficient) << c.text << " saved as " << ini.Get("ACOUSTIC PROCESS", "Coefficient");
     }
 }
 

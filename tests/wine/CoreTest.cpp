@@ -73,6 +73,51 @@ TEST_F(CoreTest, UnloadWritesEverySectionInKeyOrder) {
     EXPECT_EQ(expected, host.ReadIni());
 }
 
+// A file as the shut-down writes it reads in and is written back to the
+// byte, floats too, and both blocks hold its values: in any host locale
+// (the matrix runs this in a German one, where the runtime writes "2,5").
+TEST_F(CoreTest, EverySettingRoundTripsExactly) {
+    const std::string ini =
+        "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=100\r\nDT DELAY STEP=20\r\nDT SAMPLERATE=8\r\n"
+        "Mono DELAY=120\r\nMono DELAY STEP=30\r\nMono SAMPLERATE=12\r\nDipole DELAY=300\r\n"
+        "Dipole DELAY STEP=40\r\nDipole SAMPLERATE=48\r\n"
+        "[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=10\r\nCh2Gain=-6\r\nCh3Gain=20\r\nCh4Gain=78\r\n"
+        "FirstStartTime=240\r\nFirstWinLength=1000\r\nTotal Offset=16\r\n"
+        "[MONOPOLE CONTROL]\r\nIsAuto=0\r\nCh1Gain=2\r\nCh2Gain=4\r\nCh3Gain=6\r\nCh4Gain=8\r\nCh5Gain=10\r\n"
+        "Ch6Gain=12\r\nCh7Gain=14\r\nCh8Gain=-30\r\nAllGain=12\r\nStackValue=1\r\nWindowsEnd=2960\r\n"
+        "[DIPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=-2\r\nCh2Gain=-4\r\nCh3Gain=-6\r\nCh4Gain=-8\r\nCh5Gain=80\r\n"
+        "Ch6Gain=0\r\nCh7Gain=16\r\nCh8Gain=18\r\nAllGain=-6\r\nStackValue=4\r\nWindowsEnd=8880\r\n"
+        "[ACOUSTIC PROCESS]\r\nT01R1Start=200\r\nT01R2Start=248\r\nT01R3Start=296\r\nT01R4Start=344\r\n"
+        "ThresholdMin1=0.7\r\nThresholdMin2=1.5\r\nThresholdMin3=2.5\r\nThresholdMin4=10.0\r\nDtMin=50\r\n"
+        "DtMax=170\r\nCorWinLength=250\r\nCoefficient=2.5\r\nThresholdFactor=0.5\r\nSearchWinLength=640\r\n"
+        "FilterType=2\r\nHighCut=9000\r\nLowCut=300\r\n";
+    host.WriteIni(ini);
+    ASSERT_TRUE(host.Load());
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    const int32_t windows[12] = {80, 2960, 240, 8880, 240, 256, 272, 288, 1240, 1256, 1272, 1288};
+    EXPECT_EQ(0, std::memcmp(windows, &tc, sizeof windows));
+    ProcessPara pp{};
+    ASSERT_TRUE(host.ReadProcess(&pp));
+    EXPECT_EQ(2, pp.FilterType);
+    EXPECT_EQ(300.0f, pp.LowCut);
+    EXPECT_EQ(9000.0f, pp.HighCut);
+    EXPECT_EQ(50, pp.DtMin);
+    EXPECT_EQ(170, pp.DtMax);
+    EXPECT_EQ(250, pp.CorWinLength);
+    EXPECT_EQ(2.5f, pp.Coefficient);
+    const int32_t starts[4] = {200, 248, 296, 344};
+    const float minimums[4] = {0.7f, 1.5f, 2.5f, 10.0f};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(starts[i], pp.T01RStart[i]) << i;
+        EXPECT_EQ(minimums[i], pp.ThresholdMin[i]) << i;
+    }
+    EXPECT_EQ(640, pp.SearchWinLength);
+    EXPECT_EQ(0.5f, pp.ThresholdFactor);
+    host.Unload();
+    EXPECT_EQ(ini, host.ReadIni());
+}
+
 TEST_F(CoreTest, IniValuesLoadWithOverridesAndFallbacks) {
     host.WriteIni(
         "[GENERAL CONTROL]\r\nGain Step=0\r\n"

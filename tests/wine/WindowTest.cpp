@@ -81,6 +81,66 @@ TEST_F(WindowTest, PageListHoldsTheFivePagesAndStartsOnGeneral) {
     for (int i = 0; i < 5; ++i) EXPECT_NE(nullptr, op.PageWindow(i)) << i;
 }
 
+RECT ItemRect(HWND list, int item, int part) {
+    RECT r{};
+    r.left = part;
+    SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+// Pixel sizes follow the DPI (the matrix runs this at 144 too): the frame
+// opens showing the whole form (at 96 DPI exactly the form, as always), the
+// icons are drawn for the DPI, and every item shows its whole label in the
+// list without scrolling, the selected one's too, clear of the next icon.
+TEST_F(WindowTest, FrameShowsTheWholeFormAndThePageListCutsNothing) {
+    Operator op(frame);
+    RECT form{0, 0, 452, 373};
+    MapDialogRect(op.View(), &form);
+    RECT client{}, outer{};
+    GetClientRect(frame, &client);
+    GetWindowRect(frame, &outer);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& work = monitor.rcWork;
+    ASSERT_LE(outer.right - outer.left, work.right - work.left) << "this screen is too small for the test";
+    ASSERT_LE(outer.bottom - outer.top, work.bottom - work.top) << "this screen is too small for the test";
+    EXPECT_EQ(form.right, client.right);
+    EXPECT_EQ(form.bottom, client.bottom);
+    EXPECT_TRUE(outer.left >= work.left && outer.top >= work.top && outer.right <= work.right &&
+                outer.bottom <= work.bottom);
+
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    HWND list = op.PageList();
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_NORMAL), &cx, &cy);
+    EXPECT_EQ(dpi >= 192 ? 64 : dpi >= 144 ? 48 : 32, cx) << dpi << " DPI";
+    EXPECT_EQ(cx, cy);
+
+    RECT area{};
+    GetClientRect(list, &area);
+    HDC listDc = GetDC(list);
+    HGDIOBJ oldFont = SelectObject(listDc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    for (int selected : {0, 2, 3}) {
+        op.ClickPageItem(selected);
+        for (int i = 0; i < 5; ++i) {
+            SCOPED_TRACE(std::string(kCaptions[i]) + ", " + kCaptions[selected] + " selected");
+            const RECT bounds = ItemRect(list, i, LVIR_BOUNDS), label = ItemRect(list, i, LVIR_LABEL);
+            EXPECT_TRUE(bounds.top >= 0 && bounds.bottom <= area.bottom && bounds.right <= area.right);
+            if (i + 1 < 5) {
+                EXPECT_LE(label.bottom, ItemRect(list, i + 1, LVIR_ICON).top);
+            }
+            RECT need{0, 0, label.right - label.left, 0};
+            DrawTextA(listDc, kCaptions[i], -1, &need, DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+            EXPECT_GE(label.bottom - label.top, need.bottom) << "the label is cut";
+        }
+    }
+    SelectObject(listDc, oldFont);
+    ReleaseDC(list, listDc);
+}
+
 TEST_F(WindowTest, ClickingAnItemShowsOnePageAndHidesFour) {
     Operator op(frame);
     op.ClickPageItem(-1);  // empty area before any selection: nothing changes
