@@ -176,11 +176,10 @@ bool InSection(const SettingRow& row, const char* section) {
 // float, and the largest finite float (where a value beyond single precision
 // saturates) as a number beyond it, which the reader saturates the same way.
 std::string SavedFloatText(float v) {
-    const std::string text = FormatFixed(v, 1);
+    std::string text = FormatFixed(v, 1);
     if (text.size() < kValueBufferSize) return text;
-    const std::string shortest = FormatShortest(v);
-    const float back = ParseLeadingFloat(shortest.c_str());
-    if (shortest.size() < kValueBufferSize && std::memcmp(&back, &v, sizeof v) == 0) return shortest;
+    std::string shortest = FormatShortest(v);
+    if (shortest.size() < kValueBufferSize && ParseLeadingFloat(shortest.c_str()) == v) return shortest;
     if (v >= std::numeric_limits<float>::max()) return "4e38";
     if (v <= -std::numeric_limits<float>::max()) return "-4e38";
     return text;
