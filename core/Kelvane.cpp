@@ -141,7 +141,7 @@ SavedKeys CKelvaneApp::RenderSettings() const {
     SaveMonopoleControl(rendered);
     SaveDipoleControl(rendered);
     SaveAcousticProcess(rendered);
-    return rendered.keys;
+    return rendered.Keys();
 }
 
 void CKelvaneApp::SaveAllSections() { SaveSettings(RenderSettings()); }

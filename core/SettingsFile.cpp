@@ -119,7 +119,7 @@ std::vector<std::string> ProfileList(Fill fill) {
 ProfileListing ListProfile(const std::string& path) {
     ProfileListing listing;
     listing.names = ProfileList([&](char* b, DWORD n) { return GetPrivateProfileSectionNamesA(b, n, path.c_str()); });
-    for (const std::string& name : listing.DistinctNames())
+    for (const std::string& name : kelvane::DistinctNames(listing.names))
         listing.lines.push_back(ProfileList(
             [&](char* b, DWORD n) { return GetPrivateProfileSectionA(name.c_str(), b, n, path.c_str()); }));
     return listing;

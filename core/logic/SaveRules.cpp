@@ -19,12 +19,18 @@ std::string LineName(const std::string& line) { return line.substr(0, line.find(
 
 }  // namespace
 
+bool operator==(const SavedKey& a, const SavedKey& b) {
+    return a.section == b.section && a.key == b.key && a.text == b.text;
+}
+
+bool operator==(const ProfileListing& a, const ProfileListing& b) { return a.names == b.names && a.lines == b.lines; }
+
 std::string RecordingProfile::Read(const char*, const char*, const char* defaultText, size_t bufferSize) {
     return std::string(defaultText).substr(0, bufferSize ? bufferSize - 1 : 0);
 }
 
 void RecordingProfile::Write(const char* section, const char* key, const std::string& value) {
-    keys.push_back({section, key, value});
+    m_keys.push_back({section, key, value});
 }
 
 void SaveSchedule::Written(const SavedKeys& keys) {
@@ -42,7 +48,7 @@ bool SaveSchedule::Due(const SavedKeys& current, uint32_t nowMs) {
     return current != m_written && nowMs - m_seenSinceMs >= kSettleMs;
 }
 
-std::vector<std::string> ProfileListing::DistinctNames() const {
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
     std::vector<std::string> distinct;
     for (const std::string& name : names) {
         bool seen = false;
@@ -54,7 +60,7 @@ std::vector<std::string> ProfileListing::DistinctNames() const {
 
 ProfileListing ListingAfterWrites(const ProfileListing& before, const SavedKeys& keys) {
     ProfileListing after = before;
-    std::vector<std::string> distinct = before.DistinctNames();
+    std::vector<std::string> distinct = DistinctNames(before.names);
     after.lines.resize(distinct.size());
     for (const SavedKey& k : keys) {
         size_t s = 0;

@@ -18,8 +18,9 @@ struct SavedKey {
     std::string section;
     std::string key;
     std::string text;
-    bool operator==(const SavedKey& o) const { return section == o.section && key == o.key && text == o.text; }
 };
+bool operator==(const SavedKey& a, const SavedKey& b);
+inline bool operator!=(const SavedKey& a, const SavedKey& b) { return !(a == b); }
 using SavedKeys = std::vector<SavedKey>;
 
 // Takes down what the save rules write, in order; reads give the default.
@@ -27,7 +28,10 @@ class RecordingProfile : public ProfileStore {
 public:
     std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override;
     void Write(const char* section, const char* key, const std::string& value) override;
-    SavedKeys keys;
+    const SavedKeys& Keys() const { return m_keys; }
+
+private:
+    SavedKeys m_keys;
 };
 
 // A save shortly after the operator's last change (a host that crashes loses
@@ -54,10 +58,11 @@ private:
 // name (its first section, as the reader finds it).
 struct ProfileListing {
     std::vector<std::string> names;
-    std::vector<std::vector<std::string>> lines;  // by DistinctNames() order
-    std::vector<std::string> DistinctNames() const;
-    bool operator==(const ProfileListing& o) const { return names == o.names && lines == o.lines; }
+    std::vector<std::vector<std::string>> lines;  // in DistinctNames order
 };
+bool operator==(const ProfileListing& a, const ProfileListing& b);
+// Section names without repeats (names compare without case), in file order.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names);
 
 // The listing after the platform's writer has written keys into a file that
 // listed as before: a key replaces the value of the first line of its name in

@@ -865,12 +865,20 @@ BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
     }
     return TRUE;
 }
-void CALLBACK ShowThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+// For a thread timer's procedure: the message box, the first time it is up
+// (the timer then stops); null before and after.
+HWND BoxOnce(UINT_PTR timer, bool& done) {
     HWND box = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
-    if (!box || g_showDuringBox.done) return;
-    g_showDuringBox.done = true;
-    KillTimer(nullptr, id);
+    if (!box || done) return nullptr;
+    done = true;
+    KillTimer(nullptr, timer);
+    return box;
+}
+
+void CALLBACK ShowThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = BoxOnce(id, g_showDuringBox.done);
+    if (!box) return;
     g_showDuringBox.returned = static_cast<HWND>(g_showDuringBox.show(0));
     EnumThreadWindows(GetCurrentThreadId(), &CountFrames, reinterpret_cast<LPARAM>(&g_showDuringBox.framesSeen));
     char text[512] = {};
@@ -917,11 +925,8 @@ struct UnloadDuringBox {
 UnloadDuringBox g_unloadDuringBox;
 
 void CALLBACK UnloadThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
-    if (!box || g_unloadDuringBox.done) return;
-    g_unloadDuringBox.done = true;
-    KillTimer(nullptr, id);
+    HWND box = BoxOnce(id, g_unloadDuringBox.done);
+    if (!box) return;
     if (g_unloadDuringBox.fromThread)
         std::thread([] { FreeLibrary(g_unloadDuringBox.dll); }).join();
     else
