@@ -281,7 +281,9 @@ TEST_F(WindowTest, HostLoopKeepsTheKeysOurDialogsDoNotNeed) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
         HostHarness::Pump();
-        if (k.key == VK_TAB) EXPECT_NE(edit, GetFocus()) << "Tab moves on";
+        if (k.key == VK_TAB) {
+            EXPECT_NE(edit, GetFocus()) << "Tab moves on";
+        }
     }
 }
 
