@@ -93,7 +93,8 @@ set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_c
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
 # Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
 # points at its own module.
-target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResize.cpp ${CMAKE_SOURCE_DIR}/window/Wnd.cpp)
+target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResize.cpp ${CMAKE_SOURCE_DIR}/window/Wnd.cpp
+  ${CMAKE_SOURCE_DIR}/window/ModuleGuard.cpp)
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 

@@ -1,7 +1,10 @@
 // The three entry points the host calls, and the library's load and unload.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "core/Kelvane.h"
+#include "window/ModuleGuard.h"
 #include "window/Wnd.h"
 
 void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
@@ -25,6 +28,7 @@ extern "C" void __cdecl ToolControlInit(uint32_t, uint32_t, void* hostWindow) {
 }
 
 extern "C" void* __cdecl ToolControlShow(uint32_t) {
+    CModuleGuard guard;  // opening the window runs the host's code (activation, the first command)
     try {
         return theApp.ShowControlFrame();
     } catch (...) {
@@ -32,9 +36,20 @@ extern "C" void* __cdecl ToolControlShow(uint32_t) {
     }
 }
 
+namespace {
+// A frame whose read-back words cannot all be read is skipped like a missing
+// one: faulting would take down the host's acquisition thread.
+bool ReadBackReadable(const int16_t* frame) {
+    const uintptr_t base = reinterpret_cast<uintptr_t>(frame);
+    if (!frame || base > UINTPTR_MAX - kelvane::kReadBackSpan.end) return false;
+    return Readable(reinterpret_cast<const void*>(base + kelvane::kReadBackSpan.begin),
+                    kelvane::kReadBackSpan.end - kelvane::kReadBackSpan.begin);
+}
+}  // namespace
+
 extern "C" void __cdecl ToolControlProcess(uint32_t a, uint32_t b) {
     const int16_t* frame = GetToolSubsetPtr(kelvane::TOOL_SUBSET_ID, kelvane::TOOL_SUBSET_ARG, a, b);
-    theApp.CopyStatusWords(frame);
+    theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
     theApp.NotifyControlFrame();
 }
 
@@ -44,6 +59,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         DisableThreadLibraryCalls(instance);
         theApp.m_hInstance = instance;
         AfxSetResourceHandle(instance);
+        OpenModuleGuards(instance);
         try {
             theApp.InitInstance();
         } catch (...) {
@@ -52,10 +68,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     case DLL_PROCESS_DETACH:
         try {
             // reserved != null: the process is exiting without unloading us.
-            if (reserved)
+            if (reserved) {
                 theApp.ProcessExitShutdown();
-            else
+            } else {
+                CloseModuleGuards();  // the shut-down's own window messages take no reference
                 theApp.ExitInstance();
+            }
         } catch (...) {
         }
         // Unloaded while the process goes on: give back what the runtime

@@ -1,6 +1,7 @@
 #include "core/Kelvane.h"
 
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -13,7 +14,8 @@ using namespace kelvane;
 
 namespace {
 
-// The platform's private-profile functions on the INI path.
+// The platform's private-profile reader on the INI path. Saves do not come
+// here: they render their keys, and SettingsFile writes them all at once.
 class Win32Profile : public ProfileStore {
 public:
     explicit Win32Profile(const std::string& path) : m_path(path) {}
@@ -23,9 +25,7 @@ public:
                                  m_path.c_str());
         return std::string(buf.data());
     }
-    void Write(const char* section, const char* key, const std::string& value) override {
-        WritePrivateProfileStringA(section, key, value.c_str(), m_path.c_str());
-    }
+    void Write(const char*, const char*, const std::string&) override {}
 
 private:
     std::string m_path;
@@ -73,6 +73,24 @@ CKelvaneApp::~CKelvaneApp() = default;
 
 CKelvaneApp* KelvaneApp() { return static_cast<CKelvaneApp*>(AfxGetApp()); }
 
+bool Readable(const void* p, size_t n) {
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    if (!p || n > UINTPTR_MAX - at) return false;
+    const uintptr_t end = at + n;
+    while (at < end) {
+        MEMORY_BASIC_INFORMATION mbi{};
+        if (VirtualQuery(reinterpret_cast<const void*>(at), &mbi, sizeof mbi) != sizeof mbi ||
+            mbi.State != MEM_COMMIT || !(mbi.Protect & kReadable) || (mbi.Protect & PAGE_GUARD))
+            return false;
+        const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(mbi.BaseAddress) + mbi.RegionSize;
+        if (regionEnd <= at) return false;
+        at = regionEnd;
+    }
+    return true;
+}
+
 BOOL CKelvaneApp::InitInstance() {
     LoadWorkFolder();
     DipoleWinStart = DIPOLE_WINDOW_START;
@@ -82,16 +100,22 @@ BOOL CKelvaneApp::InitInstance() {
     m_toolControlBlock.StoreInt(offsetof(ToolControlPara, MonoWinStart), MonoWinStart);
     m_toolControlBlock.StoreInt(offsetof(ToolControlPara, DipoleWinStart), DipoleWinStart);
     // Start-up never writes the INI; a missing file is created at shut-down.
-    if (GetFileAttributesA(m_iniPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    // A file that exists but cannot be read starts as a missing one does: read
+    // through the platform it would load 0 for every key.
+    if (m_settings.Open(m_iniPath) == CSettingsFile::State::Readable) {
         LoadGeneralControl();
         LoadDtGainControl();
         LoadDipoleControl();
         LoadMonopoleControl();
         LoadAcousticProcess();
+        m_settings.EndLoad();
     } else {
         SetDefaultParameters();
     }
     PublishParameters();
+    const SavedKeys starting = RenderSettings();
+    m_settings.NoteStartingSettings(starting);
+    m_saveSchedule.Written(starting);
     return CWinApp::InitInstance();
 }
 
@@ -111,13 +135,36 @@ void CKelvaneApp::ProcessExitShutdown() {
     CloseProcessBlock();
 }
 
-void CKelvaneApp::SaveAllSections() {
-    SaveGeneralControl();
-    SaveDtGainControl();
-    SaveMonopoleControl();
-    SaveDipoleControl();
-    SaveAcousticProcess();
+SavedKeys CKelvaneApp::RenderSettings() const {
+    RecordingProfile rendered;
+    SaveGeneralControl(rendered);
+    SaveDtGainControl(rendered);
+    SaveMonopoleControl(rendered);
+    SaveDipoleControl(rendered);
+    SaveAcousticProcess(rendered);
+    return rendered.Keys();
 }
+
+void CKelvaneApp::SaveAllSections() { SaveSettings(RenderSettings()); }
+
+void CKelvaneApp::SaveSettings(const SavedKeys& keys) {
+    m_settings.Save(keys);
+    // Attempted, whatever came of it: a file that cannot be written is not
+    // tried again at every tick (unload and exit try again).
+    m_saveSchedule.Written(keys);
+}
+
+void CKelvaneApp::SaveWhenSettled() {
+    const SavedKeys keys = RenderSettings();
+    if (m_saveSchedule.Due(keys, GetTickCount())) SaveSettings(keys);
+}
+
+void CKelvaneApp::SaveIfChanged() {
+    const SavedKeys keys = RenderSettings();
+    if (m_saveSchedule.Unwritten(keys)) SaveSettings(keys);
+}
+
+std::string CKelvaneApp::TakeSettingsNotice() { return m_settings.TakeNotice(); }
 
 void CKelvaneApp::LoadWorkFolder() {
     char buf[256] = {};
@@ -135,11 +182,11 @@ void CKelvaneApp::LoadAcousticProcess() {
     kelvane::LoadAcousticProcess(*this, ini, m_processBlock);
 }
 void CKelvaneApp::SetDefaultParameters() { kelvane::SetDefaultParameters(*this, m_processBlock); }
-void CKelvaneApp::SaveGeneralControl() { Win32Profile ini(m_iniPath); kelvane::SaveGeneralControl(*this, ini); }
-void CKelvaneApp::SaveDtGainControl() { Win32Profile ini(m_iniPath); kelvane::SaveDtGainControl(*this, ini); }
-void CKelvaneApp::SaveMonopoleControl() { Win32Profile ini(m_iniPath); kelvane::SaveMonopoleControl(*this, ini); }
-void CKelvaneApp::SaveDipoleControl() { Win32Profile ini(m_iniPath); kelvane::SaveDipoleControl(*this, ini); }
-void CKelvaneApp::SaveAcousticProcess() { Win32Profile ini(m_iniPath); kelvane::SaveAcousticProcess(*this, ini); }
+void CKelvaneApp::SaveGeneralControl(ProfileStore& ini) const { kelvane::SaveGeneralControl(*this, ini); }
+void CKelvaneApp::SaveDtGainControl(ProfileStore& ini) const { kelvane::SaveDtGainControl(*this, ini); }
+void CKelvaneApp::SaveMonopoleControl(ProfileStore& ini) const { kelvane::SaveMonopoleControl(*this, ini); }
+void CKelvaneApp::SaveDipoleControl(ProfileStore& ini) const { kelvane::SaveDipoleControl(*this, ini); }
+void CKelvaneApp::SaveAcousticProcess(ProfileStore& ini) const { kelvane::SaveAcousticProcess(*this, ini); }
 
 void CKelvaneApp::OpenProcessBlock() {
     OpenBlock(PROCESS_BLOCK_NAME, sizeof(ProcessPara), m_processMapping, m_processBlock);
@@ -186,6 +233,13 @@ void CKelvaneApp::DispatchStatus() {
 }
 
 HWND CKelvaneApp::ShowControlFrame() {
+    // A frame whose window went without telling us (its thread ended, and
+    // its windows with it) is dropped; a new one opens below.
+    if (m_pControlFrame && m_pControlFrame->GetSafeHwnd() && !IsWindow(m_pControlFrame->GetSafeHwnd())) {
+        CMainFrame* dead = m_pControlFrame;
+        SetControlFrame(nullptr);
+        delete dead;
+    }
     if (m_pControlFrame && m_pControlFrame->GetSafeHwnd()) {
         HWND hwnd = m_pControlFrame->GetSafeHwnd();
         ShowWindow(hwnd, SW_SHOWNORMAL);

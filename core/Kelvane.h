@@ -9,11 +9,13 @@
 #include <string>
 
 #include "KelvaneHost.h"
+#include "core/SettingsFile.h"
 #include "core/WinApp.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/PageContext.h"
 #include "core/logic/ParameterSet.h"
 #include "core/logic/ReadBack.h"
+#include "core/logic/SaveRules.h"
 #include "core/logic/SharedBlock.h"
 
 class CMainFrame;
@@ -39,11 +41,21 @@ public:
     void LoadMonopoleControl();
     void LoadAcousticProcess();
     void SetDefaultParameters();
-    void SaveGeneralControl();
-    void SaveDtGainControl();
-    void SaveMonopoleControl();
-    void SaveDipoleControl();
-    void SaveAcousticProcess();
+    // Each puts its section's keys into the store in writing order; a save
+    // writes them all to the file at once (SettingsFile).
+    void SaveGeneralControl(kelvane::ProfileStore& ini) const;
+    void SaveDtGainControl(kelvane::ProfileStore& ini) const;
+    void SaveMonopoleControl(kelvane::ProfileStore& ini) const;
+    void SaveDipoleControl(kelvane::ProfileStore& ini) const;
+    void SaveAcousticProcess(kelvane::ProfileStore& ini) const;
+    // Saves beside unload and exit: a few seconds after the operator's last
+    // change (from the frame's timer), and when the window closes.
+    void SaveWhenSettled();
+    void SaveIfChanged();
+    // Where the settings went when not to the INI, and why: told once, as
+    // the control window opens ("" when there is nothing to tell).
+    bool SettingsNoticePending() const { return m_settings.NoticePending(); }
+    std::string TakeSettingsNotice();
 
     // Shared blocks.
     void OpenProcessBlock();
@@ -75,9 +87,13 @@ public:
     kelvane::ToolStatusSnapshot m_status{};
 
 private:
+    kelvane::SavedKeys RenderSettings() const;
     void SaveAllSections();
+    void SaveSettings(const kelvane::SavedKeys& keys);
     void DestroyControlFrame();
 
+    CSettingsFile m_settings;
+    kelvane::SaveSchedule m_saveSchedule;
     CMainFrame* m_pControlFrame = nullptr;
     std::atomic<HWND> m_frameWnd{nullptr};  // read by ToolControlProcess on host threads
     std::atomic<bool> m_noticePending{false};
@@ -89,3 +105,7 @@ private:
 
 // The one application object, through the framework's accessor.
 CKelvaneApp* KelvaneApp();
+
+// Whether n bytes at p can be read: committed, readable, not a guard page, in
+// as many regions as they span. For addresses the host hands over.
+bool Readable(const void* p, size_t n);

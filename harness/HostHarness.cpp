@@ -70,7 +70,12 @@ LRESULT CALLBACK HostHarness::HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 void HostHarness::PrepareWorkFolder(const std::string& workFolder, bool keepIni) {
     m_workFolder = workFolder;
     SetHostWorkSpace(workFolder);
-    if (!keepIni) DeleteFileA(IniPath().c_str());
+    if (!keepIni) {
+        for (const std::string& file : {IniPath(), CopyPath()}) {
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+        }
+    }
 }
 
 void HostHarness::WriteIni(const std::string& text) const {
@@ -112,12 +117,32 @@ bool HostHarness::Load() {
     return m_dll != nullptr;
 }
 
+bool WaitUntilUnloaded(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetModuleHandleA("Kelvane.dll")) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        HostHarness::Pump(1);
+    }
+    return true;
+}
+
+bool UnloadPlugin(HMODULE dll, DWORD timeoutMs) {
+    FreeLibrary(dll);
+    return WaitUntilUnloaded(timeoutMs);
+}
+
 void HostHarness::Unload() {
     if (!m_dll) return;
-    FreeLibrary(m_dll);
+    UnloadPlugin(TakeModule());
+    Pump();
+}
+
+HMODULE HostHarness::TakeModule() {
+    HMODULE dll = m_dll;
     m_dll = nullptr;
     m_exports = PluginExports{};
-    Pump();
+    return dll;
 }
 
 void HostHarness::Init() { InitWith(m_hostWnd); }

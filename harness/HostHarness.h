@@ -42,6 +42,11 @@ struct PluginExports {
 // LoadLibrary("Kelvane.dll") and its exports; null (and nothing left loaded)
 // when it cannot be loaded or an export is missing.
 HMODULE LoadPlugin(PluginExports* out);
+// FreeLibrary, then this thread's loop until the library is gone: freed while
+// its code ran moments ago, it goes once the loop is idle. False when it is
+// still loaded after timeoutMs.
+bool UnloadPlugin(HMODULE dll, DWORD timeoutMs = 5000);
+bool WaitUntilUnloaded(DWORD timeoutMs = 5000);
 
 class HostHarness {
 public:
@@ -51,9 +56,12 @@ public:
     HostHarness& operator=(const HostHarness&) = delete;
 
     // Points the host's Config.ini at workFolder (created if missing); an empty
-    // name removes the key. Removes any KelvaneCtrl.ini there unless keepIni.
+    // name removes the key. Removes any KelvaneCtrl.ini (and copy of it) there
+    // unless keepIni.
     void PrepareWorkFolder(const std::string& workFolder, bool keepIni = false);
     std::string IniPath() const { return SettingsPath(m_workFolder); }
+    // Where the plug-in puts the settings it cannot write to the INI.
+    std::string CopyPath() const { return m_workFolder + "\\" + kelvane::SETTINGS_COPY_NAME; }
     const std::string& WorkFolder() const { return m_workFolder; }
     // Writes text as the whole KelvaneCtrl.ini.
     void WriteIni(const std::string& text) const;
@@ -61,7 +69,10 @@ public:
     bool IniExists() const;
 
     bool Load();       // LoadLibrary("Kelvane.dll"): the plug-in's start-up runs
-    void Unload();     // FreeLibrary: shut-down runs
+    void Unload();     // FreeLibrary: shut-down runs (see UnloadPlugin)
+    // The loaded library, now the caller's to free (a test that unloads at an
+    // awkward moment); the harness forgets it.
+    HMODULE TakeModule();
     bool Loaded() const { return m_dll != nullptr; }
     void Init();       // ToolControlInit(0, 0, host window)
     void InitWith(HWND hostWindow);

@@ -88,6 +88,9 @@ constexpr const char* HOST_CONFIG_PATH = "D:\\pellora_project\\pellora\\Config.i
 constexpr const char* HOST_CONFIG_SECTION = "WORK FOLDER";
 constexpr const char* HOST_CONFIG_WORK_KEY = "WorkSpace";
 constexpr const char* SETTINGS_FILE_NAME = "KelvaneCtrl.ini";
+// Beside it (or in the user's local application data): the settings the
+// plug-in could not write to the file itself.
+constexpr const char* SETTINGS_COPY_NAME = "KelvaneCtrl.unsaved.ini";
 
 // The auto-gain windows every start publishes in ToolControlPara, us. A
 // window end is never before its window's start.

@@ -2,24 +2,89 @@
 
 #include <windows.h>
 
+#include <cctype>
+#include <vector>
+
 #include "core/Kelvane.h"
-#include "window/MainFrame.h"
 #include "window/ControlView.h"
+#include "window/MainFrame.h"
+#include "window/ModuleGuard.h"
 
 namespace {
 HHOOK g_hook = nullptr;
 
+// A mnemonic looked for among a dialog's controls.
+struct MnemonicSearch {
+    int key;  // upper case
+    bool found;
+};
+
+BOOL CALLBACK HasMnemonic(HWND control, LPARAM lp) {
+    auto* search = reinterpret_cast<MnemonicSearch*>(lp);
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) return TRUE;
+    const int n = GetWindowTextLengthA(control);
+    if (n <= 0) return TRUE;
+    std::vector<char> text(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(control, text.data(), n + 1);
+    for (int i = 0; i + 1 < n; ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') {  // "&&" is a plain ampersand
+            search->found = std::toupper(static_cast<unsigned char>(text[i + 1])) == search->key;
+            break;
+        }
+        ++i;
+    }
+    return search->found ? FALSE : TRUE;
+}
+
+// Whether a shown, enabled control of the dialog has c as its mnemonic ("&c").
+bool IsMnemonic(HWND dialog, WPARAM c) {
+    MnemonicSearch search{std::toupper(static_cast<int>(c & 0xFF)), false};
+    EnumChildWindows(dialog, &HasMnemonic, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The keys our dialogs need from the host's loop: moving between controls
+// (Tab, Shift+Tab, arrows), committing and cancelling (Enter, Escape) and
+// Alt+mnemonic. Every other key stays the host's, as its loop would have it
+// (its accelerators included).
+bool DialogKey(const MSG& msg, HWND dialog) {
+    switch (msg.message) {
+    case WM_KEYDOWN:
+        switch (msg.wParam) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+        case VK_RETURN:
+        case VK_ESCAPE:
+            return true;
+        default:
+            return false;
+        }
+    case WM_CHAR:
+        return msg.wParam == '\t' || msg.wParam == '\r' || msg.wParam == VK_ESCAPE;
+    case WM_SYSKEYDOWN:
+        return IsMnemonic(dialog, MapVirtualKeyA(static_cast<UINT>(msg.wParam), MAPVK_VK_TO_CHAR));
+    case WM_SYSCHAR:
+        return IsMnemonic(dialog, msg.wParam);
+    default:
+        return false;
+    }
+}
+
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && wParam == PM_REMOVE) {
-        MSG* msg = reinterpret_cast<MSG*>(lParam);
-        if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
-            CMainFrame* frame = KelvaneApp()->ControlFrame();
-            HWND view = frame && frame->m_pView ? frame->m_pView->m_hWnd : nullptr;
-            if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && IsDialogMessageA(view, msg)) {
-                msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
-                msg->wParam = 0;
-                msg->lParam = 0;
-            }
+    CModuleGuard guard;  // CallNextHookEx runs the host's own hooks
+    MSG* msg = reinterpret_cast<MSG*>(lParam);
+    if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+        CMainFrame* frame = KelvaneApp()->ControlFrame();
+        HWND view = frame && frame->m_pView ? frame->m_pView->m_hWnd : nullptr;
+        if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && DialogKey(*msg, view) &&
+            IsDialogMessageA(view, msg)) {
+            msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
+            msg->wParam = 0;
+            msg->lParam = 0;
         }
     }
     return CallNextHookEx(g_hook, code, wParam, lParam);

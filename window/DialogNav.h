@@ -1,5 +1,6 @@
-// The host's message loop knows nothing of our dialogs; this gives them their
-// keyboard navigation (Tab, arrows, Enter in numeric boxes) on the UI thread.
+// The host's message loop knows nothing of our dialogs; this gives them the
+// keys they need from it (Tab, Shift+Tab, arrows, Enter in numeric boxes,
+// Escape, Alt+mnemonic) on the UI thread, and leaves every other key to it.
 #pragma once
 
 void InstallDialogNavigation();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 
 #include "core/Kelvane.h"
 #include "window/ControlView.h"
@@ -13,16 +14,6 @@
 namespace {
 constexpr const char* kFrameClass = "KelvaneControlFrame";
 constexpr UINT kFirstPaneId = 0xE900;
-
-// Reads only what the host's report really holds: a bad address is ignored.
-bool Readable(const void* p, size_t n) {
-    if (!p) return false;
-    MEMORY_BASIC_INFORMATION mbi{};
-    if (VirtualQuery(p, &mbi, sizeof mbi) != sizeof mbi || mbi.State != MEM_COMMIT) return false;
-    if (mbi.Protect & (PAGE_NOACCESS | PAGE_GUARD)) return false;
-    const char* end = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
-    return static_cast<const char*>(p) + n <= end;
-}
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
@@ -30,6 +21,8 @@ CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() {
     delete m_pView;
     m_pView = nullptr;
+    // A frame whose thread ended never saw WM_DESTROY: its hook goes here.
+    UninstallDialogNavigation();
 }
 
 bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
@@ -72,6 +65,10 @@ bool CMainFrame::OnCreate() {
         RecalcLayout();
     }
     InstallDialogNavigation();
+    SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
+    // After the window is up, from the loop: where the settings went, when
+    // they could not go to the INI.
+    if (KelvaneApp()->SettingsNoticePending()) PostMessageA(m_hWnd, kShowNotice, 0, 0);
     return true;  // the frame stands whatever the view did
 }
 
@@ -113,23 +110,35 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnToolControl();
         return 0;
     case WM_TIMER:
+        if (wParam == kSaveTimer) {
+            KelvaneApp()->SaveWhenSettled();
+            return 0;
+        }
         if (wParam != kReadBackTimer) break;
         KillTimer(m_hWnd, kReadBackTimer);
         m_readBackDeferred = false;
         ShowReadBack();
         return 0;
+    case kShowNotice: {
+        const std::string notice = KelvaneApp()->TakeSettingsNotice();
+        if (!notice.empty()) MessageBoxA(m_hWnd, notice.c_str(), "Varro Control Window", MB_OK | MB_ICONWARNING);
+        return 0;
+    }
     case kelvane::WM_HOSTSTATE:
         if (m_pView) m_pView->m_general.EnableStatusCheck(static_cast<int32_t>(wParam));
         return 0;
     case kelvane::WM_DSPSTATUS: {
         const auto* report = reinterpret_cast<const kelvane::DspStatusReport*>(wParam);
+        // Reads only what the host's report really holds: a bad address is ignored.
         if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) m_pView->m_general.SetDspStatus(*report);
         return 0;
     }
     case WM_DESTROY:
         if (m_readBackDeferred) KillTimer(m_hWnd, kReadBackTimer);
         m_readBackDeferred = false;
+        KillTimer(m_hWnd, kSaveTimer);
         UninstallDialogNavigation();
+        KelvaneApp()->SaveIfChanged();  // closing: no need to wait for the timer
         break;
     default:
         break;

@@ -41,6 +41,10 @@ private:
     // OnToolControl). Displays closer together than the gap are a stream.
     static constexpr UINT_PTR kReadBackTimer = 1;
     static constexpr DWORD kStreamGapMs = 50;
+    // Settings are saved a while after the last change; the timer looks.
+    static constexpr UINT_PTR kSaveTimer = 2;
+    static constexpr UINT kSaveTickMs = 250;
+    static constexpr UINT kShowNotice = WM_APP + 1;
     bool m_readBackDeferred = false;
     DWORD m_lastReadBackTick = 0;
 };

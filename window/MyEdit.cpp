@@ -7,6 +7,7 @@
 
 #include "KelvaneHost.h"
 #include "core/logic/NumberText.h"
+#include "window/ModuleGuard.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'
@@ -60,6 +61,7 @@ void CMyEdit::SetDirty(bool dirty) {
 
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR refData) {
+    CModuleGuard guard;
     CMyEdit* self = reinterpret_cast<CMyEdit*>(refData);
     switch (msg) {
     case WM_GETDLGCODE:

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "window/ModuleGuard.h"
 #include "window/MyEdit.h"
 #include "window/Wnd.h"
 #include "window/logic/CueColours.h"
@@ -150,6 +151,7 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
 
 LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR refData) {
+    CModuleGuard guard;
     CPageCues* self = reinterpret_cast<CPageCues*>(refData);
     switch (msg) {
     case WM_COMMAND:

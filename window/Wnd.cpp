@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "window/ModuleGuard.h"
+
 #include <vector>
 
 #include "core/logic/NumberText.h"
@@ -48,6 +50,7 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CModuleGuard guard;
     CWnd* self = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == WM_NCCREATE) {
         self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
@@ -91,6 +94,7 @@ void CDialog::Destroy() {
 }
 
 INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CModuleGuard guard;
     CDialog* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (msg == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);

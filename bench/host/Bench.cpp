@@ -344,7 +344,7 @@ bool Bench::LoadPlugin() {
 void Bench::UnloadPlugin() {
     if (!m_dll) return;
     StopStreaming();  // no frame may reach an unloading plug-in
-    FreeLibrary(m_dll);
+    drive::UnloadPlugin(m_dll);
     m_dll = nullptr;
     m_exports = drive::PluginExports{};
     m_control = nullptr;

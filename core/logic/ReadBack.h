@@ -2,9 +2,22 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
+#include "KelvaneHost.h"
+
 namespace kelvane {
+
+// The bytes of a frame CopyStatusWords reads, from its start: the monopole
+// run first, the dipole run last.
+struct ByteSpan {
+    size_t begin;
+    size_t end;
+};
+static_assert(READBACK_MONO_WORD < READBACK_DT_WORD && READBACK_DT_WORD < READBACK_DIPOLE_WORD,
+              "the read-back runs lie in this order");
+constexpr ByteSpan kReadBackSpan{2 * READBACK_MONO_WORD, 2 * (READBACK_DIPOLE_WORD + 8)};
 
 // Written by ToolControlProcess (any host thread), read by the window thread:
 // every word is a single aligned 32-bit atomic store.

@@ -13,6 +13,7 @@
 #include "core/logic/IniRules.h"
 #include "core/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
+#include "core/logic/SaveRules.h"
 
 using namespace kelvane;
 
@@ -330,6 +331,73 @@ TEST(ReadBack, CommandNamesCoverEveryCode) {
     EXPECT_STREQ("CMD_DIPOLE_WIN_END", CommandName(0x823D));
     EXPECT_STREQ("CMD_STATUS_CHECK", CommandName(0x8201));
     EXPECT_EQ(nullptr, CommandName(0x8200));
+}
+
+// When a save falls due: kSettleMs after the last change, never while the
+// settings are what the file holds.
+TEST(SaveRules, ScheduleWaitsForTheChangesToSettle) {
+    const SavedKeys file{{"S", "K", "1"}}, a{{"S", "K", "2"}}, b{{"S", "K", "3"}};
+    struct Tick {
+        const SavedKeys* current;
+        uint32_t ms;
+        bool due;
+    };
+    const struct {
+        const char* what;
+        std::vector<Tick> ticks;
+    } cases[] = {
+        {"nothing changed", {{&file, 0, false}, {&file, 60000, false}}},
+        {"one change", {{&a, 100, false}, {&a, 2099, false}, {&a, 2100, true}}},
+        {"a burst of changes counts from the last", {{&a, 0, false}, {&b, 1500, false}, {&b, 3000, false}, {&b, 3500, true}}},
+        {"changed back to the file's", {{&a, 0, false}, {&file, 100, false}, {&file, 9000, false}}},
+        {"across the tick count's wrap", {{&a, 0xFFFFFF00u, false}, {&a, 0x600, false}, {&a, 0x800, true}}},
+    };
+    for (const auto& c : cases) {
+        SaveSchedule schedule;
+        schedule.Written(file);
+        for (const Tick& t : c.ticks) EXPECT_EQ(t.due, schedule.Due(*t.current, t.ms)) << c.what << " at " << t.ms;
+    }
+    SaveSchedule schedule;
+    schedule.Written(file);
+    EXPECT_FALSE(schedule.Due(a, 0));
+    schedule.Written(a);
+    EXPECT_FALSE(schedule.Due(a, 5000)) << "due again once written";
+    EXPECT_FALSE(schedule.Unwritten(a));
+    EXPECT_TRUE(schedule.Unwritten(b));
+}
+
+// What the platform's writer makes of a file, as its reader lists it: the
+// check that a file written short never replaces a good one relies on it.
+TEST(SaveRules, ListingAfterWritesFollowsTheProfileWriter) {
+    using Lines = std::vector<std::vector<std::string>>;
+    const struct {
+        const char* what;
+        ProfileListing before;
+        SavedKeys writes;
+        ProfileListing after;
+    } cases[] = {
+        {"a new file: sections and keys in write order",
+         {},
+         {{"GENERAL CONTROL", "Gain Step", "3"}, {"DT GAIN CONTROL", "IsAuto", "1"}, {"GENERAL CONTROL", "DT DELAY", "80"}},
+         {{"GENERAL CONTROL", "DT GAIN CONTROL"}, Lines{{"Gain Step=3", "DT DELAY=80"}, {"IsAuto=1"}}}},
+        {"a key in any case keeps the file's spelling, others stay",
+         {{"dt gain control"}, Lines{{"allgain=12", "ch1gain=5"}}},
+         {{"DT GAIN CONTROL", "Ch1Gain", "0"}},
+         {{"dt gain control"}, Lines{{"allgain=12", "ch1gain=0"}}}},
+        {"a key without a value gets one; a missing key goes last",
+         {{"S"}, Lines{{"Ch1Gain", "Other=x"}}},
+         {{"S", "Ch1Gain", "0"}, {"S", "Ch2Gain", "1"}},
+         {{"S"}, Lines{{"Ch1Gain=0", "Other=x", "Ch2Gain=1"}}}},
+        {"the first of repeated keys and sections",
+         {{"S", "T", "s"}, Lines{{"K=1", "K=2"}, {}}},
+         {{"S", "K", "9"}},
+         {{"S", "T", "s"}, Lines{{"K=9", "K=2"}, {}}}},
+        {"a missing section goes last, the others untouched",
+         {{"OTHER"}, Lines{{"Gain Step=9"}}},
+         {{"GENERAL CONTROL", "Gain Step", "3"}},
+         {{"OTHER", "GENERAL CONTROL"}, Lines{{"Gain Step=9"}, {"Gain Step=3"}}}},
+    };
+    for (const auto& c : cases) EXPECT_TRUE(ListingAfterWrites(c.before, c.writes) == c.after) << c.what;
 }
 
 }  // namespace

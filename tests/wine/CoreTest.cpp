@@ -2,15 +2,20 @@
 // commands and read-back, shut-down.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
 #include "HostHarness.h"
+#include "Operator.h"
 #include "TestSupport.h"
+#include "resource.h"
 
 using namespace kelvane;
 using drive::HostHarness;
+using drive::IniValue;
+using drive::Operator;
 
 using namespace kelvane::testsupport;
 
@@ -363,6 +368,273 @@ TEST_F(CoreTest, ProcessExitWithoutUnloadStillSaves) {
     CloseHandle(pi.hProcess);
     EXPECT_TRUE(host.IniExists());
     EXPECT_NE(std::string::npos, host.ReadIni().find("[ACOUSTIC PROCESS]"));
+}
+
+// ---------------------------------------------------------------------------
+// The settings file when real installations get in its way
+
+// Another program (a scanner, a backup, a sync tool) holding a file open
+// without sharing, until Release or for holdMs.
+class FileLock {
+public:
+    FileLock(const std::string& path, DWORD holdMs = INFINITE)
+        : m_file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
+        if (holdMs == INFINITE) return;
+        std::atomic<bool> running{false};
+        m_timer = std::thread([this, holdMs, &running] {
+            running = true;
+            Sleep(holdMs);
+            Close();
+        });
+        // A thread still starting waits for the loader, which the plug-in's
+        // start-up and shut-down hold: another program's lock would not.
+        while (!running) Sleep(1);
+    }
+    ~FileLock() { Release(); }
+    bool Held() const { return m_file != INVALID_HANDLE_VALUE; }
+    void Release() {
+        if (m_timer.joinable()) m_timer.join();
+        Close();
+    }
+
+private:
+    void Close() {
+        const HANDLE f = m_file.exchange(INVALID_HANDLE_VALUE);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    }
+    std::atomic<HANDLE> m_file;
+    std::thread m_timer;
+};
+
+// Opens the control window; a message box it raises is answered, its text
+// returned ("" when none).
+std::string ShowAnswering(HostHarness& host, HWND* frame) {
+    struct Call {
+        HostHarness* host;
+        HWND frame;
+    } call{&host, nullptr};
+    const std::string text = Operator(nullptr).AnswerMessageBox(
+        [](void* c) { static_cast<Call*>(c)->frame = static_cast<Call*>(c)->host->Show(); }, &call);
+    *frame = call.frame;
+    return text;
+}
+
+std::string LocalCopyPath() {
+    char buf[MAX_PATH] = {};
+    GetEnvironmentVariableA("LOCALAPPDATA", buf, sizeof buf);
+    return std::string(buf) + "\\Kelvane\\KelvaneCtrl.unsaved.ini";
+}
+
+void DeleteFolder(const std::string& folder) {
+    for (const char* name : {"\\KelvaneCtrl.ini", "\\KelvaneCtrl.unsaved.ini"}) {
+        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((folder + name).c_str());
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+const std::string kOperatorsFile = "[DT GAIN CONTROL]\r\nFirstStartTime=100\r\nAllGain=12\r\n[OTHER]\r\nKey=1\r\n";
+
+// The file held open without sharing while the host loads the plug-in: a
+// short lock is waited out. A lasting one gives the defaults, as for no file
+// (not zeros), the operator is told, and the file is never written over: the
+// changes go to the copy beside it.
+TEST_F(CoreTest, IniLockedAtStartUp) {
+    const struct {
+        const char* what;
+        DWORD holdMs;
+        bool read;
+    } cases[] = {{"lock let go after 300 ms", 300, true}, {"lock held through start-up", INFINITE, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.PrepareWorkFolder(TestFolder());
+        host.WriteIni(kOperatorsFile);
+        FileLock lock(host.IniPath(), c.holdMs);
+        ASSERT_TRUE(lock.Held());
+        ASSERT_TRUE(host.Load());
+        lock.Release();
+        ToolControlPara tc{};
+        ASSERT_TRUE(host.ReadToolControl(&tc));
+        EXPECT_EQ(c.read ? 100 : 200, tc.DtWinStart[0]);
+        EXPECT_EQ(c.read ? 100 : 1400, tc.DtWinEnd[0]) << "a DT window of 0..0 comes from a file read as empty";
+        ProcessPara pp{};
+        ASSERT_TRUE(host.ReadProcess(&pp));
+        EXPECT_EQ(c.read ? 120 : 160, pp.T01RStart[0]);  // no "ACOUSTIC PROCESS": fallback, or the default
+        EXPECT_EQ(c.read ? 0.0f : 0.3f, pp.ThresholdMin[0]);
+
+        host.Init();
+        HWND frame = nullptr;
+        const std::string notice = ShowAnswering(host, &frame);
+        ASSERT_NE(nullptr, frame);
+        if (c.read) {
+            EXPECT_EQ("", notice);
+        } else {
+            EXPECT_NE(std::string::npos, notice.find(host.IniPath())) << notice;
+            EXPECT_NE(std::string::npos, notice.find(host.CopyPath())) << notice;
+        }
+        Operator op(frame);
+        op.ClickPageItem(drive::kMonopole);
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        host.Unload();
+
+        const std::string ini = host.ReadIni();
+        if (c.read) {
+            EXPECT_EQ("9", IniValue(ini, "MONOPOLE CONTROL", "Ch3Gain"));
+            EXPECT_EQ("12", IniValue(ini, "DT GAIN CONTROL", "AllGain")) << "a key the save skips keeps its text";
+            EXPECT_EQ("1", IniValue(ini, "OTHER", "Key"));
+            EXPECT_FALSE(IsFile(host.CopyPath()));
+        } else {
+            EXPECT_EQ(kOperatorsFile, ini) << "written over although never read";
+            const std::string copy = ReadRaw(host.CopyPath());
+            EXPECT_EQ("9", IniValue(copy, "MONOPOLE CONTROL", "Ch3Gain"));
+            EXPECT_EQ("200", IniValue(copy, "DT GAIN CONTROL", "FirstStartTime"));
+            EXPECT_EQ("", IniValue(copy, "OTHER", "Key")) << "nothing comes from a file that was not read";
+            EXPECT_EQ(host.IniPath(), IniValue(copy, "UNSAVED SETTINGS", "For"));
+            EXPECT_EQ("1", IniValue(copy, "UNSAVED SETTINGS", "Shown")) << "the operator was told as the window opened";
+        }
+    }
+}
+
+// At unload the file is locked for a moment, locked for good, read-only, or
+// its folder is gone. A short lock is waited out. Otherwise the file stays
+// as it was, the settings go to the copy beside it (or, without the folder,
+// in local application data) whole, and the next time the control window
+// opens the operator is told once where they are.
+TEST_F(CoreTest, IniUnwritableAtUnload) {
+    enum class Block { BriefLock, Lock, ReadOnly, FolderGone };
+    const struct {
+        const char* what;
+        Block block;
+    } cases[] = {{"locked for 300 ms", Block::BriefLock},
+                 {"locked", Block::Lock},
+                 {"read-only", Block::ReadOnly},
+                 {"folder gone", Block::FolderGone}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.PrepareWorkFolder(TestFolder());
+        host.WriteIni(kOperatorsFile);
+        DeleteFileA(LocalCopyPath().c_str());
+        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        std::unique_ptr<FileLock> lock;
+        switch (c.block) {
+        case Block::BriefLock: break;
+        case Block::Lock: lock = std::make_unique<FileLock>(host.IniPath()); break;
+        case Block::ReadOnly: SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY); break;
+        case Block::FolderGone: DeleteFolder(host.WorkFolder()); break;
+        }
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        if (c.block == Block::BriefLock) lock = std::make_unique<FileLock>(host.IniPath(), 300);
+        host.Unload();
+        if (lock) lock->Release();
+        SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+        if (c.block == Block::BriefLock) {
+            EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+            EXPECT_FALSE(IsFile(host.CopyPath()));
+            continue;
+        }
+        const std::string copyPath = c.block == Block::FolderGone ? LocalCopyPath() : host.CopyPath();
+        if (c.block == Block::FolderGone) {
+            EXPECT_FALSE(IsFile(host.IniPath()));
+            host.PrepareWorkFolder(TestFolder());
+            host.WriteIni(kOperatorsFile);
+        } else {
+            EXPECT_EQ(kOperatorsFile, host.ReadIni());
+        }
+        const std::string copy = ReadRaw(copyPath);
+        EXPECT_EQ("9", IniValue(copy, "MONOPOLE CONTROL", "Ch3Gain"));
+        EXPECT_EQ("12", IniValue(copy, "DT GAIN CONTROL", "AllGain")) << "the copy is the whole file";
+        EXPECT_EQ("1", IniValue(copy, "OTHER", "Key"));
+        EXPECT_EQ(host.IniPath(), IniValue(copy, "UNSAVED SETTINGS", "For"));
+        EXPECT_EQ("0", IniValue(copy, "UNSAVED SETTINGS", "Shown"));
+
+        // The next start: told once, as the window opens.
+        ASSERT_TRUE(host.Load());
+        host.Init();
+        HWND frame = nullptr;
+        const std::string notice = ShowAnswering(host, &frame);
+        EXPECT_NE(std::string::npos, notice.find(copyPath)) << notice;
+        SendMessageA(frame, WM_CLOSE, 0, 0);
+        HostHarness::Pump();
+        EXPECT_EQ("", ShowAnswering(host, &frame));
+        host.Unload();
+        EXPECT_EQ("1", IniValue(ReadRaw(copyPath), "UNSAVED SETTINGS", "Shown"));
+        DeleteFileA(LocalCopyPath().c_str());
+    }
+}
+
+void PumpFor(double seconds) {
+    const double until = Now() + seconds;
+    while (Now() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        HostHarness::Pump(1);
+    }
+}
+
+FILETIME WriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+// A host that crashes loses nothing older than a moment: about 2 s after the
+// operator's last change the settings are on disk, with the library still
+// loaded; nothing is written while nothing changes; closing the window saves
+// at once.
+TEST_F(CoreTest, ChangesReachTheFileSoonAfterTheLastOne) {
+    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    PumpFor(2.5);
+    EXPECT_FALSE(host.IniExists()) << "written with nothing changed";
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    const double changed = Now();
+    PumpFor(1.0);
+    EXPECT_FALSE(host.IniExists()) << "written before the changes settled";
+    while (!host.IniExists() && Now() - changed < 5.0) PumpFor(0.05);
+    EXPECT_GE(Now() - changed, 1.9);
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    const FILETIME saved = WriteTime(host.IniPath());
+    PumpFor(3.0);
+    const FILETIME later = WriteTime(host.IniPath());
+    EXPECT_EQ(0, CompareFileTime(&saved, &later)) << "written again with nothing changed";
+
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH4, "6");
+    SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+    EXPECT_EQ("6", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch4Gain"));
+}
+
+// A reader of the file (another program, or a crash at any moment) never
+// finds it half-written: a save replaces it whole.
+TEST_F(CoreTest, SavesReplaceTheFileWhole) {
+    for (int i = 0; i < 2; ++i) {  // the second start loads the first's file: the same text from then on
+        ASSERT_TRUE(host.Load());
+        host.Unload();
+    }
+    const std::string whole = host.ReadIni();
+    ASSERT_NE(std::string::npos, whole.find("LowCut=0\r\n"));
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0}, partial{0};
+    std::thread reader([&] {
+        while (!stop) {
+            HANDLE f = CreateFileA(host.IniPath().c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+            if (f == INVALID_HANDLE_VALUE) continue;
+            char buf[8192];
+            DWORD n = 0;
+            ReadFile(f, buf, sizeof buf, &n, nullptr);
+            CloseHandle(f);
+            ++reads;
+            if (std::string(buf, n) != whole) ++partial;
+        }
+    });
+    for (int i = 0; i < 15; ++i) {
+        ASSERT_TRUE(host.Load());
+        host.Unload();
+    }
+    stop = true;
+    reader.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(0, partial) << "of " << reads << " reads";
 }
 
 }  // namespace

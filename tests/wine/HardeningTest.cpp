@@ -8,17 +8,17 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "HostHarness.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/ReadBack.h"
 #include "resource.h"
 #include "TestSupport.h"
 
@@ -68,20 +68,9 @@ void WriteRaw(const std::string& path, const std::string& bytes) {
     CloseHandle(f);
 }
 
-std::string ReadRaw(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 bool IsFolder(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-bool IsFile(const std::string& path) {
-    const DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // ---------------------------------------------------------------------------
@@ -434,11 +423,11 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
             if (fc.ini == IniKind::ReadOnly) SetFileAttributesA(where.c_str(), FILE_ATTRIBUTE_READONLY);
             const std::string before = ReadRaw(where);
 
-            // What the rules give for the file as the platform reads it.
+            // What the rules give for the file as the platform reads it. A
+            // directory in its place cannot be read: defaults, as for no file.
             Saved saved;
             PlatformProfile platform(where);
-            const bool present = GetFileAttributesA(where.c_str()) != INVALID_FILE_ATTRIBUTES;
-            const Expected want = RulesGive(present ? &platform : nullptr, &saved);
+            const Expected want = RulesGive(IsFile(where) ? &platform : nullptr, &saved);
 
             std::string err;
             if (!host.Load()) err += "start-up failed; ";
@@ -643,6 +632,56 @@ TEST_F(Hardening, ClicksGetThroughAStreamOfChangingWords) {
     host.SetFrame(nullptr);
 }
 
+// Memory the plug-in must not read, at addresses a host might hand over: a
+// run of readable pages that ends in an unreadable one, a reserved page, a
+// freed one, a guard page.
+struct BadMemory {
+    static constexpr size_t kReadablePages = 3;
+    size_t page = 0;
+    char* run = nullptr;  // kReadablePages readable pages, then an unreadable one
+    void* reserved = nullptr;
+    void* freed = nullptr;
+    void* guard = nullptr;
+
+    BadMemory() {
+        SYSTEM_INFO si;
+        GetSystemInfo(&si);
+        page = si.dwPageSize;
+        run = static_cast<char*>(VirtualAlloc(nullptr, (kReadablePages + 1) * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        std::memset(run, 0xFF, (kReadablePages + 1) * page);
+        DWORD old;
+        VirtualProtect(Unreadable(), page, PAGE_NOACCESS, &old);
+        reserved = VirtualAlloc(nullptr, page, MEM_RESERVE, PAGE_READWRITE);
+        freed = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE);
+        VirtualFree(freed, 0, MEM_RELEASE);
+        guard = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE | PAGE_GUARD);
+    }
+    ~BadMemory() {
+        VirtualFree(run, 0, MEM_RELEASE);
+        VirtualFree(reserved, 0, MEM_RELEASE);
+        VirtualFree(guard, 0, MEM_RELEASE);
+    }
+    char* Unreadable() const { return run + kReadablePages * page; }
+
+    struct Place {
+        const char* what;
+        uintptr_t at;
+    };
+    // Where n bytes cannot all be read.
+    std::vector<Place> BadPlaces(size_t n) const {
+        auto at = [](const void* p) { return reinterpret_cast<uintptr_t>(p); };
+        return {{"address 1", 1},
+                {"unreadable page", at(Unreadable())},
+                {"last two bytes in an unreadable page", at(Unreadable()) - n + 2},
+                {"reserved, not committed", at(reserved)},
+                {"freed", at(freed)},
+                {"guard page", at(guard)},
+                {"top of the address space", ~uintptr_t{0} - 3}};
+    }
+    // Where n bytes end exactly at the end of readable memory.
+    uintptr_t EdgeFor(size_t n) const { return reinterpret_cast<uintptr_t>(Unreadable()) - n; }
+};
+
 // A status report at an address the plug-in cannot read changes nothing; a
 // report that ends exactly where readable memory ends is read.
 TEST_F(Hardening, DspStatusFromBadAddressesIsIgnored) {
@@ -655,52 +694,59 @@ TEST_F(Hardening, DspStatusFromBadAddressesIsIgnored) {
     const auto initial = lines();
     ASSERT_EQ(16u, initial.size());
 
-    SYSTEM_INFO si;
-    GetSystemInfo(&si);
-    const size_t page = si.dwPageSize;
-    // Two committed pages, the second made unreadable; one reserved page; one freed.
-    auto* two = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ASSERT_NE(nullptr, two);
-    std::memset(two, 0xFF, 2 * page);
-    DWORD old;
-    VirtualProtect(two + page, page, PAGE_NOACCESS, &old);
-    void* reserved = VirtualAlloc(nullptr, page, MEM_RESERVE, PAGE_READWRITE);
-    void* freed = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE);
-    VirtualFree(freed, 0, MEM_RELEASE);
-    void* guard = VirtualAlloc(nullptr, page, MEM_COMMIT, PAGE_READWRITE | PAGE_GUARD);
-
-    struct Bad {
-        const char* what;
-        const void* address;
-    };
-    const Bad bad[] = {
-        {"null", nullptr},
-        {"address 1", reinterpret_cast<const void*>(1)},
-        {"unreadable page", two + page},
-        {"status word across into an unreadable page", two + page - 9},
-        {"reserved, not committed", reserved},
-        {"freed", freed},
-        {"guard page", guard},
-        {"top of the address space", reinterpret_cast<const void*>(~uintptr_t{0} - 3)},
-    };
-    for (const Bad& b : bad) {
-        SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(b.address), 0);
-        PostMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(b.address), 0);
+    const BadMemory memory;
+    const size_t report = offsetof(DspStatusReport, StatusWord) + 2;
+    std::vector<BadMemory::Place> bad = memory.BadPlaces(report);
+    bad.push_back({"null", 0});
+    for (const BadMemory::Place& b : bad) {
+        SendMessageA(op.Frame(), WM_DSPSTATUS, b.at, 0);
+        PostMessageA(op.Frame(), WM_DSPSTATUS, b.at, 0);
         Operator::Pump();
         ASSERT_TRUE(IsWindow(op.Frame())) << b.what;
         EXPECT_EQ(initial, lines()) << b.what;
     }
-    // The last two bytes of the readable page are the status word: read.
-    char* edge = two + page - 10;
-    std::memset(edge, 0, 10);
+    // The last two bytes of the readable memory are the status word: read.
+    char* edge = reinterpret_cast<char*>(memory.EdgeFor(report));
+    std::memset(edge, 0, report);
     edge[8] = 0x05;  // DSP lines 1 and 3 in error
     SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(edge), 0);
     Operator::Pump();
     EXPECT_NE(initial, lines());
+}
 
-    VirtualFree(two, 0, MEM_RELEASE);
-    VirtualFree(reserved, 0, MEM_RELEASE);
-    VirtualFree(guard, 0, MEM_RELEASE);
+// A data frame whose read-back words cannot all be read is skipped like a
+// missing one: the host's acquisition thread does not fault, the display
+// stays. A frame whose last read-back word ends where readable memory ends
+// is read.
+TEST_F(Hardening, UnreadableFramesAreSkipped) {
+    Operator op = OpenOnPage(host, kMonopole);
+    std::vector<int16_t> shown(FRAME_MIN_WORDS, 0);
+    shown[READBACK_MONO_WORD] = -7;
+    host.SetFrame(shown.data());
+    host.Process();
+    Operator::Pump();
+    ASSERT_EQ("-7", op.Text(kMonopole, IDC_MONO_READBACK1));
+
+    const BadMemory memory;
+    const size_t span = kReadBackSpan.end - kReadBackSpan.begin;
+    // The frame whose read-back words start at a place.
+    auto frameAt = [](uintptr_t spanStart) { return reinterpret_cast<const int16_t*>(spanStart - kReadBackSpan.begin); };
+    for (const BadMemory::Place& b : memory.BadPlaces(span)) {
+        host.SetFrame(frameAt(b.at));
+        std::thread acquisition([&] { host.Process(); });  // the host's acquisition thread
+        acquisition.join();
+        Operator::Pump();
+        ASSERT_TRUE(IsWindow(op.Frame())) << b.what;
+        EXPECT_EQ("-7", op.Text(kMonopole, IDC_MONO_READBACK1)) << b.what;
+    }
+    const uintptr_t edge = memory.EdgeFor(span);
+    const int16_t word = 42;
+    std::memcpy(reinterpret_cast<void*>(edge + 2 * READBACK_MONO_WORD - kReadBackSpan.begin), &word, 2);
+    host.SetFrame(frameAt(edge));
+    host.Process();
+    Operator::Pump();
+    EXPECT_EQ("42", op.Text(kMonopole, IDC_MONO_READBACK1));
+    host.SetFrame(nullptr);
 }
 
 // The host created both blocks first, over files of 4 and 16 bytes, so the
@@ -819,12 +865,20 @@ BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
     }
     return TRUE;
 }
-void CALLBACK ShowThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+// For a thread timer's procedure: the message box, the first time it is up
+// (the timer then stops); null before and after.
+HWND BoxOnce(UINT_PTR timer, bool& done) {
     HWND box = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
-    if (!box || g_showDuringBox.done) return;
-    g_showDuringBox.done = true;
-    KillTimer(nullptr, id);
+    if (!box || done) return nullptr;
+    done = true;
+    KillTimer(nullptr, timer);
+    return box;
+}
+
+void CALLBACK ShowThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = BoxOnce(id, g_showDuringBox.done);
+    if (!box) return;
     g_showDuringBox.returned = static_cast<HWND>(g_showDuringBox.show(0));
     EnumThreadWindows(GetCurrentThreadId(), &CountFrames, reinterpret_cast<LPARAM>(&g_showDuringBox.framesSeen));
     char text[512] = {};
@@ -855,6 +909,53 @@ TEST_F(Hardening, ShowWhileTheRangeMessageIsUp) {
     op.ClickPageItem(kDtGain);
     op.TypeAndEnter(kDtGain, IDC_DT_CH2, "5");
     EXPECT_EQ((std::vector<CodeValue>{{CMD_DT_CH2_GAIN, 3}}), TakeCommands(host));
+}
+
+// The host unloads the library while the range message of "Download" is up,
+// from a timer that runs in the box's loop or from another thread, then the
+// box is answered. The plug-in's code returns into a library still there;
+// the library goes once the host's loop is idle again, its shut-down closing
+// the window and saving what the operator changed before.
+struct UnloadDuringBox {
+    HMODULE dll = nullptr;
+    bool fromThread = false;
+    bool done = false;
+    bool stillLoaded = false;
+};
+UnloadDuringBox g_unloadDuringBox;
+
+void CALLBACK UnloadThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = BoxOnce(id, g_unloadDuringBox.done);
+    if (!box) return;
+    if (g_unloadDuringBox.fromThread)
+        std::thread([] { FreeLibrary(g_unloadDuringBox.dll); }).join();
+    else
+        FreeLibrary(g_unloadDuringBox.dll);
+    g_unloadDuringBox.stillLoaded = GetModuleHandleA("Kelvane.dll") != nullptr;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(Hardening, UnloadWhileTheRangeMessageIsUp) {
+    for (bool fromThread : {false, true}) {
+        SCOPED_TRACE(fromThread ? "FreeLibrary from another thread" : "FreeLibrary from a timer in the box's loop");
+        host.PrepareWorkFolder(TestFolder());
+        Operator op = OpenOnPage(host, kMonopole);
+        op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
+        op.ClickPageItem(kGeneral);
+        op.SetText(kGeneral, IDC_GEN_DT_DELAY, "99999999");
+        const HWND frame = op.Frame();
+        g_unloadDuringBox = UnloadDuringBox{};
+        g_unloadDuringBox.dll = host.TakeModule();
+        g_unloadDuringBox.fromThread = fromThread;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 10, &UnloadThenCloseBox);
+        op.Click(kGeneral, IDC_GEN_DOWNLOAD);
+        KillTimer(nullptr, timer);
+        ASSERT_TRUE(g_unloadDuringBox.done) << "no message box appeared";
+        EXPECT_TRUE(g_unloadDuringBox.stillLoaded) << "unloaded under the plug-in's own code";
+        EXPECT_TRUE(WaitUntilUnloaded());
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    }
 }
 
 // FreeLibrary with the window open: shut-down destroys it (and its keyboard

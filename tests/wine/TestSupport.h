@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "FrameStream.h"
@@ -28,5 +30,18 @@ inline bool SlowRun() {
 
 // Seconds from the performance counter.
 using drive::Now;
+
+inline bool IsFile(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A file's bytes ("" when it cannot be read).
+inline std::string ReadRaw(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
 
 }  // namespace kelvane::testsupport

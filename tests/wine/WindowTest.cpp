@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "HostHarness.h"
@@ -300,6 +302,84 @@ TEST_F(WindowTest, PageRepaintsOnResizeAndPassesMinMaxUnchanged) {
     SendMessageA(page, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
     EXPECT_EQ(11, mmi.ptMinTrackSize.x);
     EXPECT_EQ(22, mmi.ptMinTrackSize.y);
+}
+
+// The keyboard hook takes from the host's loop only the keys our dialogs
+// need (Tab, arrows, Enter, Escape, Alt+mnemonic). Every other key aimed at
+// our window reaches the host's loop as sent: a host's accelerators (F5 here)
+// keep working while the operator works in our window.
+TEST_F(WindowTest, HostLoopKeepsTheKeysOurDialogsDoNotNeed) {
+    Operator op(frame);
+    op.ClickPageItem(2);
+    HWND edit = op.Control(2, IDC_MONO_CH3);
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM key;
+        bool taken;
+    } keys[] = {
+        {"F5", WM_KEYDOWN, VK_F5, false},          {"F5 up", WM_KEYUP, VK_F5, false},
+        {"Ctrl+S", WM_KEYDOWN, 'S', false},        {"a typed", WM_CHAR, 'a', false},
+        {"Alt+F (the menu)", WM_SYSKEYDOWN, 'F', false},
+        {"Tab", WM_KEYDOWN, VK_TAB, true},         {"Down", WM_KEYDOWN, VK_DOWN, true},
+        {"Escape", WM_KEYDOWN, VK_ESCAPE, true},   {"Enter", WM_KEYDOWN, VK_RETURN, true},
+    };
+    for (const auto& k : keys) {
+        SetFocus(edit);
+        HostHarness::Pump();
+        PostMessageA(edit, k.message, k.key, 1);
+        // The host's loop: the message as GetMessage/PeekMessage hands it over.
+        MSG msg{};
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) << k.what;
+        if (k.taken) {
+            EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message) << k.what << " reached the host's loop too";
+        } else {
+            EXPECT_EQ(k.message, msg.message) << k.what;
+            EXPECT_EQ(k.key, msg.wParam) << k.what;
+            EXPECT_EQ(edit, msg.hwnd) << k.what;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+        HostHarness::Pump();
+        if (k.key == VK_TAB) {
+            EXPECT_NE(edit, GetFocus()) << "Tab moves on";
+        }
+    }
+}
+
+// A host that called ToolControlShow from a thread that has since ended
+// (taking its windows with it) gets a new window from the next call, one
+// that works like the first, keys included.
+TEST_F(WindowTest, ShowAfterTheWindowsThreadEnded) {
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    HWND fromThread = nullptr;
+    std::atomic<bool> ended{false};
+    std::thread shower([&] {
+        fromThread = host.Show();
+        ended = true;
+    });
+    // Opening sends a command to the host window of this thread: keep its loop going.
+    while (!ended) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        HostHarness::Pump(1);
+    }
+    shower.join();
+    ASSERT_NE(nullptr, fromThread);
+    EXPECT_FALSE(IsWindow(fromThread));
+
+    HWND again = host.Show();
+    ASSERT_NE(nullptr, again);
+    EXPECT_NE(fromThread, again);
+    EXPECT_TRUE(IsWindow(again));
+    EXPECT_EQ(again, host.Show()) << "the new window is the one raised";
+    Operator op(again);
+    op.ClickPageItem(2);
+    host.ClearCommands();
+    op.TypeAndEnterViaLoop(2, IDC_MONO_CH4, "6");
+    ASSERT_FALSE(host.Commands().empty()) << "Enter through the host's loop committed nothing";
+    EXPECT_EQ(CMD_MONO_CH4_GAIN, host.Commands().back().Code());
+    EXPECT_EQ(6, host.Commands().back().Value());
 }
 
 }  // namespace
