@@ -21,7 +21,9 @@ set(KELVANE_FLOOR_KERNEL32
   SetFileAttributesA SetLastError SetProcessAffinityMask SetThreadContext SetThreadPriority Sleep
   SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection UnlockFileEx
   UnmapViewOfFile VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
-  WideCharToMultiByte WriteFile WritePrivateProfileStringA)
+  WideCharToMultiByte WriteFile WritePrivateProfileStringA
+  FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
+  GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA)
 
 set(KELVANE_FLOOR_USER32
   AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CreateDialogIndirectParamA
@@ -45,7 +47,7 @@ set(KELVANE_FLOOR_COMCTL32
   InitCommonControlsEx RemoveWindowSubclass SetWindowSubclass)
 
 set(KELVANE_FLOOR_MSVCRT
-  __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
+  tolower __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
   _iob _lock _read _setjmp3 _strdup _ultoa _unlock abort atoi calloc exit fprintf fputc fputs free
   fwrite localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc setlocale
   strchr strcmp strerror strlen strncmp vfprintf wcslen)
