@@ -26,6 +26,7 @@ set(KELVANE_FLOOR_KERNEL32
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA)
 
 set(KELVANE_FLOOR_USER32
+  EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
   AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CreateDialogIndirectParamA
   CreateDialogParamA CreateWindowExA DefWindowProcA DestroyIcon DestroyMenu DestroyWindow DrawTextA
   EnableWindow EndPaint GetAncestor GetClassInfoExA GetClientRect GetDC GetDlgCtrlID GetDlgItem
@@ -47,7 +48,7 @@ set(KELVANE_FLOOR_COMCTL32
   InitCommonControlsEx RemoveWindowSubclass SetWindowSubclass)
 
 set(KELVANE_FLOOR_MSVCRT
-  tolower __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
+  tolower toupper __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
   _iob _lock _read _setjmp3 _strdup _ultoa _unlock abort atoi calloc exit fprintf fputc fputs free
   fwrite localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc setlocale
   strchr strcmp strerror strlen strncmp vfprintf wcslen)
