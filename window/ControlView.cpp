@@ -170,8 +170,8 @@ bool CControlView::OnNotify(NMHDR* hdr, LRESULT& result) {
 }
 
 // The frame opens showing the whole form when it fits the work area of its
-// monitor, and as much of it as fits otherwise (the form scrolls). At 96 DPI
-// the form is the frame's size as it always was.
+// monitor, and as much of it as fits otherwise (the form scrolls); at 96 DPI
+// that is the size the frame always had.
 void CControlView::FitFrameToForm() {
     HWND frame = GetParent(m_hWnd);
     RECT want{0, 0, m_formSize.cx, m_formSize.cy};

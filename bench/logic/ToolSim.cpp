@@ -306,9 +306,9 @@ std::string JournalJson(double timeMs, const ToolCommand& cmd) {
     std::snprintf(buf, sizeof buf,
                   "{\"t_ms\":%s,\"code\":\"0x%04X\",\"name\":\"%s\",\"value\":%d,\"unit\":\"%s\",\"text\":\"%s\","
                   "\"words\":[%d,%d,%d]}",
-                  FormatFixed(timeMs, 3).c_str(), static_cast<unsigned>(cmd.CodeWord), name ? name : "?", cmd.Payload[0],
-                  CommandUnit(cmd.CodeWord), JsonEscape(DescribeValue(cmd).c_str()).c_str(), cmd.CodeWord,
-                  cmd.ArgWord, cmd.Payload[0]);
+                  FormatFixed(timeMs, 3).c_str(), static_cast<unsigned>(cmd.CodeWord), name ? name : "?",
+                  cmd.Payload[0], CommandUnit(cmd.CodeWord), JsonEscape(DescribeValue(cmd).c_str()).c_str(),
+                  cmd.CodeWord, cmd.ArgWord, cmd.Payload[0]);
     return buf;
 }
 

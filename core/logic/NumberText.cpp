@@ -22,6 +22,14 @@ struct PlainDecimal {
     bool hasDigits = false;
 };
 
+// Past atoi's and atof's leading blanks and optional sign.
+const char* SkipBlanksAndSign(const char* p, bool* negative) {
+    while (IsCBlank(*p)) ++p;
+    *negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    return p;
+}
+
 PlainDecimal ScanPlainDecimal(const char* p) {
     PlainDecimal d;
     d.begin = p;
@@ -61,10 +69,8 @@ PlainDecimal ScanPlainDecimal(const char* p) {
 
 int32_t ParseLeadingInt(const char* text) {
     if (!text) return 0;
-    const char* p = text;
-    while (IsCBlank(*p)) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+    const char* p = SkipBlanksAndSign(text, &negative);
     int64_t v = 0;
     for (; IsDigit(*p); ++p) {
         v = v * 10 + (*p - '0');
@@ -75,11 +81,8 @@ int32_t ParseLeadingInt(const char* text) {
 
 float ParseLeadingFloat(const char* text) {
     if (!text) return 0.0f;
-    const char* p = text;
-    while (IsCBlank(*p)) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = (*p++ == '-');
-    const PlainDecimal plain = ScanPlainDecimal(p);
+    const PlainDecimal plain = ScanPlainDecimal(SkipBlanksAndSign(text, &negative));
     if (!plain.hasDigits) return 0.0f;
     // from_chars reads the C form without looking at the locale; it is
     // given only the plain part, so hex, "inf" and "nan" never reach it.

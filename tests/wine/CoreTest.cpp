@@ -104,21 +104,11 @@ TEST_F(CoreTest, EverySettingRoundTripsExactly) {
     EXPECT_EQ(0, std::memcmp(windows, &tc, sizeof windows));
     ProcessPara pp{};
     ASSERT_TRUE(host.ReadProcess(&pp));
-    EXPECT_EQ(2, pp.FilterType);
-    EXPECT_EQ(300.0f, pp.LowCut);
-    EXPECT_EQ(9000.0f, pp.HighCut);
-    EXPECT_EQ(50, pp.DtMin);
-    EXPECT_EQ(170, pp.DtMax);
-    EXPECT_EQ(250, pp.CorWinLength);
-    EXPECT_EQ(2.5f, pp.Coefficient);
-    const int32_t starts[4] = {200, 248, 296, 344};
-    const float minimums[4] = {0.7f, 1.5f, 2.5f, 10.0f};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(starts[i], pp.T01RStart[i]) << i;
-        EXPECT_EQ(minimums[i], pp.ThresholdMin[i]) << i;
-    }
-    EXPECT_EQ(640, pp.SearchWinLength);
-    EXPECT_EQ(0.5f, pp.ThresholdFactor);
+    // CurveSelect, FilterType, LowCut, HighCut, DtMin, DtMax, CorWinLength, Coefficient, ThresholdType,
+    // T01RStart, SearchWinLength, ThresholdMin, ThresholdFactor.
+    const ProcessPara want{0, 2, 300.0f, 9000.0f, 50, 170, 250, 2.5f, 0, {200, 248, 296, 344}, 640,
+                           {0.7f, 1.5f, 2.5f, 10.0f}, 0.5f};
+    EXPECT_EQ(0, std::memcmp(&want, &pp, sizeof want));
     host.Unload();
     EXPECT_EQ(ini, host.ReadIni());
 }
