@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "window/ModuleGuard.h"
-
 #include <vector>
+
+#include "window/ModuleGuard.h"
 
 namespace {
 HINSTANCE g_resourceHandle = nullptr;
