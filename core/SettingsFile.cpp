@@ -170,7 +170,7 @@ void CSettingsFile::EndLoad() {
 
 void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) { m_startingKeys = keys; }
 
-std::string CSettingsFile::Save(const SavedKeys& keys) {
+void CSettingsFile::Save(const SavedKeys& keys) {
     std::string current;  // the file's text now
     bool readNow = false;
     DWORD error = ERROR_SUCCESS;
@@ -186,19 +186,19 @@ std::string CSettingsFile::Save(const SavedKeys& keys) {
                 if (SamePath(m_notice.copy, m_sessionCopy)) m_notice.pending = false;
                 m_sessionCopy.clear();
             }
-            return m_iniPath;
+            return;
         }
     }
     // A copy that would only repeat the file's values tells nothing, and
     // could overwrite a copy of an earlier session the operator has not seen.
-    if (keys == m_startingKeys) return std::string();
+    if (keys == m_startingKeys) return;
     const std::string reason = m_mayWriteIni ? SystemMessage(error) : m_unreadReason;
     // The keys a save does not write come from the file (as it is, or was
     // when read at start-up), never from one whose values were not read.
-    return SaveToCopy(keys, reason, !m_mayWriteIni ? std::string() : readNow ? current : m_loadedBytes);
+    SaveToCopy(keys, reason, !m_mayWriteIni ? std::string() : readNow ? current : m_loadedBytes);
 }
 
-std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, const std::string& reason, const std::string& base) {
+void CSettingsFile::SaveToCopy(const SavedKeys& keys, const std::string& reason, const std::string& base) {
     const std::vector<std::string> copies = CopyPaths();
     for (const std::string& copy : copies) {
         if (&copy != &copies.front()) CreateDirectoryA(FolderOf(copy).c_str(), nullptr);
@@ -211,9 +211,8 @@ std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, const std::string& 
         if (!WriteAtomically(copy, base, noted, error)) continue;
         m_sessionCopy = copy;
         if (!told) m_notice = Notice{true, copy, reason};
-        return copy;
+        return;
     }
-    return std::string();
 }
 
 // Beside the INI, then in the user's local application data (when known and

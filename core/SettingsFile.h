@@ -30,9 +30,8 @@ public:
     void NoteStartingSettings(const kelvane::SavedKeys& keys);
     // Writes the keys to the INI when it may, else (or when that fails) to
     // the copy beside it, else to the copy in local application data; a copy
-    // only when they differ from the starting settings. Returns the file
-    // written ("" when none was).
-    std::string Save(const kelvane::SavedKeys& keys);
+    // only when they differ from the starting settings.
+    void Save(const kelvane::SavedKeys& keys);
 
     // Where the settings went and why, when not to the INI: "" when there is
     // nothing the operator has not been told. Told once.
@@ -43,7 +42,7 @@ private:
     // base: the target's text before the keys go in.
     bool WriteAtomically(const std::string& target, const std::string& base, const kelvane::SavedKeys& keys,
                          DWORD& error);
-    std::string SaveToCopy(const kelvane::SavedKeys& keys, const std::string& reason, const std::string& base);
+    void SaveToCopy(const kelvane::SavedKeys& keys, const std::string& reason, const std::string& base);
     std::vector<std::string> CopyPaths() const;
     void FindUntoldCopy();
 

@@ -2,11 +2,10 @@
 
 #include <commctrl.h>
 
-#include "window/ModuleGuard.h"
-
 #include <vector>
 
 #include "core/logic/NumberText.h"
+#include "window/ModuleGuard.h"
 
 namespace {
 HINSTANCE g_resourceHandle = nullptr;

@@ -344,10 +344,11 @@ bool Bench::LoadPlugin() {
 void Bench::UnloadPlugin() {
     if (!m_dll) return;
     StopStreaming();  // no frame may reach an unloading plug-in
-    drive::UnloadPlugin(m_dll);
-    m_dll = nullptr;
+    HMODULE dll = m_dll;
+    m_dll = nullptr;  // forgotten first: the wait below runs this window's messages
     m_exports = drive::PluginExports{};
     m_control = nullptr;
+    drive::UnloadPlugin(dll);
 }
 
 bool Bench::Reload() {
