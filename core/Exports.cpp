@@ -22,18 +22,15 @@ CWinApp::~CWinApp() {
 }
 CWinApp* AfxGetApp() { return g_app; }
 
-// No exception may cross into the host: each export catches everything.
+// No exception may cross into the host: each export goes through the entry
+// barrier (ModuleGuard.h).
 extern "C" void __cdecl ToolControlInit(uint32_t, uint32_t, void* hostWindow) {
     theApp.m_hostWnd = static_cast<HWND>(hostWindow);
 }
 
 extern "C" void* __cdecl ToolControlShow(uint32_t) {
-    CModuleGuard guard;  // opening the window runs the host's code (activation, the first command)
-    try {
-        return theApp.ShowControlFrame();
-    } catch (...) {
-        return nullptr;
-    }
+    // Guarded: opening the window runs the host's code (activation, the first command).
+    return HostEntry<void*>(nullptr, [] { return static_cast<void*>(theApp.ShowControlFrame()); });
 }
 
 namespace {
@@ -47,10 +44,15 @@ bool ReadBackReadable(const int16_t* frame) {
 }
 }  // namespace
 
+// Any host thread, once per frame: it touches no window, so it takes no module
+// reference, only the barrier.
 extern "C" void __cdecl ToolControlProcess(uint32_t a, uint32_t b) {
-    const int16_t* frame = GetToolSubsetPtr(kelvane::TOOL_SUBSET_ID, kelvane::TOOL_SUBSET_ARG, a, b);
-    theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
-    theApp.NotifyControlFrame();
+    NoThrowEntry(0, [=] {
+        const int16_t* frame = GetToolSubsetPtr(kelvane::TOOL_SUBSET_ID, kelvane::TOOL_SUBSET_ARG, a, b);
+        theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
+        theApp.NotifyControlFrame();
+        return 0;
+    });
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -60,13 +62,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         theApp.m_hInstance = instance;
         AfxSetResourceHandle(instance);
         OpenModuleGuards(instance);
-        try {
-            theApp.InitInstance();
-        } catch (...) {
-        }
+        NoThrowEntry(FALSE, [] { return theApp.InitInstance(); });
         return TRUE;
     case DLL_PROCESS_DETACH:
-        try {
+        NoThrowEntry(0, [reserved] {
             // reserved != null: the process is exiting without unloading us.
             if (reserved) {
                 theApp.ProcessExitShutdown();
@@ -74,8 +73,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
                 CloseModuleGuards();  // the shut-down's own window messages take no reference
                 theApp.ExitInstance();
             }
-        } catch (...) {
-        }
+            return 0;
+        });
         // Unloaded while the process goes on: give back what the runtime
         // would keep. (At process exit there is nothing to give back to.)
         if (!reserved) ReleaseRuntimeAtUnload();

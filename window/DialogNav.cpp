@@ -75,19 +75,20 @@ bool DialogKey(const MSG& msg, HWND dialog) {
 }
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    CModuleGuard guard;  // CallNextHookEx runs the host's own hooks
-    MSG* msg = reinterpret_cast<MSG*>(lParam);
-    if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
-        CMainFrame* frame = KelvaneApp()->ControlFrame();
-        HWND view = frame && frame->m_pView ? frame->m_pView->m_hWnd : nullptr;
-        if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && DialogKey(*msg, view) &&
-            IsDialogMessageA(view, msg)) {
-            msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
-            msg->wParam = 0;
-            msg->lParam = 0;
+    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+        MSG* msg = reinterpret_cast<MSG*>(lParam);
+        if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+            CMainFrame* frame = KelvaneApp()->ControlFrame();
+            HWND view = frame && frame->m_pView ? frame->m_pView->m_hWnd : nullptr;
+            if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && DialogKey(*msg, view) &&
+                IsDialogMessageA(view, msg)) {
+                msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
+                msg->wParam = 0;
+                msg->lParam = 0;
+            }
         }
-    }
-    return CallNextHookEx(g_hook, code, wParam, lParam);
+        return CallNextHookEx(g_hook, code, wParam, lParam);
+    });
 }
 }  // namespace
 

@@ -31,3 +31,26 @@ void OpenModuleGuards(HMODULE module);
 // use is given back (or left to the release code, should the unload run
 // inside it).
 void CloseModuleGuards();
+
+// The boundary every call from the host or the system into our code goes
+// through (exports, window, dialog, subclass and hook procedures): the frames
+// below are the host's or the system's, and no C++ exception may unwind into
+// them. A throw (an allocation failing, say) ends only the message or call
+// that raised it; the caller gets onException and the plug-in carries on.
+template <class R, class Body>
+R NoThrowEntry(R onException, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return onException;
+    }
+}
+
+// The same, holding the module reference above while body runs.
+template <class R, class Body>
+R HostEntry(R onException, Body&& body) noexcept {
+    return NoThrowEntry(onException, [&]() -> R {
+        CModuleGuard guard;
+        return body();
+    });
+}

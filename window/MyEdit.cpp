@@ -61,48 +61,49 @@ void CMyEdit::SetDirty(bool dirty) {
 
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR refData) {
-    CModuleGuard guard;
-    CMyEdit* self = reinterpret_cast<CMyEdit*>(refData);
-    switch (msg) {
-    case WM_GETDLGCODE:
-        // The dialog manager would turn Enter into IDOK before we see it.
-        if (lParam && reinterpret_cast<MSG*>(lParam)->message == WM_KEYDOWN &&
-            reinterpret_cast<MSG*>(lParam)->wParam == VK_RETURN)
-            return DLGC_WANTALLKEYS | DefSubclassProc(hwnd, msg, wParam, lParam);
-        break;
-    case WM_CHAR:
-        if (wParam == '\r') return 0;  // no beep for the Enter we handled
-        break;
-    case WM_SETTEXT: {
-        // The page writing the box: what it writes is the committed value
-        // (also text it shortened to the box's limit).
-        self->m_programWrite = true;
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        self->m_programWrite = false;
-        self->Commit();
-        return result;
-    }
-    case WM_KEYDOWN:
-        if (wParam == VK_RETURN) {
-            // Committed before the page hears of it, so a page that leaves
-            // the text as typed shows it untinted too.
+    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+        CMyEdit* self = reinterpret_cast<CMyEdit*>(refData);
+        switch (msg) {
+        case WM_GETDLGCODE:
+            // The dialog manager would turn Enter into IDOK before we see it.
+            if (lParam && reinterpret_cast<MSG*>(lParam)->message == WM_KEYDOWN &&
+                reinterpret_cast<MSG*>(lParam)->wParam == VK_RETURN)
+                return DLGC_WANTALLKEYS | DefSubclassProc(hwnd, msg, wParam, lParam);
+            break;
+        case WM_CHAR:
+            if (wParam == '\r') return 0;  // no beep for the Enter we handled
+            break;
+        case WM_SETTEXT: {
+            // The page writing the box: what it writes is the committed value
+            // (also text it shortened to the box's limit).
+            self->m_programWrite = true;
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            self->m_programWrite = false;
             self->Commit();
-            int n = GetWindowTextLengthA(hwnd);
-            std::vector<char> text(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
-            GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
-            const float value = kelvane::ParseLeadingFloat(text.data());
-            uint32_t bits;
-            std::memcpy(&bits, &value, sizeof bits);
-            SendMessageA(GetParent(hwnd), kelvane::WM_EDITVALUE, bits, GetDlgCtrlID(hwnd));
+            return result;
         }
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId);
-        if (self) {
-            self->m_hWnd = nullptr;
-            self->m_dirty = false;
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN) {
+                // Committed before the page hears of it, so a page that leaves
+                // the text as typed shows it untinted too.
+                self->Commit();
+                int n = GetWindowTextLengthA(hwnd);
+                std::vector<char> text(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
+                GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
+                const float value = kelvane::ParseLeadingFloat(text.data());
+                uint32_t bits;
+                std::memcpy(&bits, &value, sizeof bits);
+                SendMessageA(GetParent(hwnd), kelvane::WM_EDITVALUE, bits, GetDlgCtrlID(hwnd));
+            }
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId);
+            if (self) {
+                self->m_hWnd = nullptr;
+                self->m_dirty = false;
+            }
+            break;
         }
-        break;
-    }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    });
 }

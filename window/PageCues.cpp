@@ -151,41 +151,42 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
 
 LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR refData) {
-    CModuleGuard guard;
-    CPageCues* self = reinterpret_cast<CPageCues*>(refData);
-    switch (msg) {
-    case WM_COMMAND:
-        // Edits tell their parent, not themselves, that the text changed.
-        if (HIWORD(wParam) == EN_CHANGE)
-            if (CMyEdit* edit = CMyEdit::FromHandle(reinterpret_cast<HWND>(lParam))) edit->OnTextChanged();
-        break;  // the page still sees it
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-        // Answered here: a dialog procedure could not return a brush through
-        // the page's handlers, which report results in DWLP_MSGRESULT.
-        if (HBRUSH brush = self->ControlColour(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-            return reinterpret_cast<LRESULT>(brush);
-        break;
-    case WM_NOTIFY: {
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
-        if (hdr && self->m_tooltip && hdr->hwndFrom == self->m_tooltip &&
-            (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW)) {
-            self->AnswerTip(hdr);
-            return 0;
+    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+        CPageCues* self = reinterpret_cast<CPageCues*>(refData);
+        switch (msg) {
+        case WM_COMMAND:
+            // Edits tell their parent, not themselves, that the text changed.
+            if (HIWORD(wParam) == EN_CHANGE)
+                if (CMyEdit* edit = CMyEdit::FromHandle(reinterpret_cast<HWND>(lParam))) edit->OnTextChanged();
+            break;  // the page still sees it
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            // Answered here: a dialog procedure could not return a brush through
+            // the page's handlers, which report results in DWLP_MSGRESULT.
+            if (HBRUSH brush = self->ControlColour(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+                return reinterpret_cast<LRESULT>(brush);
+            break;
+        case WM_NOTIFY: {
+            NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
+            if (hdr && self->m_tooltip && hdr->hwndFrom == self->m_tooltip &&
+                (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW)) {
+                self->AnswerTip(hdr);
+                return 0;
+            }
+            break;
         }
-        break;
-    }
-    case WM_SIZE:
-        if (self->m_tooltip) self->MoveRectTools();
-        break;
-    case WM_DESTROY:
-        if (self->m_tooltip && IsWindow(self->m_tooltip)) DestroyWindow(self->m_tooltip);
-        self->m_tooltip = nullptr;
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, &CPageCues::PageProc, kHookId);
-        self->Detach();
-        break;
-    }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+        case WM_SIZE:
+            if (self->m_tooltip) self->MoveRectTools();
+            break;
+        case WM_DESTROY:
+            if (self->m_tooltip && IsWindow(self->m_tooltip)) DestroyWindow(self->m_tooltip);
+            self->m_tooltip = nullptr;
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &CPageCues::PageProc, kHookId);
+            self->Detach();
+            break;
+        }
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    });
 }

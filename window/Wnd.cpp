@@ -49,23 +49,24 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    CModuleGuard guard;
-    CWnd* self = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-        self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (self) {
-            self->m_hWnd = hwnd;
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+        CWnd* self = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (msg == WM_NCCREATE) {
+            self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            if (self) {
+                self->m_hWnd = hwnd;
+                SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            }
         }
-    }
-    if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    LRESULT result = self->WindowProc(msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
-        self->PostNcDestroy();
-    }
-    return result;
+        if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+        LRESULT result = self->WindowProc(msg, wParam, lParam);
+        if (msg == WM_NCDESTROY) {
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            self->m_hWnd = nullptr;
+            self->PostNcDestroy();
+        }
+        return result;
+    });
 }
 
 // ---- CDialog
@@ -93,40 +94,41 @@ void CDialog::Destroy() {
 }
 
 INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    CModuleGuard guard;
-    CDialog* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<CDialog*>(lParam);
-        self->m_hWnd = hwnd;
-        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        return self->OnInitDialog();
-    }
-    if (!self) return FALSE;
-    switch (msg) {
-    case WM_COMMAND:
-        return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    case WM_NOTIFY: {
-        LRESULT result = 0;
-        if (!self->OnNotify(reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
-        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
-    case WM_HSCROLL:
-        if (lParam) {  // from a slider; the dialog's own scroll bar goes to OnMessage
-            self->OnHScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+    return HostEntry<INT_PTR>(FALSE, [&]() -> INT_PTR {
+        CDialog* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+        if (msg == WM_INITDIALOG) {
+            self = reinterpret_cast<CDialog*>(lParam);
+            self->m_hWnd = hwnd;
+            SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+            return self->OnInitDialog();
+        }
+        if (!self) return FALSE;
+        switch (msg) {
+        case WM_COMMAND:
+            return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (!self->OnNotify(reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
+            SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
-        break;
-    case WM_NCDESTROY:
-        self->m_hWnd = nullptr;
-        return FALSE;
-    default:
-        break;
-    }
-    LRESULT result = 0;
-    if (!self->OnMessage(msg, wParam, lParam, result)) return FALSE;
-    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
-    return TRUE;
+        case WM_HSCROLL:
+            if (lParam) {  // from a slider; the dialog's own scroll bar goes to OnMessage
+                self->OnHScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+                return TRUE;
+            }
+            break;
+        case WM_NCDESTROY:
+            self->m_hWnd = nullptr;
+            return FALSE;
+        default:
+            break;
+        }
+        LRESULT result = 0;
+        if (!self->OnMessage(msg, wParam, lParam, result)) return FALSE;
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    });
 }
 
 std::string CDialog::GetItemText(int id) const {

@@ -8,6 +8,8 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <stdexcept>
+#include <new>
 #include <vector>
 
 #include "window/DialogResize.h"
@@ -310,6 +312,53 @@ TEST_F(ResizeEngine, SecondInitResizeLeavesTheOldGripperOut) {
 // Our MulDiv against the platform's. The documented rules: nearest integer,
 // halves away from zero, -1 on a zero divisor or a result outside 32 bits
 // (-2^31 included, as the platform counts it).
+// A C++ exception in a handler stops at the procedure: the caller (here the
+// test, as the host's USER32 frames would be) gets the failure value, and
+// the same window goes on handling messages.
+class ThrowingPage : public TestPage {
+public:
+    using TestPage::TestPage;
+    int handled = 0;
+
+protected:
+    bool OnCommand(int id, int) override {
+        if (id == 1) throw std::bad_alloc();
+        ++handled;
+        return true;
+    }
+};
+
+class ThrowingWindow : public CWnd {
+public:
+    int handled = 0;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_USER) throw std::runtime_error("injected");
+        if (msg == WM_USER + 1) return ++handled;
+        return CWnd::WindowProc(msg, wParam, lParam);
+    }
+};
+
+TEST_F(ResizeEngine, ExceptionsStopAtTheWindowProcedure) {
+    const std::vector<Ctl> ctls = {{100, {10, 10, 60, 30}}};
+    auto throwing = std::make_unique<ThrowingPage>(ctls, std::vector<ResizeMapEntry>{{-1, 0}}, Options{});
+    const std::vector<WORD> tmpl = BuildTemplate(ctls);
+    ASSERT_TRUE(throwing->CreateIndirect(reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()), host));
+    SendMessageA(throwing->m_hWnd, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);  // throws inside
+    EXPECT_EQ(0, throwing->handled);
+    SendMessageA(throwing->m_hWnd, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0);
+    EXPECT_EQ(1, throwing->handled);
+    throwing.reset();
+
+    ThrowingWindow window;
+    ASSERT_TRUE(CWnd::RegisterClass("KelvaneThrowingWindow", 0, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(window.CreateEx(0, "KelvaneThrowingWindow", "throws", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    EXPECT_EQ(0, SendMessageA(window.m_hWnd, WM_USER, 0, 0));
+    EXPECT_EQ(1, SendMessageA(window.m_hWnd, WM_USER + 1, 0, 0));
+    DestroyWindow(window.m_hWnd);
+}
+
 TEST_F(ResizeEngine, MulDivAgreesWithThePlatform) {
     struct Case { int a, b, c, want; } cases[] = {
         {5, 1, 2, 3},     {-5, 1, 2, -3},     {5, -1, 2, -3},     {5, 1, -2, -3},   {-5, -1, -2, -3},
