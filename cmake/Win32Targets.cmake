@@ -18,7 +18,8 @@ add_custom_target(tamsil_import DEPENDS ${TAMSIL_IMPLIB})
 
 # The plug-in.
 file(GLOB KELVANE_WIN32_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/core/*.cpp ${CMAKE_SOURCE_DIR}/window/*.cpp ${CMAKE_SOURCE_DIR}/pages/*.cpp)
+  ${CMAKE_SOURCE_DIR}/core/*.cpp ${CMAKE_SOURCE_DIR}/framework/*.cpp ${CMAKE_SOURCE_DIR}/pages/*.cpp
+  ${CMAKE_SOURCE_DIR}/shell/*.cpp)
 set(KELVANE_RC ${CMAKE_SOURCE_DIR}/res/Kelvane.rc)
 add_library(Kelvane SHARED ${KELVANE_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/core/Kelvane.def)
 if(EXISTS ${KELVANE_RC})
@@ -70,8 +71,8 @@ set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400)
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
 # Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
 # points at its own module.
-target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/window/DialogResize.cpp ${CMAKE_SOURCE_DIR}/window/Wnd.cpp
-  ${CMAKE_SOURCE_DIR}/window/ModuleGuard.cpp)
+target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp
+  ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 # The environment matrix: the system tests again in hosts that differ from ours

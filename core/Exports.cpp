@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "core/Kelvane.h"
-#include "window/ModuleGuard.h"
-#include "window/Wnd.h"
+#include "framework/ModuleGuard.h"
+#include "framework/Wnd.h"
 
 void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
 

@@ -8,7 +8,7 @@
 
 #include "core/logic/DriveLimits.h"
 #include "resource.h"
-#include "window/MainFrame.h"
+#include "shell/MainFrame.h"
 
 using namespace kelvane;
 

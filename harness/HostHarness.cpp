@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "bench/tamsil/Tamsil.h"
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 namespace drive {
 namespace {

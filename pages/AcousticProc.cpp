@@ -7,8 +7,8 @@
 #include "KelvaneHost.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/DriveLimits.h"
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
 #include "resource.h"
 

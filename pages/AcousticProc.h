@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "core/logic/PageContext.h"
-#include "window/DialogResize.h"
-#include "window/MyEdit.h"
-#include "window/PageCues.h"
+#include "framework/DialogResize.h"
+#include "framework/MyEdit.h"
+#include "framework/PageCues.h"
 
 class CAcousticProc : public CResizePage {
 public:

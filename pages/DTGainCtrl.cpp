@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "core/logic/IniRules.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"

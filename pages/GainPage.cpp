@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/logic/DriveLimits.h"
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 #include "pages/logic/GainRules.h"
 #include "resource.h"
 

@@ -10,9 +10,9 @@
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
 #include "pages/logic/ReadBackCues.h"
-#include "window/DialogResize.h"
-#include "window/MyEdit.h"
-#include "window/PageCues.h"
+#include "framework/DialogResize.h"
+#include "framework/MyEdit.h"
+#include "framework/PageCues.h"
 
 constexpr int kMaxGainChannels = 8;
 

@@ -7,8 +7,8 @@
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
 #include "pages/logic/GeneralRules.h"
-#include "window/DialogResize.h"
-#include "window/PageCues.h"
+#include "framework/DialogResize.h"
+#include "framework/PageCues.h"
 
 class CGeneralCtrlPage : public CResizePage {
 public:

@@ -22,7 +22,7 @@ fi
 
 mkdir -p "$out/corpus" "$out/findings"
 clang++ -std=c++17 -g -O1 -Wall -Wextra -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I include -I . -I tests/fuzz tests/fuzz/IniFuzz.cpp core/logic/*.cpp -o "$out/ini_fuzz"
+  -I include -I . -I tests/fuzz tests/fuzz/IniFuzz.cpp base/logic/*.cpp core/logic/*.cpp -o "$out/ini_fuzz"
 cp tests/fuzz/corpus/* "$out/corpus/"
 
 status=0

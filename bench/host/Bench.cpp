@@ -9,7 +9,7 @@
 
 #include "HostHarness.h"
 #include "bench/tamsil/Tamsil.h"
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 using namespace kelvane;
 

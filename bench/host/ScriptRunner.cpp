@@ -11,7 +11,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "bench/logic/BenchScript.h"
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 using namespace kelvane;
 

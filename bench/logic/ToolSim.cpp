@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "HostHarness.h"
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 using namespace kelvane;
 

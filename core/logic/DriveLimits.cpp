@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

@@ -6,8 +6,8 @@
 
 #include "KelvaneHost.h"
 #include "core/logic/DriveLimits.h"
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 namespace {

@@ -1,6 +1,6 @@
 #include "pages/logic/AcousticRules.h"
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

@@ -1,8 +1,8 @@
 #include "pages/logic/GainRules.h"
 
 #include "core/logic/DriveLimits.h"
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

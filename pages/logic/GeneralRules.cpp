@@ -1,7 +1,7 @@
 #include "pages/logic/GeneralRules.h"
 
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

@@ -1,7 +1,7 @@
 #include "pages/logic/ReadBackCues.h"
 
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
 
 namespace kelvane {

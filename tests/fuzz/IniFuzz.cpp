@@ -18,8 +18,8 @@
 #include "TextProfile.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
-#include "core/logic/NumberText.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/NumberText.h"
+#include "base/logic/Saturate.h"
 
 using namespace kelvane;
 

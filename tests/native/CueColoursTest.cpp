@@ -1,4 +1,4 @@
-#include "window/logic/CueColours.h"
+#include "framework/logic/CueColours.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <cfloat>
 #include <set>
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 namespace {

@@ -1,6 +1,6 @@
 #include "pages/logic/GeneralRules.h"
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "KelvaneHost.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
 #include "core/logic/SaveRules.h"
 

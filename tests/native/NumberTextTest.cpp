@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 using namespace kelvane;
 

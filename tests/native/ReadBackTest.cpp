@@ -5,7 +5,7 @@
 
 #include "KelvaneHost.h"
 #include "core/logic/ReadBack.h"
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 using namespace kelvane;
 

@@ -1,7 +1,7 @@
-#include "window/logic/ResizeGeometry.h"
+#include "framework/logic/ResizeGeometry.h"
 
-#include "core/logic/Saturate.h"
-#include "window/logic/DpiLayout.h"
+#include "base/logic/Saturate.h"
+#include "framework/logic/DpiLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
-#include "window/logic/CueColours.h"
+#include "framework/logic/CueColours.h"
 #include "TestSupport.h"
 
 using namespace kelvane;

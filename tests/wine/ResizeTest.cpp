@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "window/DialogResize.h"
+#include "framework/DialogResize.h"
 
 using namespace kelvane;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "window/Wnd.h"
+#include "framework/Wnd.h"
 
 class CControlView;
 

@@ -1,10 +1,10 @@
-#include "core/logic/NumberText.h"
+#include "base/logic/NumberText.h"
 
 #include <charconv>
 #include <limits>
 #include <system_error>
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

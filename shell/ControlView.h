@@ -10,7 +10,7 @@
 #include "pages/DipoleControl.h"
 #include "pages/GeneralCtrlPage.h"
 #include "pages/MonopoleCtrl.h"
-#include "window/Wnd.h"
+#include "framework/Wnd.h"
 
 class CControlView : public CDialog {
 public:

@@ -1,17 +1,15 @@
-#include "window/DialogNav.h"
+#include "framework/DialogNav.h"
 
 #include <windows.h>
 
 #include <cctype>
 #include <vector>
 
-#include "core/Kelvane.h"
-#include "window/ControlView.h"
-#include "window/MainFrame.h"
-#include "window/ModuleGuard.h"
+#include "framework/ModuleGuard.h"
 
 namespace {
 HHOOK g_hook = nullptr;
+HWND g_dialog = nullptr;  // the view whose keys the hook routes
 
 // A mnemonic looked for among a dialog's controls.
 struct MnemonicSearch {
@@ -78,8 +76,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
     return HostEntry<LRESULT>(0, [&]() -> LRESULT {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
-            CMainFrame* frame = KelvaneApp()->ControlFrame();
-            HWND view = frame && frame->m_pView ? frame->m_pView->m_hWnd : nullptr;
+            HWND view = g_dialog;
             if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && DialogKey(*msg, view) &&
                 IsDialogMessageA(view, msg)) {
                 msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
@@ -92,11 +89,13 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-void InstallDialogNavigation() {
+void InstallDialogNavigation(HWND dialog) {
+    g_dialog = dialog;
     if (!g_hook) g_hook = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, nullptr, GetCurrentThreadId());
 }
 
 void UninstallDialogNavigation() {
     if (g_hook) UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
+    g_dialog = nullptr;
 }

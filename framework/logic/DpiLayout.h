@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "window/logic/ResizeGeometry.h"
+#include "framework/logic/ResizeGeometry.h"
 
 namespace kelvane {
 

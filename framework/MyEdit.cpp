@@ -1,4 +1,4 @@
-#include "window/MyEdit.h"
+#include "framework/MyEdit.h"
 
 #include <commctrl.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "KelvaneHost.h"
-#include "core/logic/NumberText.h"
-#include "window/ModuleGuard.h"
+#include "base/logic/NumberText.h"
+#include "framework/ModuleGuard.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "window/Wnd.h"
-#include "window/logic/ResizeGeometry.h"
+#include "framework/Wnd.h"
+#include "framework/logic/ResizeGeometry.h"
 
 class CResizePage : public CDialog {
 public:

@@ -1,6 +1,6 @@
-#include "window/logic/ResizeGeometry.h"
+#include "framework/logic/ResizeGeometry.h"
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

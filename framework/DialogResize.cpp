@@ -1,4 +1,4 @@
-#include "window/DialogResize.h"
+#include "framework/DialogResize.h"
 
 #include <cassert>
 

@@ -1,9 +1,9 @@
-#include "window/ControlView.h"
+#include "shell/ControlView.h"
 
 #include <algorithm>
 
 #include "resource.h"
-#include "window/logic/DpiLayout.h"
+#include "framework/logic/DpiLayout.h"
 
 namespace {
 

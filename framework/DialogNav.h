@@ -3,5 +3,8 @@
 // Escape, Alt+mnemonic) on the UI thread, and leaves every other key to it.
 #pragma once
 
-void InstallDialogNavigation();
+#include <windows.h>
+
+// dialog: the window (with its children) whose keys the hook routes.
+void InstallDialogNavigation(HWND dialog);
 void UninstallDialogNavigation();

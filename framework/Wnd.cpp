@@ -1,11 +1,11 @@
-#include "window/Wnd.h"
+#include "framework/Wnd.h"
 
 #include <commctrl.h>
 
 #include <vector>
 
-#include "core/logic/NumberText.h"
-#include "window/ModuleGuard.h"
+#include "base/logic/NumberText.h"
+#include "framework/ModuleGuard.h"
 
 namespace {
 HINSTANCE g_resourceHandle = nullptr;

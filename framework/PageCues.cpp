@@ -1,13 +1,13 @@
-#include "window/PageCues.h"
+#include "framework/PageCues.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
-#include "window/ModuleGuard.h"
-#include "window/MyEdit.h"
-#include "window/Wnd.h"
-#include "window/logic/CueColours.h"
+#include "framework/ModuleGuard.h"
+#include "framework/MyEdit.h"
+#include "framework/Wnd.h"
+#include "framework/logic/CueColours.h"
 
 namespace {
 

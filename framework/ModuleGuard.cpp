@@ -1,4 +1,4 @@
-#include "window/ModuleGuard.h"
+#include "framework/ModuleGuard.h"
 
 #include <cstdint>
 #include <cstring>

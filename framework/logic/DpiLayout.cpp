@@ -1,8 +1,8 @@
-#include "window/logic/DpiLayout.h"
+#include "framework/logic/DpiLayout.h"
 
 #include <algorithm>
 
-#include "core/logic/Saturate.h"
+#include "base/logic/Saturate.h"
 
 namespace kelvane {
 

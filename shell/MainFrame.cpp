@@ -1,4 +1,4 @@
-#include "window/MainFrame.h"
+#include "shell/MainFrame.h"
 
 #include <commctrl.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/Kelvane.h"
-#include "window/ControlView.h"
-#include "window/DialogNav.h"
+#include "shell/ControlView.h"
+#include "framework/DialogNav.h"
 #include "resource.h"
 
 namespace {
@@ -64,7 +64,7 @@ bool CMainFrame::OnCreate() {
         m_pView->OnInitialUpdate();
         RecalcLayout();
     }
-    InstallDialogNavigation();
+    InstallDialogNavigation(m_pView ? m_pView->m_hWnd : nullptr);
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     // After the window is up, from the loop: where the settings went, when
     // they could not go to the INI.
