@@ -214,17 +214,9 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
 
 void CKelvaneApp::CopyStatusWords(const int16_t* frame) { kelvane::CopyStatusWords(m_status, frame); }
 
-void CKelvaneApp::NotifyControlFrame() {
-    HWND frame = m_frameWnd.load();
-    if (!frame) return;
-    // One notice at a time: a flood of frames must not fill the UI queue; the
-    // notice shows whatever frame is latest when it is handled.
-    if (m_noticePending.exchange(true)) return;
-    if (!PostMessageA(frame, WM_TOOLCONTROL, 0, 0)) m_noticePending.store(false);
-}
+void CKelvaneApp::NotifyControlFrame() { CMainFrame::PostReadBackNotice(m_frameWnd.load()); }
 
 void CKelvaneApp::DispatchStatus() {
-    m_noticePending.store(false);  // frames from now on post a fresh notice
     if (!m_pControlFrame) return;
     const ReadBackWords words = LoadReadBack(m_status);
     m_pControlFrame->ShowDtReadBack(words.Dt);
@@ -267,7 +259,6 @@ HWND CKelvaneApp::ShowControlFrame() {
 void CKelvaneApp::SetControlFrame(CMainFrame* frame) {
     m_pControlFrame = frame;
     m_frameWnd.store(frame ? frame->GetSafeHwnd() : nullptr);
-    if (!frame) m_noticePending.store(false);
 }
 
 void CKelvaneApp::DestroyControlFrame() {

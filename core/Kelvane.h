@@ -96,7 +96,6 @@ private:
     kelvane::SaveSchedule m_saveSchedule;
     CMainFrame* m_pControlFrame = nullptr;
     std::atomic<HWND> m_frameWnd{nullptr};  // read by ToolControlProcess on host threads
-    std::atomic<bool> m_noticePending{false};
     HANDLE m_processMapping = nullptr;
     HANDLE m_toolControlMapping = nullptr;
     kelvane::BlockView m_processBlock;

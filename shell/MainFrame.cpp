@@ -2,19 +2,27 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 #include <string>
 
 #include "core/Kelvane.h"
-#include "shell/ControlView.h"
 #include "framework/DialogNav.h"
+#include "shell/ControlView.h"
 #include "resource.h"
 
 namespace {
 constexpr const char* kFrameClass = "KelvaneControlFrame";
 constexpr UINT kFirstPaneId = 0xE900;
+// A read-back notice waits in the frame's queue: frames post no other.
+std::atomic<bool> g_noticePending{false};
 }  // namespace
+
+void CMainFrame::PostReadBackNotice(HWND frame) {
+    if (!frame || g_noticePending.exchange(true)) return;
+    if (!PostMessageA(frame, kelvane::WM_TOOLCONTROL, 0, 0)) g_noticePending.store(false);
+}
 
 CMainFrame::CMainFrame() = default;
 
@@ -57,6 +65,7 @@ void CMainFrame::UnregisterWindowClass() {
 }
 
 bool CMainFrame::OnCreate() {
+    g_noticePending.store(false);  // also after a frame that died with its thread
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
     m_pView = new (std::nothrow) CControlView(KelvaneApp()->Context());
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
@@ -168,11 +177,13 @@ void CMainFrame::OnToolControl() {
 }
 
 void CMainFrame::ShowReadBack() {
+    g_noticePending.store(false);  // frames from now on post a fresh notice
     KelvaneApp()->DispatchStatus();
     m_lastReadBackTick = GetTickCount();
 }
 
 void CMainFrame::PostNcDestroy() {
+    g_noticePending.store(false);  // a notice to this window will never be handled
     CKelvaneApp* app = KelvaneApp();
     if (app->ControlFrame() == this) app->SetControlFrame(nullptr);
     delete this;

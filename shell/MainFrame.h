@@ -20,6 +20,11 @@ public:
     // the unloaded image, and the next load would reuse it.
     static void UnregisterWindowClass();
 
+    // The read-back notice, from ToolControlProcess on any thread: posts
+    // WM_TOOLCONTROL to the frame unless one is waiting already, so a flood
+    // of frames cannot fill the UI queue (the notice shows the latest words).
+    static void PostReadBackNotice(HWND frame);
+
     void ShowDtReadBack(const int32_t* words);
     void ShowMonopoleReadBack(const int32_t* words);
     void ShowDipoleReadBack(const int32_t* words);
