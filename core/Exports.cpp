@@ -25,7 +25,10 @@ CWinApp* AfxGetApp() { return g_app; }
 // No exception may cross into the host: each export goes through the entry
 // barrier (ModuleGuard.h).
 extern "C" void __cdecl ToolControlInit(uint32_t, uint32_t, void* hostWindow) {
-    theApp.m_hostWnd = static_cast<HWND>(hostWindow);
+    NoThrowEntry(0, [hostWindow] {
+        theApp.m_hostWnd = static_cast<HWND>(hostWindow);
+        return 0;
+    });
 }
 
 extern "C" void* __cdecl ToolControlShow(uint32_t) {

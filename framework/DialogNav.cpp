@@ -17,22 +17,25 @@ struct MnemonicSearch {
     bool found;
 };
 
+// Called by EnumChildWindows: behind the barrier like every procedure.
 BOOL CALLBACK HasMnemonic(HWND control, LPARAM lp) {
-    auto* search = reinterpret_cast<MnemonicSearch*>(lp);
-    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) return TRUE;
-    const int n = GetWindowTextLengthA(control);
-    if (n <= 0) return TRUE;
-    std::vector<char> text(static_cast<size_t>(n) + 1, '\0');
-    GetWindowTextA(control, text.data(), n + 1);
-    for (int i = 0; i + 1 < n; ++i) {
-        if (text[i] != '&') continue;
-        if (text[i + 1] != '&') {  // "&&" is a plain ampersand
-            search->found = std::toupper(static_cast<unsigned char>(text[i + 1])) == search->key;
-            break;
+    return NoThrowEntry<BOOL>(FALSE, [&]() -> BOOL {
+        auto* search = reinterpret_cast<MnemonicSearch*>(lp);
+        if (!IsWindowVisible(control) || !IsWindowEnabled(control)) return TRUE;
+        const int n = GetWindowTextLengthA(control);
+        if (n <= 0) return TRUE;
+        std::vector<char> text(static_cast<size_t>(n) + 1, '\0');
+        GetWindowTextA(control, text.data(), n + 1);
+        for (int i = 0; i + 1 < n; ++i) {
+            if (text[i] != '&') continue;
+            if (text[i + 1] != '&') {  // "&&" is a plain ampersand
+                search->found = std::toupper(static_cast<unsigned char>(text[i + 1])) == search->key;
+                break;
+            }
+            ++i;
         }
-        ++i;
-    }
-    return search->found ? FALSE : TRUE;
+        return search->found ? FALSE : TRUE;
+    });
 }
 
 // Whether a shown, enabled control of the dialog has c as its mnemonic ("&c").
