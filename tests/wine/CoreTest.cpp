@@ -1,5 +1,6 @@
 // The plug-in loaded as the host loads it: start-up, INI, shared blocks,
-// commands and read-back, shut-down.
+// commands and read-back, shut-down; the INI locked, unwritable, saved soon
+// after each change, and a host killed while saving.
 #include <gtest/gtest.h>
 
 #include <atomic>
