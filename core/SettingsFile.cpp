@@ -1,5 +1,7 @@
 #include "core/SettingsFile.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "KelvaneHost.h"
@@ -144,12 +146,44 @@ std::string FolderOf(const std::string& path) {
 
 bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
+// The private file a save writes before it replaces its target, named after
+// the process, so two hosts saving at once never share one.
+std::string TempPath(const std::string& target) {
+    return target + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+}
+
+bool ProcessAlive(DWORD pid) {
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!p) return GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to look at
+    const bool alive = WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
+    CloseHandle(p);
+    return alive;
+}
+
+// Private files of saves that a crash cut short: their process is gone.
+void RemoveCrashLeftovers(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\KelvaneCtrl*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        const size_t dot = name.rfind('.', name.size() - 5);
+        if (dot == std::string::npos) continue;
+        char* end = nullptr;
+        const unsigned long pid = std::strtoul(name.c_str() + dot + 1, &end, 10);
+        if (pid != 0 && std::strcmp(end, ".tmp") == 0 && !ProcessAlive(pid))
+            DeleteFileA((folder + "\\" + name).c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
 }  // namespace
 
 CSettingsFile::~CSettingsFile() { EndLoad(); }
 
 CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
     m_iniPath = iniPath;
+    RemoveCrashLeftovers(FolderOf(iniPath));
     FindUntoldCopy();
     if (GetFileAttributesA(iniPath.c_str()) == INVALID_FILE_ATTRIBUTES) return State::Missing;
     // The profile functions read a file they cannot open as an empty one:
@@ -242,7 +276,7 @@ bool CSettingsFile::WriteAtomically(const std::string& target, const std::string
     // it gives; the file must then list exactly as the writes make it (a
     // short write, on a full disk for one, does not) before it replaces the
     // target in one step.
-    const std::string temp = target + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const std::string temp = TempPath(target);
     bool ok = WriteNewFile(temp, base, error);
     if (ok) {
         ForgetCached(temp);

@@ -1,6 +1,9 @@
 // A minimal host: loads Kelvane.dll as the acquisition host does and prints
 // what start-up did (INI path, both shared blocks decoded field by field).
-//   KelvaneProbe [--show] [--frames N] [--exit-without-unload] [--work D:\folder]
+//   KelvaneProbe [--show] [--frames N] [--exit-without-unload] [--reload N FILE] [--work D:\folder]
+// --reload N FILE unloads the library and loads it again N times, FILE put in
+// the INI's place (whole, in one step) before each load: every unload then
+// saves what the load made of FILE. A host to kill in the middle of a save.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,12 +19,17 @@ using namespace kelvane;
 
 int main(int argc, char** argv) {
     bool show = false, exitWithoutUnload = false;
-    int frames = 0;
+    int frames = 0, reloads = 0;
+    std::string reloadFile;
     std::string work = "D:\\bench";
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--show")) show = true;
         else if (!std::strcmp(argv[i], "--exit-without-unload")) exitWithoutUnload = true;
         else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--reload") && i + 2 < argc) {
+            reloads = std::atoi(argv[++i]);
+            reloadFile = argv[++i];
+        }
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
     }
     drive::HostHarness host;
@@ -36,6 +44,13 @@ int main(int argc, char** argv) {
     std::fputs(drive::DescribeBlocks("\n").c_str(), stdout);
     host.Init();
     if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
+    const std::string staged = host.IniPath() + ".probe";
+    for (int i = 0; i < reloads; ++i) {
+        host.Unload();
+        CopyFileA(reloadFile.c_str(), staged.c_str(), FALSE);
+        MoveFileExA(staged.c_str(), host.IniPath().c_str(), MOVEFILE_REPLACE_EXISTING);
+        host.Load();
+    }
 
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
     host.SetFrame(frame.data());

@@ -1,7 +1,8 @@
 // The real DLL against damaged files and a hostile host: random and mutated
 // INI and host configuration files, frame floods from another thread, bad
-// status report addresses, tiny host-made blocks, a vanished host window,
-// ToolControlShow under a modal box, and unloading with the window open.
+// status report and frame addresses, tiny host-made blocks, a vanished host
+// window, ToolControlShow and FreeLibrary under a modal box, and unloading
+// with the window open.
 #include <gtest/gtest.h>
 
 #include <algorithm>

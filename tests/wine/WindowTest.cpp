@@ -1,5 +1,6 @@
 // The control window as the operator meets it: frame, page list, switching,
-// reopening, the File menu, numeric edits and keyboard navigation.
+// reopening (also after the thread that opened it ended), the File menu,
+// numeric edits, and keyboard navigation that leaves the host its own keys.
 #include <gtest/gtest.h>
 
 #include <windows.h>
