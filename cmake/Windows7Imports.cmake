@@ -22,7 +22,7 @@ set(KELVANE_FLOOR_KERNEL32
   SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection UnlockFileEx
   UnmapViewOfFile VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
   WideCharToMultiByte WriteFile WritePrivateProfileStringA
-  FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
+  FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA)
 
 set(KELVANE_FLOOR_USER32
@@ -48,7 +48,7 @@ set(KELVANE_FLOOR_COMCTL32
   InitCommonControlsEx RemoveWindowSubclass SetWindowSubclass)
 
 set(KELVANE_FLOOR_MSVCRT
-  tolower toupper __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
+  strtoul tolower toupper __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm
   _iob _lock _read _setjmp3 _strdup _ultoa _unlock abort atoi calloc exit fprintf fputc fputs free
   fwrite localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc setlocale
   strchr strcmp strerror strlen strncmp vfprintf wcslen)
