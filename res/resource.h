@@ -17,9 +17,10 @@
 #define IDD_MONOPOLE                1011
 #define IDD_DIPOLE                  1012
 
-// Menu of the frame and its one command
+// Menu of the frame and its commands
 #define IDR_MAINFRAME               1000
 #define ID_FILE_EXIT                32771
+#define ID_FILE_SEND_ALL            32772
 
 // Icons: page list (32x32, 16 colours) and frame (128x128, 24-bit)
 #define IDI_DIPOLE                  1015
@@ -54,6 +55,7 @@
 #define IDC_GEN_CHECK               1084
 #define IDC_GEN_LIST_LEFT           1085
 #define IDC_GEN_LIST_RIGHT          1086
+#define IDC_GEN_LAST_REPORT         1087
 
 // DT gain control page (IDD_DTGAIN)
 #define IDC_DT_AUTO_ON              1010
