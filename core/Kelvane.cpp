@@ -59,6 +59,12 @@ void OpenBlock(const char* name, DWORD recordSize, HANDLE& mapping, BlockView& v
     if (base) view = BlockView(base, MappingSize(mapping, base));
 }
 
+int32_t SecondsOfDay() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+}
+
 void CloseBlock(HANDLE& mapping, BlockView& view) {
     if (view.Present()) UnmapViewOfFile(view.Base());
     view = BlockView();
@@ -200,19 +206,29 @@ void CKelvaneApp::CloseProcessBlock() { CloseBlock(m_processMapping, m_processBl
 
 void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     // Synchronous: the host has finished with the block when this returns.
-    // A host window that is gone (or not given yet) loses the command quietly.
-    if (!block || !m_hostWnd || !IsWindow(m_hostWnd)) return;
+    // A host window that is gone (or not given yet) loses the command; the
+    // status strip says so.
+    if (!block) return;
     // The last guard: every path limits before it sends, so a value limited
     // here is a path that forgot; the tool still never sees it.
     ToolCommand sent = *block;
     const bool limited = LimitCommand(sent, *this);
     assert(!limited && "a command left its drive range");
     (void)limited;
+    const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
+    m_sendLog.Sent(sent, delivered, SecondsOfDay());
+    if (!delivered) return;
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
                  reinterpret_cast<LPARAM>(&sent));
 }
 
-void CKelvaneApp::CopyStatusWords(const int16_t* frame) { kelvane::CopyStatusWords(m_status, frame); }
+void CKelvaneApp::BeginBatch(const char* what) { m_sendLog.BeginBatch(what); }
+void CKelvaneApp::EndBatch() { m_sendLog.EndBatch(SecondsOfDay()); }
+
+void CKelvaneApp::CopyStatusWords(const int16_t* frame) {
+    kelvane::CopyStatusWords(m_status, frame);
+    m_frames.Count(frame != nullptr, GetTickCount());
+}
 
 void CKelvaneApp::NotifyControlFrame() { CMainFrame::PostReadBackNotice(m_frameWnd.load()); }
 

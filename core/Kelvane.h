@@ -16,6 +16,7 @@
 #include "core/logic/ParameterSet.h"
 #include "core/logic/ReadBack.h"
 #include "core/logic/SaveRules.h"
+#include "core/logic/SendLog.h"
 #include "core/logic/SharedBlock.h"
 
 class CMainFrame;
@@ -70,7 +71,13 @@ public:
 
     // Commands and read-back.
     void SendToolCommand(const kelvane::ToolCommand* block) override;
+    void BeginBatch(const char* what) override;
+    void EndBatch() override;
+    // What the status strip says was sent last.
+    const kelvane::SendLog& Sent() const { return m_sendLog; }
+    // Null for a frame without usable read-back words; counted either way.
     void CopyStatusWords(const int16_t* frame);
+    const kelvane::FrameCounts& Frames() const { return m_frames; }
     void DispatchStatus();
     // From ToolControlProcess, any thread: post one notice unless one is pending.
     void NotifyControlFrame();
@@ -94,6 +101,8 @@ private:
 
     CSettingsFile m_settings;
     kelvane::SaveSchedule m_saveSchedule;
+    kelvane::SendLog m_sendLog;
+    kelvane::FrameCounts m_frames;  // written by ToolControlProcess on host threads
     CMainFrame* m_pControlFrame = nullptr;
     std::atomic<HWND> m_frameWnd{nullptr};  // read by ToolControlProcess on host threads
     HANDLE m_processMapping = nullptr;

@@ -21,15 +21,17 @@ kelvane::SchemeColours CurrentScheme() {
     const bool highContrast =
         SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
     return kelvane::SchemeColours{GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
-                                  GetSysColor(COLOR_HIGHLIGHTTEXT), GetSysColor(COLOR_HIGHLIGHT), highContrast};
+                                  GetSysColor(COLOR_HIGHLIGHTTEXT), GetSysColor(COLOR_HIGHLIGHT), highContrast,
+                                  GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
 }
 
 }  // namespace
 
 HBRUSH PaintCue(HDC dc, Cue cue) {
     const kelvane::SchemeColours scheme = CurrentScheme();
-    const kelvane::ColourPair pair =
-        cue == Cue::Tint ? kelvane::TintColours(scheme) : kelvane::WarningColours(scheme);
+    const kelvane::ColourPair pair = cue == Cue::Tint    ? kelvane::TintColours(scheme)
+                                     : cue == Cue::Stale ? kelvane::StaleColours(scheme)
+                                                         : kelvane::WarningColours(scheme);
     SetTextColor(dc, pair.text);
     SetBkColor(dc, pair.back);
     SetDCBrushColor(dc, pair.back);
@@ -48,14 +50,14 @@ void CPageCues::Detach() {
     m_tips.clear();
 }
 
-bool CPageCues::Attach(HWND page, TipText tipText, Warns warns) {
+bool CPageCues::Attach(HWND page, TipText tipText, StaticCue staticCue) {
     if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, &CPageCues::PageProc, kHookId);
     Detach();
     if (!page || !SetWindowSubclass(page, &CPageCues::PageProc, kHookId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_page = page;
     m_tipText = std::move(tipText);
-    m_warns = std::move(warns);
+    m_staticCue = std::move(staticCue);
     // Tips also while the host's window, not ours, is active.
     m_tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, page, nullptr,
@@ -145,8 +147,9 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
     // text is just as unsent.
     const CMyEdit* edit = CMyEdit::FromHandle(control);
     if (edit && edit->IsDirty()) return PaintCue(dc, Cue::Tint);
-    if (msg == WM_CTLCOLORSTATIC && m_warns && m_warns(GetDlgCtrlID(control))) return PaintCue(dc, Cue::Warning);
-    return nullptr;
+    if (msg != WM_CTLCOLORSTATIC || !m_staticCue) return nullptr;
+    const Cue cue = m_staticCue(GetDlgCtrlID(control));
+    return cue == Cue::Warning || cue == Cue::Stale ? PaintCue(dc, cue) : nullptr;
 }
 
 LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,

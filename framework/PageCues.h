@@ -1,6 +1,6 @@
 // CPageCues: the operator cues of one page. Range tips on hover from one
 // tooltip control per page, the tint of a numeric edit whose typed text is
-// not committed yet, and the warning colour of static boxes the page names.
+// not committed yet, and the warning or stale colours of static boxes the page names.
 // The page attaches it once its controls exist; it hooks the page window,
 // so no page handler has to pass messages on.
 #pragma once
@@ -19,7 +19,7 @@ struct CueTip {
     const char* text;
 };
 
-enum class Cue { Tint, Warning };
+enum class Cue { None, Tint, Warning, Stale };
 
 // Sets the DC's colours for the cue and returns the brush for a WM_CTLCOLOR*
 // answer (the DC brush: nothing to free).
@@ -28,7 +28,8 @@ HBRUSH PaintCue(HDC dc, Cue cue);
 class CPageCues {
 public:
     using TipText = std::function<std::string(int id)>;
-    using Warns = std::function<bool(int id)>;
+    // The cue a static box shows now (Warning, Stale or None).
+    using StaticCue = std::function<Cue(int id)>;
 
     CPageCues() = default;
     CPageCues(const CPageCues&) = delete;
@@ -37,7 +38,7 @@ public:
 
     // Hooks the page window and creates its tooltip control. Each new page
     // window needs its own Attach.
-    bool Attach(HWND page, TipText tipText, Warns warns = Warns());
+    bool Attach(HWND page, TipText tipText, StaticCue staticCue = StaticCue());
     void AddTips(const CueTip* tips, size_t count);
     template <size_t N>
     void AddTips(const CueTip (&tips)[N]) { AddTips(tips, N); }
@@ -62,7 +63,7 @@ private:
     HWND m_tooltip = nullptr;
     std::vector<CueTip> m_tips;
     TipText m_tipText;
-    Warns m_warns;
+    StaticCue m_staticCue;
     // The text handed to the tooltip lives here until it asks again.
     std::string m_textA;
     std::wstring m_textW;

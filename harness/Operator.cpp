@@ -61,6 +61,25 @@ int Operator::ShownPage() const {
     return -1;
 }
 
+bool Operator::PageMarked(int page) const {
+    return (ListView_GetItemState(PageList(), page, LVIS_OVERLAYMASK) & LVIS_OVERLAYMASK) != 0;
+}
+
+HWND Operator::StatusStrip() const { return FindWindowExA(m_frame, nullptr, STATUSCLASSNAMEA, nullptr); }
+
+std::string Operator::StripText(int part) const {
+    HWND strip = StatusStrip();
+    const int n = LOWORD(SendMessageA(strip, SB_GETTEXTLENGTHA, static_cast<WPARAM>(part), 0));
+    std::vector<char> text(static_cast<size_t>(n) + 1, '\0');
+    SendMessageA(strip, SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
+    return text.data();
+}
+
+void Operator::SendAllSettings() {
+    SendMessageA(m_frame, WM_COMMAND, MAKEWPARAM(ID_FILE_SEND_ALL, 0), 0);
+    Pump();
+}
+
 void Operator::ClickPageItem(int k) {
     HWND list = PageList();
     RECT rc{};

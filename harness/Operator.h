@@ -25,6 +25,13 @@ public:
     HWND PageWindow(int page) const;             // the page dialog, shown or not
     HWND Control(int page, int id) const { return GetDlgItem(PageWindow(page), id); }
     int ShownPage() const;                        // -1 when none is visible
+    // Whether page's item in the page list carries the warning mark.
+    bool PageMarked(int page) const;
+    HWND StatusStrip() const;
+    // A part of the status strip: 0 frames, 1 dropped, 2 last sent.
+    std::string StripText(int part) const;
+    // File, "Send all settings to the tool", as the menu sends it.
+    void SendAllSettings();
 
     // A real mouse click on item k of the page list (k < 0: its empty area).
     void ClickPageItem(int k);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 #include "base/logic/Saturate.h"
 #include "pages/logic/GainRules.h"
@@ -25,6 +26,7 @@ const GainPageLayout kLayout = {
     CMD_DT_DOWNHOLE_FILTER,
     false,
     IDC_DT_DOWNLOAD_ALL,
+    "DT",
 };
 
 // The auto-gain window sliders: StartTime, WinLength, CH#2-4, in this order.
@@ -58,8 +60,7 @@ BOOL CDTGainCtrl::OnInitDialog() {
     for (int k = 0; k < 3; ++k) {
         const SliderRow& s = kSliders[k];
         ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
-        ctl::TrackSetPos(Item(s.id), values[k]);
-        SetItemInt(s.valueLabel, values[k]);
+        ShowSlider(k, values[k]);
     }
 
     // The tool learns the auto-gain state each time the page opens.
@@ -124,20 +125,25 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
         Send(CMD_DT_TOTAL_OFFSET, p);
         return;
     }
-    // The end sent is the one the block holds; a stored length that would
-    // take it past its range is shortened to fit, everywhere at once.
+    if (k == kStartTime) Send(CMD_DT_WIN_START, p);
+    SendWindowEnd(k == kWinLength);
+}
+
+void CDTGainCtrl::ShowSlider(int k, int32_t value) {
+    ctl::TrackSetPos(Item(kSliders[k].id), value);
+    SetItemInt(kSliders[k].valueLabel, value);
+}
+
+// The end sent is the one the block holds.
+void CDTGainCtrl::SendWindowEnd(bool storeEnd) {
+    ParameterSet& set = m_ctx.params;
     const DtWindowEnd fit = FitDtWindowEnd(m_start, m_length);
     if (fit.length != m_length) {
         m_length = set.DtFirstWinLength = fit.length;
-        ctl::TrackSetPos(Item(IDC_DT_WIN_LENGTH), fit.length);
-        SetItemInt(IDC_DT_WIN_LENGTH_VALUE, fit.length);
+        ShowSlider(kWinLength, fit.length);
         WriteDtWindowWords(m_ctx.blocks.ToolControlBlock(), m_start, m_length, m_offset);
     }
-    if (k == kStartTime) {
-        Send(CMD_DT_WIN_START, p);
-    } else {
-        set.DtWinEnd = fit.end;
-    }
+    if (storeEnd) set.DtWinEnd = fit.end;
     Send(CMD_DT_WIN_END, fit.end);
 }
 
@@ -146,4 +152,19 @@ void CDTGainCtrl::DownloadAll() {
     SendChannelGains();
     DownholeFilter();
     Send(CMD_DT_AUTO_GAIN, m_autoFlag ? VALUE_ON : VALUE_OFF);
+}
+
+// A start or offset the settings file held outside its slider goes out
+// limited, and the slider, the parameter set and the block take it.
+void CDTGainCtrl::SendAll() {
+    DownloadAll();
+    ParameterSet& set = m_ctx.params;
+    m_start = set.DtFirstStartTime = LimitDriveValue(CMD_DT_WIN_START, m_start, set);
+    m_offset = set.DtTotalOffset = LimitDriveValue(CMD_DT_TOTAL_OFFSET, m_offset, set);
+    ShowSlider(kStartTime, m_start);
+    ShowSlider(kOffset, m_offset);
+    WriteDtWindowWords(m_ctx.blocks.ToolControlBlock(), m_start, m_length, m_offset);
+    Send(CMD_DT_WIN_START, m_start);
+    SendWindowEnd(true);
+    Send(CMD_DT_TOTAL_OFFSET, m_offset);
 }

@@ -15,10 +15,21 @@ protected:
     void OnHScroll(int code, HWND control) override;
     void OnAllArrow(int delta) override;
     void OnAutoGainSet(bool on) override;
-    void DownloadAll() override;
     std::string TipText(int id) const override;
 
+public:
+    void DownloadAll() override;
+    // The Download's six, then the window: start, end, offset.
+    void SendAll() override;
+
 private:
+    // Shows slider k (kSliders) at value.
+    void ShowSlider(int k, int32_t value);
+    // Sends the window end the block holds, shortening a stored length that
+    // would take it past its range (everywhere at once). storeEnd: the DT
+    // window end parameter takes it (a WinLength move does, a StartTime
+    // move does not).
+    void SendWindowEnd(bool storeEnd);
 
     int32_t m_filterCheck = 0;  // the check box's state as last read
     // The page's copies of "FirstStartTime", "FirstWinLength", "Total Offset".

@@ -25,6 +25,7 @@ BOOL CFullWavePage::OnInitDialog() {
     m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
     SetCheck(Layout().filterId, *Values().filter != 0);
+    m_autoFlag = isAuto != 0 ? 1 : 0;
     const CueTip tips[] = {{m_fw.windowEndId, nullptr}};
     m_cues.AddTips(tips);
     return TRUE;
@@ -56,12 +57,30 @@ void CFullWavePage::StackChanged() {
 
 bool CFullWavePage::OnValueEntered(int id, float typed) {
     if (id != m_fw.windowEndId) return false;
-    const int32_t w = WindowEndFromTyped(typed, m_fw.windowEndCode, m_ctx.params);
+    *m_fwValues.windowsEnd = WindowEndFromTyped(typed, m_fw.windowEndCode, m_ctx.params);
+    SendWindowEnd();
+    return true;
+}
+
+// The value sent is the one the box, the parameter set and the block hold.
+void CFullWavePage::SendWindowEnd() {
+    const int32_t w = LimitDriveValue(m_fw.windowEndCode, *m_fwValues.windowsEnd, m_ctx.params);
     *m_fwValues.windowsEnd = w;
     m_ctx.blocks.ToolControlBlock().StoreInt(m_fw.windowEndWord, w);
-    SetItemInt(id, w);
+    SetItemInt(m_fw.windowEndId, w);
     Send(m_fw.windowEndCode, w);
-    return true;
+}
+
+void CFullWavePage::DownloadAll() {
+    SendChannelGains();
+    DownholeFilter();
+    StackChanged();
+    AutoGain(m_autoFlag != 0);
+}
+
+void CFullWavePage::SendAll() {
+    DownloadAll();
+    SendWindowEnd();
 }
 
 // ALL steps from its own text, with the channel arrows' empty-edit cycle, and

@@ -36,6 +36,16 @@ protected:
 
     void StackChanged();
 
+public:
+    // Each step stores and sends as the control's own action does; the auto
+    // gain sent is the latch, which starts from the radios.
+    void DownloadAll() override;
+    void SendAll() override;
+
+private:
+    // The window end as the box holds it, within its drive range.
+    void SendWindowEnd();
+
 private:
     FullWaveLayout m_fw;
     FullWaveValues m_fwValues;

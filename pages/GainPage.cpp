@@ -38,6 +38,20 @@ void CGainPage::ShowGainReadBack(const int32_t* words) {
     RefreshReadBacks(m_readBackCues.Update(words, m_values.gains, m_layout.channels, *m_values.isAuto == 0));
 }
 
+void CGainPage::SetReadBackStale(bool stale, const std::string& note) {
+    m_staleNote = note;
+    if (stale == m_stale) return;
+    m_stale = stale;
+    RefreshReadBacks((1u << m_layout.channels) - 1);
+}
+
+bool CGainPage::HasReadBackWarning() const {
+    if (m_stale) return true;
+    for (int ch = 0; ch < m_layout.channels; ++ch)
+        if (m_readBackCues.Warning(ch)) return true;
+    return false;
+}
+
 void CGainPage::RefreshReadBacks(uint32_t channels) const {
     for (int ch = 0; ch < m_layout.channels; ++ch)
         if (channels & (1u << ch)) m_cues.Refresh(kFirstReadBackId + ch);
@@ -55,9 +69,15 @@ BOOL CGainPage::OnInitDialog() {
     // A new window starts with empty read-back boxes and no count.
     m_readBackCues.Reset();
     for (bool& shown : m_readBackShown) shown = false;
+    m_stale = false;
     m_cues.Attach(
         m_hWnd, [this](int id) { return TipText(id); },
-        [this](int id) { return m_readBackCues.Warning(ReadBackIndex(id)); });
+        [this](int id) {
+            const int ch = ReadBackIndex(id);
+            if (ch < 0) return Cue::None;
+            if (m_stale) return Cue::Stale;  // old numbers: whether they disagreed matters less
+            return m_readBackCues.Warning(ch) ? Cue::Warning : Cue::None;
+        });
     for (int i = 0; i <= m_layout.channels; ++i) {
         const CueTip tips[] = {{m_layout.gainEdits[i], nullptr}, {kFirstReadBackId + i, nullptr}};
         m_cues.AddTips(tips, i < m_layout.channels ? 2 : 1);
@@ -73,8 +93,10 @@ std::string CGainPage::TipText(int id) const {
     }
     const int ch = ReadBackIndex(id);
     if (ch < 0) return std::string();
-    if (m_readBackCues.Warning(ch)) return MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
-    return "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
+    std::string tip;
+    if (m_readBackCues.Warning(ch)) tip = MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
+    else tip = "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
+    return m_stale ? m_staleNote + "; " + tip : tip;
 }
 
 int CGainPage::ReadBackIndex(int id) const {
@@ -100,7 +122,11 @@ bool CGainPage::OnCommand(int id, int code) {
     if (id == m_layout.autoOnId) AutoGain(true);
     else if (id == m_layout.autoOffId) AutoGain(false);
     else if (id == m_layout.filterId) DownholeFilter();
-    else if (m_layout.downloadId != 0 && id == m_layout.downloadId) DownloadAll();
+    else if (m_layout.downloadId != 0 && id == m_layout.downloadId) {
+        const std::string what = std::string(m_layout.section) + " Download";
+        CommandBatch batch(m_ctx.commands, what.c_str());
+        DownloadAll();
+    }
     else return false;
     return true;
 }

@@ -30,6 +30,7 @@ struct GainPageLayout {
     int32_t filterCode;
     bool allSetsAllGain;                    // the DT ALL edit leaves "AllGain" alone
     int downloadId;                         // 0: the page has no Download button
+    const char* section;                    // "DT", "Monopole", "Dipole"
 };
 
 // Where a page's values live. All but the filter are in the parameter set;
@@ -46,6 +47,11 @@ public:
     // Writes each word with "%d" into the channel's read-back box, and
     // marks a channel that keeps disagreeing with its setting.
     void ShowGainReadBack(const int32_t* words);
+    // The tool has stopped reporting (note: since when, for the tips): the
+    // read-back boxes look old until the next frame clears it.
+    void SetReadBackStale(bool stale, const std::string& note);
+    // A read-back box warns: a channel disagrees, or the numbers are old.
+    bool HasReadBackWarning() const;
 
 protected:
     CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values,
@@ -66,8 +72,15 @@ protected:
     virtual void OnAllArrow(int delta) = 0;
     // Runs between storing the auto-gain state and sending it.
     virtual void OnAutoGainSet(bool /*on*/) {}
-    // The page's "Download all commands".
+public:
+    // The page's "Download all commands": its settings as they stand, none
+    // changed but what the drive limits change.
     virtual void DownloadAll() {}
+    // Every setting of the page to the tool: its Download and what the page
+    // sends beyond it (the auto-gain window).
+    virtual void SendAll() = 0;
+
+protected:
     // The range tip of control id, asked each time it shows.
     virtual std::string TipText(int id) const;
 
@@ -106,4 +119,6 @@ private:
     bool m_readBackShown[kMaxGainChannels] = {};
     // Why a box's value was limited, for its tip until the box is next committed.
     std::string m_limitNotes[kMaxGainChannels + 1];
+    bool m_stale = false;
+    std::string m_staleNote;
 };

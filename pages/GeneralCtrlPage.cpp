@@ -89,7 +89,11 @@ bool CGeneralCtrlPage::OnCommand(int id, int code) {
     case IDC_GEN_STEP3: OnGainStep(3); return true;
     case IDC_GEN_DSP_RESET: OnDspReset(); return true;
     case IDC_GEN_TOOL_RESET: OnToolReset(); return true;
-    case IDC_GEN_DOWNLOAD: OnDownload(); return true;
+    case IDC_GEN_DOWNLOAD: {
+        CommandBatch batch(m_ctx.commands, "General Download");
+        Download();
+        return true;
+    }
     case IDC_GEN_CHECK: OnCheck(); return true;
     default: return false;
     }
@@ -107,8 +111,8 @@ void CGeneralCtrlPage::OnDspReset() { SendCommand(CMD_DSP_RESET, 0); }
 
 void CGeneralCtrlPage::OnToolReset() { SendCommand(CMD_TOOL_RESET, 0); }
 
-void CGeneralCtrlPage::OnDownload() {
-    if (!ReadFields()) return;  // the operator has been told; nothing stored or sent
+bool CGeneralCtrlPage::Download() {
+    if (!ReadFields()) return false;  // the operator has been told; nothing stored or sent
     const int32_t monoInterval = MonoIntervalFromIndex(m_monoIndex);
     const int32_t dipoleInterval = DipoleIntervalFromIndex(m_dipoleIndex);
     m_dtDelay = ClampDtDelay(m_dtDelay);
@@ -133,6 +137,7 @@ void CGeneralCtrlPage::OnDownload() {
     SendValue(CMD_DIPOLE_RXDELAY, m_dipoleDelay);
     SendValue(CMD_DIPOLE_RXDELAY_STEP, m_dipoleDelayStep);
     SendValue(CMD_DIPOLE_SAMPLERATE, dipoleInterval);
+    return true;
 }
 
 void CGeneralCtrlPage::OnCheck() { SendCommand(CMD_STATUS_CHECK, ARG_STATUS_CHECK); }
@@ -159,9 +164,20 @@ void CGeneralCtrlPage::ShowFields() const {
     ctl::ComboSetSel(Item(IDC_GEN_DIP_SAMPLERATE), m_dipoleIndex);
 }
 
+void CGeneralCtrlPage::FieldTexts(std::string (&texts)[kDownloadFieldCount]) const {
+    for (int f = 0; f < kDownloadFieldCount; ++f) texts[f] = GetItemText(kFieldIds[f]);
+}
+
+bool CGeneralCtrlPage::FieldsValid() const {
+    std::string texts[kDownloadFieldCount];
+    FieldTexts(texts);
+    int32_t values[kDownloadFieldCount] = {};
+    return ValidateDownloadFields(texts, values) < 0;
+}
+
 bool CGeneralCtrlPage::ReadFields() {
     std::string texts[kDownloadFieldCount];
-    for (int f = 0; f < kDownloadFieldCount; ++f) texts[f] = GetItemText(kFieldIds[f]);
+    FieldTexts(texts);
     int32_t values[kDownloadFieldCount] = {};
     const int bad = ValidateDownloadFields(texts, values);
     if (bad >= 0) {

@@ -19,6 +19,13 @@ public:
     void SetDspStatus(const kelvane::DspStatusReport& report);
     void EnableStatusCheck(int32_t hostState);
 
+    // "Download": validates the fields (a failing one is reported to the
+    // operator and nothing is sent), stores and sends the eight values.
+    // False when a field failed.
+    bool Download();
+    // Whether Download would pass its validation now.
+    bool FieldsValid() const;
+
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code) override;
@@ -27,13 +34,13 @@ private:
     void OnGainStep(int32_t step);
     void OnDspReset();
     void OnToolReset();
-    void OnDownload();
     void OnCheck();
 
     // Field exchange: members to controls, and controls back to members
     // (false, with the operator told, when a field fails).
     void ShowFields() const;
     bool ReadFields();
+    void FieldTexts(std::string (&texts)[kelvane::kDownloadFieldCount]) const;
     void FillStatusLists() const;
 
     void SendCommand(int32_t code, int32_t arg);

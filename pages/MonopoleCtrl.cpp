@@ -13,7 +13,7 @@ const FullWaveLayout kLayout = {
      {IDC_MONO_SPIN_CH1, IDC_MONO_SPIN_CH2, IDC_MONO_SPIN_CH3, IDC_MONO_SPIN_CH4, IDC_MONO_SPIN_CH5,
       IDC_MONO_SPIN_CH6, IDC_MONO_SPIN_CH7, IDC_MONO_SPIN_CH8, IDC_MONO_SPIN_ALL},
      CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN, IDC_MONO_AUTO_ON, IDC_MONO_AUTO_OFF, CMD_MONO_AUTO_GAIN, IDC_MONO_FILTER,
-     CMD_MONO_DOWNHOLE_FILTER, true, IDC_MONO_DOWNLOAD_ALL},
+     CMD_MONO_DOWNHOLE_FILTER, true, IDC_MONO_DOWNLOAD_ALL, "Monopole"},
     IDC_MONO_STACK, CMD_MONO_STACK,
     IDC_MONO_WIN_END, CMD_MONO_WIN_END, offsetof(ToolControlPara, MonoWinEnd),
 };
@@ -25,18 +25,3 @@ CMonopoleCtrl::CMonopoleCtrl(const PageContext& ctx)
                                     &ctx.params.MonoFilter},
                                    &ctx.params.MonoStackValue, &ctx.params.MonoWindowsEnd},
                     ctx) {}
-
-// Download sends the state the radios show, so the latch starts from it.
-BOOL CMonopoleCtrl::OnInitDialog() {
-    CFullWavePage::OnInitDialog();
-    m_autoFlag = *Values().isAuto != 0 ? 1 : 0;
-    return TRUE;
-}
-
-// Each step stores and sends as the control's own action does.
-void CMonopoleCtrl::DownloadAll() {
-    SendChannelGains();
-    DownholeFilter();
-    StackChanged();
-    AutoGain(m_autoFlag != 0);
-}

@@ -1,5 +1,5 @@
-// CMonopoleCtrl: the "Monopole Control/Full wave" page, the full-wave page
-// with "Download all commands" and the auto-gain latch it sends.
+// CMonopoleCtrl: the "Monopole Control/Full wave" page: the full-wave page
+// with its "Download all commands" button.
 #pragma once
 
 #include "pages/FullWavePage.h"
@@ -8,7 +8,4 @@ class CMonopoleCtrl : public CFullWavePage {
 public:
     explicit CMonopoleCtrl(const kelvane::PageContext& ctx);
 
-protected:
-    BOOL OnInitDialog() override;
-    void DownloadAll() override;
 };

@@ -29,7 +29,7 @@ if ! command -v clang-tidy >/dev/null 2>&1; then
 fi
 lint=0
 clang-tidy -p build/native --quiet base/logic/*.cpp core/logic/*.cpp framework/logic/*.cpp pages/logic/*.cpp \
-  bench/logic/*.cpp >build/native/clang-tidy.log 2>&1 || lint=$?
+  shell/logic/*.cpp bench/logic/*.cpp >build/native/clang-tidy.log 2>&1 || lint=$?
 grep -v "warnings generated\.$" build/native/clang-tidy.log || true
 if [ "$lint" -ne 0 ]; then echo "clang-tidy: findings (see above)"; exit "$lint"; fi
 echo "clang-tidy: no findings"

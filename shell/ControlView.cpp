@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "resource.h"
+#include "framework/PageCues.h"
 #include "framework/logic/DpiLayout.h"
 
 namespace {
@@ -53,10 +54,59 @@ int LabelLines(HWND list, int width, int* lineHeight) {
     return lines;
 }
 
+// The page-list overlay: a warning triangle in the lower right corner of the
+// icon, in the warning cue's colours (from the system scheme).
+constexpr int kWarningOverlay = 1;
+
+void AddWarningOverlay(HIMAGELIST list, int size) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP colour = CreateCompatibleBitmap(screen, size, size);
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+    ReleaseDC(nullptr, screen);
+    if (dc && colour && mask) {
+        const int side = size * 9 / 16, left = size - side, top = size - side;
+        const POINT triangle[3] = {{left + side / 2, top}, {size - 1, size - 1}, {left, size - 1}};
+        const int pen = std::max(1, size / 32);
+        // The image: the triangle on black (transparent where the mask says so).
+        HGDIOBJ old = SelectObject(dc, colour);
+        PatBlt(dc, 0, 0, size, size, BLACKNESS);
+        HBRUSH brush = PaintCue(dc, Cue::Warning);
+        const COLORREF text = GetTextColor(dc);
+        HPEN outline = CreatePen(PS_SOLID, pen, text);
+        HGDIOBJ oldPen = SelectObject(dc, outline);
+        HGDIOBJ oldBrush = SelectObject(dc, brush);
+        Polygon(dc, triangle, 3);
+        // The exclamation mark: a bar and a dot.
+        const int cx = left + side / 2, w = std::max(1, side / 8);
+        RECT bar{cx - w / 2, top + side * 3 / 8, cx - w / 2 + w, top + side * 3 / 4};
+        RECT dot{bar.left, top + side * 13 / 16, bar.right, top + side * 13 / 16 + w};
+        SetDCBrushColor(dc, text);
+        FillRect(dc, &bar, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        FillRect(dc, &dot, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(outline);
+        // The mask: white (transparent) but for the triangle.
+        SelectObject(dc, mask);
+        PatBlt(dc, 0, 0, size, size, WHITENESS);
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        SelectObject(dc, GetStockObject(BLACK_PEN));
+        Polygon(dc, triangle, 3);
+        SelectObject(dc, old);
+        const int index = ImageList_Add(list, colour, mask);
+        if (index >= 0) ImageList_SetOverlayImage(list, index, kWarningOverlay);
+    }
+    if (mask) DeleteObject(mask);
+    if (colour) DeleteObject(colour);
+    if (dc) DeleteDC(dc);
+}
+
 }  // namespace
 
 CControlView::CControlView(const kelvane::PageContext& ctx)
-    : CDialog(IDD_VIEW), m_general(ctx), m_dtGain(ctx), m_monopole(ctx), m_dipole(ctx), m_acoustic(ctx) {}
+    : CDialog(IDD_VIEW), m_general(ctx), m_dtGain(ctx), m_monopole(ctx), m_dipole(ctx), m_acoustic(ctx),
+      m_commands(ctx.commands) {}
 
 CControlView::~CControlView() {
     // Page windows go first (their parent is ours), then the list's images.
@@ -92,12 +142,15 @@ CDialog* CControlView::Page(int index) {
     }
 }
 
-void CControlView::OnInitialUpdate() {
-    FitFrameToForm();
+void CControlView::OnInitialUpdate(int belowForm) {
+    FitFrameToForm(belowForm);
     const int dpi = ScreenDpi();
     m_iconSize = kelvane::PageIconSize(dpi);
-    m_imageList = ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR4 | ILC_MASK, 1, 4);
+    // Colour enough for the warning mark's scheme colours; the page icons
+    // draw as they did.
+    m_imageList = ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR24 | ILC_MASK, 1, 4);
     for (const PageRow& row : kPages) ImageList_AddIcon(m_imageList, LoadPageIcon(row.icon, m_iconSize));
+    AddWarningOverlay(m_imageList, m_iconSize);
 
     // The pages live in the page area; it must clip them and pass Tab through.
     HWND area = Item(IDC_VIEW_PAGEAREA);
@@ -141,6 +194,42 @@ void CControlView::OnInitialUpdate() {
     }
 }
 
+void CControlView::ShowPage(int index) {
+    if (index < 0 || index > 4) return;
+    ListView_SetItemState(m_pageList, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(m_pageList, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetSelectionMark(m_pageList, index);
+    SelectPage(index);
+}
+
+bool CControlView::SendAllSettings() {
+    kelvane::CommandBatch batch(m_commands, "Send all settings");
+    // The range message names a General page field: show it first.
+    if (!m_general.FieldsValid()) ShowPage(0);
+    if (!m_general.Download()) return false;
+    m_dtGain.SendAll();
+    m_monopole.SendAll();
+    m_dipole.SendAll();
+    return true;
+}
+
+void CControlView::SetReadBackStale(bool stale, const std::string& note) {
+    m_dtGain.SetReadBackStale(stale, note);
+    m_monopole.SetReadBackStale(stale, note);
+    m_dipole.SetReadBackStale(stale, note);
+    RefreshPageMarks();
+}
+
+void CControlView::RefreshPageMarks() {
+    const CGainPage* gainPages[5] = {nullptr, &m_dtGain, &m_monopole, &m_dipole, nullptr};
+    for (int i = 0; i < 5; ++i) {
+        const bool mark = gainPages[i] && gainPages[i]->m_hWnd && gainPages[i]->HasReadBackWarning();
+        if (mark == m_marked[i]) continue;
+        m_marked[i] = mark;
+        ListView_SetItemState(m_pageList, i, mark ? INDEXTOOVERLAYMASK(kWarningOverlay) : 0, LVIS_OVERLAYMASK);
+    }
+}
+
 void CControlView::SelectPage(int index) {
     if (index < 0 || index > 4) return;
     SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[index].icon, m_iconSize)), 0);
@@ -172,9 +261,9 @@ bool CControlView::OnNotify(NMHDR* hdr, LRESULT& result) {
 // The frame opens showing the whole form when it fits the work area of its
 // monitor, and as much of it as fits otherwise (the form scrolls); at 96 DPI
 // that is the size the frame always had.
-void CControlView::FitFrameToForm() {
+void CControlView::FitFrameToForm(int belowForm) {
     HWND frame = GetParent(m_hWnd);
-    RECT want{0, 0, m_formSize.cx, m_formSize.cy};
+    RECT want{0, 0, m_formSize.cx, m_formSize.cy + std::max(0, belowForm)};
     AdjustWindowRectEx(&want, static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_STYLE)), GetMenu(frame) != nullptr,
                        static_cast<DWORD>(GetWindowLongPtrA(frame, GWL_EXSTYLE)));
     RECT now;

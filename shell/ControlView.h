@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "pages/AcousticProc.h"
 #include "pages/DTGainCtrl.h"
 #include "pages/DipoleControl.h"
@@ -18,9 +20,24 @@ public:
     ~CControlView() override;
 
     bool Create(HWND frame, UINT id);
-    void OnInitialUpdate();
+    // belowForm: pixels the frame keeps under the form (its status strip).
+    void OnInitialUpdate(int belowForm);
     // Shows page 0..4 with its icon and caption; other indexes change nothing.
     void SelectPage(int index);
+    // Selects page 0..4 in the page list, as a click on it does.
+    void ShowPage(int index);
+
+    // "Send all settings to the tool": every page's settings as the operator
+    // would send them page by page, in one order: the General "Download"
+    // (its validation first: a field out of range stops everything), then
+    // the DT, Monopole and Dipole pages. False when nothing was sent.
+    bool SendAllSettings();
+
+    // The read-back of the gain pages is old (note: since when) or fresh.
+    void SetReadBackStale(bool stale, const std::string& note);
+    // A page with a read-back warning carries a mark on its icon in the list.
+    void RefreshPageMarks();
+    bool PageMarked(int index) const { return index >= 0 && index < 5 && m_marked[index]; }
 
     HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
     HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
@@ -37,9 +54,11 @@ protected:
 
 private:
     CDialog* Page(int index);
-    void FitFrameToForm();
+    void FitFrameToForm(int belowForm);
     void ScrollTo(int bar, int pos);
     SIZE m_formSize{0, 0};
     int m_iconSize = 32;  // page icons, by the display's DPI
     POINT m_scroll{0, 0};
+    kelvane::CommandSink& m_commands;
+    bool m_marked[5] = {};
 };

@@ -3,11 +3,14 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "core/Kelvane.h"
+#include "core/logic/SendLog.h"
 #include "framework/DialogNav.h"
 #include "shell/ControlView.h"
 #include "resource.h"
@@ -15,6 +18,16 @@
 namespace {
 constexpr const char* kFrameClass = "KelvaneControlFrame";
 constexpr UINT kFirstPaneId = 0xE900;
+constexpr UINT kStatusStripId = 0xE801;
+
+int32_t SecondsOfDay() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+}
+
+// Widest text each fixed part of the strip shows, for its width.
+const char* const kStripWidest[2] = {"Frames: 10000.0/s, last 59 min 59 s ago", "Dropped: 4294967295"};
 // A read-back notice waits in the frame's queue: frames post no other.
 std::atomic<bool> g_noticePending{false};
 }  // namespace
@@ -67,25 +80,103 @@ void CMainFrame::UnregisterWindowClass() {
 bool CMainFrame::OnCreate() {
     g_noticePending.store(false);  // also after a frame that died with its thread
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
+    CreateStatusStrip();
+    m_watch.Open(SampleFrames());
     m_pView = new (std::nothrow) CControlView(KelvaneApp()->Context());
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
-        m_pView->OnInitialUpdate();
+        m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
     }
     InstallDialogNavigation(m_pView ? m_pView->m_hWnd : nullptr);
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
+    SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
+    UpdateStatusStrip();
     // After the window is up, from the loop: where the settings went, when
     // they could not go to the INI.
     if (KelvaneApp()->SettingsNoticePending()) PostMessageA(m_hWnd, kShowNotice, 0, 0);
     return true;  // the frame stands whatever the view did
 }
 
+void CMainFrame::CreateStatusStrip() {
+    m_strip = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, m_hWnd,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusStripId)),
+                              AfxGetResourceHandle(), nullptr);
+    for (std::string& text : m_stripTexts) text.clear();
+}
+
+int CMainFrame::StatusStripHeight() const {
+    if (!m_strip) return 0;
+    RECT rc;
+    GetWindowRect(m_strip, &rc);
+    return rc.bottom - rc.top;
+}
+
+// The strip under the form, the view above it: the strip never covers the form.
 void CMainFrame::RecalcLayout() {
-    if (!m_pView || !m_pView->m_hWnd) return;
     RECT rc;
     GetClientRect(m_hWnd, &rc);
+    if (m_strip) {
+        SendMessageA(m_strip, WM_SIZE, 0, 0);  // the strip places itself at the bottom
+        HDC dc = GetDC(m_strip);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_strip, WM_GETFONT, 0, 0)));
+        int edges[3] = {0, 0, -1};
+        int x = 0;
+        for (int i = 0; i < 2; ++i) {
+            SIZE size{};
+            GetTextExtentPoint32A(dc, kStripWidest[i], static_cast<int>(strlen(kStripWidest[i])), &size);
+            x += size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + size.cy;
+            edges[i] = x;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(m_strip, dc);
+        SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+        rc.bottom = std::max<LONG>(0, rc.bottom - StatusStripHeight());
+    }
+    if (!m_pView || !m_pView->m_hWnd) return;
     SetWindowPos(m_pView->m_hWnd, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+kelvane::FrameSample CMainFrame::SampleFrames() const {
+    const kelvane::FrameCounts& counts = KelvaneApp()->Frames();
+    // Usable first: a frame counted between the reads shows as one more
+    // frame, never as a dropped one.
+    const uint32_t usable = counts.Usable();
+    const uint32_t lastTick = counts.LastUsableTick();
+    const uint32_t frames = counts.Frames();
+    return {GetTickCount(), frames < usable ? usable : frames, usable, lastTick};
+}
+
+void CMainFrame::OnStatusTick() {
+    m_watch.Sample(SampleFrames());
+    UpdateStale();
+    if (m_pView) m_pView->RefreshPageMarks();
+    UpdateStatusStrip();
+}
+
+void CMainFrame::UpdateStale() {
+    const bool stale = m_watch.Stale();
+    if (stale == m_stale || !m_pView) return;
+    m_stale = stale;
+    std::string note;
+    if (stale) {
+        const std::string since = kelvane::FormatClock(kelvane::SecondsOfDayAgo(SecondsOfDay(), m_watch.SinceMs()));
+        note = m_watch.AnyUsable() ? "No report from the tool since " + since
+                                   : "No report from the tool since the window opened at " + since;
+    }
+    m_pView->SetReadBackStale(stale, note);
+}
+
+void CMainFrame::SetStripText(int part, const std::string& text) {
+    if (!m_strip || m_stripTexts[part] == text) return;
+    m_stripTexts[part] = text;
+    SendMessageA(m_strip, SB_SETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainFrame::UpdateStatusStrip() {
+    SetStripText(0, m_watch.FramesText());
+    SetStripText(1, m_watch.DroppedText());
+    SetStripText(2, KelvaneApp()->Sent().Line());
 }
 
 void CMainFrame::ShowDtReadBack(const int32_t* words) {
@@ -114,6 +205,11 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
             return 0;
         }
+        if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
+            if (m_pView) m_pView->SendAllSettings();
+            UpdateStatusStrip();
+            return 0;
+        }
         break;
     case kelvane::WM_TOOLCONTROL:
         OnToolControl();
@@ -121,6 +217,10 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kSaveTimer) {
             KelvaneApp()->SaveWhenSettled();
+            return 0;
+        }
+        if (wParam == kStatusTimer) {
+            OnStatusTick();
             return 0;
         }
         if (wParam != kReadBackTimer) break;
@@ -146,6 +246,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (m_readBackDeferred) KillTimer(m_hWnd, kReadBackTimer);
         m_readBackDeferred = false;
         KillTimer(m_hWnd, kSaveTimer);
+        KillTimer(m_hWnd, kStatusTimer);
         UninstallDialogNavigation();
         KelvaneApp()->SaveIfChanged();  // closing: no need to wait for the timer
         break;
@@ -178,8 +279,20 @@ void CMainFrame::OnToolControl() {
 
 void CMainFrame::ShowReadBack() {
     g_noticePending.store(false);  // frames from now on post a fresh notice
+    // Only frames without read-back words since the last display: the
+    // boxes already show the latest words, and they are no new report.
+    const uint32_t usable = KelvaneApp()->Frames().Usable();
+    if (m_readBackShown && usable == m_shownUsable) return;
+    m_readBackShown = true;
+    m_shownUsable = usable;
     KelvaneApp()->DispatchStatus();
     m_lastReadBackTick = GetTickCount();
+    // The first good frame clears the stale look at once.
+    if (m_stale) {
+        m_watch.Sample(SampleFrames());
+        UpdateStale();
+    }
+    if (m_pView) m_pView->RefreshPageMarks();
 }
 
 void CMainFrame::PostNcDestroy() {

@@ -1,10 +1,13 @@
-// CMainFrame: the "Varro Control Window". Holds the control view, receives the
-// read-back notice and the host's two messages for the General page.
+// CMainFrame: the "Varro Control Window". Holds the control view and the
+// status strip under it, receives the read-back notice and the host's two
+// messages for the General page, and watches the frame stream.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "framework/Wnd.h"
+#include "shell/logic/FrameWatch.h"
 
 class CControlView;
 
@@ -40,6 +43,14 @@ private:
     void RecalcLayout();
     void OnToolControl();
     void ShowReadBack();
+    void CreateStatusStrip();
+    int StatusStripHeight() const;
+    kelvane::FrameSample SampleFrames() const;
+    // From the status timer: staleness, page marks and the strip's texts.
+    void OnStatusTick();
+    void UpdateStale();
+    void UpdateStatusStrip();
+    void SetStripText(int part, const std::string& text);
 
     // While frames stream, a read-back notice that finds operator input
     // waiting is shown after that input, once, from a short timer (see
@@ -50,6 +61,17 @@ private:
     static constexpr UINT_PTR kSaveTimer = 2;
     static constexpr UINT kSaveTickMs = 250;
     static constexpr UINT kShowNotice = WM_APP + 1;
+    // The strip and the read-back's freshness follow from here, not per frame.
+    static constexpr UINT_PTR kStatusTimer = 3;
+    static constexpr UINT kStatusTickMs = 500;
     bool m_readBackDeferred = false;
     DWORD m_lastReadBackTick = 0;
+    // The usable frames counted when the read-back was last shown: notices
+    // of frames without words show nothing new and count no mismatch.
+    uint32_t m_shownUsable = 0;
+    bool m_readBackShown = false;
+    HWND m_strip = nullptr;
+    std::string m_stripTexts[3];
+    kelvane::FrameWatch m_watch;
+    bool m_stale = false;
 };

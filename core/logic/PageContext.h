@@ -14,9 +14,24 @@ class CommandSink {
 public:
     // Hands a whole 520-byte command to the host and returns when it has it.
     virtual void SendToolCommand(const ToolCommand* block) = 0;
+    // The commands of one Download, between these two, are reported as one.
+    virtual void BeginBatch(const char* /*what*/) {}
+    virtual void EndBatch() {}
 
 protected:
     ~CommandSink() = default;
+};
+
+// A Download's commands, from construction to the end of the scope.
+class CommandBatch {
+public:
+    CommandBatch(CommandSink& sink, const char* what) : m_sink(sink) { m_sink.BeginBatch(what); }
+    ~CommandBatch() { m_sink.EndBatch(); }
+    CommandBatch(const CommandBatch&) = delete;
+    CommandBatch& operator=(const CommandBatch&) = delete;
+
+private:
+    CommandSink& m_sink;
 };
 
 class BlockPublisher {

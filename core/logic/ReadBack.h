@@ -39,4 +39,25 @@ struct ReadBackWords {
 };
 ReadBackWords LoadReadBack(const ToolStatusSnapshot& snapshot);
 
+// How frames arrive, for the window's timer: ToolControlProcess counts every
+// call and the ones whose read-back words were copied, and notes the tick
+// (milliseconds, wrapping) of the last of those.
+class FrameCounts {
+public:
+    void Count(bool usable, uint32_t tick) {
+        m_frames.fetch_add(1, std::memory_order_relaxed);
+        if (!usable) return;
+        m_lastUsableTick.store(tick, std::memory_order_relaxed);
+        m_usable.fetch_add(1, std::memory_order_release);
+    }
+    uint32_t Frames() const { return m_frames.load(std::memory_order_relaxed); }
+    uint32_t Usable() const { return m_usable.load(std::memory_order_acquire); }
+    uint32_t LastUsableTick() const { return m_lastUsableTick.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<uint32_t> m_frames{0};
+    std::atomic<uint32_t> m_usable{0};
+    std::atomic<uint32_t> m_lastUsableTick{0};
+};
+
 }  // namespace kelvane

@@ -68,4 +68,14 @@ ColourPair WarningColours(const SchemeColours& s) {
     return {s.highlightText, s.highlight};
 }
 
+ColourPair StaleColours(const SchemeColours& s) {
+    for (int step = 0; step <= 10; ++step) {
+        const uint32_t text = Blend(s.grayText, s.windowText, step / 10.0);
+        if (ContrastRatio(text, s.face) < kMinContrast) continue;
+        if (Distance(text, s.windowText) >= kMinTintDistance) return {text, s.face};
+        break;
+    }
+    return {s.window, s.windowText};
+}
+
 }  // namespace kelvane

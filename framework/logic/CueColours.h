@@ -21,6 +21,8 @@ struct SchemeColours {
     uint32_t highlightText;  // selected text
     uint32_t highlight;      // selection background
     bool highContrast;       // the user asked for a high-contrast scheme
+    uint32_t grayText;       // text of disabled controls
+    uint32_t face;           // background of dialogs and static boxes
 };
 
 // The warning background tried first: dark orange, unmistakable beside the
@@ -45,5 +47,11 @@ ColourPair TintColours(const SchemeColours& s);
 // orange when that pair is readable and no high-contrast scheme is on;
 // otherwise the selection pair, so a high-contrast scheme keeps its colours.
 ColourPair WarningColours(const SchemeColours& s);
+
+// A read-back the tool has not refreshed for a while: the scheme's grey text
+// on the dialog background, the grey moved toward the window text until it
+// reads (high-contrast schemes give a grey that stands apart); where no grey
+// would both read and stand apart from plain text, the window pair inverted.
+ColourPair StaleColours(const SchemeColours& s);
 
 }  // namespace kelvane

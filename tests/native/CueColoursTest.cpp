@@ -39,25 +39,34 @@ TEST(CueColours, BlendMovesEachChannelAndStaysInRange) {
 // The cue pairs in the schemes an operator's console may run, and that each
 // pair stays readable there and stands apart from a plain edit.
 TEST(CueColours, PairsFollowTheScheme) {
-    const SchemeColours wine{kBlack, kWhite, kWhite, Rgb(48, 150, 250), false};
-    const SchemeColours windows{kBlack, kWhite, kWhite, Rgb(0, 120, 215), false};
-    const SchemeColours hcBlack{kWhite, kBlack, kBlack, Rgb(26, 235, 255), true};
-    const SchemeColours hcWhite{kBlack, kWhite, kWhite, Rgb(55, 0, 110), true};
+    const uint32_t face = Rgb(240, 240, 240);
+    const SchemeColours wine{kBlack, kWhite, kWhite, Rgb(48, 150, 250), false, Rgb(128, 128, 128), face};
+    const SchemeColours windows{kBlack, kWhite, kWhite, Rgb(0, 120, 215), false, Rgb(109, 109, 109), face};
+    const SchemeColours hcBlack{kWhite, kBlack, kBlack, Rgb(26, 235, 255), true, Rgb(63, 242, 63), kBlack};
+    const SchemeColours hcWhite{kBlack, kWhite, kWhite, Rgb(55, 0, 110), true, Rgb(96, 0, 0), kWhite};
     // Not flagged high contrast, but light text on dark windows.
-    const SchemeColours dark{Rgb(230, 230, 230), Rgb(32, 32, 32), kWhite, Rgb(0, 84, 153), false};
+    const SchemeColours dark{Rgb(230, 230, 230), Rgb(32, 32, 32), kWhite, Rgb(0, 84, 153), false,
+                             Rgb(109, 109, 109), Rgb(43, 43, 43)};
     // A selection colour close to the window's: a quarter of it would not show.
-    const SchemeColours paleSelection{kBlack, kWhite, kBlack, Rgb(230, 230, 230), false};
+    const SchemeColours paleSelection{kBlack, kWhite, kBlack, Rgb(230, 230, 230), false, Rgb(128, 128, 128), face};
+    // A grey no different from the text: no grey can stand apart.
+    const SchemeColours noGrey{kBlack, kWhite, kWhite, Rgb(0, 120, 215), false, kBlack, face};
     struct Case {
         const char* name;
         SchemeColours scheme;
-        ColourPair tint, warning;
+        ColourPair tint, warning, stale;
     } cases[] = {
-        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}},
-        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}},
-        {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)}},
-        {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)}},
-        {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)}},
-        {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack}},
+        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}, {Rgb(102, 102, 102), face}},
+        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {Rgb(109, 109, 109), face}},
+        {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)},
+         {Rgb(63, 242, 63), kBlack}},
+        {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)},
+         {Rgb(96, 0, 0), kWhite}},
+        {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)},
+         {Rgb(157, 157, 157), Rgb(43, 43, 43)}},
+        {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack},
+         {Rgb(102, 102, 102), face}},
+        {"no grey", noGrey, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {kWhite, kBlack}},
     };
     for (const auto& c : cases) {
         const ColourPair tint = TintColours(c.scheme);
@@ -68,6 +77,13 @@ TEST(CueColours, PairsFollowTheScheme) {
         EXPECT_EQ(c.warning.back, warning.back) << c.name;
         EXPECT_GE(ContrastRatio(tint.text, tint.back), kMinContrast) << c.name;
         EXPECT_GE(ContrastRatio(warning.text, warning.back), kMinContrast) << c.name;
+        const ColourPair stale = StaleColours(c.scheme);
+        EXPECT_EQ(c.stale.text, stale.text) << c.name;
+        EXPECT_EQ(c.stale.back, stale.back) << c.name;
+        EXPECT_GE(ContrastRatio(stale.text, stale.back), kMinContrast) << c.name;
+        // Old numbers must not pass for a mismatch, nor for fresh plain text.
+        EXPECT_FALSE(stale.text == warning.text && stale.back == warning.back) << c.name;
+        EXPECT_FALSE(stale.text == c.scheme.windowText && stale.back == c.scheme.face) << c.name;
         // A cue that looks like the plain control is no cue.
         EXPECT_NE(c.scheme.window, tint.back) << c.name;
     }

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/logic/Saturate.h"
+#include "core/logic/SendLog.h"
 
 namespace kelvane {
 namespace {
@@ -22,8 +23,12 @@ TEST(DriveLimits, TableIsConsistent) {
             EXPECT_EQ(0, (row.Max - row.Min) % row.Step) << CommandName(row.Code);
         }
     }
-    // Only the commands without a value have no row.
+    // Only the commands without a value have no row; every named code has
+    // an operator's name for the status strip.
     for (int32_t code = 0x8200; code <= 0x82FF; ++code) {
+        ToolCommand block{};
+        block.CodeWord = code;
+        EXPECT_EQ(CommandName(code) == nullptr, DescribeCommand(block).find("command 0x") == 0) << code;
         if (!CommandName(code) || codes.count(code)) continue;
         const bool noValue = code == CMD_STATUS_CHECK || (code >= CMD_GAIN_STEP_1DB && code <= CMD_TOOL_RESET);
         EXPECT_TRUE(noValue) << CommandName(code) << " carries a value but has no drive limit";
@@ -95,6 +100,62 @@ TEST(DriveLimits, TypedFieldsFitNineCharacters) {
     EXPECT_EQ(static_cast<float>(TYPED_FIELD_MAX), LimitTypedReal(FLT_MAX));
     EXPECT_EQ(static_cast<float>(TYPED_FIELD_MIN), LimitTypedReal(-FLT_MAX));
     EXPECT_EQ(3500.7f, LimitTypedReal(3500.7f));
+}
+
+// What the status strip says was sent: one command with its value in its
+// unit, or a Download's count (nested batches count for the outermost).
+TEST(SendLog, SaysWhatWentOutLast) {
+    auto command = [](int32_t code, int32_t value) {
+        ToolCommand block{};
+        block.CodeWord = code;
+        block.ArgWord = ARG_VALUE;
+        block.Payload[0] = value;
+        return block;
+    };
+    struct Case { ToolCommand block; const char* want; } described[] = {
+        {command(CMD_DT_CH1_GAIN, 12), "DT CH1 gain 12 dB"},
+        {command(CMD_MONO_CH8_GAIN, -31), "Monopole CH8 gain -31 dB"},
+        {command(CMD_DIPOLE_ALL_GAIN, 80), "Dipole ALL gain 80 dB"},
+        {command(CMD_DIPOLE_WIN_END, 8640), "Dipole window end 8640 us"},
+        {command(CMD_MONO_STACK, 3), "Monopole stack 3"},
+        {command(CMD_DT_AUTO_GAIN, VALUE_ON), "DT auto gain on"},
+        {command(CMD_MONO_DOWNHOLE_FILTER, VALUE_OFF), "Monopole downhole filter off"},
+        {command(CMD_TOOL_RESET, 0), "Tool reset"},
+        {command(0x82FE, 1), "command 0x82fe"},
+    };
+    for (const Case& c : described) EXPECT_EQ(c.want, DescribeCommand(c.block));
+
+    EXPECT_EQ("00:00:00", FormatClock(0));
+    EXPECT_EQ("23:59:59", FormatClock(86399));
+    EXPECT_EQ("00:00:00", FormatClock(86400)) << "out of the day";
+
+    SendLog log;
+    EXPECT_EQ("Nothing sent yet", log.Line());
+    log.Sent(command(CMD_DT_CH1_GAIN, 12), true, 3661);
+    EXPECT_EQ("01:01:01 sent DT CH1 gain 12 dB", log.Line());
+    log.Sent(command(CMD_DT_CH1_GAIN, 12), false, 3662);
+    EXPECT_EQ("01:01:02 lost (no host window): DT CH1 gain 12 dB", log.Line());
+
+    log.BeginBatch("Send all settings");
+    log.BeginBatch("General Download");
+    for (int i = 0; i < 8; ++i) log.Sent(command(CMD_DT_RXDELAY, 100), true, 7200);
+    log.EndBatch(7200);
+    const uint32_t serial = log.Serial();
+    EXPECT_EQ("01:01:02 lost (no host window): DT CH1 gain 12 dB", log.Line()) << "only the outermost reports";
+    log.Sent(command(CMD_DT_CH1_GAIN, 1), false, 7201);
+    log.EndBatch(7201);
+    EXPECT_NE(serial, log.Serial());
+    EXPECT_EQ("02:00:01 Send all settings: 8 commands sent, 1 lost (no host window)", log.Line());
+
+    log.BeginBatch("General Download");
+    log.EndBatch(7202);
+    EXPECT_EQ("02:00:02 General Download: nothing sent", log.Line());
+    log.BeginBatch("DT Download");
+    log.Sent(command(CMD_DT_CH1_GAIN, 1), true, 7203);
+    log.EndBatch(7203);
+    EXPECT_EQ("02:00:03 DT Download: 1 command sent", log.Line());
+    log.EndBatch(7204);  // an end without a beginning changes nothing
+    EXPECT_EQ("02:00:03 DT Download: 1 command sent", log.Line());
 }
 
 }  // namespace

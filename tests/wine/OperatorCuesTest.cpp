@@ -1,6 +1,7 @@
 // What the operator sees beyond the values, through the real DLL: a
-// read-back that keeps disagreeing with its setting, the tint of typed but
-// uncommitted numbers, and the range tips of the numeric controls.
+// read-back that keeps disagreeing with its setting or has gone old, the
+// page-list mark of a page that warns, the tint of typed but uncommitted
+// numbers, and the range tips of the numeric controls.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ SchemeColours Scheme() {
     hc.cbSize = sizeof hc;
     const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
     return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
-            GetSysColor(COLOR_HIGHLIGHT), on};
+            GetSysColor(COLOR_HIGHLIGHT), on, GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
 }
 
 bool Same(const drive::DrawColours& got, const ColourPair& want) {
@@ -39,6 +40,16 @@ bool Plain(const drive::DrawColours& got) {
     return got.text == GetSysColor(COLOR_WINDOWTEXT) && got.back == GetSysColor(COLOR_3DFACE);
 }
 bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(Scheme())); }
+bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(Scheme())); }
+
+// Runs the host's loop for ms (the window's timers fire meanwhile).
+void PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        HostHarness::Pump(1);
+        Sleep(20);
+    }
+}
 bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(Scheme())); }
 // An enabled edit drawn as usual.
 bool PlainEdit(HWND edit) {
@@ -327,6 +338,100 @@ TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
         SendMessageA(tip, TTM_POP, 0, 0);
         SetCursorPos(0, 0);
     }
+}
+
+// Frames stop (or only dropped ones come): within about two seconds every
+// read-back box of the three gain pages looks old, its tip says since when,
+// the pages are marked in the list, and the mismatch count stands still; the
+// first good frame clears it all at once.
+TEST_F(OperatorCues, ReadBackGoesStaleWhenFramesStopAndTheFirstGoodFrameClearsIt) {
+    struct Case {
+        const char* name;
+        bool droppedFrames;  // null frames keep coming, or none at all
+    } cases[] = {{"frames stop", false}, {"only dropped frames", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Operator op = Open(drive::kGeneral);
+        FeedChannel2(5);
+        FeedChannel2(5);  // two disagreeing frames: one more would warn
+        for (const GainPage& g : kGainPages) {
+            EXPECT_FALSE(Stale(op.Control(g.page, kReadBack1))) << g.name;
+            EXPECT_FALSE(op.PageMarked(g.page)) << g.name;
+        }
+        const DWORD stopped = GetTickCount();
+        while (GetTickCount() - stopped < 3000 && !op.PageMarked(drive::kDipole)) {
+            if (c.droppedFrames) {
+                host.SetFrame(nullptr);
+                host.Process();
+            }
+            PumpFor(50);
+        }
+        for (const GainPage& g : kGainPages) {
+            for (int ch = 0; ch < g.channels; ++ch)
+                EXPECT_TRUE(Stale(op.Control(g.page, kReadBack1 + ch))) << g.name << " ch " << ch;
+            const std::string tip = drive::TipText(op.Control(g.page, kReadBack1 + 1));
+            EXPECT_EQ(0u, tip.find("No report from the tool since ")) << tip;
+            EXPECT_NE(std::string::npos, tip.find("; Gain the tool reports")) << tip;
+            EXPECT_TRUE(op.PageMarked(g.page)) << g.name;
+        }
+        EXPECT_FALSE(op.PageMarked(drive::kGeneral));
+        EXPECT_FALSE(op.PageMarked(drive::kAcoustic));
+
+        // The first good frame: fresh at once, and the count went on from two.
+        FeedChannel2(5);
+        for (const GainPage& g : kGainPages) {
+            EXPECT_FALSE(Stale(op.Control(g.page, kReadBack1))) << g.name;
+            EXPECT_TRUE(Warned(op.Control(g.page, kReadBack1 + 1))) << g.name << ": the third disagreeing frame";
+            EXPECT_TRUE(op.PageMarked(g.page)) << g.name << ": the mismatch marks it";
+        }
+        FeedChannel2(12);
+        for (const GainPage& g : kGainPages) EXPECT_FALSE(op.PageMarked(g.page)) << g.name;
+        host.Unload();
+    }
+}
+
+// A stuck dipole channel is seen from any page: the Dipole item carries the
+// mark, drawn over its icon, while the operator works on another page.
+TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
+    Operator op = Open(drive::kDtGain);
+    for (int i = 0; i < 3; ++i) {
+        for (const GainPage& g : kGainPages) frame[g.firstWord + 1] = 12;
+        frame[READBACK_DIPOLE_WORD + 1] = 5;
+        host.SetFrame(frame.data());
+        host.Process();
+        HostHarness::Pump();
+    }
+    EXPECT_EQ(drive::kDtGain, op.ShownPage());
+    EXPECT_TRUE(op.PageMarked(drive::kDipole));
+    for (int page : {drive::kGeneral, drive::kDtGain, drive::kMonopole, drive::kAcoustic})
+        EXPECT_FALSE(op.PageMarked(page)) << page;
+
+    // Drawn: the icon's lower right corner shows the warning colour, the
+    // same corner of an unmarked icon does not.
+    HWND list = op.PageList();
+    auto cornerHasWarning = [&](int item) {
+        RECT icon{};
+        icon.left = LVIR_ICON;
+        SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&icon));
+        UpdateWindow(list);
+        HDC dc = GetDC(list);
+        const COLORREF want = WarningColours(Scheme()).back;
+        bool found = false;
+        for (int y = (icon.top + icon.bottom) / 2; y < icon.bottom && !found; ++y)
+            for (int x = (icon.left + icon.right) / 2; x < icon.right && !found; ++x)
+                found = GetPixel(dc, x, y) == want;
+        ReleaseDC(list, dc);
+        return found;
+    };
+    EXPECT_TRUE(cornerHasWarning(drive::kDipole));
+    EXPECT_FALSE(cornerHasWarning(drive::kMonopole));
+
+    // The tool follows again: the mark goes.
+    frame[READBACK_DIPOLE_WORD + 1] = 12;
+    host.SetFrame(frame.data());
+    host.Process();
+    HostHarness::Pump();
+    EXPECT_FALSE(op.PageMarked(drive::kDipole));
 }
 
 // Screenshots of the three cues for the documentation:

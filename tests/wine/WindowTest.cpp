@@ -59,6 +59,9 @@ TEST_F(WindowTest, FrameHasTitleMenuAndSizingBorderOnly) {
     EXPECT_STREQ("&File", text);
     GetMenuStringA(GetSubMenu(menu, 0), ID_FILE_EXIT, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ("&Exit", text);
+    char sendAll[64];
+    GetMenuStringA(GetSubMenu(menu, 0), ID_FILE_SEND_ALL, sendAll, sizeof sendAll, MF_BYCOMMAND);
+    EXPECT_STREQ("&Send all settings to the tool\tCtrl+Shift+D", sendAll);
 }
 
 TEST_F(WindowTest, PageListHoldsTheFivePagesAndStartsOnGeneral) {
@@ -92,9 +95,10 @@ RECT ItemRect(HWND list, int item, int part) {
 }
 
 // Pixel sizes follow the DPI (the matrix runs this at 144 too): the frame
-// opens showing the whole form (at 96 DPI exactly the form, as always), the
-// icons are drawn for the DPI, and every item shows its whole label in the
-// list without scrolling, the selected one's too, clear of the next icon.
+// opens showing the whole form (at 96 DPI exactly the form, as always) and
+// the status strip under it, the icons are drawn for the DPI, and every item
+// shows its whole label in the list without scrolling, the selected one's
+// too, clear of the next icon.
 TEST_F(WindowTest, FrameShowsTheWholeFormAndThePageListCutsNothing) {
     Operator op(frame);
     RECT form{0, 0, 452, 373};
@@ -108,8 +112,18 @@ TEST_F(WindowTest, FrameShowsTheWholeFormAndThePageListCutsNothing) {
     const RECT& work = monitor.rcWork;
     ASSERT_LE(outer.right - outer.left, work.right - work.left) << "this screen is too small for the test";
     ASSERT_LE(outer.bottom - outer.top, work.bottom - work.top) << "this screen is too small for the test";
+    RECT view{}, strip{};
+    GetClientRect(op.View(), &view);
+    EXPECT_EQ(form.right, view.right);
+    EXPECT_EQ(form.bottom, view.bottom);
+    // The strip fills the rest, below the form: it covers none of it.
+    ASSERT_NE(nullptr, op.StatusStrip());
+    EXPECT_TRUE(IsWindowVisible(op.StatusStrip()));
+    GetWindowRect(op.StatusStrip(), &strip);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&strip), 2);
+    EXPECT_EQ(client.bottom, strip.bottom);
+    EXPECT_EQ(form.bottom, strip.top);
     EXPECT_EQ(form.right, client.right);
-    EXPECT_EQ(form.bottom, client.bottom);
     EXPECT_TRUE(outer.left >= work.left && outer.top >= work.top && outer.right <= work.right &&
                 outer.bottom <= work.bottom);
 
@@ -384,3 +398,141 @@ TEST_F(WindowTest, ShowAfterTheWindowsThreadEnded) {
 }
 
 }  // namespace
+
+namespace {
+// The host's acquisition: frames with read-back words, some dropped (null).
+void Frames(HostHarness& host, std::vector<int16_t>& frame, int good, int dropped) {
+    for (int i = 0; i < good; ++i) {
+        host.SetFrame(frame.data());
+        host.Process();
+    }
+    for (int i = 0; i < dropped; ++i) {
+        host.SetFrame(nullptr);
+        host.Process();
+    }
+    HostHarness::Pump();
+}
+// Lets the strip's timer run (it updates twice a second).
+void PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        HostHarness::Pump(1);
+        Sleep(20);
+    }
+}
+}  // namespace
+
+// The strip says whether frames arrive, how many were dropped since the
+// window opened, and what went out last: one command, or a Download's count.
+TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
+    Operator op(frame);
+    PumpFor(700);
+    EXPECT_EQ("Frames: none yet", op.StripText(0));
+    EXPECT_EQ("Dropped: 0", op.StripText(1));
+
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    Frames(host, words, 5, 3);
+    PumpFor(700);
+    EXPECT_EQ(0u, op.StripText(0).find("Frames: ")) << op.StripText(0);
+    EXPECT_NE(std::string::npos, op.StripText(0).find("/s, last ")) << op.StripText(0);
+    EXPECT_EQ("Dropped: 3", op.StripText(1));
+
+    struct Case {
+        const char* name;
+        void (*act)(Operator&);
+        const char* says;  // after the time of day
+    } cases[] = {
+        {"a typed gain", [](Operator& o) { o.ClickPageItem(drive::kDtGain); o.TypeAndEnter(drive::kDtGain, IDC_DT_CH1, "12"); },
+         " sent DT CH1 gain 12 dB"},
+        {"an arrow", [](Operator& o) { o.ClickPageItem(drive::kMonopole); o.Arrow(drive::kMonopole, IDC_MONO_SPIN_CH8, true); },
+         " sent Monopole CH8 gain "},
+        {"DT Download", [](Operator& o) { o.Click(drive::kDtGain, IDC_DT_DOWNLOAD_ALL); }, " DT Download: 6 commands sent"},
+        {"Monopole Download", [](Operator& o) { o.Click(drive::kMonopole, IDC_MONO_DOWNLOAD_ALL); },
+         " Monopole Download: 11 commands sent"},
+        {"General Download", [](Operator& o) { o.Click(drive::kGeneral, IDC_GEN_DOWNLOAD); },
+         " General Download: 8 commands sent"},
+        {"a reset", [](Operator& o) { o.Click(drive::kGeneral, IDC_GEN_TOOL_RESET); }, " sent Tool reset"},
+        {"send all", [](Operator& o) { o.SendAllSettings(); }, " Send all settings: 41 commands sent"},
+    };
+    for (const Case& c : cases) {
+        c.act(op);
+        PumpFor(600);
+        const std::string line = op.StripText(2);
+        ASSERT_GE(line.size(), 8u) << c.name;
+        EXPECT_EQ(':', line[2]) << c.name << ": " << line;  // HH:MM:SS first
+        EXPECT_EQ(8u, line.find(c.says, 8)) << c.name << ": " << line;
+    }
+
+    // A new window counts its own drops.
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    Operator again(host.Show());
+    PumpFor(700);
+    EXPECT_EQ("Dropped: 0", again.StripText(1));
+}
+
+// After a tool reset the tool is back at its own defaults: one action sends
+// every page's settings, as the operator would page by page, in one order.
+TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
+    host.Unload();
+    host.WriteIni(
+        "[GENERAL CONTROL]\r\nGain Step=3\r\nMono SAMPLERATE=24\r\nDipole SAMPLERATE=24\r\n"
+        "DT DELAY=150\r\nDT DELAY STEP=10\r\nDT SAMPLERATE=9\r\nMono DELAY=120\r\nMono DELAY STEP=11\r\n"
+        "Dipole DELAY=300\r\nDipole DELAY STEP=12\r\n"
+        "[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=3\r\nCh2Gain=6\r\nCh3Gain=9\r\nCh4Gain=500\r\n"
+        "FirstStartTime=5000\r\nFirstWinLength=400\r\nTotal Offset=20\r\n"
+        "[MONOPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=1\r\nCh2Gain=2\r\nCh3Gain=3\r\nCh4Gain=4\r\nCh5Gain=5\r\n"
+        "Ch6Gain=6\r\nCh7Gain=7\r\nCh8Gain=8\r\n"
+        "[DIPOLE CONTROL]\r\nIsAuto=0\r\nCh1Gain=11\r\nCh2Gain=12\r\nCh3Gain=13\r\nCh4Gain=14\r\nCh5Gain=15\r\n"
+        "Ch6Gain=16\r\nCh7Gain=17\r\nCh8Gain=-40\r\n");
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    Operator op(host.Show());
+    op.ClickPageItem(drive::kDipole);
+    op.Click(drive::kDipole, IDC_DIP_FILTER);  // the operator's own change on a page without a Download
+    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
+    drive::TakeCommands(host);
+
+    op.SendAllSettings();
+    const std::vector<drive::CodeValue> want = {
+        // General "Download"
+        {CMD_DT_RXDELAY, 150}, {CMD_DT_RXDELAY_STEP, 10}, {CMD_MONO_RXDELAY, 120}, {CMD_MONO_RXDELAY_STEP, 11},
+        {CMD_MONO_SAMPLERATE, 24}, {CMD_DIPOLE_RXDELAY, 300}, {CMD_DIPOLE_RXDELAY_STEP, 12},
+        {CMD_DIPOLE_SAMPLERATE, 24},
+        // DT "DownLoad all commands", then its window (start limited to its slider)
+        {CMD_DT_CH1_GAIN, 3}, {CMD_DT_CH2_GAIN, 6}, {CMD_DT_CH3_GAIN, 9}, {CMD_DT_CH4_GAIN, 80},
+        {CMD_DT_DOWNHOLE_FILTER, VALUE_OFF}, {CMD_DT_AUTO_GAIN, VALUE_OFF},
+        {CMD_DT_WIN_START, 2000}, {CMD_DT_WIN_END, 2400}, {CMD_DT_TOTAL_OFFSET, 20},
+        // Monopole "Download all commands", then its window end (as every start sets it)
+        {CMD_MONO_CH1_GAIN, 1}, {CMD_MONO_CH2_GAIN, 2}, {CMD_MONO_CH3_GAIN, 3}, {CMD_MONO_CH4_GAIN, 4},
+        {CMD_MONO_CH5_GAIN, 5}, {CMD_MONO_CH6_GAIN, 6}, {CMD_MONO_CH7_GAIN, 7}, {CMD_MONO_CH8_GAIN, 8},
+        {CMD_MONO_DOWNHOLE_FILTER, VALUE_OFF}, {CMD_MONO_STACK, 1}, {CMD_MONO_AUTO_GAIN, VALUE_ON},
+        {CMD_MONO_WIN_END, 2960},
+        // Dipole, the same set
+        {CMD_DIPOLE_CH1_GAIN, 11}, {CMD_DIPOLE_CH2_GAIN, 12}, {CMD_DIPOLE_CH3_GAIN, 13}, {CMD_DIPOLE_CH4_GAIN, 14},
+        {CMD_DIPOLE_CH5_GAIN, 15}, {CMD_DIPOLE_CH6_GAIN, 16}, {CMD_DIPOLE_CH7_GAIN, 17}, {CMD_DIPOLE_CH8_GAIN, -31},
+        {CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_ON}, {CMD_DIPOLE_STACK, 4}, {CMD_DIPOLE_AUTO_GAIN, VALUE_OFF},
+        {CMD_DIPOLE_WIN_END, 8640},
+    };
+    EXPECT_EQ(want, drive::TakeCommands(host));
+    // What went out limited is what the pages, the set and the block now hold.
+    EXPECT_EQ("80", op.Text(drive::kDtGain, IDC_DT_CH4));
+    EXPECT_EQ("-31", op.Text(drive::kDipole, IDC_DIP_CH8));
+    ToolControlPara block{};
+    ASSERT_TRUE(host.ReadToolControl(&block));
+    EXPECT_EQ(2000, block.DtWinStart[0]);
+    EXPECT_EQ(2400, block.DtWinEnd[0]);
+    EXPECT_EQ(2960, block.MonoWinEnd);
+    EXPECT_EQ(8640, block.DipoleWinEnd);
+
+    // A General field out of range: its message, the General page shown,
+    // and nothing at all sent.
+    op.ClickPageItem(drive::kAcoustic);
+    op.SetText(drive::kGeneral, IDC_GEN_MONO_DELAY, "5000");
+    const std::string message = op.AnswerMessageBox([](void* p) { static_cast<Operator*>(p)->SendAllSettings(); }, &op);
+    EXPECT_NE("", message);
+    EXPECT_EQ(drive::kGeneral, op.ShownPage());
+    EXPECT_TRUE(drive::TakeCommands(host).empty());
+    PumpFor(600);
+    EXPECT_NE(std::string::npos, op.StripText(2).find(" Send all settings: nothing sent")) << op.StripText(2);
+}
