@@ -93,10 +93,12 @@ std::string CGainPage::TipText(int id) const {
     }
     const int ch = ReadBackIndex(id);
     if (ch < 0) return std::string();
-    std::string tip;
-    if (m_readBackCues.Warning(ch)) tip = MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch));
-    else tip = "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
-    return m_stale ? m_staleNote + "; " + tip : tip;
+    const bool warns = m_readBackCues.Warning(ch);
+    const std::string mismatch = warns ? MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch)) : "";
+    if (!m_stale) return warns ? mismatch : "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
+    if (warns) return m_staleNote + "; " + mismatch;
+    if (m_readBackShown[ch]) return m_staleNote + "; last report " + FormatInt(m_shownReadBack[ch]) + " dB";
+    return m_staleNote;
 }
 
 int CGainPage::ReadBackIndex(int id) const {

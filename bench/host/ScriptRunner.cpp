@@ -77,6 +77,26 @@ private:
         Pump();
     }
     void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
+    void Wait(const ScriptStep& s) {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < static_cast<DWORD>(s.num[0])) {
+            Pump();
+            Sleep(20);
+        }
+    }
+    void SendAll(const ScriptStep& s) {
+        const std::string box = m_op->AnswerMessageBox(
+            [](void* op) { static_cast<drive::Operator*>(op)->SendAllSettings(); }, m_op.get());
+        if (!box.empty()) std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
+    }
+    void ExpectMark(const ScriptStep& s) {
+        if (m_op->PageMarked(s.num[0]) != (s.num[1] != 0))
+            Fail(s, std::string("page ") + std::to_string(s.num[0]) + (s.num[1] ? " is not marked" : " is marked"));
+    }
+    void ExpectStrip(const ScriptStep& s) {
+        const std::string got = m_op->StripText(s.num[0]);
+        if (got.find(s.text) == std::string::npos) Fail(s, "the strip says \"" + got + "\"");
+    }
     void Frames(const ScriptStep& s) {
         for (int i = 0; i < s.num[0]; ++i) {
             m_bench.RunFrame();
@@ -213,6 +233,10 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"expect field", &ScriptRun::ExpectField, false},
     {"expect text", &ScriptRun::ExpectText, true},
     {"expect readback", &ScriptRun::ExpectText, true},
+    {"wait", &ScriptRun::Wait, false},
+    {"sendall", &ScriptRun::SendAll, true},
+    {"expect mark", &ScriptRun::ExpectMark, true},
+    {"expect strip", &ScriptRun::ExpectStrip, true},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {

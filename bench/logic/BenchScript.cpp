@@ -46,6 +46,8 @@ const Grammar kGrammar[] = {
     {"expect command", 0, 2, false, false}, {"expect field", 1, 1, true, true},
     {"expect text", 0, 2, true, false},    {"expect readback", 0, 3, false, false},
     {"ini", 0, 0, true, true},
+    {"wait", 0, 1, false, false},          {"sendall", 0, 0, false, false},
+    {"expect mark", 0, 2, false, false},   {"expect strip", 0, 1, true, true},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.

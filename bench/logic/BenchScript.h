@@ -8,6 +8,9 @@
 //   expect command CODE VALUE | expect field toolcontrol|process OFFSET VALUE
 //   expect text PAGE ID TEXT | expect readback PAGE ID VALUE
 //   ini [SECTION] KEY=VALUE (a hand edit of KelvaneCtrl.ini: unload, edit, load)
+//   wait MS (the host's loop runs, no frames come) | sendall (File, Send all settings)
+//   expect mark PAGE 0|1 (the page-list warning mark)
+//   expect strip PART TEXT (the status strip's part 0..2 contains TEXT)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 

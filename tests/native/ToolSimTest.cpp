@@ -263,6 +263,7 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"fault stuck bass 1\n", "line 1: fault stuck takes dt, mono or dipole"},
         {"expect field shared 0 1\n", "line 1: expect field takes toolcontrol or process"},
         {"screenshot\n", "line 1: 'screenshot' needs more"},
+        {"expect strip 2\n", "line 1: 'expect strip' needs more"},
         {"expect command 0x1FFFFFFFF 1\n", "line 1: '0x1FFFFFFFF' is not a number"},
     };
     for (const auto& c : cases) {
