@@ -23,7 +23,8 @@ set(KELVANE_FLOOR_KERNEL32
   UnmapViewOfFile VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
   WideCharToMultiByte WriteFile WritePrivateProfileStringA
   FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
-  GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA)
+  GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
+  GetLocalTime)
 
 set(KELVANE_FLOOR_USER32
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
@@ -36,16 +37,19 @@ set(KELVANE_FLOOR_USER32
   LoadImageA LoadMenuA MapDialogRect MapWindowPoints MessageBoxA MonitorFromWindow PostMessageA
   RedrawWindow RegisterClassExA ReleaseDC ScrollWindowEx SendMessageA SetActiveWindow SetDlgItemTextA
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
-  SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA)
+  SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
+  FillRect)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject
-  GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor)
+  GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
+  CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon)
 
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32
   DefSubclassProc GetWindowSubclass ImageList_Create ImageList_Destroy ImageList_ReplaceIcon
-  InitCommonControlsEx RemoveWindowSubclass SetWindowSubclass)
+  InitCommonControlsEx RemoveWindowSubclass SetWindowSubclass
+  ImageList_Add ImageList_SetOverlayImage)
 
 set(KELVANE_FLOOR_MSVCRT
   strtoul tolower toupper __mb_cur_max __setusermatherr _amsg_exit _assert _beginthreadex _close _endthreadex _errno _initterm

@@ -298,8 +298,17 @@ void CControlView::ScrollTo(int bar, int pos) {
 bool CControlView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
     case WM_SIZE: {
-        // A client area smaller than the form scrolls it.
-        const int cx = LOWORD(lParam), cy = HIWORD(lParam);
+        // A client area smaller than the form scrolls it. Scroll bars shown
+        // take from the client: when the form fits the area without them,
+        // they go, or a view sized to the form exactly would keep them.
+        int cx = LOWORD(lParam), cy = HIWORD(lParam);
+        const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+        const int fullX = cx + ((style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+        const int fullY = cy + ((style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0);
+        if (fullX >= m_formSize.cx && fullY >= m_formSize.cy) {
+            cx = fullX;
+            cy = fullY;
+        }
         SCROLLINFO si{};
         si.cbSize = sizeof si;
         si.fMask = SIF_RANGE | SIF_PAGE;
