@@ -152,6 +152,9 @@ void CMainFrame::OnStatusTick() {
     UpdateStale();
     if (m_pView) m_pView->RefreshPageMarks();
     UpdateStatusStrip();
+    const uint32_t since = m_watch.SinceMs();
+    if (!m_stale && since < kelvane::kStaleAfterMs && kelvane::kStaleAfterMs - since < kStatusTickMs)
+        SetTimer(m_hWnd, kStaleTimer, kelvane::kStaleAfterMs - since, nullptr);
 }
 
 void CMainFrame::UpdateStale() {
@@ -219,7 +222,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             KelvaneApp()->SaveWhenSettled();
             return 0;
         }
-        if (wParam == kStatusTimer) {
+        if (wParam == kStatusTimer || wParam == kStaleTimer) {
+            if (wParam == kStaleTimer) KillTimer(m_hWnd, kStaleTimer);
             OnStatusTick();
             return 0;
         }
@@ -247,6 +251,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         m_readBackDeferred = false;
         KillTimer(m_hWnd, kSaveTimer);
         KillTimer(m_hWnd, kStatusTimer);
+        KillTimer(m_hWnd, kStaleTimer);
         UninstallDialogNavigation();
         KelvaneApp()->SaveIfChanged();  // closing: no need to wait for the timer
         break;

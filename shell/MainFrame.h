@@ -64,6 +64,8 @@ private:
     // The strip and the read-back's freshness follow from here, not per frame.
     static constexpr UINT_PTR kStatusTimer = 3;
     static constexpr UINT kStatusTickMs = 500;
+    // Fires when the read-back turns old between two ticks, so it greys on time.
+    static constexpr UINT_PTR kStaleTimer = 4;
     bool m_readBackDeferred = false;
     DWORD m_lastReadBackTick = 0;
     // The usable frames counted when the read-back was last shown: notices
