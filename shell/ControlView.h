@@ -21,6 +21,11 @@ public:
     void OnInitialUpdate();
     // Shows page 0..4 with its icon and caption; other indexes change nothing.
     void SelectPage(int index);
+    // The next (delta 1) or previous (-1) page, wrapping at both ends, chosen
+    // in the page list as the operator would.
+    void StepPage(int delta);
+    // The window's keyboard shortcuts (Ctrl held); true when key was one.
+    bool OnShortcut(UINT key, bool shift);
 
     HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
     HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
@@ -42,4 +47,5 @@ private:
     SIZE m_formSize{0, 0};
     int m_iconSize = 32;  // page icons, by the display's DPI
     POINT m_scroll{0, 0};
+    int m_shown = 0;  // the page on display
 };

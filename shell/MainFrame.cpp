@@ -73,7 +73,9 @@ bool CMainFrame::OnCreate() {
         m_pView->OnInitialUpdate();
         RecalcLayout();
     }
-    InstallDialogNavigation(m_pView ? m_pView->m_hWnd : nullptr);
+    CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
+    InstallDialogNavigation(view ? view->m_hWnd : nullptr,
+                            [view](UINT key, bool shift) { return view && view->OnShortcut(key, shift); });
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     // After the window is up, from the loop: where the settings went, when
     // they could not go to the INI.
