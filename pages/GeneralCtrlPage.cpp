@@ -219,8 +219,9 @@ void CGeneralCtrlPage::FitStatusLines() const {
 }
 
 void CGeneralCtrlPage::DrawStatusLine(const DRAWITEMSTRUCT& item) const {
+    if (static_cast<int>(item.itemID) < 0) return;  // an empty list's focus
     const int line = static_cast<int>(item.itemID) + (item.CtlID == IDC_GEN_LIST_RIGHT ? kDspLineCount / 2 : 0);
-    if (static_cast<int>(item.itemID) < 0 || line >= kDspLineCount) return;  // an empty list's focus
+    if (line >= kDspLineCount) return;
     HDC dc = item.hDC;
     const int saved = SaveDC(dc);
     if (item.itemState & ODS_SELECTED) {
