@@ -23,7 +23,8 @@ set(KELVANE_FLOOR_KERNEL32
   UnmapViewOfFile VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
   WideCharToMultiByte WriteFile WritePrivateProfileStringA
   FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
-  GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA)
+  GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
+  GetLocalTime)
 
 set(KELVANE_FLOOR_USER32
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
@@ -36,11 +37,13 @@ set(KELVANE_FLOOR_USER32
   LoadImageA LoadMenuA MapDialogRect MapWindowPoints MessageBoxA MonitorFromWindow PostMessageA
   RedrawWindow RegisterClassExA ReleaseDC ScrollWindowEx SendMessageA SetActiveWindow SetDlgItemTextA
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
-  SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA)
+  SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
+  DrawFocusRect GetNextDlgTabItem)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject
-  GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor)
+  GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
+  ExtTextOutA)
 
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32

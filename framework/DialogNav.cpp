@@ -77,11 +77,6 @@ bool DialogKey(const MSG& msg, HWND dialog) {
     }
 }
 
-bool IsEdit(HWND window) {
-    char cls[8] = {};
-    return GetClassNameA(window, cls, sizeof cls) > 0 && lstrcmpiA(cls, "Edit") == 0;
-}
-
 // Ctrl+A selects a whole edit box, as in the platform's newer edits; the
 // plain edit control would beep and insert nothing. Then the window's own
 // shortcuts. Only key-downs: the key-up and the character they would make
@@ -89,7 +84,8 @@ bool IsEdit(HWND window) {
 bool CtrlKey(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return false;
     const bool shift = GetKeyState(VK_SHIFT) < 0;
-    if (msg.wParam == 'A' && !shift && IsEdit(msg.hwnd)) {
+    // An edit box, as the dialog manager knows one: it takes a selection.
+    if (msg.wParam == 'A' && !shift && (SendMessageA(msg.hwnd, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)) {
         SendMessageA(msg.hwnd, EM_SETSEL, 0, -1);
         return true;
     }

@@ -1,5 +1,6 @@
 #include "pages/GeneralCtrlPage.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/logic/DriveLimits.h"
@@ -223,7 +224,6 @@ void CGeneralCtrlPage::DrawStatusLine(const DRAWITEMSTRUCT& item) const {
     const int line = static_cast<int>(item.itemID) + (item.CtlID == IDC_GEN_LIST_RIGHT ? kDspLineCount / 2 : 0);
     if (line >= kDspLineCount) return;
     HDC dc = item.hDC;
-    const int saved = SaveDC(dc);
     if (item.itemState & ODS_SELECTED) {
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
         SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
@@ -247,10 +247,9 @@ void CGeneralCtrlPage::DrawStatusLine(const DRAWITEMSTRUCT& item) const {
         SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text));
     RECT rc = item.rcItem;
     // Where the plain list box puts its text.
-    ExtTextOutA(dc, rc.left + 1, rc.top, ETO_OPAQUE | ETO_CLIPPED, &rc, text, static_cast<UINT>(lstrlenA(text)),
+    ExtTextOutA(dc, rc.left + 1, rc.top, ETO_OPAQUE | ETO_CLIPPED, &rc, text, static_cast<UINT>(std::strlen(text)),
                 nullptr);
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
-    RestoreDC(dc, saved);
 }
 
 bool CGeneralCtrlPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
