@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <utility>
 #include <vector>
 
 #include "framework/ModuleGuard.h"
@@ -10,6 +11,7 @@
 namespace {
 HHOOK g_hook = nullptr;
 HWND g_dialog = nullptr;  // the view whose keys the hook routes
+ShortcutHandler g_onShortcut;
 
 // A mnemonic looked for among a dialog's controls.
 struct MnemonicSearch {
@@ -75,13 +77,30 @@ bool DialogKey(const MSG& msg, HWND dialog) {
     }
 }
 
+// Ctrl+A selects a whole edit box, as in the platform's newer edits; the
+// plain edit control would beep and insert nothing. Then the window's own
+// shortcuts. Only key-downs: the key-up and the character they would make
+// are left alone (the key-down taken, the loop translates no character).
+bool CtrlKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return false;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    // An edit box, as the dialog manager knows one: it takes a selection.
+    if (msg.wParam == 'A' && !shift && (SendMessageA(msg.hwnd, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)) {
+        SendMessageA(msg.hwnd, EM_SETSEL, 0, -1);
+        return true;
+    }
+    return g_onShortcut && g_onShortcut(static_cast<UINT>(msg.wParam), shift);
+}
+
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
     return HostEntry<LRESULT>(0, [&]() -> LRESULT {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
             HWND view = g_dialog;
-            if (view && (msg->hwnd == view || IsChild(view, msg->hwnd)) && DialogKey(*msg, view) &&
-                IsDialogMessageA(view, msg)) {
+            // The frame around the view holds the focus for a moment when it is activated.
+            const bool ours = view && (msg->hwnd == view || IsChild(view, msg->hwnd) ||
+                                       msg->hwnd == GetAncestor(view, GA_ROOT));
+            if (ours && (CtrlKey(*msg) || (DialogKey(*msg, view) && IsDialogMessageA(view, msg)))) {
                 msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
                 msg->wParam = 0;
                 msg->lParam = 0;
@@ -92,8 +111,9 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-void InstallDialogNavigation(HWND dialog) {
+void InstallDialogNavigation(HWND dialog, ShortcutHandler onShortcut) {
     g_dialog = dialog;
+    g_onShortcut = std::move(onShortcut);
     if (!g_hook) g_hook = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, nullptr, GetCurrentThreadId());
 }
 
@@ -101,4 +121,5 @@ void UninstallDialogNavigation() {
     if (g_hook) UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
     g_dialog = nullptr;
+    g_onShortcut = nullptr;
 }

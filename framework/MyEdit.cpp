@@ -59,6 +59,21 @@ void CMyEdit::SetDirty(bool dirty) {
     if (m_hWnd) InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
+// What a click on the arrows sends: upper arrow -1, lower +1 (the default
+// range runs from 100 down to 0). Each auto-repeated key steps once, as a
+// held arrow does.
+bool CMyEdit::StepArrows(int delta) const {
+    if (!m_arrows || !IsWindow(m_arrows) || !IsWindowEnabled(m_arrows)) return false;
+    NMUPDOWN nm{};
+    nm.hdr.hwndFrom = m_arrows;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(m_arrows));
+    nm.hdr.code = static_cast<UINT>(UDN_DELTAPOS);
+    nm.iPos = static_cast<int>(SendMessageA(m_arrows, UDM_GETPOS32, 0, 0));
+    nm.iDelta = delta;
+    SendMessageA(GetParent(m_arrows), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    return true;
+}
+
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR refData) {
     return HostEntry<LRESULT>(0, [&]() -> LRESULT {
@@ -83,6 +98,7 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
             return result;
         }
         case WM_KEYDOWN:
+            if ((wParam == VK_UP || wParam == VK_DOWN) && self->StepArrows(wParam == VK_UP ? -1 : 1)) return 0;
             if (wParam == VK_RETURN) {
                 // Committed before the page hears of it, so a page that leaves
                 // the text as typed shows it untinted too.
@@ -100,6 +116,7 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
             RemoveWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId);
             if (self) {
                 self->m_hWnd = nullptr;
+                self->m_arrows = nullptr;
                 self->m_dirty = false;
             }
             break;

@@ -26,6 +26,11 @@ public:
     // dirty state flips.
     void OnTextChanged();
 
+    // Up and Down in the box then act as the upper and lower arrow of this
+    // up-down control (one without a buddy, beside the box), while it is
+    // enabled: the page hears the same UDN_DELTAPOS a click sends.
+    void SetArrowKeys(HWND upDown) { m_arrows = upDown; }
+
     // The CMyEdit bound to this window, or null.
     static CMyEdit* FromHandle(HWND hwnd);
 
@@ -35,8 +40,10 @@ private:
     std::string Text() const;
     void Commit();
     void SetDirty(bool dirty);
+    bool StepArrows(int delta) const;
 
     HWND m_hWnd = nullptr;
+    HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
     std::string m_committed;      // the text last written by the program or committed by Enter
     bool m_dirty = false;
     bool m_programWrite = false;  // inside WM_SETTEXT: its EN_CHANGE is no typing

@@ -63,6 +63,7 @@ BOOL CGainPage::OnInitDialog() {
     for (int i = 0; i <= m_layout.channels; ++i) {
         m_limitNotes[i].clear();
         m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
+        m_gainEdits[i].SetArrowKeys(Item(m_layout.arrows[i]));
         SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
     }
 

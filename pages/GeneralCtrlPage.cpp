@@ -1,5 +1,6 @@
 #include "pages/GeneralCtrlPage.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/logic/DriveLimits.h"
@@ -57,7 +58,9 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     ctl::ComboFill(Item(IDC_GEN_MONO_SAMPLERATE), kMonoIntervals, kIntervalCount);
     ctl::ComboFill(Item(IDC_GEN_DIP_SAMPLERATE), kDipoleIntervals, kIntervalCount);
 
+    FitStatusLines();
     FillStatusLists();
+    ShowLastReport();
     ShowFields();
 
     m_cues.Attach(m_hWnd, [this](int id) { return FieldTip(id); });
@@ -144,7 +147,13 @@ void CGeneralCtrlPage::OnCheck() { SendCommand(CMD_STATUS_CHECK, ARG_STATUS_CHEC
 
 void CGeneralCtrlPage::SetDspStatus(const DspStatusReport& report) {
     DspFlagsFromWord(report.StatusWord, m_dspFlags);
-    if (m_hWnd) FillStatusLists();  // otherwise the next page window shows them
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    m_reportTime = ClockTime{now.wHour, now.wMinute, now.wSecond};
+    m_reported = true;
+    if (!m_hWnd) return;  // the next page window shows them
+    FillStatusLists();
+    ShowLastReport();
 }
 
 void CGeneralCtrlPage::EnableStatusCheck(int32_t hostState) {
@@ -205,6 +214,66 @@ void CGeneralCtrlPage::FillStatusLists() const {
     for (int i = 0; i < kDspLineCount; ++i) lines[i] = DspStatusLine(i, m_dspFlags[i]);
     ctl::ListReplace(Item(IDC_GEN_LIST_LEFT), lines, kDspLineCount / 2);
     ctl::ListReplace(Item(IDC_GEN_LIST_RIGHT), lines + kDspLineCount / 2, kDspLineCount / 2);
+}
+
+void CGeneralCtrlPage::ShowLastReport() const {
+    SetItemText(IDC_GEN_LAST_REPORT, LastReportText(m_reported, m_reportTime).c_str());
+}
+
+// An owner-drawn list keeps the item height of the font it was created
+// with, before the dialog gave it its own: one line of that font, at any DPI.
+void CGeneralCtrlPage::FitStatusLines() const {
+    for (int id : {IDC_GEN_LIST_LEFT, IDC_GEN_LIST_RIGHT}) {
+        HWND list = Item(id);
+        HDC dc = list ? GetDC(list) : nullptr;
+        if (!dc) continue;
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm{};
+        if (GetTextMetricsA(dc, &tm) && tm.tmHeight > 0) SendMessageA(list, LB_SETITEMHEIGHT, 0, tm.tmHeight);
+        SelectObject(dc, old);
+        ReleaseDC(list, dc);
+    }
+}
+
+void CGeneralCtrlPage::DrawStatusLine(const DRAWITEMSTRUCT& item) const {
+    if (static_cast<int>(item.itemID) < 0) return;  // an empty list's focus
+    const int line = static_cast<int>(item.itemID) + (item.CtlID == IDC_GEN_LIST_RIGHT ? kDspLineCount / 2 : 0);
+    if (line >= kDspLineCount) return;
+    HDC dc = item.hDC;
+    if (item.itemState & ODS_SELECTED) {
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    } else {
+        switch (DspStatusLook(m_reported, m_dspFlags[line])) {
+        case DspLineLook::Error:
+            PaintCue(dc, Cue::Warning);
+            break;
+        case DspLineLook::NoData:
+            SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            break;
+        case DspLineLook::Ok:
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            break;
+        }
+    }
+    char text[64] = {};
+    if (SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0) < static_cast<LRESULT>(sizeof text))
+        SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text));
+    RECT rc = item.rcItem;
+    // Where the plain list box puts its text.
+    ExtTextOutA(dc, rc.left + 1, rc.top, ETO_OPAQUE | ETO_CLIPPED, &rc, text, static_cast<UINT>(std::strlen(text)),
+                nullptr);
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
+}
+
+bool CGeneralCtrlPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg != WM_DRAWITEM || (wParam != IDC_GEN_LIST_LEFT && wParam != IDC_GEN_LIST_RIGHT))
+        return CResizePage::OnMessage(msg, wParam, lParam, result);
+    DrawStatusLine(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    result = TRUE;
+    return true;
 }
 
 // The page's own block: only the code and second word change between commands.

@@ -29,6 +29,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code) override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnGainStep(int32_t step);
@@ -42,6 +43,11 @@ private:
     bool ReadFields();
     void FieldTexts(std::string (&texts)[kelvane::kDownloadFieldCount]) const;
     void FillStatusLists() const;
+    void ShowLastReport() const;
+    // The status lists draw their own lines: an error stands out, and lines
+    // before the first report look like no data.
+    void FitStatusLines() const;
+    void DrawStatusLine(const DRAWITEMSTRUCT& item) const;
 
     void SendCommand(int32_t code, int32_t arg);
     void SendValue(int32_t code, int32_t value);
@@ -59,6 +65,8 @@ private:
     int m_dipoleIndex = 0;
     // Outlive the page window: a later window shows the last report.
     int32_t m_dspFlags[kelvane::kDspLineCount] = {};
+    bool m_reported = false;         // a status report has come
+    kelvane::ClockTime m_reportTime{};  // local time of the last one
     // Reset, gain-step and status-check commands; only words 0 and 1 are written.
     kelvane::ToolCommand m_command{};
     CPageCues m_cues;

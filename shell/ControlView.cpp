@@ -12,7 +12,8 @@ struct PageRow {
     const char* label;  // list label and caption
     int icon;
 };
-const PageRow kPages[5] = {
+constexpr int kPageCount = 5;
+const PageRow kPages[kPageCount] = {
     {"General Control", IDI_GENERAL},
     {"DT Gain Control", IDI_DTGAIN},
     {"Monopole Control/Full wave", IDI_MONOPOLE},
@@ -195,11 +196,13 @@ void CControlView::OnInitialUpdate(int belowForm) {
 }
 
 void CControlView::ShowPage(int index) {
-    if (index < 0 || index > 4) return;
-    ListView_SetItemState(m_pageList, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (index < 0 || index >= kPageCount) return;
+    // Selecting the item shows its page through LVN_ITEMCHANGED, as the
+    // arrow keys in the list do.
     ListView_SetItemState(m_pageList, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetSelectionMark(m_pageList, index);
-    SelectPage(index);
+    // That handler leaves a change made with the mouse button down to the click.
+    if (m_shown != index) SelectPage(index);
 }
 
 bool CControlView::SendAllSettings() {
@@ -221,8 +224,8 @@ void CControlView::SetReadBackStale(bool stale, const std::string& note) {
 }
 
 void CControlView::RefreshPageMarks() {
-    const CGainPage* gainPages[5] = {nullptr, &m_dtGain, &m_monopole, &m_dipole, nullptr};
-    for (int i = 0; i < 5; ++i) {
+    const CGainPage* gainPages[kPageCount] = {nullptr, &m_dtGain, &m_monopole, &m_dipole, nullptr};
+    for (int i = 0; i < kPageCount; ++i) {
         const bool mark = gainPages[i] && gainPages[i]->m_hWnd && gainPages[i]->HasReadBackWarning();
         if (mark == m_marked[i]) continue;
         m_marked[i] = mark;
@@ -237,6 +240,42 @@ void CControlView::SelectPage(int index) {
     for (int i = 0; i < 5; ++i)
         if (CDialog* page = Page(i); page && page->m_hWnd)
             ShowWindow(page->m_hWnd, i == index ? SW_SHOWNORMAL : SW_HIDE);
+    m_shown = index;
+}
+
+void CControlView::StepPage(int delta) {
+    const int index = ((m_shown + delta) % kPageCount + kPageCount) % kPageCount;
+    HWND focus = GetFocus();
+    const bool focusOnPage = focus && IsChild(Item(IDC_VIEW_PAGEAREA), focus);
+    ShowPage(index);
+    // The focus must not stay in a page just hidden: the new page's first
+    // control takes it, as Tab would give it (an edit's text selected).
+    if (!focusOnPage) return;
+    CDialog* page = Page(index);
+    HWND first = page && page->m_hWnd ? GetNextDlgTabItem(page->m_hWnd, nullptr, FALSE) : nullptr;
+    if (!first || !IsWindowVisible(first)) first = m_pageList;
+    SetFocus(first);
+    if (SendMessageA(first, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(first, EM_SETSEL, 0, -1);
+}
+
+bool CControlView::OnShortcut(UINT key, bool shift) {
+    switch (key) {
+    case VK_TAB:
+        StepPage(shift ? -1 : 1);
+        return true;
+    case VK_NEXT:
+    case VK_PRIOR:
+        if (shift) return false;
+        StepPage(key == VK_NEXT ? 1 : -1);
+        return true;
+    case 'D':
+        if (!shift) return false;
+        // The frame's File menu item: the frame sends every setting.
+        PostMessageA(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(ID_FILE_SEND_ALL, 0), 0);
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CControlView::OnNotify(NMHDR* hdr, LRESULT& result) {

@@ -38,6 +38,11 @@ public:
     // A page with a read-back warning carries a mark on its icon in the list.
     void RefreshPageMarks();
     bool PageMarked(int index) const { return index >= 0 && index < 5 && m_marked[index]; }
+    // The next (delta 1) or previous (-1) page, wrapping at both ends, chosen
+    // in the page list as the operator would.
+    void StepPage(int delta);
+    // The window's keyboard shortcuts (Ctrl held); true when key was one.
+    bool OnShortcut(UINT key, bool shift);
 
     HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
     HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
@@ -61,4 +66,5 @@ private:
     POINT m_scroll{0, 0};
     kelvane::CommandSink& m_commands;
     bool m_marked[5] = {};
+    int m_shown = 0;  // the page on display
 };

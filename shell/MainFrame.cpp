@@ -88,7 +88,9 @@ bool CMainFrame::OnCreate() {
         m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
     }
-    InstallDialogNavigation(m_pView ? m_pView->m_hWnd : nullptr);
+    CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
+    InstallDialogNavigation(view ? view->m_hWnd : nullptr,
+                            [view](UINT key, bool shift) { return view && view->OnShortcut(key, shift); });
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
     UpdateStatusStrip();

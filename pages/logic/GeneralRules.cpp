@@ -75,6 +75,20 @@ std::string DspStatusLine(int i, int flag) {
     return std::string(panel) + FormatInt(static_cast<int32_t>(line % 4) + 1) + ": " + (flag == 1 ? "OK." : "ERROR.");
 }
 
+DspLineLook DspStatusLook(bool reported, int flag) {
+    if (!reported) return DspLineLook::NoData;
+    return flag == 1 ? DspLineLook::Ok : DspLineLook::Error;
+}
+
+std::string LastReportText(bool reported, const ClockTime& at) {
+    if (!reported) return "No report yet";
+    const auto twoDigits = [](int v) {
+        const std::string digits = FormatInt(v);
+        return digits.size() < 2 ? "0" + digits : digits;
+    };
+    return "Last report " + twoDigits(at.hour) + ":" + twoDigits(at.minute) + ":" + twoDigits(at.second);
+}
+
 bool StatusCheckEnabled(int32_t hostState) { return hostState == 1 || hostState == 2; }
 
 }  // namespace kelvane

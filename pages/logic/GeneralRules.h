@@ -55,6 +55,21 @@ constexpr int kDspLineCount = 16;
 void DspFlagsFromWord(uint16_t word, int32_t flags[kDspLineCount]);
 std::string DspStatusLine(int i, int flag);
 
+// How a status line is drawn. Before the tool's first report the lines say
+// "ERROR." only because nothing is known yet: they are drawn as no data, not
+// as sixteen alarms.
+enum class DspLineLook { NoData, Ok, Error };
+DspLineLook DspStatusLook(bool reported, int flag);
+
+// The time of the last status report beside "Check": "No report yet", or
+// "Last report HH:MM:SS" (24-hour clock).
+struct ClockTime {
+    int hour;
+    int minute;
+    int second;
+};
+std::string LastReportText(bool reported, const ClockTime& at);
+
 // "Check" is usable only in host states 1 and 2.
 bool StatusCheckEnabled(int32_t hostState);
 

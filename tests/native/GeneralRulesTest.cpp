@@ -131,6 +131,25 @@ TEST(GeneralRules, DspStatusLineText) {
     for (const auto& c : cases) EXPECT_EQ(DspStatusLine(c.line, c.flag), c.want) << c.line;
 }
 
+// A line is drawn as an error exactly when its text says "ERROR.", once a report came.
+TEST(GeneralRules, DspStatusLookFollowsTheTextAfterAReport) {
+    struct Case { bool reported; int flag; DspLineLook want; } cases[] = {
+        {false, 0, DspLineLook::NoData}, {false, 1, DspLineLook::NoData}, {true, 1, DspLineLook::Ok},
+        {true, 0, DspLineLook::Error},   {true, 2, DspLineLook::Error},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DspStatusLook(c.reported, c.flag), c.want) << c.reported << "/" << c.flag;
+}
+
+TEST(GeneralRules, LastReportTextIsTwoDigitsEach) {
+    struct Case { bool reported; ClockTime at; const char* want; } cases[] = {
+        {false, {12, 34, 56}, "No report yet"},
+        {true, {0, 0, 0}, "Last report 00:00:00"},
+        {true, {7, 5, 9}, "Last report 07:05:09"},
+        {true, {23, 59, 59}, "Last report 23:59:59"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LastReportText(c.reported, c.at), c.want);
+}
+
 TEST(GeneralRules, StatusCheckFollowsHostState) {
     struct Case { int32_t state; bool enabled; } cases[] = {
         {0, false}, {1, true}, {2, true}, {3, false}, {-1, false}, {kInt32Min, false},

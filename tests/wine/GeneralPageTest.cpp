@@ -3,6 +3,7 @@
 // check and the sixteen DSP status lines.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "framework/logic/CueColours.h"
 #include "TestSupport.h"
 
 using namespace kelvane;
@@ -98,6 +100,53 @@ std::vector<std::string> ExpectedLines(uint32_t errorBits) {
     std::vector<std::string> lines;
     for (int i = 0; i < 16; ++i) lines.push_back(std::string(names[i % 8]) + ((errorBits >> i) & 1 ? "ERROR." : "OK."));
     return lines;
+}
+
+// A status line as it is drawn on the screen: the colour of its background
+// (the row's right end, past the text) and every colour in the row.
+struct DrawnLine {
+    COLORREF back;
+    std::set<COLORREF> colours;
+};
+DrawnLine Drawn(HWND list, int item) {
+    SetWindowPos(GetAncestor(list, GA_ROOT), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HostHarness::Pump();
+    RECT row{};
+    SendMessageA(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&row));
+    const int w = row.right - row.left, h = row.bottom - row.top;
+    HDC screen = GetDC(list);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, row.left, row.top, SRCCOPY);
+    DrawnLine line{GetPixel(mem, w - 3, h / 2), {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) line.colours.insert(GetPixel(mem, x, y));
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(list, screen);
+    return line;
+}
+
+SchemeColours Scheme() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof hc;
+    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
+            GetSysColor(COLOR_HIGHLIGHT), on};
+}
+
+// One line of the window's font, in pixels.
+int LineHeight(HWND control) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return tm.tmHeight;
 }
 
 TEST_F(GeneralPage, GainStepRadioFollowsTheLoadedStep) {
@@ -338,8 +387,90 @@ TEST_F(GeneralPage, StatusLinesFollowTheReportedWord) {
     EXPECT_TRUE(host.Commands().empty());
 }
 
+// What the lines look like, in real pixels: before the tool's first report
+// the sixteen "ERROR." lines mean nothing yet and are drawn as no data (grey
+// text); after it an error stands out in the warning colours the other cues
+// use, an OK line is drawn as usual. Lines are one line of the list's font
+// high, whatever the DPI.
+TEST_F(GeneralPage, StatusLinesAreDrawnByWhatTheToolReported) {
+    Operator op = Open();
+    const ColourPair warning = WarningColours(Scheme());
+    const COLORREF window = GetSysColor(COLOR_WINDOW), text = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    HWND lists[2] = {op.Control(kGeneral, IDC_GEN_LIST_LEFT), op.Control(kGeneral, IDC_GEN_LIST_RIGHT)};
+    for (HWND list : lists) {
+        EXPECT_EQ(LineHeight(list), SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+        for (int item : {0, 7}) {
+            SCOPED_TRACE("before any report, item " + std::to_string(item));
+            const DrawnLine line = Drawn(list, item);
+            EXPECT_EQ(window, line.back);
+            EXPECT_TRUE(line.colours.count(grey)) << "no grey text";
+            EXPECT_FALSE(line.colours.count(warning.back)) << "an alarm the tool never raised";
+        }
+    }
+    SendStatus(0x0101);  // master DSP#1 in error in both lists
+    const struct {
+        int list, item;
+        bool error;
+    } cases[] = {{0, 0, true}, {0, 1, false}, {1, 0, true}, {1, 7, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.list) + "/" + std::to_string(c.item));
+        const DrawnLine line = Drawn(lists[c.list], c.item);
+        EXPECT_EQ(c.error ? warning.back : window, line.back);
+        EXPECT_TRUE(line.colours.count(c.error ? warning.text : text)) << "no text in the line's colour";
+        EXPECT_FALSE(line.colours.count(grey));
+    }
+    EXPECT_EQ(ExpectedLines(0x0101), StatusLines(op)) << "the texts are the list's own";
+}
+
+// Beside "Check", inside its group, the time of the last status report
+// (also one that came while the page was hidden), or that none came yet.
+TEST_F(GeneralPage, StatusLinesShowTheTimeOfTheLastReport) {
+    Operator op = Open();
+    HWND label = op.Control(kGeneral, IDC_GEN_LAST_REPORT);
+    ASSERT_NE(nullptr, label);
+    EXPECT_EQ("No report yet", op.Text(kGeneral, IDC_GEN_LAST_REPORT));
+
+    HWND page = op.PageWindow(kGeneral);
+    RECT group{7, 183, 7 + 316, 183 + 120};
+    MapDialogRect(page, &group);
+    RECT at{}, check{};
+    GetWindowRect(label, &at);
+    GetWindowRect(op.Control(kGeneral, IDC_GEN_CHECK), &check);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&at), 2);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&check), 2);
+    EXPECT_GE(at.left, check.right);
+    EXPECT_LT(at.right, group.right);
+    EXPECT_TRUE(at.top >= check.top && at.bottom <= check.bottom);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE widest{};
+    GetTextExtentPoint32A(dc, "Last report 00:00:00", 20, &widest);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    EXPECT_LE(widest.cx, at.right - at.left) << "the time is cut";
+
+    auto clock = [] {
+        SYSTEMTIME t{};
+        GetLocalTime(&t);
+        char text[32];
+        wsprintfA(text, "Last report %02d:%02d:%02d", t.wHour, t.wMinute, t.wSecond);
+        return std::string(text);
+    };
+    for (bool shown : {true, false}) {
+        op.ClickPageItem(shown ? kGeneral : drive::kDipole);
+        const std::string before = clock();
+        SendStatus(0x0000);
+        const std::string after = clock();
+        const std::string text = op.Text(kGeneral, IDC_GEN_LAST_REPORT);
+        EXPECT_TRUE(text == before || text == after) << text << " (" << before << ")";
+    }
+}
+
 TEST_F(GeneralPage, NullOrUnreadableReportLeavesTheLinesAlone) {
     Operator op = Open();
+    SendMessageA(frame, WM_DSPSTATUS, 0, 0);
+    EXPECT_EQ("No report yet", op.Text(kGeneral, IDC_GEN_LAST_REPORT)) << "a null report is no report";
     SendStatus(0x0004);
     SendMessageA(frame, WM_DSPSTATUS, 0, 0);
     void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_READWRITE);  // not committed
@@ -379,6 +510,7 @@ TEST_F(GeneralPage, ReopenedWindowStartsWithANewPage) {
     ASSERT_NE(nullptr, frame);
     Operator again(frame);
     EXPECT_EQ(ExpectedLines(0xFFFF), StatusLines(again));
+    EXPECT_EQ("No report yet", again.Text(kGeneral, IDC_GEN_LAST_REPORT));
     EXPECT_TRUE(again.Enabled(kGeneral, IDC_GEN_CHECK));
     EXPECT_EQ("80", again.Text(kGeneral, IDC_GEN_DT_DELAY));
     SendStatus(0x0010);

@@ -42,6 +42,27 @@ struct WindowTest : ::testing::Test {
     }
 };
 
+// Holds Ctrl and Shift as given in this thread's key state, which is what a
+// hook and the dialog manager read while a key is handled.
+void HoldModifiers(bool ctrl, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+// A key pressed with the focus on window, through this thread's loop (and so
+// through the keyboard hook) as the host's loop runs it: key-down, the
+// auto-repeated key-downs of a held key, key-up.
+void PressViaLoop(HWND window, WPARAM key, bool ctrl = false, bool shift = false, int downs = 1) {
+    HoldModifiers(ctrl, shift);
+    for (int i = 0; i < downs; ++i) PostMessageA(window, WM_KEYDOWN, key, i == 0 ? 1 : 0x40000001);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+    HostHarness::Pump();
+    HoldModifiers(false, false);
+}
+
 TEST_F(WindowTest, FrameHasTitleMenuAndSizingBorderOnly) {
     char title[64];
     GetWindowTextA(frame, title, sizeof title);
@@ -320,45 +341,240 @@ TEST_F(WindowTest, PageRepaintsOnResizeAndPassesMinMaxUnchanged) {
 }
 
 // The keyboard hook takes from the host's loop only the keys our dialogs
-// need (Tab, arrows, Enter, Escape, Alt+mnemonic). Every other key aimed at
-// our window reaches the host's loop as sent: a host's accelerators (F5 here)
-// keep working while the operator works in our window.
+// need (Tab, arrows, Enter, Escape, Alt+mnemonic, Ctrl+A in an edit, the
+// window's Ctrl shortcuts). Every other key aimed at our window reaches the
+// host's loop as sent: a host's accelerators (F5, Ctrl+S here) keep working
+// while the operator works in our window, and nothing aimed at the host's
+// own windows is taken, our shortcuts included.
 TEST_F(WindowTest, HostLoopKeepsTheKeysOurDialogsDoNotNeed) {
     Operator op(frame);
-    op.ClickPageItem(2);
     HWND edit = op.Control(2, IDC_MONO_CH3);
     const struct {
         const char* what;
         UINT message;
         WPARAM key;
+        bool ctrl, shift, toHost;
         bool taken;
     } keys[] = {
-        {"F5", WM_KEYDOWN, VK_F5, false},          {"F5 up", WM_KEYUP, VK_F5, false},
-        {"Ctrl+S", WM_KEYDOWN, 'S', false},        {"a typed", WM_CHAR, 'a', false},
-        {"Alt+F (the menu)", WM_SYSKEYDOWN, 'F', false},
-        {"Tab", WM_KEYDOWN, VK_TAB, true},         {"Down", WM_KEYDOWN, VK_DOWN, true},
-        {"Escape", WM_KEYDOWN, VK_ESCAPE, true},   {"Enter", WM_KEYDOWN, VK_RETURN, true},
+        {"F5", WM_KEYDOWN, VK_F5, false, false, false, false},
+        {"F5 up", WM_KEYUP, VK_F5, false, false, false, false},
+        {"Ctrl+S", WM_KEYDOWN, 'S', true, false, false, false},
+        {"Ctrl+D", WM_KEYDOWN, 'D', true, false, false, false},
+        {"Ctrl+Shift+A", WM_KEYDOWN, 'A', true, true, false, false},
+        {"Ctrl+Shift+PageDown", WM_KEYDOWN, VK_NEXT, true, true, false, false},
+        {"A pressed", WM_KEYDOWN, 'A', false, false, false, false},
+        {"a typed", WM_CHAR, 'a', false, false, false, false},
+        {"Alt+F (the menu)", WM_SYSKEYDOWN, 'F', false, false, false, false},
+        {"Ctrl+Tab to the host's window", WM_KEYDOWN, VK_TAB, true, false, true, false},
+        {"Ctrl+Shift+D to the host's window", WM_KEYDOWN, 'D', true, true, true, false},
+        {"Ctrl+A to the host's window", WM_KEYDOWN, 'A', true, false, true, false},
+        {"Tab", WM_KEYDOWN, VK_TAB, false, false, false, true},
+        {"Down", WM_KEYDOWN, VK_DOWN, false, false, false, true},
+        {"Escape", WM_KEYDOWN, VK_ESCAPE, false, false, false, true},
+        {"Enter", WM_KEYDOWN, VK_RETURN, false, false, false, true},
+        {"Ctrl+A", WM_KEYDOWN, 'A', true, false, false, true},
+        {"Ctrl+Shift+D", WM_KEYDOWN, 'D', true, true, false, true},
+        {"Ctrl+PageUp", WM_KEYDOWN, VK_PRIOR, true, false, false, true},
+        {"Ctrl+Tab", WM_KEYDOWN, VK_TAB, true, false, false, true},
     };
     for (const auto& k : keys) {
+        if (op.ShownPage() != 2) op.ClickPageItem(2);
         SetFocus(edit);
         HostHarness::Pump();
-        PostMessageA(edit, k.message, k.key, 1);
+        HWND target = k.toHost ? host.HostWindow() : edit;
+        HoldModifiers(k.ctrl, k.shift);
+        PostMessageA(target, k.message, k.key, 1);
         // The host's loop: the message as GetMessage/PeekMessage hands it over.
         MSG msg{};
-        ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) << k.what;
+        const BOOL got = PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE);
+        HoldModifiers(false, false);
+        ASSERT_TRUE(got) << k.what;
         if (k.taken) {
             EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message) << k.what << " reached the host's loop too";
         } else {
             EXPECT_EQ(k.message, msg.message) << k.what;
             EXPECT_EQ(k.key, msg.wParam) << k.what;
-            EXPECT_EQ(edit, msg.hwnd) << k.what;
+            EXPECT_EQ(target, msg.hwnd) << k.what;
         }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
         HostHarness::Pump();
-        if (k.key == VK_TAB) {
-            EXPECT_NE(edit, GetFocus()) << "Tab moves on";
+        if (k.key == VK_TAB && !k.toHost) {
+            EXPECT_NE(edit, GetFocus()) << k.what << " moves on";
         }
+        if (k.toHost) {
+            EXPECT_EQ(2, op.ShownPage()) << k.what;
+        }
+    }
+}
+
+// Ctrl+Tab and Ctrl+PageDown go to the next page, Ctrl+Shift+Tab and
+// Ctrl+PageUp to the previous, wrapping at both ends, wherever the focus is
+// in the window: the page list follows as if the operator had picked the
+// page there, and the focus never stays on a page just hidden.
+TEST_F(WindowTest, CtrlTabAndCtrlPageKeysStepThroughThePagesAndWrap) {
+    Operator op(frame);
+    enum Focus { kInPage, kInList, kOnFrame };
+    const struct {
+        int from;
+        WPARAM key;
+        bool shift;
+        Focus focus;
+        int to;
+    } cases[] = {
+        {4, VK_TAB, false, kInPage, 0},   {0, VK_PRIOR, false, kInList, 4}, {0, VK_TAB, true, kInPage, 4},
+        {4, VK_NEXT, false, kInPage, 0},  {1, VK_NEXT, false, kInList, 2}, {3, VK_PRIOR, false, kInPage, 2},
+        {2, VK_TAB, false, kOnFrame, 3},  {1, VK_TAB, true, kInList, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(kCaptions[c.from]) + " to " + kCaptions[c.to]);
+        op.ClickPageItem(c.from);
+        ASSERT_EQ(c.from, op.ShownPage());
+        HWND start = c.focus == kInList ? op.PageList() : GetNextDlgTabItem(op.PageWindow(c.from), nullptr, FALSE);
+        SetFocus(start);
+        PressViaLoop(c.focus == kOnFrame ? frame : start, c.key, true, c.shift);
+        EXPECT_EQ(c.to, op.ShownPage());
+        EXPECT_EQ(kCaptions[c.to], Caption(op));
+        EXPECT_EQ(c.to, ListView_GetNextItem(op.PageList(), -1, LVNI_SELECTED));
+        HWND focus = GetFocus();
+        EXPECT_TRUE(IsWindowVisible(focus));
+        if (c.focus == kInPage) {
+            EXPECT_TRUE(IsChild(op.PageWindow(c.to), focus)) << "the new page's first control has the focus";
+        } else if (c.focus == kInList) {
+            EXPECT_EQ(op.PageList(), focus);
+        }
+    }
+}
+
+// Ctrl+Shift+D, the File menu's "Send all settings to the tool", is the
+// menu command posted to the frame, from anywhere in the window.
+UINT g_frameCommands[4];
+int g_frameCommandCount;
+LRESULT CALLBACK RecordFrameCommand(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_COMMAND && g_frameCommandCount < 4) g_frameCommands[g_frameCommandCount++] = static_cast<UINT>(wp);
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+TEST_F(WindowTest, CtrlShiftDPostsSendAllToTheFrame) {
+    Operator op(frame);
+    ASSERT_TRUE(SetWindowSubclass(frame, &RecordFrameCommand, 1, 0));
+    const struct {
+        int page;
+        int id;  // 0: the page list
+        bool shift;
+        int commands;
+    } cases[] = {
+        {drive::kGeneral, IDC_GEN_DT_DELAY, true, 1},
+        {drive::kDipole, IDC_DIP_CH5, true, 1},
+        {drive::kAcoustic, 0, true, 1},
+        {drive::kDipole, IDC_DIP_CH5, false, 0},  // Ctrl+D is no shortcut
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.page) + "/" + std::to_string(c.id));
+        op.ClickPageItem(c.page);
+        HWND target = c.id ? op.Control(c.page, c.id) : op.PageList();
+        SetFocus(target);
+        const std::string before = c.id ? op.Text(c.page, c.id) : std::string();
+        g_frameCommandCount = 0;
+        PressViaLoop(target, 'D', true, c.shift);
+        ASSERT_EQ(c.commands, g_frameCommandCount);
+        if (c.commands) {
+            EXPECT_EQ(static_cast<UINT>(MAKEWPARAM(ID_FILE_SEND_ALL, 0)), g_frameCommands[0]);
+        }
+        if (c.id) {
+            EXPECT_EQ(before, op.Text(c.page, c.id)) << "nothing typed";
+        }
+    }
+    RemoveWindowSubclass(frame, &RecordFrameCommand, 1);
+}
+
+// Up and Down in a gain box are its arrows: each sends, block for block,
+// what a click on the upper or lower arrow sends from the same state (the
+// key and the click go in turns, each pair from one state), a held key
+// steps once per repeat, and arrows the page disabled take no keys.
+TEST_F(WindowTest, UpAndDownInAGainBoxActAsItsArrows) {
+    Operator op(frame);
+    const struct {
+        int page;
+        int autoOff;
+        int edit;
+        int arrows;
+    } boxes[] = {
+        {drive::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_CH2, IDC_DT_SPIN_CH2},
+        {drive::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_ALL, IDC_DT_SPIN_ALL},
+        {drive::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_CH5, IDC_DIP_SPIN_CH5},
+        {drive::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_ALL, IDC_DIP_SPIN_ALL},
+    };
+    auto blocks = [&] {
+        std::vector<ToolCommand> sent;
+        for (const auto& c : host.Commands()) sent.push_back(c.block);
+        host.ClearCommands();
+        return sent;
+    };
+    auto same = [](const std::vector<ToolCommand>& a, const std::vector<ToolCommand>& b) {
+        return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(std::to_string(b.page) + "/" + std::to_string(b.edit));
+        op.ClickPageItem(b.page);
+        op.Click(b.page, b.autoOff);
+        op.TypeAndEnter(b.page, b.edit, "9");
+        HWND edit = op.Control(b.page, b.edit);
+        SetFocus(edit);
+        host.ClearCommands();
+        PressViaLoop(edit, VK_UP);
+        const std::vector<ToolCommand> upKey = blocks();
+        const std::string afterUp = op.Text(b.page, b.edit);
+        op.Arrow(b.page, b.arrows, false);
+        const std::vector<ToolCommand> downArrow = blocks();
+        op.Arrow(b.page, b.arrows, true);
+        const std::vector<ToolCommand> upArrow = blocks();
+        EXPECT_EQ(afterUp, op.Text(b.page, b.edit));
+        PressViaLoop(edit, VK_DOWN);
+        const std::vector<ToolCommand> downKey = blocks();
+        ASSERT_FALSE(upKey.empty()) << "Up sent nothing";
+        EXPECT_EQ("9", op.Text(b.page, b.edit));
+        EXPECT_TRUE(same(upArrow, upKey));
+        EXPECT_TRUE(same(downArrow, downKey));
+        EXPECT_NE(upKey[0].Payload[0], downKey[0].Payload[0]);
+
+        PressViaLoop(edit, VK_DOWN, false, false, 3);
+        EXPECT_EQ(3 * downKey.size(), blocks().size()) << "one step per repeat";
+        EnableWindow(op.Control(b.page, b.arrows), FALSE);
+        PressViaLoop(edit, VK_UP);
+        EXPECT_TRUE(blocks().empty()) << "disabled arrows";
+        EnableWindow(op.Control(b.page, b.arrows), TRUE);
+    }
+}
+
+// Ctrl+A selects the whole text of any edit box in the window, numeric or
+// not, and types nothing into it.
+TEST_F(WindowTest, CtrlASelectsTheWholeBoxAndTypesNothing) {
+    Operator op(frame);
+    const struct {
+        int page;
+        int id;
+    } boxes[] = {
+        {drive::kGeneral, IDC_GEN_DT_DELAY},
+        {drive::kDtGain, IDC_DT_CH1},
+        {drive::kAcoustic, IDC_AP_DT_MIN},
+    };
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(std::to_string(b.page) + "/" + std::to_string(b.id));
+        op.ClickPageItem(b.page);
+        HWND edit = op.Control(b.page, b.id);
+        EnableWindow(edit, TRUE);  // the DT boxes wait for manual gain
+        SetWindowTextA(edit, "123");
+        SetFocus(edit);
+        SendMessageA(edit, EM_SETSEL, 1, 1);
+        host.ClearCommands();
+        PressViaLoop(edit, 'A', true);
+        DWORD from = 0, to = 0;
+        SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(0u, from);
+        EXPECT_EQ(3u, to);
+        EXPECT_EQ("123", op.Text(b.page, b.id));
+        EXPECT_TRUE(host.Commands().empty());
     }
 }
 
