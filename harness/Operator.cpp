@@ -65,6 +65,14 @@ bool Operator::PageMarked(int page) const {
     return (ListView_GetItemState(PageList(), page, LVIS_OVERLAYMASK) & LVIS_OVERLAYMASK) != 0;
 }
 
+kelvane::SchemeColours CurrentScheme() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof hc;
+    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
+            GetSysColor(COLOR_HIGHLIGHT), on, GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
+}
+
 HWND Operator::StatusStrip() const { return FindWindowExA(m_frame, nullptr, STATUSCLASSNAMEA, nullptr); }
 
 std::string Operator::StripText(int part) const {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/logic/CueColours.h"
+
 namespace drive {
 
 enum Page { kGeneral = 0, kDtGain = 1, kMonopole = 2, kDipole = 3, kAcoustic = 4 };
@@ -117,6 +119,8 @@ struct DrawColours {
     COLORREF back;
 };
 DrawColours ColoursOf(HWND control);
+// The system colours the cues are chosen from, as they are now.
+kelvane::SchemeColours CurrentScheme();
 
 // The tooltip control that has a tool for this control (null when none).
 HWND TooltipOf(HWND control);

@@ -130,14 +130,6 @@ DrawnLine Drawn(HWND list, int item) {
     return line;
 }
 
-SchemeColours Scheme() {
-    HIGHCONTRASTA hc{};
-    hc.cbSize = sizeof hc;
-    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
-    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
-            GetSysColor(COLOR_HIGHLIGHT), on};
-}
-
 // One line of the window's font, in pixels.
 int LineHeight(HWND control) {
     HDC dc = GetDC(control);
@@ -394,7 +386,7 @@ TEST_F(GeneralPage, StatusLinesFollowTheReportedWord) {
 // high, whatever the DPI.
 TEST_F(GeneralPage, StatusLinesAreDrawnByWhatTheToolReported) {
     Operator op = Open();
-    const ColourPair warning = WarningColours(Scheme());
+    const ColourPair warning = WarningColours(drive::CurrentScheme());
     const COLORREF window = GetSysColor(COLOR_WINDOW), text = GetSysColor(COLOR_WINDOWTEXT);
     const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
     HWND lists[2] = {op.Control(kGeneral, IDC_GEN_LIST_LEFT), op.Control(kGeneral, IDC_GEN_LIST_RIGHT)};

@@ -24,13 +24,6 @@ using namespace kelvane::testsupport;
 
 namespace {
 
-SchemeColours Scheme() {
-    HIGHCONTRASTA hc{};
-    hc.cbSize = sizeof hc;
-    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
-    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
-            GetSysColor(COLOR_HIGHLIGHT), on, GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
-}
 
 bool Same(const drive::DrawColours& got, const ColourPair& want) {
     return got.text == want.text && got.back == want.back;
@@ -39,8 +32,8 @@ bool Same(const drive::DrawColours& got, const ColourPair& want) {
 bool Plain(const drive::DrawColours& got) {
     return got.text == GetSysColor(COLOR_WINDOWTEXT) && got.back == GetSysColor(COLOR_3DFACE);
 }
-bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(Scheme())); }
-bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(Scheme())); }
+bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(drive::CurrentScheme())); }
+bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(drive::CurrentScheme())); }
 
 // Runs the host's loop for ms (the window's timers fire meanwhile).
 void PumpFor(DWORD ms) {
@@ -50,7 +43,7 @@ void PumpFor(DWORD ms) {
         Sleep(20);
     }
 }
-bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(Scheme())); }
+bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(drive::CurrentScheme())); }
 // An enabled edit drawn as usual.
 bool PlainEdit(HWND edit) {
     const drive::DrawColours c = drive::ColoursOf(edit);
@@ -415,7 +408,7 @@ TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
         SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&icon));
         UpdateWindow(list);
         HDC dc = GetDC(list);
-        const COLORREF want = WarningColours(Scheme()).back;
+        const COLORREF want = WarningColours(drive::CurrentScheme()).back;
         bool found = false;
         for (int y = (icon.top + icon.bottom) / 2; y < icon.bottom && !found; ++y)
             for (int x = (icon.left + icon.right) / 2; x < icon.right && !found; ++x)
