@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/logic/DriveLimits.h"
+#include "framework/Wnd.h"
 #include "resource.h"
 #include "shell/MainFrame.h"
 
@@ -57,12 +58,6 @@ void OpenBlock(const char* name, DWORD recordSize, HANDLE& mapping, BlockView& v
     if (!mapping) return;
     void* base = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
     if (base) view = BlockView(base, MappingSize(mapping, base));
-}
-
-int32_t SecondsOfDay() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
 }
 
 void CloseBlock(HANDLE& mapping, BlockView& view) {
@@ -216,14 +211,14 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     assert(!limited && "a command left its drive range");
     (void)limited;
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
-    m_sendLog.Sent(sent, delivered, SecondsOfDay());
+    m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
     if (!delivered) return;
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
                  reinterpret_cast<LPARAM>(&sent));
 }
 
 void CKelvaneApp::BeginBatch(const char* what) { m_sendLog.BeginBatch(what); }
-void CKelvaneApp::EndBatch() { m_sendLog.EndBatch(SecondsOfDay()); }
+void CKelvaneApp::EndBatch() { m_sendLog.EndBatch(LocalSecondsOfDay()); }
 
 void CKelvaneApp::CopyStatusWords(const int16_t* frame) {
     kelvane::CopyStatusWords(m_status, frame);

@@ -154,6 +154,12 @@ void CDialog::SetCheck(int id, bool checked) const { CheckDlgButton(m_hWnd, id, 
 
 // ---- control helpers
 
+int32_t LocalSecondsOfDay() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+}
+
 namespace ctl {
 void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep) {
     SendMessageA(slider, TBM_SETRANGEMIN, FALSE, lo);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 HINSTANCE AfxGetResourceHandle();
@@ -74,6 +75,9 @@ private:
 };
 
 // Thin stateless helpers over the common controls.
+// The local time of day, in seconds since midnight.
+int32_t LocalSecondsOfDay();
+
 namespace ctl {
 void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep);  // steps <= 0 keep the defaults
 void TrackSetPos(HWND slider, int pos);

@@ -147,9 +147,7 @@ void CGeneralCtrlPage::OnCheck() { SendCommand(CMD_STATUS_CHECK, ARG_STATUS_CHEC
 
 void CGeneralCtrlPage::SetDspStatus(const DspStatusReport& report) {
     DspFlagsFromWord(report.StatusWord, m_dspFlags);
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    m_reportTime = ClockTime{now.wHour, now.wMinute, now.wSecond};
+    m_reportTime = LocalSecondsOfDay();
     m_reported = true;
     if (!m_hWnd) return;  // the next page window shows them
     FillStatusLists();

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/Kelvane.h"
-#include "core/logic/SendLog.h"
+#include "base/logic/NumberText.h"
 #include "framework/DialogNav.h"
 #include "shell/ControlView.h"
 #include "resource.h"
@@ -19,12 +19,6 @@ namespace {
 constexpr const char* kFrameClass = "KelvaneControlFrame";
 constexpr UINT kFirstPaneId = 0xE900;
 constexpr UINT kStatusStripId = 0xE801;
-
-int32_t SecondsOfDay() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
-}
 
 // Widest text each fixed part of the strip shows, for its width.
 const char* const kStripWidest[2] = {"Frames: 10000.0/s, last 59 min 59 s ago", "Dropped: 4294967295"};
@@ -165,7 +159,7 @@ void CMainFrame::UpdateStale() {
     m_stale = stale;
     std::string note;
     if (stale) {
-        const std::string since = kelvane::FormatClock(kelvane::SecondsOfDayAgo(SecondsOfDay(), m_watch.SinceMs()));
+        const std::string since = kelvane::FormatClock(kelvane::SecondsOfDayAgo(LocalSecondsOfDay(), m_watch.SinceMs()));
         note = m_watch.AnyUsable() ? "No report from the tool since " + since
                                    : "No report from the tool since the window opened at " + since;
     }

@@ -28,4 +28,7 @@ std::string FormatShortest(float v);
 // locale: fixed notation, the exact binary value rounded half to even.
 std::string FormatFixed(double v, int decimals);
 
+// A time of day, in seconds since midnight, as "HH:MM:SS" (outside the day: "00:00:00").
+std::string FormatClock(int32_t secondsOfDay);
+
 }  // namespace kelvane

@@ -59,8 +59,6 @@ std::string Hex(int32_t code) {
     return text;
 }
 
-std::string Two(int32_t v) { return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10); }
-
 }  // namespace
 
 std::string DescribeCommand(const ToolCommand& block) {
@@ -79,11 +77,6 @@ std::string DescribeCommand(const ToolCommand& block) {
         }
     }
     return "command " + Hex(block.CodeWord);
-}
-
-std::string FormatClock(int32_t secondsOfDay) {
-    if (secondsOfDay < 0 || secondsOfDay >= 24 * 3600) secondsOfDay = 0;
-    return Two(secondsOfDay / 3600) + ":" + Two(secondsOfDay / 60 % 60) + ":" + Two(secondsOfDay % 60);
 }
 
 void SendLog::BeginBatch(const char* what) {

@@ -13,9 +13,6 @@ namespace kelvane {
 // name with its value in its unit. Unknown codes show as hex.
 std::string DescribeCommand(const ToolCommand& block);
 
-// Local time of day, in seconds since midnight, as "HH:MM:SS".
-std::string FormatClock(int32_t secondsOfDay);
-
 class SendLog {
 public:
     // A Download begins: the commands until its end count as one. Nested

@@ -80,13 +80,8 @@ DspLineLook DspStatusLook(bool reported, int flag) {
     return flag == 1 ? DspLineLook::Ok : DspLineLook::Error;
 }
 
-std::string LastReportText(bool reported, const ClockTime& at) {
-    if (!reported) return "No report yet";
-    const auto twoDigits = [](int v) {
-        const std::string digits = FormatInt(v);
-        return digits.size() < 2 ? "0" + digits : digits;
-    };
-    return "Last report " + twoDigits(at.hour) + ":" + twoDigits(at.minute) + ":" + twoDigits(at.second);
+std::string LastReportText(bool reported, int32_t at) {
+    return reported ? "Last report " + FormatClock(at) : "No report yet";
 }
 
 bool StatusCheckEnabled(int32_t hostState) { return hostState == 1 || hostState == 2; }

@@ -62,13 +62,8 @@ enum class DspLineLook { NoData, Ok, Error };
 DspLineLook DspStatusLook(bool reported, int flag);
 
 // The time of the last status report beside "Check": "No report yet", or
-// "Last report HH:MM:SS" (24-hour clock).
-struct ClockTime {
-    int hour;
-    int minute;
-    int second;
-};
-std::string LastReportText(bool reported, const ClockTime& at);
+// "Last report HH:MM:SS" (24-hour clock; at in seconds since midnight).
+std::string LastReportText(bool reported, int32_t at);
 
 // "Check" is usable only in host states 1 and 2.
 bool StatusCheckEnabled(int32_t hostState);

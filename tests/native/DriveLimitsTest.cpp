@@ -125,10 +125,6 @@ TEST(SendLog, SaysWhatWentOutLast) {
     };
     for (const Case& c : described) EXPECT_EQ(c.want, DescribeCommand(c.block));
 
-    EXPECT_EQ("00:00:00", FormatClock(0));
-    EXPECT_EQ("23:59:59", FormatClock(86399));
-    EXPECT_EQ("00:00:00", FormatClock(86400)) << "out of the day";
-
     SendLog log;
     EXPECT_EQ("Nothing sent yet", log.Line());
     log.Sent(command(CMD_DT_CH1_GAIN, 12), true, 3661);

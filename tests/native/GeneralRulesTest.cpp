@@ -141,11 +141,11 @@ TEST(GeneralRules, DspStatusLookFollowsTheTextAfterAReport) {
 }
 
 TEST(GeneralRules, LastReportTextIsTwoDigitsEach) {
-    struct Case { bool reported; ClockTime at; const char* want; } cases[] = {
-        {false, {12, 34, 56}, "No report yet"},
-        {true, {0, 0, 0}, "Last report 00:00:00"},
-        {true, {7, 5, 9}, "Last report 07:05:09"},
-        {true, {23, 59, 59}, "Last report 23:59:59"},
+    struct Case { bool reported; int32_t at; const char* want; } cases[] = {
+        {false, 12 * 3600 + 34 * 60 + 56, "No report yet"},
+        {true, 0, "Last report 00:00:00"},
+        {true, 7 * 3600 + 5 * 60 + 9, "Last report 07:05:09"},
+        {true, 86399, "Last report 23:59:59"},
     };
     for (const auto& c : cases) EXPECT_EQ(LastReportText(c.reported, c.at), c.want);
 }

@@ -162,3 +162,11 @@ TEST(NumberText, IntTextSaturates) {
                  {"x1", 0},         {"", 0},   {"2.9", 2},                  {nullptr, 0}};
     for (const auto& c : cases) EXPECT_EQ(c.want, ParseLeadingInt(c.text)) << (c.text ? c.text : "null");
 }
+
+TEST(NumberText, ClockIsTwoDigitsEach) {
+    struct Case { int32_t at; const char* want; } cases[] = {
+        {0, "00:00:00"}, {7 * 3600 + 5 * 60 + 9, "07:05:09"}, {86399, "23:59:59"},
+        {86400, "00:00:00"}, {-1, "00:00:00"},  // outside the day
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.want, FormatClock(c.at)) << c.at;
+}
