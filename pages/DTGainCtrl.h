@@ -10,17 +10,16 @@ public:
     explicit CDTGainCtrl(const kelvane::PageContext& ctx);
     ~CDTGainCtrl() override;
 
+    void DownloadAll() override;
+    // The Download's six, then the window: start, end, offset.
+    void SendAll() override;
+
 protected:
     BOOL OnInitDialog() override;
     void OnHScroll(int code, HWND control) override;
     void OnAllArrow(int delta) override;
     void OnAutoGainSet(bool on) override;
     std::string TipText(int id) const override;
-
-public:
-    void DownloadAll() override;
-    // The Download's six, then the window: start, end, offset.
-    void SendAll() override;
 
 private:
     // Shows slider k (kSliders) at value.

@@ -23,6 +23,12 @@ struct FullWaveValues {
 };
 
 class CFullWavePage : public CGainPage {
+public:
+    // Each step stores and sends as the control's own action does; the auto
+    // gain sent is the latch, which starts from the radios.
+    void DownloadAll() override;
+    void SendAll() override;
+
 protected:
     CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values,
                   const kelvane::PageContext& ctx);
@@ -36,17 +42,10 @@ protected:
 
     void StackChanged();
 
-public:
-    // Each step stores and sends as the control's own action does; the auto
-    // gain sent is the latch, which starts from the radios.
-    void DownloadAll() override;
-    void SendAll() override;
-
 private:
     // The window end as the box holds it, within its drive range.
     void SendWindowEnd();
 
-private:
     FullWaveLayout m_fw;
     FullWaveValues m_fwValues;
     CMyEdit m_windowEndEdit;

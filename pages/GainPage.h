@@ -52,6 +52,12 @@ public:
     void SetReadBackStale(bool stale, const std::string& note);
     // A read-back box warns: a channel disagrees, or the numbers are old.
     bool HasReadBackWarning() const;
+    // The page's "Download all commands": its settings as they stand, none
+    // changed but what the drive limits change.
+    virtual void DownloadAll() {}
+    // Every setting of the page to the tool: its Download and what the page
+    // sends beyond it (the auto-gain window).
+    virtual void SendAll() = 0;
 
 protected:
     CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values,
@@ -72,15 +78,6 @@ protected:
     virtual void OnAllArrow(int delta) = 0;
     // Runs between storing the auto-gain state and sending it.
     virtual void OnAutoGainSet(bool /*on*/) {}
-public:
-    // The page's "Download all commands": its settings as they stand, none
-    // changed but what the drive limits change.
-    virtual void DownloadAll() {}
-    // Every setting of the page to the tool: its Download and what the page
-    // sends beyond it (the auto-gain window).
-    virtual void SendAll() = 0;
-
-protected:
     // The range tip of control id, asked each time it shows.
     virtual std::string TipText(int id) const;
 

@@ -205,15 +205,14 @@ void CControlView::ShowPage(int index) {
     if (m_shown != index) SelectPage(index);
 }
 
-bool CControlView::SendAllSettings() {
+void CControlView::SendAllSettings() {
     kelvane::CommandBatch batch(m_commands, "Send all settings");
     // The range message names a General page field: show it first.
     if (!m_general.FieldsValid()) ShowPage(0);
-    if (!m_general.Download()) return false;
+    if (!m_general.Download()) return;
     m_dtGain.SendAll();
     m_monopole.SendAll();
     m_dipole.SendAll();
-    return true;
 }
 
 void CControlView::SetReadBackStale(bool stale, const std::string& note) {
@@ -227,8 +226,7 @@ void CControlView::RefreshPageMarks() {
     const CGainPage* gainPages[kPageCount] = {nullptr, &m_dtGain, &m_monopole, &m_dipole, nullptr};
     for (int i = 0; i < kPageCount; ++i) {
         const bool mark = gainPages[i] && gainPages[i]->m_hWnd && gainPages[i]->HasReadBackWarning();
-        if (mark == m_marked[i]) continue;
-        m_marked[i] = mark;
+        if (mark == (ListView_GetItemState(m_pageList, i, LVIS_OVERLAYMASK) != 0)) continue;
         ListView_SetItemState(m_pageList, i, mark ? INDEXTOOVERLAYMASK(kWarningOverlay) : 0, LVIS_OVERLAYMASK);
     }
 }

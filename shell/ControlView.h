@@ -30,14 +30,13 @@ public:
     // "Send all settings to the tool": every page's settings as the operator
     // would send them page by page, in one order: the General "Download"
     // (its validation first: a field out of range stops everything), then
-    // the DT, Monopole and Dipole pages. False when nothing was sent.
-    bool SendAllSettings();
+    // the DT, Monopole and Dipole pages.
+    void SendAllSettings();
 
     // The read-back of the gain pages is old (note: since when) or fresh.
     void SetReadBackStale(bool stale, const std::string& note);
     // A page with a read-back warning carries a mark on its icon in the list.
     void RefreshPageMarks();
-    bool PageMarked(int index) const { return index >= 0 && index < 5 && m_marked[index]; }
     // The next (delta 1) or previous (-1) page, wrapping at both ends, chosen
     // in the page list as the operator would.
     void StepPage(int delta);
@@ -65,6 +64,5 @@ private:
     int m_iconSize = 32;  // page icons, by the display's DPI
     POINT m_scroll{0, 0};
     kelvane::CommandSink& m_commands;
-    bool m_marked[5] = {};
     int m_shown = 0;  // the page on display
 };

@@ -99,6 +99,22 @@ void CMainFrame::CreateStatusStrip() {
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusStripId)),
                               AfxGetResourceHandle(), nullptr);
     for (std::string& text : m_stripTexts) text.clear();
+    if (!m_strip) return;
+    // The two fixed parts fit their widest texts in the strip's font; the
+    // last part takes the rest of any width.
+    HDC dc = GetDC(m_strip);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_strip, WM_GETFONT, 0, 0)));
+    int edges[3] = {0, 0, -1};
+    int x = 0;
+    for (int i = 0; i < 2; ++i) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, kStripWidest[i], static_cast<int>(strlen(kStripWidest[i])), &size);
+        x += size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + size.cy;
+        edges[i] = x;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(m_strip, dc);
+    SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
 }
 
 int CMainFrame::StatusStripHeight() const {
@@ -114,19 +130,6 @@ void CMainFrame::RecalcLayout() {
     GetClientRect(m_hWnd, &rc);
     if (m_strip) {
         SendMessageA(m_strip, WM_SIZE, 0, 0);  // the strip places itself at the bottom
-        HDC dc = GetDC(m_strip);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_strip, WM_GETFONT, 0, 0)));
-        int edges[3] = {0, 0, -1};
-        int x = 0;
-        for (int i = 0; i < 2; ++i) {
-            SIZE size{};
-            GetTextExtentPoint32A(dc, kStripWidest[i], static_cast<int>(strlen(kStripWidest[i])), &size);
-            x += size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + size.cy;
-            edges[i] = x;
-        }
-        SelectObject(dc, old);
-        ReleaseDC(m_strip, dc);
-        SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
         rc.bottom = std::max<LONG>(0, rc.bottom - StatusStripHeight());
     }
     if (!m_pView || !m_pView->m_hWnd) return;

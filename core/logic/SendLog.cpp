@@ -94,7 +94,6 @@ void SendLog::EndBatch(int32_t secondsOfDay) {
     else line += FormatInt(static_cast<int32_t>(sent)) + (sent == 1 ? " command sent" : " commands sent");
     if (m_batchLost > 0) line += ", " + FormatInt(static_cast<int32_t>(m_batchLost)) + " lost (no host window)";
     m_line = line;
-    ++m_serial;
 }
 
 void SendLog::Sent(const ToolCommand& block, bool delivered, int32_t secondsOfDay) {
@@ -104,7 +103,6 @@ void SendLog::Sent(const ToolCommand& block, bool delivered, int32_t secondsOfDa
         return;
     }
     m_line = FormatClock(secondsOfDay) + (delivered ? " sent " : " lost (no host window): ") + DescribeCommand(block);
-    ++m_serial;
 }
 
 std::string SendLog::Line() const { return m_line; }

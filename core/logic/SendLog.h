@@ -23,8 +23,6 @@ public:
     // One command; delivered is false when no host window took it.
     void Sent(const ToolCommand& block, bool delivered, int32_t secondsOfDay);
 
-    // Changes each time the line below would read differently.
-    uint32_t Serial() const { return m_serial; }
     // "Nothing sent yet", "12:03:04 sent DT CH1 gain 12 dB",
     // "12:03:04 Send all settings: 41 commands sent", ...
     std::string Line() const;
@@ -35,7 +33,6 @@ private:
     uint32_t m_batchCount = 0;  // commands it has sent so far
     uint32_t m_batchLost = 0;   // of them, ones no host window took
     std::string m_line = "Nothing sent yet";
-    uint32_t m_serial = 0;
 };
 
 }  // namespace kelvane
