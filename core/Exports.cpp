@@ -9,7 +9,8 @@
 
 void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
 
-extern "C" const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a, uint32_t b);
+extern "C" __declspec(dllimport) const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a,
+                                                                          uint32_t b);
 
 namespace {
 CKelvaneApp theApp;
@@ -31,11 +32,6 @@ extern "C" void __cdecl ToolControlInit(uint32_t, uint32_t, void* hostWindow) {
     });
 }
 
-extern "C" void* __cdecl ToolControlShow(uint32_t) {
-    // Guarded: opening the window runs the host's code (activation, the first command).
-    return HostEntry<void*>(nullptr, [] { return static_cast<void*>(theApp.ShowControlFrame()); });
-}
-
 namespace {
 // A frame whose read-back words cannot all be read is skipped like a missing
 // one: faulting would take down the host's acquisition thread.
@@ -45,18 +41,60 @@ bool ReadBackReadable(const int16_t* frame) {
     return Readable(reinterpret_cast<const void*>(base + kelvane::kReadBackSpan.begin),
                     kelvane::kReadBackSpan.end - kelvane::kReadBackSpan.begin);
 }
-}  // namespace
 
-// Any host thread, once per frame: it touches no window, so it takes no module
-// reference, only the barrier.
-extern "C" void __cdecl ToolControlProcess(uint32_t a, uint32_t b) {
-    NoThrowEntry(0, [=] {
-        const int16_t* frame = GetToolSubsetPtr(kelvane::TOOL_SUBSET_ID, kelvane::TOOL_SUBSET_ARG, a, b);
+void* ShowControlFrame() {
+    // Opening the window runs the host's code (activation, the first command).
+    return NoThrowEntry<void*>(nullptr, [] { return static_cast<void*>(theApp.ShowControlFrame()); });
+}
+
+uintptr_t __stdcall ShowBody(const uintptr_t*) { return reinterpret_cast<uintptr_t>(ShowControlFrame()); }
+
+// The image's part of a frame call: it touches no window and calls nothing
+// of the host's, so it takes no module reference; the unload waits for it.
+void __stdcall ProcessFrame(const void* fetched) {
+    NoThrowEntry(0, [fetched] {
+        const auto* frame = static_cast<const int16_t*>(fetched);
         theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
         theApp.NotifyControlFrame();
         return 0;
     });
 }
+}  // namespace
+
+// The exports the host calls while we may be unloaded from another thread
+// jump to their entries (ModuleGuard.h); these are the calls themselves, and
+// what the exports run when no entries could be made.
+extern "C" void* __cdecl ToolControlShowDirect(uint32_t) { return ShowControlFrame(); }
+extern "C" void __cdecl ToolControlProcessDirect(uint32_t a, uint32_t b) {
+    ProcessFrame(GetToolSubsetPtr(kelvane::TOOL_SUBSET_ID, kelvane::TOOL_SUBSET_ARG, a, b));
+}
+
+namespace {
+CEntryPoint g_showEntry(EntryShape::ExportOneArg, &ShowBody, reinterpret_cast<void*>(&ToolControlShowDirect));
+}  // namespace
+
+extern "C" {
+void* g_kelvaneShowTarget = reinterpret_cast<void*>(&ToolControlShowDirect);
+void* g_kelvaneProcessTarget = reinterpret_cast<void*>(&ToolControlProcessDirect);
+}
+
+// The two exports are one jump each: nothing of the image is left on the
+// stack under a frame call waiting in the host's library, or under the window
+// the export opens, when the library goes.
+#if defined(__GNUC__)
+__asm__(".text\n"
+        ".globl _ToolControlShow\n"
+        "_ToolControlShow:\n"
+        "    jmp *_g_kelvaneShowTarget\n"
+        ".globl _ToolControlProcess\n"
+        "_ToolControlProcess:\n"
+        "    jmp *_g_kelvaneProcessTarget\n");
+#else
+extern "C" __declspec(naked) void* __cdecl ToolControlShow(uint32_t) { __asm jmp dword ptr[g_kelvaneShowTarget] }
+extern "C" __declspec(naked) void __cdecl ToolControlProcess(uint32_t, uint32_t) {
+    __asm jmp dword ptr[g_kelvaneProcessTarget]
+}
+#endif
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
@@ -65,23 +103,33 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         theApp.m_hInstance = instance;
         AfxSetResourceHandle(instance);
         OpenModuleGuards(instance);
+        g_kelvaneShowTarget = g_showEntry.Address();
+        if (void* entry = FrameCallEntry(ImportedFunction(reinterpret_cast<void*>(&GetToolSubsetPtr)), kelvane::TOOL_SUBSET_ID,
+                                         kelvane::TOOL_SUBSET_ARG, &ProcessFrame))
+            g_kelvaneProcessTarget = entry;
         NoThrowEntry(FALSE, [] { return theApp.InitInstance(); });
         return TRUE;
-    case DLL_PROCESS_DETACH:
-        NoThrowEntry(0, [reserved] {
-            // reserved != null: the process is exiting without unloading us.
-            if (reserved) {
+    case DLL_PROCESS_DETACH: {
+        // reserved != null: the process is exiting without unloading us.
+        if (reserved) {
+            NoThrowEntry(0, [] {
                 theApp.ProcessExitShutdown();
-            } else {
-                CloseModuleGuards();  // the shut-down's own window messages take no reference
-                theApp.ExitInstance();
-            }
-            return 0;
-        });
+                return 0;
+            });
+            return TRUE;
+        }
+        // An unload that ran inside an entry returns its result through the
+        // thread's last error (ModuleGuard.cpp): keep it.
+        const DWORD lastError = GetLastError();
+        BeginUnload();  // other threads' entries hand over to the system from now on
+        NoThrowEntry(0, [] { return theApp.ExitInstance(); });
+        EndUnload(theApp.WindowsGone());
         // Unloaded while the process goes on: give back what the runtime
         // would keep. (At process exit there is nothing to give back to.)
-        if (!reserved) ReleaseRuntimeAtUnload();
+        ReleaseRuntimeAtUnload();
+        SetLastError(lastError);
         return TRUE;
+    }
     default:
         return TRUE;
     }

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/logic/DriveLimits.h"
+#include "framework/DialogNav.h"
+#include "framework/ModuleGuard.h"
 #include "framework/Wnd.h"
 #include "resource.h"
 #include "shell/MainFrame.h"
@@ -14,6 +16,18 @@
 using namespace kelvane;
 
 namespace {
+
+// The unload runs under the loader lock: every other thread loading or
+// freeing a library waits meanwhile. Frame calls and background writes
+// leave within this (they need nothing of the loader to do so).
+constexpr DWORD kUnloadCallsWaitMs = 1000;
+// A lock on the settings file is waited out this long by the unload's save:
+// long enough for a scanner's or a backup's look at the file, short enough
+// for the loader lock. Longer, the settings go to the copy beside the file.
+constexpr DWORD kUnloadLockWaitMs = 200;
+// A window of ours on another thread is that thread's to destroy; it does so
+// from its loop, which an idle thread reaches at once.
+constexpr DWORD kOtherThreadWindowWaitMs = 500;
 
 // The platform's private-profile reader on the INI path. Saves do not come
 // here: they render their keys, and SettingsFile writes them all at once.
@@ -121,9 +135,14 @@ BOOL CKelvaneApp::InitInstance() {
 }
 
 int CKelvaneApp::ExitInstance() {
-    SaveAllSections();
-    DestroyControlFrame();
-    CMainFrame::UnregisterWindowClass();
+    // Nothing of ours may run once the image goes: no more background
+    // writes (one waiting out a lock gives up), frame calls out of the image.
+    m_saveWorker.Stop();
+    WaitForGuardedCalls(kUnloadCallsWaitMs);
+    CSettingsFile::SetLockWait(kUnloadLockWaitMs);
+    SaveAllSections();  // the last write, after any background one
+    m_windowsGone = DestroyControlFrame();
+    if (m_windowsGone) CMainFrame::UnregisterWindowClass();
     CloseToolControlBlock();
     CloseProcessBlock();
     return CWinApp::ExitInstance();
@@ -131,7 +150,7 @@ int CKelvaneApp::ExitInstance() {
 
 void CKelvaneApp::ProcessExitShutdown() {
     // Other threads are gone and windows may be half torn down: save only.
-    SaveAllSections();
+    m_saveWorker.SaveAtExit(RenderSettings());
     CloseToolControlBlock();
     CloseProcessBlock();
 }
@@ -146,10 +165,14 @@ SavedKeys CKelvaneApp::RenderSettings() const {
     return rendered.Keys();
 }
 
-void CKelvaneApp::SaveAllSections() { SaveSettings(RenderSettings()); }
+void CKelvaneApp::SaveAllSections() {
+    const SavedKeys keys = RenderSettings();
+    m_saveWorker.SaveNow(keys);
+    m_saveSchedule.Written(keys);
+}
 
 void CKelvaneApp::SaveSettings(const SavedKeys& keys) {
-    m_settings.Save(keys);
+    m_saveWorker.Post(keys);
     // Attempted, whatever came of it: a file that cannot be written is not
     // tried again at every tick (unload and exit try again).
     m_saveSchedule.Written(keys);
@@ -165,7 +188,19 @@ void CKelvaneApp::SaveIfChanged() {
     if (m_saveSchedule.Unwritten(keys)) SaveSettings(keys);
 }
 
-std::string CKelvaneApp::TakeSettingsNotice() { return m_settings.TakeNotice(); }
+// Told when no write is in progress; a write waiting out a lock leaves the
+// notice for the next time the window opens.
+bool CKelvaneApp::SettingsNoticePending() {
+    bool pending = false;
+    m_saveWorker.IfIdle([&](CSettingsFile& file) { pending = file.NoticePending(); });
+    return pending;
+}
+
+std::string CKelvaneApp::TakeSettingsNotice() {
+    std::string notice;
+    m_saveWorker.IfIdle([&](CSettingsFile& file) { notice = file.TakeNotice(); });
+    return notice;
+}
 
 void CKelvaneApp::LoadWorkFolder() {
     char buf[256] = {};
@@ -272,13 +307,32 @@ void CKelvaneApp::SetControlFrame(CMainFrame* frame) {
     m_frameWnd.store(frame ? frame->GetSafeHwnd() : nullptr);
 }
 
-void CKelvaneApp::DestroyControlFrame() {
-    if (!m_pControlFrame) return;
+bool CKelvaneApp::DestroyControlFrame() {
+    if (!m_pControlFrame) return true;
     CMainFrame* frame = m_pControlFrame;
-    if (frame->GetSafeHwnd())
-        DestroyWindow(frame->GetSafeHwnd());  // PostNcDestroy clears us and deletes the frame
+    const HWND hwnd = frame->GetSafeHwnd();
+    if (hwnd && IsWindow(hwnd) && GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) {
+        // Another thread's window: only that thread can destroy it. Its
+        // entries hand its messages to the system now, and the system's
+        // WM_CLOSE destroys it there, running nothing of ours.
+        const bool unhooked = UninstallDialogNavigation();
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        const DWORD start = GetTickCount();
+        while (IsWindow(hwnd) && GetTickCount() - start < kOtherThreadWindowWaitMs) Sleep(2);
+        if (IsWindow(hwnd)) {
+            // Its thread is busy: the window goes when it gets back to its
+            // loop. The frame object stays with it.
+            SetControlFrame(nullptr);
+            return false;
+        }
+        SetControlFrame(nullptr);
+        delete frame;  // its windows are gone: it touches none
+        return unhooked;
+    }
+    if (hwnd) DestroyWindow(hwnd);  // PostNcDestroy clears us and deletes the frame
     if (m_pControlFrame == frame) {
         SetControlFrame(nullptr);
         delete frame;
     }
+    return true;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "KelvaneHost.h"
+#include "core/SaveWorker.h"
 #include "core/SettingsFile.h"
 #include "core/WinApp.h"
 #include "core/logic/IniRules.h"
@@ -50,12 +51,16 @@ public:
     void SaveDipoleControl(kelvane::ProfileStore& ini) const;
     void SaveAcousticProcess(kelvane::ProfileStore& ini) const;
     // Saves beside unload and exit: a few seconds after the operator's last
-    // change (from the frame's timer), and when the window closes.
+    // change (from the frame's timer), and when the window closes. Written
+    // off the calling thread (SaveWorker): a held file never holds up the UI.
     void SaveWhenSettled();
     void SaveIfChanged();
+    // After ExitInstance: whether the control window went with the library
+    // (false only when another thread owns it and did not let it go in time).
+    bool WindowsGone() const { return m_windowsGone; }
     // Where the settings went when not to the INI, and why: told once, as
     // the control window opens ("" when there is nothing to tell).
-    bool SettingsNoticePending() const { return m_settings.NoticePending(); }
+    bool SettingsNoticePending();
     std::string TakeSettingsNotice();
 
     // Shared blocks.
@@ -97,9 +102,11 @@ private:
     kelvane::SavedKeys RenderSettings() const;
     void SaveAllSections();
     void SaveSettings(const kelvane::SavedKeys& keys);
-    void DestroyControlFrame();
+    bool DestroyControlFrame();
 
     CSettingsFile m_settings;
+    CSaveWorker m_saveWorker{m_settings};
+    bool m_windowsGone = true;
     kelvane::SaveSchedule m_saveSchedule;
     kelvane::SendLog m_sendLog;
     kelvane::FrameCounts m_frames;  // written by ToolControlProcess on host threads

@@ -1,5 +1,6 @@
 #include "core/SettingsFile.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -14,6 +15,7 @@ namespace {
 // How long a lock held by someone else (a scanner, a backup, a sync tool) is
 // waited out before the file counts as unreadable or unwritable.
 constexpr DWORD kLockWaitMs = 1000;
+std::atomic<DWORD> g_lockWaitMs{kLockWaitMs};
 constexpr DWORD kRetryStepMs = 50;
 // The copy's own section: whose settings these are, why they are here, and
 // whether the operator has been told.
@@ -36,7 +38,7 @@ bool Retrying(Attempt attempt, DWORD& error, bool accessDeniedPasses = false) {
             error = ERROR_SUCCESS;
             return true;
         }
-        if (!Passing(error, accessDeniedPasses) || GetTickCount() - start >= kLockWaitMs) return false;
+        if (!Passing(error, accessDeniedPasses) || GetTickCount() - start >= g_lockWaitMs.load()) return false;
         Sleep(kRetryStepMs);
     }
 }
@@ -180,6 +182,8 @@ void RemoveCrashLeftovers(const std::string& folder) {
 }  // namespace
 
 CSettingsFile::~CSettingsFile() { EndLoad(); }
+
+void CSettingsFile::SetLockWait(DWORD ms) { g_lockWaitMs.store(ms); }
 
 CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
     m_iniPath = iniPath;

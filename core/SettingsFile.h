@@ -20,6 +20,10 @@ public:
     CSettingsFile& operator=(const CSettingsFile&) = delete;
     ~CSettingsFile();
 
+    // How long a lock held by someone else is waited out (1 s unless set);
+    // a wait in progress ends at its next try once this is shorter.
+    static void SetLockWait(DWORD ms);
+
     // Start-up. Readable: the file is held open until EndLoad. Unreadable: it
     // exists, but could not be read within the wait (or is not a file).
     enum class State { Missing, Readable, Unreadable };

@@ -93,7 +93,7 @@ bool CtrlKey(const MSG& msg) {
 }
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
             HWND view = g_dialog;
@@ -109,17 +109,24 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
         return CallNextHookEx(g_hook, code, wParam, lParam);
     });
 }
+uintptr_t __stdcall HookBody(const uintptr_t* a) {
+    return static_cast<uintptr_t>(GetMessageHook(EntryArg<int>(a, 0), EntryArg<WPARAM>(a, 1), EntryArg<LPARAM>(a, 2)));
+}
+
+// The system calls the hook through its entry (ModuleGuard.h).
+CEntryPoint g_hookEntry(EntryShape::HookProc, &HookBody, reinterpret_cast<void*>(&GetMessageHook));
 }  // namespace
 
 void InstallDialogNavigation(HWND dialog, ShortcutHandler onShortcut) {
     g_dialog = dialog;
     g_onShortcut = std::move(onShortcut);
-    if (!g_hook) g_hook = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, nullptr, GetCurrentThreadId());
+    if (!g_hook) g_hook = SetWindowsHookExA(WH_GETMESSAGE, g_hookEntry.As<HOOKPROC>(), nullptr, GetCurrentThreadId());
 }
 
-void UninstallDialogNavigation() {
-    if (g_hook) UnhookWindowsHookEx(g_hook);
+bool UninstallDialogNavigation() {
+    const bool removed = !g_hook || UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
     g_dialog = nullptr;
     g_onShortcut = nullptr;
+    return removed;
 }

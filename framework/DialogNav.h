@@ -16,4 +16,6 @@ using ShortcutHandler = std::function<bool(UINT key, bool shift)>;
 // dialog: the window (with its children, and the top-level window it sits
 // in) whose keys the hook routes.
 void InstallDialogNavigation(HWND dialog, ShortcutHandler onShortcut = ShortcutHandler());
-void UninstallDialogNavigation();
+// False when the hook could not be removed (it belongs to another thread
+// that would not let it go).
+bool UninstallDialogNavigation();

@@ -1,36 +1,93 @@
-// A host may call FreeLibrary at any moment: from a timer that runs inside a
-// modal loop of ours (a message box, moving the window), from its own window
-// procedure while we send it a command, from another thread. Unloaded then,
-// the library's code would be gone under the frames of ours still on the
-// stack. So every entry into our code (window, dialog, subclass and hook
-// procedures, the exports that make windows) holds a module reference while
-// it runs. Dropping that reference may be the last one, which unloads the
-// library: it must not be dropped by our code, which the unload would
-// return into. A few instructions outside the image, run by a timer of the
-// thread once it is back in its own loop, drop it there; the library's
-// shut-down then runs on that thread as for any unload.
+// A host may call FreeLibrary at any moment and from any thread: from a
+// timer that runs inside a modal loop of ours, from its own window procedure
+// while we send it a command, from another thread while our window lives on
+// its UI thread or a frame call is inside the host's library. Unloaded then,
+// the image would be gone under code of ours that is still on some stack or
+// that the system still calls (window, dialog, subclass and hook procedures).
+//
+// So the system never calls into the image directly. Every procedure we hand
+// it is an entry point: a few instructions written at load into memory of our
+// own, outside the image, that outlive an unload. While the library is
+// loaded, an entry holds a module reference for as long as code of ours runs
+// below it and gives it back as that code returns (then the unload, if the
+// host asked for one meanwhile, runs right there, after our code has
+// returned). Once the unload has begun, the entries hand every message to the
+// system's default procedure instead, so a window of ours left on another
+// thread goes back to the system and is destroyed there (its WM_CLOSE goes to
+// DefWindowProc). The memory is given back at unload when nothing can reach it
+// any more, and otherwise kept.
 #pragma once
 
 #include <windows.h>
 
-class CModuleGuard {
-public:
-    CModuleGuard();
-    ~CModuleGuard();
-    CModuleGuard(const CModuleGuard&) = delete;
-    CModuleGuard& operator=(const CModuleGuard&) = delete;
+#include <cstdint>
 
-private:
-    bool m_held = false;
+// What an entry's body receives: the arguments the system passed, as words.
+using EntryBody = uintptr_t(__stdcall*)(const uintptr_t* args);
+
+// The calling conventions and fallbacks of the procedures we hand out.
+enum class EntryShape {
+    WindowProc,    // stdcall (hwnd, msg, wParam, lParam); after unload: DefWindowProcA
+    DialogProc,    // stdcall, 4 words; after unload: FALSE (the dialog manager's default)
+    SubclassProc,  // stdcall, 6 words; after unload: DefSubclassProc
+    HookProc,      // stdcall (code, wParam, lParam); after unload: CallNextHookEx
+    ExportOneArg,  // cdecl, 1 word, returns a pointer; after unload: null
 };
 
-// Library load: guards hold references from now on (without this, e.g. in a
-// test program that compiles the window layer in, they do nothing).
+// One procedure the system (or the host) calls. Defined as a static object,
+// it is given its entry when the library loads.
+class CEntryPoint {
+public:
+    CEntryPoint(EntryShape shape, EntryBody body, void* direct);
+    CEntryPoint(const CEntryPoint&) = delete;
+    CEntryPoint& operator=(const CEntryPoint&) = delete;
+    // The address to hand out: the entry, or the procedure itself when no
+    // entries could be made (a host that forbids code made at run time).
+    void* Address() const { return m_entry ? m_entry : m_direct; }
+    template <class Fn>
+    Fn As() const {
+        return reinterpret_cast<Fn>(Address());
+    }
+
+private:
+    friend void OpenModuleGuards(HMODULE module);
+    friend void EndUnload(bool windowsGone);
+    EntryShape m_shape;
+    EntryBody m_body;
+    void* m_direct;
+    void* m_entry = nullptr;
+    CEntryPoint* m_next;
+};
+
+// The address of an imported function itself, not of the jump to it that
+// the linker may have put in our image.
+void* ImportedFunction(void* f);
+
+// The export called once per data frame: fetch(id, arg, a, b) runs outside
+// the image (a frame call may wait there as long as the host likes), then
+// body(result) inside it. Returns the address the export jumps to.
+void* FrameCallEntry(void* fetch, int32_t id, int32_t arg, void(__stdcall* body)(const void* frame));
+
+// A thread of ours that runs body(param) and ends. Its start goes through an
+// entry too: a thread still starting when the library goes finds it gone and
+// ends. False when no thread could be made.
+bool StartGuardedThread(DWORD(__stdcall* body)(void* param), void* param);
+// Whether threads of ours can be made safely (else do the work in place).
+bool GuardedThreadsAvailable();
+
+// Library load: writes the entries.
 void OpenModuleGuards(HMODULE module);
-// Library unload, first thing: guards do nothing from now on, and what they
-// use is given back (or left to the release code, should the unload run
-// inside it).
-void CloseModuleGuards();
+
+// Library unload, first thing: from now on entries on other threads hand
+// their messages to the system; this thread's own teardown still runs ours.
+void BeginUnload();
+// Waits, at most timeoutMs, until no thread of ours and no frame call runs
+// code of the image (frame calls still inside the host's library are not
+// waited for beyond the bound: they return into the entry, not the image).
+void WaitForGuardedCalls(DWORD timeoutMs);
+// Whether window thread's windows of ours have gone; the unload's last step
+// gives the entries' memory back when nothing can reach it any more.
+void EndUnload(bool windowsGone);
 
 // The boundary every call from the host or the system into our code goes
 // through (exports, window, dialog, subclass and hook procedures): the frames
@@ -46,11 +103,9 @@ R NoThrowEntry(R onException, Body&& body) noexcept {
     }
 }
 
-// The same, holding the module reference above while body runs.
-template <class R, class Body>
-R HostEntry(R onException, Body&& body) noexcept {
-    return NoThrowEntry(onException, [&]() -> R {
-        CModuleGuard guard;
-        return body();
-    });
+// Argument i of an entry body as the type the procedure takes.
+template <class T>
+T EntryArg(const uintptr_t* args, int i) {
+    static_assert(sizeof(T) <= sizeof(uintptr_t), "one word per argument");
+    return (T)(args[i]);  // NOLINT: handles, integers and pointers alike
 }

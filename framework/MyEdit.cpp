@@ -14,13 +14,13 @@ constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'
 }
 
 CMyEdit::~CMyEdit() {
-    if (m_hWnd && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, &CMyEdit::SubclassProc, kSubclassId);
+    if (m_hWnd && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
 }
 
 bool CMyEdit::SubclassDlgItem(int id, HWND dialog) {
     HWND edit = GetDlgItem(dialog, id);
     if (!edit) return false;
-    if (!SetWindowSubclass(edit, &CMyEdit::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!SetWindowSubclass(edit, s_entry.As<SUBCLASSPROC>(), kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_hWnd = edit;
     m_dirty = false;
@@ -30,7 +30,7 @@ bool CMyEdit::SubclassDlgItem(int id, HWND dialog) {
 
 CMyEdit* CMyEdit::FromHandle(HWND hwnd) {
     DWORD_PTR ref = 0;
-    if (!hwnd || !GetWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId, &ref)) return nullptr;
+    if (!hwnd || !GetWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kSubclassId, &ref)) return nullptr;
     return reinterpret_cast<CMyEdit*>(ref);
 }
 
@@ -74,9 +74,19 @@ bool CMyEdit::StepArrows(int delta) const {
     return true;
 }
 
+// comctl32 calls the subclass procedure through its entry (ModuleGuard.h).
+CEntryPoint CMyEdit::s_entry(EntryShape::SubclassProc, &CMyEdit::EntryBody,
+                             reinterpret_cast<void*>(&CMyEdit::SubclassProc));
+
+uintptr_t __stdcall CMyEdit::EntryBody(const uintptr_t* a) {
+    return static_cast<uintptr_t>(SubclassProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
+                                               EntryArg<LPARAM>(a, 3), EntryArg<UINT_PTR>(a, 4),
+                                               EntryArg<DWORD_PTR>(a, 5)));
+}
+
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR refData) {
-    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
         CMyEdit* self = reinterpret_cast<CMyEdit*>(refData);
         switch (msg) {
         case WM_GETDLGCODE:
@@ -113,7 +123,7 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
             }
             break;
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, &CMyEdit::SubclassProc, kSubclassId);
+            RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
             if (self) {
                 self->m_hWnd = nullptr;
                 self->m_arrows = nullptr;

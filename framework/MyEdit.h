@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "framework/ModuleGuard.h"
+
 class CMyEdit {
 public:
     CMyEdit() = default;
@@ -37,6 +39,8 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);
+    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
+    static CEntryPoint s_entry;
     std::string Text() const;
     void Commit();
     void SetDirty(bool dirty);

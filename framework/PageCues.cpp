@@ -39,7 +39,7 @@ HBRUSH PaintCue(HDC dc, Cue cue) {
 }
 
 CPageCues::~CPageCues() {
-    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, &CPageCues::PageProc, kHookId);
+    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, s_entry.As<SUBCLASSPROC>(), kHookId);
     Detach();
 }
 
@@ -51,9 +51,9 @@ void CPageCues::Detach() {
 }
 
 bool CPageCues::Attach(HWND page, TipText tipText, StaticCue staticCue) {
-    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, &CPageCues::PageProc, kHookId);
+    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, s_entry.As<SUBCLASSPROC>(), kHookId);
     Detach();
-    if (!page || !SetWindowSubclass(page, &CPageCues::PageProc, kHookId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!page || !SetWindowSubclass(page, s_entry.As<SUBCLASSPROC>(), kHookId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_page = page;
     m_tipText = std::move(tipText);
@@ -152,9 +152,17 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
     return cue == Cue::Warning || cue == Cue::Stale ? PaintCue(dc, cue) : nullptr;
 }
 
+CEntryPoint CPageCues::s_entry(EntryShape::SubclassProc, &CPageCues::EntryBody,
+                               reinterpret_cast<void*>(&CPageCues::PageProc));
+
+uintptr_t __stdcall CPageCues::EntryBody(const uintptr_t* a) {
+    return static_cast<uintptr_t>(PageProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
+                                           EntryArg<LPARAM>(a, 3), EntryArg<UINT_PTR>(a, 4), EntryArg<DWORD_PTR>(a, 5)));
+}
+
 LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR refData) {
-    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
         CPageCues* self = reinterpret_cast<CPageCues*>(refData);
         switch (msg) {
         case WM_COMMAND:
@@ -186,7 +194,7 @@ LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             self->m_tooltip = nullptr;
             break;
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, &CPageCues::PageProc, kHookId);
+            RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kHookId);
             self->Detach();
             break;
         }

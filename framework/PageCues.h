@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "framework/ModuleGuard.h"
 
 // A control with a tip. text null: the page's text callback is asked each
 // time the tip shows, so it follows values that change (the gain step).
@@ -52,6 +53,8 @@ public:
 private:
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR refData);
+    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
+    static CEntryPoint s_entry;
     void Detach();
     std::string TextFor(int id) const;
     void AnswerTip(NMHDR* hdr);

@@ -28,7 +28,7 @@ bool CWnd::RegisterClass(const char* className, UINT classStyle, HCURSOR cursor,
     if (GetClassInfoExA(AfxGetResourceHandle(), className, &wc)) return true;
     wc.cbSize = sizeof wc;
     wc.style = classStyle;
-    wc.lpfnWndProc = &CWnd::StaticWndProc;
+    wc.lpfnWndProc = s_entry.As<WNDPROC>();
     wc.hInstance = AfxGetResourceHandle();
     wc.hCursor = cursor;
     wc.hbrBackground = background;
@@ -48,8 +48,16 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
+// The system calls the class procedure through its entry (ModuleGuard.h).
+CEntryPoint CWnd::s_entry(EntryShape::WindowProc, &CWnd::EntryBody, reinterpret_cast<void*>(&CWnd::StaticWndProc));
+
+uintptr_t __stdcall CWnd::EntryBody(const uintptr_t* a) {
+    return static_cast<uintptr_t>(StaticWndProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
+                                                EntryArg<LPARAM>(a, 3)));
+}
+
 LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return HostEntry<LRESULT>(0, [&]() -> LRESULT {
+    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
         CWnd* self = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         if (msg == WM_NCCREATE) {
             self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
@@ -75,12 +83,12 @@ CDialog::~CDialog() { Destroy(); }
 
 bool CDialog::Create(HWND parent) {
     m_hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), parent,
-                                &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
+                                s_entry.As<DLGPROC>(), reinterpret_cast<LPARAM>(this));
     return m_hWnd != nullptr;
 }
 
 bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {
-    m_hWnd = CreateDialogIndirectParamA(AfxGetResourceHandle(), dialogTemplate, parent, &CDialog::StaticDlgProc,
+    m_hWnd = CreateDialogIndirectParamA(AfxGetResourceHandle(), dialogTemplate, parent, s_entry.As<DLGPROC>(),
                                         reinterpret_cast<LPARAM>(this));
     return m_hWnd != nullptr;
 }
@@ -93,8 +101,16 @@ void CDialog::Destroy() {
     m_hWnd = nullptr;
 }
 
+CEntryPoint CDialog::s_entry(EntryShape::DialogProc, &CDialog::EntryBody,
+                             reinterpret_cast<void*>(&CDialog::StaticDlgProc));
+
+uintptr_t __stdcall CDialog::EntryBody(const uintptr_t* a) {
+    return static_cast<uintptr_t>(StaticDlgProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
+                                                EntryArg<LPARAM>(a, 3)));
+}
+
 INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return HostEntry<INT_PTR>(FALSE, [&]() -> INT_PTR {
+    return NoThrowEntry<INT_PTR>(FALSE, [&]() -> INT_PTR {
         CDialog* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
         if (msg == WM_INITDIALOG) {
             self = reinterpret_cast<CDialog*>(lParam);

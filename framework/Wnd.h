@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/ModuleGuard.h"
+
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE instance);
 
@@ -33,6 +35,8 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
+    static CEntryPoint s_entry;
 };
 
 // A modeless child dialog from a template of the plug-in's resources.
@@ -71,6 +75,8 @@ protected:
 
 private:
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
+    static CEntryPoint s_entry;
     UINT m_templateId;
 };
 

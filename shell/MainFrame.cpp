@@ -137,13 +137,8 @@ void CMainFrame::RecalcLayout() {
 }
 
 kelvane::FrameSample CMainFrame::SampleFrames() const {
-    const kelvane::FrameCounts& counts = KelvaneApp()->Frames();
-    // Usable first: a frame counted between the reads shows as one more
-    // frame, never as a dropped one.
-    const uint32_t usable = counts.Usable();
-    const uint32_t lastTick = counts.LastUsableTick();
-    const uint32_t frames = counts.Frames();
-    return {GetTickCount(), frames < usable ? usable : frames, usable, lastTick};
+    const kelvane::FrameCounts::Tally t = KelvaneApp()->Frames().Read();
+    return {GetTickCount(), t.frames, t.usable, t.lastUsableTick};
 }
 
 void CMainFrame::OnStatusTick() {

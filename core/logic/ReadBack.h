@@ -39,23 +39,38 @@ struct ReadBackWords {
 };
 ReadBackWords LoadReadBack(const ToolStatusSnapshot& snapshot);
 
-// How frames arrive, for the window's timer: ToolControlProcess counts every
-// call and the ones whose read-back words were copied, and notes the tick
-// (milliseconds, wrapping) of the last of those.
+// How frames arrive, for the window's timer: ToolControlProcess counts the
+// calls whose read-back words were copied and those without, and notes the
+// tick (milliseconds, wrapping) of the last usable one. Each frame adds to
+// exactly one count, so a reader on another thread, whatever it catches
+// mid-way, never sees a frame without words that did not come.
 class FrameCounts {
 public:
     void Count(bool usable, uint32_t tick) {
-        m_frames.fetch_add(1, std::memory_order_relaxed);
-        if (!usable) return;
+        if (!usable) {
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
         m_lastUsableTick.store(tick, std::memory_order_relaxed);
         m_usable.fetch_add(1, std::memory_order_release);
     }
-    uint32_t Frames() const { return m_frames.load(std::memory_order_relaxed); }
+    // One reading of the counts: frames = usable + dropped as read.
+    struct Tally {
+        uint32_t frames;
+        uint32_t usable;
+        uint32_t lastUsableTick;  // of the last usable frame counted in usable
+    };
+    Tally Read() const {
+        const uint32_t usable = Usable();
+        const uint32_t lastTick = LastUsableTick();
+        return {usable + Dropped(), usable, lastTick};
+    }
     uint32_t Usable() const { return m_usable.load(std::memory_order_acquire); }
+    uint32_t Dropped() const { return m_dropped.load(std::memory_order_relaxed); }
     uint32_t LastUsableTick() const { return m_lastUsableTick.load(std::memory_order_relaxed); }
 
 private:
-    std::atomic<uint32_t> m_frames{0};
+    std::atomic<uint32_t> m_dropped{0};
     std::atomic<uint32_t> m_usable{0};
     std::atomic<uint32_t> m_lastUsableTick{0};
 };

@@ -43,7 +43,7 @@ std::string FrameWatch::FramesText() const {
 }
 
 std::string FrameWatch::DroppedText() const {
-    return "Dropped: " + FormatInt(static_cast<int32_t>(Dropped() > 0x7FFFFFFFu ? 0x7FFFFFFFu : Dropped()));
+    return "Dropped: " + FormatInt(static_cast<int32_t>(Dropped()));
 }
 
 std::string FormatAge(uint32_t ms) {

@@ -35,7 +35,12 @@ public:
     bool AnyUsable() const { return m_now.usable > 0; }
     // Usable frames per second over the last two seconds.
     double Rate() const;
-    uint32_t Dropped() const { return (m_now.frames - m_now.usable) - m_droppedAtOpen; }
+    // Clamped at 0: samples whose counts were read apart never show a drop
+    // that did not happen.
+    uint32_t Dropped() const {
+        const uint32_t d = (m_now.frames - m_now.usable) - m_droppedAtOpen;
+        return d > 0x7FFFFFFFu ? 0 : d;
+    }
 
     // "Frames: 12.5/s, last 0.1 s ago", "Frames: none for 3 min 20 s",
     // "Frames: none since the window opened"

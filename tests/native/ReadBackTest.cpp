@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "KelvaneHost.h"
@@ -78,6 +80,10 @@ TEST(FrameWatch, StalenessRateAndDrops) {
         {"frames long before the window",
          50000,
          {{0, 7, 5, 0u - 40000u, true, "Frames: none for 40 s", "Dropped: 0"}}},
+        {"opened with a frame counted in one count but not yet the other",
+         0,
+         {{0, 11, 10, 0, false, "Frames: 0.0/s, last 0.0 s ago", "Dropped: 0"},
+          {500, 11, 11, 500, false, "Frames: 2.0/s, last 0.0 s ago", "Dropped: 0"}}},
     };
     for (const Case& c : cases) {
         FrameWatch watch;
@@ -95,4 +101,22 @@ TEST(FrameWatch, StalenessRateAndDrops) {
     EXPECT_EQ("2 h 5 min", FormatAge(7500000));
     EXPECT_EQ(86399, SecondsOfDayAgo(0, 1000)) << "yesterday";
     EXPECT_EQ(3600, SecondsOfDayAgo(3661, 61999));
+}
+
+// The window's timer reads the counts while the host's thread streams frames
+// as fast as it can: frames that all carry words never read as a drop.
+TEST(ReadBack, CountsReadMidStreamNeverShowADrop) {
+    FrameCounts counts;
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        for (uint32_t i = 0; !stop.load(std::memory_order_relaxed); ++i) counts.Count(true, i);
+    });
+    uint32_t phantom = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const FrameCounts::Tally t = counts.Read();
+        if (t.frames != t.usable) ++phantom;
+    }
+    stop = true;
+    stream.join();
+    EXPECT_EQ(0u, phantom);
 }
