@@ -25,9 +25,11 @@ constexpr DWORD kUnloadCallsWaitMs = 1000;
 // long enough for a scanner's or a backup's look at the file, short enough
 // for the loader lock. Longer, the settings go to the copy beside the file.
 constexpr DWORD kUnloadLockWaitMs = 200;
-// A window of ours on another thread is that thread's to destroy; it does so
-// from its loop, which an idle thread reaches at once.
-constexpr DWORD kOtherThreadWindowWaitMs = 500;
+// A window of ours on another thread is that thread's to destroy. An idle
+// thread gets to it at once from its loop, but may need the loader lock on
+// the way (Wine's common controls load parts of themselves on first use), so
+// the wait is short; otherwise the window goes just after the unload.
+constexpr DWORD kOtherThreadWindowWaitMs = 100;
 
 // The platform's private-profile reader on the INI path. Saves do not come
 // here: they render their keys, and SettingsFile writes them all at once.

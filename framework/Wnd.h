@@ -27,6 +27,8 @@ public:
     bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
                   int cy, HWND parent, HMENU menu);
     static bool RegisterClass(const char* className, UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon);
+    // The procedure RegisterClass gives a class.
+    static WNDPROC ClassProcedure() { return s_entry.As<WNDPROC>(); }
 
 protected:
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);

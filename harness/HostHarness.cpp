@@ -164,6 +164,12 @@ void HostHarness::SetFrame(const int16_t* frame) {
     if (set) set(frame);
 }
 
+void HostHarness::SetFrameDelay(DWORD ms) {
+    if (!m_tamsil) return;
+    auto set = reinterpret_cast<TamsilSetDelayFn>(reinterpret_cast<void*>(GetProcAddress(m_tamsil, "TamsilSetDelay")));
+    if (set) set(ms);
+}
+
 long HostHarness::SubsetCalls() const {
     auto f = reinterpret_cast<TamsilCallCountFn>(reinterpret_cast<void*>(GetProcAddress(m_tamsil, "TamsilCallCount")));
     return f ? f() : -1;

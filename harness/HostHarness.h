@@ -81,6 +81,8 @@ public:
 
     // Frames served by GetToolSubsetPtr (null = a dropped frame).
     void SetFrame(const int16_t* frame);
+    // Each GetToolSubsetPtr call waits this long before it returns.
+    void SetFrameDelay(DWORD ms);
     long SubsetCalls() const;
     void SubsetArgs(int32_t args[4]) const;
 

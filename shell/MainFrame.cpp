@@ -17,6 +17,10 @@
 
 namespace {
 constexpr const char* kFrameClass = "KelvaneControlFrame";
+// While a window of an earlier load still stands (it was open on another
+// thread as that load went), its class does too: this load uses the other name.
+constexpr const char* kSpareFrameClass = "KelvaneControlFrame2";
+const char* g_frameClass = kFrameClass;
 constexpr UINT kFirstPaneId = 0xE900;
 constexpr UINT kStatusStripId = 0xE801;
 
@@ -46,19 +50,35 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     InitCommonControlsEx(&icc);
     // The class and its icon are made once per load of the library and go
     // together at unload; a window opened again must not load another icon.
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExA(inst, kFrameClass, &existing)) {
+    // A class an earlier load left behind goes first.
+    bool registered = false;
+    for (const char* name : {kFrameClass, kSpareFrameClass}) {
+        WNDCLASSEXA existing{};
+        existing.cbSize = sizeof existing;
+        if (GetClassInfoExA(inst, name, &existing)) {
+            if (existing.lpfnWndProc != ClassProcedure() && UnregisterClassA(name, inst) && existing.hIcon)
+                DestroyIcon(existing.hIcon);
+            if (GetClassInfoExA(inst, name, &existing)) {
+                if (existing.lpfnWndProc != ClassProcedure()) continue;
+                g_frameClass = name;
+                registered = true;
+                break;
+            }
+        }
         HICON icon =
             static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_FRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-        if (!RegisterClass(kFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
-                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon)) {
+        if (!RegisterClass(name, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
+                           icon)) {
             if (icon) DestroyIcon(icon);
             return false;
         }
+        g_frameClass = name;
+        registered = true;
+        break;
     }
+    if (!registered) return false;
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
-    const bool made = CreateEx(0, kFrameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
+    const bool made = CreateEx(0, g_frameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu);
     if (!made && menu) DestroyMenu(menu);
     return made && m_hWnd != nullptr;
@@ -67,8 +87,8 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
 void CMainFrame::UnregisterWindowClass() {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(AfxGetResourceHandle(), kFrameClass, &wc)) return;
-    if (UnregisterClassA(kFrameClass, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
+    if (!GetClassInfoExA(AfxGetResourceHandle(), g_frameClass, &wc)) return;
+    if (UnregisterClassA(g_frameClass, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
 }
 
 bool CMainFrame::OnCreate() {

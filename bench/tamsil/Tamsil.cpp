@@ -7,6 +7,7 @@ namespace {
 std::atomic<const int16_t*> g_frame{nullptr};
 std::atomic<long> g_calls{0};
 std::atomic<int32_t> g_args[4];
+std::atomic<unsigned long> g_delayMs{0};
 }  // namespace
 
 extern "C" __declspec(dllexport) const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a,
@@ -16,6 +17,8 @@ extern "C" __declspec(dllexport) const int16_t* __cdecl GetToolSubsetPtr(int32_t
     g_args[2] = static_cast<int32_t>(a);
     g_args[3] = static_cast<int32_t>(b);
     g_calls.fetch_add(1);
+    // A host whose frame call takes its time (a slow acquisition board).
+    if (const unsigned long ms = g_delayMs.load()) Sleep(ms);
     return g_frame.load();
 }
 
@@ -25,3 +28,4 @@ extern "C" __declspec(dllexport) long __cdecl TamsilCallCount(void) { return g_c
 extern "C" __declspec(dllexport) void __cdecl TamsilLastArgs(int32_t* args4) {
     for (int i = 0; i < 4; ++i) args4[i] = g_args[i].load();
 }
+extern "C" __declspec(dllexport) void __cdecl TamsilSetDelay(unsigned long ms) { g_delayMs.store(ms); }

@@ -9,4 +9,6 @@ extern "C" {
 typedef void(__cdecl* TamsilSetFrameFn)(const int16_t* frame);
 typedef long(__cdecl* TamsilCallCountFn)(void);
 typedef void(__cdecl* TamsilLastArgsFn)(int32_t* args4);
+// Each GetToolSubsetPtr call then waits ms before it returns.
+typedef void(__cdecl* TamsilSetDelayFn)(unsigned long ms);
 }

@@ -3,10 +3,13 @@
 // after each change, and a host killed while saving.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "HostHarness.h"
@@ -496,7 +499,8 @@ TEST_F(CoreTest, IniLockedAtStartUp) {
 }
 
 // At unload the file is locked for a moment, locked for good, read-only, or
-// its folder is gone. A short lock is waited out. Otherwise the file stays
+// its folder is gone. A short lock is waited out (up to 200 ms, under the
+// loader lock). Otherwise the file stays
 // as it was, the settings go to the copy beside it (or, without the folder,
 // in local application data) whole, and the next time the control window
 // opens the operator is told once where they are.
@@ -505,7 +509,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
     const struct {
         const char* what;
         Block block;
-    } cases[] = {{"locked for 300 ms", Block::BriefLock},
+    } cases[] = {{"locked for 100 ms", Block::BriefLock},
                  {"locked", Block::Lock},
                  {"read-only", Block::ReadOnly},
                  {"folder gone", Block::FolderGone}};
@@ -523,7 +527,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         case Block::FolderGone: DeleteFolder(host.WorkFolder()); break;
         }
         op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
-        if (c.block == Block::BriefLock) lock = std::make_unique<FileLock>(host.IniPath(), 300);
+        if (c.block == Block::BriefLock) lock = std::make_unique<FileLock>(host.IniPath(), 100);
         host.Unload();
         if (lock) lock->Release();
         SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -599,7 +603,45 @@ TEST_F(CoreTest, ChangesReachTheFileSoonAfterTheLastOne) {
 
     op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH4, "6");
     SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
-    EXPECT_EQ("6", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch4Gain"));
+    const double closed = Now();
+    while (IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch4Gain") != "6" && Now() - closed < 2.0) PumpFor(0.01);
+    EXPECT_EQ("6", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch4Gain")) << "not saved as the window closed";
+}
+
+// Closing the window saves off the UI thread: a settings file held by
+// another program costs the UI thread nothing (it used to wait the lock
+// out, a second and more). Measured as the time WM_CLOSE takes with the
+// file held, less the time it takes with the file free, best of three
+// each: the window's own teardown, and what a loaded machine adds to it,
+// is in both and cancels out; what is left is the time the UI thread spent
+// in the save because of the lock. The waiting write still lands once the
+// file is let go, and the later write wins.
+TEST_F(CoreTest, ClosingWithTheFileHeldDoesNotHoldUpTheWindow) {
+    host.WriteIni(kOperatorsFile);
+    const char* values[] = {"3", "6", "9", "12", "15", "18"};
+    double best[2] = {1e9, 1e9};  // free, held
+    for (int round = 0; round < 6; ++round) {
+        const bool held = round % 2 == 1;
+        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, values[round]);
+        std::unique_ptr<FileLock> lock;
+        if (held) lock = std::make_unique<FileLock>(host.IniPath());
+        const double start = Now();
+        SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+        best[held] = std::min(best[held], (Now() - start) * 1000);
+        if (lock) {
+            PumpFor(0.3);
+            EXPECT_NE(values[round], IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+            lock->Release();
+        }
+        const double closed = Now();
+        while (IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain") != values[round] && Now() - closed < 3.0)
+            PumpFor(0.01);
+        EXPECT_EQ(values[round], IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain")) << "round " << round;
+    }
+    std::printf("[ figures  ] WM_CLOSE with the file free %.1f ms, held %.1f ms\n", best[0], best[1]);
+    EXPECT_LT(best[1] - best[0], 50.0) << "the UI thread waited for the held file";
+    EXPECT_FALSE(IsFile(host.CopyPath()));
 }
 
 // A host killed in the middle of a save (or a machine going down) leaves the

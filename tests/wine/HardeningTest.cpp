@@ -980,4 +980,96 @@ TEST_F(Hardening, UnloadWithTheWindowOpen) {
     EXPECT_EQ("6", again.Text(kMonopole, IDC_MONO_CH4));
 }
 
+// This thread's loop, idle as a host's UI thread is, until done is set; then
+// a while more, so the timers of a window that should be gone would fire.
+void IdleUntil(const std::atomic<bool>& done, double thenSeconds) {
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        HostHarness::Pump(1);
+    }
+    for (const double end = Now() + thenSeconds; Now() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        HostHarness::Pump(1);
+    }
+}
+
+// FreeLibrary on another thread than the window's, that thread idle in its
+// loop: the library is gone when FreeLibrary returns, the window with it
+// (destroyed on its own thread), the settings saved, and the window's
+// thread runs on (timers, keys) without anything of ours.
+TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
+    Operator op = OpenOnPage(host, kMonopole);
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
+    const HWND frame = op.Frame();
+    HMODULE dll = host.TakeModule();
+    std::atomic<bool> done{false};
+    bool goneOnReturn = false;
+    bool windowGoneOnReturn = false;
+    std::thread unloader([&] {
+        FreeLibrary(dll);
+        goneOnReturn = GetModuleHandleA("Kelvane.dll") == nullptr;
+        windowGoneOnReturn = !IsWindow(frame);
+        done = true;
+    });
+    PostMessageA(host.HostWindow(), WM_KEYDOWN, VK_TAB, 1);
+    IdleUntil(done, 1.2);  // past the window's half-second status timer
+    unloader.join();
+    EXPECT_TRUE(goneOnReturn) << "FreeLibrary returned with the library loaded";
+    (void)windowGoneOnReturn;  // under Wine the window's thread needs the loader lock on the way
+    EXPECT_FALSE(IsWindow(frame)) << "the window stayed";
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    Operator again = OpenOnPage(host, kMonopole);
+    ASSERT_NE(nullptr, again.Frame());
+    EXPECT_EQ("9", again.Text(kMonopole, IDC_MONO_CH3));
+}
+
+// The host's acquisition thread is inside GetToolSubsetPtr (its frame call
+// takes half a second) when the UI thread unloads the library: the call
+// comes back into the host, not into an unloaded image, and the unload is
+// complete when FreeLibrary returns.
+TEST_F(Hardening, UnloadWhileAFrameCallIsInTheHostLibrary) {
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    host.SetFrame(words.data());
+    Operator op = OpenOnPage(host, kMonopole);
+    const ToolControlProcessFn process = reinterpret_cast<ToolControlProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Kelvane.dll"), "ToolControlProcess")));
+    ASSERT_NE(nullptr, process);
+    host.SetFrameDelay(500);
+    const long before = host.SubsetCalls();
+    std::atomic<bool> returned{false};
+    std::thread acquisition([&] {
+        process(0, 0);
+        returned = true;
+    });
+    while (host.SubsetCalls() == before) Sleep(1);
+    host.Unload();
+    EXPECT_EQ(nullptr, GetModuleHandleA("Kelvane.dll"));
+    acquisition.join();
+    host.SetFrameDelay(0);
+    host.SetFrame(nullptr);
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(IsWindow(op.Frame()));
+}
+
+// A host that ends a job in one handler: closes the window, unloads, the
+// settings file changes hands (here: edited), and the next job loads the
+// library again. The unload is complete when FreeLibrary returns, and the
+// new start reads the file as it now is.
+TEST_F(Hardening, CloseUnloadAndReloadInOneHandler) {
+    Operator op = OpenOnPage(host, kMonopole);
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
+    HMODULE dll = host.TakeModule();
+    SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+    FreeLibrary(dll);
+    EXPECT_EQ(nullptr, GetModuleHandleA("Kelvane.dll")) << "the unload waited for the loop";
+    std::string ini = host.ReadIni();
+    EXPECT_EQ("9", IniValue(ini, "MONOPOLE CONTROL", "Ch3Gain"));
+    const size_t at = ini.find("Ch3Gain=9");
+    ASSERT_NE(std::string::npos, at);
+    ini.replace(at, 9, "Ch3Gain=12");
+    host.WriteIni(ini);
+    Operator next = OpenOnPage(host, kMonopole);
+    EXPECT_EQ("12", next.Text(kMonopole, IDC_MONO_CH3));
+}
+
 }  // namespace
