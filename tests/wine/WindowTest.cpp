@@ -687,6 +687,36 @@ TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
     EXPECT_EQ("Dropped: 0", again.StripText(1));
 }
 
+// While the host's thread streams frames as fast as it can, every one with
+// read-back words, a window opened at any moment, its counts read at any
+// moment, shows no drop: the counts are read as one tally.
+TEST_F(WindowTest, NoDropShownThatDidNotHappenWhileFramesStreamFlatOut) {
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    host.SetFrame(words.data());
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        while (!stop) host.Process();
+    });
+    constexpr WPARAM kStatusTimer = 3;  // the frame's half-second strip timer
+    int shown = 0;
+    std::string phantom;
+    for (int i = 0; i < 150 && phantom.empty(); ++i) {
+        Operator op(host.Show());
+        for (int t = 0; t < 4; ++t, ++shown) {
+            SendMessageA(op.Frame(), WM_TIMER, kStatusTimer, 0);
+            if (op.StripText(1) != "Dropped: 0") phantom = op.StripText(1) + " in window " + std::to_string(i);
+        }
+        SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+    }
+    stop = true;
+    stream.join();
+    host.SetFrame(nullptr);
+    HostHarness::Pump();
+    EXPECT_EQ("", phantom) << shown << " readings";
+}
+
 // After a tool reset the tool is back at its own defaults: one action sends
 // every page's settings, as the operator would page by page, in one order.
 TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
