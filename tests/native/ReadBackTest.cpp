@@ -111,6 +111,7 @@ TEST(ReadBack, CountsReadMidStreamNeverShowADrop) {
     std::thread stream([&] {
         for (uint32_t i = 0; !stop.load(std::memory_order_relaxed); ++i) counts.Count(true, i);
     });
+    while (counts.Usable() < 1000) std::this_thread::yield();  // streaming
     uint32_t phantom = 0;
     for (int i = 0; i < 200000; ++i) {
         const FrameCounts::Tally t = counts.Read();
