@@ -174,7 +174,7 @@ Why Reason(DWORD error, const std::string& name) {
         return {name + " may not be written",
                 "Access is denied: this user may not write there, or another program holds the file."};
     default:
-        return {name + " could not be written (error " + std::to_string(error) + ")",
+        return {name + " could not be written: " + SystemMessage(error),
                 SystemMessage(error) + " (system error " + std::to_string(error) + ")."};
     }
 }

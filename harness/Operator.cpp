@@ -38,7 +38,7 @@ void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), &FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
     if (!box) return;
     KillTimer(nullptr, id);
-    char text[512] = {};
+    char text[2048] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static
     g_boxText = text;
     PostMessageA(box, WM_COMMAND, IDOK, 0);

@@ -516,10 +516,11 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
     const struct {
         const char* what;
         Block block;
-    } cases[] = {{"locked for 300 ms", Block::BriefLock},
-                 {"locked", Block::Lock},
-                 {"read-only", Block::ReadOnly},
-                 {"folder gone", Block::FolderGone}};
+        const char* words;  // the reason, as the message gives it
+    } cases[] = {{"locked for 300 ms", Block::BriefLock, ""},
+                 {"locked", Block::Lock, "Another program holds the file open without sharing it (locked)."},
+                 {"read-only", Block::ReadOnly, "The file is read-only."},
+                 {"folder gone", Block::FolderGone, "Its folder is missing"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         host.PrepareWorkFolder(TestFolder());
@@ -565,6 +566,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         HWND frame = nullptr;
         const std::string notice = ShowAnswering(host, &frame);
         EXPECT_NE(std::string::npos, notice.find(copyPath)) << notice;
+        EXPECT_NE(std::string::npos, notice.find(c.words)) << notice;
         SendMessageA(frame, WM_CLOSE, 0, 0);
         HostHarness::Pump();
         EXPECT_EQ("", ShowAnswering(host, &frame));
@@ -794,6 +796,23 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
         EXPECT_FALSE(IsFile(LocalCopyPath(folder)));
     }
     DeleteFileA(file.c_str());
+
+    // Gone, it has no short name: the path fits no file, the operator is
+    // told so in words, and the settings go to the copy.
+    RemoveDirectoryA(folder.c_str());
+    DeleteFileA(LocalCopyPath(folder).c_str());
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    HWND frame = nullptr;
+    const std::string notice = ShowAnswering(host, &frame);
+    EXPECT_NE(std::string::npos, notice.find("Its path is longer than the system allows")) << notice;
+    EXPECT_NE(std::string::npos, notice.find(LocalCopyPath(folder))) << notice;
+    Operator op(frame);
+    op.ClickPageItem(drive::kMonopole);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "3");
+    host.Unload();
+    EXPECT_EQ("3", IniValue(ReadRaw(LocalCopyPath(folder)), "MONOPOLE CONTROL", "Ch3Gain"));
+    DeleteFileA(LocalCopyPath(folder).c_str());
 }
 
 // A read-only file while the window is open: the strip says so once the
