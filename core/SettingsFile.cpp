@@ -1,5 +1,6 @@
 #include "core/SettingsFile.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace {
 // waited out before the file counts as unreadable or unwritable.
 constexpr DWORD kLockWaitMs = 1000;
 constexpr DWORD kRetryStepMs = 50;
+// Longer than any save takes, locks waited out included.
+constexpr DWORD kSaveWaitMs = 10000;
 // The copy's own section: whose settings these are, why they are here, and
 // whether the operator has been told.
 constexpr const char* kNoteSection = "UNSAVED SETTINGS";
@@ -294,10 +297,14 @@ void CSettingsFile::EndLoad() {
 void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) {
     m_startingKeys = keys;
     m_basis.Read(keys, m_loadedListing);
+    m_knownListing = m_loadedListing;
 }
 
 void CSettingsFile::Save(const SavedKeys& keys) {
-    std::lock_guard<std::mutex> saving(m_saving);
+    // Bounded: a save that a thread killed at process exit left half done
+    // must not hang the exit's own save (the replace kept the file whole).
+    std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
+    if (!saving.owns_lock()) return;
     if (!m_mayWriteIni) {
         // Never over a file whose values were not read: the copy holds the
         // settings whole, nothing from that file, once they differ from the
@@ -308,7 +315,7 @@ void CSettingsFile::Save(const SavedKeys& keys) {
         SetStatus(FailureStatus(m_unreadBrief, m_unreadReason, copy));
         return;
     }
-    // The file as it is now: a file locked now is taken as it was read, a
+    // The file as it is now: a file locked now is taken as last seen, a
     // file gone is written whole.
     std::string current;
     ProfileListing listing;
@@ -318,8 +325,9 @@ void CSettingsFile::Save(const SavedKeys& keys) {
     if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
         readNow = OpenAndRead(m_ioPath, current, error);
         ForgetCached(m_ioPath);
-        listing = readNow ? ListProfile(m_ioPath) : m_loadedListing;
+        listing = readNow ? ListProfile(m_ioPath) : m_knownListing;
         ForgetCached(m_ioPath);
+        m_knownListing = listing;
     }
     const SavePlan plan = m_basis.Plan(keys, listing);
     if (plan.writes.empty()) {
@@ -328,6 +336,7 @@ void CSettingsFile::Save(const SavedKeys& keys) {
     }
     if (error == ERROR_SUCCESS && WriteAtomically(m_ioPath, current, plan.writes, error)) {
         m_basis.Settled(plan.settled);
+        m_knownListing = kelvane::ListingAfterWrites(listing, plan.writes);
         // The file now holds all that a copy of unsaved settings held.
         if (!m_failureCopy.empty()) {
             DeleteFileA(m_failureCopy.c_str());
@@ -354,14 +363,16 @@ void CSettingsFile::Save(const SavedKeys& keys) {
         SetStatus(status);
         return;
     }
-    // What the file would have become, when it is worth a copy: one that
+    // What the file would have become (a file not read now: all the keys
+    // over the file as read at start-up), when it is worth a copy: one that
     // would only repeat the file's values tells nothing, and could overwrite
     // a copy of an earlier session the operator has not seen.
     const Why why = Reason(error, NameOf(m_iniPath));
+    const SavedKeys& copied = readNow ? plan.writes : keys;
     std::string copy;
-    if (plan.changedHere && plan.writes != m_copiedKeys) {
-        copy = SaveToCopy(plan.writes, Kind::Failure, why.words, readNow ? current : m_loadedBytes);
-        if (!copy.empty()) m_copiedKeys = plan.writes;
+    if (plan.changedHere && copied != m_copiedKeys) {
+        copy = SaveToCopy(copied, Kind::Failure, why.words, readNow ? current : m_loadedBytes);
+        if (!copy.empty()) m_copiedKeys = copied;
     } else if (!m_failureCopy.empty()) {
         copy = Shown(m_failureCopy);
     }
@@ -522,10 +533,10 @@ std::string CSettingsFile::TakeNotice() {
     }
     // Marked in the copy, so no later start-up tells again.
     if (!notice.copyIo.empty()) {
-        std::lock_guard<std::mutex> saving(m_saving);
+        std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
         std::string bytes;
         DWORD error = ERROR_SUCCESS;
-        if (GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        if (saving.owns_lock() && GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&
             OpenAndRead(notice.copyIo, bytes, error))
             WriteAtomically(notice.copyIo, bytes, {{kNoteSection, "Shown", "1"}}, error);
     }

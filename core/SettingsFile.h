@@ -89,13 +89,14 @@ private:
     kelvane::SaveBasis m_basis;
     std::string m_loadedBytes;  // the file as read at start-up
     kelvane::ProfileListing m_loadedListing;
+    kelvane::ProfileListing m_knownListing;  // as last read or written
     HANDLE m_loadHandle = INVALID_HANDLE_VALUE;
     std::string m_failureCopy;     // a copy of unsaved settings written since start-up
     kelvane::SavedKeys m_copiedKeys;  // what that copy holds of the session's keys
 
     // Saves (and the copy's Shown mark) one at a time; the notice and the
     // status are read by the window's thread while a save may be running.
-    std::mutex m_saving;
+    std::timed_mutex m_saving;
     mutable std::mutex m_state;
     std::string m_toldAbout;  // copy and reason the operator has been told of
     Notice m_notice;
