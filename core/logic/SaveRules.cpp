@@ -136,19 +136,18 @@ SavePlan SaveBasis::Plan(const SavedKeys& now, const ProfileListing& fileNow) co
         const bool changedHere = !e || k.text != e->held;
         plan.changedHere = plan.changedHere || changedHere;
         std::string there;
-        if (!ValueIn(fileNow, k.section, k.key, &there)) {
-            plan.writes.push_back(k);
-        } else if (there == k.text) {
+        const bool inFile = ValueIn(fileNow, k.section, k.key, &there);
+        if (inFile && there == k.text) {
             plan.settled.push_back(k);
             continue;
-        } else if (changedHere) {
-            plan.writes.push_back(k);
-            if (e && there != e->file) plan.conflicts.push_back({k.section, k.key, there});
-        } else if (e->held != e->file && there == e->file) {
-            plan.writes.push_back(k);
-        } else {
-            continue;  // changed elsewhere only, or as the session left it: the file's text stays
         }
+        const bool changedThere = inFile && e && there != e->file;
+        // The file lacks it, the operator changed it, or the start set it
+        // apart while the file still says what was read; otherwise the
+        // file's text stays.
+        if (inFile && !changedHere && (e->held == e->file || changedThere)) continue;
+        plan.writes.push_back(k);
+        if (changedHere && changedThere) plan.conflicts.push_back({k.section, k.key, there});
         plan.settled.push_back(k);
     }
     return plan;
