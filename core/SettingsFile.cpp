@@ -254,7 +254,6 @@ CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
         m_mayWriteIni = false;
         m_unreadBrief = why.brief;
         m_unreadReason = why.words + " The plug-in began from its default settings.";
-        FindUntoldCopy();
         TellAtOpening(m_unreadReason);
         return State::Unreadable;
     }
@@ -275,12 +274,12 @@ CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
 }
 
 // A file the session may not write: the operator hears of it as the window
-// opens, and where changes will go.
+// opens (before any copy of an earlier session), and where changes will go.
 void CSettingsFile::TellAtOpening(const std::string& reason) {
     const std::vector<std::string> copies = CopyPaths();
     const std::string copy = copies.empty() ? std::string() : copies.front();
     std::lock_guard<std::mutex> state(m_state);
-    if (!m_notice.pending) m_notice = Notice{true, Kind::Failure, Shown(copy), copy, reason};
+    m_notice = Notice{true, Kind::Failure, Shown(copy), copy, reason};
 }
 
 void CSettingsFile::EndLoad() {
