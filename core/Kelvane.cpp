@@ -203,20 +203,27 @@ std::string CKelvaneApp::TakeSettingsNotice() {
     m_saveWorker.IfIdle([&](CSettingsFile& file) { notice = file.TakeNotice(); });
     return notice;
 }
+CSettingsFile::Status CKelvaneApp::SettingsStatus() const { return m_settings.LastStatus(); }
 
 void CKelvaneApp::LoadWorkFolder() {
     char buf[256] = {};
     GetPrivateProfileStringA(HOST_CONFIG_SECTION, HOST_CONFIG_WORK_KEY, "", buf, sizeof buf, HOST_CONFIG_PATH);
     m_workFolder = buf;
+    // Fixed now, for every save of this load: without a work folder the
+    // file is at the root of the drive current now, wherever the host's
+    // current directory goes later.
     m_iniPath = m_workFolder + "\\" + SETTINGS_FILE_NAME;
+    std::vector<char> full(m_iniPath.size() + MAX_PATH);
+    const DWORD n = GetFullPathNameA(m_iniPath.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n > 0 && n < full.size()) m_iniPath.assign(full.data(), n);
 }
 
-void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_iniPath); kelvane::LoadGeneralControl(*this, ini); }
-void CKelvaneApp::LoadDtGainControl() { Win32Profile ini(m_iniPath); kelvane::LoadDtGainControl(*this, ini); }
-void CKelvaneApp::LoadDipoleControl() { Win32Profile ini(m_iniPath); kelvane::LoadDipoleControl(*this, ini); }
-void CKelvaneApp::LoadMonopoleControl() { Win32Profile ini(m_iniPath); kelvane::LoadMonopoleControl(*this, ini); }
+void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadGeneralControl(*this, ini); }
+void CKelvaneApp::LoadDtGainControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDtGainControl(*this, ini); }
+void CKelvaneApp::LoadDipoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDipoleControl(*this, ini); }
+void CKelvaneApp::LoadMonopoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadMonopoleControl(*this, ini); }
 void CKelvaneApp::LoadAcousticProcess() {
-    Win32Profile ini(m_iniPath);
+    Win32Profile ini(m_settings.ReadPath());
     kelvane::LoadAcousticProcess(*this, ini, m_processBlock);
 }
 void CKelvaneApp::SetDefaultParameters() { kelvane::SetDefaultParameters(*this, m_processBlock); }

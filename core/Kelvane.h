@@ -35,7 +35,8 @@ public:
     // The host process is exiting without unloading us: save, skip window teardown.
     void ProcessExitShutdown();
 
-    // INI (the path is the host's work folder + "\KelvaneCtrl.ini").
+    // INI (the path is the host's work folder + "\KelvaneCtrl.ini", made
+    // full when the library loads).
     void LoadWorkFolder();
     void LoadGeneralControl();
     void LoadDtGainControl();
@@ -62,6 +63,8 @@ public:
     // the control window opens ("" when there is nothing to tell).
     bool SettingsNoticePending();
     std::string TakeSettingsNotice();
+    // How the last save that had something to write went ("" line: well).
+    CSettingsFile::Status SettingsStatus() const;
 
     // Shared blocks.
     void OpenProcessBlock();

@@ -1,6 +1,8 @@
 #include "core/SettingsFile.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -9,6 +11,7 @@
 
 using kelvane::ProfileListing;
 using kelvane::SavedKeys;
+using kelvane::SavePlan;
 
 namespace {
 
@@ -17,9 +20,13 @@ namespace {
 constexpr DWORD kLockWaitMs = 1000;
 std::atomic<DWORD> g_lockWaitMs{kLockWaitMs};
 constexpr DWORD kRetryStepMs = 50;
+// Longer than any save takes, locks waited out included.
+constexpr DWORD kSaveWaitMs = 10000;
 // The copy's own section: whose settings these are, why they are here, and
 // whether the operator has been told.
 constexpr const char* kNoteSection = "UNSAVED SETTINGS";
+constexpr const char* kFailureKind = "not saved";
+constexpr const char* kConflictKind = "changed elsewhere";
 
 // Errors that pass when whoever holds the file lets go. Replacing a file that
 // is open without delete sharing fails as access denied.
@@ -137,8 +144,46 @@ std::string SystemMessage(DWORD error) {
                                        FORMAT_MESSAGE_MAX_WIDTH_MASK,
                                    nullptr, error, 0, buf, sizeof buf, nullptr);
     std::string text(buf, n);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) text.pop_back();
-    return text.empty() ? "error " + std::to_string(error) : text;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "The system gave no words for it" : text;
+}
+
+// Why a file could not be read or written, in words: brief (with the file's
+// name) for the status strip, whole for the message and the copy.
+struct Why {
+    std::string brief;
+    std::string words;
+};
+Why Reason(DWORD error, const std::string& name) {
+    switch (error) {
+    case ERROR_FILE_READ_ONLY:
+        return {name + " is read-only", "The file is read-only."};
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return {name + " is locked by another program", "Another program holds the file open without sharing it (locked)."};
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return {"the folder of " + name + " is missing",
+                "Its folder is missing (removed, or its drive or network share is not connected)."};
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return {"the disk of " + name + " is full", "The disk is full."};
+    case ERROR_FILENAME_EXCED_RANGE:
+        return {"the path of " + name + " is too long",
+                "Its path is longer than the system allows for a file (" + std::to_string(MAX_PATH - 1) +
+                    " characters), and the folder has no short name that fits."};
+    case ERROR_WRITE_FAULT:
+        return {name + " could not be written whole", "The file could not be written whole (the disk may be full or failing)."};
+    case ERROR_ACCESS_DENIED:
+        return {name + " may not be written",
+                "Access is denied: this user may not write there, or another program holds the file."};
+    default:
+        return {name + " could not be written: " + SystemMessage(error),
+                SystemMessage(error) + " (system error " + std::to_string(error) + ")."};
+    }
 }
 
 std::string FolderOf(const std::string& path) {
@@ -146,12 +191,15 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
+
 bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
-// The private file a save writes before it replaces its target, named after
-// the process, so two hosts saving at once never share one.
+bool Fits(const std::string& path) { return path.size() < MAX_PATH; }
+
+// The private file a save writes before it replaces its target.
 std::string TempPath(const std::string& target) {
-    return target + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    return FolderOf(target) + "\\" + kelvane::SaveTempName(GetCurrentProcessId());
 }
 
 bool ProcessAlive(DWORD pid) {
@@ -165,18 +213,25 @@ bool ProcessAlive(DWORD pid) {
 // Private files of saves that a crash cut short: their process is gone.
 void RemoveCrashLeftovers(const std::string& folder) {
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\KelvaneCtrl*.tmp").c_str(), &found);
+    HANDLE find = FindFirstFileA((folder + "\\*" + kelvane::kSaveTempExt).c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        const std::string name = found.cFileName;
-        const size_t dot = name.rfind('.', name.size() - 5);
-        if (dot == std::string::npos) continue;
-        char* end = nullptr;
-        const unsigned long pid = std::strtoul(name.c_str() + dot + 1, &end, 10);
-        if (pid != 0 && std::strcmp(end, ".tmp") == 0 && !ProcessAlive(pid))
-            DeleteFileA((folder + "\\" + name).c_str());
+        uint32_t pid = 0;
+        if (kelvane::SaveTempProcess(found.cFileName, &pid) && pid != 0 && !ProcessAlive(pid))
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
     } while (FindNextFileA(find, &found));
     FindClose(find);
+}
+
+// "DT GAIN CONTROL Ch1Gain, ..." for the operator.
+std::string KeyList(const SavedKeys& keys, bool withValues) {
+    std::string text;
+    for (const kelvane::SavedKey& k : keys) {
+        if (!text.empty()) text += ", ";
+        text += k.section + " " + k.key;
+        if (withValues) text += " (" + k.text + ")";
+    }
+    return text;
 }
 
 }  // namespace
@@ -186,82 +241,205 @@ CSettingsFile::~CSettingsFile() { EndLoad(); }
 void CSettingsFile::SetLockWait(DWORD ms) { g_lockWaitMs.store(ms); }
 
 CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
-    m_iniPath = iniPath;
-    RemoveCrashLeftovers(FolderOf(iniPath));
+    m_iniPath = m_ioPath = iniPath;
+    m_shownFolder = m_ioFolder = FolderOf(iniPath);
+    // Past the platform's limit the profile functions fail (the writer
+    // reports success and writes nothing): the same file by its folder's
+    // short name, when the volume gives one that fits.
+    if (!Fits(iniPath)) {
+        char shortFolder[MAX_PATH] = {};
+        const DWORD n = GetShortPathNameA(m_shownFolder.c_str(), shortFolder, sizeof shortFolder);
+        const std::string ioPath = std::string(shortFolder) + "\\" + NameOf(iniPath);
+        if (n > 0 && n < sizeof shortFolder && Fits(ioPath)) {
+            m_ioFolder = shortFolder;
+            m_ioPath = ioPath;
+        }
+    }
+    if (!Fits(m_ioPath)) {
+        const Why why = Reason(ERROR_FILENAME_EXCED_RANGE, NameOf(iniPath));
+        m_mayWriteIni = false;
+        m_unreadBrief = why.brief;
+        m_unreadReason = why.words + " The plug-in began from its default settings.";
+        TellAtOpening(m_unreadReason);
+        return State::Unreadable;
+    }
+    RemoveCrashLeftovers(m_ioFolder);
     FindUntoldCopy();
-    if (GetFileAttributesA(iniPath.c_str()) == INVALID_FILE_ATTRIBUTES) return State::Missing;
+    if (GetFileAttributesA(m_ioPath.c_str()) == INVALID_FILE_ATTRIBUTES) return State::Missing;
     // The profile functions read a file they cannot open as an empty one:
     // every key would load 0. Held open (sharing everything) no one can lock
     // it until the load is done.
-    if (OpenAndRead(iniPath, m_loadedBytes, m_openError, &m_loadHandle)) return State::Readable;
+    if (OpenAndRead(m_ioPath, m_loadedBytes, m_openError, &m_loadHandle)) return State::Readable;
+    const Why why = Reason(m_openError, NameOf(iniPath));
     m_mayWriteIni = false;
-    m_unreadReason = "It could not be read when the plug-in started (" + SystemMessage(m_openError) +
-                     "), so the plug-in began from its default settings and does not write over it.";
-    m_notice = Notice{true, CopyPaths().front(), m_unreadReason};
+    m_unreadBrief = NameOf(iniPath) + " was not read at start-up (" + why.brief + ")";
+    m_unreadReason = "It could not be read when the plug-in started: " + why.words +
+                     " So the plug-in began from its default settings and does not write over it.";
+    TellAtOpening(m_unreadReason);
     return State::Unreadable;
 }
 
+// A file the session may not write: the operator hears of it as the window
+// opens (before any copy of an earlier session), and where changes will go.
+void CSettingsFile::TellAtOpening(const std::string& reason) {
+    const std::vector<std::string> copies = CopyPaths();
+    const std::string copy = copies.empty() ? std::string() : copies.front();
+    std::lock_guard<std::mutex> state(m_state);
+    m_notice = Notice{true, Kind::Failure, Shown(copy), copy, reason};
+}
+
 void CSettingsFile::EndLoad() {
-    if (m_loadHandle != INVALID_HANDLE_VALUE) CloseHandle(m_loadHandle);
+    if (m_loadHandle == INVALID_HANDLE_VALUE) return;
+    // What the file said, key by key, while no one could lock it: what a
+    // save tells this session's changes from other programs' by.
+    ForgetCached(m_ioPath);
+    m_loadedListing = ListProfile(m_ioPath);
+    ForgetCached(m_ioPath);
+    CloseHandle(m_loadHandle);
     m_loadHandle = INVALID_HANDLE_VALUE;
 }
 
-void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) { m_startingKeys = keys; }
-
-void CSettingsFile::Save(const SavedKeys& keys) {
-    std::string current;  // the file's text now
-    bool readNow = false;
-    DWORD error = ERROR_SUCCESS;
-    if (m_mayWriteIni) {
-        const DWORD attrs = GetFileAttributesA(m_iniPath.c_str());
-        if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
-            readNow = OpenAndRead(m_iniPath, current, error);
-        // Gone, or never there: a new file.
-        if (error == ERROR_SUCCESS && WriteAtomically(m_iniPath, current, keys, error)) {
-            // The file now holds all that a copy made since start-up held.
-            if (!m_sessionCopy.empty()) {
-                DeleteFileA(m_sessionCopy.c_str());
-                if (SamePath(m_notice.copy, m_sessionCopy)) m_notice.pending = false;
-                m_sessionCopy.clear();
-            }
-            return;
-        }
-    }
-    // A copy that would only repeat the file's values tells nothing, and
-    // could overwrite a copy of an earlier session the operator has not seen.
-    if (keys == m_startingKeys) return;
-    const std::string reason = m_mayWriteIni ? SystemMessage(error) : m_unreadReason;
-    // The keys a save does not write come from the file (as it is, or was
-    // when read at start-up), never from one whose values were not read.
-    SaveToCopy(keys, reason, !m_mayWriteIni ? std::string() : readNow ? current : m_loadedBytes);
+void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) {
+    m_startingKeys = keys;
+    m_basis.Read(keys, m_loadedListing);
+    m_knownListing = m_loadedListing;
 }
 
-void CSettingsFile::SaveToCopy(const SavedKeys& keys, const std::string& reason, const std::string& base) {
+void CSettingsFile::Save(const SavedKeys& keys) {
+    // Bounded: a save that a thread killed at process exit left half done
+    // must not hang the exit's own save (the replace kept the file whole).
+    std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
+    if (!saving.owns_lock()) return;
+    if (!m_mayWriteIni) {
+        // Never over a file whose values were not read: the copy holds the
+        // settings whole, nothing from that file, once they differ from the
+        // starting ones.
+        if (keys == m_startingKeys || keys == m_copiedKeys) return;
+        const std::string copy = SaveToCopy(keys, Kind::Failure, m_unreadReason, std::string());
+        if (!copy.empty()) m_copiedKeys = keys;
+        SetStatus(FailureStatus(m_unreadBrief, m_unreadReason, copy));
+        return;
+    }
+    // The file as it is now: a file locked now is taken as last seen, a
+    // file gone is written whole.
+    std::string current;
+    ProfileListing listing;
+    DWORD error = ERROR_SUCCESS;
+    bool readNow = false;
+    const DWORD attrs = GetFileAttributesA(m_ioPath.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        readNow = OpenAndRead(m_ioPath, current, error);
+        ForgetCached(m_ioPath);
+        listing = readNow ? ListProfile(m_ioPath) : m_knownListing;
+        ForgetCached(m_ioPath);
+        m_knownListing = listing;
+    }
+    const SavePlan plan = m_basis.Plan(keys, listing);
+    if (plan.writes.empty()) {
+        m_basis.Settled(plan.settled);
+        return;
+    }
+    if (error == ERROR_SUCCESS && WriteAtomically(m_ioPath, current, plan.writes, error)) {
+        m_basis.Settled(plan.settled);
+        m_knownListing = kelvane::ListingAfterWrites(listing, plan.writes);
+        // The file now holds all that a copy of unsaved settings held.
+        if (!m_failureCopy.empty()) {
+            DeleteFileA(m_failureCopy.c_str());
+            std::lock_guard<std::mutex> state(m_state);
+            if (SamePath(m_notice.copyIo, m_failureCopy)) m_notice.pending = false;
+            m_failureCopy.clear();
+        }
+        m_copiedKeys.clear();
+        if (plan.conflicts.empty()) {
+            SetStatus(Status{});
+            return;
+        }
+        // This session's values went in; the other program's stay in the
+        // copy, as the file was before this save.
+        const std::string reason = "Changed here and by another program since the plug-in read the file: " +
+                                   KeyList(plan.conflicts, true) + ".";
+        const std::string copy = SaveToCopy({}, Kind::Conflict, reason, current);
+        Status status;
+        status.line = "Settings saved; also changed elsewhere: " + KeyList(plan.conflicts, false) +
+                      (copy.empty() ? "" : "; the other values are kept in " + NameOf(copy));
+        status.tip = "Saved to " + m_iniPath + ". " + reason +
+                     (copy.empty() ? " The other values could not be kept."
+                                   : " The file as the other program left it is kept in " + copy + ".");
+        SetStatus(status);
+        return;
+    }
+    // What the file would have become (a file not read now: all the keys
+    // over the file as read at start-up), when it is worth a copy: one that
+    // would only repeat the file's values tells nothing, and could overwrite
+    // a copy of an earlier session the operator has not seen.
+    const Why why = Reason(error, NameOf(m_iniPath));
+    const SavedKeys& copied = readNow ? plan.writes : keys;
+    std::string copy;
+    if (plan.changedHere && copied != m_copiedKeys) {
+        copy = SaveToCopy(copied, Kind::Failure, why.words, readNow ? current : m_loadedBytes);
+        if (!copy.empty()) m_copiedKeys = copied;
+    } else if (!m_failureCopy.empty()) {
+        copy = Shown(m_failureCopy);
+    }
+    SetStatus(FailureStatus(why.brief, why.words, copy));
+}
+
+CSettingsFile::Status CSettingsFile::FailureStatus(const std::string& brief, const std::string& words,
+                                                   const std::string& copy) const {
+    Status status;
+    status.line = "Settings not saved: " + brief + (copy.empty() ? "" : "; kept in " + NameOf(copy));
+    status.tip = "Not saved to " + m_iniPath + ". " + words +
+                 (copy.empty() ? "" : " The settings are kept in " + copy + ".");
+    return status;
+}
+
+std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, Kind kind, const std::string& reason,
+                                      const std::string& base) {
     const std::vector<std::string> copies = CopyPaths();
     for (const std::string& copy : copies) {
         if (&copy != &copies.front()) CreateDirectoryA(FolderOf(copy).c_str(), nullptr);
-        const bool told = m_toldAbout == copy + '\n' + reason;
+        const std::string shown = Shown(copy);
+        bool told;
+        {
+            std::lock_guard<std::mutex> state(m_state);
+            told = m_toldAbout == shown + '\n' + reason;
+        }
         SavedKeys noted = keys;
         noted.push_back({kNoteSection, "For", m_iniPath});
         noted.push_back({kNoteSection, "Reason", reason});
+        noted.push_back({kNoteSection, "Kind", kind == Kind::Conflict ? kConflictKind : kFailureKind});
         noted.push_back({kNoteSection, "Shown", told ? "1" : "0"});
         DWORD error = ERROR_SUCCESS;
         if (!WriteAtomically(copy, base, noted, error)) continue;
-        m_sessionCopy = copy;
-        if (!told) m_notice = Notice{true, copy, reason};
-        return;
+        if (kind == Kind::Failure) m_failureCopy = copy;
+        std::lock_guard<std::mutex> state(m_state);
+        if (!told) m_notice = Notice{true, kind, shown, copy, reason};
+        return shown;
     }
+    return std::string();
 }
 
 // Beside the INI, then in the user's local application data (when known and
-// not the same file).
+// not the same file); only paths the file functions can reach.
 std::vector<std::string> CSettingsFile::CopyPaths() const {
-    std::vector<std::string> copies{FolderOf(m_iniPath) + "\\" + kelvane::SETTINGS_COPY_NAME};
+    const std::string name = kelvane::SettingsCopyName(m_iniPath);
+    std::vector<std::string> copies;
+    const std::string beside = m_ioFolder + "\\" + name;
+    if (Fits(beside)) copies.push_back(beside);
     char buf[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", buf, sizeof buf);
-    const std::string local = std::string(buf) + "\\Kelvane\\" + kelvane::SETTINGS_COPY_NAME;
-    if (n > 0 && n < sizeof buf && !SamePath(local, copies.front())) copies.push_back(local);
+    const std::string local = std::string(buf) + "\\Kelvane\\" + name;
+    if (n > 0 && n < sizeof buf && Fits(local) && (copies.empty() || !SamePath(local, copies.front())))
+        copies.push_back(local);
     return copies;
+}
+
+// A path in the INI's folder as the operator knows that folder.
+std::string CSettingsFile::Shown(const std::string& ioPath) const {
+    const std::string folder = m_ioFolder + "\\";
+    if (ioPath.size() > folder.size() && SamePath(ioPath.substr(0, folder.size()), folder))
+        return m_shownFolder + "\\" + ioPath.substr(folder.size());
+    return ioPath;
 }
 
 bool CSettingsFile::WriteAtomically(const std::string& target, const std::string& base, const SavedKeys& keys,
@@ -314,32 +492,69 @@ bool CSettingsFile::WriteAtomically(const std::string& target, const std::string
     return ok;
 }
 
+// A copy of this file's settings from an earlier session that the operator
+// has not been told of.
 void CSettingsFile::FindUntoldCopy() {
     for (const std::string& copy : CopyPaths()) {
         if (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        char owner[1024] = {}, reason[1024] = {}, shown[4] = {};
+        char owner[1024] = {}, reason[2048] = {}, kind[16] = {}, shown[4] = {};
         GetPrivateProfileStringA(kNoteSection, "For", "", owner, sizeof owner, copy.c_str());
         GetPrivateProfileStringA(kNoteSection, "Reason", "", reason, sizeof reason, copy.c_str());
+        GetPrivateProfileStringA(kNoteSection, "Kind", "", kind, sizeof kind, copy.c_str());
         GetPrivateProfileStringA(kNoteSection, "Shown", "", shown, sizeof shown, copy.c_str());
         ForgetCached(copy);
         if (SamePath(owner, m_iniPath) && std::string(shown) != "1") {
-            m_notice = Notice{true, copy, reason};
+            std::lock_guard<std::mutex> state(m_state);
+            m_notice = Notice{true, std::string(kind) == kConflictKind ? Kind::Conflict : Kind::Failure, Shown(copy),
+                              copy, reason};
             return;
         }
     }
 }
 
+bool CSettingsFile::NoticePending() const {
+    std::lock_guard<std::mutex> state(m_state);
+    return m_notice.pending;
+}
+
+void CSettingsFile::SetStatus(const Status& status) {
+    std::lock_guard<std::mutex> state(m_state);
+    m_status = status;
+}
+
+CSettingsFile::Status CSettingsFile::LastStatus() const {
+    std::lock_guard<std::mutex> state(m_state);
+    return m_status;
+}
+
 std::string CSettingsFile::TakeNotice() {
-    if (!m_notice.pending) return std::string();
-    m_notice.pending = false;
-    m_toldAbout = m_notice.copy + '\n' + m_notice.reason;
+    Notice notice;
+    {
+        std::lock_guard<std::mutex> state(m_state);
+        if (!m_notice.pending) return std::string();
+        notice = m_notice;
+        m_notice.pending = false;
+        m_toldAbout = notice.copy + '\n' + notice.reason;
+    }
     // Marked in the copy, so no later start-up tells again.
-    std::string bytes;
-    DWORD error = ERROR_SUCCESS;
-    if (GetFileAttributesA(m_notice.copy.c_str()) != INVALID_FILE_ATTRIBUTES && OpenAndRead(m_notice.copy, bytes, error))
-        WriteAtomically(m_notice.copy, bytes, {{kNoteSection, "Shown", "1"}}, error);
-    return "The control settings could not be saved to\r\n" + m_iniPath + "\r\n\r\n" + m_notice.reason +
-           "\r\n\r\nThey are saved to\r\n" + m_notice.copy +
+    if (!notice.copyIo.empty()) {
+        std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
+        std::string bytes;
+        DWORD error = ERROR_SUCCESS;
+        if (saving.owns_lock() && GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            OpenAndRead(notice.copyIo, bytes, error))
+            WriteAtomically(notice.copyIo, bytes, {{kNoteSection, "Shown", "1"}}, error);
+    }
+    if (notice.kind == Kind::Conflict)
+        return "Another program changed settings in\r\n" + m_iniPath +
+               "\r\nwhile the control window changed them too.\r\n\r\n" + notice.reason +
+               "\r\n\r\nThe values set here were saved. The file as the other program left it is kept in\r\n" +
+               notice.copy + "\r\n\r\nTo use its values instead, set them again, or copy that file over the first.";
+    if (notice.copy.empty())
+        return "The control settings could not be saved to\r\n" + m_iniPath + "\r\n\r\n" + notice.reason +
+               "\r\n\r\nNo copy of them could be written either.";
+    return "The control settings could not be saved to\r\n" + m_iniPath + "\r\n\r\n" + notice.reason +
+           "\r\n\r\nThey are saved to\r\n" + notice.copy +
            "\r\n\r\nThe plug-in reads only the first file: to keep these settings, copy the second over it once "
            "it can be written.";
 }

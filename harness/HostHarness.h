@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KelvaneHost.h"
+#include "core/logic/SaveRules.h"
 
 namespace drive {
 
@@ -61,7 +62,7 @@ public:
     void PrepareWorkFolder(const std::string& workFolder, bool keepIni = false);
     std::string IniPath() const { return SettingsPath(m_workFolder); }
     // Where the plug-in puts the settings it cannot write to the INI.
-    std::string CopyPath() const { return m_workFolder + "\\" + kelvane::SETTINGS_COPY_NAME; }
+    std::string CopyPath() const { return m_workFolder + "\\" + kelvane::SettingsCopyName(IniPath()); }
     const std::string& WorkFolder() const { return m_workFolder; }
     // Writes text as the whole KelvaneCtrl.ini.
     void WriteIni(const std::string& text) const;

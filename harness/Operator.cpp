@@ -38,7 +38,7 @@ void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), &FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
     if (!box) return;
     KillTimer(nullptr, id);
-    char text[512] = {};
+    char text[2048] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static
     g_boxText = text;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -342,13 +342,16 @@ HWND TooltipOf(HWND control) {
 std::string TipText(HWND control) {
     HWND tooltip = TooltipOf(control);
     if (!tooltip) return std::string();
-    char text[512] = {};
-    TOOLINFOA ti{};
-    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    // Wide: the narrow message hands back at most 80 characters.
+    wchar_t wide[1024] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
     ti.hwnd = GetParent(control);
     ti.uId = reinterpret_cast<UINT_PTR>(control);
-    ti.lpszText = text;
-    SendMessageA(tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ti));
+    ti.lpszText = wide;
+    SendMessageW(tooltip, TTM_GETTEXTW, sizeof wide / sizeof wide[0], reinterpret_cast<LPARAM>(&ti));
+    char text[2048] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 

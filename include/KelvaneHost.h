@@ -88,9 +88,11 @@ constexpr const char* HOST_CONFIG_PATH = "D:\\pellora_project\\pellora\\Config.i
 constexpr const char* HOST_CONFIG_SECTION = "WORK FOLDER";
 constexpr const char* HOST_CONFIG_WORK_KEY = "WorkSpace";
 constexpr const char* SETTINGS_FILE_NAME = "KelvaneCtrl.ini";
-// Beside it (or in the user's local application data): the settings the
-// plug-in could not write to the file itself.
-constexpr const char* SETTINGS_COPY_NAME = "KelvaneCtrl.unsaved.ini";
+// Beside it (or in the user's local application data, "Kelvane" folder), a
+// copy "KCxxxxxxxx.ini" named after the file's full path holds what the
+// plug-in could not write to the file itself, or another program's values
+// of keys that the plug-in's save changed too (section "UNSAVED SETTINGS"
+// says which file, why, and whether the operator has been told).
 
 // The auto-gain windows every start publishes in ToolControlPara, us. A
 // window end is never before its window's start.

@@ -135,6 +135,20 @@ void CMainFrame::CreateStatusStrip() {
     SelectObject(dc, old);
     ReleaseDC(m_strip, dc);
     SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+    // The tip over the strip; silent while there is nothing to say.
+    m_stripTipText.clear();
+    m_stripTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                 m_hWnd, nullptr, AfxGetResourceHandle(), nullptr);
+    if (!m_stripTip) return;
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_strip);
+    tool.lpszText = const_cast<char*>("");
+    SendMessageA(m_stripTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(m_stripTip, TTM_SETMAXTIPWIDTH, 0, 600);
+    SendMessageA(m_stripTip, TTM_ACTIVATE, FALSE, 0);
 }
 
 int CMainFrame::StatusStripHeight() const {
@@ -193,7 +207,24 @@ void CMainFrame::SetStripText(int part, const std::string& text) {
 void CMainFrame::UpdateStatusStrip() {
     SetStripText(0, m_watch.FramesText());
     SetStripText(1, m_watch.DroppedText());
-    SetStripText(2, KelvaneApp()->Sent().Line());
+    // A save that failed (or kept another program's values) leads until a
+    // later save goes well; its tip gives the full paths.
+    const CSettingsFile::Status settings = KelvaneApp()->SettingsStatus();
+    const std::string sent = KelvaneApp()->Sent().Line();
+    SetStripText(2, settings.line.empty() ? sent : settings.line + "   |   " + sent);
+    SetStripTip(settings.tip);
+}
+
+void CMainFrame::SetStripTip(const std::string& text) {
+    if (!m_stripTip || m_stripTipText == text) return;
+    m_stripTipText = text;
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_strip);
+    tool.lpszText = const_cast<char*>(m_stripTipText.c_str());
+    SendMessageA(m_stripTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(m_stripTip, TTM_ACTIVATE, !text.empty(), 0);
 }
 
 void CMainFrame::ShowDtReadBack(const int32_t* words) {

@@ -51,6 +51,7 @@ private:
     void UpdateStale();
     void UpdateStatusStrip();
     void SetStripText(int part, const std::string& text);
+    void SetStripTip(const std::string& text);
 
     // While frames stream, a read-back notice that finds operator input
     // waiting is shown after that input, once, from a short timer (see
@@ -74,6 +75,8 @@ private:
     bool m_readBackShown = false;
     HWND m_strip = nullptr;
     std::string m_stripTexts[3];
+    HWND m_stripTip = nullptr;
+    std::string m_stripTipText;
     kelvane::FrameWatch m_watch;
     bool m_stale = false;
 };

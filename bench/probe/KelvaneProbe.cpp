@@ -1,9 +1,13 @@
 // A minimal host: loads Kelvane.dll as the acquisition host does and prints
 // what start-up did (INI path, both shared blocks decoded field by field).
 //   KelvaneProbe [--show] [--frames N] [--exit-without-unload] [--reload N FILE] [--work D:\folder]
+//                [--type PAGE ID TEXT]... [--hold NAME]
 // --reload N FILE unloads the library and loads it again N times, FILE put in
 // the INI's place (whole, in one step) before each load: every unload then
 // saves what the load made of FILE. A host to kill in the middle of a save.
+// --type opens the control window on page PAGE (0-4) and types TEXT and Enter
+// into control ID, as an operator; --hold then sets the event NAME-ready and
+// unloads only once the event NAME is set: a second host on the same folder.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "Operator.h"
 #include "base/logic/NumberText.h"
 
 using namespace kelvane;
@@ -22,6 +27,12 @@ int main(int argc, char** argv) {
     int frames = 0, reloads = 0;
     std::string reloadFile;
     std::string work = "D:\\bench";
+    struct Typing {
+        int page, id;
+        std::string text;
+    };
+    std::vector<Typing> typing;
+    std::string hold;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--show")) show = true;
         else if (!std::strcmp(argv[i], "--exit-without-unload")) exitWithoutUnload = true;
@@ -31,6 +42,11 @@ int main(int argc, char** argv) {
             reloadFile = argv[++i];
         }
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
+        else if (!std::strcmp(argv[i], "--type") && i + 3 < argc) {
+            typing.push_back({std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), argv[i + 3]});
+            i += 3;
+        }
+        else if (!std::strcmp(argv[i], "--hold") && i + 1 < argc) hold = argv[++i];
     }
     drive::HostHarness host;
     host.PrepareWorkFolder(work, /*keepIni=*/true);
@@ -55,6 +71,25 @@ int main(int argc, char** argv) {
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
     host.SetFrame(frame.data());
     for (int i = 0; i < frames; ++i) host.Process();
+
+    if (!typing.empty()) {
+        drive::Operator op(host.Show());
+        for (const Typing& t : typing) {
+            op.ClickPageItem(t.page);
+            op.TypeAndEnter(t.page, t.id, t.text);
+        }
+    }
+    if (!hold.empty()) {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (hold + "-ready").c_str());
+        HANDLE go = CreateEventA(nullptr, TRUE, FALSE, hold.c_str());
+        SetEvent(ready);
+        const DWORD start = GetTickCount();
+        while (MsgWaitForMultipleObjects(1, &go, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+               GetTickCount() - start < 60000)
+            drive::HostHarness::Pump(1);
+        CloseHandle(go);
+        CloseHandle(ready);
+    }
 
     if (show) {
         HWND w = host.Show();

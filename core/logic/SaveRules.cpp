@@ -1,6 +1,8 @@
 #include "core/logic/SaveRules.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
 namespace kelvane {
 namespace {
@@ -16,6 +18,21 @@ bool SameName(const std::string& a, const std::string& b) {
 
 // The name part of a listed line: up to the first '=' (a line without one is all name).
 std::string LineName(const std::string& line) { return line.substr(0, line.find('=')); }
+
+std::string Trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// "KC" and eight hexadecimal digits: 14 characters with the extension, one
+// fewer than "KelvaneCtrl.ini".
+constexpr const char* kShortPrefix = "KC";
+std::string ShortName(uint32_t number, const char* ext) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%s%08X%s", kShortPrefix, static_cast<unsigned>(number), ext);
+    return buf;
+}
 
 }  // namespace
 
@@ -80,6 +97,93 @@ ProfileListing ListingAfterWrites(const ProfileListing& before, const SavedKeys&
             lines[i] = LineName(lines[i]) + "=" + k.text;  // the writer keeps the name as the file spells it
     }
     return after;
+}
+
+bool ValueIn(const ProfileListing& listing, const std::string& section, const std::string& key, std::string* text) {
+    const std::vector<std::string> distinct = DistinctNames(listing.names);
+    for (size_t s = 0; s < distinct.size() && s < listing.lines.size(); ++s) {
+        if (!SameName(distinct[s], section)) continue;
+        for (const std::string& line : listing.lines[s]) {
+            if (!SameName(Trimmed(LineName(line)), key)) continue;
+            const size_t eq = line.find('=');
+            *text = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
+            return true;
+        }
+        return false;  // the reader looks in the first section of the name only
+    }
+    return false;
+}
+
+void SaveBasis::Read(const SavedKeys& held, const ProfileListing& file) {
+    m_entries.clear();
+    for (const SavedKey& k : held) {
+        Entry e{k.section, k.key, k.text, k.text};
+        ValueIn(file, k.section, k.key, &e.file);
+        m_entries.push_back(e);
+    }
+}
+
+const SaveBasis::Entry* SaveBasis::Find(const SavedKey& k) const {
+    for (const Entry& e : m_entries)
+        if (e.section == k.section && e.key == k.key) return &e;
+    return nullptr;
+}
+
+SavePlan SaveBasis::Plan(const SavedKeys& now, const ProfileListing& fileNow) const {
+    SavePlan plan;
+    for (const SavedKey& k : now) {
+        const Entry* e = Find(k);
+        const bool changedHere = !e || k.text != e->held;
+        plan.changedHere = plan.changedHere || changedHere;
+        std::string there;
+        const bool inFile = ValueIn(fileNow, k.section, k.key, &there);
+        if (inFile && there == k.text) {
+            plan.settled.push_back(k);
+            continue;
+        }
+        const bool changedThere = inFile && e && there != e->file;
+        // The file lacks it, the operator changed it, or the start set it
+        // apart while the file still says what was read; otherwise the
+        // file's text stays.
+        if (inFile && !changedHere && (e->held == e->file || changedThere)) continue;
+        plan.writes.push_back(k);
+        if (changedHere && changedThere) plan.conflicts.push_back({k.section, k.key, there});
+        plan.settled.push_back(k);
+    }
+    return plan;
+}
+
+void SaveBasis::Settled(const SavedKeys& settled) {
+    for (const SavedKey& k : settled)
+        for (Entry& e : m_entries)
+            if (e.section == k.section && e.key == k.key) e.held = e.file = k.text;
+}
+
+std::string SettingsCopyName(const std::string& settingsPath) {
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (char c : settingsPath) {
+        hash ^= static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+        hash *= 16777619u;
+    }
+    return ShortName(hash, kSettingsCopyExt);
+}
+
+std::string SaveTempName(uint32_t processId) { return ShortName(processId, kSaveTempExt); }
+
+bool SaveTempProcess(const std::string& name, uint32_t* processId) {
+    const size_t prefix = std::strlen(kShortPrefix);
+    if (name.size() != prefix + 8 + std::strlen(kSaveTempExt) || !SameName(name.substr(0, prefix), kShortPrefix) ||
+        !SameName(name.substr(prefix + 8), kSaveTempExt))
+        return false;
+    uint32_t id = 0;
+    for (size_t i = prefix; i < prefix + 8; ++i) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        id = id * 16 + static_cast<uint32_t>(digit);
+    }
+    *processId = id;
+    return true;
 }
 
 }  // namespace kelvane

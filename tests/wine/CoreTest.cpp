@@ -2,6 +2,8 @@
 // commands and read-back, shut-down; the INI locked, unwritable, saved soon
 // after each change, and a host killed while saving.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -172,13 +174,20 @@ TEST_F(CoreTest, MissingWorkFolderGivesRootIniPath) {
     ASSERT_TRUE(SetCurrentDirectoryA("D:\\"));
     host.PrepareWorkFolder("");
     DeleteFileA("D:\\KelvaneCtrl.ini");
+    DeleteFileA("C:\\KelvaneCtrl.ini");
     const bool loaded = host.Load();
+    // The host's file dialog moves its current directory to another drive:
+    // the file stays where it was when the library loaded.
+    SetCurrentDirectoryA("C:\\windows");
     if (loaded) host.Unload();
     const DWORD attrs = GetFileAttributesA("D:\\KelvaneCtrl.ini");
+    const bool moved = IsFile("C:\\KelvaneCtrl.ini");
     DeleteFileA("D:\\KelvaneCtrl.ini");
+    DeleteFileA("C:\\KelvaneCtrl.ini");
     SetCurrentDirectoryA(oldDir);
     ASSERT_TRUE(loaded);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, attrs) << "the settings were not saved at the drive root";
+    EXPECT_FALSE(moved) << "the file followed the current directory";
 }
 
 TEST_F(CoreTest, HostCreatedBlocksAreOpenedAndOverwritten) {
@@ -422,16 +431,17 @@ std::string ShowAnswering(HostHarness& host, HWND* frame) {
     return text;
 }
 
-std::string LocalCopyPath() {
+// The copy of the settings file in a work folder, kept in local application data.
+std::string LocalCopyPath(const std::string& workFolder) {
     char buf[MAX_PATH] = {};
     GetEnvironmentVariableA("LOCALAPPDATA", buf, sizeof buf);
-    return std::string(buf) + "\\Kelvane\\KelvaneCtrl.unsaved.ini";
+    return std::string(buf) + "\\Kelvane\\" + SettingsCopyName(drive::SettingsPath(workFolder));
 }
 
 void DeleteFolder(const std::string& folder) {
-    for (const char* name : {"\\KelvaneCtrl.ini", "\\KelvaneCtrl.unsaved.ini"}) {
-        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA((folder + name).c_str());
+    for (const std::string& file : {drive::SettingsPath(folder), folder + "\\" + SettingsCopyName(drive::SettingsPath(folder))}) {
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
     }
     RemoveDirectoryA(folder.c_str());
 }
@@ -509,15 +519,16 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
     const struct {
         const char* what;
         Block block;
-    } cases[] = {{"locked for 100 ms", Block::BriefLock},
-                 {"locked", Block::Lock},
-                 {"read-only", Block::ReadOnly},
-                 {"folder gone", Block::FolderGone}};
+        const char* words;  // the reason, as the message gives it
+    } cases[] = {{"locked for 100 ms", Block::BriefLock, ""},
+                 {"locked", Block::Lock, "Another program holds the file open without sharing it (locked)."},
+                 {"read-only", Block::ReadOnly, "The file is read-only."},
+                 {"folder gone", Block::FolderGone, "Its folder is missing"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         host.PrepareWorkFolder(TestFolder());
         host.WriteIni(kOperatorsFile);
-        DeleteFileA(LocalCopyPath().c_str());
+        DeleteFileA(LocalCopyPath(host.WorkFolder()).c_str());
         Operator op = drive::OpenOnPage(host, drive::kMonopole);
         std::unique_ptr<FileLock> lock;
         switch (c.block) {
@@ -537,7 +548,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
             EXPECT_FALSE(IsFile(host.CopyPath()));
             continue;
         }
-        const std::string copyPath = c.block == Block::FolderGone ? LocalCopyPath() : host.CopyPath();
+        const std::string copyPath = c.block == Block::FolderGone ? LocalCopyPath(host.WorkFolder()) : host.CopyPath();
         if (c.block == Block::FolderGone) {
             EXPECT_FALSE(IsFile(host.IniPath()));
             host.PrepareWorkFolder(TestFolder());
@@ -558,12 +569,13 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         HWND frame = nullptr;
         const std::string notice = ShowAnswering(host, &frame);
         EXPECT_NE(std::string::npos, notice.find(copyPath)) << notice;
+        EXPECT_NE(std::string::npos, notice.find(c.words)) << notice;
         SendMessageA(frame, WM_CLOSE, 0, 0);
         HostHarness::Pump();
         EXPECT_EQ("", ShowAnswering(host, &frame));
         host.Unload();
         EXPECT_EQ("1", IniValue(ReadRaw(copyPath), "UNSAVED SETTINGS", "Shown"));
-        DeleteFileA(LocalCopyPath().c_str());
+        DeleteFileA(LocalCopyPath(host.WorkFolder()).c_str());
     }
 }
 
@@ -675,6 +687,198 @@ TEST_F(CoreTest, AHostKilledWhileSavingLeavesTheFileWhole) {
     HANDLE left = FindFirstFileA((host.WorkFolder() + "\\*.tmp").c_str(), &found);
     EXPECT_EQ(INVALID_HANDLE_VALUE, left) << found.cFileName;
     if (left != INVALID_HANDLE_VALUE) FindClose(left);
+}
+
+// ---------------------------------------------------------------------------
+// The settings file is shared: an editor, a set-up tool or a second host
+// changes it while the library is loaded.
+
+// Sets one key as another program does.
+void EditElsewhere(const std::string& path, const char* section, const char* key, const char* value) {
+    WritePrivateProfileStringA(section, key, value, path.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
+// A file as the plug-in writes it, with nothing changed: twice, as a load
+// of a file sets the window ends that a start without one leaves at their
+// defaults.
+void WriteOwnFile(HostHarness& host) {
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(host.Load());
+        host.Unload();
+    }
+    ASSERT_TRUE(host.IniExists());
+}
+
+HWND StatusStrip(HWND frame) { return FindWindowExA(frame, nullptr, STATUSCLASSNAMEA, nullptr); }
+
+std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
+
+// Another program's change survives the unload, with the operator's changes
+// or without (then the file is not written at all).
+TEST_F(CoreTest, AnOutsideEditSurvivesTheUnload) {
+    for (const bool operatorChanges : {false, true}) {
+        SCOPED_TRACE(operatorChanges ? "with an operator change" : "without");
+        host.PrepareWorkFolder(TestFolder());
+        WriteOwnFile(host);
+        ASSERT_TRUE(host.Load());
+        if (operatorChanges) drive::OpenOnPage(host, drive::kMonopole).TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        EditElsewhere(host.IniPath(), "DT GAIN CONTROL", "Ch2Gain", "42");
+        const std::string edited = host.ReadIni();
+        host.Unload();
+        const std::string ini = host.ReadIni();
+        EXPECT_EQ("42", IniValue(ini, "DT GAIN CONTROL", "Ch2Gain"));
+        EXPECT_EQ(operatorChanges ? "9" : "0", IniValue(ini, "MONOPOLE CONTROL", "Ch3Gain"));
+        if (!operatorChanges) {
+            EXPECT_EQ(edited, ini) << "a save with nothing to change wrote";
+        }
+        EXPECT_FALSE(IsFile(host.CopyPath()));
+    }
+}
+
+// Two hosts on one work folder, each changing its own keys: both changes are
+// in the file whichever host unloads first.
+TEST_F(CoreTest, TwoHostsOnOneFolderKeepEachOthersChanges) {
+    for (const bool otherFirst : {true, false}) {
+        SCOPED_TRACE(otherFirst ? "the other host unloads first" : "this host unloads first");
+        host.PrepareWorkFolder(TestFolder());
+        WriteOwnFile(host);
+        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        const std::string event = "KelvaneTestHold" + std::to_string(GetCurrentProcessId());
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + "-ready").c_str());
+        HANDLE go = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+        PROCESS_INFORMATION pi = StartProbe("--work " + host.WorkFolder() + " --type 1 " + std::to_string(IDC_DT_CH1) +
+                                            " 12 --hold " + event);
+        ASSERT_NE(nullptr, pi.hProcess);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
+        if (!otherFirst) host.Unload();
+        SetEvent(go);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
+        if (otherFirst) host.Unload();
+        for (HANDLE h : {pi.hThread, pi.hProcess, ready, go}) CloseHandle(h);
+        const std::string ini = host.ReadIni();
+        EXPECT_EQ("9", IniValue(ini, "MONOPOLE CONTROL", "Ch3Gain"));
+        EXPECT_EQ("12", IniValue(ini, "DT GAIN CONTROL", "Ch1Gain"));
+    }
+}
+
+// One key changed here and elsewhere: the operator's value goes in, the
+// other program's stays in the copy, and the operator is told which key:
+// in the strip at once, and as the window next opens.
+TEST_F(CoreTest, AKeyChangedHereAndElsewhereKeepsBothValues) {
+    WriteOwnFile(host);
+    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    EditElsewhere(host.IniPath(), "MONOPOLE CONTROL", "Ch3Gain", "42");
+    const double changed = Now();
+    while (op.StripText(2).find("Ch3Gain") == std::string::npos && Now() - changed < 5.0) PumpFor(0.1);
+    EXPECT_NE(std::string::npos, op.StripText(2).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
+        << op.StripText(2);
+    EXPECT_NE(std::string::npos, drive::TipText(StatusStrip(op.Frame())).find(host.CopyPath()));
+    host.Unload();
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    const std::string copy = ReadRaw(host.CopyPath());
+    EXPECT_EQ("42", IniValue(copy, "MONOPOLE CONTROL", "Ch3Gain"));
+    EXPECT_EQ(host.IniPath(), IniValue(copy, "UNSAVED SETTINGS", "For"));
+
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    HWND frame = nullptr;
+    const std::string notice = ShowAnswering(host, &frame);
+    EXPECT_NE(std::string::npos, notice.find("MONOPOLE CONTROL Ch3Gain (42)")) << notice;
+    EXPECT_NE(std::string::npos, notice.find(host.CopyPath())) << notice;
+}
+
+// Two work folders whose saves both end in local application data: each
+// keeps its own copy, and each folder's next session is told of its own.
+TEST_F(CoreTest, CopiesOfTwoWorkFoldersCoexist) {
+    const std::string folders[2] = {TestFolder() + "A", TestFolder() + "B"};
+    const char* values[2] = {"9", "6"};
+    for (int i = 0; i < 2; ++i) {
+        DeleteFileA(LocalCopyPath(folders[i]).c_str());
+        host.PrepareWorkFolder(folders[i]);
+        host.WriteIni(kOperatorsFile);
+        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, values[i]);
+        DeleteFolder(folders[i]);
+        host.Unload();
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(folders[i]);
+        EXPECT_EQ(values[i], IniValue(ReadRaw(LocalCopyPath(folders[i])), "MONOPOLE CONTROL", "Ch3Gain"));
+        host.PrepareWorkFolder(folders[i]);
+        ASSERT_TRUE(host.Load());
+        host.Init();
+        HWND frame = nullptr;
+        const std::string notice = ShowAnswering(host, &frame);
+        EXPECT_NE(std::string::npos, notice.find(LocalCopyPath(folders[i]))) << notice;
+        host.Unload();
+    }
+    for (const std::string& folder : folders) DeleteFileA(LocalCopyPath(folder).c_str());
+}
+
+// A work folder of 250 characters: the file's path passes the platform's
+// limit, the settings still load and save there.
+TEST_F(CoreTest, ALongWorkFolderSaves) {
+    std::string folder = TestFolder();
+    while (folder.size() < 250) folder += "\\" + std::string(std::min<size_t>(40, 250 - folder.size() - 1), 'w');
+    host.PrepareWorkFolder(folder);
+    char shortFolder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA(folder.c_str(), shortFolder, sizeof shortFolder));
+    const std::string file = std::string(shortFolder) + "\\KelvaneCtrl.ini";
+    DeleteFileA(file.c_str());
+    for (const char* gain : {"9", "6"}) {
+        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        EXPECT_EQ(gain[0] == '9' ? "0" : "9", op.Text(drive::kMonopole, IDC_MONO_CH3)) << "loaded back";
+        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, gain);
+        host.Unload();
+        EXPECT_EQ(gain, IniValue(ReadRaw(file), "MONOPOLE CONTROL", "Ch3Gain"));
+        EXPECT_FALSE(IsFile(LocalCopyPath(folder)));
+    }
+    DeleteFileA(file.c_str());
+
+    // Gone, it has no short name: the path fits no file, the operator is
+    // told so in words, and the settings go to the copy.
+    RemoveDirectoryA(folder.c_str());
+    DeleteFileA(LocalCopyPath(folder).c_str());
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    HWND frame = nullptr;
+    const std::string notice = ShowAnswering(host, &frame);
+    EXPECT_NE(std::string::npos, notice.find("Its path is longer than the system allows")) << notice;
+    EXPECT_NE(std::string::npos, notice.find(LocalCopyPath(folder))) << notice;
+    Operator op(frame);
+    op.ClickPageItem(drive::kMonopole);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "3");
+    host.Unload();
+    EXPECT_EQ("3", IniValue(ReadRaw(LocalCopyPath(folder)), "MONOPOLE CONTROL", "Ch3Gain"));
+    DeleteFileA(LocalCopyPath(folder).c_str());
+}
+
+// A read-only file while the window is open: the strip says so once the
+// save is due, with the paths in its tip, until a later save goes through.
+TEST_F(CoreTest, TheStripShowsAFailedSaveAtOnce) {
+    WriteOwnFile(host);
+    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    const double changed = Now();
+    const std::string says = "Settings not saved: KelvaneCtrl.ini is read-only; kept in " + NameOf(host.CopyPath());
+    while (op.StripText(2).find(says) != 0 && Now() - changed < 5.0) PumpFor(0.05);
+    EXPECT_EQ(0u, op.StripText(2).find(says)) << op.StripText(2);
+    EXPECT_LT(Now() - changed, SaveSchedule::kSettleMs / 1000.0 + 1.0);
+    const std::string tip = drive::TipText(StatusStrip(op.Frame()));
+    EXPECT_NE(std::string::npos, tip.find(host.IniPath())) << tip;
+    EXPECT_NE(std::string::npos, tip.find("read-only")) << tip;
+    EXPECT_NE(std::string::npos, tip.find(host.CopyPath())) << tip;
+
+    SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH4, "6");
+    PumpFor(SaveSchedule::kSettleMs / 1000.0 + 1.0);
+    EXPECT_EQ(std::string::npos, op.StripText(2).find("Settings")) << op.StripText(2);
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    EXPECT_FALSE(IsFile(host.CopyPath())) << "the file holds all the copy held";
 }
 
 }  // namespace
