@@ -1,0 +1,293 @@
+#include "shell/logic/Trend.h"
+
+#include <algorithm>
+
+#include "base/logic/NumberText.h"
+
+namespace kelvane {
+
+const char* const kTrendSectionNames[kTrendSections] = {"DT", "Monopole", "Dipole"};
+
+namespace {
+
+constexpr int32_t kDayMs = 24 * 3600 * 1000;
+
+int8_t GainByte(int32_t v) { return static_cast<int8_t>(std::min(127, std::max(-128, v))); }
+
+// Signed distance b - a of two wrapping ticks.
+int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a); }
+
+int SectionOf(int channel) { return channel < kTrendFirst[1] ? 0 : channel < kTrendFirst[2] ? 1 : 2; }
+
+}  // namespace
+
+const char* TrendMarkName(TrendMarkKind kind) {
+    switch (kind) {
+    case TrendMarkKind::ToolReset: return "Tool Reset";
+    case TrendMarkKind::SendAll: return "Send all";
+    case TrendMarkKind::SetupLoad: return "Set-up load";
+    }
+    return "";
+}
+
+// ---- the ring
+
+void TrendRing::Open(uint32_t usable) { m_sampledUsable = usable; }
+
+bool TrendRing::Offer(const TrendInput& in) {
+    Prune(in.now);
+    if (in.usable == m_sampledUsable) return false;
+    // The frame came before this tick; a count read after the clock may
+    // show one a moment younger than now.
+    const uint32_t tick = TickDiff(in.now, in.lastUsableTick) > 0 ? in.now : in.lastUsableTick;
+    if (m_size) {
+        const uint32_t last = At(m_size - 1).tick;
+        if (TickDiff(last, tick) < static_cast<int32_t>(kTrendMinSpacingMs)) return false;  // taken at a later tick
+    }
+    TrendSample s{};
+    s.tick = tick;
+    for (int c = 0; c < kTrendChannels; ++c) {
+        s.gain[c] = GainByte(in.gain[c]);
+        s.set[c] = GainByte(in.set[c]);
+    }
+    s.autoOn = in.autoOn;
+    s.gapBefore = !m_size || TickDiff(At(m_size - 1).tick, tick) > static_cast<int32_t>(kTrendGapMs);
+    PushSample(s);
+    m_sampledUsable = in.usable;
+    return true;
+}
+
+void TrendRing::PushSample(const TrendSample& s) {
+    if (m_samples.empty()) m_samples.resize(kTrendCapacity);
+    if (m_size == kTrendCapacity) {
+        m_head = (m_head + 1) % kTrendCapacity;
+        --m_size;
+    }
+    m_samples[(m_head + m_size) % kTrendCapacity] = s;
+    ++m_size;
+}
+
+void TrendRing::Prune(uint32_t now) {
+    // Unsigned ages: a sample from the future (it cannot be) counts as old.
+    while (m_size && now - At(0).tick > kTrendKeepMs) {
+        m_head = (m_head + 1) % kTrendCapacity;
+        --m_size;
+    }
+    while (!m_marks.empty() && now - m_marks.front().tick > kTrendKeepMs) m_marks.erase(m_marks.begin());
+}
+
+void TrendRing::Mark(uint32_t tick, TrendMarkKind kind) {
+    if (m_marks.empty()) m_marks.reserve(kTrendMarkCapacity);
+    if (m_marks.size() == kTrendMarkCapacity) m_marks.erase(m_marks.begin());
+    m_marks.push_back({tick, kind});
+}
+
+size_t TrendRing::FirstWithin(uint32_t now, uint32_t ageMs) const {
+    size_t lo = 0, hi = m_size;
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (now - At(mid).tick > ageMs) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+// ---- scale
+
+int32_t TrendScale::X(uint32_t tick) const {
+    const int32_t age = TickDiff(tick, now);
+    const int64_t w = right - left;
+    const int64_t back = spanMs ? static_cast<int64_t>(std::max(0, age)) * w / spanMs : 0;
+    return static_cast<int32_t>(std::max<int64_t>(right - back, static_cast<int64_t>(left) - 4 * w));
+}
+
+int32_t TrendScale::Y(int32_t db) const {
+    const int32_t v = std::min(kTrendMaxDb, std::max(kTrendMinDb, db));
+    return top + static_cast<int32_t>(static_cast<int64_t>(kTrendMaxDb - v) * (bottom - top) / (kTrendMaxDb - kTrendMinDb));
+}
+
+uint32_t TrendScale::TickAt(int32_t x) const {
+    const int32_t w = std::max(1, right - left);
+    const int32_t cx = std::min(right, std::max(left, x));
+    return now - static_cast<uint32_t>(static_cast<int64_t>(right - cx) * spanMs / w);
+}
+
+// ---- traces
+
+namespace {
+
+// Collects one run's points, a pixel column at a time.
+class RunBuilder {
+public:
+    explicit RunBuilder(std::vector<std::vector<TrendPoint>>& runs) : m_runs(runs) {}
+    void Add(int32_t x, int32_t y) {
+        if (m_open && x == m_x) {
+            m_min = std::min(m_min, y);
+            m_max = std::max(m_max, y);
+            m_last = y;
+            return;
+        }
+        FlushColumn();
+        m_open = true;
+        m_x = x;
+        m_first = m_min = m_max = m_last = y;
+    }
+    void Break() {
+        FlushColumn();
+        if (!m_run.empty()) m_runs.push_back(std::move(m_run));
+        m_run.clear();
+    }
+
+private:
+    void Put(int32_t y) {
+        if (m_run.empty() || m_run.back().x != m_x || m_run.back().y != y) m_run.push_back({m_x, y});
+    }
+    void FlushColumn() {
+        if (!m_open) return;
+        m_open = false;
+        Put(m_first);
+        // The extremes in the order that keeps the line short.
+        if (m_first <= m_last) {
+            Put(m_min);
+            Put(m_max);
+        } else {
+            Put(m_max);
+            Put(m_min);
+        }
+        Put(m_last);
+    }
+    std::vector<std::vector<TrendPoint>>& m_runs;
+    std::vector<TrendPoint> m_run;
+    bool m_open = false;
+    int32_t m_x = 0, m_first = 0, m_min = 0, m_max = 0, m_last = 0;
+};
+
+}  // namespace
+
+std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendScale& scale, int channel,
+                                                bool reference) {
+    std::vector<std::vector<TrendPoint>> runs;
+    if (channel < 0 || channel >= kTrendChannels) return runs;
+    size_t i = ring.FirstWithin(scale.now, scale.spanMs);
+    // The sample before the span, when the line runs on from it, enters at the left edge.
+    if (i > 0 && i < ring.Size() && !ring.At(i).gapBefore) --i;
+    const uint8_t autoBit = static_cast<uint8_t>(1u << SectionOf(channel));
+    RunBuilder run(runs);
+    for (; i < ring.Size(); ++i) {
+        const TrendSample& s = ring.At(i);
+        if (s.gapBefore) run.Break();
+        if (reference && (s.autoOn & autoBit)) {
+            run.Break();
+            continue;
+        }
+        run.Add(scale.X(s.tick), scale.Y(reference ? s.set[channel] : s.gain[channel]));
+    }
+    run.Break();
+    return runs;
+}
+
+// ---- axes
+
+uint32_t TrendTimeStepMs(uint32_t spanMs, int32_t widthPx, int32_t minGapPx) {
+    static const uint32_t kSteps[] = {5000, 10000, 15000, 30000, 60000, 120000, 300000, 600000};
+    for (uint32_t step : kSteps)
+        if (spanMs && static_cast<int64_t>(step) * std::max(0, widthPx) >= static_cast<int64_t>(minGapPx) * spanMs)
+            return step;
+    return kSteps[sizeof kSteps / sizeof kSteps[0] - 1];
+}
+
+int32_t MsOfDayAgo(int32_t nowMsOfDay, uint32_t msAgo) {
+    const int32_t back = static_cast<int32_t>(msAgo % static_cast<uint32_t>(kDayMs));
+    return ((nowMsOfDay - back) % kDayMs + kDayMs) % kDayMs;
+}
+
+std::vector<TrendTimeTick> TrendTimeTicks(const TrendScale& scale, int32_t nowMsOfDay, int32_t minGapPx) {
+    std::vector<TrendTimeTick> ticks;
+    const uint32_t step = TrendTimeStepMs(scale.spanMs, scale.right - scale.left, minGapPx);
+    const int32_t now = ((nowMsOfDay % kDayMs) + kDayMs) % kDayMs;
+    uint32_t age = static_cast<uint32_t>(now) % step;  // back to the last whole step
+    for (; age <= scale.spanMs; age += step)
+        ticks.push_back({scale.X(scale.now - age), MsOfDayAgo(now, age)});
+    std::reverse(ticks.begin(), ticks.end());
+    return ticks;
+}
+
+int32_t TrendDbStep(int32_t heightPx, int32_t minGapPx) {
+    for (int32_t step : {10, 20, 40})
+        if (static_cast<int64_t>(step) * std::max(0, heightPx) >= static_cast<int64_t>(minGapPx) * (kTrendMaxDb - kTrendMinDb))
+            return step;
+    return 40;
+}
+
+std::string FormatClockMs(int32_t msOfDay, bool tenths) {
+    const int32_t ms = ((msOfDay % kDayMs) + kDayMs) % kDayMs;
+    std::string text = FormatClock(ms / 1000);
+    if (tenths) text += "." + FormatInt(ms / 100 % 10);
+    return text;
+}
+
+// ---- hover
+
+size_t TrendSampleAt(const TrendRing& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs) {
+    const size_t none = ring.Size();
+    const uint32_t age = now - tick;
+    if (age > spanMs) return none;
+    // The first sample younger than tick; the one before it is at or before tick.
+    const size_t next = age == 0 ? ring.Size() : ring.FirstWithin(now, age - 1);
+    if (next == 0) return none;
+    const size_t at = next - 1;
+    const uint32_t after = tick - ring.At(at).tick;
+    if (after <= slackMs) return at;
+    if (next < ring.Size()) return ring.At(next).gapBefore ? none : at;
+    // The newest: the line ends there once the frames stopped.
+    return now - ring.At(at).tick < kTrendGapMs ? at : none;
+}
+
+// ---- CSV
+
+namespace {
+
+void AppendCells(std::string& row, int count) {
+    for (int i = 0; i < count; ++i) row += ',';
+}
+
+}  // namespace
+
+std::string TrendCsv(const TrendRing& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay) {
+    std::string csv = "Time,Event";
+    for (int s = 0; s < kTrendSections; ++s)
+        for (int c = 1; c <= kTrendCount[s]; ++c) csv += std::string(",") + kTrendSectionNames[s] + " CH" + FormatInt(c);
+    for (int s = 0; s < kTrendSections; ++s) csv += std::string(",") + kTrendSectionNames[s] + " auto gain";
+    for (int s = 0; s < kTrendSections; ++s)
+        for (int c = 1; c <= kTrendCount[s]; ++c)
+            csv += std::string(",") + kTrendSectionNames[s] + " CH" + FormatInt(c) + " set";
+    csv += "\r\n";
+    constexpr int kValueCells = 2 * kTrendChannels + kTrendSections;
+    auto clock = [&](uint32_t tick) { return FormatClockMs(MsOfDayAgo(nowMsOfDay, now - tick), true); };
+    auto eventRow = [&](uint32_t tick, const char* what) {
+        csv += clock(tick) + "," + what;
+        AppendCells(csv, kValueCells);
+        csv += "\r\n";
+    };
+    size_t mark = 0;
+    while (mark < ring.MarkCount() && now - ring.MarkAt(mark).tick > spanMs) ++mark;
+    const size_t first = ring.FirstWithin(now, spanMs);
+    for (size_t i = first; i < ring.Size(); ++i) {
+        const TrendSample& s = ring.At(i);
+        for (; mark < ring.MarkCount() && TickDiff(ring.MarkAt(mark).tick, s.tick) >= 0; ++mark)
+            eventRow(ring.MarkAt(mark).tick, TrendMarkName(ring.MarkAt(mark).kind));
+        if (s.gapBefore && i > first) eventRow(ring.At(i - 1).tick, "no usable frames");
+        csv += clock(s.tick) + ",";
+        for (int c = 0; c < kTrendChannels; ++c) csv += "," + FormatInt(s.gain[c]);
+        for (int sec = 0; sec < kTrendSections; ++sec) csv += (s.autoOn >> sec & 1) ? ",on" : ",off";
+        for (int c = 0; c < kTrendChannels; ++c) csv += "," + FormatInt(s.set[c]);
+        csv += "\r\n";
+    }
+    // Frames stopped before now: the period ends in a gap.
+    if (ring.Size() > first && now - ring.At(ring.Size() - 1).tick >= kTrendGapMs)
+        eventRow(ring.At(ring.Size() - 1).tick, "no usable frames");
+    for (; mark < ring.MarkCount(); ++mark) eventRow(ring.MarkAt(mark).tick, TrendMarkName(ring.MarkAt(mark).kind));
+    return csv;
+}
+
+}  // namespace kelvane
