@@ -226,6 +226,19 @@ std::string FormatClockMs(int32_t msOfDay, bool tenths) {
     return text;
 }
 
+// ---- inks
+
+TrendInk TrendInkFor(const SchemeColours& scheme, int channel) {
+    static const uint32_t kHues[8] = {Rgb(31, 119, 180), Rgb(200, 82, 0),  Rgb(34, 139, 34),  Rgb(214, 39, 40),
+                                      Rgb(148, 103, 189), Rgb(140, 86, 75), Rgb(190, 50, 150), Rgb(0, 128, 128)};
+    const int c = ((channel % 8) + 8) % 8;
+    if (!scheme.highContrast && ContrastRatio(kHues[c], scheme.window) >= kTrendMinLineContrast)
+        return {kHues[c], c < 4 ? TrendPattern::Solid : TrendPattern::Dash};
+    const bool selectionReads = ContrastRatio(scheme.highlight, scheme.window) >= kTrendMinLineContrast;
+    const uint32_t colour = (c % 2 && selectionReads) ? scheme.highlight : scheme.windowText;
+    return {colour, static_cast<TrendPattern>(c / 2)};
+}
+
 // ---- hover
 
 size_t TrendSampleAt(const TrendRing& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/logic/CueColours.h"
 #include "shell/logic/FrameWatch.h"
 
 namespace kelvane {
@@ -144,6 +145,19 @@ int32_t MsOfDayAgo(int32_t nowMsOfDay, uint32_t msAgo);
 // within slackMs (a pixel or two) of it; the newest while frames still come.
 // None in a gap, before the first or outside the span: Size().
 size_t TrendSampleAt(const TrendRing& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs);
+
+// How channel c of a chart is drawn: eight hues told apart also by their
+// pattern (channels 5-8 dashed); where a hue does not read on the window
+// colour, or a high-contrast scheme is on, the scheme's text and selection
+// colours in four patterns. Every line also carries its number at its end.
+enum class TrendPattern : uint8_t { Solid, Dash, Dot, DashDot };
+struct TrendInk {
+    uint32_t colour;
+    TrendPattern pattern;
+};
+// Lines and marks read against the background at least this (WCAG, graphics).
+constexpr double kTrendMinLineContrast = 3.0;
+TrendInk TrendInkFor(const SchemeColours& scheme, int channel);
 
 // The shown period as CSV: a header, then one row per sample (local time,
 // the twenty reported gains, the three auto states, the twenty set gains);
