@@ -10,23 +10,12 @@ using namespace kelvane;
 
 namespace {
 
-HPEN PatternPen(COLORREF colour, TrendPattern pattern, int width) {
-    LOGBRUSH lb{BS_SOLID, colour, 0};
-    const DWORD w = static_cast<DWORD>(std::max(1, width));
-    // Dash lengths in line widths, so patterns keep their look at any DPI.
-    const DWORD dash[] = {6 * w, 3 * w};
-    const DWORD dot[] = {w, 2 * w};
-    const DWORD dashDot[] = {6 * w, 2 * w, w, 2 * w};
-    const DWORD* style = nullptr;
-    DWORD count = 0;
-    switch (pattern) {
-    case TrendPattern::Solid: break;
-    case TrendPattern::Dash: style = dash, count = 2; break;
-    case TrendPattern::Dot: style = dot, count = 2; break;
-    case TrendPattern::DashDot: style = dashDot, count = 4; break;
-    }
-    return ExtCreatePen(PS_GEOMETRIC | PS_ENDCAP_FLAT | PS_JOIN_ROUND | (style ? PS_USERSTYLE : PS_SOLID), w, &lb,
-                        count, style);
+// Cosmetic pens, one pixel wide: GDI draws them many times faster than wide
+// geometric ones (a full 30-minute chart is some ten thousand points). A
+// wider line is the same line drawn again a pixel lower (see Stroke).
+HPEN PatternPen(COLORREF colour, TrendPattern pattern) {
+    static const int kStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT};
+    return CreatePen(kStyles[static_cast<int>(pattern)], 1, colour);
 }
 
 SIZE TextSize(HDC dc, const std::string& text) {
@@ -37,18 +26,33 @@ SIZE TextSize(HDC dc, const std::string& text) {
 
 void Text(HDC dc, int x, int y, const std::string& text) { TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size())); }
 
-void Line(HDC dc, int x0, int y0, int x1, int y1) {
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
+// Draws with the selected pen passes times, each a pixel lower: lines of
+// any width from one-pixel pens.
+template <class Draw>
+void Stroke(HDC dc, int passes, Draw draw) {
+    POINT origin{};
+    GetViewportOrgEx(dc, &origin);
+    for (int k = 0; k < passes; ++k) {
+        SetViewportOrgEx(dc, origin.x, origin.y + k, nullptr);
+        draw();
+    }
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
 }
 
-void Polyline(HDC dc, const std::vector<TrendPoint>& run, int dot) {
+void Line(HDC dc, int x0, int y0, int x1, int y1, int passes = 1) {
+    Stroke(dc, passes, [&] {
+        MoveToEx(dc, x0, y0, nullptr);
+        LineTo(dc, x1, y1);
+    });
+}
+
+void Polyline(HDC dc, const std::vector<TrendPoint>& run, int dot, int passes) {
     static_assert(sizeof(TrendPoint) == sizeof(POINT), "points are handed to GDI as they are");
     if (run.size() == 1) {  // a lone sample: a short dash, so it shows
-        Line(dc, run[0].x - dot, run[0].y, run[0].x + dot + 1, run[0].y);
+        Line(dc, run[0].x - dot, run[0].y, run[0].x + dot + 1, run[0].y, passes);
         return;
     }
-    ::Polyline(dc, reinterpret_cast<const POINT*>(run.data()), static_cast<int>(run.size()));
+    Stroke(dc, passes, [&] { ::Polyline(dc, reinterpret_cast<const POINT*>(run.data()), static_cast<int>(run.size())); });
 }
 
 std::string ChannelLabel(int c) { return "CH" + FormatInt(c + 1); }
@@ -100,7 +104,7 @@ void DrawLegend(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& 
     const int swatch = style.Px(22);
     for (int c = 0; c < kTrendCount[section]; ++c) {
         SelectObject(dc, style.m_line[c]);
-        Line(dc, x, mid, x + swatch, mid);
+        Line(dc, x, mid, x + swatch, mid, style.m_lineWidth);
         x += swatch + m.pad / 2;
         Text(dc, x, y, ChannelLabel(c));
         x += TextSize(dc, ChannelLabel(c)).cx + 2 * m.pad;
@@ -125,7 +129,7 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
     const int32_t dbStep = TrendDbStep(plot.bottom - plot.top, 2 * m.lineH);
     SetTextAlign(dc, TA_RIGHT | TA_TOP);
     for (int32_t db = (kTrendMaxDb / dbStep) * dbStep; db >= kTrendMinDb; db -= dbStep) {
-        const int y = scale.Y(db);
+        const int y = TrendY(scale, db);
         Line(dc, plot.left, y, plot.right, y);
         Text(dc, plot.left - m.pad, y - m.lineH / 2, FormatInt(db) + " dB");
     }
@@ -144,11 +148,10 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
 }
 
 // Auto-gain periods: from a sample in auto gain to the next one, unless a gap lies between.
-void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendRing& ring, const TrendScale& scale,
+void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendRing& ring, const TrendLayout& layout,
                    int section) {
     const uint8_t bit = static_cast<uint8_t>(1u << section);
-    size_t i = ring.FirstWithin(scale.now, scale.spanMs);
-    if (i > 0) --i;
+    size_t i = layout.First();
     SetBkColor(dc, style.m_autoBack);
     int start = -1;
     int last = 0;
@@ -160,7 +163,7 @@ void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const Tre
     };
     for (; i < ring.Size(); ++i) {
         const TrendSample& s = ring.At(i);
-        const int x = scale.X(s.tick);
+        const int x = layout.X(i);
         if (s.gapBefore) flush(last);
         if (!(s.autoOn & bit)) {
             flush(x);
@@ -178,7 +181,7 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
     for (size_t i = 0; i < ring.MarkCount(); ++i) {
         const TrendMark& mark = ring.MarkAt(i);
         if (scale.now - mark.tick > scale.spanMs) continue;
-        const int x = scale.X(mark.tick);
+        const int x = TrendX(scale, mark.tick);
         SelectObject(dc, style.m_mark);
         Line(dc, x, plot.top, x, plot.bottom);
         // A notch on the time axis and the mark's name at the top, on the window colour.
@@ -194,13 +197,13 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
 }
 
 void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, const TrendRing& ring,
-                  const TrendScale& scale, int section) {
+                  const TrendLayout& layout, int section) {
     const int first = kTrendFirst[section];
     const int count = kTrendCount[section];
     const int dot = style.Px(2);
     for (int c = 0; c < count; ++c) {
         SelectObject(dc, style.m_reference[c]);
-        for (const auto& run : TrendTrace(ring, scale, first + c, true)) Polyline(dc, run, dot);
+        for (const auto& run : TrendTrace(ring, layout, first + c, true)) Polyline(dc, run, dot, style.m_thinWidth);
     }
     struct EndLabel {
         int x, y, channel;
@@ -208,8 +211,8 @@ void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT
     std::vector<EndLabel> labels;
     for (int c = 0; c < count; ++c) {
         SelectObject(dc, style.m_line[c]);
-        const auto runs = TrendTrace(ring, scale, first + c, false);
-        for (const auto& run : runs) Polyline(dc, run, dot);
+        const auto runs = TrendTrace(ring, layout, first + c, false);
+        for (const auto& run : runs) Polyline(dc, run, dot, style.m_lineWidth);
         if (!runs.empty()) labels.push_back({runs.back().back().x, runs.back().back().y, c});
     }
     // Each line's number at its end; lines that end together share one
@@ -245,7 +248,7 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
     if (view.hoverX < plot.left || view.hoverX > plot.right) return;
     SelectObject(dc, style.m_cursor);
     Line(dc, view.hoverX, plot.top, view.hoverX, plot.bottom);
-    const uint32_t tick = scale.TickAt(view.hoverX);
+    const uint32_t tick = TrendTickAt(scale, view.hoverX);
     const uint32_t slack = static_cast<uint32_t>(static_cast<uint64_t>(scale.spanMs) * 3 / std::max<LONG>(1, plot.right - plot.left));
     const size_t at = TrendSampleAt(ring, scale.now, scale.spanMs, tick, slack);
     std::vector<std::string> lines;
@@ -279,7 +282,7 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
     for (size_t i = 0; i < lines.size(); ++i, y += m.lineH) {
         if (i > 0 && at != ring.Size()) {
             SelectObject(dc, style.m_line[i - 1]);
-            Line(dc, box.left + m.pad, y + m.lineH / 2, box.left + m.pad + swatch, y + m.lineH / 2);
+            Line(dc, box.left + m.pad, y + m.lineH / 2, box.left + m.pad + swatch, y + m.lineH / 2, style.m_lineWidth);
         }
         Text(dc, box.left + 2 * m.pad + (i > 0 && at != ring.Size() ? swatch : 0), y, lines[i]);
     }
@@ -287,7 +290,8 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
 
 }  // namespace
 
-CTrendStyle::CTrendStyle(const SchemeColours& scheme, int dpi) : m_scheme(scheme), m_dpi(dpi > 0 ? dpi : 96) {
+CTrendStyle::CTrendStyle(const SchemeColours& scheme, int dpi)
+    : m_scheme(scheme), m_dpi(dpi > 0 ? dpi : 96), m_lineWidth(std::max(1, MulDiv(3, m_dpi, 192))), m_thinWidth(std::max(1, Px(1))) {
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof ncm;
     LOGFONTA lf{};
@@ -295,17 +299,16 @@ CTrendStyle::CTrendStyle(const SchemeColours& scheme, int dpi) : m_scheme(scheme
     else lstrcpynA(lf.lfFaceName, "MS Shell Dlg", LF_FACESIZE);
     lf.lfHeight = -MulDiv(8, m_dpi, 72);  // 8 points at the window's DPI
     m_font = CreateFontIndirectA(&lf);
-    const int width = Px(2);
     for (int c = 0; c < 8; ++c) {
         const TrendInk ink = TrendInkFor(scheme, c);
-        m_line[c] = PatternPen(ink.colour, ink.pattern, width);
-        m_reference[c] = PatternPen(ink.colour, TrendPattern::Dot, std::max(1, Px(1)));
+        m_line[c] = PatternPen(ink.colour, ink.pattern);
+        m_reference[c] = PatternPen(ink.colour, TrendPattern::Dot);
     }
     // The grid a quarter of the way from the background to the text.
     m_grid = CreatePen(PS_SOLID, 1, Blend(scheme.window, scheme.windowText, 0.25));
-    m_axis = CreatePen(PS_SOLID, std::max(1, Px(1)), scheme.windowText);
-    m_mark = PatternPen(scheme.windowText, TrendPattern::Dash, std::max(1, Px(1)));
-    m_cursor = PatternPen(scheme.windowText, TrendPattern::Dot, std::max(1, Px(1)));
+    m_axis = CreatePen(PS_SOLID, m_thinWidth, scheme.windowText);
+    m_mark = PatternPen(scheme.windowText, TrendPattern::Dash);
+    m_cursor = PatternPen(scheme.windowText, TrendPattern::Dot);
     m_back = CreateSolidBrush(scheme.window);
     // Auto gain: the selection colour faintly over the background; a high-
     // contrast scheme gets a hatch in it, which no line colour is confused with.
@@ -342,11 +345,12 @@ void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const Tren
     DrawLegend(dc, style, m, rc, section);
 
     IntersectClipRect(dc, plot.left, plot.top, plot.right + 1, plot.bottom + 1);
-    ShadeAutoGain(dc, style, plot, ring, scale, section);
+    const TrendLayout layout(ring, scale);
+    ShadeAutoGain(dc, style, plot, ring, layout, section);
     SelectClipRgn(dc, nullptr);
     DrawAxes(dc, style, m, plot, scale, view);
     IntersectClipRect(dc, plot.left, plot.top, plot.right + 1, plot.bottom + 1);
-    DrawChannels(dc, style, m, rc, ring, scale, section);
+    DrawChannels(dc, style, m, rc, ring, layout, section);
     SelectClipRgn(dc, nullptr);
     DrawMarks(dc, style, m, plot, ring, scale);
     SelectObject(dc, style.m_axis);

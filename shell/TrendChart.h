@@ -23,6 +23,8 @@ public:
 
     kelvane::SchemeColours m_scheme;
     int m_dpi;
+    int m_lineWidth;  // a channel's line, pixels: 1 at 96 DPI, 2 at 144, 3 at 192
+    int m_thinWidth;  // set gains, axes, marks
     HFONT m_font = nullptr;
     HPEN m_line[8] = {};
     HPEN m_reference[8] = {};

@@ -94,22 +94,24 @@ size_t TrendRing::FirstWithin(uint32_t now, uint32_t ageMs) const {
 
 // ---- scale
 
-int32_t TrendScale::X(uint32_t tick) const {
-    const int32_t age = TickDiff(tick, now);
-    const int64_t w = right - left;
-    const int64_t back = spanMs ? static_cast<int64_t>(std::max(0, age)) * w / spanMs : 0;
-    return static_cast<int32_t>(std::max<int64_t>(right - back, static_cast<int64_t>(left) - 4 * w));
+int32_t TrendX(const TrendScale& s, uint32_t tick) {
+    const int32_t age = TickDiff(tick, s.now);
+    const int64_t w = s.right - s.left;
+    const int64_t back = s.spanMs ? static_cast<int64_t>(std::max(0, age)) * w / s.spanMs : 0;
+    // Far outside on the left stays a few widths out: GDI clips, and no coordinate overflows.
+    return static_cast<int32_t>(std::max<int64_t>(s.right - back, static_cast<int64_t>(s.left) - 4 * w));
 }
 
-int32_t TrendScale::Y(int32_t db) const {
+int32_t TrendY(const TrendScale& s, int32_t db) {
     const int32_t v = std::min(kTrendMaxDb, std::max(kTrendMinDb, db));
-    return top + static_cast<int32_t>(static_cast<int64_t>(kTrendMaxDb - v) * (bottom - top) / (kTrendMaxDb - kTrendMinDb));
+    return s.top + static_cast<int32_t>(static_cast<int64_t>(kTrendMaxDb - v) * (s.bottom - s.top) /
+                                        (kTrendMaxDb - kTrendMinDb));
 }
 
-uint32_t TrendScale::TickAt(int32_t x) const {
-    const int32_t w = std::max(1, right - left);
-    const int32_t cx = std::min(right, std::max(left, x));
-    return now - static_cast<uint32_t>(static_cast<int64_t>(right - cx) * spanMs / w);
+uint32_t TrendTickAt(const TrendScale& s, int32_t x) {
+    const int32_t w = std::max(1, s.right - s.left);
+    const int32_t cx = std::min(s.right, std::max(s.left, x));
+    return s.now - static_cast<uint32_t>(static_cast<int64_t>(s.right - cx) * s.spanMs / w);
 }
 
 // ---- traces
@@ -140,13 +142,21 @@ public:
 
 private:
     void Put(int32_t y) {
-        if (m_run.empty() || m_run.back().x != m_x || m_run.back().y != y) m_run.push_back({m_x, y});
+        if (!m_run.empty() && m_run.back().x == m_x && m_run.back().y == y) return;
+        // A level stretch is one segment however many columns it spans:
+        // every point costs the drawing time.
+        const size_t n = m_run.size();
+        if (n >= 2 && m_run[n - 1].y == y && m_run[n - 2].y == y) {
+            m_run[n - 1].x = m_x;
+            return;
+        }
+        m_run.push_back({m_x, y});
     }
     void FlushColumn() {
         if (!m_open) return;
         m_open = false;
-        Put(m_first);
-        // The extremes in the order that keeps the line short.
+        // The column's extent, in the order the values went (first and last
+        // lie within it, a pixel apart at most from where they would be).
         if (m_first <= m_last) {
             Put(m_min);
             Put(m_max);
@@ -154,7 +164,6 @@ private:
             Put(m_max);
             Put(m_min);
         }
-        Put(m_last);
     }
     std::vector<std::vector<TrendPoint>>& m_runs;
     std::vector<TrendPoint> m_run;
@@ -164,23 +173,48 @@ private:
 
 }  // namespace
 
-std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendScale& scale, int channel,
+TrendLayout::TrendLayout(const TrendRing& ring, const TrendScale& scale) : m_y{} {
+    m_first = ring.FirstWithin(scale.now, scale.spanMs);
+    // The sample before the span, when the line runs on from it, enters at the left edge.
+    if (m_first > 0 && m_first < ring.Size() && !ring.At(m_first).gapBefore) --m_first;
+    for (int v = -128; v < 128; ++v) m_y[static_cast<uint8_t>(v)] = TrendY(scale, v);
+    m_x.resize(ring.Size() - m_first);
+    // x = right - floor(age * width / span). Ages only fall from sample to
+    // sample, so the pixels back from the right edge are counted down
+    // instead of divided out for each of up to 18 000 samples.
+    const int64_t w = std::max(0, scale.right - scale.left);
+    if (m_x.empty() || !scale.spanMs || !w) {
+        std::fill(m_x.begin(), m_x.end(), scale.right);
+        return;
+    }
+    auto ageOf = [&](size_t i) { return static_cast<int64_t>(std::max(0, TickDiff(ring.At(i).tick, scale.now))); };
+    // Never further back than a few widths: GDI clips, and no coordinate overflows.
+    int64_t back = std::min<int64_t>(5 * w, ageOf(m_first) * w / scale.spanMs);
+    int64_t least = (back * scale.spanMs + w - 1) / w;  // the youngest age that is back pixels back
+    for (size_t i = m_first; i < ring.Size(); ++i) {
+        const int64_t age = ageOf(i);
+        while (back > 0 && age < least) {
+            --back;
+            least = (back * scale.spanMs + w - 1) / w;
+        }
+        m_x[i - m_first] = static_cast<int32_t>(scale.right - back);
+    }
+}
+
+std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendLayout& layout, int channel,
                                                 bool reference) {
     std::vector<std::vector<TrendPoint>> runs;
     if (channel < 0 || channel >= kTrendChannels) return runs;
-    size_t i = ring.FirstWithin(scale.now, scale.spanMs);
-    // The sample before the span, when the line runs on from it, enters at the left edge.
-    if (i > 0 && i < ring.Size() && !ring.At(i).gapBefore) --i;
     const uint8_t autoBit = static_cast<uint8_t>(1u << SectionOf(channel));
     RunBuilder run(runs);
-    for (; i < ring.Size(); ++i) {
+    for (size_t i = layout.First(); i < ring.Size(); ++i) {
         const TrendSample& s = ring.At(i);
         if (s.gapBefore) run.Break();
         if (reference && (s.autoOn & autoBit)) {
             run.Break();
             continue;
         }
-        run.Add(scale.X(s.tick), scale.Y(reference ? s.set[channel] : s.gain[channel]));
+        run.Add(layout.X(i), layout.Y(reference ? s.set[channel] : s.gain[channel]));
     }
     run.Break();
     return runs;
@@ -207,7 +241,7 @@ std::vector<TrendTimeTick> TrendTimeTicks(const TrendScale& scale, int32_t nowMs
     const int32_t now = ((nowMsOfDay % kDayMs) + kDayMs) % kDayMs;
     uint32_t age = static_cast<uint32_t>(now) % step;  // back to the last whole step
     for (; age <= scale.spanMs; age += step)
-        ticks.push_back({scale.X(scale.now - age), MsOfDayAgo(now, age)});
+        ticks.push_back({TrendX(scale, scale.now - age), MsOfDayAgo(now, age)});
     std::reverse(ticks.begin(), ticks.end());
     return ticks;
 }

@@ -110,18 +110,34 @@ struct TrendScale {
     int32_t left, top, right, bottom;
     uint32_t now;
     uint32_t spanMs;
-    int32_t X(uint32_t tick) const;
-    int32_t Y(int32_t db) const;
-    // The tick at x (clamped to the span).
-    uint32_t TickAt(int32_t x) const;
+};
+int32_t TrendX(const TrendScale& scale, uint32_t tick);
+int32_t TrendY(const TrendScale& scale, int32_t db);
+// The tick at x (clamped to the span).
+uint32_t TrendTickAt(const TrendScale& scale, int32_t x);
+
+// Where the shown samples go, worked out once for all the lines of a chart:
+// the x of every sample from the one before the span on, and the y of
+// every gain a sample can hold.
+class TrendLayout {
+public:
+    TrendLayout(const TrendRing& ring, const TrendScale& scale);
+    size_t First() const { return m_first; }         // ring index of the first sample laid out
+    int32_t X(size_t ringIndex) const { return m_x[ringIndex - m_first]; }
+    int32_t Y(int8_t gain) const { return m_y[static_cast<uint8_t>(gain)]; }
+
+private:
+    size_t m_first;
+    std::vector<int32_t> m_x;
+    int32_t m_y[256];
 };
 
 // One channel's line over the span, as runs of points (a gap ends a run),
-// thinned to at most the first, lowest, highest and last value per pixel
-// column, so a full ring draws as fast as a few screens of points.
+// thinned to the lowest and highest value per pixel column, so a full ring
+// draws as fast as a screen of points.
 // reference: the set gain instead of the report, only while the section's
 // auto gain is off (an auto period ends a run).
-std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendScale& scale, int channel,
+std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendLayout& layout, int channel,
                                                 bool reference);
 
 // Where the clock labels go: a step of 5 s to 10 min, the smallest that

@@ -211,21 +211,22 @@ TEST(Trend, TracesBreakAtGapsAndReferencesSkipAutoGain) {
         ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s), autoOn));
     }
     const TrendScale scale{0, 0, 600, 111, 60000, 60000};
-    const auto trace = TrendTrace(ring, scale, 0, false);
+    const TrendLayout layout(ring, scale);
+    const auto trace = TrendTrace(ring, layout, 0, false);
     ASSERT_EQ(2u, trace.size()) << "the stop splits the line";
     EXPECT_EQ(0, trace[0].front().x);
     EXPECT_EQ(200, trace[0].back().x);
     EXPECT_EQ(260, trace[1].front().x);
     EXPECT_EQ(600, trace[1].back().x);
-    EXPECT_EQ(scale.Y(60), trace[1].back().y);
-    EXPECT_EQ(3u, TrendTrace(ring, scale, 0, true).size()) << "DT auto gain: no reference line";
-    EXPECT_EQ(2u, TrendTrace(ring, scale, 4, true).size()) << "the monopole is not in auto gain";
+    EXPECT_EQ(TrendY(scale, 60), trace[1].back().y);
+    EXPECT_EQ(3u, TrendTrace(ring, layout, 0, true).size()) << "DT auto gain: no reference line";
+    EXPECT_EQ(2u, TrendTrace(ring, layout, 4, true).size()) << "the monopole is not in auto gain";
 
     // Ten seconds on ten pixels: ten samples a pixel shrink to four points.
     const TrendScale narrow{0, 0, 10, 111, 60000, 10000};
     TrendRing dense;
     for (uint32_t t = 0; t <= 60000; t += 100) dense.Offer(Input(t, t / 100 + 1, t, static_cast<int32_t>(t / 100 % 7)));
-    const auto thin = TrendTrace(dense, narrow, 0, false);
+    const auto thin = TrendTrace(dense, TrendLayout(dense, narrow), 0, false);
     ASSERT_EQ(1u, thin.size());
     EXPECT_LE(thin[0].size(), 4u * 11u);
     EXPECT_GE(thin[0].size(), 11u);
@@ -293,4 +294,43 @@ TEST(Trend, CsvHoldsTheShownPeriodWithMarksAndGaps) {
     EXPECT_EQ(0u, rows[5].find("11:59:55.0,,55,"));
     EXPECT_EQ(0u, rows[6].find("11:59:55.0,no usable frames,,")) << "the frames stopped";
     EXPECT_EQ("11:59:58.0,Send all" + std::string(43, ','), rows[7]);
+}
+
+// Every channel's line reads on the window colour, and the lines of one
+// chart differ in colour or pattern, in the default and high-contrast schemes.
+TEST(Trend, InksReadAndDifferInEveryScheme) {
+    const SchemeColours schemes[] = {
+        {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 120, 215), false, Rgb(109, 109, 109), Rgb(240, 240, 240)},
+        {Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(0, 0, 0), Rgb(26, 235, 255), true, Rgb(63, 242, 63), Rgb(0, 0, 0)},
+        {Rgb(255, 255, 255), Rgb(30, 30, 30), Rgb(255, 255, 255), Rgb(40, 40, 120), false, Rgb(128, 128, 128), Rgb(30, 30, 30)},
+    };
+    for (const SchemeColours& s : schemes) {
+        for (int a = 0; a < 8; ++a) {
+            const TrendInk ia = TrendInkFor(s, a);
+            EXPECT_GE(ContrastRatio(ia.colour, s.window), kTrendMinLineContrast) << a;
+            for (int b = a + 1; b < 8; ++b) {
+                const TrendInk ib = TrendInkFor(s, b);
+                EXPECT_TRUE(ia.colour != ib.colour || ia.pattern != ib.pattern) << a << " " << b;
+            }
+        }
+    }
+}
+
+// The layout counts pixels down instead of dividing for every sample: it
+// must land where the scale puts each sample, for any span and width.
+TEST(Trend, LayoutPutsEverySampleWhereTheScaleDoes) {
+    TrendRing ring;
+    uint32_t usable = 0;
+    const uint32_t start = 0u - 600000u;  // the tick wraps half way
+    for (uint32_t t = 0; t <= 1200000; t += 100 + t % 700) ring.Offer(Input(start + t, ++usable, start + t));
+    const uint32_t now = start + 1200000 + 50;
+    for (uint32_t span : {60000u, 600000u, 1800000u})
+        for (int32_t width : {1, 7, 600, 1333, 3840}) {
+            const TrendScale scale{10, 0, 10 + width, 100, now, span};
+            const TrendLayout layout(ring, scale);
+            for (size_t i = layout.First(); i < ring.Size(); ++i)
+                ASSERT_EQ(TrendX(scale, ring.At(i).tick), layout.X(i)) << span << " " << width << " " << i;
+            EXPECT_EQ(TrendY(scale, 80), layout.Y(80));
+            EXPECT_EQ(TrendY(scale, -31), layout.Y(-128));
+        }
 }

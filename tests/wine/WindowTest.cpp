@@ -851,12 +851,12 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     // they came, CH1's line at its value.
     const RECT& plot = probe.plot[0];
     const TrendScale scale{plot.left, plot.top, plot.right, plot.bottom, probe.now, probe.spanMs};
-    const int gapX = (scale.X(samples[5].tick) + scale.X(samples[6].tick)) / 2 - 3;
-    const int lineX = (scale.X(samples[2].tick) + scale.X(samples[3].tick)) / 2;
-    ASSERT_GT(scale.X(samples[6].tick) - scale.X(samples[5].tick), 20);
+    const int gapX = (TrendX(scale, samples[5].tick) + TrendX(scale, samples[6].tick)) / 2 - 3;
+    const int lineX = (TrendX(scale, samples[2].tick) + TrendX(scale, samples[3].tick)) / 2;
+    ASSERT_GT(TrendX(scale, samples[6].tick) - TrendX(scale, samples[5].tick), 20);
     const SchemeColours scheme = drive::CurrentScheme();
     HDC dc = GetDC(trend);
-    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, lineX, scale.Y(10)) & 0xFFFFFF);
+    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, lineX, TrendY(scale, 10)) & 0xFFFFFF);
     for (int y = plot.top + 1; y < plot.bottom; ++y)
         for (int c = 0; c < 4; ++c)
             ASSERT_NE(TrendInkFor(scheme, c).colour, GetPixel(dc, gapX, y) & 0xFFFFFF) << "CH" << c + 1 << " at y " << y;
