@@ -905,4 +905,16 @@ TEST_F(WindowTest, TrendWindowGoesWithTheFrameAndKeepsItsPlace) {
     EXPECT_GT(probe.plot[2].bottom, client.bottom * 9 / 10);
     EXPECT_GT(probe.plot[2].right, client.right * 9 / 10);
     EXPECT_GT(probe.plot[0].bottom - probe.plot[0].top, client.bottom / 6);
+
+    // Unloaded with the trend open: both windows go, and no trend window
+    // (nor its class) is left to call into the unloaded image.
+    HINSTANCE dll = GetModuleHandleA("Kelvane.dll");
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExA(dll, "KelvaneTrendWindow", &wc));
+    host.Unload();
+    HostHarness::Pump();
+    EXPECT_FALSE(IsWindow(trend));
+    EXPECT_FALSE(GetClassInfoExA(dll, "KelvaneTrendWindow", &wc));
+    EXPECT_EQ(nullptr, FindWindowExA(nullptr, nullptr, "KelvaneTrendWindow", nullptr));
 }
