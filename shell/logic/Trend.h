@@ -117,7 +117,8 @@ int32_t TrendY(const TrendScale& scale, int32_t db);
 uint32_t TrendTickAt(const TrendScale& scale, int32_t x);
 
 // Where the shown samples go, worked out once for all the lines of a chart:
-// the x of every sample from the one before the span on, and the y of
+// the x of every sample from the one before the span on (TrendX, in columns
+// two pixels wide where ten samples or more fall on a pixel), and the y of
 // every gain a sample can hold.
 class TrendLayout {
 public:
