@@ -47,7 +47,8 @@ set(KELVANE_FLOOR_GDI32
   GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
   CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon
   ExtTextOutA
-  BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA)
+  BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA
+  GetViewportOrgEx SetViewportOrgEx)
 
 # The trend window's "Save as CSV...".
 set(KELVANE_FLOOR_COMDLG32
