@@ -32,7 +32,7 @@ set_target_properties(Kelvane PROPERTIES PREFIX "" OUTPUT_NAME Kelvane)
 target_include_directories(Kelvane PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res ${CMAKE_SOURCE_DIR}/include)
 add_dependencies(Kelvane tamsil_import)
 target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
-  comctl32 comdlg32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
+  comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
 # MinGW: the runtime's pthread_once goes to our own (core/RuntimeUnload.cpp),
 # so loading the library leaves no record of the host's thread behind.
 if(MINGW)

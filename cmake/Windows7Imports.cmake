@@ -50,10 +50,6 @@ set(KELVANE_FLOOR_GDI32
   BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA
   GetViewportOrgEx SetViewportOrgEx)
 
-# The trend window's "Save as CSV...".
-set(KELVANE_FLOOR_COMDLG32
-  GetSaveFileNameA)
-
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32
   DefSubclassProc GetWindowSubclass ImageList_Create ImageList_Destroy ImageList_ReplaceIcon

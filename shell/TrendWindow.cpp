@@ -217,7 +217,17 @@ void CTrendWindow::SaveCsv() {
     ofn.nMaxFile = sizeof path;
     ofn.lpstrDefExt = "csv";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameA(&ofn)) return;
+    // The common dialogs' library is loaded for the dialog only: imported,
+    // it would be loaded and freed with every load of the plug-in, and
+    // under Wine each such round keeps a handle of the process.
+    HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+    using SaveFileName = BOOL(WINAPI*)(OPENFILENAMEA*);
+    const auto getSaveFileName =
+        dialogs ? reinterpret_cast<SaveFileName>(reinterpret_cast<void*>(GetProcAddress(dialogs, "GetSaveFileNameA")))
+                : nullptr;
+    const bool chosen = getSaveFileName && getSaveFileName(&ofn);
+    if (dialogs) FreeLibrary(dialogs);
+    if (!chosen) return;
     // The period as it is when the operator confirms, not when the dialog opened.
     const std::string csv = ShownCsv();
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
