@@ -114,7 +114,9 @@ add_test(NAME dll_tables COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -
 add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)
 set_target_properties(EmptyDll PROPERTIES PREFIX "")
 target_link_libraries(EmptyDll PRIVATE ${KELVANE_STATIC_LINK})
-add_executable(kelvane_figures ${CMAKE_SOURCE_DIR}/tests/figures/Figures.cpp)
+# The trend chart's drawing is timed on its own, so it is compiled in.
+add_executable(kelvane_figures ${CMAKE_SOURCE_DIR}/tests/figures/Figures.cpp ${CMAKE_SOURCE_DIR}/shell/TrendChart.cpp)
+target_include_directories(kelvane_figures PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(kelvane_figures PRIVATE kelvane_harness ${KELVANE_STATIC_LINK})
 add_dependencies(kelvane_figures Kelvane Tamsil EmptyDll)
 

@@ -24,7 +24,8 @@ set(KELVANE_FLOOR_KERNEL32
   WideCharToMultiByte WriteFile WritePrivateProfileStringA
   FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
-  GetLocalTime)
+  GetLocalTime
+  GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA)
 
 set(KELVANE_FLOOR_USER32
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
@@ -38,13 +39,16 @@ set(KELVANE_FLOOR_USER32
   RedrawWindow RegisterClassExA ReleaseDC ScrollWindowEx SendMessageA SetActiveWindow SetDlgItemTextA
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
-  FillRect DrawFocusRect GetNextDlgTabItem)
+  FillRect DrawFocusRect GetNextDlgTabItem
+  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject
   GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
   CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon
-  ExtTextOutA)
+  ExtTextOutA
+  BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA
+  GetViewportOrgEx SetViewportOrgEx)
 
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32

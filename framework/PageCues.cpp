@@ -15,6 +15,8 @@ constexpr UINT_PTR kHookId = 0x4B43;  // 'KC'
 // Long enough for every tip on one line.
 constexpr int kMaxTipWidth = 400;
 
+}  // namespace
+
 kelvane::SchemeColours CurrentScheme() {
     HIGHCONTRASTA hc{};
     hc.cbSize = sizeof hc;
@@ -24,8 +26,6 @@ kelvane::SchemeColours CurrentScheme() {
                                   GetSysColor(COLOR_HIGHLIGHTTEXT), GetSysColor(COLOR_HIGHLIGHT), highContrast,
                                   GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
 }
-
-}  // namespace
 
 HBRUSH PaintCue(HDC dc, Cue cue) {
     const kelvane::SchemeColours scheme = CurrentScheme();

@@ -13,6 +13,8 @@
 #include <vector>
 #include "framework/ModuleGuard.h"
 
+#include "framework/logic/CueColours.h"
+
 // A control with a tip. text null: the page's text callback is asked each
 // time the tip shows, so it follows values that change (the gain step).
 struct CueTip {
@@ -21,6 +23,9 @@ struct CueTip {
 };
 
 enum class Cue { None, Tint, Warning, Stale };
+
+// The system colours the cues (and the trend's lines) are chosen from, now.
+kelvane::SchemeColours CurrentScheme();
 
 // Sets the DC's colours for the cue and returns the brush for a WM_CTLCOLOR*
 // answer (the DC brush: nothing to free).

@@ -88,6 +88,27 @@ void Operator::SendAllSettings() {
     Pump();
 }
 
+HWND Operator::OpenTrend() {
+    SendMessageA(m_frame, WM_COMMAND, MAKEWPARAM(ID_VIEW_TREND, 0), 0);
+    Pump();
+    return TrendWindow();
+}
+
+HWND Operator::TrendWindow() const {
+    for (HWND w = FindWindowExA(nullptr, nullptr, "KelvaneTrendWindow", nullptr); w;
+         w = FindWindowExA(nullptr, w, "KelvaneTrendWindow", nullptr))
+        if (GetWindow(w, GW_OWNER) == m_frame) return w;
+    return nullptr;
+}
+
+void Operator::SetTrendSpan(int index) {
+    HWND trend = TrendWindow();
+    HWND list = FindWindowExA(trend, nullptr, "COMBOBOX", nullptr);
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(trend, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    Pump();
+}
+
 void Operator::ClickPageItem(int k) {
     HWND list = PageList();
     RECT rc{};

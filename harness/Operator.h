@@ -38,6 +38,12 @@ public:
     // A real mouse click on item k of the page list (k < 0: its empty area).
     void ClickPageItem(int k);
 
+    // View, "Read-back trend", as the menu sends it; the window (null when
+    // none opened). Its period list: 0 the last minute, 1 ten, 2 thirty.
+    HWND OpenTrend();
+    HWND TrendWindow() const;
+    void SetTrendSpan(int index);
+
     void Click(int page, int id);                 // push button, radio, check box
     void TypeAndEnter(int page, int id, const std::string& text);
     // Types, then presses Enter through the thread's message loop, so the

@@ -13,6 +13,7 @@
 #include "base/logic/NumberText.h"
 #include "framework/DialogNav.h"
 #include "shell/ControlView.h"
+#include "shell/TrendWindow.h"
 #include "resource.h"
 
 namespace {
@@ -35,9 +36,15 @@ void CMainFrame::PostReadBackNotice(HWND frame) {
     if (!PostMessageA(frame, kelvane::WM_TOOLCONTROL, 0, 0)) g_noticePending.store(false);
 }
 
-CMainFrame::CMainFrame() = default;
+CMainFrame::CMainFrame() : m_trendTap(*KelvaneApp(), m_trend) {}
 
 CMainFrame::~CMainFrame() {
+    // A trend window whose thread ended with ours never saw WM_NCDESTROY.
+    if (m_trendWnd) {
+        m_trendWnd->Detach();
+        delete m_trendWnd;
+        m_trendWnd = nullptr;
+    }
     delete m_pView;
     m_pView = nullptr;
     // A frame whose thread ended never saw WM_DESTROY: its hook goes here.
@@ -89,6 +96,7 @@ void CMainFrame::UnregisterWindowClass() {
     wc.cbSize = sizeof wc;
     if (!GetClassInfoExA(AfxGetResourceHandle(), g_frameClass, &wc)) return;
     if (UnregisterClassA(g_frameClass, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
+    CTrendWindow::UnregisterWindowClass();
 }
 
 bool CMainFrame::OnCreate() {
@@ -96,17 +104,26 @@ bool CMainFrame::OnCreate() {
     KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
     CreateStatusStrip();
     m_watch.Open(SampleFrames());
-    m_pView = new (std::nothrow) CControlView(KelvaneApp()->Context());
+    m_trend.Open(KelvaneApp()->Frames().Usable());
+    const kelvane::PageContext app = KelvaneApp()->Context();
+    m_pView = new (std::nothrow) CControlView(kelvane::PageContext{app.params, m_trendTap, app.blocks});
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
     }
     CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
-    InstallDialogNavigation(view ? view->m_hWnd : nullptr,
-                            [view](UINT key, bool shift) { return view && view->OnShortcut(key, shift); });
+    HWND frame = m_hWnd;
+    InstallDialogNavigation(view ? view->m_hWnd : nullptr, [view, frame](UINT key, bool shift) {
+        if (key == 'T' && !shift) {  // View, "Read-back trend"
+            PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_VIEW_TREND, 0), 0);
+            return true;
+        }
+        return view && view->OnShortcut(key, shift);
+    });
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
+    SetTimer(m_hWnd, kTrendTimer, kTrendTickMs, nullptr);
     UpdateStatusStrip();
     // After the window is up, from the loop: where the settings went, when
     // they could not go to the INI.
@@ -254,8 +271,14 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
+            const uint32_t sentBefore = m_trendTap.Sent();
             if (m_pView) m_pView->SendAllSettings();
+            if (m_trendTap.Sent() != sentBefore) MarkTrend(kelvane::TrendMarkKind::SendAll);
             UpdateStatusStrip();
+            return 0;
+        }
+        if (LOWORD(wParam) == ID_VIEW_TREND) {
+            OpenTrend();
             return 0;
         }
         break;
@@ -265,6 +288,10 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kSaveTimer) {
             KelvaneApp()->SaveWhenSettled();
+            return 0;
+        }
+        if (wParam == kTrendTimer) {
+            SampleTrend();
             return 0;
         }
         if (wParam == kStatusTimer || wParam == kStaleTimer) {
@@ -297,6 +324,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         KillTimer(m_hWnd, kSaveTimer);
         KillTimer(m_hWnd, kStatusTimer);
         KillTimer(m_hWnd, kStaleTimer);
+        KillTimer(m_hWnd, kTrendTimer);
+        if (m_trendWnd && m_trendWnd->m_hWnd) DestroyWindow(m_trendWnd->m_hWnd);
         UninstallDialogNavigation();
         KelvaneApp()->SaveIfChanged();  // closing: no need to wait for the timer
         break;
@@ -343,6 +372,37 @@ void CMainFrame::ShowReadBack() {
         UpdateStale();
     }
     if (m_pView) m_pView->RefreshPageMarks();
+}
+
+void CMainFrame::SampleTrend() {
+    const kelvane::FrameCounts& counts = KelvaneApp()->Frames();
+    kelvane::TrendInput in{};
+    in.usable = counts.Usable();
+    in.lastUsableTick = counts.LastUsableTick();
+    in.now = GetTickCount();
+    const kelvane::ReadBackWords words = kelvane::LoadReadBack(KelvaneApp()->m_status);
+    const kelvane::ParameterSet& p = *KelvaneApp();
+    const int32_t* const reported[kelvane::kTrendSections] = {words.Dt, words.Monopole, words.Dipole};
+    const int32_t* const set[kelvane::kTrendSections] = {p.DtChGain, p.MonoChGain, p.DipoleChGain};
+    const int32_t isAuto[kelvane::kTrendSections] = {p.DtIsAuto, p.MonoIsAuto, p.DipoleIsAuto};
+    for (int s = 0; s < kelvane::kTrendSections; ++s) {
+        for (int c = 0; c < kelvane::kTrendCount[s]; ++c) {
+            in.gain[kelvane::kTrendFirst[s] + c] = reported[s][c];
+            in.set[kelvane::kTrendFirst[s] + c] = set[s][c];
+        }
+        if (isAuto[s]) in.autoOn = static_cast<uint8_t>(in.autoOn | 1u << s);
+    }
+    m_trend.Offer(in);
+}
+
+void CMainFrame::MarkTrend(kelvane::TrendMarkKind kind) { m_trend.Mark(GetTickCount(), kind); }
+
+void CMainFrame::OpenTrend() { CTrendWindow::Open(m_hWnd, m_trend, &m_trendWnd); }
+
+void CMainFrame::TrendTap::SendToolCommand(const kelvane::ToolCommand* block) {
+    if (block && block->CodeWord == kelvane::CMD_TOOL_RESET) m_trend.Mark(GetTickCount(), kelvane::TrendMarkKind::ToolReset);
+    ++m_sent;
+    m_next.SendToolCommand(block);
 }
 
 void CMainFrame::PostNcDestroy() {

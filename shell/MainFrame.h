@@ -8,8 +8,11 @@
 
 #include "framework/Wnd.h"
 #include "shell/logic/FrameWatch.h"
+#include "core/logic/PageContext.h"
+#include "shell/logic/Trend.h"
 
 class CControlView;
+class CTrendWindow;
 
 class CMainFrame : public CWnd {
 public:
@@ -31,6 +34,9 @@ public:
     void ShowDtReadBack(const int32_t* words);
     void ShowMonopoleReadBack(const int32_t* words);
     void ShowDipoleReadBack(const int32_t* words);
+
+    // A mark on the read-back trend's time axis (a set-up load marks here).
+    void MarkTrend(kelvane::TrendMarkKind kind);
 
     CControlView* m_pView = nullptr;
 
@@ -79,4 +85,29 @@ private:
     std::string m_stripTipText;
     kelvane::FrameWatch m_watch;
     bool m_stale = false;
+
+    // The read-back trend: sampled from a timer of its own, whether or not
+    // its window is open, so the window shows the minutes before it opened.
+    static constexpr UINT_PTR kTrendTimer = 5;
+    static constexpr UINT kTrendTickMs = kelvane::kTrendMinSpacingMs;
+    void SampleTrend();
+    void OpenTrend();
+    // The pages' commands pass here on their way to the application, so a
+    // Tool Reset is marked on the trend.
+    class TrendTap : public kelvane::CommandSink {
+    public:
+        TrendTap(kelvane::CommandSink& next, kelvane::TrendRing& trend) : m_next(next), m_trend(trend) {}
+        void SendToolCommand(const kelvane::ToolCommand* block) override;
+        void BeginBatch(const char* what) override { m_next.BeginBatch(what); }
+        void EndBatch() override { m_next.EndBatch(); }
+        uint32_t Sent() const { return m_sent; }
+
+    private:
+        kelvane::CommandSink& m_next;
+        kelvane::TrendRing& m_trend;
+        uint32_t m_sent = 0;
+    };
+    kelvane::TrendRing m_trend;
+    TrendTap m_trendTap;
+    CTrendWindow* m_trendWnd = nullptr;
 };

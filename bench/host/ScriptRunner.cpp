@@ -103,6 +103,24 @@ private:
             Pump();
         }
     }
+    // Frames spread over time, as a tool streams them.
+    void Stream(const ScriptStep& s) {
+        for (int i = 0; i < s.num[0]; ++i) {
+            m_bench.RunFrame();
+            const DWORD start = GetTickCount();
+            do {
+                Pump();
+                Sleep(5);
+            } while (GetTickCount() - start < static_cast<DWORD>(s.num[1]));
+        }
+    }
+    void Trend(const ScriptStep& s) {
+        if (!m_op->OpenTrend()) {
+            Fail(s, "no trend window opened");
+            return;
+        }
+        m_op->SetTrendSpan(s.num[0] == 1 ? 0 : s.num[0] == 10 ? 1 : 2);
+    }
     void Lag(const ScriptStep& s) {
         m_bench.WithSim([&](ToolSim& sim) { sim.SetLag(s.num[0]); });
     }
@@ -150,7 +168,9 @@ private:
     }
     void Select(const ScriptStep& s) { m_op->SelectCombo(s.num[0], s.num[1], s.num[2]); }
     void Screenshot(const ScriptStep& s) {
-        HWND w = s.verb == "screenshot" ? m_bench.ControlWindow() : m_bench.Window();
+        HWND w = s.verb == "screenshot" ? m_bench.ControlWindow()
+                 : s.verb == "trendshot" ? (m_op ? m_op->TrendWindow() : nullptr)
+                                         : m_bench.Window();
         const std::string path = m_out + "\\" + s.text + ".png";
         if (!drive::SaveWindowPng(w, path)) Fail(s, "no screenshot " + path);
     }
@@ -237,6 +257,9 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"sendall", &ScriptRun::SendAll, true},
     {"expect mark", &ScriptRun::ExpectMark, true},
     {"expect strip", &ScriptRun::ExpectStrip, true},
+    {"trend", &ScriptRun::Trend, true},
+    {"trendshot", &ScriptRun::Screenshot, true},
+    {"stream", &ScriptRun::Stream, false},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {

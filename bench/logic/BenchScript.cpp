@@ -48,6 +48,8 @@ const Grammar kGrammar[] = {
     {"ini", 0, 0, true, true},
     {"wait", 0, 1, false, false},          {"sendall", 0, 0, false, false},
     {"expect mark", 0, 2, false, false},   {"expect strip", 0, 1, true, true},
+    {"trend", 0, 1, false, false},         {"trendshot", 0, 0, true, true},
+    {"stream", 0, 2, false, false},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -145,6 +147,9 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         if (verb == "expect field" && step.word != "toolcontrol" && step.word != "process")
             return fail("expect field takes toolcontrol or process");
         if (verb == "ini" && !ParseIniEdit(step)) return fail("ini takes [SECTION] KEY=VALUE");
+        if (verb == "trend" && step.num[0] != 1 && step.num[0] != 10 && step.num[0] != 30)
+            return fail("trend takes 1, 10 or 30 (minutes)");
+        if (verb == "stream" && (step.num[0] < 0 || step.num[1] < 0)) return fail("stream takes N MS, both >= 0");
         steps.push_back(step);
     }
     return true;

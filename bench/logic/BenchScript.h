@@ -11,6 +11,8 @@
 //   wait MS (the host's loop runs, no frames come) | sendall (File, Send all settings)
 //   expect mark PAGE 0|1 (the page-list warning mark)
 //   expect strip PART TEXT (the status strip's part 0..2 contains TEXT)
+//   trend MINUTES (View, Read-back trend, showing the last 1, 10 or 30 minutes)
+//   trendshot NAME (the trend window) | stream N MS (N frames, MS apart, the loop running)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 

@@ -265,6 +265,9 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"screenshot\n", "line 1: 'screenshot' needs more"},
         {"expect strip 2\n", "line 1: 'expect strip' needs more"},
         {"expect command 0x1FFFFFFFF 1\n", "line 1: '0x1FFFFFFFF' is not a number"},
+        {"trend 5\n", "line 1: trend takes 1, 10 or 30 (minutes)"},
+        {"stream 10 -1\n", "line 1: stream takes N MS, both >= 0"},
+        {"trendshot\n", "line 1: 'trendshot' needs more"},
     };
     for (const auto& c : cases) {
         std::vector<ScriptStep> steps;

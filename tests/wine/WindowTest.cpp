@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "resource.h"
+#include "shell/TrendWindow.h"
 
 using namespace kelvane;
 using drive::HostHarness;
@@ -781,4 +783,168 @@ TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
     EXPECT_TRUE(drive::TakeCommands(host).empty());
     PumpFor(600);
     EXPECT_NE(std::string::npos, op.StripText(2).find(" Send all settings: nothing sent")) << op.StripText(2);
+}
+
+// ---- the read-back trend
+
+namespace {
+
+// A frame whose read-back words are base + channel in each section.
+std::vector<int16_t> GainFrame(int dt, int mono, int dipole) {
+    std::vector<int16_t> f(FRAME_MIN_WORDS, 0);
+    for (int c = 0; c < 8; ++c) {
+        if (c < 4) f[READBACK_DT_WORD + c] = static_cast<int16_t>(dt + 20 * c);
+        f[READBACK_MONO_WORD + c] = static_cast<int16_t>(mono + c);
+        f[READBACK_DIPOLE_WORD + c] = static_cast<int16_t>(dipole + c);
+    }
+    return f;
+}
+
+// Frames the window's timer can each sample (it takes at most ten a second).
+void SampledFrames(HostHarness& host, const std::vector<int16_t>& frame, int n) {
+    for (int i = 0; i < n; ++i) {
+        host.SetFrame(frame.data());
+        host.Process();
+        PumpFor(150);
+    }
+}
+
+std::vector<TrendSample> Probe(HWND trend, TrendProbe& probe) {
+    std::vector<TrendSample> samples(64);
+    probe = TrendProbe{};
+    probe.samples = samples.data();
+    probe.capacity = static_cast<uint32_t>(samples.size());
+    SendMessageA(trend, WM_TRENDPROBE, 0, reinterpret_cast<LPARAM>(&probe));
+    samples.resize(std::min(probe.count, probe.capacity));
+    return samples;
+}
+
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(GlobalLock(h))) text = p;
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+// Known gains streamed, a stop of 2.6 s with a Tool Reset in it, known gains
+// again: the chart holds exactly what the tool reported and what was set,
+// the stop as a gap, the reset as a mark; Copy gives the period as CSV, and
+// the gap is drawn as one (no channel's colour in it).
+TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
+    Operator op(frame);
+    op.ClickPageItem(drive::kDtGain);
+    op.Click(drive::kDtGain, IDC_DT_AUTO_OFF);
+    op.TypeAndEnter(drive::kDtGain, IDC_DT_CH1, "24");
+    op.ClickPageItem(drive::kMonopole);
+    op.Click(drive::kMonopole, IDC_MONO_AUTO_ON);
+    // Ctrl+T from a page opens the trend over the control window.
+    PressViaLoop(op.Control(drive::kMonopole, IDC_MONO_CH1), 'T', true, false);
+    HWND trend = op.TrendWindow();
+    ASSERT_NE(nullptr, trend);
+    EXPECT_EQ(frame, GetWindow(trend, GW_OWNER));
+    op.SetTrendSpan(0);
+
+    SampledFrames(host, GainFrame(10, 40, 50), 6);
+    PumpFor(1300);
+    op.ClickPageItem(drive::kGeneral);
+    op.Click(drive::kGeneral, IDC_GEN_TOOL_RESET);
+    PumpFor(1300);
+    SampledFrames(host, GainFrame(15, 41, 51), 4);
+
+    TrendProbe probe{};
+    const std::vector<TrendSample> samples = Probe(trend, probe);
+    EXPECT_EQ(60000u, probe.spanMs);
+    EXPECT_EQ(1u, probe.marks) << "the Tool Reset";
+    ASSERT_EQ(10u, samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(i);
+        const bool after = i >= 6;
+        EXPECT_EQ(i == 0 || i == 6, samples[i].gapBefore != 0);
+        EXPECT_EQ(after ? 15 : 10, samples[i].gain[0]);
+        EXPECT_EQ(after ? 75 : 70, samples[i].gain[3]);
+        EXPECT_EQ(after ? 48 : 47, samples[i].gain[4 + 7]);
+        EXPECT_EQ(after ? 51 : 50, samples[i].gain[12]);
+        EXPECT_EQ(24, samples[i].set[0]);
+        EXPECT_EQ(2, samples[i].autoOn & 3) << "DT manual, monopole in auto gain";
+        if (i) {
+            EXPECT_GE(samples[i].tick - samples[i - 1].tick, kTrendMinSpacingMs);
+        }
+    }
+
+    // The gap is a gap: where no frame came, no DT channel's colour; where
+    // they came, CH1's line at its value.
+    const RECT& plot = probe.plot[0];
+    const TrendScale scale{plot.left, plot.top, plot.right, plot.bottom, probe.now, probe.spanMs};
+    const int gapX = (TrendX(scale, samples[5].tick) + TrendX(scale, samples[6].tick)) / 2 - 3;
+    const int lineX = (TrendX(scale, samples[2].tick) + TrendX(scale, samples[3].tick)) / 2;
+    ASSERT_GT(TrendX(scale, samples[6].tick) - TrendX(scale, samples[5].tick), 20);
+    const SchemeColours scheme = drive::CurrentScheme();
+    HDC dc = GetDC(trend);
+    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, lineX, TrendY(scale, 10)) & 0xFFFFFF);
+    for (int y = plot.top + 1; y < plot.bottom; ++y)
+        for (int c = 0; c < 4; ++c)
+            ASSERT_NE(TrendInkFor(scheme, c).colour, GetPixel(dc, gapX, y) & 0xFFFFFF) << "CH" << c + 1 << " at y " << y;
+    ReleaseDC(trend, dc);
+
+    // Copy: the shown period as CSV, with the gap and the mark.
+    SendMessageA(FindWindowExA(trend, nullptr, "BUTTON", "&Copy"), BM_CLICK, 0, 0);
+    const std::string csv = ClipboardText();
+    EXPECT_EQ(0u, csv.find("Time,Event,DT CH1,DT CH2,")) << csv.substr(0, 80);
+    EXPECT_EQ(13, std::count(csv.begin(), csv.end(), '\n')) << "a header, ten samples, a gap and a mark";
+    EXPECT_NE(std::string::npos, csv.find(",no usable frames,"));
+    EXPECT_NE(std::string::npos, csv.find(",Tool Reset,"));
+    EXPECT_NE(std::string::npos, csv.find(",,15,35,55,75,41,42,")) << "the last sample's DT and monopole gains";
+}
+
+// The trend goes with the control window; reopened in the same session it
+// comes back where the operator left it, with the period it showed.
+TEST_F(WindowTest, TrendWindowGoesWithTheFrameAndKeepsItsPlace) {
+    Operator op(frame);
+    HWND trend = op.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    EXPECT_EQ(trend, op.OpenTrend()) << "a second View, Read-back trend raises the same window";
+    op.SetTrendSpan(2);
+    SetWindowPos(trend, nullptr, 30, 40, 700, 520, SWP_NOZORDER);
+    HostHarness::Pump();
+    RECT placed;
+    GetWindowRect(trend, &placed);
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    EXPECT_FALSE(IsWindow(trend));
+
+    Operator again(host.Show());
+    trend = again.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    RECT rc;
+    GetWindowRect(trend, &rc);
+    EXPECT_TRUE(EqualRect(&placed, &rc));
+    TrendProbe probe{};
+    EXPECT_TRUE(Probe(trend, probe).empty()) << "a new window samples anew";
+    EXPECT_EQ(1800000u, probe.spanMs);
+    // Resized, the charts fill the window.
+    SetWindowPos(trend, nullptr, 0, 0, 900, 800, SWP_NOZORDER | SWP_NOMOVE);
+    Probe(trend, probe);
+    RECT client;
+    GetClientRect(trend, &client);
+    EXPECT_GT(probe.plot[2].bottom, client.bottom * 9 / 10);
+    EXPECT_GT(probe.plot[2].right, client.right * 9 / 10);
+    EXPECT_GT(probe.plot[0].bottom - probe.plot[0].top, client.bottom / 6);
+
+    // Unloaded with the trend open: both windows go, and no trend window
+    // (nor its class) is left to call into the unloaded image.
+    HINSTANCE dll = GetModuleHandleA("Kelvane.dll");
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExA(dll, "KelvaneTrendWindow", &wc));
+    host.Unload();
+    HostHarness::Pump();
+    EXPECT_FALSE(IsWindow(trend));
+    EXPECT_FALSE(GetClassInfoExA(dll, "KelvaneTrendWindow", &wc));
+    EXPECT_EQ(nullptr, FindWindowExA(nullptr, nullptr, "KelvaneTrendWindow", nullptr));
 }

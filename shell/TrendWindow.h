@@ -1,0 +1,72 @@
+// CTrendWindow: "Read-back trend", a window owned by the control frame that
+// charts the gains the tool reported (DT, Monopole, Dipole) over the last
+// 1, 10 or 30 minutes from the frame's sample ring. It goes with the frame.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "framework/Wnd.h"
+#include "shell/TrendChart.h"
+#include "shell/logic/Trend.h"
+
+// The window answers this message (wParam 0, lParam a TrendProbe*) with what
+// it drew just now: a test reads the chart back without reading pixels.
+constexpr UINT WM_TRENDPROBE = WM_APP + 0x1F0;
+struct TrendProbe {
+    uint32_t now;                    // out: the tick at the charts' right edge
+    uint32_t spanMs;                 // out
+    RECT plot[kelvane::kTrendSections];  // out: plot areas, client coordinates
+    kelvane::TrendSample* samples;   // in: room for capacity samples
+    uint32_t capacity;               // in
+    uint32_t count;                  // out: the shown period's samples, oldest first
+    uint32_t marks;                  // out: marks in the shown period
+};
+
+class CTrendWindow : public CWnd {
+public:
+    // Opens (or raises) the window over owner. gone is set to null when the
+    // window is destroyed; the ring must outlive the window.
+    static CTrendWindow* Open(HWND owner, const kelvane::TrendRing& ring, CTrendWindow** gone);
+    static void UnregisterWindowClass();
+    // The owner is going away without its window's messages (its thread ended).
+    void Detach() { m_gone = nullptr; }
+
+    // Window-menu span choices.
+    static constexpr uint32_t kSpans[3] = {60000, 600000, 1800000};
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+
+private:
+    CTrendWindow(const kelvane::TrendRing& ring, CTrendWindow** gone) : m_ring(ring), m_gone(gone) {}
+    void OnCreate();
+    void Layout();
+    void Paint(HDC dc);
+    void MakeStyle();
+    int Dpi() const;
+    RECT ChartRect(int section) const;
+    int32_t NowMsOfDay() const;
+    std::string ShownCsv() const;
+    void CopyCsv();
+    void SaveCsv();
+    void OnTimer();
+    void Probe(TrendProbe* probe);
+
+    const kelvane::TrendRing& m_ring;
+    CTrendWindow** m_gone;
+    std::unique_ptr<CTrendStyle> m_style;
+    HWND m_spanLabel = nullptr;
+    HWND m_span = nullptr;
+    HWND m_copy = nullptr;
+    HWND m_save = nullptr;
+    int m_toolbarHeight = 0;
+    POINT m_mouse{-1, -1};
+    // What the charts show now, to repaint only when it changes.
+    uint32_t m_paintNow = 0;
+    size_t m_paintedSize = 0;
+    uint32_t m_paintedNewest = 0;
+    size_t m_paintedMarks = 0;
+};
