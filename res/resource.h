@@ -21,6 +21,7 @@
 #define IDR_MAINFRAME               1000
 #define ID_FILE_EXIT                32771
 #define ID_FILE_SEND_ALL            32772
+#define ID_FILE_BUMPLESS            32773
 
 // Icons: page list (32x32, 16 colours) and frame (128x128, 24-bit)
 #define IDI_DIPOLE                  1015

@@ -85,6 +85,7 @@ bool CMainFrame::OnCreate() {
     CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
     InstallDialogNavigation(view ? view->m_hWnd : nullptr,
                             [view](UINT key, bool shift) { return view && view->OnShortcut(key, shift); });
+    CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, KelvaneApp()->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
     UpdateStatusStrip();
@@ -178,7 +179,9 @@ void CMainFrame::SetStripText(int part, const std::string& text) {
 void CMainFrame::UpdateStatusStrip() {
     SetStripText(0, m_watch.FramesText());
     SetStripText(1, m_watch.DroppedText());
-    SetStripText(2, KelvaneApp()->Sent().Line());
+    // A DSP error stays in sight from any page until an all-OK report.
+    const std::string dsp = m_pView ? m_pView->m_general.DspErrorNote() : std::string();
+    SetStripText(2, dsp.empty() ? KelvaneApp()->Sent().Line() : dsp + "; " + KelvaneApp()->Sent().Line());
 }
 
 void CMainFrame::ShowDtReadBack(const int32_t* words) {
@@ -205,6 +208,12 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == ID_FILE_EXIT) {
             // Exit closes the control window just as the close box does.
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (LOWORD(wParam) == ID_FILE_BUMPLESS) {
+            CKelvaneApp* app = KelvaneApp();
+            app->BumplessAutoGainOff = app->BumplessAutoGainOff ? 0 : 1;
+            CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, app->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
@@ -242,7 +251,11 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kelvane::WM_DSPSTATUS: {
         const auto* report = reinterpret_cast<const kelvane::DspStatusReport*>(wParam);
         // Reads only what the host's report really holds: a bad address is ignored.
-        if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) m_pView->m_general.SetDspStatus(*report);
+        if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) {
+            m_pView->m_general.SetDspStatus(*report);
+            m_pView->RefreshPageMarks();
+            UpdateStatusStrip();
+        }
         return 0;
     }
     case WM_DESTROY:
