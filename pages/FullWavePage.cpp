@@ -52,7 +52,8 @@ int32_t CFullWavePage::UnknownCode(int id) const {
 
 void CFullWavePage::ShowWindowEnd() {
     if (!m_hWnd) return;
-    SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
+    // A number typed there and not entered stays: the next send takes it.
+    if (!m_windowEndEdit.IsDirty()) SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
     RefreshUnknownLooks();
 }
 

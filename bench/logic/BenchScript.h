@@ -11,6 +11,10 @@
 //   wait MS (the host's loop runs, no frames come) | sendall (File, Send all settings)
 //   expect mark PAGE 0|1 (the page-list warning mark)
 //   expect strip PART TEXT (the status strip's part 0..2 contains TEXT)
+//   expect box TEXT (the next step raises a message box whose text contains
+//   TEXT) | answer box BUTTON (it is answered with BUTTON, "OK" otherwise)
+//   note readback PAGE | expect moved PAGE DB (no read-back box of the page
+//   moved by more than DB since the note)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 
