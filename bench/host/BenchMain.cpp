@@ -23,6 +23,7 @@ std::string RestorePath() {
 
 void KeepForRestore(const std::string& workSpace) {
     const std::string path = RestorePath();
+    drive::MakeFolders(path.substr(0, path.rfind('\\')));  // a new machine has no host folder yet
     WritePrivateProfileStringA("RESTORE", "WorkSpace", workSpace.c_str(), path.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // on disk before Config.ini changes
 }
