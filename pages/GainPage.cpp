@@ -268,12 +268,12 @@ void CGainPage::AutoGainOffClicked() {
     const std::string section = m_layout.section;
     if (!fresh) {
         // Told, not hidden: the tool falls to gains it may not have run at.
-        const std::string what = section + " auto gain off (no fresh read-back: the stored manual gains stay)";
+        const std::string what = section + " auto gain off, no fresh read-back: gains kept";
         CommandBatch batch(m_ctx.commands, what.c_str());
         AutoGain(false);
         return;
     }
-    const std::string what = section + " auto gain off, manual gains from the read-back";
+    const std::string what = section + " bumpless auto gain off";
     CommandBatch batch(m_ctx.commands, what.c_str());
     AutoGain(false);
     int32_t gains[kMaxGainChannels];
