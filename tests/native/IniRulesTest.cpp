@@ -51,25 +51,6 @@ void LoadAll(Loaded& l, MemoryProfile& ini) {
     LoadOptions(l.p, ini);
 }
 
-// The window's own options: a file from before them (no key) keeps bumpless
-// auto gain off on; only a 0 the operator chose turns it off.
-TEST(IniRules, OptionsSectionKeepsBumplessOnUnlessTurnedOff) {
-    struct Case { const char* text; int32_t want; } cases[] = {{nullptr, 1}, {"0", 0}, {"1", 1}};
-    for (const auto& c : cases) {
-        MemoryProfile ini;
-        if (c.text) ini.Set("OPTIONS", "BumplessAutoGainOff", c.text);
-        Loaded l;
-        LoadOptions(l.p, ini);
-        EXPECT_EQ(c.want, l.p.BumplessAutoGainOff) << (c.text ? c.text : "no key");
-        MemoryProfile saved;
-        SaveOptions(l.p, saved);
-        EXPECT_EQ(std::to_string(c.want), saved.Get("OPTIONS", "BumplessAutoGainOff"));
-    }
-    Loaded l;
-    SetDefaultParameters(l.p, l.view);
-    EXPECT_EQ(1, l.p.BumplessAutoGainOff);
-}
-
 TEST(IniRules, SettingsTableIsWhole) {
     std::string why;
     EXPECT_TRUE(SettingsTableIsWhole(&why)) << why;
@@ -95,18 +76,39 @@ TEST(IniRules, PublishedMemberGoesToItsOwnField) {
     EXPECT_EQ(0, std::memcmp(&want, &block, sizeof want));
 }
 
-TEST(IniRules, GainStepZeroOrMissingLoadsThree) {
+// Keys whose missing or odd text loads something else than 0: "Gain Step"
+// (0 or none is 3: the gain pages divide by it) and the window's option
+// "BumplessAutoGainOff" in "OPTIONS" (a file from before the option keeps
+// it on; only a 0 the operator chose turns it off). Each saves as loaded.
+TEST(IniRules, KeysWithTheirOwnFallback) {
     const struct {
+        const char* section;
+        const char* key;
         const char* text;  // nullptr: key missing
         int32_t want;
-    } cases[] = {{nullptr, 3}, {"0", 3}, {"5", 5}, {"abc", 3}, {"2", 2}, {"-1", -1}};
+    } cases[] = {
+        {"GENERAL CONTROL", "Gain Step", nullptr, 3}, {"GENERAL CONTROL", "Gain Step", "0", 3},
+        {"GENERAL CONTROL", "Gain Step", "5", 5},     {"GENERAL CONTROL", "Gain Step", "abc", 3},
+        {"GENERAL CONTROL", "Gain Step", "2", 2},     {"GENERAL CONTROL", "Gain Step", "-1", -1},
+        {"OPTIONS", "BumplessAutoGainOff", nullptr, 1}, {"OPTIONS", "BumplessAutoGainOff", "0", 0},
+        {"OPTIONS", "BumplessAutoGainOff", "1", 1},
+    };
     for (const auto& c : cases) {
+        const bool options = std::string(c.section) == "OPTIONS";
         MemoryProfile ini;
-        if (c.text) ini.Set("GENERAL CONTROL", "Gain Step", c.text);
+        if (c.text) ini.Set(c.section, c.key, c.text);
         Loaded l;
-        LoadGeneralControl(l.p, ini);
-        EXPECT_EQ(c.want, l.p.GainStep) << (c.text ? c.text : "(missing)");
+        if (options) LoadOptions(l.p, ini);
+        else LoadGeneralControl(l.p, ini);
+        EXPECT_EQ(c.want, options ? l.p.BumplessAutoGainOff : l.p.GainStep) << c.key << "=" << (c.text ? c.text : "(missing)");
+        MemoryProfile saved;
+        if (options) SaveOptions(l.p, saved);
+        else SaveGeneralControl(l.p, saved);
+        EXPECT_EQ(std::to_string(c.want), saved.Get(c.section, c.key)) << c.key;
     }
+    Loaded l;
+    SetDefaultParameters(l.p, l.view);
+    EXPECT_EQ(1, l.p.BumplessAutoGainOff) << "no file: on";
 }
 
 TEST(IniRules, ValuesAreCutToNineCharacters) {
