@@ -25,10 +25,7 @@ kelvane::SchemeColours CurrentScheme() {
                                   GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
 }
 
-bool IsButton(HWND control) {
-    char cls[16] = {};
-    return GetClassNameA(control, cls, sizeof cls) > 0 && lstrcmpiA(cls, "Button") == 0;
-}
+bool IsButton(HWND control) { return (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) != 0; }
 
 }  // namespace
 

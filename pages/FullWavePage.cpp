@@ -39,7 +39,7 @@ std::string CFullWavePage::TipText(int id) const {
         int32_t lo = 0, hi = 0;
         DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
         const std::string tip = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
-        return m_ctx.commands.SentSinceStart(m_fw.windowEndCode) ? tip : tip + "; " + kNotSentSinceStartTip;
+        return m_ctx.commands.SentSinceStart(m_fw.windowEndCode) ? tip : tip + "; " + kNotSentSinceStartNote;
     }
     return CGainPage::TipText(id);
 }

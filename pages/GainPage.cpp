@@ -98,10 +98,14 @@ int32_t CGainPage::UnknownCode(int id) const {
 
 void CGainPage::RefreshUnknownLooks() const {
     if (!m_hWnd) return;
-    for (HWND c = GetWindow(m_hWnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        const int id = GetDlgCtrlID(c);
-        if (UnknownCode(id) != 0) m_cues.Refresh(id);
-    }
+    EnumChildWindows(m_hWnd, &CGainPage::RefreshIfUnknown, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CALLBACK CGainPage::RefreshIfUnknown(HWND control, LPARAM page) {
+    const CGainPage* self = reinterpret_cast<const CGainPage*>(page);
+    const int id = GetDlgCtrlID(control);
+    if (self->UnknownCode(id) != 0) self->m_cues.Refresh(id);
+    return TRUE;
 }
 
 std::string CGainPage::TipText(int id) const {

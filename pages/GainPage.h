@@ -126,6 +126,7 @@ private:
     // The box at index (channels, then ALL) shows a limited value, not the one it held.
     void NoteLimited(int index, int32_t from, int32_t sent);
     void OnGainKey(int index, int delta);
+    static BOOL CALLBACK RefreshIfUnknown(HWND control, LPARAM page);
 
     GainPageLayout m_layout;
     GainPageValues m_values;

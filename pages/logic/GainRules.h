@@ -35,8 +35,10 @@ ArrowResult StepGainKey(const std::string& editText, int delta, int32_t step, in
 // moves by a whole step or more from what the tool runs at.
 void BumplessGains(const int32_t* reported, int n, int32_t step, int32_t* out);
 
-// The tip of a value the tool may not hold: nothing sent for it since start.
-constexpr const char* kNotSentSinceStartTip = "Not sent since the plug-in started: the tool may hold another value";
+// The tip of a value the tool may not hold: nothing sent for it since start
+// (a tip of its own), and what a range tip adds for it.
+constexpr const char* kNotSentSinceStartTip = "Not sent since start: the tool may hold another value";
+constexpr const char* kNotSentSinceStartNote = "not sent since start";
 
 // The DT "ALL" arrows: every channel moves by one step, each limited on its own.
 // Returns false only when there is nothing to step (null or empty array).

@@ -376,7 +376,8 @@ TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
         return now.text == look.text && now.back == look.back;
     };
     auto tipSaysSo = [&](int id) {
-        return drive::TipText(op.Control(P.page, id)).find("Not sent since the plug-in started") != std::string::npos;
+        const std::string tip = drive::TipText(op.Control(P.page, id));
+        return tip.find("Not sent since start") != std::string::npos || tip.find("; not sent since start") != std::string::npos;
     };
     for (const Control& c : controls) {
         EXPECT_TRUE(unknown(c)) << c.id;
