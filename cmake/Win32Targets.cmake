@@ -134,3 +134,9 @@ foreach(script demo faults)
             --out ${CMAKE_BINARY_DIR}/bench-out/${script} --work D:\\bench-${script})
   set_tests_properties(bench_${script} PROPERTIES TIMEOUT 300)
 endforeach()
+# A box nobody expected: the step fails with its text, and the run ends.
+add_test(NAME bench_unexpected_box
+  COMMAND KelvaneBench --script ${CMAKE_SOURCE_DIR}/bench/scripts/unexpected-box.txt
+          --out ${CMAKE_BINARY_DIR}/bench-out/unexpected-box --work D:\\bench-unexpected-box)
+set_tests_properties(bench_unexpected_box PROPERTIES TIMEOUT 60
+  PASS_REGULAR_EXPRESSION "unexpected-box.txt:6: FAILED: unexpected message box: Delta-T RxDelay")

@@ -29,7 +29,7 @@ set(KELVANE_FLOOR_KERNEL32
 
 set(KELVANE_FLOOR_USER32
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
-  AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CreateDialogIndirectParamA
+  AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CheckMenuItem CreateDialogIndirectParamA
   CreateDialogParamA CreateWindowExA DefWindowProcA DestroyIcon DestroyMenu DestroyWindow DrawTextA
   EnableWindow EndPaint GetAncestor GetClassInfoExA GetClientRect GetDC GetDlgCtrlID GetDlgItem
   GetFocus GetInputState GetKeyState GetMenu GetMonitorInfoA GetParent GetScrollInfo GetSysColor

@@ -2,14 +2,15 @@
 # Creates (once) and starts the private Wine prefix of a build tree: win32,
 # unmanaged windows (Xvfb has no window manager), drive D: -> <build>/wine-d.
 # WINEPREFIX picks another prefix of the tree; KELVANE_WINE_DPI (e.g. 144)
-# gives a new prefix that DPI.
+# gives a new prefix that DPI; KELVANE_WINE_D another folder for D:.
 set -euo pipefail
 build=$1
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX" "$build/wine-d"
+drive=${KELVANE_WINE_D:-$build/wine-d}
+mkdir -p "$WINEPREFIX" "$drive"
 (
   flock 9
   # A persistent server keeps its output away from ctest's pipes.
@@ -27,7 +28,7 @@ mkdir -p "$WINEPREFIX" "$build/wine-d"
     fi
     touch "$WINEPREFIX/.kelvane-ready"
   fi
-  ln -sfn "$build/wine-d" "$WINEPREFIX/dosdevices/d:"
+  ln -sfn "$drive" "$WINEPREFIX/dosdevices/d:"
   # Start Wine's background services here, detached from our caller's pipes:
   # started by a test instead, they would hold ctest's output open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true

@@ -7,6 +7,13 @@ exe=$1; shift
 build=$(cd "$(dirname "$exe")" && pwd)
 while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
 build=${KELVANE_BUILD_DIR:-$build}
+# A bench script runs in a prefix and a drive D: of its own: a live bench in
+# the usual prefix keeps its shared blocks and its Config.ini.
+for a in "$@"; do
+  if [ "$a" = --script ] && [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX=$build/wineprefix-script KELVANE_WINE_D=$build/wine-d-script
+  fi
+done
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}

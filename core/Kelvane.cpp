@@ -125,6 +125,8 @@ BOOL CKelvaneApp::InitInstance() {
         LoadDipoleControl();
         LoadMonopoleControl();
         LoadAcousticProcess();
+        Win32Profile options(m_iniPath);
+        kelvane::LoadOptions(*this, options);
         m_settings.EndLoad();
     } else {
         SetDefaultParameters();
@@ -164,6 +166,7 @@ SavedKeys CKelvaneApp::RenderSettings() const {
     SaveMonopoleControl(rendered);
     SaveDipoleControl(rendered);
     SaveAcousticProcess(rendered);
+    kelvane::SaveOptions(*this, rendered);
     return rendered.Keys();
 }
 

@@ -81,6 +81,7 @@ public:
     void SendToolCommand(const kelvane::ToolCommand* block) override;
     void BeginBatch(const char* what) override;
     void EndBatch() override;
+    bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
     // What the status strip says was sent last.
     const kelvane::SendLog& Sent() const { return m_sendLog; }
     // Null for a frame without usable read-back words; counted either way.

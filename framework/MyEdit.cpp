@@ -47,6 +47,13 @@ void CMyEdit::Commit() {
     SetDirty(false);
 }
 
+bool CMyEdit::TakeTyped(std::string* text) {
+    if (!m_hWnd || !m_dirty) return false;
+    Commit();
+    if (text) *text = m_committed;
+    return true;
+}
+
 void CMyEdit::OnTextChanged() {
     if (m_programWrite || !m_hWnd) return;
     SetDirty(Text() != m_committed);
@@ -64,6 +71,10 @@ void CMyEdit::SetDirty(bool dirty) {
 // held arrow does.
 bool CMyEdit::StepArrows(int delta) const {
     if (!m_arrows || !IsWindow(m_arrows) || !IsWindowEnabled(m_arrows)) return false;
+    if (m_keyStep) {
+        m_keyStep(delta);
+        return true;
+    }
     NMUPDOWN nm{};
     nm.hdr.hwndFrom = m_arrows;
     nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(m_arrows));

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "framework/ModuleGuard.h"
 
@@ -31,7 +33,17 @@ public:
     // Up and Down in the box then act as the upper and lower arrow of this
     // up-down control (one without a buddy, beside the box), while it is
     // enabled: the page hears the same UDN_DELTAPOS a click sends.
-    void SetArrowKeys(HWND upDown) { m_arrows = upDown; }
+    // keyStep, when given, takes the key instead (delta -1 Up, +1 Down), so
+    // a page can give the keys a rule of their own.
+    using KeyStep = std::function<void(int delta)>;
+    void SetArrowKeys(HWND upDown, KeyStep keyStep = KeyStep()) {
+        m_arrows = upDown;
+        m_keyStep = std::move(keyStep);
+    }
+
+    // Text typed but not committed: commits it as Enter does, without
+    // telling the page. Returns the text to act on, or false when clean.
+    bool TakeTyped(std::string* text);
 
     // The CMyEdit bound to this window, or null.
     static CMyEdit* FromHandle(HWND hwnd);
@@ -48,6 +60,7 @@ private:
 
     HWND m_hWnd = nullptr;
     HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
+    KeyStep m_keyStep;
     std::string m_committed;      // the text last written by the program or committed by Enter
     bool m_dirty = false;
     bool m_programWrite = false;  // inside WM_SETTEXT: its EN_CHANGE is no typing

@@ -27,9 +27,16 @@ kelvane::SchemeColours CurrentScheme() {
                                   GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
 }
 
-HBRUSH PaintCue(HDC dc, Cue cue) {
+namespace {
+
+bool IsButton(HWND control) { return (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) != 0; }
+
+}  // namespace
+
+HBRUSH PaintCue(HDC dc, Cue cue, bool onFace) {
     const kelvane::SchemeColours scheme = CurrentScheme();
-    const kelvane::ColourPair pair = cue == Cue::Tint    ? kelvane::TintColours(scheme)
+    const kelvane::ColourPair pair = cue == Cue::Unknown ? kelvane::UnknownColours(scheme, onFace ? scheme.face : scheme.window)
+                                     : cue == Cue::Tint  ? kelvane::TintColours(scheme)
                                      : cue == Cue::Stale ? kelvane::StaleColours(scheme)
                                                          : kelvane::WarningColours(scheme);
     SetTextColor(dc, pair.text);
@@ -147,8 +154,13 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
     // text is just as unsent.
     const CMyEdit* edit = CMyEdit::FromHandle(control);
     if (edit && edit->IsDirty()) return PaintCue(dc, Cue::Tint);
-    if (msg != WM_CTLCOLORSTATIC || !m_staticCue) return nullptr;
+    if (!m_staticCue) return nullptr;
     const Cue cue = m_staticCue(GetDlgCtrlID(control));
+    // A button asks as a static does, and stands on the face; an edit or a
+    // list's box is in the window colour.
+    const bool button = IsButton(control);
+    if (cue == Cue::Unknown) return PaintCue(dc, cue, button);
+    if (msg != WM_CTLCOLORSTATIC) return nullptr;
     return cue == Cue::Warning || cue == Cue::Stale ? PaintCue(dc, cue) : nullptr;
 }
 

@@ -22,19 +22,22 @@ struct CueTip {
     const char* text;
 };
 
-enum class Cue { None, Tint, Warning, Stale };
+// Unknown: a value the tool may not hold, nothing having been sent since start.
+enum class Cue { None, Tint, Warning, Stale, Unknown };
 
 // The system colours the cues (and the trend's lines) are chosen from, now.
 kelvane::SchemeColours CurrentScheme();
 
 // Sets the DC's colours for the cue and returns the brush for a WM_CTLCOLOR*
-// answer (the DC brush: nothing to free).
-HBRUSH PaintCue(HDC dc, Cue cue);
+// answer (the DC brush: nothing to free). onFace: the control stands on the
+// dialog's face (check boxes, radios), not in an edit's window colour.
+HBRUSH PaintCue(HDC dc, Cue cue, bool onFace = false);
 
 class CPageCues {
 public:
     using TipText = std::function<std::string(int id)>;
-    // The cue a static box shows now (Warning, Stale or None).
+    // The cue a control shows now: Warning or Stale for static boxes,
+    // Unknown for any control, None.
     using StaticCue = std::function<Cue(int id)>;
 
     CPageCues() = default;

@@ -149,6 +149,7 @@ void CDTGainCtrl::SendWindowEnd(bool storeEnd) {
 
 // Sends what the page holds; changes nothing, not even "IsAuto".
 void CDTGainCtrl::DownloadAll() {
+    CommitTypedGains();
     SendChannelGains();
     DownholeFilter();
     Send(CMD_DT_AUTO_GAIN, m_autoFlag ? VALUE_ON : VALUE_OFF);

@@ -18,6 +18,8 @@ protected:
     BOOL OnInitDialog() override;
     void OnHScroll(int code, HWND control) override;
     void OnAllArrow(int delta) override;
+    // The relative step already stops each channel at its range end.
+    void OnAllKey(int delta) override { OnAllArrow(delta); }
     void OnAutoGainSet(bool on) override;
     std::string TipText(int id) const override;
 

@@ -1,6 +1,7 @@
 #include "pages/FullWavePage.h"
 
 #include "core/logic/DriveLimits.h"
+#include "base/logic/NumberText.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 
@@ -26,7 +27,7 @@ BOOL CFullWavePage::OnInitDialog() {
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
     SetCheck(Layout().filterId, *Values().filter != 0);
     m_autoFlag = isAuto != 0 ? 1 : 0;
-    const CueTip tips[] = {{m_fw.windowEndId, nullptr}};
+    const CueTip tips[] = {{m_fw.windowEndId, nullptr}, {m_fw.stackId, nullptr}};
     m_cues.AddTips(tips);
     return TRUE;
 }
@@ -37,9 +38,23 @@ std::string CFullWavePage::TipText(int id) const {
     if (id == m_fw.windowEndId) {
         int32_t lo = 0, hi = 0;
         DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
-        return WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
+        const std::string tip = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
+        return m_ctx.commands.SentSinceStart(m_fw.windowEndCode) ? tip : tip + "; " + kNotSentSinceStartNote;
     }
     return CGainPage::TipText(id);
+}
+
+int32_t CFullWavePage::UnknownCode(int id) const {
+    if (id == m_fw.stackId) return m_fw.stackCode;
+    if (id == m_fw.windowEndId) return m_fw.windowEndCode;
+    return CGainPage::UnknownCode(id);
+}
+
+void CFullWavePage::ShowWindowEnd() {
+    if (!m_hWnd) return;
+    // A number typed there and not entered stays: the next send takes it.
+    if (!m_windowEndEdit.IsDirty()) SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
+    RefreshUnknownLooks();
 }
 
 bool CFullWavePage::OnCommand(int id, int code) {
@@ -71,22 +86,43 @@ void CFullWavePage::SendWindowEnd() {
     Send(m_fw.windowEndCode, w);
 }
 
-void CFullWavePage::DownloadAll() {
+void CFullWavePage::CommitTyped(bool sendWindowEnd) {
+    CommitTypedGains();
+    std::string text;
+    if (!m_windowEndEdit.TakeTyped(&text)) return;
+    *m_fwValues.windowsEnd = WindowEndFromTyped(ParseLeadingFloat(text.c_str()), m_fw.windowEndCode, m_ctx.params);
+    if (sendWindowEnd) SendWindowEnd();
+}
+
+void CFullWavePage::SendDownload() {
     SendChannelGains();
     DownholeFilter();
     StackChanged();
     AutoGain(m_autoFlag != 0);
 }
 
+void CFullWavePage::DownloadAll() {
+    CommitTyped(true);
+    SendDownload();
+}
+
 void CFullWavePage::SendAll() {
-    DownloadAll();
+    CommitTyped(false);
+    SendDownload();
     SendWindowEnd();
 }
 
 // ALL steps from its own text, with the channel arrows' empty-edit cycle, and
 // gives the result (or the cleared text) to every channel.
 void CFullWavePage::OnAllArrow(int delta) {
-    const ArrowResult r = StepGainArrow(GetItemText(Layout().gainEdits[Channels()]), delta, GainStep());
+    ApplyAllStep(StepGainArrow(GetItemText(Layout().gainEdits[Channels()]), delta, GainStep()));
+}
+
+void CFullWavePage::OnAllKey(int delta) {
+    ApplyAllStep(StepGainKey(GetItemText(Layout().gainEdits[Channels()]), delta, GainStep(), *Values().allGain));
+}
+
+void CFullWavePage::ApplyAllStep(const ArrowResult& r) {
     if (!r.acted) return;
     for (int ch = 0; ch < Channels(); ++ch) Values().gains[ch] = r.value;
     *Values().allGain = r.value;

@@ -28,6 +28,9 @@ public:
     // gain sent is the latch, which starts from the radios.
     void DownloadAll() override;
     void SendAll() override;
+    // The window end as the parameter set holds it now (a General Download
+    // may have limited it to a new sample interval's cap).
+    void ShowWindowEnd();
 
 protected:
     CFullWavePage(UINT templateId, const FullWaveLayout& layout, const FullWaveValues& values,
@@ -38,6 +41,8 @@ protected:
     bool OnCommand(int id, int code) override;
     bool OnValueEntered(int id, float typed) override;
     void OnAllArrow(int delta) override;
+    void OnAllKey(int delta) override;
+    int32_t UnknownCode(int id) const override;
     std::string TipText(int id) const override;
 
     void StackChanged();
@@ -45,6 +50,12 @@ protected:
 private:
     // The window end as the box holds it, within its drive range.
     void SendWindowEnd();
+    // Typed, not entered: gains and the window end stored as Enter stores
+    // them; the window end is sent at once when the send that follows leaves it out.
+    void CommitTyped(bool sendWindowEnd);
+    // The Download's commands, the typed values committed.
+    void SendDownload();
+    void ApplyAllStep(const kelvane::ArrowResult& r);
 
     FullWaveLayout m_fw;
     FullWaveValues m_fwValues;

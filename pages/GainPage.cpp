@@ -63,7 +63,7 @@ BOOL CGainPage::OnInitDialog() {
     for (int i = 0; i <= m_layout.channels; ++i) {
         m_limitNotes[i].clear();
         m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
-        m_gainEdits[i].SetArrowKeys(Item(m_layout.arrows[i]));
+        m_gainEdits[i].SetArrowKeys(Item(m_layout.arrows[i]), [this, i](int delta) { OnGainKey(i, delta); });
         SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
     }
 
@@ -74,6 +74,8 @@ BOOL CGainPage::OnInitDialog() {
     m_cues.Attach(
         m_hWnd, [this](int id) { return TipText(id); },
         [this](int id) {
+            const int32_t code = UnknownCode(id);
+            if (code != 0 && !m_ctx.commands.SentSinceStart(code)) return Cue::Unknown;
             const int ch = ReadBackIndex(id);
             if (ch < 0) return Cue::None;
             if (m_stale) return Cue::Stale;  // old numbers: whether they disagreed matters less
@@ -83,10 +85,33 @@ BOOL CGainPage::OnInitDialog() {
         const CueTip tips[] = {{m_layout.gainEdits[i], nullptr}, {kFirstReadBackId + i, nullptr}};
         m_cues.AddTips(tips, i < m_layout.channels ? 2 : 1);
     }
+    const CueTip unknownTips[] = {{m_layout.autoOnId, nullptr}, {m_layout.autoOffId, nullptr}, {m_layout.filterId, nullptr}};
+    m_cues.AddTips(unknownTips);
+    return TRUE;
+}
+
+int32_t CGainPage::UnknownCode(int id) const {
+    if (id == m_layout.autoOnId || id == m_layout.autoOffId) return m_layout.autoCode;
+    if (id == m_layout.filterId) return m_layout.filterCode;
+    return 0;
+}
+
+void CGainPage::RefreshUnknownLooks() const {
+    if (!m_hWnd) return;
+    EnumChildWindows(m_hWnd, &CGainPage::RefreshIfUnknown, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CALLBACK CGainPage::RefreshIfUnknown(HWND control, LPARAM page) {
+    const CGainPage* self = reinterpret_cast<const CGainPage*>(page);
+    const int id = GetDlgCtrlID(control);
+    if (self->UnknownCode(id) != 0) self->m_cues.Refresh(id);
     return TRUE;
 }
 
 std::string CGainPage::TipText(int id) const {
+    const int32_t code = UnknownCode(id);
+    if (code != 0 && GainEditIndex(id) < 0)
+        return m_ctx.commands.SentSinceStart(code) ? std::string() : std::string(kNotSentSinceStartTip);
     const int edit = GainEditIndex(id);
     if (edit >= 0) {
         const std::string& note = m_limitNotes[edit];
@@ -123,7 +148,7 @@ bool CGainPage::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
     // A click on the radio already checked runs its action again.
     if (id == m_layout.autoOnId) AutoGain(true);
-    else if (id == m_layout.autoOffId) AutoGain(false);
+    else if (id == m_layout.autoOffId) AutoGainOffClicked();
     else if (id == m_layout.filterId) DownholeFilter();
     else if (m_layout.downloadId != 0 && id == m_layout.downloadId) {
         const std::string what = std::string(m_layout.section) + " Download";
@@ -163,7 +188,9 @@ void CGainPage::Send(int32_t code, int32_t value) {
     m_command.ArgWord = ARG_VALUE;
     m_command.Payload[0] = value;
     ToolCommand copy = m_command;
+    const bool wasUnknown = !m_ctx.commands.SentSinceStart(code);
     m_ctx.commands.SendToolCommand(&copy);
+    if (wasUnknown && m_ctx.commands.SentSinceStart(code)) RefreshUnknownLooks();
 }
 
 void CGainPage::ShowAllGains(const char* text) const {
@@ -174,24 +201,48 @@ void CGainPage::NoteLimited(int index, int32_t from, int32_t sent) {
     m_limitNotes[index] = LimitedTip(from, sent, "dB");
 }
 
-void CGainPage::OnGainEntered(int index, float typed) {
+void CGainPage::OnGainEntered(int index, float typed) { StoreGain(index, typed, true); }
+
+void CGainPage::StoreGain(int index, float typed, bool send) {
     const int32_t g = GainFromTyped(typed, GainStep());
     m_limitNotes[index].clear();
     if (index < m_layout.channels) {
         m_values.gains[index] = g;
         SetItemInt(m_layout.gainEdits[index], g);
-        Send(m_layout.firstChannelCode + index, g);
+        if (send) Send(m_layout.firstChannelCode + index, g);
         return;
     }
     for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
     if (m_layout.allSetsAllGain) *m_values.allGain = g;
     ShowAllGains(std::to_string(g).c_str());
-    Send(m_layout.allCode, g);
+    if (send) Send(m_layout.allCode, g);
+}
+
+// ALL first: it writes every channel's box, and a channel typed beside it
+// keeps the value its own box shows.
+void CGainPage::CommitTypedGains() {
+    std::string texts[kMaxGainChannels + 1];
+    bool typed[kMaxGainChannels + 1] = {};
+    for (int i = 0; i <= m_layout.channels; ++i) typed[i] = m_gainEdits[i].TakeTyped(&texts[i]);
+    if (typed[m_layout.channels]) StoreGain(m_layout.channels, ParseLeadingFloat(texts[m_layout.channels].c_str()), false);
+    for (int ch = 0; ch < m_layout.channels; ++ch)
+        if (typed[ch]) StoreGain(ch, ParseLeadingFloat(texts[ch].c_str()), false);
+}
+
+void CGainPage::OnGainKey(int index, int delta) {
+    if (index == m_layout.channels) {
+        OnAllKey(delta);
+        return;
+    }
+    ApplyChannelStep(index, StepGainKey(GetItemText(m_layout.gainEdits[index]), delta, GainStep(), m_values.gains[index]));
 }
 
 void CGainPage::OnChannelArrow(int index, int delta) {
+    ApplyChannelStep(index, StepGainArrow(GetItemText(m_layout.gainEdits[index]), delta, GainStep()));
+}
+
+void CGainPage::ApplyChannelStep(int index, const ArrowResult& r) {
     const int id = m_layout.gainEdits[index];
-    const ArrowResult r = StepGainArrow(GetItemText(id), delta, GainStep());
     if (!r.acted) return;
     if (r.limited) NoteLimited(index, ParseLeadingInt(GetItemText(id).c_str()), r.value);
     else m_limitNotes[index].clear();
@@ -207,6 +258,36 @@ void CGainPage::AutoGain(bool on) {
     if (on) RefreshReadBacks(m_readBackCues.Reset());
     OnAutoGainSet(on);
     Send(m_layout.autoCode, on ? VALUE_ON : VALUE_OFF);
+}
+
+void CGainPage::AutoGainOffClicked() {
+    const bool wasAuto = *m_values.isAuto != 0;
+    bool fresh = !m_stale;
+    for (int ch = 0; ch < m_layout.channels; ++ch) fresh = fresh && m_readBackShown[ch];
+    const bool bumpless = wasAuto && m_ctx.params.BumplessAutoGainOff != 0;
+    if (!bumpless) {
+        AutoGain(false);
+        return;
+    }
+    const std::string section = m_layout.section;
+    if (!fresh) {
+        // Told, not hidden: the tool falls to gains it may not have run at.
+        const std::string what = section + " auto gain off, no fresh read-back: gains kept";
+        CommandBatch batch(m_ctx.commands, what.c_str());
+        AutoGain(false);
+        return;
+    }
+    const std::string what = section + " bumpless auto gain off";
+    CommandBatch batch(m_ctx.commands, what.c_str());
+    AutoGain(false);
+    int32_t gains[kMaxGainChannels];
+    BumplessGains(m_shownReadBack, m_layout.channels, GainStep(), gains);
+    for (int ch = 0; ch < m_layout.channels; ++ch) {
+        m_limitNotes[ch].clear();
+        m_values.gains[ch] = gains[ch];
+        SetItemInt(m_layout.gainEdits[ch], gains[ch]);
+    }
+    SendChannelGains();
 }
 
 void CGainPage::DownholeFilter() {

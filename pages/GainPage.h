@@ -9,6 +9,7 @@
 
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
+#include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 #include "framework/DialogResize.h"
 #include "framework/MyEdit.h"
@@ -58,6 +59,9 @@ public:
     // Every setting of the page to the tool: its Download and what the page
     // sends beyond it (the auto-gain window).
     virtual void SendAll() = 0;
+    // Repaints the controls whose value the tool may not hold (nothing sent
+    // since start), after a command another page sent.
+    void RefreshUnknownLooks() const;
 
 protected:
     CGainPage(UINT templateId, const GainPageLayout& layout, const GainPageValues& values,
@@ -76,6 +80,11 @@ protected:
     virtual bool OnValueEntered(int /*id*/, float /*typed*/) { return false; }
     // One click beside ALL (delta -1 upper, +1 lower).
     virtual void OnAllArrow(int delta) = 0;
+    // Up or Down in ALL: as its arrow, but stopping at the range ends.
+    virtual void OnAllKey(int delta) = 0;
+    // The command that tells the tool the value of control id, when the tool
+    // may not hold it until that command is sent (0: none such).
+    virtual int32_t UnknownCode(int id) const;
     // Runs between storing the auto-gain state and sending it.
     virtual void OnAutoGainSet(bool /*on*/) {}
     // The range tip of control id, asked each time it shows.
@@ -84,12 +93,23 @@ protected:
     // The operator actions the pages share, each to the end: member, mirror, command.
     void OnGainEntered(int index, float typed);
     void OnChannelArrow(int index, int delta);
+    // The ArrowResult of an arrow or a key into the channel's box, stored and sent.
+    void ApplyChannelStep(int index, const kelvane::ArrowResult& r);
     void AutoGain(bool on);
+    // "Auto Gain Off" clicked: with bumpless switching on and fresh read-back,
+    // the manual gains take the gains the tool reported last, right after the
+    // auto-gain command; otherwise the stored ones stay, and the strip says why.
+    void AutoGainOffClicked();
+    // Gains typed but not entered are stored as Enter stores them (shown, in
+    // the parameter set), not sent: the send that follows takes them.
+    void CommitTypedGains();
     void DownholeFilter();
     void SendChannelGains();      // every channel's gain, channel 1 first
     void ShowAllGains(const char* text) const;  // into every channel edit, then ALL
 
     int32_t GainStep() const { return m_ctx.params.GainStep; }
+    // The typed number of a gain box, as Enter commits it, optionally without the command.
+    void StoreGain(int index, float typed, bool send);
     // Fills words 0..2 of the page's block and sends a copy.
     void Send(int32_t code, int32_t value);
 
@@ -105,6 +125,8 @@ private:
     void RefreshReadBacks(uint32_t channels) const;
     // The box at index (channels, then ALL) shows a limited value, not the one it held.
     void NoteLimited(int index, int32_t from, int32_t sent);
+    void OnGainKey(int index, int delta);
+    static BOOL CALLBACK RefreshIfUnknown(HWND control, LPARAM page);
 
     GainPageLayout m_layout;
     GainPageValues m_values;

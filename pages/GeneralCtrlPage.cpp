@@ -1,5 +1,6 @@
 #include "pages/GeneralCtrlPage.h"
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -77,7 +78,7 @@ std::string CGeneralCtrlPage::FieldTip(int id) const {
         const DownloadFieldRule& rule = kDownloadFieldRules[f];
         if (!rule.bounded) return AnyIntegerTip("us");
         std::string tip = RangeTip(rule.min, rule.max, "us");
-        if (f == kDtDelay) tip += "; Download sends at most " + std::to_string(ClampDtDelay(rule.max)) + " us";
+        if (rule.sentMax != 0) tip += "; Download sends at most " + std::to_string(rule.sentMax) + " us";
         if (f == kDtDelayStep && !m_dtDelayStepNote.empty()) tip += "; " + m_dtDelayStepNote;
         return tip;
     }
@@ -114,7 +115,7 @@ void CGeneralCtrlPage::OnDspReset() { SendCommand(CMD_DSP_RESET, 0); }
 
 void CGeneralCtrlPage::OnToolReset() { SendCommand(CMD_TOOL_RESET, 0); }
 
-bool CGeneralCtrlPage::Download() {
+bool CGeneralCtrlPage::Download(bool sendWindowEnds) {
     if (!ReadFields()) return false;  // the operator has been told; nothing stored or sent
     const int32_t monoInterval = MonoIntervalFromIndex(m_monoIndex);
     const int32_t dipoleInterval = DipoleIntervalFromIndex(m_dipoleIndex);
@@ -140,8 +141,23 @@ bool CGeneralCtrlPage::Download() {
     SendValue(CMD_DIPOLE_RXDELAY, m_dipoleDelay);
     SendValue(CMD_DIPOLE_RXDELAY_STEP, m_dipoleDelayStep);
     SendValue(CMD_DIPOLE_SAMPLERATE, dipoleInterval);
+
+    // A lower interval lowers the cap: the tool, the block, the full-wave
+    // page and the file must not keep a window end beyond it.
+    CappedWindowEnd capped[2];
+    const int n = WindowEndsOverCap(set, capped);
+    for (int i = 0; i < n; ++i) {
+        const bool mono = capped[i].code == CMD_MONO_WIN_END;
+        (mono ? set.MonoWindowsEnd : set.DipoleWindowsEnd) = capped[i].value;
+        m_ctx.blocks.ToolControlBlock().StoreInt(
+            mono ? offsetof(ToolControlPara, MonoWinEnd) : offsetof(ToolControlPara, DipoleWinEnd), capped[i].value);
+        if (sendWindowEnds) SendValue(capped[i].code, capped[i].value);
+    }
+    if (m_downloaded) m_downloaded();
     return true;
 }
+
+std::string CGeneralCtrlPage::DspErrorNote() const { return DspErrorText(m_reported, m_dspFlags, m_reportTime); }
 
 void CGeneralCtrlPage::OnCheck() { SendCommand(CMD_STATUS_CHECK, ARG_STATUS_CHECK); }
 

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
 
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
@@ -20,9 +23,17 @@ public:
     void EnableStatusCheck(int32_t hostState);
 
     // "Download": validates the fields (a failing one is reported to the
-    // operator and nothing is sent), stores and sends the eight values.
+    // operator and nothing is sent), stores and sends the eight values, then
+    // each window end the new sample intervals put over its cap, limited to
+    // it (unless sendWindowEnds is false: Send all sends them later anyway).
     // False when a field failed.
-    bool Download();
+    bool Download(bool sendWindowEnds = true);
+    // Called after a Download stored its values (the full-wave pages show
+    // their window ends again).
+    void OnDownloaded(std::function<void()> done) { m_downloaded = std::move(done); }
+    // The last status report had an error line: "DSP error reported
+    // HH:MM:SS", or "" (no report, or an all-OK one).
+    std::string DspErrorNote() const;
     // Whether Download would pass its validation now.
     bool FieldsValid() const;
 
@@ -71,6 +82,7 @@ private:
     kelvane::ToolCommand m_command{};
     CPageCues m_cues;
     const kelvane::PageContext m_ctx;
+    std::function<void()> m_downloaded;
     // The display-only delay step held a value outside its range when loaded.
     std::string m_dtDelayStepNote;
 };

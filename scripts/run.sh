@@ -4,8 +4,10 @@
 # whose drive D: is build/cross/wine-d (the plug-in's KelvaneCtrl.ini is in
 # D:\bench). With a display the bench opens there; without one the demo
 # script runs on a virtual display and leaves its journal and screenshots.
+# Scripts run in a prefix of their own (build/cross/wineprefix-script, D: is
+# build/cross/wine-d-script), so a bench running meanwhile is untouched.
 #   scripts/run.sh                      the bench (or the demo, headless)
-#   scripts/run.sh --script F --out D   any script, on the display
+#   scripts/run.sh --script F --out D [--pace MS]   any script, on the display
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -13,14 +15,14 @@ cmake --preset cross >/dev/null
 cmake --build --preset cross --target KelvaneBench Kelvane Tamsil
 build="$PWD/build/cross"
 bin="$build/bin"
-export WINEPREFIX="$build/wineprefix"
 if [ -n "${DISPLAY:-}" ]; then
   status=0
   cmake/wine-run.sh "$bin/KelvaneBench.exe" "$@" || status=$?
-  echo "Work folder (drive D:\\bench): $build/wine-d/bench/KelvaneCtrl.ini"
+  echo "Work folder (drive D:\\bench): $build/wine-d/bench/KelvaneCtrl.ini (scripts: wine-d-script)"
   exit $status
 fi
 
+export WINEPREFIX="$build/wineprefix-script" KELVANE_WINE_D="$build/wine-d-script"
 out="$build/bench-out/demo"
 rm -rf "$out"
 mkdir -p "$out"

@@ -107,7 +107,13 @@ void AddWarningOverlay(HIMAGELIST list, int size) {
 
 CControlView::CControlView(const kelvane::PageContext& ctx)
     : CDialog(IDD_VIEW), m_general(ctx), m_dtGain(ctx), m_monopole(ctx), m_dipole(ctx), m_acoustic(ctx),
-      m_commands(ctx.commands) {}
+      m_commands(ctx.commands) {
+    // A General Download may have limited the window ends to a new cap.
+    m_general.OnDownloaded([this] {
+        m_monopole.ShowWindowEnd();
+        m_dipole.ShowWindowEnd();
+    });
+}
 
 CControlView::~CControlView() {
     // Page windows go first (their parent is ours), then the list's images.
@@ -209,7 +215,8 @@ void CControlView::SendAllSettings() {
     kelvane::CommandBatch batch(m_commands, "Send all settings");
     // The range message names a General page field: show it first.
     if (!m_general.FieldsValid()) ShowPage(0);
-    if (!m_general.Download()) return;
+    // The full-wave pages send their window ends below: once each.
+    if (!m_general.Download(false)) return;
     m_dtGain.SendAll();
     m_monopole.SendAll();
     m_dipole.SendAll();
@@ -225,7 +232,9 @@ void CControlView::SetReadBackStale(bool stale, const std::string& note) {
 void CControlView::RefreshPageMarks() {
     const CGainPage* gainPages[kPageCount] = {nullptr, &m_dtGain, &m_monopole, &m_dipole, nullptr};
     for (int i = 0; i < kPageCount; ++i) {
-        const bool mark = gainPages[i] && gainPages[i]->m_hWnd && gainPages[i]->HasReadBackWarning();
+        // General: a DSP error reported while any page was shown.
+        const bool mark = i == 0 ? !m_general.DspErrorNote().empty()
+                                 : gainPages[i] && gainPages[i]->m_hWnd && gainPages[i]->HasReadBackWarning();
         if (mark == (ListView_GetItemState(m_pageList, i, LVIS_OVERLAYMASK) != 0)) continue;
         ListView_SetItemState(m_pageList, i, mark ? INDEXTOOVERLAYMASK(kWarningOverlay) : 0, LVIS_OVERLAYMASK);
     }

@@ -121,6 +121,7 @@ bool CMainFrame::OnCreate() {
         }
         return view && view->OnShortcut(key, shift);
     });
+    CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, KelvaneApp()->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
     SetTimer(m_hWnd, kTrendTimer, kTrendTickMs, nullptr);
@@ -227,8 +228,11 @@ void CMainFrame::UpdateStatusStrip() {
     // A save that failed (or kept another program's values) leads until a
     // later save goes well; its tip gives the full paths.
     const CSettingsFile::Status settings = KelvaneApp()->SettingsStatus();
-    const std::string sent = KelvaneApp()->Sent().Line();
-    SetStripText(2, settings.line.empty() ? sent : settings.line + "   |   " + sent);
+    // A DSP error stays in sight from any page until an all-OK report.
+    const std::string dsp = m_pView ? m_pView->m_general.DspErrorNote() : std::string();
+    std::string line = KelvaneApp()->Sent().Line();
+    if (!dsp.empty()) line = dsp + "; " + line;
+    SetStripText(2, settings.line.empty() ? line : settings.line + "   |   " + line);
     SetStripTip(settings.tip);
 }
 
@@ -268,6 +272,12 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == ID_FILE_EXIT) {
             // Exit closes the control window just as the close box does.
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (LOWORD(wParam) == ID_FILE_BUMPLESS) {
+            CKelvaneApp* app = KelvaneApp();
+            app->BumplessAutoGainOff = app->BumplessAutoGainOff ? 0 : 1;
+            CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, app->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
@@ -315,7 +325,11 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kelvane::WM_DSPSTATUS: {
         const auto* report = reinterpret_cast<const kelvane::DspStatusReport*>(wParam);
         // Reads only what the host's report really holds: a bad address is ignored.
-        if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) m_pView->m_general.SetDspStatus(*report);
+        if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) {
+            m_pView->m_general.SetDspStatus(*report);
+            m_pView->RefreshPageMarks();
+            UpdateStatusStrip();
+        }
         return 0;
     }
     case WM_DESTROY:

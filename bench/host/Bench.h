@@ -117,7 +117,7 @@ private:
 std::string EnsureHostConfig(const std::string& workFolder, bool force);
 
 // Runs a script; returns the process exit code (0 = every expectation met).
-int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir);
+int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs = 0);
 
 // Windows path for a path given on the command line (/unix/path -> Z:\unix\path).
 std::string HostPath(const std::string& path);

@@ -1,31 +1,67 @@
-// KelvaneBench [--script FILE --out DIR] [--work D:\folder]
+// KelvaneBench [--script FILE --out DIR [--pace MS]] [--work D:\folder]
 //   Without --script: the bench window; the plug-in is loaded at start and
 //   unloaded at exit. With --script: runs the script headless-friendly and
 //   exits 0 when every expectation held, 1 when one failed, 2 on a bad script.
+//   --pace waits MS after each step (the loop runs on), to watch a run.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "Bench.h"
+#include "KelvaneHost.h"
+
+namespace {
+
+// A script names its own work folder in the host's configuration. What it
+// found there waits in this file until the run gives it back, so a run that
+// was killed is undone when the bench next starts.
+std::string RestorePath() {
+    std::string path = kelvane::HOST_CONFIG_PATH;
+    return path.substr(0, path.size() - 4) + ".bench-script.ini";
+}
+
+void KeepForRestore(const std::string& workSpace) {
+    const std::string path = RestorePath();
+    drive::MakeFolders(path.substr(0, path.rfind('\\')));  // a new machine has no host folder yet
+    WritePrivateProfileStringA("RESTORE", "WorkSpace", workSpace.c_str(), path.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // on disk before Config.ini changes
+}
+
+void RestoreHostConfig() {
+    const std::string path = RestorePath();
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    char ws[MAX_PATH] = {};
+    GetPrivateProfileStringA("RESTORE", "WorkSpace", "", ws, sizeof ws, path.c_str());
+    drive::SetHostWorkSpace(ws);
+    DeleteFileA(path.c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::string script, out = "D:\\bench\\out", work;
+    int pace = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--script") && i + 1 < argc) script = argv[++i];
         else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
+        else if (!std::strcmp(argv[i], "--pace") && i + 1 < argc) pace = std::atoi(argv[++i]);
         else {
-            std::printf("usage: KelvaneBench [--script FILE --out DIR] [--work D:\\folder]\n");
+            std::printf("usage: KelvaneBench [--script FILE --out DIR [--pace MS]] [--work D:\\folder]\n");
             return 2;
         }
     }
     const bool scripted = !script.empty();
 
     // The host's fixed configuration: a script runs in a work folder of its
-    // own, started fresh, and leaves the operator's set-up as it found it.
+    // own, started fresh, and leaves the operator's set-up as it found it,
+    // also after a run that was killed.
+    RestoreHostConfig();
     const std::string before = drive::HostWorkSpace();
     if (scripted) {
         if (work.empty()) work = "D:\\bench-script";
+        KeepForRestore(before);
         bench::EnsureHostConfig(work, true);
         DeleteFileA(drive::SettingsPath(work).c_str());
     } else {
@@ -38,14 +74,16 @@ int main(int argc, char** argv) {
         bench::Bench b;
         if (!b.Create(true)) {
             std::printf("cannot create the bench window (error %lu)\n", GetLastError());
+            if (scripted) RestoreHostConfig();
             return 2;
         }
         if (!b.LoadPlugin()) {
             std::printf("Kelvane.dll did not load (error %lu)\n", GetLastError());
+            if (scripted) RestoreHostConfig();
             return 2;
         }
         if (scripted) {
-            status = bench::RunScript(b, script, out);
+            status = bench::RunScript(b, script, out, pace);
         } else {
             b.ShowControl();
             b.ApplyToolPanel();  // starts the frames at the panel's rate
@@ -57,6 +95,6 @@ int main(int argc, char** argv) {
         }
         b.UnloadPlugin();  // shut-down writes the INI
     }
-    if (scripted) drive::SetHostWorkSpace(before);
+    if (scripted) RestoreHostConfig();
     return status;
 }

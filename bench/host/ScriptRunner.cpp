@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 #include <utility>
+#include <vector>
 
 #include "Bench.h"
 #include "HostHarness.h"
@@ -20,11 +21,68 @@ namespace {
 
 void Pump() { drive::Operator::Pump(3); }
 
-struct ClickContext {
-    drive::Operator* op;
-    int page;
-    int id;
+// Message boxes: a script meets one on purpose ("expect box") or the step
+// fails with its text; either way it is closed, so a run never hangs on a box
+// nobody will answer. A thread timer looks, also inside the box's own loop.
+struct BoxWatch {
+    std::vector<std::string> unexpected;  // texts of boxes closed unasked
+    std::string expected;                 // "expect box": text the next box contains
+    std::string answer = "OK";            // "answer box": the button that answers it
+    bool armed = false;
+    bool met = false;                     // the expected box came and was answered
+    std::string answerFailed;             // it had no such button
 };
+BoxWatch g_boxes;
+constexpr UINT kBoxWatchMs = 100;
+
+BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF)) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindButton(HWND w, LPARAM lp) {
+    auto* want = reinterpret_cast<std::pair<std::string, HWND>*>(lp);
+    char text[64] = {};
+    GetWindowTextA(w, text, sizeof text);
+    std::string plain;
+    for (const char* c = text; *c; ++c)
+        if (*c != '&') plain += *c;
+    if (lstrcmpiA(plain.c_str(), want->first.c_str()) == 0) {
+        want->second = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK WatchBoxes(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    if (g_boxes.armed && std::strstr(text, g_boxes.expected.c_str())) {
+        std::pair<std::string, HWND> button{g_boxes.answer, nullptr};
+        EnumChildWindows(box, &FindButton, reinterpret_cast<LPARAM>(&button));
+        g_boxes.armed = false;
+        g_boxes.met = true;
+        if (button.second) {
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.second), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button.second));
+            return;
+        }
+        g_boxes.answerFailed = g_boxes.answer;
+    } else {
+        g_boxes.unexpected.push_back(text);
+    }
+    // Closed as Escape would, or by its only way out.
+    const int close = GetDlgItem(box, IDCANCEL) ? IDCANCEL : GetDlgItem(box, IDNO) ? IDNO : IDOK;
+    PostMessageA(box, WM_COMMAND, close, 0);
+}
 
 // One run of a script: the state the steps share, and one handler per verb.
 class ScriptRun {
@@ -34,6 +92,8 @@ public:
 
     void Step(const ScriptStep& s);
     int Failures() const { return m_failures; }
+    // After an action step: the boxes it met, as the script asked or not.
+    void CheckBoxes(const ScriptStep& s);
 
 private:
     using Handler = void (ScriptRun::*)(const ScriptStep&);
@@ -84,10 +144,38 @@ private:
             Sleep(20);
         }
     }
-    void SendAll(const ScriptStep& s) {
-        const std::string box = m_op->AnswerMessageBox(
-            [](void* op) { static_cast<drive::Operator*>(op)->SendAllSettings(); }, m_op.get());
-        if (!box.empty()) std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
+    void SendAll(const ScriptStep&) { m_op->SendAllSettings(); }
+    void ExpectBox(const ScriptStep& s) {
+        g_boxes.expected = s.text;
+        g_boxes.answer = "OK";
+        g_boxes.armed = true;
+        g_boxes.met = false;
+        m_boxStep = true;
+    }
+    void AnswerBox(const ScriptStep& s) {
+        g_boxes.answer = s.text;
+        m_boxStep = true;
+    }
+    // The read-back boxes of a gain page (DT 4, full wave 8), as numbers.
+    std::vector<int32_t> ReadBacks(int page) const {
+        std::vector<int32_t> words;
+        const int channels = page == 1 ? 4 : 8;
+        for (int ch = 0; ch < channels; ++ch) words.push_back(ParseLeadingInt(m_op->Text(page, 1074 + ch).c_str()));
+        return words;
+    }
+    void NoteReadBack(const ScriptStep& s) { m_noted = ReadBacks(s.num[0]); }
+    void ExpectMoved(const ScriptStep& s) {
+        const std::vector<int32_t> now = ReadBacks(s.num[0]);
+        if (m_noted.size() != now.size()) {
+            Fail(s, "no 'note readback' of this page before");
+            return;
+        }
+        for (size_t ch = 0; ch < now.size(); ++ch) {
+            const int32_t moved = now[ch] > m_noted[ch] ? now[ch] - m_noted[ch] : m_noted[ch] - now[ch];
+            if (moved > s.num[1])
+                Fail(s, "CH" + std::to_string(ch + 1) + "# moved from " + std::to_string(m_noted[ch]) + " to " +
+                            std::to_string(now[ch]) + " dB");
+        }
     }
     void ExpectMark(const ScriptStep& s) {
         if (m_op->PageMarked(s.num[0]) != (s.num[1] != 0))
@@ -152,22 +240,18 @@ private:
         });
     }
     void Type(const ScriptStep& s) { m_op->TypeAndEnter(s.num[0], s.num[1], s.text); }
-    void Click(const ScriptStep& s) {
-        ClickContext ctx{m_op.get(), s.num[0], s.num[1]};
-        const std::string box = m_op->AnswerMessageBox(
-            [](void* c) {
-                auto* x = static_cast<ClickContext*>(c);
-                x->op->Click(x->page, x->id);
-            },
-            &ctx);
-        if (!box.empty()) std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
-    }
+    void Click(const ScriptStep& s) { m_op->Click(s.num[0], s.num[1]); }
     void Arrow(const ScriptStep& s) { m_op->Arrow(s.num[0], s.num[1], s.text == "up"); }
     void Slider(const ScriptStep& s) {
         m_op->DragSlider(s.num[0], s.num[1], std::vector<int>(s.num.begin() + 2, s.num.end()));
     }
     void Select(const ScriptStep& s) { m_op->SelectCombo(s.num[0], s.num[1], s.num[2]); }
     void Screenshot(const ScriptStep& s) {
+        // The strip and the cues follow a half-second timer: let it run
+        // once, so the picture shows what the operator would see.
+        ScriptStep settle = s;
+        settle.num.assign(1, kSettleMs);
+        Wait(settle);
         HWND w = s.verb == "screenshot" ? m_bench.ControlWindow()
                  : s.verb == "trendshot" ? (m_op ? m_op->TrendWindow() : nullptr)
                                          : m_bench.Window();
@@ -226,7 +310,24 @@ private:
     std::unique_ptr<drive::Operator> m_op;
     size_t m_commandCursor = 0;  // "expect command" searches from here on
     int m_failures = 0;
+    bool m_boxStep = false;      // the step was "expect box" or "answer box"
+    std::vector<int32_t> m_noted;  // "note readback"
+    static constexpr int kSettleMs = 600;
 };
+
+void ScriptRun::CheckBoxes(const ScriptStep& s) {
+    if (m_boxStep) {
+        m_boxStep = false;
+        return;
+    }
+    Pump();
+    for (const std::string& text : g_boxes.unexpected) Fail(s, "unexpected message box: " + text);
+    g_boxes.unexpected.clear();
+    if (!g_boxes.answerFailed.empty()) Fail(s, "the message box has no button \"" + g_boxes.answerFailed + "\"");
+    g_boxes.answerFailed.clear();
+    if (g_boxes.armed) Fail(s, "no message box with \"" + g_boxes.expected + "\" came");
+    g_boxes.armed = false;
+}
 
 const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"show", &ScriptRun::Show, false},
@@ -260,6 +361,10 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"trend", &ScriptRun::Trend, true},
     {"trendshot", &ScriptRun::Screenshot, true},
     {"stream", &ScriptRun::Stream, false},
+    {"expect box", &ScriptRun::ExpectBox, false},
+    {"answer box", &ScriptRun::AnswerBox, false},
+    {"note readback", &ScriptRun::NoteReadBack, true},
+    {"expect moved", &ScriptRun::ExpectMoved, true},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {
@@ -277,7 +382,7 @@ void ScriptRun::Step(const ScriptStep& s) {
 
 }  // namespace
 
-int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir) {
+int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs) {
     std::ifstream in(HostPath(scriptPath), std::ios::binary);
     if (!in) {
         std::printf("cannot read script %s\n", scriptPath.c_str());
@@ -295,7 +400,18 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
     drive::MakeFolders(out);
 
     ScriptRun run(bench, scriptPath, out);
-    for (const ScriptStep& s : steps) run.Step(s);
+    g_boxes = BoxWatch();
+    const UINT_PTR watch = SetTimer(nullptr, 0, kBoxWatchMs, &WatchBoxes);
+    for (const ScriptStep& s : steps) {
+        run.Step(s);
+        run.CheckBoxes(s);
+        // Paced, for watching a run: the host's loop keeps running meanwhile.
+        for (const DWORD start = GetTickCount(); paceMs > 0 && GetTickCount() - start < static_cast<DWORD>(paceMs);) {
+            Pump();
+            Sleep(20);
+        }
+    }
+    KillTimer(nullptr, watch);
 
     const std::string journal = out + "\\journal.jsonl";
     if (!bench.WriteJsonLines(journal)) std::printf("cannot write %s\n", journal.c_str());

@@ -50,6 +50,8 @@ const Grammar kGrammar[] = {
     {"expect mark", 0, 2, false, false},   {"expect strip", 0, 1, true, true},
     {"trend", 0, 1, false, false},         {"trendshot", 0, 0, true, true},
     {"stream", 0, 2, false, false},
+    {"expect box", 0, 0, true, true},      {"answer box", 0, 0, true, true},
+    {"note readback", 0, 1, false, false}, {"expect moved", 0, 2, false, false},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -99,7 +101,7 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         std::string verb = head[0];
         std::string afterVerb;
         Tokens(line, 1, &afterVerb);
-        if ((verb == "fault" || verb == "expect") && head.size() == 2) {
+        if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note") && head.size() == 2) {
             verb += " " + head[1];
             afterVerb = rest;
         }

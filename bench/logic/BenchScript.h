@@ -13,6 +13,10 @@
 //   expect strip PART TEXT (the status strip's part 0..2 contains TEXT)
 //   trend MINUTES (View, Read-back trend, showing the last 1, 10 or 30 minutes)
 //   trendshot NAME (the trend window) | stream N MS (N frames, MS apart, the loop running)
+//   expect box TEXT (the next step raises a message box whose text contains
+//   TEXT) | answer box BUTTON (it is answered with BUTTON, "OK" otherwise)
+//   note readback PAGE | expect moved PAGE DB (no read-back box of the page
+//   moved by more than DB since the note)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 

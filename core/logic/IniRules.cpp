@@ -62,7 +62,7 @@ constexpr LoadRule NotLoaded = LoadRule::NotLoaded;
     {S, "Ch2Gain", M(P##ChGain[1]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
     {S, "Ch3Gain", M(P##ChGain[2]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
     {S, "Ch4Gain", M(P##ChGain[3]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr}
-#define FULLWAVE_ROWS(S, P, STACK, WINDOW_END, DEFAULT_END)                                              \
+#define FULLWAVE_ROWS(S, P, STACK, WINDOW_END)                                              \
     {S, "IsAuto", M(P##IsAuto), I, 1, Plain, 0, true, Mirror::None, 0, nullptr}, GAIN_ROWS(S, P),     \
     {S, "Ch5Gain", M(P##ChGain[4]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
     {S, "Ch6Gain", M(P##ChGain[5]), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                    \
@@ -71,8 +71,8 @@ constexpr LoadRule NotLoaded = LoadRule::NotLoaded;
     {S, "AllGain", M(P##AllGain), I, 0, Plain, 0, true, Mirror::None, 0, nullptr},                      \
     {S, "StackValue", M(P##StackValue), I, STACK, LoadRule::StartsAt, STACK, true, Mirror::None, 0,     \
      "saved, but every start begins with this stack"},                                                  \
-    {S, "WindowsEnd", M(P##WindowsEnd), I, DEFAULT_END, LoadRule::StartWindowEnd, WINDOW_END, true,     \
-     Mirror::None, 0, "every start begins with the window end the block publishes"},                    \
+    {S, "WindowsEnd", M(P##WindowsEnd), I, WINDOW_END, LoadRule::StartWindowEnd, WINDOW_END, true,      \
+     Mirror::None, 0, "every start, with a file or without, begins with the window end the block publishes"}, \
     {S, nullptr, M(P##Filter), I, 0, NotLoaded, 0, false, Mirror::None, 0,                              \
      "the downhole filter is the check box's state, never kept"}
 
@@ -102,8 +102,8 @@ const SettingRow kRows[] = {
     {kDtSection, nullptr, M(DtFilter), I, 0, NotLoaded, 0, false, Mirror::None, 0,
      "a new DT page shows the filter unchecked"},
     // "MONOPOLE CONTROL" and "DIPOLE CONTROL" share their keys.
-    FULLWAVE_ROWS(kMonoSection, Mono, 1, MONO_WINDOW_END_AT_START, 8720),
-    FULLWAVE_ROWS(kDipoleSection, Dipole, 4, DIPOLE_WINDOW_END_AT_START, 13200),
+    FULLWAVE_ROWS(kMonoSection, Mono, 1, MONO_WINDOW_END_AT_START),
+    FULLWAVE_ROWS(kDipoleSection, Dipole, 4, DIPOLE_WINDOW_END_AT_START),
     // "ACOUSTIC PROCESS": each mirrored in ProcessPara. Three groups fall back
     // to other values than their defaults when the key is missing.
     {kAcousticSection, "T01R1Start", M(T01RStart[0]), I, 160, Fallback, 120, true, Mirror::Same, PP(T01RStart[0]),
@@ -156,6 +156,9 @@ const SettingRow kRows[] = {
      "set by start-up, never changed"},
     {nullptr, nullptr, M(DipoleWinStart), I, DIPOLE_WINDOW_START, NotLoaded, 0, false, Mirror::None, 0,
      "set by start-up, never changed"},
+    // "OPTIONS": the operator's choices about the window itself.
+    {kOptionsSection, "BumplessAutoGainOff", M(BumplessAutoGainOff), I, 1, Fallback, 1, true, Mirror::None, 0,
+     "on unless the file says otherwise: a file from before the option keeps it on"},
 };
 #undef FULLWAVE_ROWS
 #undef GAIN_ROWS
@@ -259,8 +262,14 @@ void LoadAcousticProcess(ParameterSet& p, ProfileStore& ini, const BlockView& pr
     LoadSection(p, ini, process, kAcousticSection);
 }
 
+void LoadOptions(ParameterSet& p, ProfileStore& ini) { LoadSection(p, ini, BlockView(), kOptionsSection); }
+
 void SetDefaultParameters(ParameterSet& p, const BlockView& process) {
     for (const SettingRow& row : kRows) Store(p, process, row, row.byDefault, row.byDefault);
+    // Within what the default intervals allow, as a load gives them.
+    for (const SettingRow& row : kRows)
+        if (row.load == LoadRule::StartWindowEnd)
+            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END, p);
 }
 
 void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kGeneralSection); }
@@ -268,6 +277,7 @@ void SaveDtGainControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p
 void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kMonoSection); }
 void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kDipoleSection); }
 void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kAcousticSection); }
+void SaveOptions(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kOptionsSection); }
 
 void PublishMember(const ParameterSet& p, size_t member, const BlockView& process) {
     for (const SettingRow& row : kRows) {
@@ -304,11 +314,30 @@ bool SettingsTableIsWhole(std::string* why) {
     return true;
 }
 
-void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset) {
+DtWindows FitDtWindows(int32_t start, int32_t length, int32_t offset) {
+    constexpr int32_t kShortestLength = 200;
+    int32_t startLo = 0, startHi = 0, endLo = 0, endHi = 0, offsetLo = 0, offsetHi = 0;
+    const ParameterSet none{};
+    DriveBounds(CMD_DT_WIN_START, none, &startLo, &startHi);
+    DriveBounds(CMD_DT_WIN_END, none, &endLo, &endHi);
+    DriveBounds(CMD_DT_TOTAL_OFFSET, none, &offsetLo, &offsetHi);
+    const auto within = [](int64_t v, int32_t lo, int32_t hi) { return static_cast<int32_t>(v < lo ? lo : v > hi ? hi : v); };
+    const int32_t first = within(start, startLo, startHi);
+    const int32_t o = within(offset, offsetLo, offsetHi);
+    DtWindows w{};
     for (int k = 0; k < 4; ++k) {
-        const int32_t s = SaturateInt64(int64_t{start} + int64_t{k} * offset);
-        toolControl.StoreInt(offsetof(ToolControlPara, DtWinStart) + 4 * k, s);
-        toolControl.StoreInt(offsetof(ToolControlPara, DtWinEnd) + 4 * k, AddSat(s, length));
+        w.start[k] = within(int64_t{first} + int64_t{k} * o, startLo, startHi);
+        w.end[k] = within(int64_t{w.start[k]} + length, endLo, endHi);
+        if (w.end[k] <= w.start[k]) w.end[k] = within(int64_t{w.start[k]} + kShortestLength, endLo, endHi);
+    }
+    return w;
+}
+
+void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset) {
+    const DtWindows w = FitDtWindows(start, length, offset);
+    for (int k = 0; k < 4; ++k) {
+        toolControl.StoreInt(offsetof(ToolControlPara, DtWinStart) + 4 * k, w.start[k]);
+        toolControl.StoreInt(offsetof(ToolControlPara, DtWinEnd) + 4 * k, w.end[k]);
     }
 }
 

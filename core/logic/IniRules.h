@@ -23,6 +23,7 @@ constexpr const char* kDtSection = "DT GAIN CONTROL";
 constexpr const char* kMonoSection = "MONOPOLE CONTROL";
 constexpr const char* kDipoleSection = "DIPOLE CONTROL";
 constexpr const char* kAcousticSection = "ACOUSTIC PROCESS";
+constexpr const char* kOptionsSection = "OPTIONS";
 constexpr size_t kValueBufferSize = 10;  // values are cut to 9 characters
 
 
@@ -31,6 +32,7 @@ void LoadDtGainControl(ParameterSet& p, ProfileStore& ini);
 void LoadDipoleControl(ParameterSet& p, ProfileStore& ini);
 void LoadMonopoleControl(ParameterSet& p, ProfileStore& ini);
 void LoadAcousticProcess(ParameterSet& p, ProfileStore& ini, const BlockView& process);
+void LoadOptions(ParameterSet& p, ProfileStore& ini);
 void SetDefaultParameters(ParameterSet& p, const BlockView& process);
 
 void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini);
@@ -38,9 +40,10 @@ void SaveDtGainControl(const ParameterSet& p, ProfileStore& ini);
 void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini);
 void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini);
 void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini);
+void SaveOptions(const ParameterSet& p, ProfileStore& ini);
 
 // Start-up values of both blocks after the load (window starts/ends, the two
-// process fields that are not loaded). DT window words are saturated.
+// process fields that are not loaded). DT window words as FitDtWindows gives them.
 void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process);
 
 // Writes the ProcessPara field that mirrors the member at byte offset member
@@ -51,7 +54,18 @@ void PublishMember(const ParameterSet& p, size_t member, const BlockView& proces
 // section for every saved row, one member per mirrored field.
 bool SettingsTableIsWhole(std::string* why);
 
-// The DT window words of ToolControlPara from start, length and offset.
+// The DT windows as the page sends them, from start, length and offset as
+// stored (a hand-edited file may hold anything): the start and offset within
+// their drive ranges, every channel's start within the start range and its
+// end within the end range, each end after its start (a window that would
+// end first gets the WinLength slider's shortest length, 200 us).
+struct DtWindows {
+    int32_t start[4];
+    int32_t end[4];
+};
+DtWindows FitDtWindows(int32_t start, int32_t length, int32_t offset);
+
+// The DT window words of ToolControlPara: FitDtWindows of start, length and offset.
 void WriteDtWindowWords(const BlockView& toolControl, int32_t start, int32_t length, int32_t offset);
 
 }  // namespace kelvane

@@ -17,6 +17,8 @@ public:
     // The commands of one Download, between these two, are reported as one.
     virtual void BeginBatch(const char* /*what*/) {}
     virtual void EndBatch() {}
+    // A command with this code reached the host since the library started.
+    virtual bool SentSinceStart(int32_t /*code*/) const { return true; }
 
 protected:
     ~CommandSink() = default;

@@ -59,6 +59,8 @@ struct ParameterSet {
     int32_t ThresholdType;        // not persisted
     int32_t MonoWinStart;         // 80 from start-up on
     int32_t DipoleWinStart;       // 240 from start-up on
+    // "OPTIONS": how the window behaves, not what the tool holds.
+    int32_t BumplessAutoGainOff;  // "BumplessAutoGainOff": 1 = manual gains take the read-back
 };
 
 }  // namespace kelvane

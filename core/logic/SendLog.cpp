@@ -96,7 +96,22 @@ void SendLog::EndBatch(int32_t secondsOfDay) {
     m_line = line;
 }
 
+namespace {
+bool CodeIndex(int32_t code, uint32_t* index) {
+    if (code < 0x8200 || code > 0x82FF) return false;
+    *index = static_cast<uint32_t>(code - 0x8200);
+    return true;
+}
+}  // namespace
+
+bool SendLog::SentSinceStart(int32_t code) const {
+    uint32_t i = 0;
+    return CodeIndex(code, &i) && (m_delivered[i / 32] >> (i % 32) & 1u) != 0;
+}
+
 void SendLog::Sent(const ToolCommand& block, bool delivered, int32_t secondsOfDay) {
+    uint32_t i = 0;
+    if (delivered && CodeIndex(block.CodeWord, &i)) m_delivered[i / 32] |= 1u << (i % 32);
     if (m_depth > 0) {
         ++m_batchCount;
         if (!delivered) ++m_batchLost;

@@ -27,12 +27,18 @@ public:
     // "12:03:04 Send all settings: 41 commands sent", ...
     std::string Line() const;
 
+    // Whether a command with this code has reached a host window since the
+    // library started: until then the tool may hold anything for it.
+    bool SentSinceStart(int32_t code) const;
+
 private:
     int m_depth = 0;
     std::string m_batch;        // the open batch's name
     uint32_t m_batchCount = 0;  // commands it has sent so far
     uint32_t m_batchLost = 0;   // of them, ones no host window took
     std::string m_line = "Nothing sent yet";
+    // One bit per code 0x8200..0x82FF that was delivered.
+    uint32_t m_delivered[8] = {};
 };
 
 }  // namespace kelvane

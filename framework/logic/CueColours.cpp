@@ -78,4 +78,14 @@ ColourPair StaleColours(const SchemeColours& s) {
     return {s.window, s.windowText};
 }
 
+ColourPair UnknownColours(const SchemeColours& s, uint32_t back) {
+    for (int step = 0; step <= 10; ++step) {
+        const uint32_t text = Blend(s.highlight, s.windowText, step / 10.0);
+        if (ContrastRatio(text, back) < kMinContrast) continue;
+        if (Distance(text, s.windowText) >= kMinTintDistance) return {text, back};
+        break;
+    }
+    return {s.highlightText, s.highlight};
+}
+
 }  // namespace kelvane

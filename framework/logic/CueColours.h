@@ -54,4 +54,10 @@ ColourPair WarningColours(const SchemeColours& s);
 // would both read and stand apart from plain text, the window pair inverted.
 ColourPair StaleColours(const SchemeColours& s);
 
+// A value the tool may not hold (nothing sent since start): the control's own
+// background (back: the window colour of edits, the face of buttons) with
+// the selection colour as text, moved toward the window text until it reads;
+// where none reads and stands apart from plain text, the selection pair.
+ColourPair UnknownColours(const SchemeColours& s, uint32_t back);
+
 }  // namespace kelvane

@@ -1,6 +1,7 @@
 #include "pages/logic/GainRules.h"
 
 #include "core/logic/DriveLimits.h"
+#include "core/logic/IniRules.h"
 #include "base/logic/NumberText.h"
 #include "base/logic/Saturate.h"
 
@@ -64,6 +65,25 @@ ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) 
     return {true, value, showValue ? std::to_string(value) : std::string(), limited};
 }
 
+ArrowResult StepGainKey(const std::string& editText, int delta, int32_t step, int32_t stored) {
+    const bool lower = delta == 1;
+    if (!lower && delta != -1) return {false, 0, editText, false};
+    const int64_t s = SafeStep(step);
+    const int32_t typed = editText.empty() ? stored : ParseLeadingInt(editText.c_str());
+    const int32_t from = LimitGain(typed);
+    const bool limited = from != typed;
+    const int64_t c = TruncToStep(from, s);
+    // Past an end the key takes the end itself, which the arrows also reach.
+    const int32_t next = LimitGain(lower ? c - s : c + s);
+    if (next == from && !limited && !editText.empty()) return {false, from, editText, false};
+    return {true, next, std::to_string(next), limited};
+}
+
+void BumplessGains(const int32_t* reported, int n, int32_t step, int32_t* out) {
+    if (!reported || !out) return;
+    for (int i = 0; i < n; ++i) out[i] = QuantiseGain(reported[i], step);
+}
+
 bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step) {
     if (!gains || n <= 0) return false;
     // The platform's arrows go by sign: negative is the upper arrow. A zero
@@ -78,11 +98,9 @@ int32_t WindowEndFromTyped(float typed, int32_t code, const ParameterSet& p) {
 }
 
 DtWindowEnd FitDtWindowEnd(int32_t start, int32_t length) {
-    const DriveLimit& row = *FindDriveLimit(CMD_DT_WIN_END);
-    const int32_t wanted = AddSat(start, length);
-    const int32_t end = wanted < row.Min ? row.Min : wanted > row.Max ? row.Max : wanted;
-    if (end == wanted) return {end, length};
-    return {end, SaturateInt64(int64_t{end} - start)};
+    const DtWindows w = FitDtWindows(start, length, 0);
+    if (int64_t{w.end[0]} - w.start[0] == length) return {w.end[0], length};
+    return {w.end[0], w.end[0] - w.start[0]};
 }
 
 }  // namespace kelvane

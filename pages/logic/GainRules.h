@@ -24,6 +24,22 @@ struct ArrowResult {
 };
 ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step);
 
+// Up/Down in a gain box (delta -1 Up, +1 Down): the arrow's step, but a key
+// stops at the range ends (-31, 80) instead of passing through the empty box
+// to the other end, so a held key turns a gain all the way and no further.
+// An empty box steps from stored, the gain it last sent. Not acted at an end.
+ArrowResult StepGainKey(const std::string& editText, int delta, int32_t step, int32_t stored);
+
+// Bumpless auto gain off: the gains the tool last reported become the manual
+// gains, each within -31..80 and cut to the step as an entry is, so no channel
+// moves by a whole step or more from what the tool runs at.
+void BumplessGains(const int32_t* reported, int n, int32_t step, int32_t* out);
+
+// The tip of a value the tool may not hold: nothing sent for it since start
+// (a tip of its own), and what a range tip adds for it.
+constexpr const char* kNotSentSinceStartTip = "Not sent since start: the tool may hold another value";
+constexpr const char* kNotSentSinceStartNote = "not sent since start";
+
 // The DT "ALL" arrows: every channel moves by one step, each limited on its own.
 // Returns false only when there is nothing to step (null or empty array).
 bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step);
@@ -32,9 +48,9 @@ bool StepAllRelative(int32_t* gains, int n, int delta, int32_t step);
 // the sample interval the General page shows, then at least its lower bound.
 int32_t WindowEndFromTyped(float typed, int32_t code, const ParameterSet& p);
 
-// The DT window sent when a move ends: the end the block holds (start +
-// length), limited to its drive range; the length follows a limited end so
-// that the block, the parameter set and the command agree.
+// The DT window sent when a move ends: the end the block holds (FitDtWindows
+// of start and length); the length follows a fitted end so that the block,
+// the parameter set and the command agree.
 struct DtWindowEnd {
     int32_t end;
     int32_t length;

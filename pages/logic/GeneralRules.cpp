@@ -2,6 +2,8 @@
 
 #include "base/logic/NumberText.h"
 #include "base/logic/Saturate.h"
+#include "core/logic/DriveLimits.h"
+#include "KelvaneHost.h"
 
 namespace kelvane {
 
@@ -12,13 +14,13 @@ int32_t MonoIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1)
 int32_t DipoleIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1) * 12 + 12); }
 
 const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount] = {
-    {"Dipole RxDelay(us)", true, 240, 800},
-    {"Dipole RxDelay step(us)", true, 0, 300},
-    {"Delta-T RxDelay(us)", true, 80, 400},
-    {"Delta-T RxDelay step(us)", true, 0, 125},
-    {"Monopole RxDelay(us)", true, 80, 400},
-    {"Monopole RxDelay step(us)", true, 0, 125},
-    {"Delta-T Samplerate(us)", false, 0, 0},
+    {"Dipole RxDelay(us)", true, 240, 800, 0},
+    {"Dipole RxDelay step(us)", true, 0, 300, 0},
+    {"Delta-T RxDelay(us)", true, 80, 400, 200},
+    {"Delta-T RxDelay step(us)", true, 0, 125, 0},
+    {"Monopole RxDelay(us)", true, 80, 400, 0},
+    {"Monopole RxDelay step(us)", true, 0, 125, 0},
+    {"Delta-T Samplerate(us)", false, 0, 0, 0},
 };
 
 bool ParseStrictInt(const std::string& text, int32_t* out) {
@@ -46,6 +48,7 @@ std::string RangeMessage(const DownloadFieldRule& rule) {
     std::string msg = std::string(rule.label) + ": enter an integer";
     if (rule.bounded) {
         msg += " from " + std::to_string(rule.min) + " to " + std::to_string(rule.max);
+        if (rule.sentMax != 0) msg += " (Download sends at most " + std::to_string(rule.sentMax) + ")";
     }
     return msg + ".";
 }
@@ -62,7 +65,28 @@ int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
     return -1;
 }
 
-int32_t ClampDtDelay(int32_t v) { return v > 200 ? 200 : v; }
+int32_t ClampDtDelay(int32_t v) {
+    const int32_t most = kDownloadFieldRules[kDtDelay].sentMax;
+    return v > most ? most : v;
+}
+
+int WindowEndsOverCap(const ParameterSet& p, CappedWindowEnd out[2]) {
+    int n = 0;
+    const struct { int32_t code; int32_t end; } ends[2] = {{CMD_MONO_WIN_END, p.MonoWindowsEnd},
+                                                           {CMD_DIPOLE_WIN_END, p.DipoleWindowsEnd}};
+    for (const auto& e : ends) {
+        const int32_t limited = LimitDriveValue(e.code, e.end, p);
+        if (limited < e.end) out[n++] = {e.code, limited};
+    }
+    return n;
+}
+
+std::string DspErrorText(bool reported, const int32_t flags[kDspLineCount], int32_t at) {
+    if (!reported) return std::string();
+    for (int i = 0; i < kDspLineCount; ++i)
+        if (flags[i] != 1) return "DSP error reported " + FormatClock(at);
+    return std::string();
+}
 
 void DspFlagsFromWord(uint16_t word, int32_t flags[kDspLineCount]) {
     for (int i = 0; i < kDspLineCount; ++i) flags[i] = ((word >> i) & 1) ? 0 : 1;

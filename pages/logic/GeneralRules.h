@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/logic/ParameterSet.h"
+
 namespace kelvane {
 
 // Sample-interval lists: monopole 12/24/36 us, dipole 24/36/48 us; any other
@@ -30,6 +32,7 @@ struct DownloadFieldRule {
     bool bounded;  // false: any integer is accepted
     int32_t min;
     int32_t max;
+    int32_t sentMax = 0;  // nonzero: Download lowers a value above it to it
 };
 extern const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount];
 
@@ -38,7 +41,8 @@ extern const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount];
 bool ParseStrictInt(const std::string& text, int32_t* out);
 
 // "Dipole RxDelay(us): enter an integer from 240 to 800." or, unbounded,
-// "Delta-T Samplerate(us): enter an integer."
+// "Delta-T Samplerate(us): enter an integer.", and what Download sends where
+// it lowers a value: "... from 80 to 400 (Download sends at most 200).".
 std::string RangeMessage(const DownloadFieldRule& rule);
 
 // Validates the texts (in DownloadField order) and fills values. Returns the
@@ -50,10 +54,22 @@ int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
 // Download lowers a Delta-T delay above 200 us to 200 without a message.
 int32_t ClampDtDelay(int32_t v);
 
+// The window ends a Download must send after its eight commands, because
+// the sample intervals it stored lower their cap below them: each limited to
+// its new cap, monopole first. Returns how many (0 to 2).
+struct CappedWindowEnd {
+    int32_t code;   // CMD_MONO_WIN_END or CMD_DIPOLE_WIN_END
+    int32_t value;
+};
+int WindowEndsOverCap(const ParameterSet& p, CappedWindowEnd out[2]);
+
 // DSP status: sixteen lines, flag 1 = OK (its bit clear), 0 = error.
 constexpr int kDspLineCount = 16;
 void DspFlagsFromWord(uint16_t word, int32_t flags[kDspLineCount]);
 std::string DspStatusLine(int i, int flag);
+// A report with an error line: what the strip says until an all-OK report
+// ("DSP error reported HH:MM:SS"), "" when every line is OK or none came.
+std::string DspErrorText(bool reported, const int32_t flags[kDspLineCount], int32_t at);
 
 // How a status line is drawn. Before the tool's first report the lines say
 // "ERROR." only because nothing is known yet: they are drawn as no data, not

@@ -86,6 +86,15 @@ TEST(CueColours, PairsFollowTheScheme) {
         EXPECT_FALSE(stale.text == c.scheme.windowText && stale.back == c.scheme.face) << c.name;
         // A cue that looks like the plain control is no cue.
         EXPECT_NE(c.scheme.window, tint.back) << c.name;
+        // Not sent since start, on an edit and on a check box: readable, and
+        // like none of the other looks nor the plain control.
+        for (const uint32_t back : {c.scheme.window, c.scheme.face}) {
+            const ColourPair unknown = UnknownColours(c.scheme, back);
+            const auto same = [&](const ColourPair& p) { return p.text == unknown.text && p.back == unknown.back; };
+            EXPECT_GE(ContrastRatio(unknown.text, unknown.back), kMinContrast) << c.name;
+            EXPECT_FALSE(same(warning) || same(stale) || same(tint)) << c.name;
+            EXPECT_FALSE(unknown.text == c.scheme.windowText && unknown.back == back) << c.name;
+        }
     }
 }
 

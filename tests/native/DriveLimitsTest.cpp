@@ -150,6 +150,17 @@ TEST(SendLog, SaysWhatWentOutLast) {
     EXPECT_EQ("02:00:03 DT Download: 1 command sent", log.Line());
     log.EndBatch(7204);  // an end without a beginning changes nothing
     EXPECT_EQ("02:00:03 DT Download: 1 command sent", log.Line());
+
+    // What the tool may not hold: a code counts once a host window took it.
+    SendLog fresh;
+    fresh.Sent(command(CMD_MONO_STACK, 2), false, 0);
+    fresh.Sent(command(CMD_DIPOLE_WIN_END, 8640), true, 0);
+    EXPECT_FALSE(fresh.SentSinceStart(CMD_MONO_STACK)) << "lost: not sent";
+    EXPECT_TRUE(fresh.SentSinceStart(CMD_DIPOLE_WIN_END));
+    EXPECT_FALSE(fresh.SentSinceStart(CMD_MONO_WIN_END));
+    fresh.Sent(command(0x1234, 0), true, 0);  // outside the tool's codes: never counted, never read out of bounds
+    EXPECT_FALSE(fresh.SentSinceStart(0x1234));
+    EXPECT_FALSE(fresh.SentSinceStart(-1));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <limits>
 
 namespace kelvane {
@@ -79,6 +81,65 @@ TEST(GainRules, ChannelArrowCycle) {
     }
 }
 
+// The keys step as the arrows do but never wrap: a held Down ends at -31.
+TEST(GainRules, UpDownKeysStopAtTheRangeEnds) {
+    struct Case { const char* text; int delta; int32_t step, stored; bool acted; int32_t value; } cases[] = {
+        {"-30", 1, 3, -30, true, -31},     // the arrow would clear the box: the key takes the end
+        {"-31", 1, 3, -31, false, -31},    // at the end: nothing more, also held
+        {"-31", 1, 1, -31, false, -31},
+        {"78", -1, 3, 78, true, 80},
+        {"80", -1, 3, 80, false, 80},
+        {"80", 1, 3, 80, true, 75},        // cut to the step first, as the arrows do
+        {"-31", -1, 3, -31, true, -27},
+        {"", 1, 3, -30, true, -31},        // the box an arrow emptied: from the gain it sent
+        {"", -1, 3, 80, true, 80},         // ... shown again, never the far end
+        {"", -1, 2, 10, true, 12},
+        {"99999", -1, 3, 0, true, 80},     // typed past the end: the end goes out
+        {"-500", 1, 3, 0, true, -31},
+        {"10", 0, 3, 10, false, 10},       // not a step
+        {"10", 2, 3, 10, false, 10},
+    };
+    for (const auto& c : cases) {
+        const ArrowResult r = StepGainKey(c.text, c.delta, c.step, c.stored);
+        EXPECT_EQ(r.acted, c.acted) << c.text << " delta " << c.delta;
+        if (!c.acted) continue;
+        EXPECT_EQ(r.value, c.value) << c.text << " delta " << c.delta;
+        EXPECT_EQ(r.text, std::to_string(c.value)) << c.text << " delta " << c.delta;
+    }
+    // Held Down from the top with each step: every value in range, ends at -31.
+    for (int32_t step = 1; step <= 3; ++step) {
+        std::string text = "80";
+        int presses = 0;
+        for (ArrowResult r = StepGainKey(text, 1, step, 80); r.acted; r = StepGainKey(text, 1, step, 80)) {
+            ASSERT_GE(r.value, GAIN_MIN_DB);
+            text = r.text;
+            ASSERT_LT(++presses, 200);
+        }
+        EXPECT_EQ(text, "-31") << "step " << step;
+    }
+}
+
+// What the tool runs at becomes the manual gain: never a step away, never
+// outside the drive range (a read-back word is whatever the frame held).
+TEST(GainRules, BumplessGainsStayWithinAStepOfTheReport) {
+    struct Case { int32_t step; int32_t reported[4]; int32_t want[4]; } cases[] = {
+        {3, {39, 47, 54, -5}, {39, 45, 54, -3}},
+        {1, {39, 47, 54, -5}, {39, 47, 54, -5}},
+        {2, {80, -31, 0, 1}, {80, -30, 0, 0}},
+        {3, {500, -500, kInt32Max, kInt32Min}, {78, -30, 78, -30}},
+        {0, {7, 8, 9, 10}, {7, 8, 9, 10}},  // a damaged step counts as 1
+    };
+    for (const auto& c : cases) {
+        int32_t out[4] = {};
+        BumplessGains(c.reported, 4, c.step, out);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(out[i], c.want[i]) << "step " << c.step << " ch " << i;
+            const int64_t within = c.reported[i] < GAIN_MIN_DB ? GAIN_MIN_DB : c.reported[i] > GAIN_MAX_DB ? GAIN_MAX_DB : c.reported[i];
+            EXPECT_LT(std::llabs(within - out[i]), c.step < 1 ? 1 : c.step) << "step " << c.step << " ch " << i;
+        }
+    }
+}
+
 TEST(GainRules, AllArrowsStepEachChannelOnItsOwn) {
     struct Case { int delta; int32_t step; int32_t in[4]; int32_t want[4]; } cases[] = {
         {-1, 3, {79, 10, -31, 0}, {80, 13, -28, 3}},      // upper adds, not quantised
@@ -136,8 +197,10 @@ TEST(GainRules, DtWindowEndSentIsTheBlocksWithinItsRange) {
         {2000, 1200, 3200, 1200},
         {80, 200, 280, 200},
         {1900, 1500, 3200, 1300},   // a stored length past its slider shortens to fit
-        {50, 200, 280, 230},        // a stored start below its slider: the end still in range
-        {kInt32Max, kInt32Max, 3200, 3200 - kInt32Max},
+        {50, 200, 280, 200},        // a stored start below its range goes out as 80
+        {50, 308, 388, 308},
+        {kInt32Max, kInt32Max, 3200, 1200},
+        {2000, -4000, 2200, 200},   // an end before its start: the shortest window
     };
     for (const auto& c : cases) {
         const DtWindowEnd w = FitDtWindowEnd(c.start, c.length);

@@ -3,6 +3,10 @@
 #include "base/logic/Saturate.h"
 
 #include <gtest/gtest.h>
+#include "KelvaneHost.h"
+
+#include <utility>
+#include <vector>
 
 #include <string>
 
@@ -50,7 +54,7 @@ TEST(GeneralRules, RangeMessages) {
     const char* want[kDownloadFieldCount] = {
         "Dipole RxDelay(us): enter an integer from 240 to 800.",
         "Dipole RxDelay step(us): enter an integer from 0 to 300.",
-        "Delta-T RxDelay(us): enter an integer from 80 to 400.",
+        "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).",
         "Delta-T RxDelay step(us): enter an integer from 0 to 125.",
         "Monopole RxDelay(us): enter an integer from 80 to 400.",
         "Monopole RxDelay step(us): enter an integer from 0 to 125.",
@@ -59,6 +63,43 @@ TEST(GeneralRules, RangeMessages) {
     for (int f = 0; f < kDownloadFieldCount; ++f) {
         EXPECT_EQ(RangeMessage(kDownloadFieldRules[f]), want[f]);
     }
+}
+
+// A Download that lowers a sample interval brings the window ends over the
+// new cap (360 x interval) down to it; ends within it are not sent again.
+TEST(GeneralRules, WindowEndsOverTheNewCapAreLimitedToIt) {
+    struct Case { int32_t monoInterval, dipoleInterval, monoEnd, dipoleEnd; std::vector<std::pair<int32_t, int32_t>> want; } cases[] = {
+        {12, 36, 8640, 8880, {{CMD_MONO_WIN_END, 4320}}},
+        {24, 24, 8640, 12960, {{CMD_DIPOLE_WIN_END, 8640}}},
+        {12, 24, 12960, 17280, {{CMD_MONO_WIN_END, 4320}, {CMD_DIPOLE_WIN_END, 8640}}},
+        {24, 36, 8640, 8880, {}},                     // at or under the cap: nothing more to send
+        {36, 48, 2960, 8880, {}},
+        {0, 0, 20000, 20000, {{CMD_MONO_WIN_END, 12960}, {CMD_DIPOLE_WIN_END, 17280}}},  // unlisted: the last entry
+        {12, 24, 50, 100, {}},                        // below the lower bound is no cap's business
+    };
+    for (const auto& c : cases) {
+        ParameterSet p{};
+        p.MonoSampleRate = c.monoInterval;
+        p.DipoleSampleRate = c.dipoleInterval;
+        p.MonoWindowsEnd = c.monoEnd;
+        p.DipoleWindowsEnd = c.dipoleEnd;
+        CappedWindowEnd out[2] = {};
+        const int n = WindowEndsOverCap(p, out);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        for (int i = 0; i < n; ++i) got.push_back({out[i].code, out[i].value});
+        EXPECT_EQ(c.want, got) << c.monoInterval << "/" << c.dipoleInterval;
+    }
+}
+
+// The strip tells of a DSP error until an all-OK report.
+TEST(GeneralRules, DspErrorTextUntilAnAllOkReport) {
+    int32_t flags[kDspLineCount];
+    DspFlagsFromWord(0, flags);
+    EXPECT_EQ("", DspErrorText(true, flags, 3661));
+    EXPECT_EQ("", DspErrorText(false, flags, 3661));
+    DspFlagsFromWord(0x2100, flags);
+    EXPECT_EQ("DSP error reported 01:01:01", DspErrorText(true, flags, 3661));
+    EXPECT_EQ("", DspErrorText(false, flags, 3661)) << "no report: nothing known, nothing told";
 }
 
 TEST(GeneralRules, DownloadStopsAtFirstBadFieldInOrder) {

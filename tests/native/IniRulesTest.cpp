@@ -48,6 +48,7 @@ void LoadAll(Loaded& l, MemoryProfile& ini) {
     LoadDipoleControl(l.p, ini);
     LoadMonopoleControl(l.p, ini);
     LoadAcousticProcess(l.p, ini, l.view);
+    LoadOptions(l.p, ini);
 }
 
 TEST(IniRules, SettingsTableIsWhole) {
@@ -75,18 +76,39 @@ TEST(IniRules, PublishedMemberGoesToItsOwnField) {
     EXPECT_EQ(0, std::memcmp(&want, &block, sizeof want));
 }
 
-TEST(IniRules, GainStepZeroOrMissingLoadsThree) {
+// Keys whose missing or odd text loads something else than 0: "Gain Step"
+// (0 or none is 3: the gain pages divide by it) and the window's option
+// "BumplessAutoGainOff" in "OPTIONS" (a file from before the option keeps
+// it on; only a 0 the operator chose turns it off). Each saves as loaded.
+TEST(IniRules, KeysWithTheirOwnFallback) {
     const struct {
+        const char* section;
+        const char* key;
         const char* text;  // nullptr: key missing
         int32_t want;
-    } cases[] = {{nullptr, 3}, {"0", 3}, {"5", 5}, {"abc", 3}, {"2", 2}, {"-1", -1}};
+    } cases[] = {
+        {"GENERAL CONTROL", "Gain Step", nullptr, 3}, {"GENERAL CONTROL", "Gain Step", "0", 3},
+        {"GENERAL CONTROL", "Gain Step", "5", 5},     {"GENERAL CONTROL", "Gain Step", "abc", 3},
+        {"GENERAL CONTROL", "Gain Step", "2", 2},     {"GENERAL CONTROL", "Gain Step", "-1", -1},
+        {"OPTIONS", "BumplessAutoGainOff", nullptr, 1}, {"OPTIONS", "BumplessAutoGainOff", "0", 0},
+        {"OPTIONS", "BumplessAutoGainOff", "1", 1},
+    };
     for (const auto& c : cases) {
+        const bool options = std::string(c.section) == "OPTIONS";
         MemoryProfile ini;
-        if (c.text) ini.Set("GENERAL CONTROL", "Gain Step", c.text);
+        if (c.text) ini.Set(c.section, c.key, c.text);
         Loaded l;
-        LoadGeneralControl(l.p, ini);
-        EXPECT_EQ(c.want, l.p.GainStep) << (c.text ? c.text : "(missing)");
+        if (options) LoadOptions(l.p, ini);
+        else LoadGeneralControl(l.p, ini);
+        EXPECT_EQ(c.want, options ? l.p.BumplessAutoGainOff : l.p.GainStep) << c.key << "=" << (c.text ? c.text : "(missing)");
+        MemoryProfile saved;
+        if (options) SaveOptions(l.p, saved);
+        else SaveGeneralControl(l.p, saved);
+        EXPECT_EQ(std::to_string(c.want), saved.Get(c.section, c.key)) << c.key;
     }
+    Loaded l;
+    SetDefaultParameters(l.p, l.view);
+    EXPECT_EQ(1, l.p.BumplessAutoGainOff) << "no file: on";
 }
 
 TEST(IniRules, ValuesAreCutToNineCharacters) {
@@ -181,8 +203,8 @@ TEST(IniRules, DefaultsFillSetAndMirror) {
     Loaded l;
     SetDefaultParameters(l.p, l.view);
     EXPECT_EQ(3, l.p.GainStep);
-    EXPECT_EQ(8720, l.p.MonoWindowsEnd);
-    EXPECT_EQ(13200, l.p.DipoleWindowsEnd);
+    EXPECT_EQ(2960, l.p.MonoWindowsEnd);   // what the block publishes, not a value past its cap
+    EXPECT_EQ(8880, l.p.DipoleWindowsEnd);
     EXPECT_EQ(4, l.p.DipoleStackValue);
     EXPECT_EQ(1, l.p.MonoStackValue);
     EXPECT_EQ(36, l.p.DipoleSampleRate);
@@ -206,6 +228,7 @@ TEST(IniRules, SavesWriteEveryKeyInOrder) {
     SaveMonopoleControl(l.p, ini);
     SaveDipoleControl(l.p, ini);
     SaveAcousticProcess(l.p, ini);
+    SaveOptions(l.p, ini);
     std::vector<std::string> got;
     for (const auto& w : ini.writes) got.push_back(w.first + "/" + w.second);
     const char* fullwave[] = {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain",
@@ -223,26 +246,50 @@ TEST(IniRules, SavesWriteEveryKeyInOrder) {
                           "ThresholdMin3", "ThresholdMin4", "DtMin", "DtMax", "CorWinLength", "Coefficient",
                           "ThresholdFactor", "SearchWinLength", "FilterType", "HighCut", "LowCut"})
         want.push_back(std::string("ACOUSTIC PROCESS/") + k);
+    want.push_back("OPTIONS/BumplessAutoGainOff");
     EXPECT_EQ(want, got);
     EXPECT_EQ("0.3", ini.Get("ACOUSTIC PROCESS", "ThresholdMin1"));
     EXPECT_EQ("0.2", ini.Get("ACOUSTIC PROCESS", "ThresholdMin2"));  // one decimal: 0.25f is below 0.25
     EXPECT_EQ("2.0", ini.Get("ACOUSTIC PROCESS", "Coefficient"));
-    EXPECT_EQ("13200", ini.Get("DIPOLE CONTROL", "WindowsEnd"));
+    EXPECT_EQ("8880", ini.Get("DIPOLE CONTROL", "WindowsEnd"));
 }
 
-TEST(IniRules, PublishSaturatesWindowWordsAndSkipsSmallBlocks) {
+// The DT windows the block holds are those the page would send, whatever
+// the file held: within the drive table, each end after its start.
+TEST(IniRules, DtWindowsWithinTheDriveTableEachEndAfterItsStart) {
+    struct Case { int32_t start, length, offset; int32_t starts[4], ends[4]; } cases[] = {
+        {100, 300, 20, {100, 120, 140, 160}, {400, 420, 440, 460}},       // as stored
+        {5000, -4000, 300, {2000, 2000, 2000, 2000}, {2200, 2200, 2200, 2200}},  // the hand-edited file
+        {50, 308, 20, {80, 100, 120, 140}, {388, 408, 428, 448}},
+        {1900, 1200, 100, {1900, 2000, 2000, 2000}, {3100, 3200, 3200, 3200}},
+        {0, 0, 0, {80, 80, 80, 80}, {280, 280, 280, 280}},               // a file read as empty
+        {kInt32Max, kInt32Max, kInt32Max, {2000, 2000, 2000, 2000}, {3200, 3200, 3200, 3200}},
+        {kInt32Min, kInt32Min, kInt32Min, {80, 80, 80, 80}, {280, 280, 280, 280}},
+        {300, 100, -50, {300, 300, 300, 300}, {400, 400, 400, 400}},      // offset below 0 counts as 0
+    };
+    for (const auto& c : cases) {
+        const DtWindows w = FitDtWindows(c.start, c.length, c.offset);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(c.starts[k], w.start[k]) << c.start << "/" << c.length << "/" << c.offset << " ch " << k;
+            EXPECT_EQ(c.ends[k], w.end[k]) << c.start << "/" << c.length << "/" << c.offset << " ch " << k;
+            EXPECT_LT(w.start[k], w.end[k]);
+        }
+    }
+}
+
+TEST(IniRules, PublishFitsWindowWordsAndSkipsSmallBlocks) {
     ParameterSet p{};
-    p.DtFirstStartTime = 999999999;
-    p.DtTotalOffset = 999999999;
-    p.DtFirstWinLength = 1200;
+    p.DtFirstStartTime = 5000;
+    p.DtTotalOffset = 300;
+    p.DtFirstWinLength = -4000;
     ToolControlPara tc{};
     ProcessPara pp{};
     pp.CurveSelect = pp.ThresholdType = 9;
     PublishParameters(p, BlockView(&tc, sizeof tc), BlockView(&pp, sizeof pp));
-    const int32_t starts[4] = {999999999, 1999999998, 2147483647, 2147483647};
+    const int32_t starts[4] = {2000, 2000, 2000, 2000};
     EXPECT_EQ(0, std::memcmp(starts, tc.DtWinStart, sizeof starts));
-    EXPECT_EQ(1000001199, tc.DtWinEnd[0]);
-    EXPECT_EQ(2147483647, tc.DtWinEnd[3]);
+    EXPECT_EQ(2200, tc.DtWinEnd[0]);
+    EXPECT_EQ(2200, tc.DtWinEnd[3]);
     EXPECT_EQ(0, pp.CurveSelect);
     EXPECT_EQ(0, pp.ThresholdType);
     EXPECT_EQ(8880, tc.DipoleWinEnd);
@@ -284,6 +331,7 @@ TEST(IniRules, WhatIsSavedLoadsBackUnchanged) {
         SaveMonopoleControl(saved, ini);
         SaveDipoleControl(saved, ini);
         SaveAcousticProcess(saved, ini);
+        SaveOptions(saved, ini);
         Loaded l;
         LoadAll(l, ini);
 

@@ -231,11 +231,20 @@ TEST(BenchScript, ParsesEveryStep) {
         "expect command 0x8223 -30\n"
         "expect field process 28 1.1\n"
         "expect text 2 1006 78\n"
-        "screenshot page 2\n";
+        "screenshot page 2\n"
+        "expect box enter an integer\n"
+        "answer box OK\n"
+        "note readback 2\n"
+        "expect moved 2 2\n";
     std::vector<ScriptStep> steps;
     std::string error;
     ASSERT_TRUE(ParseScript(src, steps, error)) << error;
-    ASSERT_EQ(13u, steps.size());
+    ASSERT_EQ(17u, steps.size());
+    EXPECT_EQ("expect box", steps[13].verb);
+    EXPECT_EQ("enter an integer", steps[13].text);
+    EXPECT_EQ("answer box", steps[14].verb);
+    EXPECT_EQ("OK", steps[14].text);
+    EXPECT_EQ((std::vector<int32_t>{2, 2}), steps[16].num);
     EXPECT_EQ(2, steps[0].line);
     EXPECT_EQ("type", steps[3].verb);
     EXPECT_EQ("12.9 us", steps[3].text);

@@ -75,13 +75,14 @@ TEST_F(CoreTest, UnloadWritesEverySectionInKeyOrder) {
         "[DT GAIN CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\n"
         "FirstStartTime=200\r\nFirstWinLength=1200\r\nTotal Offset=24\r\n"
         "[MONOPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\nCh5Gain=0\r\n"
-        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=1\r\nWindowsEnd=8720\r\n"
+        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=1\r\nWindowsEnd=2960\r\n"
         "[DIPOLE CONTROL]\r\nIsAuto=1\r\nCh1Gain=0\r\nCh2Gain=0\r\nCh3Gain=0\r\nCh4Gain=0\r\nCh5Gain=0\r\n"
-        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=4\r\nWindowsEnd=13200\r\n"
+        "Ch6Gain=0\r\nCh7Gain=0\r\nCh8Gain=0\r\nAllGain=0\r\nStackValue=4\r\nWindowsEnd=8880\r\n"
         "[ACOUSTIC PROCESS]\r\nT01R1Start=160\r\nT01R2Start=160\r\nT01R3Start=160\r\nT01R4Start=160\r\n"
         "ThresholdMin1=0.3\r\nThresholdMin2=0.3\r\nThresholdMin3=0.3\r\nThresholdMin4=0.3\r\nDtMin=40\r\n"
         "DtMax=180\r\nCorWinLength=200\r\nCoefficient=1.0\r\nThresholdFactor=0.2\r\nSearchWinLength=800\r\n"
-        "FilterType=0\r\nHighCut=0\r\nLowCut=0\r\n";
+        "FilterType=0\r\nHighCut=0\r\nLowCut=0\r\n"
+        "[OPTIONS]\r\nBumplessAutoGainOff=1\r\n";
     EXPECT_EQ(expected, host.ReadIni());
 }
 
@@ -102,7 +103,8 @@ TEST_F(CoreTest, EverySettingRoundTripsExactly) {
         "[ACOUSTIC PROCESS]\r\nT01R1Start=200\r\nT01R2Start=248\r\nT01R3Start=296\r\nT01R4Start=344\r\n"
         "ThresholdMin1=0.7\r\nThresholdMin2=1.5\r\nThresholdMin3=2.5\r\nThresholdMin4=10.0\r\nDtMin=50\r\n"
         "DtMax=170\r\nCorWinLength=250\r\nCoefficient=2.5\r\nThresholdFactor=0.5\r\nSearchWinLength=640\r\n"
-        "FilterType=2\r\nHighCut=9000\r\nLowCut=300\r\n";
+        "FilterType=2\r\nHighCut=9000\r\nLowCut=300\r\n"
+        "[OPTIONS]\r\nBumplessAutoGainOff=0\r\n";
     host.WriteIni(ini);
     ASSERT_TRUE(host.Load());
     ToolControlPara tc{};
@@ -154,16 +156,27 @@ TEST_F(CoreTest, IniValuesLoadWithOverridesAndFallbacks) {
     EXPECT_NE(std::string::npos, ini.find("[MONOPOLE CONTROL]\r\nWindowsEnd=2960\r\nStackValue=1\r\n"));
 }
 
-TEST_F(CoreTest, LoadedSumsSaturateInTheWindowWords) {
-    host.WriteIni("[DT GAIN CONTROL]\r\nFirstStartTime=999999999\r\nTotal Offset=999999999\r\n"
-                  "FirstWinLength=999999999\r\n");
-    ASSERT_TRUE(host.Load());
-    ToolControlPara tc{};
-    ASSERT_TRUE(host.ReadToolControl(&tc));
-    const int32_t starts[4] = {999999999, 1999999998, 2147483647, 2147483647};
-    EXPECT_EQ(0, std::memcmp(starts, tc.DtWinStart, sizeof starts));
-    EXPECT_EQ(1999999998, tc.DtWinEnd[0]);
-    EXPECT_EQ(2147483647, tc.DtWinEnd[1]);
+// The block holds the DT windows the page would send, whatever the file
+// says: within the drive table, each end after its start.
+TEST_F(CoreTest, LoadedDtWindowsAreTheOnesThePageWouldSend) {
+    struct Case { const char* file; int32_t starts[4], ends[4]; } cases[] = {
+        {"FirstStartTime=999999999\r\nTotal Offset=999999999\r\nFirstWinLength=999999999\r\n",
+         {2000, 2000, 2000, 2000}, {3200, 3200, 3200, 3200}},
+        {"FirstStartTime=5000\r\nFirstWinLength=-4000\r\nTotal Offset=300\r\n",
+         {2000, 2000, 2000, 2000}, {2200, 2200, 2200, 2200}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        host.PrepareWorkFolder(TestFolder() + "\\c" + std::to_string(n++));
+        host.WriteIni(std::string("[DT GAIN CONTROL]\r\n") + c.file);
+        ASSERT_TRUE(host.Load());
+        ToolControlPara tc{};
+        ASSERT_TRUE(host.ReadToolControl(&tc));
+        EXPECT_EQ(0, std::memcmp(c.starts, tc.DtWinStart, sizeof c.starts));
+        EXPECT_EQ(0, std::memcmp(c.ends, tc.DtWinEnd, sizeof c.ends));
+        host.Unload();
+    }
 }
 
 TEST_F(CoreTest, MissingWorkFolderGivesRootIniPath) {
@@ -469,7 +482,7 @@ TEST_F(CoreTest, IniLockedAtStartUp) {
         ToolControlPara tc{};
         ASSERT_TRUE(host.ReadToolControl(&tc));
         EXPECT_EQ(c.read ? 100 : 200, tc.DtWinStart[0]);
-        EXPECT_EQ(c.read ? 100 : 1400, tc.DtWinEnd[0]) << "a DT window of 0..0 comes from a file read as empty";
+        EXPECT_EQ(c.read ? 280 : 1400, tc.DtWinEnd[0]) << "no length in the file: the end within its range";
         ProcessPara pp{};
         ASSERT_TRUE(host.ReadProcess(&pp));
         EXPECT_EQ(c.read ? 120 : 160, pp.T01RStart[0]);  // no "ACOUSTIC PROCESS": fallback, or the default

@@ -84,6 +84,22 @@ TEST_F(DtGainPage, TypedGainsAreTruncatedLimitedAndCutToTheStep) {
     }
 }
 
+// A gain typed but not entered goes out with Download as its box shows it,
+// once; ALL typed beside it gives the other channels its value.
+TEST_F(DtGainPage, TypedButNotEnteredGoesOutWithDownload) {
+    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n");
+    drive::TypeChars(op.Control(kDtGain, IDC_DT_ALL), "20");
+    drive::TypeChars(op.Control(kDtGain, IDC_DT_CH2), "51");
+    const std::vector<Cmd> sent = Download(op);
+    ASSERT_EQ(6u, sent.size()) << "no setting twice, no ALL command";
+    EXPECT_EQ(GainCommands({18, 51, 18, 18}), std::vector<Cmd>(sent.begin(), sent.begin() + 4));
+    EXPECT_EQ("51", op.Text(kDtGain, IDC_DT_CH2));
+    EXPECT_EQ("18", op.Text(kDtGain, IDC_DT_CH1));
+    EXPECT_EQ("18", op.Text(kDtGain, IDC_DT_ALL));
+    EXPECT_TRUE(Download(op) == sent) << "nothing left uncommitted";
+    EXPECT_EQ("51", SavedDt("Ch2Gain"));
+}
+
 // The General page's step applies from the next entry on.
 TEST_F(DtGainPage, GainStepChosenOnTheGeneralPageAppliesAtOnce) {
     Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n");
@@ -283,18 +299,19 @@ TEST_F(DtGainPage, EverySliderMoveRewritesTheEightWindowWords) {
     CloseHandle(mapping);
 }
 
-// A start time below the slider's range rests the thumb at 80 but keeps 50
-// until the StartTime slider itself moves.
+// A start time below the slider's range rests the thumb at 80; the label and
+// the file keep 50 until the StartTime slider itself moves, while the block
+// and the window end sent count from the 80 the tool can take.
 TEST_F(DtGainPage, LoadedStartTimeBelowTheRangeIsKeptUntilItsSliderMoves) {
     const std::string ini = "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=50\r\nFirstWinLength=300\r\n"
                             "Total Offset=20\r\n";
     Operator op = Open(ini);
     EXPECT_EQ(80, op.SliderPos(kDtGain, IDC_DT_START_TIME));
     EXPECT_EQ("50", op.Text(kDtGain, IDC_DT_START_TIME_VALUE));
-    EXPECT_EQ(50, Block().DtWinStart[0]);
+    EXPECT_EQ(80, Block().DtWinStart[0]);
     op.SliderKey(kDtGain, IDC_DT_WIN_LENGTH, true);
-    EXPECT_EQ(std::vector<Cmd>({{CMD_DT_WIN_END, 358}}), Sent());
-    const int32_t starts[4] = {50, 70, 90, 110};
+    EXPECT_EQ(std::vector<Cmd>({{CMD_DT_WIN_END, 388}}), Sent());
+    const int32_t starts[4] = {80, 100, 120, 140};
     const ToolControlPara tc = Block();
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(starts[k], tc.DtWinStart[k]);

@@ -10,6 +10,7 @@
 #include "Operator.h"
 #include "resource.h"
 #include "TestSupport.h"
+#include "framework/logic/CueColours.h"
 
 using namespace kelvane;
 using drive::HostHarness;
@@ -66,6 +67,10 @@ const FullWave kDipole = {
     {{36, "100", 240}, {36, "20000", 12960}, {36, "1e10", 12960}, {0, "100", 240}, {24, "20000", 8640},
      {48, "20000", 17280}},
 };
+
+// General values that pass Download's validation, so Send all goes through.
+const char* const kSendableGeneral =
+    "Gain Step=3\r\nDT DELAY=80\r\nMono DELAY=80\r\nDipole DELAY=240\r\nMono SAMPLERATE=24\r\nDipole SAMPLERATE=36\r\n";
 
 struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
     HostHarness host;
@@ -273,6 +278,125 @@ TEST_P(FullWavePage, ReadBackReachesThePageWhileAnotherIsShown) {
     HostHarness::Pump();
     EXPECT_EQ(drive::kGeneral, op.ShownPage());
     for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(std::to_string(frame[first + ch]), Text(op, 1074 + ch)) << ch;
+}
+
+// Typed, not entered, then Send all: what the boxes show is what goes out,
+// each setting once, and the boxes no longer look uncommitted.
+TEST_P(FullWavePage, TypedButNotEnteredGoesOutWithSendAll) {
+    Operator op = Open("IsAuto=0\r\n", kSendableGeneral);
+    drive::TypeChars(op.Control(P.page, P.edits[0]), "51");
+    drive::TypeChars(op.Control(P.page, P.windowEnd), "2000");
+    op.SendAllSettings();
+    const std::vector<Cmd> sent = Sent();
+    int gains = 0, ends = 0;
+    for (const Cmd& c : sent) {
+        if (c.code == P.ch1Code) {
+            EXPECT_EQ(51, c.value);
+        }
+        if (c.code == P.windowEndCode) {
+            EXPECT_EQ(2000, c.value);
+        }
+        gains += c.code == P.ch1Code;
+        ends += c.code == P.windowEndCode;
+    }
+    EXPECT_EQ(1, gains) << "CH1# once";
+    EXPECT_EQ(1, ends) << "the window end once";
+    EXPECT_EQ("51", Text(op, P.edits[0]));
+    EXPECT_EQ("2000", Text(op, P.windowEnd));
+    EXPECT_FALSE(drive::ColoursOf(op.Control(P.page, P.edits[0])).back == kelvane::TintColours(drive::CurrentScheme()).back);
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    EXPECT_EQ(2000, P.page == drive::kMonopole ? tc.MonoWinEnd : tc.DipoleWinEnd);
+    host.Unload();
+    EXPECT_EQ("51", Saved("Ch1Gain"));
+    EXPECT_EQ("2000", Saved("WindowsEnd"));
+}
+
+// Auto gain off with fresh read-back: the manual gains take what the tool
+// runs at (cut to the step), sent right after the auto-gain command. Without
+// read-back, or with the File menu's option off, only the auto-gain command.
+TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
+    std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
+    const int first = P.page == drive::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
+    const int16_t running[8] = {39, 41, 44, 47, 50, 54, -5, 100};  // 100: a word past the drive range
+    for (int ch = 0; ch < 8; ++ch) frame[first + ch] = running[ch];
+    const int32_t manual[8] = {39, 39, 42, 45, 48, 54, -3, 78};
+    host.SetFrame(frame.data());
+
+    Operator op = Open("IsAuto=1\r\n");
+    host.Process();
+    HostHarness::Pump();
+    Sent();
+    op.Click(P.page, P.autoOff);
+    std::vector<Cmd> want = {{P.autoCode, VALUE_OFF}};
+    for (int ch = 0; ch < 8; ++ch) want.push_back({P.ch1Code + ch, manual[ch]});
+    EXPECT_EQ(want, Sent());
+    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(std::to_string(manual[ch]), Text(op, P.edits[ch])) << ch;
+    op.Click(P.page, P.autoOff);
+    EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent()) << "already off: the gains stay the operator's";
+
+    // No read-back since the window opened: the stored gains stay, and the strip says so.
+    NextCase("stale");
+    op = Open("IsAuto=1\r\nCh1Gain=6\r\n");
+    op.Click(P.page, P.autoOff);
+    EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent());
+    EXPECT_EQ("6", Text(op, P.edits[0]));
+    for (int i = 0; i < 20 && op.StripText(2).find("no fresh read-back") == std::string::npos; ++i) {
+        Sleep(50);
+        HostHarness::Pump();
+    }
+    EXPECT_NE(std::string::npos, op.StripText(2).find("no fresh read-back")) << op.StripText(2);
+
+    // The option off (File menu): the plain switch, kept in the settings file.
+    op.Click(P.page, P.autoOn);
+    host.Process();
+    HostHarness::Pump();
+    SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_BUMPLESS, 0);
+    EXPECT_EQ(static_cast<UINT>(MF_UNCHECKED), GetMenuState(GetMenu(op.Frame()), ID_FILE_BUMPLESS, MF_BYCOMMAND) & MF_CHECKED);
+    Sent();
+    op.Click(P.page, P.autoOff);
+    EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent());
+    host.Unload();
+    EXPECT_EQ("0", IniValue(host.ReadIni(), "OPTIONS", "BumplessAutoGainOff"));
+}
+
+// Stack, window end, filter and auto-gain radios start from fixed values and
+// nothing is sent then: each looks apart, with a tip saying so, until it is
+// sent by its own action or with the others by Send all.
+TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
+    Operator op = Open("IsAuto=0\r\n", kSendableGeneral);
+    const SchemeColours scheme = drive::CurrentScheme();
+    struct Control { int id; uint32_t back; } controls[] = {
+        {P.stack, scheme.window}, {P.windowEnd, scheme.window}, {P.filter, scheme.face},
+        {P.autoOn, scheme.face}, {P.autoOff, scheme.face},
+    };
+    auto unknown = [&](const Control& c) {
+        const drive::DrawColours now = drive::ColoursOf(op.Control(P.page, c.id));
+        const ColourPair look = UnknownColours(scheme, c.back);
+        return now.text == look.text && now.back == look.back;
+    };
+    auto tipSaysSo = [&](int id) {
+        const std::string tip = drive::TipText(op.Control(P.page, id));
+        return tip.find("Not sent since start") != std::string::npos || tip.find("; not sent since start") != std::string::npos;
+    };
+    for (const Control& c : controls) {
+        EXPECT_TRUE(unknown(c)) << c.id;
+        EXPECT_TRUE(tipSaysSo(c.id)) << c.id << ": " << drive::TipText(op.Control(P.page, c.id));
+    }
+    EXPECT_FALSE(unknown({P.edits[0], scheme.window})) << "a gain is sent by its own action only";
+
+    op.SelectCombo(P.page, P.stack, 1);
+    EXPECT_FALSE(unknown(controls[0]));
+    EXPECT_FALSE(tipSaysSo(P.stack));
+    EXPECT_TRUE(unknown(controls[1])) << "another value's send tells nothing of this one";
+    op.SendAllSettings();
+    for (const Control& c : controls) {
+        EXPECT_FALSE(unknown(c)) << c.id;
+        EXPECT_FALSE(tipSaysSo(c.id)) << c.id;
+    }
+    NextCase("again");  // a new start knows nothing again
+    op = Open();
+    EXPECT_TRUE(unknown(controls[0]));
 }
 
 INSTANTIATE_TEST_SUITE_P(, FullWavePage, ::testing::Values(&kMonopole, &kDipole),

@@ -263,8 +263,8 @@ TEST_F(GeneralPage, DtDelayAbove200IsLoweredWithoutAMessage) {
 // and nothing is sent or stored.
 TEST_F(GeneralPage, DownloadValidatesEachFieldInOrder) {
     struct Case { int id; const char* text; int id2; const char* text2; const char* message; int focus; } cases[] = {
-        {IDC_GEN_DT_DELAY, "50", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400.", IDC_GEN_DT_DELAY},
-        {IDC_GEN_DT_DELAY, "401", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400.", IDC_GEN_DT_DELAY},
+        {IDC_GEN_DT_DELAY, "50", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
+        {IDC_GEN_DT_DELAY, "401", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
         {IDC_GEN_DT_DELAY, "80", 0, nullptr, "", 0},
         {IDC_GEN_DIP_DELAY, "800", 0, nullptr, "", 0},
         {IDC_GEN_DIP_DELAY, "801", 0, nullptr, "Dipole RxDelay(us): enter an integer from 240 to 800.", IDC_GEN_DIP_DELAY},
@@ -507,6 +507,55 @@ TEST_F(GeneralPage, ReopenedWindowStartsWithANewPage) {
     EXPECT_EQ("80", again.Text(kGeneral, IDC_GEN_DT_DELAY));
     SendStatus(0x0010);
     EXPECT_EQ(ExpectedLines(0x0010), StatusLines(again));
+}
+
+// A DSP error reported while another page is shown is seen from there: the
+// General page is marked in the page list and the strip says since when,
+// until an all-OK report.
+TEST_F(GeneralPage, DspErrorIsMarkedAndInTheStripFromAnyPage) {
+    Operator op = Open();
+    op.ClickPageItem(drive::kDipole);
+    EXPECT_FALSE(op.PageMarked(kGeneral));
+    SendStatus(0x2100);
+    EXPECT_EQ(drive::kDipole, op.ShownPage());
+    EXPECT_TRUE(op.PageMarked(kGeneral));
+    EXPECT_EQ(0u, op.StripText(2).find("DSP error reported ")) << op.StripText(2);
+    EXPECT_NE(std::string::npos, op.StripText(2).find("sent DT auto gain")) << "what was sent last stays in sight";
+    op.ClickPageItem(drive::kDtGain);
+    EXPECT_TRUE(op.PageMarked(kGeneral)) << "until an all-OK report";
+    SendStatus(0);
+    EXPECT_FALSE(op.PageMarked(kGeneral));
+    EXPECT_EQ(std::string::npos, op.StripText(2).find("DSP error"));
+}
+
+// A Download that lowers a sample interval brings the window end over the
+// new cap down to it, after its eight commands: the tool, the block, the
+// Monopole page's box and the file all hold the limited end.
+TEST_F(GeneralPage, LoweredSampleIntervalLimitsTheWindowEndEverywhere) {
+    Operator op = Open();  // monopole 24 us, dipole 36 us
+    op.ClickPageItem(drive::kMonopole);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_WIN_END, "8640");
+    op.ClickPageItem(kGeneral);
+    op.SelectCombo(kGeneral, IDC_GEN_MONO_SAMPLERATE, 0);  // 12 us: at most 4320
+    host.ClearCommands();
+    EXPECT_EQ("", Download(op));
+    const std::vector<int32_t> codes = host.Codes();
+    ASSERT_EQ(9u, codes.size());
+    EXPECT_EQ(CMD_MONO_WIN_END, codes[8]);
+    EXPECT_EQ(4320, host.Commands()[8].Value());
+    EXPECT_EQ("4320", op.Text(drive::kMonopole, IDC_MONO_WIN_END));
+    ToolControlPara tc{};
+    ASSERT_TRUE(host.ReadToolControl(&tc));
+    EXPECT_EQ(4320, tc.MonoWinEnd);
+    EXPECT_EQ(8880, tc.DipoleWinEnd) << "within its own cap: not sent";
+
+    // Raising the interval again leaves the end alone: nothing is over a cap.
+    op.SelectCombo(kGeneral, IDC_GEN_MONO_SAMPLERATE, 2);
+    host.ClearCommands();
+    EXPECT_EQ("", Download(op));
+    EXPECT_EQ(8u, host.Codes().size());
+    host.Unload();
+    EXPECT_TRUE(IniHas(host.ReadIni(), "WindowsEnd=4320"));
 }
 
 }  // namespace

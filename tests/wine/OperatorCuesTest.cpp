@@ -203,6 +203,9 @@ const EditCase kEdits[] = {
 
 TEST_F(OperatorCues, TypedTextIsTintedUntilEnterCommitsIt) {
     Operator op = Open(drive::kGeneral);
+    // A window end looks apart until it is first sent: send it as it stands.
+    op.ClickPageItem(drive::kDipole);
+    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, op.Text(drive::kDipole, IDC_DIP_WIN_END));
     for (const EditCase& e : kEdits) {
         op.ClickPageItem(e.page);
         HWND edit = op.Control(e.page, e.id);
@@ -288,9 +291,9 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
         {drive::kDtGain, IDC_DT_WIN_LENGTH, "200 to 1200 us"},
         {drive::kDtGain, IDC_DT_OFFSET, "0 to 100 us"},
         {drive::kDtGain, IDC_DT_READBACK4, "Gain the tool reports, -31 to 80 dB"},
-        {drive::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us)"},
+        {drive::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us); not sent since start"},
         {drive::kMonopole, IDC_MONO_READBACK8, "Gain the tool reports, -31 to 80 dB"},
-        {drive::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us)"},
+        {drive::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us); not sent since start"},
         {drive::kAcoustic, IDC_AP_LOW_CUT, "-99999999 to 999999999"},
         {drive::kAcoustic, IDC_AP_HIGH_CUT, "-99999999 to 999999999"},
         {drive::kAcoustic, IDC_AP_DT_MIN, "-99999999 to 999999999 us/ft"},
@@ -310,8 +313,11 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
     EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(drive::kGeneral, IDC_GEN_DOWNLOAD); },
                                       &op))
         << "Download refused a field";
-    EXPECT_EQ("80 to 12960 us (360 x 36 us)", drive::TipText(op.Control(drive::kMonopole, IDC_MONO_WIN_END)));
-    EXPECT_EQ("240 to 17280 us (360 x 48 us)", drive::TipText(op.Control(drive::kDipole, IDC_DIP_WIN_END)));
+    EXPECT_EQ("80 to 12960 us (360 x 36 us); not sent since start",
+              drive::TipText(op.Control(drive::kMonopole, IDC_MONO_WIN_END)));
+    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
+    EXPECT_EQ("240 to 17280 us (360 x 48 us)", drive::TipText(op.Control(drive::kDipole, IDC_DIP_WIN_END)))
+        << "sent: the tool holds it";
 }
 
 // Hovering shows the tip, also over a control the page has disabled and over

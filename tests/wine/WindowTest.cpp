@@ -546,6 +546,20 @@ TEST_F(WindowTest, UpAndDownInAGainBoxActAsItsArrows) {
         PressViaLoop(edit, VK_UP);
         EXPECT_TRUE(blocks().empty()) << "disabled arrows";
         EnableWindow(op.Control(b.page, b.arrows), TRUE);
+
+        // Held at a range end, the keys stop there: never through the empty
+        // box to the other end (the arrows keep that cycle).
+        const struct { const char* from; UINT key; int32_t end; } ends[] = {{"-30", VK_DOWN, -31}, {"78", VK_UP, 80}};
+        for (const auto& e : ends) {
+            op.TypeAndEnter(b.page, b.edit, e.from);
+            blocks();
+            PressViaLoop(edit, e.key, false, false, 5);
+            const std::vector<ToolCommand> held = blocks();
+            ASSERT_FALSE(held.empty()) << e.from;
+            for (const ToolCommand& c : held) EXPECT_EQ(e.end, c.Payload[0]) << e.from;
+            const int shown = b.edit == IDC_DT_ALL ? IDC_DT_CH1 : b.edit;  // the DT ALL box keeps its own text
+            EXPECT_EQ(std::to_string(e.end), op.Text(b.page, shown)) << e.from;
+        }
     }
 }
 
