@@ -659,7 +659,8 @@ void PumpFor(DWORD ms) {
 TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
     Operator op(frame);
     PumpFor(700);
-    EXPECT_EQ("Frames: none yet", op.StripText(0));
+    // "none yet", or on a loaded machine already "none since the window opened".
+    EXPECT_EQ(0u, op.StripText(0).find("Frames: none ")) << op.StripText(0);
     EXPECT_EQ("Dropped: 0", op.StripText(1));
 
     std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
@@ -718,7 +719,9 @@ TEST_F(WindowTest, NoDropShownThatDidNotHappenWhileFramesStreamFlatOut) {
     constexpr WPARAM kStatusTimer = 3;  // the frame's half-second strip timer
     int shown = 0;
     std::string phantom;
-    for (int i = 0; i < 150 && phantom.empty(); ++i) {
+    // The counts' own race is proven natively (ReadBack.CountsReadMidStream...);
+    // here a few dozen windows open against a real stream.
+    for (int i = 0; i < 25 && phantom.empty(); ++i) {
         Operator op(host.Show());
         for (int t = 0; t < 4; ++t, ++shown) {
             SendMessageA(op.Frame(), WM_TIMER, kStatusTimer, 0);
