@@ -18,6 +18,8 @@
 using namespace kelvane;
 using drive::HostHarness;
 using drive::Operator;
+using drive::HoldModifiers;
+using drive::PressViaLoop;
 
 namespace {
 
@@ -41,27 +43,6 @@ struct WindowTest : ::testing::Test {
         return buf;
     }
 };
-
-// Holds Ctrl and Shift as given in this thread's key state, which is what a
-// hook and the dialog manager read while a key is handled.
-void HoldModifiers(bool ctrl, bool shift) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
-    keys[VK_SHIFT] = shift ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
-// A key pressed with the focus on window, through this thread's loop (and so
-// through the keyboard hook) as the host's loop runs it: key-down, the
-// auto-repeated key-downs of a held key, key-up.
-void PressViaLoop(HWND window, WPARAM key, bool ctrl = false, bool shift = false, int downs = 1) {
-    HoldModifiers(ctrl, shift);
-    for (int i = 0; i < downs; ++i) PostMessageA(window, WM_KEYDOWN, key, i == 0 ? 1 : 0x40000001);
-    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
-    HostHarness::Pump();
-    HoldModifiers(false, false);
-}
 
 TEST_F(WindowTest, FrameHasTitleMenuAndSizingBorderOnly) {
     char title[64];
