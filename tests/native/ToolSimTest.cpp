@@ -231,11 +231,18 @@ TEST(BenchScript, ParsesEveryStep) {
         "expect command 0x8223 -30\n"
         "expect field process 28 1.1\n"
         "expect text 2 1006 78\n"
-        "screenshot page 2\n";
+        "screenshot page 2\n"
+        "key 1 1003 ctrl+shift+tab\n"
+        "settings locked\n";
     std::vector<ScriptStep> steps;
     std::string error;
     ASSERT_TRUE(ParseScript(src, steps, error)) << error;
-    ASSERT_EQ(13u, steps.size());
+    ASSERT_EQ(15u, steps.size());
+    ScriptKey key;
+    ASSERT_TRUE(ParseScriptKey(steps[13].text, key));
+    EXPECT_TRUE(key.ctrl && key.shift);
+    EXPECT_EQ(0x09u, key.vk);
+    EXPECT_EQ("locked", steps[14].word);
     EXPECT_EQ(2, steps[0].line);
     EXPECT_EQ("type", steps[3].verb);
     EXPECT_EQ("12.9 us", steps[3].text);
@@ -265,6 +272,8 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"screenshot\n", "line 1: 'screenshot' needs more"},
         {"expect strip 2\n", "line 1: 'expect strip' needs more"},
         {"expect command 0x1FFFFFFFF 1\n", "line 1: '0x1FFFFFFFF' is not a number"},
+        {"key 1 1003 ctrl+f13\n", "line 1: no key 'ctrl+f13'"},
+        {"settings shared\n", "line 1: settings takes locked, readonly or free"},
     };
     for (const auto& c : cases) {
         std::vector<ScriptStep> steps;

@@ -23,19 +23,6 @@ using namespace testsupport;
 
 namespace {
 
-// Bounds on the growth per cycle. A leak of one handle per cycle shows as 1;
-// caches the system fills once are steps the median slope passes over.
-// Private memory moves with the heap's own bookkeeping (about 0.5 KB per
-// window cycle measured under Wine); 1.5 KB per window cycle still catches a
-// lost view with its pages (several KB) or image list (about 20 KB).
-// A load and unload gives back every handle (the runtime's own leftovers are
-// released, see core/RuntimeUnload.cpp) and leaves about 2 KB of heap behind,
-// measured under Wine. Without that release a load kept two handles and 4 to
-// 10 KB; the handle bound catches that, and anything larger kept per load
-// (a page object, an image list, a settings cache) exceeds 4 KB.
-constexpr GrowthBounds kWindowBounds{1.5 * 1024, 0.05};
-constexpr GrowthBounds kLoadBounds{4 * 1024, 0.08};
-
 // Prints the figures and the samples (a clean series is what
 // tests/native/GrowthRateTest.cpp replays), then checks the rates.
 void ExpectNoGrowth(const char* what, const std::vector<UsageSample>& samples, double seconds, const GrowthBounds& bounds) {
@@ -96,9 +83,9 @@ TEST_F(Cycles, WindowOpenCloseCycles) {
     for (int i = 0; i < cycles; ++i) {
         if (i % 10 == 0) ASSERT_NO_FATAL_FAILURE(Session(false)) << "cycle " << i;
         else ASSERT_NO_FATAL_FAILURE(OpenClose()) << "cycle " << i;
-        if ((i + 1) % 10 == 0) samples.push_back(MeasureUsage(i + 1));
+        if ((i + 1) % 15 == 0) samples.push_back(MeasureUsage(i + 1));  // about 1 s each under Wine
     }
-    ExpectNoGrowth("window open/close", samples, Now() - t0, kWindowBounds);
+    ExpectNoGrowth("window open/close", samples, Now() - t0, kWindowCycleBounds);
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
 }
@@ -121,7 +108,7 @@ TEST_F(Cycles, LoadUnloadCycles) {
         ASSERT_NO_FATAL_FAILURE(cycle(i)) << "cycle " << i;
         if ((i + 1) % every == 0) samples.push_back(MeasureUsage(i + 1));
     }
-    ExpectNoGrowth("library load/unload", samples, Now() - t0, kLoadBounds);
+    ExpectNoGrowth("library load/unload", samples, Now() - t0, kLoadCycleBounds);
     EXPECT_FALSE(GetModuleHandleA("Kelvane.dll")) << "the library stayed loaded";
 }
 
