@@ -12,7 +12,8 @@ void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
 extern "C" const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a, uint32_t b);
 
 namespace {
-CKelvaneApp theApp;
+// Made at load as the host's entry points expect; its constructor allocates nothing.
+CKelvaneApp theApp;  // NOLINT(cert-err58-cpp)
 CWinApp* g_app = nullptr;
 }  // namespace
 

@@ -236,7 +236,7 @@ void CSettingsFile::SaveToCopy(const SavedKeys& keys, const std::string& reason,
     const std::vector<std::string> copies = CopyPaths();
     for (const std::string& copy : copies) {
         if (&copy != &copies.front()) CreateDirectoryA(FolderOf(copy).c_str(), nullptr);
-        const bool told = m_toldAbout == copy + '\n' + reason;
+        const bool told = m_toldAbout == (copy + '\n').append(reason);
         SavedKeys noted = keys;
         noted.push_back({kNoteSection, "For", m_iniPath});
         noted.push_back({kNoteSection, "Reason", reason});

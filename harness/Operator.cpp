@@ -279,6 +279,14 @@ std::vector<CodeValue> TakeCommands(HostHarness& host) {
 
 // ---- Operator cues
 
+void PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        HostHarness::Pump(1);
+        Sleep(20);
+    }
+}
+
 void HoldModifiers(bool ctrl, bool shift) {
     BYTE keys[256] = {};
     GetKeyboardState(keys);

@@ -103,6 +103,9 @@ void RestartIn(HostHarness& host, const std::string& workFolder);
 // The value text of key in section of an INI file's text ("" when absent).
 std::string IniValue(const std::string& ini, const std::string& section, const std::string& key);
 
+// Runs the host's loop for ms (the window's timers fire meanwhile).
+void PumpFor(DWORD ms);
+
 // Holds Ctrl and Shift as given in this thread's key state, which is what a
 // hook and the dialog manager read while a key is handled.
 void HoldModifiers(bool ctrl, bool shift);

@@ -80,13 +80,7 @@ private:
         Pump();
     }
     void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
-    void Wait(const ScriptStep& s) {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < static_cast<DWORD>(s.num[0])) {
-            Pump();
-            Sleep(20);
-        }
-    }
+    void Wait(const ScriptStep& s) { drive::PumpFor(static_cast<DWORD>(s.num[0])); }
     void SendAll(const ScriptStep& s) {
         const std::string box = m_op->AnswerMessageBox(
             [](void* op) { static_cast<drive::Operator*>(op)->SendAllSettings(); }, m_op.get());

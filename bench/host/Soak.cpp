@@ -416,7 +416,7 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
             ok = false;
             break;
         }
-        if (steps >= 50 && steps % 25 == 0) usage.push_back(drive::MeasureUsage(steps));
+        if (steps >= 30 && steps % 15 == 0) usage.push_back(drive::MeasureUsage(steps));  // about 1 s each
     }
     done.store(true);
     watchdog.join();

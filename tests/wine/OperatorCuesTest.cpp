@@ -19,6 +19,7 @@
 using namespace kelvane;
 using drive::HostHarness;
 using drive::Operator;
+using drive::PumpFor;
 
 using namespace kelvane::testsupport;
 
@@ -35,14 +36,6 @@ bool Plain(const drive::DrawColours& got) {
 bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(drive::CurrentScheme())); }
 bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(drive::CurrentScheme())); }
 
-// Runs the host's loop for ms (the window's timers fire meanwhile).
-void PumpFor(DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        HostHarness::Pump(1);
-        Sleep(20);
-    }
-}
 bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(drive::CurrentScheme())); }
 // An enabled edit drawn as usual.
 bool PlainEdit(HWND edit) {

@@ -20,6 +20,7 @@ using drive::HostHarness;
 using drive::Operator;
 using drive::HoldModifiers;
 using drive::PressViaLoop;
+using drive::PumpFor;
 
 namespace {
 
@@ -608,14 +609,6 @@ void Frames(HostHarness& host, std::vector<int16_t>& frame, int good, int droppe
         host.Process();
     }
     HostHarness::Pump();
-}
-// Lets the strip's timer run (it updates twice a second).
-void PumpFor(DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        HostHarness::Pump(1);
-        Sleep(20);
-    }
 }
 }  // namespace
 
