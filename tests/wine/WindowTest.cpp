@@ -617,7 +617,9 @@ void Frames(HostHarness& host, std::vector<int16_t>& frame, int good, int droppe
 TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
     Operator op(frame);
     PumpFor(700);
-    EXPECT_EQ("Frames: none yet", op.StripText(0));
+    // "none yet", or "none since the window opened" once it has been open 2 s
+    // (a loaded machine gets there before this line).
+    EXPECT_EQ(0u, op.StripText(0).find("Frames: none ")) << op.StripText(0);
     EXPECT_EQ("Dropped: 0", op.StripText(1));
 
     std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
