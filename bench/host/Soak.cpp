@@ -230,9 +230,13 @@ std::string InvariantCheck::After(const ScriptStep& s, drive::Operator* op, bool
             auto it = m_last.find(g.code);
             const std::string text = op->Text(g.page, g.id);
             // An empty box is the arrows' turn at an end of the range: the
-            // setting and the command keep the value, the next click goes on
-            // from the other end.
-            if (text.empty()) continue;
+            // setting holds the value the arrow sent (the box's old value
+            // cut to the gain step), the next click goes on from the other end.
+            if (text.empty()) {
+                if (it != m_last.end()) m_boxes[g.code] = FormatInt(it->second);
+                else m_boxes.erase(g.code);
+                continue;
+            }
             m_boxes[g.code] = text;
             if (it != m_last.end() && text != FormatInt(it->second))
                 fail("box " + std::to_string(g.id) + " of page " + std::to_string(g.page) + " shows \"" + text +
