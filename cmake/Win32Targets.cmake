@@ -61,11 +61,16 @@ file(GLOB KELVANE_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.
 add_executable(kelvane_wine_tests ${KELVANE_WINE_TESTS})
 target_link_libraries(kelvane_wine_tests PRIVATE kelvane_harness gtest_main ${KELVANE_STATIC_LINK})
 add_dependencies(kelvane_wine_tests Kelvane Tamsil KelvaneProbe)
-add_test(NAME wine_system COMMAND kelvane_wine_tests --gtest_filter=-Cycles.*)
-set_tests_properties(wine_system PROPERTIES TIMEOUT 1200)
-# The open/close and load/unload cycles (KELVANE_SLOW=1) take minutes on their own.
+# The system tests in two halves (GoogleTest's sharding), so they run side
+# by side with the rest; the cycles alone, short (scripts/soak.sh runs them at
+# full length).
+foreach(shard 0 1)
+  add_test(NAME wine_system_${shard} COMMAND kelvane_wine_tests --gtest_filter=-Cycles.*)
+  set_tests_properties(wine_system_${shard} PROPERTIES
+    ENVIRONMENT "GTEST_TOTAL_SHARDS=2;GTEST_SHARD_INDEX=${shard}" TIMEOUT 900)
+endforeach()
 add_test(NAME wine_cycles COMMAND kelvane_wine_tests --gtest_filter=Cycles.*)
-set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400)
+set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400 LABELS slow)
 
 # The resize engine's test runs the page base on a dialog template of its own,
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
@@ -77,23 +82,36 @@ target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 # The environment matrix: the system tests again in hosts that differ from ours
 # the way real installations do (tests/wine/HostEnvironmentTest.cpp says what
-# each host does), each with the suites its difference can reach.
-set(KELVANE_NUMBER_SUITES "CoreTest.*:AcousticPage.*:*Typed*")
-set(KELVANE_LAYOUT_SUITES "WindowTest.*:OperatorCues.*:ResizeEngine.*:GeneralPage.StatusLines*")
-# Each kind of control once: list view, tooltips and tints, trackbars and
-# drop-down lists, up-down arrows, list boxes.
-set(KELVANE_CONTROL_SUITES "WindowTest.*:OperatorCues.*:AcousticPage.OpensWith*:AcousticPage.ArrowKey*:\
-AcousticPage.EveryScrollCode*:AcousticPage.CurveAndThreshold*:DtGainPage.ChannelArrows*:GeneralPage.StatusLines*")
-add_test(NAME wine_host_german COMMAND kelvane_wine_tests
-  --gtest_filter=HostEnvironment.*:${KELVANE_NUMBER_SUITES}:WindowTest.Enter*:WindowTest.ReadBack*:OperatorCues.*Tip*)
+# each host does), each with only what its difference can reach.
+# Locale: numbers as text (boxes, labels, tips, read-back) and the settings file.
+set(KELVANE_LOCALE_TESTS "CoreTest.EverySettingRoundTrips*:CoreTest.IniValuesLoad*:CoreTest.UnloadWrites*:\
+CoreTest.LoadedSums*:AcousticPage.OpensWith*:AcousticPage.ArrowKey*:AcousticPage.EveryScrollCode*:*Typed*:\
+WindowTest.Enter*:WindowTest.ReadBack*:OperatorCues.*Tip*")
+# FPU: whatever computes floats (number text, the settings file's floats, the
+# acoustic scaling) and damaged files.
+set(KELVANE_FPU_TESTS "CoreTest.EverySettingRoundTrips*:CoreTest.IniValuesLoad*:CoreTest.LoadedSums*:\
+AcousticPage.*:*Typed*:Hardening.DamagedIniAndConfigFiles")
+# 144 DPI: layout and drawing (frame size, page list, page switch, resize,
+# the status strip; colours, tips and marks as drawn; the resize engine; the
+# status lines). Keys and command order do not depend on it.
+set(KELVANE_LAYOUT_SUITES "WindowTest.Frame*:WindowTest.PageList*:WindowTest.Clicking*:WindowTest.PageRepaints*:\
+WindowTest.StatusStrip*:OperatorCues.Mismatch*:OperatorCues.TypedText*:OperatorCues.Tip*:\
+OperatorCues.ReadBackGoesStale*:OperatorCues.StuckDipole*:ResizeEngine.*:GeneralPage.StatusLines*")
+# Common controls 6: each kind of control once: list view (page list and
+# its marks), status bar, tooltips, tinted edits, trackbars and drop-down
+# lists, up-down arrows, list boxes.
+set(KELVANE_CONTROL_SUITES "WindowTest.PageList*:WindowTest.Clicking*:WindowTest.StatusStrip*:\
+WindowTest.EnterCommits*:OperatorCues.Tip*:OperatorCues.NumericControls*:OperatorCues.TypedText*:\
+OperatorCues.StuckDipole*:AcousticPage.OpensWith*:AcousticPage.ArrowKey*:AcousticPage.EveryScrollCode*:\
+AcousticPage.CurveAndThreshold*:DtGainPage.ChannelArrows*:GeneralPage.StatusLines*")
+add_test(NAME wine_host_german COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_LOCALE_TESTS})
 set_tests_properties(wine_host_german PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=german)
-add_test(NAME wine_host_fpu COMMAND kelvane_wine_tests
-  --gtest_filter=HostEnvironment.*:${KELVANE_NUMBER_SUITES}:Hardening.DamagedIniAndConfigFiles)
+add_test(NAME wine_host_fpu COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_FPU_TESTS})
 set_tests_properties(wine_host_fpu PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=fpu)
-# A prefix of its own: Wine takes the DPI from the prefix's registry when its server starts.
+# A prefix of its own at 144 DPI: Wine takes the DPI from the prefix's
+# registry when its server starts.
 add_test(NAME wine_host_dpi144 COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_LAYOUT_SUITES})
-set_tests_properties(wine_host_dpi144 PROPERTIES ENVIRONMENT
-  "KELVANE_HOST_ENV=dpi144;KELVANE_WINE_DPI=144;WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-dpi144")
+set_tests_properties(wine_host_dpi144 PROPERTIES ENVIRONMENT "KELVANE_HOST_ENV=dpi144;KELVANE_WINE_DPI=144")
 # The manifest goes beside the host exe, so this host is a copy of the test exe.
 set(KELVANE_CC6_TESTS ${CMAKE_BINARY_DIR}/bin/kelvane_wine_tests_cc6.exe)
 add_custom_command(TARGET kelvane_wine_tests POST_BUILD
@@ -104,7 +122,6 @@ add_test(NAME wine_host_cc6 COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${KELV
   --gtest_filter=HostEnvironment.*:${KELVANE_CONTROL_SUITES})
 set_tests_properties(wine_host_cc6 PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=cc6)
 set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_cc6 PROPERTIES TIMEOUT 600)
-
 
 # Export/import table check of the built DLL, and the floor its version resource names.
 add_test(NAME dll_tables COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -DRC=${KELVANE_RC}
@@ -140,3 +157,29 @@ add_test(NAME bench_unexpected_box
           --out ${CMAKE_BINARY_DIR}/bench-out/unexpected-box --work D:\\bench-unexpected-box)
 set_tests_properties(bench_unexpected_box PROPERTIES TIMEOUT 60
   PASS_REGULAR_EXPRESSION "unexpected-box.txt:6: FAILED: unexpected message box: Delta-T RxDelay")
+
+# The short soak: a seeded random operator and host with the invariants
+# checked after every step, two fixed seeds side by side (scripts/soak.sh runs
+# it for hours). A failure leaves its replay in bench-out/soak-N/replay.txt.
+set(KELVANE_SOAK_SECONDS 30 CACHE STRING "Seconds of each short soak in the test command")
+foreach(seed 1 2)
+  add_test(NAME soak_${seed}
+    COMMAND KelvaneBench --soak ${KELVANE_SOAK_SECONDS} --seed ${seed}
+            --out ${CMAKE_BINARY_DIR}/bench-out/soak-${seed} --work D:\\soak-${seed})
+  set_tests_properties(soak_${seed} PROPERTIES TIMEOUT 300 LABELS slow)
+endforeach()
+
+# The longest first, so two lanes end together (ctest also learns from
+# earlier runs of the tree).
+set_tests_properties(wine_system_0 wine_system_1 PROPERTIES COST 300)
+set_tests_properties(wine_cycles PROPERTIES COST 200)
+set_tests_properties(wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_german PROPERTIES COST 60)
+
+# Every Wine run has a prefix, a drive D: and a display of its own (see
+# cmake/wine-run.sh), so the entries run in parallel.
+get_property(KELVANE_TESTS DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY TESTS)
+foreach(t IN LISTS KELVANE_TESTS)
+  if(NOT t STREQUAL "dll_tables")
+    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KELVANE_WINE_SLOT=${t})
+  endif()
+endforeach()

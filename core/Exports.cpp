@@ -13,7 +13,8 @@ extern "C" __declspec(dllimport) const int16_t* __cdecl GetToolSubsetPtr(int32_t
                                                                           uint32_t b);
 
 namespace {
-CKelvaneApp theApp;
+// Made at load as the host's entry points expect; its constructor allocates nothing.
+CKelvaneApp theApp;  // NOLINT(cert-err58-cpp)
 CWinApp* g_app = nullptr;
 }  // namespace
 

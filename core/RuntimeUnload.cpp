@@ -16,6 +16,9 @@
 #if defined(__MINGW32__)
 #include <pthread.h>
 
+// Reserved names on purpose: the runtime's own, and the one the linker's
+// --wrap asks for.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 namespace __gnu_cxx {
 void __freeres() noexcept;  // libstdc++: frees the exception emergency pool
 }
@@ -37,6 +40,7 @@ extern "C" int __wrap_pthread_once(pthread_once_t* once, void (*init)(void)) {
     while (InterlockedCompareExchange(state, 0, 0) != 2) Sleep(0);
     return 0;
 }
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 void ReleaseRuntimeAtUnload() { __gnu_cxx::__freeres(); }
 #else

@@ -402,7 +402,7 @@ std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, Kind kind, const st
         bool told;
         {
             std::lock_guard<std::mutex> state(m_state);
-            told = m_toldAbout == shown + '\n' + reason;
+            told = m_toldAbout == (shown + '\n').append(reason);
         }
         SavedKeys noted = keys;
         noted.push_back({kNoteSection, "For", m_iniPath});

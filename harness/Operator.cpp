@@ -300,6 +300,30 @@ std::vector<CodeValue> TakeCommands(HostHarness& host) {
 
 // ---- Operator cues
 
+void PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        HostHarness::Pump(1);
+        Sleep(20);
+    }
+}
+
+void HoldModifiers(bool ctrl, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+void PressViaLoop(HWND window, WPARAM key, bool ctrl, bool shift, int downs) {
+    HoldModifiers(ctrl, shift);
+    for (int i = 0; i < downs; ++i) PostMessageA(window, WM_KEYDOWN, key, i == 0 ? 1 : 0x40000001);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+    HostHarness::Pump();
+    HoldModifiers(false, false);
+}
+
 void TypeChars(HWND edit, const std::string& text, bool selectAll) {
     SetFocus(edit);
     if (selectAll) SendMessageA(edit, EM_SETSEL, 0, -1);

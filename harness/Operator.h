@@ -109,6 +109,17 @@ void RestartIn(HostHarness& host, const std::string& workFolder);
 // The value text of key in section of an INI file's text ("" when absent).
 std::string IniValue(const std::string& ini, const std::string& section, const std::string& key);
 
+// Runs the host's loop for ms (the window's timers fire meanwhile).
+void PumpFor(DWORD ms);
+
+// Holds Ctrl and Shift as given in this thread's key state, which is what a
+// hook and the dialog manager read while a key is handled.
+void HoldModifiers(bool ctrl, bool shift);
+// A key pressed with the focus on window, through this thread's loop (and so
+// through the keyboard hook) as the host's loop runs it: key-down, the
+// auto-repeated key-downs of a held key, key-up.
+void PressViaLoop(HWND window, WPARAM key, bool ctrl = false, bool shift = false, int downs = 1);
+
 // ---- Operator cues: what the operator sees beyond the values.
 
 // Types text into an edit key by key (WM_CHAR), replacing its selection as

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Fuzzes the INI load, default, publish and save rules natively with libFuzzer,
 # AddressSanitizer and UndefinedBehaviorSanitizer (tests/fuzz/IniFuzz.cpp).
-# Not part of scripts/test.sh: it runs for minutes.
-#   scripts/fuzz.sh [INPUTS]     inputs to run (default 100000)
+#   scripts/fuzz.sh [INPUTS]        inputs to run (default 100000)
+#   scripts/fuzz.sh --seconds S     as many inputs as S seconds take, from the
+#                                   repo's seeds alone (scripts/test.sh: 30 s)
 # The seeds in tests/fuzz/corpus are copied into a working corpus under the
 # build folder (KELVANE_FUZZ_DIR, default build/fuzz), which grows between runs;
 # the repo's seeds stay as they are. A finding is saved in <dir>/findings and
 # the script exits non-zero. Prints the inputs run and the findings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-inputs=${1:-100000}
+limit=(-runs="${1:-100000}")
 out=${KELVANE_FUZZ_DIR:-build/fuzz}
+if [ "${1:-}" = "--seconds" ]; then
+  limit=(-runs=100000000 -max_total_time="$2")
+  out=${KELVANE_FUZZ_DIR:-build/fuzz-short}
+  rm -rf "$out/corpus"
+fi
 
 if ! command -v clang++ >/dev/null 2>&1; then
   SUDO=""
@@ -26,7 +32,7 @@ clang++ -std=c++17 -g -O1 -Wall -Wextra -fsanitize=fuzzer,address,undefined -fno
 cp tests/fuzz/corpus/* "$out/corpus/"
 
 status=0
-"$out/ini_fuzz" -runs="$inputs" -dict=tests/fuzz/ini.dict -max_len=8192 -timeout=10 \
+"$out/ini_fuzz" "${limit[@]}" -dict=tests/fuzz/ini.dict -max_len=8192 -timeout=10 \
   -artifact_prefix="$out/findings/" -print_final_stats=1 "$out/corpus" >"$out/log.txt" 2>&1 || status=$?
 
 ran=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/log.txt" | tail -1)

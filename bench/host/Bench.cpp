@@ -51,6 +51,7 @@ std::string HostPath(const std::string& path) {
 }
 
 Bench::Bench() : m_uiFrame(FRAME_MIN_WORDS, 0) {
+    m_unreadable = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
     QueryPerformanceFrequency(&m_freq);
     QueryPerformanceCounter(&m_start);
     m_tamsil = LoadLibraryA("Tamsil.dll");
@@ -66,6 +67,7 @@ Bench::~Bench() {
     if (m_hwnd) DestroyWindow(m_hwnd);
     if (m_mono) DeleteObject(m_mono);
     if (m_tamsil) FreeLibrary(m_tamsil);
+    if (m_unreadable) VirtualFree(m_unreadable, 0, MEM_RELEASE);
 }
 
 double Bench::NowMs() const {
@@ -372,7 +374,12 @@ void Bench::Frame(std::vector<int16_t>& buffer) {
     if (!m_exports.process) return;
     bool have = false;
     WithSim([&](ToolSim& sim) { have = sim.NextFrame(buffer.data(), buffer.size()); });
-    if (m_setFrame) m_setFrame(have ? buffer.data() : nullptr);
+    const int unreadable = m_unreadableEvery.load();
+    if (have && unreadable > 0 && m_unreadable && (m_frames.load() + 1) % unreadable == 0) {
+        if (m_setFrame) m_setFrame(static_cast<const int16_t*>(m_unreadable));
+    } else if (m_setFrame) {
+        m_setFrame(have ? buffer.data() : nullptr);
+    }
     if (!have) m_dropped.fetch_add(1);
     const double t0 = NowMs();
     m_exports.process(0, 0);

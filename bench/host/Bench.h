@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -14,7 +16,9 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "Operator.h"
 #include "KelvaneHost.h"
+#include "bench/logic/BenchScript.h"
 #include "bench/logic/ToolSim.h"
 
 namespace bench {
@@ -70,6 +74,8 @@ public:
     void ApplyToolPanel();
     void StartStreaming(int rateHz, bool worker);
     void StopStreaming();
+    // Every nth frame's pointer leads to memory that cannot be read (0: none).
+    void SetUnreadableEvery(int n) { m_unreadableEvery.store(n); }
 
 private:
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
@@ -105,6 +111,8 @@ private:
     CallStats m_initStats, m_showStats, m_processStats;
     std::atomic<long> m_frames{0};
     std::atomic<long> m_dropped{0};
+    std::atomic<int> m_unreadableEvery{0};
+    void* m_unreadable = nullptr;  // a page without access
     LARGE_INTEGER m_freq{}, m_start{};
 
     std::thread m_worker;
@@ -115,6 +123,54 @@ private:
 // Creates the host's Config.ini on drive D: pointing at workFolder when it is
 // missing (or always, with force). Returns the WorkSpace value now in force.
 std::string EnsureHostConfig(const std::string& workFolder, bool force);
+
+// The product's invariants, checked after every step once a script says
+// "check": every command within the drive table, every float in the blocks
+// finite, each box agreeing with the last command sent for it (and the
+// acoustic boxes with their block fields), and after a reload the file
+// holding what the pages held (values reset at start excepted; not while the
+// settings file was held, which sends the save elsewhere).
+class InvariantCheck {
+public:
+    explicit InvariantCheck(Bench& bench);
+    void Before(const kelvane::ScriptStep& s, bool settingsHeld);
+    // "" when every invariant holds, else what broke.
+    std::string After(const kelvane::ScriptStep& s, drive::Operator* op, bool settingsHeld);
+
+private:
+    Bench& m_bench;
+    size_t m_seen = 0;                    // journal entries checked
+    std::map<int32_t, int32_t> m_last;    // last value sent per code (ALL counts for its channels)
+    std::map<int32_t, std::string> m_boxes;  // gain boxes as last seen, by code
+    int32_t m_monoInterval = 0, m_dipoleInterval = 0;
+    bool m_trusted = true;                // this load read the file and nothing held it since
+    bool m_heldAtUnload = false;
+    kelvane::ProcessPara m_processBefore{};
+    kelvane::ToolControlPara m_toolBefore{};
+};
+
+// Runs script lines one at a time (the soak's steps), as a script runs them.
+class ScriptSession {
+public:
+    ScriptSession(Bench& bench, const std::string& name, const std::string& outDir);
+    ~ScriptSession();
+    ScriptSession(const ScriptSession&) = delete;
+    ScriptSession& operator=(const ScriptSession&) = delete;
+    // Parses and runs one line; false when it does not parse or a step failed.
+    bool Run(const std::string& line);
+    // The operator on the open control window, null while it is closed.
+    drive::Operator* Op() const;
+    // Whether the settings file is locked or read-only now ("settings").
+    bool SettingsHeld() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+// Runs a bench soak: seeded random operator and host steps, the product's
+// invariants checked after every step. Returns the exit code (0 = clean).
+int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir);
 
 // Runs a script; returns the process exit code (0 = every expectation met).
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs = 0);

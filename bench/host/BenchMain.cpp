@@ -1,4 +1,5 @@
 // KelvaneBench [--script FILE --out DIR [--pace MS]] [--work D:\folder]
+// KelvaneBench --soak SECONDS [--seed N] [--out DIR] [--work D:\folder]
 //   Without --script: the bench window; the plug-in is loaded at start and
 //   unloaded at exit. With --script: runs the script headless-friendly and
 //   exits 0 when every expectation held, 1 when one failed, 2 on a bad script.
@@ -42,17 +43,22 @@ void RestoreHostConfig() {
 int main(int argc, char** argv) {
     std::string script, out = "D:\\bench\\out", work;
     int pace = 0;
+    double soakSeconds = 0;
+    unsigned long seed = 1;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--script") && i + 1 < argc) script = argv[++i];
         else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
         else if (!std::strcmp(argv[i], "--pace") && i + 1 < argc) pace = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--soak") && i + 1 < argc) soakSeconds = std::atof(argv[++i]);
+        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoul(argv[++i], nullptr, 0);
         else {
-            std::printf("usage: KelvaneBench [--script FILE --out DIR [--pace MS]] [--work D:\\folder]\n");
+            std::printf("usage: KelvaneBench [--script FILE [--pace MS] | --soak SECONDS [--seed N]] [--out DIR] [--work D:\\folder]\n");
             return 2;
         }
     }
-    const bool scripted = !script.empty();
+    const bool soak = soakSeconds > 0;
+    const bool scripted = !script.empty() || soak;
 
     // The host's fixed configuration: a script runs in a work folder of its
     // own, started fresh, and leaves the operator's set-up as it found it,
@@ -83,7 +89,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         if (scripted) {
-            status = bench::RunScript(b, script, out, pace);
+            status = soak ? bench::RunSoak(b, soakSeconds, static_cast<uint32_t>(seed), out)
+                          : bench::RunScript(b, script, out, pace);
         } else {
             b.ShowControl();
             b.ApplyToolPanel();  // starts the frames at the panel's rate

@@ -90,10 +90,13 @@ public:
     ScriptRun(Bench& bench, std::string scriptPath, std::string out)
         : m_bench(bench), m_scriptPath(std::move(scriptPath)), m_out(std::move(out)) {}
 
+    ~ScriptRun() { FreeSettings(); }
     void Step(const ScriptStep& s);
     int Failures() const { return m_failures; }
     // After an action step: the boxes it met, as the script asked or not.
     void CheckBoxes(const ScriptStep& s);
+    drive::Operator* Op() const { return m_op && IsWindow(m_op->Frame()) ? m_op.get() : nullptr; }
+    bool SettingsHeld() const { return m_settingsLock != INVALID_HANDLE_VALUE || m_settingsReadOnly; }
 
 private:
     using Handler = void (ScriptRun::*)(const ScriptStep&);
@@ -137,13 +140,7 @@ private:
         Pump();
     }
     void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
-    void Wait(const ScriptStep& s) {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < static_cast<DWORD>(s.num[0])) {
-            Pump();
-            Sleep(20);
-        }
-    }
+    void Wait(const ScriptStep& s) { drive::PumpFor(static_cast<DWORD>(s.num[0])); }
     void SendAll(const ScriptStep&) { m_op->SendAllSettings(); }
     void ExpectBox(const ScriptStep& s) {
         g_boxes.expected = s.text;
@@ -298,6 +295,47 @@ private:
             else if (got != want) Fail(s, "field " + std::to_string(at) + " is " + std::to_string(got));
         }
     }
+    void Key(const ScriptStep& s) {
+        ScriptKey key;
+        ParseScriptKey(s.text, key);
+        HWND control = m_op->Control(s.num[0], s.num[1]);
+        if (!control) {
+            Fail(s, "no control " + std::to_string(s.num[1]) + " on page " + std::to_string(s.num[0]));
+            return;
+        }
+        SetFocus(control);
+        drive::PressViaLoop(control, key.vk, key.ctrl, key.shift);
+    }
+    // The settings file held by another program for a while: open without
+    // sharing, or read-only; "free" gives it back. A file that does not exist
+    // is left so.
+    void Settings(const ScriptStep& s) {
+        FreeSettings();
+        const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+        if (s.word == "locked") {
+            m_settingsLock = CreateFileA(ini.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+        } else if (s.word == "readonly") {
+            const DWORD a = GetFileAttributesA(ini.c_str());
+            m_settingsReadOnly = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+                                 SetFileAttributesA(ini.c_str(), a | FILE_ATTRIBUTE_READONLY);
+        }
+    }
+    void FreeSettings() {
+        if (m_settingsLock != INVALID_HANDLE_VALUE) CloseHandle(m_settingsLock);
+        m_settingsLock = INVALID_HANDLE_VALUE;
+        if (m_settingsReadOnly) {
+            const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+            SetFileAttributesA(ini.c_str(), GetFileAttributesA(ini.c_str()) & ~FILE_ATTRIBUTE_READONLY);
+        }
+        m_settingsReadOnly = false;
+    }
+    void Check(const ScriptStep&) { m_check.reset(new InvariantCheck(m_bench)); }
+    void FaultUnreadable(const ScriptStep& s) { m_bench.SetUnreadableEvery(s.num[0] > 0 ? s.num[0] : 0); }
+    void Feed(const ScriptStep& s) {
+        if (s.num[0] > 0) m_bench.StartStreaming(s.num[0], true);
+        else m_bench.StopStreaming();
+    }
     void ExpectText(const ScriptStep& s) {
         const std::string want = s.verb == "expect text" ? s.text : std::to_string(s.num[2]);
         const std::string got = m_op->Text(s.num[0], s.num[1]);
@@ -313,6 +351,9 @@ private:
     bool m_boxStep = false;      // the step was "expect box" or "answer box"
     std::vector<int32_t> m_noted;  // "note readback"
     static constexpr int kSettleMs = 600;
+    HANDLE m_settingsLock = INVALID_HANDLE_VALUE;
+    bool m_settingsReadOnly = false;
+    std::unique_ptr<InvariantCheck> m_check;  // after "check"
 };
 
 void ScriptRun::CheckBoxes(const ScriptStep& s) {
@@ -321,6 +362,8 @@ void ScriptRun::CheckBoxes(const ScriptStep& s) {
         return;
     }
     Pump();
+    // A checked run (the soak's replay) answers every box as the soak does.
+    if (m_check) g_boxes.unexpected.clear();
     for (const std::string& text : g_boxes.unexpected) Fail(s, "unexpected message box: " + text);
     g_boxes.unexpected.clear();
     if (!g_boxes.answerFailed.empty()) Fail(s, "the message box has no button \"" + g_boxes.answerFailed + "\"");
@@ -365,6 +408,11 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"answer box", &ScriptRun::AnswerBox, false},
     {"note readback", &ScriptRun::NoteReadBack, true},
     {"expect moved", &ScriptRun::ExpectMoved, true},
+    {"key", &ScriptRun::Key, true},
+    {"settings", &ScriptRun::Settings, false},
+    {"fault unreadable", &ScriptRun::FaultUnreadable, false},
+    {"feed", &ScriptRun::Feed, false},
+    {"check", &ScriptRun::Check, false},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {
@@ -374,13 +422,65 @@ void ScriptRun::Step(const ScriptStep& s) {
             Fail(s, "the control window is not open (use 'show')");
             return;
         }
-        (this->*v.handler)(s);
+        if (m_check) {
+            // Checked runs answer every message box a step raises (a
+            // window that opens telling of unsaved settings, a Download's
+            // range message), as the soak's operator would.
+            m_check->Before(s, SettingsHeld());
+            struct Call {
+                ScriptRun* run;
+                Handler handler;
+                const ScriptStep* step;
+            } call{this, v.handler, &s};
+            const std::string box = drive::Operator(nullptr).AnswerMessageBox(
+                [](void* c) {
+                    auto* x = static_cast<Call*>(c);
+                    (x->run->*(x->handler))(*x->step);
+                },
+                &call);
+            if (!box.empty()) std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
+        } else {
+            (this->*v.handler)(s);
+        }
+        if (m_check) {
+            const std::string broken = m_check->After(s, Op(), SettingsHeld());
+            if (!broken.empty()) Fail(s, "invariant: " + broken);
+        }
         return;
     }
     Fail(s, "no handler for '" + s.verb + "'");  // the grammar and this table disagree
 }
 
 }  // namespace
+
+struct ScriptSession::Impl {
+    Impl(Bench& bench, const std::string& name, const std::string& out) : run(bench, name, out) {}
+    ScriptRun run;
+    int line = 0;
+};
+
+ScriptSession::ScriptSession(Bench& bench, const std::string& name, const std::string& outDir)
+    : m(new Impl(bench, name, HostPath(outDir))) {}
+ScriptSession::~ScriptSession() = default;
+
+bool ScriptSession::Run(const std::string& line) {
+    std::vector<ScriptStep> steps;
+    std::string error;
+    ++m->line;
+    if (!ParseScript(line, steps, error)) {
+        std::printf("step %d: %s\n", m->line, error.c_str());
+        return false;
+    }
+    const int before = m->run.Failures();
+    for (ScriptStep& s : steps) {
+        s.line = m->line;
+        m->run.Step(s);
+    }
+    return m->run.Failures() == before;
+}
+
+drive::Operator* ScriptSession::Op() const { return m->run.Op(); }
+bool ScriptSession::SettingsHeld() const { return m->run.SettingsHeld(); }
 
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs) {
     std::ifstream in(HostPath(scriptPath), std::ios::binary);

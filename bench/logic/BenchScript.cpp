@@ -52,6 +52,9 @@ const Grammar kGrammar[] = {
     {"stream", 0, 2, false, false},
     {"expect box", 0, 0, true, true},      {"answer box", 0, 0, true, true},
     {"note readback", 0, 1, false, false}, {"expect moved", 0, 2, false, false},
+    {"key", 0, 2, true, true},             {"settings", 1, 0, false, false},
+    {"fault unreadable", 0, 1, false, false}, {"feed", 0, 1, false, false},
+    {"check", 0, 0, false, false},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -69,6 +72,33 @@ bool ParseIniEdit(ScriptStep& step) {
 }
 
 }  // namespace
+
+bool ParseScriptKey(const std::string& name, ScriptKey& out) {
+    std::string rest = name;
+    out = ScriptKey{};
+    for (;;) {
+        if (rest.rfind("ctrl+", 0) == 0) out.ctrl = true;
+        else if (rest.rfind("shift+", 0) == 0) out.shift = true;
+        else break;
+        rest = rest.substr(rest.find('+') + 1);
+    }
+    static const struct {
+        const char* name;
+        uint32_t vk;
+    } kKeys[] = {{"up", 0x26},   {"down", 0x28},   {"left", 0x25},   {"right", 0x27}, {"home", 0x24},
+                 {"end", 0x23},  {"pageup", 0x21}, {"pagedown", 0x22}, {"tab", 0x09}, {"enter", 0x0D},
+                 {"escape", 0x1B}, {"space", 0x20}, {"backspace", 0x08}, {"delete", 0x2E}};
+    for (const auto& k : kKeys)
+        if (rest == k.name) out.vk = k.vk;
+    if (rest.size() == 1 && ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= '0' && rest[0] <= '9')))
+        out.vk = static_cast<uint32_t>(rest[0] >= 'a' ? rest[0] - 'a' + 'A' : rest[0]);
+    return out.vk != 0;
+}
+
+bool ScriptKeyKnown(const std::string& name) {
+    ScriptKey k;
+    return ParseScriptKey(name, k);
+}
 
 bool ParseScriptInt(const std::string& token, int32_t& out) {
     if (token.empty()) return false;
@@ -152,6 +182,9 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         if (verb == "trend" && step.num[0] != 1 && step.num[0] != 10 && step.num[0] != 30)
             return fail("trend takes 1, 10 or 30 (minutes)");
         if (verb == "stream" && (step.num[0] < 0 || step.num[1] < 0)) return fail("stream takes N MS, both >= 0");
+        if (verb == "settings" && step.word != "locked" && step.word != "readonly" && step.word != "free")
+            return fail("settings takes locked, readonly or free");
+        if (verb == "key" && !ScriptKeyKnown(step.text)) return fail("no key '" + step.text + "'");
         steps.push_back(step);
     }
     return true;

@@ -17,6 +17,14 @@
 //   TEXT) | answer box BUTTON (it is answered with BUTTON, "OK" otherwise)
 //   note readback PAGE | expect moved PAGE DB (no read-back box of the page
 //   moved by more than DB since the note)
+//   key PAGE ID KEY (a key pressed on a control through the host's loop: up,
+//     down, left, right, home, end, pageup, pagedown, tab, enter, escape, space,
+//     backspace, delete, a letter or digit; ctrl+ and shift+ may lead)
+//   settings locked|readonly|free (KelvaneCtrl.ini held open without sharing,
+//     made read-only, or given back) | fault unreadable N (every Nth frame's
+//     pointer leads to memory that cannot be read) | feed HZ (frames from a
+//     worker thread; 0 stops)
+//   check (from here on the product's invariants are checked after every step)
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 
@@ -39,6 +47,15 @@ struct ScriptStep {
 // Parses a whole script. On failure returns false and sets error to
 // "line N: ..." for the first bad line.
 bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std::string& error);
+
+// A key of the "key" step: its virtual-key code and the modifiers held.
+struct ScriptKey {
+    uint32_t vk = 0;
+    bool ctrl = false;
+    bool shift = false;
+};
+bool ParseScriptKey(const std::string& name, ScriptKey& out);
+bool ScriptKeyKnown(const std::string& name);
 
 // Reads an integer in decimal or 0x hex with an optional sign; false if the
 // whole token is not a number or does not fit 32 bits.

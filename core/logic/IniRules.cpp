@@ -173,6 +173,8 @@ bool InSection(const SettingRow& row, const char* section) {
     return row.section && std::strcmp(row.section, section) == 0;
 }
 
+}  // namespace
+
 // A float's text in the file: "%.1lf", as every save writes it, one decimal
 // kept. Only a value whose text is longer than the nine characters the reader
 // takes is written otherwise: in the shortest form that reads back as the same
@@ -187,6 +189,8 @@ std::string SavedFloatText(float v) {
     if (v <= -std::numeric_limits<float>::max()) return "-4e38";
     return text;
 }
+
+namespace {
 
 // The window ends every start publishes, limited like a typed one.
 int32_t StartWindowEnd(int32_t code, const ParameterSet& p) {

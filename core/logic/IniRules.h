@@ -41,6 +41,8 @@ void SaveMonopoleControl(const ParameterSet& p, ProfileStore& ini);
 void SaveDipoleControl(const ParameterSet& p, ProfileStore& ini);
 void SaveAcousticProcess(const ParameterSet& p, ProfileStore& ini);
 void SaveOptions(const ParameterSet& p, ProfileStore& ini);
+// The text a save writes for a float member.
+std::string SavedFloatText(float v);
 
 // Start-up values of both blocks after the load (window starts/ends, the two
 // process fields that are not loaded). DT window words as FitDtWindows gives them.

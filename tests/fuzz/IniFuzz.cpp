@@ -4,7 +4,7 @@
 // Each block is a heap buffer of exactly that size, so a store past it is an
 // AddressSanitizer report. Checked besides: the load's fixed overrides, the
 // mirrors and window words in whatever part of a block exists, and that what
-// the saves write loads back unchanged (floats as their one-decimal text).
+// the saves write loads back unchanged (floats as the save rule writes them).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -117,8 +117,9 @@ void CheckWindowWords(const ParameterSet& p, const Block& b) {
     }
 }
 
-// A float after the save and a second load: its "%.1lf" text, cut to 9.
-float SavedFloat(float v) { return ParseLeadingFloat(FormatFixed(v, 1).substr(0, 9).c_str()); }
+// A float after the save and a second load: the text the save rule writes,
+// as the reader takes it (nine characters).
+float SavedFloat(float v) { return ParseLeadingFloat(SavedFloatText(v).substr(0, kValueBufferSize - 1).c_str()); }
 
 bool SameFloat(float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (std::isnan(a) && std::isnan(b)); }
 

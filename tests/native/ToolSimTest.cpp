@@ -235,16 +235,23 @@ TEST(BenchScript, ParsesEveryStep) {
         "expect box enter an integer\n"
         "answer box OK\n"
         "note readback 2\n"
-        "expect moved 2 2\n";
+        "expect moved 2 2\n"
+        "key 1 1003 ctrl+shift+tab\n"
+        "settings locked\n";
     std::vector<ScriptStep> steps;
     std::string error;
     ASSERT_TRUE(ParseScript(src, steps, error)) << error;
-    ASSERT_EQ(17u, steps.size());
+    ASSERT_EQ(19u, steps.size());
     EXPECT_EQ("expect box", steps[13].verb);
     EXPECT_EQ("enter an integer", steps[13].text);
     EXPECT_EQ("answer box", steps[14].verb);
     EXPECT_EQ("OK", steps[14].text);
     EXPECT_EQ((std::vector<int32_t>{2, 2}), steps[16].num);
+    ScriptKey key;
+    ASSERT_TRUE(ParseScriptKey(steps[17].text, key));
+    EXPECT_TRUE(key.ctrl && key.shift);
+    EXPECT_EQ(0x09u, key.vk);
+    EXPECT_EQ("locked", steps[18].word);
     EXPECT_EQ(2, steps[0].line);
     EXPECT_EQ("type", steps[3].verb);
     EXPECT_EQ("12.9 us", steps[3].text);
@@ -277,6 +284,8 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"trend 5\n", "line 1: trend takes 1, 10 or 30 (minutes)"},
         {"stream 10 -1\n", "line 1: stream takes N MS, both >= 0"},
         {"trendshot\n", "line 1: 'trendshot' needs more"},
+        {"key 1 1003 ctrl+f13\n", "line 1: no key 'ctrl+f13'"},
+        {"settings shared\n", "line 1: settings takes locked, readonly or free"},
     };
     for (const auto& c : cases) {
         std::vector<ScriptStep> steps;

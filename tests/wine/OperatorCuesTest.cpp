@@ -19,6 +19,7 @@
 using namespace kelvane;
 using drive::HostHarness;
 using drive::Operator;
+using drive::PumpFor;
 
 using namespace kelvane::testsupport;
 
@@ -35,14 +36,6 @@ bool Plain(const drive::DrawColours& got) {
 bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(drive::CurrentScheme())); }
 bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(drive::CurrentScheme())); }
 
-// Runs the host's loop for ms (the window's timers fire meanwhile).
-void PumpFor(DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        HostHarness::Pump(1);
-        Sleep(20);
-    }
-}
 bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(drive::CurrentScheme())); }
 // An enabled edit drawn as usual.
 bool PlainEdit(HWND edit) {
@@ -329,13 +322,22 @@ TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
     for (const auto& c : cases) {
         HWND control = op.Control(drive::kDtGain, c.id);
         ASSERT_EQ(c.enabled, IsWindowEnabled(control) != FALSE) << c.id;
-        HWND tip = drive::HoverUntilTip(control);
-        ASSERT_NE(nullptr, tip) << c.id;
-        char shown[128] = {};
-        GetWindowTextA(tip, shown, sizeof shown);
-        EXPECT_EQ(drive::TipText(control), shown) << c.id;
-        SendMessageA(tip, TTM_POP, 0, 0);
-        SetCursorPos(0, 0);
+        // A read-back tip changes once, when no frame has come for 2 s: on a
+        // loaded machine that may fall between the hover and the look, so a
+        // second hover is allowed.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            HWND tip = drive::HoverUntilTip(control);
+            ASSERT_NE(nullptr, tip) << c.id;
+            char shown[128] = {};
+            GetWindowTextA(tip, shown, sizeof shown);
+            const std::string now = drive::TipText(control);
+            SendMessageA(tip, TTM_POP, 0, 0);
+            SetCursorPos(0, 0);
+            if (now == shown) break;
+            if (attempt == 1) {
+                EXPECT_EQ(now, shown) << c.id;
+            }
+        }
     }
 }
 
