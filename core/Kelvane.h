@@ -94,12 +94,14 @@ public:
     kelvane::ToolStatusSnapshot m_status{};
 
 private:
+    kelvane::ProfileStore& LoadStore(kelvane::ProfileStore& platform);
     kelvane::SavedKeys RenderSettings() const;
     void SaveAllSections();
     void SaveSettings(const kelvane::SavedKeys& keys);
     void DestroyControlFrame();
 
     CSettingsFile m_settings;
+    kelvane::ProfileStore* m_loading = nullptr;  // start-up's reader while it loads
     kelvane::SaveSchedule m_saveSchedule;
     kelvane::SendLog m_sendLog;
     kelvane::FrameCounts m_frames;  // written by ToolControlProcess on host threads

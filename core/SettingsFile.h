@@ -24,6 +24,8 @@ public:
     // exists, but could not be read within the wait (or is not a file).
     enum class State { Missing, Readable, Unreadable };
     State Open(const std::string& iniPath);
+    // The file's bytes as Open read them (Readable only).
+    const std::string& LoadedBytes() const { return m_loadedBytes; }
     void EndLoad();
 
     // What the settings were when the plug-in started (loaded or defaults).
