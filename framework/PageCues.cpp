@@ -64,8 +64,7 @@ bool CPageCues::Attach(HWND page, TipText tipText, StaticCue staticCue) {
 void CPageCues::AddTips(const CueTip* tips, size_t count) {
     if (!m_page || !tips) return;
     const size_t added = m_tips.size();
-    for (size_t i = 0; i < count; ++i)
-        if (GetDlgItem(m_page, tips[i].id)) m_tips.push_back(tips[i]);
+    m_tips.insert(m_tips.end(), tips, tips + count);
     if (m_tooltip) AddTools(added);
 }
 

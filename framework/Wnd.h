@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE instance);
@@ -48,7 +50,9 @@ public:
     bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent);
     void Destroy();
     HWND GetSafeHwnd() const { return m_hWnd; }
-    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    // A control by id, as GetDlgItem finds it. The dialog's controls are
+    // listed once: each GetDlgItem asks the window manager for them all.
+    HWND Item(int id) const;
     UINT TemplateId() const { return m_templateId; }
 
     std::string GetItemText(int id) const;
@@ -72,6 +76,7 @@ protected:
 private:
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     UINT m_templateId;
+    mutable std::vector<std::pair<int, HWND>> m_items;  // the controls in the order GetDlgItem looks
 };
 
 // Thin stateless helpers over the common controls.

@@ -61,22 +61,6 @@ double ClickLatency(HostHarness& host, HWND control, int n, int* lost) {
 }
 LRESULT CALLBACK Sink(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
-// The reads the load rules make: section, key, default text and buffer.
-struct TableRead {
-    const char* section;
-    const char* key;
-    const char* def;
-    size_t size;
-};
-class ReadRecorder : public ProfileStore {
-public:
-    std::vector<TableRead> reads;
-    std::string Read(const char* section, const char* key, const char* def, size_t n) override {
-        reads.push_back({section, key, def, n});
-        return def;
-    }
-    void Write(const char*, const char*, const std::string&) override {}
-};
 
 }  // namespace
 
@@ -94,22 +78,13 @@ int main() {
     // application with the common controls loaded, as the acquisition host
     // and the bench are; a host without them pays their start once, shown
     // first.
-    std::vector<TableRead> reads;
-    {
-        ReadRecorder recorder;
-        ParameterSet p{};
-        LoadGeneralControl(p, recorder);
-        LoadDtGainControl(p, recorder);
-        LoadDipoleControl(p, recorder);
-        LoadMonopoleControl(p, recorder);
-        LoadAcousticProcess(p, recorder, BlockView());
-        reads = recorder.reads;
-    }
+    const std::vector<ProfileRead> reads = LoadReads();
     const std::string ini = host.IniPath();
     auto readTable = [&] {
         char buf[16];
-        for (const TableRead& r : reads)
-            GetPrivateProfileStringA(r.section, r.key, r.def, buf, static_cast<DWORD>(r.size), ini.c_str());
+        for (const ProfileRead& r : reads)
+            GetPrivateProfileStringA(r.section.c_str(), r.key.c_str(), r.defaultText.c_str(), buf,
+                                     static_cast<DWORD>(r.bufferSize), ini.c_str());
     };
     auto timed = [](const std::function<void()>& body) {
         const double t0 = Now();

@@ -483,21 +483,6 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
 // files. Files of single-byte text must read alike; a file the reader calls
 // exact must be one of them. Each hand-written and corpus file is also loaded
 // by the real plug-in, whose blocks must hold what the platform's reads give.
-struct TableRead {
-    std::string section, key, def;
-    size_t size;
-};
-
-class ReadRecorder : public ProfileStore {
-public:
-    std::vector<TableRead> reads;
-    std::string Read(const char* section, const char* key, const char* def, size_t n) override {
-        reads.push_back({section, key, def, n});
-        return def;
-    }
-    void Write(const char*, const char*, const std::string&) override {}
-};
-
 // No other encoding and no byte beyond ASCII (whose meaning depends on the
 // code page): a UTF-8 mark before ASCII text is still single-byte text.
 bool SingleByteText(const std::string& bytes) {
@@ -507,10 +492,10 @@ bool SingleByteText(const std::string& bytes) {
     return true;
 }
 
-std::string PlatformRead(const std::string& path, const TableRead& r) {
-    std::vector<char> buf(r.size + 1, '\0');
-    GetPrivateProfileStringA(r.section.c_str(), r.key.c_str(), r.def.c_str(), buf.data(), static_cast<DWORD>(r.size),
-                             path.c_str());
+std::string PlatformRead(const std::string& path, const ProfileRead& r) {
+    std::vector<char> buf(r.bufferSize + 1, '\0');
+    GetPrivateProfileStringA(r.section.c_str(), r.key.c_str(), r.defaultText.c_str(), buf.data(),
+                             static_cast<DWORD>(r.bufferSize), path.c_str());
     return buf.data();
 }
 
@@ -575,10 +560,9 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
 
     // Every read the load makes; for the files written here, each key once
     // more into a wide buffer.
-    ReadRecorder recorder;
-    RulesGive(&recorder);
-    std::vector<TableRead> wide = recorder.reads;
-    for (const TableRead& r : recorder.reads) wide.push_back({r.section, r.key, "N/A", 64});
+    const std::vector<ProfileRead> load = LoadReads();
+    std::vector<ProfileRead> wide = load;
+    for (const ProfileRead& r : load) wide.push_back({r.section, r.key, "N/A", 64});
 
     struct Source {
         std::string name, bytes;
@@ -625,11 +609,12 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         if (single) {
             ++compared;
             std::string diff;
-            for (const TableRead& r : s.load ? wide : recorder.reads) {
-                const std::string platform = PlatformRead(path, r), memory = text.Read(r.section.c_str(),
-                                                                                      r.key.c_str(), r.def.c_str(), r.size);
+            for (const ProfileRead& r : s.load ? wide : load) {
+                const std::string platform = PlatformRead(path, r),
+                                  memory = text.Read(r.section.c_str(), r.key.c_str(), r.defaultText.c_str(),
+                                                     r.bufferSize);
                 if (platform != memory)
-                    diff += "[" + r.section + "] " + r.key + " (" + std::to_string(r.size) + "): platform '" +
+                    diff += "[" + r.section + "] " + r.key + " (" + std::to_string(r.bufferSize) + "): platform '" +
                             platform.substr(0, 40) + "', in memory '" + memory.substr(0, 40) + "'; ";
             }
             EXPECT_TRUE(diff.empty()) << s.name << ": " << diff;
