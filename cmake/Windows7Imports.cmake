@@ -38,13 +38,13 @@ set(KELVANE_FLOOR_USER32
   RedrawWindow RegisterClassExA ReleaseDC ScrollWindowEx SendMessageA SetActiveWindow SetDlgItemTextA
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
-  FillRect DrawFocusRect GetNextDlgTabItem)
+  FillRect DrawFocusRect GetNextDlgTabItem GetWindow SetWindowTextA)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject
   GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
   CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon
-  ExtTextOutA)
+  ExtTextOutA GetBkColor)
 
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32
