@@ -33,6 +33,19 @@ target_include_directories(Kelvane PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DI
 add_dependencies(Kelvane tamsil_import)
 target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
   comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
+# The library goes out without its debug information, which a host would map
+# (and Wine read) at every load; it stays beside it in Kelvane.dll.debug, which
+# the debuggers find through the link left in the library.
+function(kelvane_split_debug target)
+  if(MINGW AND CMAKE_OBJCOPY)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
+      COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+              $<TARGET_FILE_NAME:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>)
+  endif()
+endfunction()
+kelvane_split_debug(Kelvane)
 # MinGW: the runtime's pthread_once goes to our own (core/RuntimeUnload.cpp),
 # so loading the library leaves no record of the host's thread behind.
 if(MINGW)
@@ -79,6 +92,8 @@ set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400 LABELS slow)
 target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp
   ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
+# Files of the source tree the tests read (the fuzz corpus), through Wine's Z: drive.
+target_compile_definitions(kelvane_wine_tests PRIVATE KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # The environment matrix: the system tests again in hosts that differ from ours
 # the way real installations do (tests/wine/HostEnvironmentTest.cpp says what
@@ -131,6 +146,7 @@ add_test(NAME dll_tables COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -
 add_library(EmptyDll SHARED ${CMAKE_SOURCE_DIR}/tests/figures/EmptyDll.cpp)
 set_target_properties(EmptyDll PROPERTIES PREFIX "")
 target_link_libraries(EmptyDll PRIVATE ${KELVANE_STATIC_LINK})
+kelvane_split_debug(EmptyDll)  # built as the plug-in is
 # The trend chart's drawing is timed on its own, so it is compiled in.
 add_executable(kelvane_figures ${CMAKE_SOURCE_DIR}/tests/figures/Figures.cpp ${CMAKE_SOURCE_DIR}/shell/TrendChart.cpp)
 target_include_directories(kelvane_figures PRIVATE ${CMAKE_SOURCE_DIR})

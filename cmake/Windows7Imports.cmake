@@ -40,13 +40,13 @@ set(KELVANE_FLOOR_USER32
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
   FillRect DrawFocusRect GetNextDlgTabItem
-  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow)
+  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject
   GetTextMetricsA SelectObject SetBkColor SetBkMode SetDCBrushColor SetTextColor
   CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon
-  ExtTextOutA
+  ExtTextOutA GetBkColor
   BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA
   GetViewportOrgEx SetViewportOrgEx)
 

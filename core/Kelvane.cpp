@@ -9,6 +9,7 @@
 #include "core/logic/DriveLimits.h"
 #include "framework/DialogNav.h"
 #include "framework/ModuleGuard.h"
+#include "core/logic/ProfileText.h"
 #include "framework/Wnd.h"
 #include "resource.h"
 #include "shell/MainFrame.h"
@@ -46,6 +47,23 @@ public:
 
 private:
     std::string m_path;
+};
+
+// The start-up's reads: from the bytes the settings file read, parsed once,
+// when they are in the plain form every platform reads alike; through the
+// platform's reader (which opens and parses the file at every key) otherwise.
+class LoadProfile : public ProfileStore {
+public:
+    LoadProfile(const std::string& bytes, const std::string& path) : m_text(bytes), m_platform(path) {}
+    std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override {
+        return m_text.Exact() ? m_text.Read(section, key, defaultText, bufferSize)
+                              : m_platform.Read(section, key, defaultText, bufferSize);
+    }
+    void Write(const char*, const char*, const std::string&) override {}
+
+private:
+    ProfileText m_text;
+    Win32Profile m_platform;
 };
 
 // The real size of a mapping: a block the host created first may be smaller
@@ -120,13 +138,16 @@ BOOL CKelvaneApp::InitInstance() {
     // A file that exists but cannot be read starts as a missing one does: read
     // through the platform it would load 0 for every key.
     if (m_settings.Open(m_iniPath) == CSettingsFile::State::Readable) {
+        LoadProfile loading(m_settings.LoadedBytes(), m_iniPath);
+        m_loading = &loading;
         LoadGeneralControl();
         LoadDtGainControl();
         LoadDipoleControl();
         LoadMonopoleControl();
         LoadAcousticProcess();
-        Win32Profile options(m_iniPath);
-        kelvane::LoadOptions(*this, options);
+        Win32Profile options(m_settings.ReadPath());
+        kelvane::LoadOptions(*this, LoadStore(options));
+        m_loading = nullptr;
         m_settings.EndLoad();
     } else {
         SetDefaultParameters();
@@ -221,14 +242,16 @@ void CKelvaneApp::LoadWorkFolder() {
     if (n > 0 && n < full.size()) m_iniPath.assign(full.data(), n);
 }
 
-void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadGeneralControl(*this, ini); }
-void CKelvaneApp::LoadDtGainControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDtGainControl(*this, ini); }
-void CKelvaneApp::LoadDipoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDipoleControl(*this, ini); }
-void CKelvaneApp::LoadMonopoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadMonopoleControl(*this, ini); }
+// Outside start-up's load (m_loading unset) each reads through the platform.
+void CKelvaneApp::LoadGeneralControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadGeneralControl(*this, LoadStore(ini)); }
+void CKelvaneApp::LoadDtGainControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDtGainControl(*this, LoadStore(ini)); }
+void CKelvaneApp::LoadDipoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadDipoleControl(*this, LoadStore(ini)); }
+void CKelvaneApp::LoadMonopoleControl() { Win32Profile ini(m_settings.ReadPath()); kelvane::LoadMonopoleControl(*this, LoadStore(ini)); }
 void CKelvaneApp::LoadAcousticProcess() {
     Win32Profile ini(m_settings.ReadPath());
-    kelvane::LoadAcousticProcess(*this, ini, m_processBlock);
+    kelvane::LoadAcousticProcess(*this, LoadStore(ini), m_processBlock);
 }
+ProfileStore& CKelvaneApp::LoadStore(ProfileStore& platform) { return m_loading ? *m_loading : platform; }
 void CKelvaneApp::SetDefaultParameters() { kelvane::SetDefaultParameters(*this, m_processBlock); }
 void CKelvaneApp::SaveGeneralControl(ProfileStore& ini) const { kelvane::SaveGeneralControl(*this, ini); }
 void CKelvaneApp::SaveDtGainControl(ProfileStore& ini) const { kelvane::SaveDtGainControl(*this, ini); }

@@ -103,6 +103,7 @@ public:
     kelvane::ToolStatusSnapshot m_status{};
 
 private:
+    kelvane::ProfileStore& LoadStore(kelvane::ProfileStore& platform);
     kelvane::SavedKeys RenderSettings() const;
     void SaveAllSections();
     void SaveSettings(const kelvane::SavedKeys& keys);
@@ -111,6 +112,7 @@ private:
     CSettingsFile m_settings;
     CSaveWorker m_saveWorker{m_settings};
     bool m_windowsGone = true;
+    kelvane::ProfileStore* m_loading = nullptr;  // start-up's reader while it loads
     kelvane::SaveSchedule m_saveSchedule;
     kelvane::SendLog m_sendLog;
     kelvane::FrameCounts m_frames;  // written by ToolControlProcess on host threads

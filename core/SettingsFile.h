@@ -36,6 +36,8 @@ public:
     // Where the load reads the file: the path, or the same file by its
     // folder's short name when the path is longer than the platform's limit.
     const std::string& ReadPath() const { return m_ioPath; }
+    // The file's bytes as Open read them (Readable only).
+    const std::string& LoadedBytes() const { return m_loadedBytes; }
     void EndLoad();
 
     // What the settings were when the plug-in started (loaded or defaults).

@@ -16,8 +16,7 @@ static_assert((RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW) == 
 static_assert((SWP_NOZORDER | SWP_NOACTIVATE) == 0x14, "control move flags");
 
 // A child's window rectangle in the page's client coordinates.
-bool ChildRect(HWND page, int32_t id, RszRect* out) {
-    HWND child = GetDlgItem(page, id);
+bool ChildRect(HWND page, HWND child, RszRect* out) {
     RECT rc;
     if (!child || !GetWindowRect(child, &rc)) return false;
     MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rc), 2);
@@ -43,7 +42,7 @@ bool CResizePage::InitResize(bool addGripper, bool useMinTrackSize, DWORD forced
     m_initialHeight = client.bottom;
     m_gripper = FALSE;
 
-    const bool gripperExists = GetDlgItem(m_hWnd, kGripperId) != nullptr;
+    const bool gripperExists = Item(kGripperId) != nullptr;
     assert(!(addGripper && gripperExists) && "the page already has a size gripper");
     if (addGripper && !gripperExists) {
         // Made over the whole client; the bottom-right style puts the box in the corner.
@@ -60,10 +59,9 @@ bool CResizePage::InitResize(bool addGripper, bool useMinTrackSize, DWORD forced
 
     const ResizeMapEntry* map = GetResizeMap();
     assert(map && "a page needs a resize map");
-    HWND page = m_hWnd;
     const MapError error =
         BuildResizeList(map, kMaxMapRows, m_gripper != FALSE, kGripperId,
-                        [page](int32_t id, RszRect* rc) { return ChildRect(page, id, rc); }, m_entries);
+                        [this](int32_t id, RszRect* rc) { return ChildRect(m_hWnd, Item(id), rc); }, m_entries);
     assert(error != MapError::MissingEnd && "No End Group Entry in the DLGRESIZE Map");
     assert(error == MapError::None && "malformed DLGRESIZE map");
     return error == MapError::None;
@@ -71,9 +69,9 @@ bool CResizePage::InitResize(bool addGripper, bool useMinTrackSize, DWORD forced
 
 bool CResizePage::PositionControl(int cx, int cy, const RszRect& group, const ResizeData& entry, bool grouped,
                                   int next) {
-    HWND child = GetDlgItem(m_hWnd, entry.id);
+    HWND child = Item(entry.id);
     RszRect current{};
-    if (!child || !ChildRect(m_hWnd, entry.id, &current)) return true;
+    if (!child || !ChildRect(m_hWnd, child, &current)) return true;
     const RszRect r =
         PositionControlRect(cx, cy, m_initialWidth, m_initialHeight, group, entry, grouped, next, current);
     if (entry.flags & RSZ_REPAINT) InvalidateRect(child, nullptr, TRUE);
@@ -84,9 +82,8 @@ bool CResizePage::PositionControl(int cx, int cy, const RszRect& group, const Re
 
 void CResizePage::UpdateLayout(int cx, int cy) {
     // Each control moves before the walk reads the next rectangle.
-    HWND page = m_hWnd;
     WalkLayout(
-        m_entries, [page](int32_t id, RszRect* rc) { return ChildRect(page, id, rc); },
+        m_entries, [this](int32_t id, RszRect* rc) { return ChildRect(m_hWnd, Item(id), rc); },
         [&](size_t i, const RszRect& group, bool grouped, int32_t next) {
             PositionControl(cx, cy, group, m_entries[i], grouped, next);
         });

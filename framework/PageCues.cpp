@@ -65,21 +65,35 @@ bool CPageCues::Attach(HWND page, TipText tipText, StaticCue staticCue) {
     m_page = page;
     m_tipText = std::move(tipText);
     m_staticCue = std::move(staticCue);
+    return true;
+}
+
+void CPageCues::AddTips(const CueTip* tips, size_t count) {
+    if (!m_page || !tips) return;
+    const size_t added = m_tips.size();
+    m_tips.insert(m_tips.end(), tips, tips + count);
+    if (m_tooltip) AddTools(added);
+}
+
+// The tooltip and its tools are made when the mouse first comes over the
+// page: a window opened and closed without hovering never pays for them.
+void CPageCues::MakeTooltip() {
+    if (m_tooltip || !m_page) return;
     // Tips also while the host's window, not ours, is active.
     m_tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, page, nullptr,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_page, nullptr,
                                 AfxGetResourceHandle(), nullptr);
-    if (m_tooltip) SendMessageA(m_tooltip, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
-    return true;
+    if (!m_tooltip) return;
+    SendMessageA(m_tooltip, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    AddTools(0);
 }
 
 // Two tools per control. By window: the control itself hears the mouse and
 // passes it on. By rectangle on the page: a disabled control hears no mouse
 // (the page gets it), nor does a plain static.
-void CPageCues::AddTips(const CueTip* tips, size_t count) {
-    if (!m_tooltip || !tips) return;
-    for (size_t i = 0; i < count; ++i) {
-        HWND control = GetDlgItem(m_page, tips[i].id);
+void CPageCues::AddTools(size_t from) {
+    for (size_t i = from; i < m_tips.size(); ++i) {
+        HWND control = GetDlgItem(m_page, m_tips[i].id);
         if (!control) continue;
         TOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V2_SIZE;  // also understood by the common controls without a manifest
@@ -89,10 +103,9 @@ void CPageCues::AddTips(const CueTip* tips, size_t count) {
         ti.lpszText = LPSTR_TEXTCALLBACKA;
         if (!SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) continue;
         ti.uFlags = TTF_SUBCLASS;
-        ti.uId = static_cast<UINT_PTR>(tips[i].id);
+        ti.uId = static_cast<UINT_PTR>(m_tips[i].id);
         ti.rect = ControlRect(control);
         SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-        m_tips.push_back(tips[i]);
     }
 }
 
@@ -198,6 +211,10 @@ LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             }
             break;
         }
+        case WM_SETCURSOR:
+            // The page hears of every mouse move over it or its controls.
+            if (!self->m_tooltip) self->MakeTooltip();
+            break;
         case WM_SIZE:
             if (self->m_tooltip) self->MoveRectTools();
             break;

@@ -1,5 +1,5 @@
 // CPageCues: the operator cues of one page. Range tips on hover from one
-// tooltip control per page, the tint of a numeric edit whose typed text is
+// tooltip control per page (made when the mouse first comes over it), the tint of a numeric edit whose typed text is
 // not committed yet, and the warning or stale colours of static boxes the page names.
 // The page attaches it once its controls exist; it hooks the page window,
 // so no page handler has to pass messages on.
@@ -45,8 +45,8 @@ public:
     CPageCues& operator=(const CPageCues&) = delete;
     ~CPageCues();
 
-    // Hooks the page window and creates its tooltip control. Each new page
-    // window needs its own Attach.
+    // Hooks the page window; its tooltip control comes with the first mouse
+    // move over the page. Each new page window needs its own Attach.
     bool Attach(HWND page, TipText tipText, StaticCue staticCue = StaticCue());
     void AddTips(const CueTip* tips, size_t count);
     template <size_t N>
@@ -56,7 +56,7 @@ public:
     // takes the new text.
     void Refresh(int id) const;
 
-    HWND Tooltip() const { return m_tooltip; }
+    HWND Tooltip() const { return m_tooltip; }  // null until the mouse came over the page
 
 private:
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -64,6 +64,8 @@ private:
     static uintptr_t __stdcall EntryBody(const uintptr_t* args);
     static CEntryPoint s_entry;
     void Detach();
+    void MakeTooltip();
+    void AddTools(size_t from);
     std::string TextFor(int id) const;
     void AnswerTip(NMHDR* hdr);
     RECT ControlRect(HWND control) const;

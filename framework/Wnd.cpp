@@ -93,7 +93,21 @@ bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {
     return m_hWnd != nullptr;
 }
 
+HWND CDialog::Item(int id) const {
+    if (!m_hWnd) return nullptr;
+    if (m_items.empty())
+        for (HWND c = GetWindow(m_hWnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            m_items.emplace_back(GetDlgCtrlID(c), c);
+    for (const auto& item : m_items)
+        if (item.first == id && IsWindow(item.second)) return item.second;
+    // Made since (a size gripper), or gone: the window manager knows.
+    HWND found = GetDlgItem(m_hWnd, id);
+    if (found) m_items.emplace_back(id, found);
+    return found;
+}
+
 void CDialog::Destroy() {
+    m_items.clear();
     if (m_hWnd && IsWindow(m_hWnd)) {
         SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
         DestroyWindow(m_hWnd);
@@ -115,6 +129,7 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         if (msg == WM_INITDIALOG) {
             self = reinterpret_cast<CDialog*>(lParam);
             self->m_hWnd = hwnd;
+            self->m_items.clear();
             SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
             return self->OnInitDialog();
         }
@@ -156,17 +171,21 @@ std::string CDialog::GetItemText(int id) const {
     return std::string(buf.data());
 }
 
-void CDialog::SetItemText(int id, const char* text) const { SetDlgItemTextA(m_hWnd, id, text); }
+void CDialog::SetItemText(int id, const char* text) const {
+    if (HWND item = Item(id)) SetWindowTextA(item, text);
+}
 
-void CDialog::SetItemInt(int id, int value) const { SetDlgItemTextA(m_hWnd, id, kelvane::FormatInt(value).c_str()); }
+void CDialog::SetItemInt(int id, int value) const { SetItemText(id, kelvane::FormatInt(value).c_str()); }
 
 void CDialog::EnableItem(int id, bool enable) const {
     if (HWND item = Item(id)) EnableWindow(item, enable ? TRUE : FALSE);
 }
 
-bool CDialog::IsChecked(int id) const { return IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
+bool CDialog::IsChecked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void CDialog::SetCheck(int id, bool checked) const { CheckDlgButton(m_hWnd, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+void CDialog::SetCheck(int id, bool checked) const {
+    SendMessageA(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 
 // ---- control helpers
 

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/ModuleGuard.h"
 
@@ -54,7 +56,9 @@ public:
     bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent);
     void Destroy();
     HWND GetSafeHwnd() const { return m_hWnd; }
-    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    // A control by id, as GetDlgItem finds it. The dialog's controls are
+    // listed once: each GetDlgItem asks the window manager for them all.
+    HWND Item(int id) const;
     UINT TemplateId() const { return m_templateId; }
 
     std::string GetItemText(int id) const;
@@ -80,6 +84,7 @@ private:
     static uintptr_t __stdcall EntryBody(const uintptr_t* args);
     static CEntryPoint s_entry;
     UINT m_templateId;
+    mutable std::vector<std::pair<int, HWND>> m_items;  // the controls in the order GetDlgItem looks
 };
 
 // Thin stateless helpers over the common controls.

@@ -381,6 +381,10 @@ BOOL CALLBACK FindTooltip(HWND w, LPARAM lp) {
 HWND TooltipOf(HWND control) {
     TipSearch search{control, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&search));
+    if (search.found || !control) return search.found;
+    // A page makes its tips when the mouse first comes over it, as it does here.
+    SendMessageA(GetParent(control), WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -103,7 +103,41 @@ void AddWarningOverlay(HIMAGELIST list, int size) {
     if (dc) DeleteDC(dc);
 }
 
+// The page list's images, made once per load of the library and kept for
+// every window opened after: for the DPI's icon size and the warning colours
+// of the scheme in force (a changed scheme gets new ones at the next open).
+struct PageImages {
+    HIMAGELIST list = nullptr;
+    int size = 0;
+    COLORREF text = 0, back = 0;
+};
+PageImages g_images;
+
+HIMAGELIST SharedPageImages(int size) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc) PaintCue(dc, Cue::Warning);
+    const COLORREF text = dc ? GetTextColor(dc) : 0, back = dc ? GetBkColor(dc) : 0;
+    if (dc) DeleteDC(dc);
+    if (g_images.list && g_images.size == size && g_images.text == text && g_images.back == back)
+        return g_images.list;
+    // Only one window is open at a time, and it is made after the last went.
+    CControlView::ReleaseSharedImages();
+    // Colour enough for the warning mark's scheme colours; the page icons
+    // draw as they did.
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 1, 4);
+    if (!list) return nullptr;
+    for (const PageRow& row : kPages) ImageList_AddIcon(list, LoadPageIcon(row.icon, size));
+    AddWarningOverlay(list, size);
+    g_images = PageImages{list, size, text, back};
+    return list;
+}
+
 }  // namespace
+
+void CControlView::ReleaseSharedImages() {
+    if (g_images.list) ImageList_Destroy(g_images.list);
+    g_images = PageImages{};
+}
 
 CControlView::CControlView(const kelvane::PageContext& ctx)
     : CDialog(IDD_VIEW), m_general(ctx), m_dtGain(ctx), m_monopole(ctx), m_dipole(ctx), m_acoustic(ctx),
@@ -123,7 +157,6 @@ CControlView::~CControlView() {
     m_dipole.Destroy();
     m_acoustic.Destroy();
     Destroy();
-    if (m_imageList) ImageList_Destroy(m_imageList);
 }
 
 bool CControlView::Create(HWND frame, UINT id) {
@@ -153,11 +186,6 @@ void CControlView::OnInitialUpdate(int belowForm) {
     FitFrameToForm(belowForm);
     const int dpi = ScreenDpi();
     m_iconSize = kelvane::PageIconSize(dpi);
-    // Colour enough for the warning mark's scheme colours; the page icons
-    // draw as they did.
-    m_imageList = ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR24 | ILC_MASK, 1, 4);
-    for (const PageRow& row : kPages) ImageList_AddIcon(m_imageList, LoadPageIcon(row.icon, m_iconSize));
-    AddWarningOverlay(m_imageList, m_iconSize);
 
     // The pages live in the page area; it must clip them and pass Tab through.
     HWND area = Item(IDC_VIEW_PAGEAREA);
@@ -172,7 +200,9 @@ void CControlView::OnInitialUpdate(int belowForm) {
     SetItemText(IDC_VIEW_CAPTION, kPages[0].label);
     if (m_general.m_hWnd) ShowWindow(m_general.m_hWnd, SW_SHOWNORMAL);
 
-    ListView_SetImageList(m_pageList, m_imageList, LVSIL_NORMAL);
+    // The images outlive the list, which must not destroy them with itself.
+    SetWindowLongPtrA(m_pageList, GWL_STYLE, GetWindowLongPtrA(m_pageList, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    ListView_SetImageList(m_pageList, SharedPageImages(m_iconSize), LVSIL_NORMAL);
     // One column, each item tall enough for its icon and every line of the
     // longest label: a selected label shows all its lines and must not
     // cover the next icon.

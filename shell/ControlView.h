@@ -22,6 +22,9 @@ public:
     bool Create(HWND frame, UINT id);
     // belowForm: pixels the frame keeps under the form (its status strip).
     void OnInitialUpdate(int belowForm);
+    // The page list's images are shared by the windows of one load of the
+    // library; freed at its unload.
+    static void ReleaseSharedImages();
     // Shows page 0..4 with its icon and caption; other indexes change nothing.
     void SelectPage(int index);
     // Selects page 0..4 in the page list, as a click on it does.
@@ -50,7 +53,6 @@ public:
     CMonopoleCtrl m_monopole;
     CDipoleControl m_dipole;
     CAcousticProc m_acoustic;
-    HIMAGELIST m_imageList = nullptr;
 
 protected:
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;

@@ -92,6 +92,7 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
 }
 
 void CMainFrame::UnregisterWindowClass() {
+    CControlView::ReleaseSharedImages();  // made once per load, as the class is
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     if (!GetClassInfoExA(AfxGetResourceHandle(), g_frameClass, &wc)) return;

@@ -23,7 +23,8 @@ public:
     bool LoadFrame(UINT resourceId, DWORD style);
 
     // At unload: a class left registered would keep a procedure address in
-    // the unloaded image, and the next load would reuse it.
+    // the unloaded image, and the next load would reuse it. The page list's
+    // images, shared as the class is, go with it.
     static void UnregisterWindowClass();
 
     // The read-back notice, from ToolControlProcess on any thread: posts

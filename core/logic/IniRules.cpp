@@ -293,6 +293,28 @@ void PublishMember(const ParameterSet& p, size_t member, const BlockView& proces
     }
 }
 
+std::vector<ProfileRead> LoadReads() {
+    class Recorder : public ProfileStore {
+    public:
+        std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override {
+            m_reads.push_back({section, key, defaultText, bufferSize});
+            return defaultText;
+        }
+        void Write(const char*, const char*, const std::string&) override {}
+        std::vector<ProfileRead> Reads() const { return m_reads; }
+
+    private:
+        std::vector<ProfileRead> m_reads;
+    } recorder;
+    ParameterSet p{};
+    LoadGeneralControl(p, recorder);
+    LoadDtGainControl(p, recorder);
+    LoadDipoleControl(p, recorder);
+    LoadMonopoleControl(p, recorder);
+    LoadAcousticProcess(p, recorder, BlockView());
+    return recorder.Reads();
+}
+
 bool SettingsTableIsWhole(std::string* why) {
     // Every 4-byte member has exactly one row; a mirrored field has one member.
     const size_t members = sizeof(ParameterSet) / 4;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/logic/ParameterSet.h"
 #include "core/logic/SharedBlock.h"
@@ -51,6 +52,15 @@ void PublishParameters(const ParameterSet& p, const BlockView& toolControl, cons
 // Writes the ProcessPara field that mirrors the member at byte offset member
 // of the set, as the settings table says (nothing for an unmirrored member).
 void PublishMember(const ParameterSet& p, size_t member, const BlockView& process);
+
+// One read the load rules make of the settings file: its default text and
+// buffer size as they ask for them.
+struct ProfileRead {
+    std::string section, key, defaultText;
+    size_t bufferSize;
+};
+// Every read a start-up with a settings file makes, in order.
+std::vector<ProfileRead> LoadReads();
 
 // The settings table's own consistency: one row per member, a key and a
 // section for every saved row, one member per mirrored field.

@@ -19,6 +19,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/ProfileText.h"
 #include "core/logic/ReadBack.h"
 #include "resource.h"
 #include "TestSupport.h"
@@ -476,6 +477,166 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
     EXPECT_EQ(SlowRun() ? 200 : 43, cases);
     std::printf("[ figures  ] %d damaged start-ups in %.1f s, %d INI files written back and read\n", cases,
                 Now() - start, written);
+}
+
+// The in-memory reader the start-up loads through (core/logic/ProfileText)
+// against the platform's GetPrivateProfileStringA, for every read the settings
+// table makes (its default text and buffer) and once more with a wide buffer:
+// over the fuzz corpus, the damaged files above and hand-written awkward
+// files. Files of single-byte text must read alike; a file the reader calls
+// exact must be one of them. Each hand-written and corpus file is also loaded
+// by the real plug-in, whose blocks must hold what the platform's reads give.
+// No other encoding and no byte beyond ASCII (whose meaning depends on the
+// code page): a UTF-8 mark before ASCII text is still single-byte text.
+bool SingleByteText(const std::string& bytes) {
+    const size_t from = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t i = from; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+    return true;
+}
+
+std::string PlatformRead(const std::string& path, const ProfileRead& r) {
+    std::vector<char> buf(r.bufferSize + 1, '\0');
+    GetPrivateProfileStringA(r.section.c_str(), r.key.c_str(), r.defaultText.c_str(), buf.data(),
+                             static_cast<DWORD>(r.bufferSize), path.c_str());
+    return buf.data();
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
+    struct Awkward {
+        const char* name;
+        std::string text;
+        bool exact;
+    };
+    const std::string full = "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=90\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+                             "Ch1Gain=12\r\n[MONOPOLE CONTROL]\r\nCh3Gain=-6\r\n[DIPOLE CONTROL]\r\nAllGain=9\r\n"
+                             "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=3500.7\r\nThresholdMin2=0.4\r\nT01R1Start=N/A\r\n";
+    const std::string big(70000, '7');
+    const Awkward awkward[] = {
+        {"as a save writes it", full, true},
+        {"empty file", "", true},
+        {"spaces around keys and values",
+         "[GENERAL CONTROL]\r\n  Gain Step  =  2  \r\n\tDT DELAY\t=\t90\t\r\n [DT GAIN CONTROL]\t\r\n Ch1Gain= 7\r\n", true},
+        {"line feeds only", "[GENERAL CONTROL]\nGain Step=2\n\n\n[ACOUSTIC PROCESS]\nDtMin=41\n", true},
+        {"no final line break", "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=90", true},
+        {"comment lines",
+         "; by hand\r\n[GENERAL CONTROL]\r\n;Gain Step=9\r\n; Gain Step\r\nGain Step=2\r\n# DT DELAY=1\r\n", true},
+        {"names in other case", "[general control]\r\ngain step=2\r\n[Acoustic Process]\r\nDTMIN=33\r\n", true},
+        {"repeated keys", "[GENERAL CONTROL]\r\nGain Step=2\r\nGain Step=3\r\n[ACOUSTIC PROCESS]\r\nDtMin=5\r\ndtmin=6\r\n",
+         true},
+        {"keys before the first section", "Gain Step=5\r\n[GENERAL CONTROL]\r\nDT DELAY=1\r\n", true},
+        {"empty values, '=' in a value, N/A with blanks",
+         "[GENERAL CONTROL]\r\nGain Step=\r\nDT DELAY=2=3\r\n[ACOUSTIC PROCESS]\r\nT01R1Start=N/A   \r\nDtMin=\r\n", true},
+        {"values of nine, ten and more characters",
+         "[GENERAL CONTROL]\r\nGain Step=123456789\r\nDT DELAY=1234567890\r\nMono DELAY=-12345678901234\r\n", true},
+        {"very long lines",
+         "[GENERAL CONTROL]\r\nGain Step=" + big + "\r\n" + big + "=5\r\n[" + big + "]\r\nDT DELAY=4\r\n"
+         "[ACOUSTIC PROCESS]\r\nDtMin=" + big, true},
+        {"repeated sections",
+         "[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nCh1Gain=4\r\n[general control]\r\nDT DELAY=99\r\n",
+         false},
+        {"keys without '='", "[GENERAL CONTROL]\r\nGain Step\r\nGain Step=2\r\nDT DELAY\r\n", false},
+        {"quotes",
+         "[ACOUSTIC PROCESS]\r\nDtMin=\"55\"\r\nDtMax='66'\r\nCorWinLength=\"77'\r\nT01R1Start=\"\"\r\nT01R2Start=\"\r\n"
+         "Coefficient=\"123456789\"\r\nThresholdFactor=\"12345678\"\r\nT01R3Start=\"N/A\"\r\n"
+         "SearchWinLength=\"1234567890\"\r\n", false},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + full, false},
+        {"UTF-8 byte-order mark before a key", "\xEF\xBB\xBFGain Step=1\r\n" + full, false},
+        {"UTF-16 with its mark", Utf16(full), false},
+        {"carriage return alone", "[GENERAL CONTROL]\rGain Step=2\r\nDT DELAY=3\rMono DELAY=4\r\n", false},
+        {"Ctrl-Z and a NUL", "[GENERAL CONTROL]\r\nGain Step=2\x1a\r\nDT DELAY=7" + std::string(1, '\0') + "8\r\n\x1a",
+         false},
+        {"header with text after it", "[GENERAL CONTROL] ; main\r\nGain Step=2\r\n[DT GAIN CONTROL]]\r\nIsAuto=0\r\n",
+         false},
+        {"blanks inside the brackets", "[ GENERAL CONTROL ]\r\nGain Step=2\r\n", false},
+        {"header without ']'", "[GENERAL CONTROL\r\nGain Step=2\r\n", false},
+        {"empty header", "[GENERAL CONTROL]\r\nGain Step=2\r\n[]\r\nDT DELAY=5\r\n", false},
+        {"empty key name", "[GENERAL CONTROL]\r\n=5\r\n= 6\r\nGain Step=2\r\n", false},
+        {"a byte beyond ASCII", "; Gr\xF6\xDF" "e\r\n[GENERAL CONTROL]\r\nGain Step=2\xA0\r\n", false},
+    };
+
+    // Every read the load makes; for the files written here, each key once
+    // more into a wide buffer.
+    const std::vector<ProfileRead> load = LoadReads();
+    std::vector<ProfileRead> wide = load;
+    for (const ProfileRead& r : load) wide.push_back({r.section, r.key, "N/A", 64});
+
+    struct Source {
+        std::string name, bytes;
+        int exact;  // 1, 0, or -1 when not stated
+        bool load;  // also loaded by the plug-in
+    };
+    std::vector<Source> sources;
+    for (const Awkward& a : awkward) sources.push_back({a.name, a.text, a.exact ? 1 : 0, true});
+    // The fuzzer's seeds: two bytes choose its block sizes, the rest is the file.
+    std::string corpus = std::string("Z:") + KELVANE_SOURCE_DIR + "\\tests\\fuzz\\corpus";
+    std::replace(corpus.begin(), corpus.end(), '/', '\\');
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((corpus + "\\*.seed").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find) << corpus;
+    do {
+        const std::string seed = ReadRaw(corpus + "\\" + found.cFileName);
+        sources.push_back({found.cFileName, seed.size() > 2 ? seed.substr(2) : std::string(), -1, true});
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    // The damaged files of DamagedIniAndConfigFiles, made the same ways.
+    FileMaker make(20261207);
+    for (int i = 0; i < 142; ++i) {
+        ModelProfile model;
+        std::string bytes = i >= 100 && i < 120 ? make.Garbage(16384) : make.Decodable(model);
+        if (i >= 60 && i < 100) bytes = make.Mutate(bytes);
+        else if (i >= 120 && i < 128) bytes = make.LongLine(bytes);
+        else if (i >= 128 && i < 132) bytes = make.ManySections(bytes);
+        else if (i >= 132) bytes = make.NoBrackets(bytes);
+        sources.push_back({"damaged " + std::to_string(i), bytes, -1, false});
+    }
+
+    const std::string path = host.IniPath();
+    int exactFiles = 0, compared = 0, loaded = 0;
+    const double start = Now();
+    for (const Source& s : sources) {
+        WriteRaw(path, s.bytes);
+        ProfileText text(s.bytes);
+        if (s.exact >= 0) {
+            EXPECT_EQ(s.exact == 1, text.Exact()) << s.name;
+        }
+        const bool single = SingleByteText(s.bytes);
+        EXPECT_TRUE(single || !text.Exact()) << s.name << ": called exact, but not single-byte text";
+        exactFiles += text.Exact();
+        if (single) {
+            ++compared;
+            std::string diff;
+            for (const ProfileRead& r : s.load ? wide : load) {
+                const std::string platform = PlatformRead(path, r),
+                                  memory = text.Read(r.section.c_str(), r.key.c_str(), r.defaultText.c_str(),
+                                                     r.bufferSize);
+                if (platform != memory)
+                    diff += "[" + r.section + "] " + r.key + " (" + std::to_string(r.bufferSize) + "): platform '" +
+                            platform.substr(0, 40) + "', in memory '" + memory.substr(0, 40) + "'; ";
+            }
+            EXPECT_TRUE(diff.empty()) << s.name << ": " << diff;
+        }
+        if (!s.load) continue;
+        PlatformProfile platform(path);
+        const Expected want = RulesGive(&platform);
+        ASSERT_TRUE(host.Load()) << s.name;
+        ToolControlPara tc{};
+        ProcessPara pp{};
+        EXPECT_TRUE(host.ReadToolControl(&tc) && host.ReadProcess(&pp)) << s.name;
+        EXPECT_EQ("", WordDiff("ToolControlPara", &tc, &want.tc, sizeof tc) +
+                          WordDiff("ProcessPara", &pp, &want.pp, sizeof pp))
+            << s.name;
+        host.Unload();
+        ++loaded;
+    }
+    std::printf("[ figures  ] %zu files (%d exact, %d read alike key by key, %d loaded by the plug-in) in %.1f s\n",
+                sources.size(), exactFiles, compared, loaded, Now() - start);
 }
 
 // ---------------------------------------------------------------------------
