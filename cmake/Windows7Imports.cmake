@@ -38,7 +38,8 @@ set(KELVANE_FLOOR_USER32
   RedrawWindow RegisterClassExA ReleaseDC ScrollWindowEx SendMessageA SetActiveWindow SetDlgItemTextA
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
-  FillRect DrawFocusRect GetNextDlgTabItem)
+  FillRect DrawFocusRect GetNextDlgTabItem
+  DialogBoxParamA EndDialog)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject

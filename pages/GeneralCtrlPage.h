@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
@@ -25,6 +27,9 @@ public:
     bool Download();
     // Whether Download would pass its validation now.
     bool FieldsValid() const;
+    // The sixteen DSP status lines and the time of the last report, as shown.
+    std::vector<std::string> StatusLines() const;
+    std::string LastReport() const;
 
 protected:
     BOOL OnInitDialog() override;

@@ -13,6 +13,7 @@
 #include "base/logic/NumberText.h"
 #include "framework/DialogNav.h"
 #include "shell/ControlView.h"
+#include "shell/SetupDialogs.h"
 #include "resource.h"
 
 namespace {
@@ -181,6 +182,23 @@ void CMainFrame::UpdateStatusStrip() {
     SetStripText(2, KelvaneApp()->Sent().Line());
 }
 
+bool CMainFrame::OnSetupCommand(UINT id) {
+    if (id != ID_FILE_SAVE_SETUP && id != ID_FILE_LOAD_SETUP && id != ID_FILE_SAVE_RECORD) return false;
+    if (!m_pView || !m_pView->m_hWnd) return true;
+    if (id == ID_FILE_SAVE_SETUP) SaveSetupFromMenu(m_hWnd, *m_pView);
+    else if (id == ID_FILE_SAVE_RECORD) SaveJobRecordFromMenu(m_hWnd, *m_pView);
+    else if (LoadSetupFromMenu(m_hWnd, *m_pView)) OnSetupLoaded();
+    UpdateStatusStrip();
+    return true;
+}
+
+void CMainFrame::OnSetupLoaded() {
+    // Every page shows the set-up and the strip says what went out; views
+    // that follow the job over time mark the moment from here.
+    m_watch.Sample(SampleFrames());
+    UpdateStatusStrip();
+}
+
 void CMainFrame::ShowDtReadBack(const int32_t* words) {
     if (m_pView && m_pView->m_dtGain.m_hWnd) m_pView->m_dtGain.ShowGainReadBack(words);
 }
@@ -212,6 +230,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             UpdateStatusStrip();
             return 0;
         }
+        if (OnSetupCommand(LOWORD(wParam))) return 0;
         break;
     case kelvane::WM_TOOLCONTROL:
         OnToolControl();
