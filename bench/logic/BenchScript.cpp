@@ -48,6 +48,8 @@ const Grammar kGrammar[] = {
     {"ini", 0, 0, true, true},
     {"wait", 0, 1, false, false},          {"sendall", 0, 0, false, false},
     {"expect mark", 0, 2, false, false},   {"expect strip", 0, 1, true, true},
+    {"setup save", 0, 0, true, true},      {"setup load", 0, 0, true, true},
+    {"setup cancel", 0, 0, true, true},    {"record", 0, 0, true, true},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -97,7 +99,7 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         std::string verb = head[0];
         std::string afterVerb;
         Tokens(line, 1, &afterVerb);
-        if ((verb == "fault" || verb == "expect") && head.size() == 2) {
+        if ((verb == "fault" || verb == "expect" || verb == "setup") && head.size() == 2) {
             verb += " " + head[1];
             afterVerb = rest;
         }

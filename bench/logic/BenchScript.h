@@ -11,6 +11,11 @@
 //   wait MS (the host's loop runs, no frames come) | sendall (File, Send all settings)
 //   expect mark PAGE 0|1 (the page-list warning mark)
 //   expect strip PART TEXT (the status strip's part 0..2 contains TEXT)
+//   setup save NAME | setup load NAME (preview accepted) | setup cancel NAME
+//     (preview cancelled): File, "Save set-up..." / "Load set-up..."; the list
+//     and the preview are saved as setup-list.png and setup-preview.png
+//   record PATH (File, "Save job record..."; PATH relative to the output
+//     folder; the report is also shown and saved as PATH's name + ".png")
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 

@@ -50,14 +50,16 @@ std::string CsvField(const std::string& s) {
     return q + "\"";
 }
 
-// A command's value with its unit, and when: "78 dB at 2026-12-08 16:20:05.123".
-std::string SentText(const JournalEntry& e) {
+// A command's value with its unit, and when: "78 dB at 16:20:05.123" (the
+// date too when it is not the record's).
+std::string SentText(const JournalEntry& e, int32_t recordDate) {
     const std::string unit = CommandUnit(e.code);
     std::string v = ValueText(e.code, e.value);
     if (unit == "dB" || unit == "us") v += " " + unit;
     if (e.code >= CMD_GAIN_STEP_1DB && e.code <= CMD_GAIN_STEP_3DB) v = FormatInt(e.code - CMD_GAIN_STEP_1DB + 1) + " dB";
     if (e.code == CMD_DT_WIN_END) v = "end " + v;
-    return v + " at " + FormatJournalTime(e.at) + (e.delivered ? "" : " (lost: no host window)");
+    const std::string when = FormatJournalTime(e.at);
+    return v + " at " + (e.at.date == recordDate ? when.substr(11) : when) + (e.delivered ? "" : " (lost)");
 }
 
 bool Later(const JournalEntry& a, const JournalEntry& b) {
@@ -148,6 +150,9 @@ std::string JournalCsv(const JobJournal& journal) {
 }
 
 std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal) {
+    int32_t date = 0;  // yyyymmdd of in.when, "2026-12-08 ..."
+    for (size_t i = 0; i < in.when.size() && i < 10; ++i)
+        if (in.when[i] >= '0' && in.when[i] <= '9') date = date * 10 + (in.when[i] - '0');
     std::string out;
     auto line = [&out](const std::string& s) { out += s + "\r\n"; };
     line("KELVANE JOB RECORD - Varro acoustic tool");
@@ -156,24 +161,29 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
     line(Pad("Plug-in", 13) + "Kelvane " + in.version);
     line(Pad("Set-up", 13) + (in.setupLoaded.empty() ? std::string("none loaded since start") : in.setupLoaded));
     line("");
-    line("SETTINGS: value now, and the value last sent to the tool");
-    const char* page = "";
+    line("SETTINGS: now, and last sent to the tool (times on " + in.when.substr(0, 10) + ")");
+    std::vector<const char*> pages;  // in the order the settings first name them
     for (const SetupSetting& s : SetupSettings()) {
-        if (std::strcmp(page, s.page) != 0) {
-            page = s.page;
-            line(page);
+        bool known = false;
+        for (const char* p : pages) known = known || std::strcmp(p, s.page) == 0;
+        if (!known) pages.push_back(s.page);
+    }
+    for (const char* page : pages) {
+        line(page);
+        for (const SetupSetting& s : SetupSettings()) {
+            if (std::strcmp(page, s.page) != 0) continue;
+            std::string sent = "published, no command";
+            if (s.code == CMD_GAIN_STEP_1DB) {
+                const JournalEntry* last = nullptr;
+                for (int32_t c = CMD_GAIN_STEP_1DB; c <= CMD_GAIN_STEP_3DB; ++c)
+                    if (const JournalEntry* e = journal.LastOf(c); e && (!last || Later(*e, *last))) last = e;
+                sent = last ? SentText(*last, date) : "not sent since start";
+            } else if (s.code != 0) {
+                const JournalEntry* e = journal.LastOf(s.code);
+                sent = e ? SentText(*e, date) : "not sent since start";
+            }
+            line("  " + Pad(s.label, 25) + " " + Pad(SetupValueText(s, in.settings), 10) + " " + sent);
         }
-        std::string sent = "published, no command";
-        if (s.code == CMD_GAIN_STEP_1DB) {
-            const JournalEntry* last = nullptr;
-            for (int32_t c = CMD_GAIN_STEP_1DB; c <= CMD_GAIN_STEP_3DB; ++c)
-                if (const JournalEntry* e = journal.LastOf(c); e && (!last || Later(*e, *last))) last = e;
-            sent = last ? SentText(*last) : "not sent since start";
-        } else if (s.code != 0) {
-            const JournalEntry* e = journal.LastOf(s.code);
-            sent = e ? SentText(*e) : "not sent since start";
-        }
-        line("  " + Pad(s.label, 24) + " " + Pad(SetupValueText(s, in.settings), 10) + " " + sent);
     }
     line("");
     line("READ-BACK GAINS (dB) " + (in.anyReadBack ? "of the last frame with read-back, " +
@@ -202,12 +212,11 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
     line("NOTICES SHOWN TO THE OPERATOR" + std::string(in.notices.empty() ? ": none" : ""));
     for (const std::string& s : in.notices) line("  " + s);
     line("");
-    std::string j = "JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) +
-                    " commands sent since the library loaded";
+    line("JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) + " commands sent since the library loaded.");
     if (journal.Dropped() > 0)
-        j += "; the oldest " + FormatInt(static_cast<int32_t>(journal.Dropped())) + " were dropped, " +
-             FormatInt(static_cast<int32_t>(journal.Size())) + " kept";
-    line(j + ". Every one is in the CSV journal beside this file.");
+        line("The oldest " + FormatInt(static_cast<int32_t>(journal.Dropped())) + " were dropped from memory, " +
+             FormatInt(static_cast<int32_t>(journal.Size())) + " kept.");
+    line("Every one kept is in the CSV journal beside this file.");
     return out;
 }
 
