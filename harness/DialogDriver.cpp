@@ -116,9 +116,10 @@ void Menu(HWND frame, int id) { SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0
 }  // namespace
 
 DialogRun SaveSetup(HWND frame, const std::string& name) {
+    int asked = 0;  // a refused name asks again: given up then
     return RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_SETUP); },
                           [&](HWND dialog, const std::string&) {
-                              if (GetDlgItem(dialog, IDC_SETUP_NAME)) {
+                              if (GetDlgItem(dialog, IDC_SETUP_NAME) && asked++ == 0) {
                                   SetDialogText(dialog, IDC_SETUP_NAME, name);
                                   PushDialogButton(dialog, IDOK);
                               } else {
