@@ -39,7 +39,7 @@ set(KELVANE_FLOOR_USER32
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
   FillRect DrawFocusRect GetNextDlgTabItem
-  DialogBoxParamA EndDialog)
+  DialogBoxParamA EndDialog SetWindowTextA)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject

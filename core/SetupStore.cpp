@@ -63,7 +63,6 @@ std::vector<SetupListing> CSetupStore::List(const ParameterSet& base) const {
         if (Read(item.name, text, why) && ParseSetup(text, base, setup, why)) {
             item.saved = setup.saved;
             item.summary = SetupSummary(setup.values);
-            item.readable = true;
         } else {
             item.summary = "Cannot be loaded: " + why;
         }

@@ -13,7 +13,6 @@ struct SetupListing {
     std::string name;     // the file's name without ".ini"
     std::string saved;    // as the file says
     std::string summary;  // or why it cannot be read
-    bool readable = false;
 };
 
 class CSetupStore {

@@ -26,7 +26,7 @@ mkdir -p "$out/corpus" "$out/findings"
 clang++ -std=c++17 -g -O1 -Wall -Wextra -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I include -I . -I tests/fuzz tests/fuzz/IniFuzz.cpp base/logic/*.cpp core/logic/*.cpp -o "$out/ini_fuzz"
 clang++ -std=c++17 -g -O1 -Wall -Wextra -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I include -I . tests/fuzz/SetupFuzz.cpp base/logic/*.cpp core/logic/*.cpp -o "$out/setup_fuzz"
+  -I include -I . -I tests/fuzz tests/fuzz/SetupFuzz.cpp base/logic/*.cpp core/logic/*.cpp -o "$out/setup_fuzz"
 cp tests/fuzz/corpus/* "$out/corpus/"
 mkdir -p "$out/setup-corpus"
 cp tests/fuzz/setup-corpus/* "$out/setup-corpus/"

@@ -193,9 +193,14 @@ bool CMainFrame::OnSetupCommand(UINT id) {
 }
 
 void CMainFrame::OnSetupLoaded() {
-    // Every page shows the set-up and the strip says what went out; views
-    // that follow the job over time mark the moment from here.
+    // The pages were made anew: they show the last read-back again, and its
+    // old look when it is old. Views that follow the job over time mark the
+    // moment from here.
+    if (m_readBackShown) KelvaneApp()->DispatchStatus();
+    m_stale = false;
     m_watch.Sample(SampleFrames());
+    UpdateStale();
+    if (m_pView) m_pView->RefreshPageMarks();
     UpdateStatusStrip();
 }
 

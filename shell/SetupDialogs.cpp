@@ -75,30 +75,31 @@ ParameterSet CurrentSettings(CControlView& view) {
     return now;
 }
 
-// A name for a new set-up, or a new name for one.
-class CNameDialog : public CDialog {
+// One line of text to give: a set-up's name (with a note on where it is
+// kept) or the job record's file.
+class CTextDialog : public CDialog {
 public:
-    CNameDialog(const char* caption, std::string name, std::string note)
-        : CDialog(IDD_SETUP_NAME), m_caption(caption), m_name(std::move(name)), m_note(std::move(note)) {}
-    const std::string& Name() const { return m_name; }
+    CTextDialog(UINT templateId, int editId, std::string text, const char* caption = nullptr, std::string note = "")
+        : CDialog(templateId), m_editId(editId), m_text(std::move(text)), m_caption(caption), m_note(std::move(note)) {}
+    const std::string& Text() const { return m_text; }
 
 protected:
     BOOL OnInitDialog() override {
-        SetWindowTextA(m_hWnd, m_caption);
-        SetItemText(IDC_SETUP_NAME, m_name.c_str());
-        SetItemText(IDC_SETUP_NAME_NOTE, m_note.c_str());
-        SendMessageA(Item(IDC_SETUP_NAME), EM_LIMITTEXT, kSetupNameMax + 16, 0);
+        if (m_caption) SetWindowTextA(m_hWnd, m_caption);
+        SetItemText(m_editId, m_text.c_str());
+        if (!m_note.empty()) SetItemText(IDC_SETUP_NAME_NOTE, m_note.c_str());
         return TRUE;
     }
     bool OnCommand(int id, int) override {
-        if (id == IDOK) m_name = GetItemText(IDC_SETUP_NAME);
+        if (id == IDOK) m_text = GetItemText(m_editId);
         if (id == IDOK || id == IDCANCEL) EndDialog(m_hWnd, id);
         return id == IDOK || id == IDCANCEL;
     }
 
 private:
+    int m_editId;
+    std::string m_text;
     const char* m_caption;
-    std::string m_name;
     std::string m_note;
 };
 
@@ -113,9 +114,9 @@ std::string NameProblem(const CSetupStore& store, const std::string& name) {
 // Asks for a name until it is one a set-up can have (or the operator gives up).
 bool AskName(HWND owner, const CSetupStore& store, const char* caption, std::string& name) {
     for (;;) {
-        CNameDialog dialog(caption, name, "Kept in " + store.Folder());
+        CTextDialog dialog(IDD_SETUP_NAME, IDC_SETUP_NAME, name, caption, "Kept in " + store.Folder());
         if (dialog.DoModal(owner) != IDOK) return false;
-        name = dialog.Name();
+        name = dialog.Text();
         const std::string problem = NameProblem(store, name);
         if (problem.empty()) return true;
         Tell(owner, "\"" + name + "\" cannot be a set-up's name. " + problem);
@@ -241,26 +242,6 @@ private:
     std::vector<SetupChange> m_rows;
 };
 
-class CRecordDialog : public CDialog {
-public:
-    explicit CRecordDialog(std::string path) : CDialog(IDD_JOB_RECORD), m_path(std::move(path)) {}
-    const std::string& Path() const { return m_path; }
-
-protected:
-    BOOL OnInitDialog() override {
-        SetItemText(IDC_RECORD_PATH, m_path.c_str());
-        return TRUE;
-    }
-    bool OnCommand(int id, int) override {
-        if (id == IDOK) m_path = GetItemText(IDC_RECORD_PATH);
-        if (id == IDOK || id == IDCANCEL) EndDialog(m_hWnd, id);
-        return id == IDOK || id == IDCANCEL;
-    }
-
-private:
-    std::string m_path;
-};
-
 }  // namespace
 
 void SaveSetupFromMenu(HWND owner, CControlView& view) {
@@ -354,8 +335,8 @@ bool WriteJobRecord(CControlView& view, const std::string& path, std::string& wh
 
 void SaveJobRecordFromMenu(HWND owner, CControlView& view) {
     CKelvaneApp* app = KelvaneApp();
-    CRecordDialog dialog(app->m_workFolder + "\\JobRecord-" + Now(true) + ".txt");
+    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app->m_workFolder + "\\JobRecord-" + Now(true) + ".txt");
     if (dialog.DoModal(owner) != IDOK) return;
     std::string why;
-    if (!WriteJobRecord(view, dialog.Path(), why)) Tell(owner, "The job record was not saved: " + why + ".");
+    if (!WriteJobRecord(view, dialog.Text(), why)) Tell(owner, "The job record was not saved: " + why + ".");
 }

@@ -71,7 +71,7 @@ bool Later(const JournalEntry& a, const JournalEntry& b) {
 std::string FormatJournalTime(const JournalTime& t) {
     const int32_t ms = t.msOfDay < 0 ? 0 : t.msOfDay;
     std::string millis = FormatInt(ms % 1000);
-    while (millis.size() < 3) millis = "0" + millis;
+    if (millis.size() < 3) millis.insert(0, 3 - millis.size(), '0');
     return FormatInt(t.date / 10000) + "-" + Two(t.date / 100 % 100) + "-" + Two(t.date % 100) + " " +
            FormatClock(ms / 1000) + "." + millis;
 }
@@ -172,7 +172,8 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
         line(page);
         for (const SetupSetting& s : SetupSettings()) {
             if (std::strcmp(page, s.page) != 0) continue;
-            std::string sent = "published, no command";
+            // The acoustic settings go to VarroProcessPara, not to the tool.
+            std::string sent = std::strcmp(page, "Acoustic Process") == 0 ? "published (no command)" : "no command";
             if (s.code == CMD_GAIN_STEP_1DB) {
                 const JournalEntry* last = nullptr;
                 for (int32_t c = CMD_GAIN_STEP_1DB; c <= CMD_GAIN_STEP_3DB; ++c)

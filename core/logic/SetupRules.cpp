@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "KelvaneHost.h"
@@ -26,7 +27,7 @@ constexpr SetupUnit Check = SetupUnit::Check;
 constexpr SetupUnit Num = SetupUnit::None;
 constexpr SetupUnit Real = SetupUnit::Real;
 
-#define CH(P, S, A, n, CODE) {P, "CH" #n " gain", S, "Ch" #n "Gain", M(A##ChGain[n - 1]), Db, CODE + n - 1}
+#define CH(P, S, A, n, CODE) {P, "CH" #n " gain", S, "Ch" #n "Gain", M(A##ChGain[(n) - 1]), Db, (CODE) + (n) - 1}
 #define FULLWAVE(P, S, A, X, C)                                                                                 \
     {P, "Auto gain", S, "IsAuto", M(A##IsAuto), OnOff, CMD_##C##_AUTO_GAIN},                                   \
     CH(P, S, A, 1, CMD_##C##_CH1_GAIN), CH(P, S, A, 2, CMD_##C##_CH1_GAIN), CH(P, S, A, 3, CMD_##C##_CH1_GAIN), \
@@ -40,7 +41,7 @@ constexpr SetupUnit Real = SetupUnit::Real;
 // In file order: each settings section's keys as the settings file writes
 // them, then what it does not keep. The gain step's command depends on the
 // value (the record looks at all three).
-const std::vector<SetupSetting> kSettings = {
+const SetupSetting kSettingRows[] = {
     {kGeneral, "Gain step", kGeneralSection, "Gain Step", M(GainStep), Db, CMD_GAIN_STEP_1DB},
     {kGeneral, "DT receiver delay", kGeneralSection, "DT DELAY", M(DtDelay), Us, CMD_DT_RXDELAY},
     {kGeneral, "DT delay step", kGeneralSection, "DT DELAY STEP", M(DtDelayStep), Us, CMD_DT_RXDELAY_STEP},
@@ -169,7 +170,10 @@ std::string At(int line) { return "line " + FormatInt(line) + ": "; }
 
 }  // namespace
 
-const std::vector<SetupSetting>& SetupSettings() { return kSettings; }
+const std::vector<SetupSetting>& SetupSettings() {
+    static const std::vector<SetupSetting> rows(std::begin(kSettingRows), std::end(kSettingRows));
+    return rows;
+}
 
 std::string SetupValueText(const SetupSetting& s, const ParameterSet& p) {
     if (s.unit == Real) return FormatFixed(FloatOf(p, s.member), 2);
@@ -189,8 +193,14 @@ std::string RenderSetup(const std::string& name, const std::string& saved, const
     for (const char* section : kFileSections) {
         if (section == kSetupEndSection) break;
         out += std::string("[") + section + "]\r\n";
-        if (section == kSetupSection) out += "Name=" + name + "\r\nSaved=" + saved + "\r\n";
-        for (const SetupSetting& s : kSettings) {
+        if (section == kSetupSection) {
+            out += "Name=";
+            out += name;
+            out += "\r\nSaved=";
+            out += saved;
+            out += "\r\n";
+        }
+        for (const SetupSetting& s : SetupSettings()) {
             if (std::strcmp(s.section, section) != 0) continue;
             const std::string text = s.unit == Real ? FormatShortest(FloatOf(p, s.member)) : FormatInt(IntOf(p, s.member));
             out += std::string(s.key) + "=" + text + "\r\n";
@@ -237,7 +247,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
     out.values = base;
     out.name.clear();
     out.saved.clear();
-    std::vector<int> seenAt(kSettings.size(), 0);
+    std::vector<int> seenAt(SetupSettings().size(), 0);
     bool named = false, ended = false;
     int32_t keyCount = -1;
     std::string section;
@@ -284,8 +294,8 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
             }
             continue;
         }
-        for (size_t i = 0; i < kSettings.size(); ++i) {
-            const SetupSetting& s = kSettings[i];
+        for (size_t i = 0; i < SetupSettings().size(); ++i) {
+            const SetupSetting& s = SetupSettings()[i];
             if (Lower(s.section) != section || Lower(s.key) != Lower(key)) continue;
             const std::string where = At(lineNo) + "key \"" + s.key + "\" of [" + s.section + "]: ";
             if (seenAt[i]) {
@@ -325,14 +335,14 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
               " without its [SET-UP END] section";
         return false;
     }
-    for (size_t i = 0; i < kSettings.size(); ++i)
+    for (size_t i = 0; i < SetupSettings().size(); ++i)
         if (!seenAt[i]) {
-            why = std::string("key \"") + kSettings[i].key + "\" of [" + kSettings[i].section + "] is missing";
+            why = std::string("key \"") + SetupSettings()[i].key + "\" of [" + SetupSettings()[i].section + "] is missing";
             return false;
         }
-    if (keyCount != static_cast<int32_t>(kSettings.size())) {
+    if (keyCount != static_cast<int32_t>(SetupSettings().size())) {
         why = std::string("[") + kSetupEndSection + "] counts " + FormatInt(keyCount) + " keys, a set-up has " +
-              FormatInt(static_cast<int32_t>(kSettings.size()));
+              FormatInt(static_cast<int32_t>(SetupSettings().size()));
         return false;
     }
     return true;
@@ -370,7 +380,7 @@ std::string SetupSummary(const ParameterSet& p) {
 
 std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& setup) {
     std::vector<SetupChange> rows;
-    for (const SetupSetting& s : kSettings) {
+    for (const SetupSetting& s : SetupSettings()) {
         if (std::memcmp(reinterpret_cast<const unsigned char*>(&now) + s.member,
                         reinterpret_cast<const unsigned char*>(&setup) + s.member, 4) == 0)
             continue;
@@ -392,7 +402,7 @@ std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& 
 void LimitSetup(ParameterSet& p) {
     // Intervals first: the window ends' bounds follow them.
     for (int pass = 0; pass < 2; ++pass)
-        for (const SetupSetting& s : kSettings) {
+        for (const SetupSetting& s : SetupSettings()) {
             if (!CarriesPayload(s)) continue;
             const bool interval = s.code == CMD_MONO_SAMPLERATE || s.code == CMD_DIPOLE_SAMPLERATE;
             if (interval != (pass == 0)) continue;

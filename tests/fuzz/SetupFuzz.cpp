@@ -10,23 +10,13 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "KelvaneHost.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/SetupRules.h"
 
 using namespace kelvane;
-
-namespace {
-void Fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-#define CHECK(cond) \
-    do {            \
-        if (!(cond)) Fail(#cond); \
-    } while (0)
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParameterSet base{};
