@@ -38,6 +38,9 @@ void CALLBACK OnDialogTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (!d || d->busy) return;
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindActiveDialog, reinterpret_cast<LPARAM>(&dialog));
+    // A dialog that a nested one disabled is answered again once it is back.
+    for (size_t i = d->answered.size(); i-- > 0;)
+        if (!IsWindow(d->answered[i]) || !IsWindowEnabled(d->answered[i])) d->answered.erase(d->answered.begin() + i);
     if (!dialog) return;
     for (HWND done : d->answered)
         if (done == dialog) return;

@@ -20,7 +20,8 @@ struct DialogRun {
     std::vector<std::vector<std::string>> previewRows;  // the preview's rows: page, setting, now, set-up
 };
 
-// Called once for each dialog that shows (not for message boxes).
+// Called once for each dialog that shows (not for message boxes), and again
+// when a dialog is back from one it opened.
 using DialogAnswer = std::function<void(HWND dialog, const std::string& caption)>;
 
 // Runs action (which opens the dialogs), answering each as it shows.

@@ -253,3 +253,37 @@ TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
     EXPECT_EQ(find, INVALID_HANDLE_VALUE);
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
+
+TEST_F(SetupTest, ListRenamesAndDeletes) {
+    Operator op = drive::OpenOnPage(host, drive::kGeneral);
+    ASSERT_TRUE(drive::SaveSetup(op.Frame(), "first").messages.empty());
+    int turn = 0;
+    std::vector<std::vector<std::string>> seen;
+    const drive::DialogRun run = drive::RunWithDialogs(
+        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+        [&](HWND dialog, const std::string&) {
+            if (GetDlgItem(dialog, IDC_SETUP_NAME)) {  // the new name
+                drive::SetDialogText(dialog, IDC_SETUP_NAME, "second");
+                drive::PushDialogButton(dialog, IDOK);
+                return;
+            }
+            std::vector<std::string> names;
+            for (const auto& row : drive::ListRows(dialog, IDC_SETUP_LIST)) names.push_back(row[0]);
+            seen.push_back(names);
+            const int t = turn++;
+            if (t == 0 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "first"))
+                drive::PushDialogButton(dialog, IDC_SETUP_RENAME);
+            else if (t == 1 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "second"))
+                drive::PushDialogButton(dialog, IDC_SETUP_DELETE);  // asks, answered Yes
+            else
+                drive::PushDialogButton(dialog, IDCANCEL);
+        });
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], std::vector<std::string>{"first"});
+    EXPECT_EQ(seen[1], std::vector<std::string>{"second"});
+    EXPECT_TRUE(seen[2].empty());
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_NE(run.messages[0].find("Delete the set-up \"second\"?"), std::string::npos);
+    EXPECT_FALSE(IsFile(SetupPath("first")));
+    EXPECT_FALSE(IsFile(SetupPath("second")));
+}
