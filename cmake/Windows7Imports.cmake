@@ -40,7 +40,7 @@ set(KELVANE_FLOOR_USER32
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
   FillRect DrawFocusRect GetNextDlgTabItem
-  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA)
+  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA DialogBoxParamA EndDialog)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject

@@ -10,6 +10,8 @@
 #include "framework/DialogNav.h"
 #include "framework/ModuleGuard.h"
 #include "core/logic/ProfileText.h"
+#include "core/logic/SetupRules.h"
+#include "base/logic/NumberText.h"
 #include "framework/Wnd.h"
 #include "resource.h"
 #include "shell/MainFrame.h"
@@ -225,6 +227,13 @@ bool CKelvaneApp::SettingsNoticePending() {
 std::string CKelvaneApp::TakeSettingsNotice() {
     std::string notice;
     m_saveWorker.IfIdle([&](CSettingsFile& file) { notice = file.TakeNotice(); });
+    if (!notice.empty()) {
+        std::string oneLine = notice;
+        for (char& c : oneLine)
+            if (c == '\r' || c == '\n') c = ' ';
+        if (m_failedSaves.size() < 100) m_failedSaves.push_back(FormatClock(LocalSecondsOfDay()) + " " + oneLine);
+        NoteNoticeShown(oneLine);
+    }
     return notice;
 }
 CSettingsFile::Status CKelvaneApp::SettingsStatus() const { return m_settings.LastStatus(); }
@@ -282,13 +291,35 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     (void)limited;
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
     m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
+                      ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
+                     sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
     if (!delivered) return;
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
                  reinterpret_cast<LPARAM>(&sent));
 }
 
-void CKelvaneApp::BeginBatch(const char* what) { m_sendLog.BeginBatch(what); }
-void CKelvaneApp::EndBatch() { m_sendLog.EndBatch(LocalSecondsOfDay()); }
+void CKelvaneApp::BeginBatch(const char* what) {
+    m_sendLog.BeginBatch(what);
+    m_journal.BeginAction(what);
+}
+void CKelvaneApp::EndBatch() {
+    m_sendLog.EndBatch(LocalSecondsOfDay());
+    m_journal.EndAction();
+}
+
+std::string CKelvaneApp::SetupFolder() const {
+    const size_t slash = m_iniPath.find_last_of('\\');
+    return (slash == std::string::npos ? std::string(".") : m_iniPath.substr(0, slash)) + "\\" + kSetupFolder;
+}
+
+void CKelvaneApp::PublishWholeSet() { kelvane::PublishWholeSet(*this, m_toolControlBlock, m_processBlock); }
+
+void CKelvaneApp::NoteNoticeShown(const std::string& text) {
+    if (m_noticesShown.size() < 100) m_noticesShown.push_back(FormatClock(LocalSecondsOfDay()) + " " + text);
+}
 
 void CKelvaneApp::CopyStatusWords(const int16_t* frame) {
     kelvane::CopyStatusWords(m_status, frame);

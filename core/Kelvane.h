@@ -7,12 +7,14 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "KelvaneHost.h"
 #include "core/SaveWorker.h"
 #include "core/SettingsFile.h"
 #include "core/WinApp.h"
 #include "core/logic/IniRules.h"
+#include "core/logic/JobJournal.h"
 #include "core/logic/PageContext.h"
 #include "core/logic/ParameterSet.h"
 #include "core/logic/ReadBack.h"
@@ -84,6 +86,19 @@ public:
     bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
     // What the status strip says was sent last.
     const kelvane::SendLog& Sent() const { return m_sendLog; }
+    // Every command since the library loaded, for the job record.
+    const kelvane::JobJournal& Journal() const { return m_journal; }
+
+    // Set-ups live in "Setups" beside the settings file.
+    std::string SetupFolder() const;
+    // Both blocks take every value of the parameter set (a set-up was loaded).
+    void PublishWholeSet();
+    // What the job record shows: the set-up loaded last ("" none), the
+    // notices the operator was shown and the saves that failed.
+    std::string m_setupLoaded;
+    std::vector<std::string> m_noticesShown;
+    std::vector<std::string> m_failedSaves;
+    void NoteNoticeShown(const std::string& text);
     // Null for a frame without usable read-back words; counted either way.
     void CopyStatusWords(const int16_t* frame);
     const kelvane::FrameCounts& Frames() const { return m_frames; }
@@ -115,6 +130,7 @@ private:
     kelvane::ProfileStore* m_loading = nullptr;  // start-up's reader while it loads
     kelvane::SaveSchedule m_saveSchedule;
     kelvane::SendLog m_sendLog;
+    kelvane::JobJournal m_journal;
     kelvane::FrameCounts m_frames;  // written by ToolControlProcess on host threads
     CMainFrame* m_pControlFrame = nullptr;
     std::atomic<HWND> m_frameWnd{nullptr};  // read by ToolControlProcess on host threads

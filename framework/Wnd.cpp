@@ -87,6 +87,11 @@ bool CDialog::Create(HWND parent) {
     return m_hWnd != nullptr;
 }
 
+INT_PTR CDialog::DoModal(HWND owner) {
+    return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, &CDialog::StaticDlgProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
 bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {
     m_hWnd = CreateDialogIndirectParamA(AfxGetResourceHandle(), dialogTemplate, parent, s_entry.As<DLGPROC>(),
                                         reinterpret_cast<LPARAM>(this));

@@ -52,6 +52,9 @@ public:
     virtual ~CDialog();
 
     bool Create(HWND parent);
+    // A modal dialog owned by owner: returns what the handlers gave EndDialog
+    // (-1 when it could not be made).
+    INT_PTR DoModal(HWND owner);
     // From a template in memory instead of the resources (tests build their own).
     bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent);
     void Destroy();

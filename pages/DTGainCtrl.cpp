@@ -65,7 +65,13 @@ BOOL CDTGainCtrl::OnInitDialog() {
 
     // The tool learns the auto-gain state each time the page opens.
     const bool on = set.DtIsAuto != 0;
-    AutoGain(on);
+    if (m_sendOnOpen) {
+        AutoGain(on);
+    } else {
+        m_autoFlag = on ? 1 : 0;
+        OnAutoGainSet(on);
+        m_sendOnOpen = true;
+    }
     SetCheck(on ? IDC_DT_AUTO_ON : IDC_DT_AUTO_OFF, true);
 
     m_start = values[kStartTime];

@@ -13,6 +13,9 @@ public:
     void DownloadAll() override;
     // The Download's six, then the window: start, end, offset.
     void SendAll() override;
+    // The next opening shows the auto-gain state without sending it (a
+    // send of every setting follows).
+    void OpenWithoutSending() { m_sendOnOpen = false; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -32,6 +35,7 @@ private:
     // move does not).
     void SendWindowEnd(bool storeEnd);
 
+    bool m_sendOnOpen = true;
     int32_t m_filterCheck = 0;  // the check box's state as last read
     // The page's copies of "FirstStartTime", "FirstWinLength", "Total Offset".
     int32_t m_start = 0;

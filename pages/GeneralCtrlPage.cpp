@@ -72,6 +72,14 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     return TRUE;
 }
 
+std::vector<std::string> CGeneralCtrlPage::StatusLines() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < kDspLineCount; ++i) lines.push_back(DspStatusLine(i, m_dspFlags[i]));
+    return lines;
+}
+
+std::string CGeneralCtrlPage::LastReport() const { return LastReportText(m_reported, m_reportTime); }
+
 std::string CGeneralCtrlPage::FieldTip(int id) const {
     for (int f = 0; f < kDownloadFieldCount; ++f) {
         if (kFieldIds[f] != id) continue;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "KelvaneHost.h"
 #include "core/logic/PageContext.h"
@@ -36,6 +37,9 @@ public:
     std::string DspErrorNote() const;
     // Whether Download would pass its validation now.
     bool FieldsValid() const;
+    // The sixteen DSP status lines and the time of the last report, as shown.
+    std::vector<std::string> StatusLines() const;
+    std::string LastReport() const;
 
 protected:
     BOOL OnInitDialog() override;

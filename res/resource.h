@@ -192,4 +192,23 @@
 #define IDC_AP_MIN3_VALUE           1066
 #define IDC_AP_MIN4_VALUE           1067
 
+// Set-ups and the job record: File menu commands and their dialogs
+#define KELVANE_VERSION_TEXT        "1.0.0.0"
+#define ID_FILE_SAVE_SETUP          32780
+#define ID_FILE_LOAD_SETUP          32781
+#define ID_FILE_SAVE_RECORD         32782
+#define IDD_SETUP_NAME              1100
+#define IDD_SETUP_LIST              1101
+#define IDD_SETUP_PREVIEW           1102
+#define IDD_JOB_RECORD              1103
+#define IDC_SETUP_NAME              1200
+#define IDC_SETUP_NAME_NOTE         1201
+#define IDC_SETUP_LIST              1202
+#define IDC_SETUP_RENAME            1203
+#define IDC_SETUP_DELETE            1204
+#define IDC_SETUP_CHANGES           1205
+#define IDC_SETUP_PREVIEW_TEXT      1206
+#define IDC_RECORD_PATH             1207
+#define IDC_RECORD_NOTE             1208
+
 #endif // KELVANE_RES_RESOURCE_H

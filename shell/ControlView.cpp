@@ -252,6 +252,19 @@ void CControlView::SendAllSettings() {
     m_dipole.SendAll();
 }
 
+void CControlView::ShowParametersAgain() {
+    HWND area = Item(IDC_VIEW_PAGEAREA);
+    const bool focusOnPage = IsChild(area, GetFocus());
+    for (int i = 0; i < kPageCount; ++i) Page(i)->Destroy();
+    m_dtGain.OpenWithoutSending();
+    for (int i = 0; i < kPageCount; ++i)
+        if (CDialog* page = Page(i); page->Create(area))
+            SetWindowPos(page->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SelectPage(m_shown);
+    RefreshPageMarks();
+    if (focusOnPage) SetFocus(m_pageList);
+}
+
 void CControlView::SetReadBackStale(bool stale, const std::string& note) {
     m_dtGain.SetReadBackStale(stale, note);
     m_monopole.SetReadBackStale(stale, note);

@@ -35,6 +35,9 @@ public:
     // (its validation first: a field out of range stops everything), then
     // the DT, Monopole and Dipole pages.
     void SendAllSettings();
+    // Every page shows the parameter set anew, as when the window opens (a
+    // set-up was loaded); nothing is sent: the send that follows does it.
+    void ShowParametersAgain();
 
     // The read-back of the gain pages is old (note: since when) or fresh.
     void SetReadBackStale(bool stale, const std::string& note);

@@ -14,6 +14,7 @@
 #include "framework/DialogNav.h"
 #include "shell/ControlView.h"
 #include "shell/TrendWindow.h"
+#include "shell/SetupDialogs.h"
 #include "resource.h"
 
 namespace {
@@ -249,6 +250,28 @@ void CMainFrame::SetStripTip(const std::string& text) {
     SendMessageA(m_stripTip, TTM_ACTIVATE, !text.empty(), 0);
 }
 
+bool CMainFrame::OnSetupCommand(UINT id) {
+    if (id != ID_FILE_SAVE_SETUP && id != ID_FILE_LOAD_SETUP && id != ID_FILE_SAVE_RECORD) return false;
+    if (!m_pView || !m_pView->m_hWnd) return true;
+    if (id == ID_FILE_SAVE_SETUP) SaveSetupFromMenu(m_hWnd, *m_pView);
+    else if (id == ID_FILE_SAVE_RECORD) SaveJobRecordFromMenu(m_hWnd, *m_pView);
+    else if (LoadSetupFromMenu(m_hWnd, *m_pView)) OnSetupLoaded();
+    UpdateStatusStrip();
+    return true;
+}
+
+void CMainFrame::OnSetupLoaded() {
+    // The pages were made anew: they show the last read-back again, and its
+    // old look when it is old. The trend marks the moment.
+    MarkTrend(kelvane::TrendMarkKind::SetupLoad);
+    if (m_readBackShown) KelvaneApp()->DispatchStatus();
+    m_stale = false;
+    m_watch.Sample(SampleFrames());
+    UpdateStale();
+    if (m_pView) m_pView->RefreshPageMarks();
+    UpdateStatusStrip();
+}
+
 void CMainFrame::ShowDtReadBack(const int32_t* words) {
     if (m_pView && m_pView->m_dtGain.m_hWnd) m_pView->m_dtGain.ShowGainReadBack(words);
 }
@@ -292,6 +315,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             OpenTrend();
             return 0;
         }
+        if (OnSetupCommand(LOWORD(wParam))) return 0;
         break;
     case kelvane::WM_TOOLCONTROL:
         OnToolControl();

@@ -59,6 +59,10 @@ private:
     void UpdateStatusStrip();
     void SetStripText(int part, const std::string& text);
     void SetStripTip(const std::string& text);
+    // The File menu's set-up and job-record commands; false for another id.
+    bool OnSetupCommand(UINT id);
+    // A set-up was loaded and sent (the app's m_setupLoaded names it).
+    void OnSetupLoaded();
 
     // While frames stream, a read-back notice that finds operator input
     // waiting is shown after that input, once, from a short timer (see

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Bench.h"
+#include "DialogDriver.h"
 #include "HostHarness.h"
 #include "Operator.h"
 #include "bench/logic/BenchScript.h"
@@ -125,6 +126,7 @@ private:
     }
     void Reload(const ScriptStep& s) {
         m_op.reset();
+        m_loadedAt = m_bench.Journal().size();
         if (!m_bench.Reload()) Fail(s, "Kelvane.dll did not reload");
         Pump();
     }
@@ -136,6 +138,7 @@ private:
         const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
         if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
             Fail(s, "cannot write " + ini);
+        m_loadedAt = m_bench.Journal().size();
         if (!m_bench.LoadPlugin()) Fail(s, "Kelvane.dll did not load");
         Pump();
     }
@@ -242,6 +245,84 @@ private:
     void Slider(const ScriptStep& s) {
         m_op->DragSlider(s.num[0], s.num[1], std::vector<int>(s.num.begin() + 2, s.num.end()));
     }
+    void Boxes(const ScriptStep& s, const drive::DialogRun& run) {
+        for (const std::string& box : run.messages)
+            std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
+    }
+    void SetupSave(const ScriptStep& s) { Boxes(s, drive::SaveSetup(m_op->Frame(), s.text)); }
+    void SetupLoad(const ScriptStep& s) {
+        const size_t before = m_bench.Journal().size();
+        const bool accept = s.verb == "setup load";
+        const drive::DialogRun run = drive::LoadSetup(m_op->Frame(), s.text, accept, m_out + "\\setup-list.png",
+                                                      m_out + "\\setup-preview.png");
+        Boxes(s, run);
+        const bool previewed = !run.captions.empty() && run.captions.size() >= 2 && run.messages.empty();
+        if (!previewed) Fail(s, "set-up \"" + s.text + "\" was not previewed");
+        else if (!accept && m_bench.Journal().size() != before) Fail(s, "a cancelled preview sent commands");
+        else if (accept && m_bench.Journal().size() == before) Fail(s, "the loaded set-up sent nothing");
+    }
+    // The record's journal must hold every command the host took since the
+    // plug-in loaded, in order, with the same values.
+    void Record(const ScriptStep& s) {
+        const std::string path = m_out + "\\" + s.text;
+        Boxes(s, drive::SaveJobRecord(m_op->Frame(), path));
+        std::string csv = ReadText(path.substr(0, path.size() - (EndsWithTxt(path) ? 4 : 0)) + ".csv");
+        std::istringstream lines(csv);
+        std::string line;
+        std::getline(lines, line);  // the header
+        size_t i = m_loadedAt;
+        const auto& j = m_bench.Journal();
+        while (std::getline(lines, line)) {
+            const std::vector<std::string> f = CsvFields(line);
+            int32_t code = 0;
+            if (f.size() < 9 || !ParseScriptInt(f[4], code)) {
+                Fail(s, "journal line not understood: " + line);
+                return;
+            }
+            const int32_t value = f[5] == "on" ? VALUE_ON : f[5] == "off" ? VALUE_OFF : ParseLeadingInt(f[5].c_str());
+            if (i >= j.size() || j[i].block.CodeWord != code || j[i].block.Payload[0] != value) {
+                Fail(s, "the record's journal differs from the host's at command " + std::to_string(i - m_loadedAt + 1) +
+                            ": " + line);
+                return;
+            }
+            ++i;
+        }
+        if (i != j.size()) Fail(s, "the record's journal lacks " + std::to_string(j.size() - i) + " commands");
+        ShowRecord(path);
+    }
+    static bool EndsWithTxt(const std::string& p) { return p.size() > 4 && lstrcmpiA(p.c_str() + p.size() - 4, ".txt") == 0; }
+    static std::string ReadText(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static std::vector<std::string> CsvFields(std::string line) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields(1);
+        bool quoted = false;
+        for (size_t k = 0; k < line.size(); ++k) {
+            const char c = line[k];
+            if (quoted && c == '"' && k + 1 < line.size() && line[k + 1] == '"') fields.back() += '"', ++k;
+            else if (c == '"') quoted = !quoted;
+            else if (c == ',' && !quoted) fields.emplace_back();
+            else fields.back() += c;
+        }
+        return fields;
+    }
+    // The report as it reads, in a fixed font, saved beside it as a picture.
+    void ShowRecord(const std::string& path) {
+        HWND view = CreateWindowExA(0, "EDIT", ReadText(path).c_str(),
+                                    WS_POPUP | WS_VISIBLE | WS_CAPTION | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 20, 20,
+                                    700, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (!view) return;
+        SetWindowTextA(view, ReadText(path).c_str());
+        SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
+        Pump();
+        drive::SaveWindowPng(view, path.substr(0, path.find_last_of('.')) + ".png");
+        DestroyWindow(view);
+        Pump();
+    }
     void Select(const ScriptStep& s) { m_op->SelectCombo(s.num[0], s.num[1], s.num[2]); }
     void Screenshot(const ScriptStep& s) {
         // The strip and the cues follow a half-second timer: let it run
@@ -347,6 +428,7 @@ private:
     std::string m_out;
     std::unique_ptr<drive::Operator> m_op;
     size_t m_commandCursor = 0;  // "expect command" searches from here on
+    size_t m_loadedAt = 0;       // the host's journal when the plug-in last loaded
     int m_failures = 0;
     bool m_boxStep = false;      // the step was "expect box" or "answer box"
     std::vector<int32_t> m_noted;  // "note readback"
@@ -413,6 +495,10 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"fault unreadable", &ScriptRun::FaultUnreadable, false},
     {"feed", &ScriptRun::Feed, false},
     {"check", &ScriptRun::Check, false},
+    {"setup save", &ScriptRun::SetupSave, true},
+    {"setup load", &ScriptRun::SetupLoad, true},
+    {"setup cancel", &ScriptRun::SetupLoad, true},
+    {"record", &ScriptRun::Record, true},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {

@@ -55,6 +55,8 @@ const Grammar kGrammar[] = {
     {"key", 0, 2, true, true},             {"settings", 1, 0, false, false},
     {"fault unreadable", 0, 1, false, false}, {"feed", 0, 1, false, false},
     {"check", 0, 0, false, false},
+    {"setup save", 0, 0, true, true},      {"setup load", 0, 0, true, true},
+    {"setup cancel", 0, 0, true, true},    {"record", 0, 0, true, true},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -131,7 +133,7 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         std::string verb = head[0];
         std::string afterVerb;
         Tokens(line, 1, &afterVerb);
-        if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note") && head.size() == 2) {
+        if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note" || verb == "setup") && head.size() == 2) {
             verb += " " + head[1];
             afterVerb = rest;
         }

@@ -25,6 +25,11 @@
 //     pointer leads to memory that cannot be read) | feed HZ (frames from a
 //     worker thread; 0 stops)
 //   check (from here on the product's invariants are checked after every step)
+//   setup save NAME | setup load NAME (preview accepted) | setup cancel NAME
+//     (preview cancelled): File, "Save set-up..." / "Load set-up..."; the list
+//     and the preview are saved as setup-list.png and setup-preview.png
+//   record PATH (File, "Save job record..."; PATH relative to the output
+//     folder; the report is also shown and saved as PATH's name + ".png")
 // PAGE is 0..4 (General, DT, Monopole, Dipole, Acoustic); numbers take 0x.
 #pragma once
 

@@ -262,16 +262,6 @@ bool ToolSim::TakeStatusReport(DspStatusReport* out) {
     return true;
 }
 
-const char* CommandUnit(int32_t code) {
-    switch (UnitOf(code)) {
-    case Unit::Db: return "dB";
-    case Unit::Us: return "us";
-    case Unit::OnOff: return "on/off";
-    case Unit::Count: return "count";
-    default: return "";
-    }
-}
-
 std::string DescribeValue(const ToolCommand& cmd) {
     char buf[48];
     const int32_t v = cmd.Payload[0];

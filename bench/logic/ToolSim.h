@@ -9,6 +9,7 @@
 #include <string>
 
 #include "KelvaneHost.h"
+#include "core/logic/SendLog.h"
 
 namespace kelvane {
 
@@ -103,9 +104,8 @@ private:
     int m_toolResets = 0;
 };
 
-// Journal helpers: the unit of a command's value and its text ("78 dB",
-// "on", "400 us", "-" for a command without value).
-const char* CommandUnit(int32_t code);
+// Journal helpers: the text of a command's value ("78 dB", "on", "400 us",
+// "-" for a command without value); its unit is the plug-in's CommandUnit.
 std::string DescribeValue(const ToolCommand& cmd);
 // One journal line as JSON (no trailing newline).
 std::string JournalJson(double timeMs, const ToolCommand& cmd);

@@ -79,6 +79,20 @@ std::string DescribeCommand(const ToolCommand& block) {
     return "command " + Hex(block.CodeWord);
 }
 
+const char* CommandUnit(int32_t code) {
+    for (const Label& l : kLabels) {
+        if (code < l.first || code > l.last) continue;
+        switch (l.unit) {
+        case Unit::Db: return "dB";
+        case Unit::Us: return "us";
+        case Unit::OnOff: return "on/off";
+        case Unit::Count: return "count";
+        case Unit::None: return "";
+        }
+    }
+    return "";
+}
+
 void SendLog::BeginBatch(const char* what) {
     if (m_depth++ > 0) return;
     m_batch = what ? what : "";

@@ -12,6 +12,9 @@ namespace kelvane {
 // "DT CH1 gain 12 dB", "Monopole auto gain on", "Tool reset": the command's
 // name with its value in its unit. Unknown codes show as hex.
 std::string DescribeCommand(const ToolCommand& block);
+// The unit of a command's value: "dB", "us", "on/off", "count", or "" when
+// the code alone says it all.
+const char* CommandUnit(int32_t code);
 
 class SendLog {
 public:

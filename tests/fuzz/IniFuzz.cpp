@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "KelvaneHost.h"
 #include "TextProfile.h"
 #include "core/logic/DriveLimits.h"
@@ -24,15 +25,6 @@
 using namespace kelvane;
 
 namespace {
-
-void Fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-#define CHECK(cond) \
-    do {            \
-        if (!(cond)) Fail(#cond); \
-    } while (0)
 
 // A block buffer of exactly the size the host gave it.
 struct Block {

@@ -1,0 +1,224 @@
+#include "core/logic/JobJournal.h"
+
+#include <cstring>
+
+#include "KelvaneHost.h"
+#include "base/logic/NumberText.h"
+#include "core/logic/SendLog.h"
+#include "core/logic/SetupRules.h"
+
+namespace kelvane {
+namespace {
+
+constexpr size_t kMaxActions = 1000;  // names kept; later new ones show as "other"
+
+std::string Two(int32_t v) { return (v < 10 ? "0" : "") + FormatInt(v); }
+
+std::string Hex(int32_t code) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(static_cast<uint32_t>(code) >> shift) & 0xF];
+    return text;
+}
+
+// The page a command belongs to, by its name.
+const char* PageOf(int32_t code) {
+    const char* name = CommandName(code);
+    if (!name) return "";
+    if (std::strncmp(name, "CMD_DT_", 7) == 0) return "DT";
+    if (std::strncmp(name, "CMD_MONO_", 9) == 0) return "Monopole";
+    if (std::strncmp(name, "CMD_DIPOLE_", 11) == 0) return "Dipole";
+    return "General";
+}
+
+// The value as the unit reads: "on"/"off" for switches, the number otherwise.
+std::string ValueText(int32_t code, int32_t value) {
+    const std::string unit = CommandUnit(code);
+    if (unit == "on/off") return value == VALUE_ON ? "on" : "off";
+    return FormatInt(value);
+}
+
+std::string Pad(std::string s, size_t width) {
+    if (s.size() < width) s.append(width - s.size(), ' ');
+    return s;
+}
+
+std::string CsvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+// A command's value with its unit, and when: "78 dB at 16:20:05.123" (the
+// date too when it is not the record's).
+std::string SentText(const JournalEntry& e, int32_t recordDate) {
+    const std::string unit = CommandUnit(e.code);
+    std::string v = ValueText(e.code, e.value);
+    if (unit == "dB" || unit == "us") v += " " + unit;
+    if (e.code >= CMD_GAIN_STEP_1DB && e.code <= CMD_GAIN_STEP_3DB) v = FormatInt(e.code - CMD_GAIN_STEP_1DB + 1) + " dB";
+    if (e.code == CMD_DT_WIN_END) v = "end " + v;
+    const std::string when = FormatJournalTime(e.at);
+    return v + " at " + (e.at.date == recordDate ? when.substr(11) : when) + (e.delivered ? "" : " (lost)");
+}
+
+bool Later(const JournalEntry& a, const JournalEntry& b) {
+    return a.at.date != b.at.date ? a.at.date > b.at.date : a.at.msOfDay > b.at.msOfDay;
+}
+
+}  // namespace
+
+std::string FormatJournalTime(const JournalTime& t) {
+    const int32_t ms = t.msOfDay < 0 ? 0 : t.msOfDay;
+    std::string millis = FormatInt(ms % 1000);
+    if (millis.size() < 3) millis.insert(0, 3 - millis.size(), '0');
+    return FormatInt(t.date / 10000) + "-" + Two(t.date / 100 % 100) + "-" + Two(t.date % 100) + " " +
+           FormatClock(ms / 1000) + "." + millis;
+}
+
+JobJournal::JobJournal(size_t capacity) : m_capacity(capacity ? capacity : 1), m_actions{"operator"} {}
+
+void JobJournal::BeginAction(const char* what) {
+    if (m_depth++ > 0) return;
+    const std::string name = what ? what : "";
+    for (size_t i = 0; i < m_actions.size(); ++i)
+        if (m_actions[i] == name) {
+            m_current = static_cast<uint16_t>(i);
+            return;
+        }
+    if (m_actions.size() >= kMaxActions) {
+        m_current = 0;
+        return;
+    }
+    m_actions.push_back(name);
+    m_current = static_cast<uint16_t>(m_actions.size() - 1);
+}
+
+void JobJournal::EndAction() {
+    if (m_depth == 0 || --m_depth > 0) return;
+    m_current = 0;
+}
+
+void JobJournal::Record(const JournalTime& at, int32_t code, int32_t asked, int32_t sent, bool delivered) {
+    JournalEntry e;
+    e.at = at;
+    e.code = code;
+    e.asked = asked;
+    e.value = sent;
+    e.action = m_current;
+    e.delivered = delivered;
+    ++m_total;
+    if (m_ring.size() < m_capacity) {
+        m_ring.push_back(e);
+    } else {
+        m_ring[m_head] = e;
+        m_head = (m_head + 1) % m_capacity;
+    }
+    for (JournalEntry& last : m_last)
+        if (last.code == code) {
+            last = e;
+            return;
+        }
+    m_last.push_back(e);
+}
+
+const JournalEntry& JobJournal::At(size_t i) const { return m_ring[(m_head + i) % m_ring.size()]; }
+
+const std::string& JobJournal::ActionName(uint16_t action) const {
+    static const std::string kOther = "other";
+    return action < m_actions.size() ? m_actions[action] : kOther;
+}
+
+const JournalEntry* JobJournal::LastOf(int32_t code) const {
+    for (const JournalEntry& e : m_last)
+        if (e.code == code) return &e;
+    return nullptr;
+}
+
+std::string JournalCsv(const JobJournal& journal) {
+    std::string out = "time,page,action,command,code,value,unit,limited,delivered\r\n";
+    out.reserve(out.size() + journal.Size() * 96);
+    for (size_t i = 0; i < journal.Size(); ++i) {
+        const JournalEntry& e = journal.At(i);
+        const char* name = CommandName(e.code);
+        out += FormatJournalTime(e.at) + "," + PageOf(e.code) + "," + CsvField(journal.ActionName(e.action)) + "," +
+               (name ? name : "") + "," + Hex(e.code) + "," + ValueText(e.code, e.value) + "," + CommandUnit(e.code) +
+               "," + (e.asked != e.value ? "from " + ValueText(e.code, e.asked) : std::string("no")) + "," +
+               (e.delivered ? "yes" : "no") + "\r\n";
+    }
+    return out;
+}
+
+std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal) {
+    int32_t date = 0;  // yyyymmdd of in.when, "2026-12-08 ..."
+    for (size_t i = 0; i < in.when.size() && i < 10; ++i)
+        if (in.when[i] >= '0' && in.when[i] <= '9') date = date * 10 + (in.when[i] - '0');
+    std::string out;
+    auto line = [&out](const std::string& s) { out += s + "\r\n"; };
+    line("KELVANE JOB RECORD - Varro acoustic tool");
+    line(Pad("Written", 13) + in.when);
+    line(Pad("Work folder", 13) + in.workFolder);
+    line(Pad("Plug-in", 13) + "Kelvane " + in.version);
+    line(Pad("Set-up", 13) + (in.setupLoaded.empty() ? std::string("none loaded since start") : in.setupLoaded));
+    line("");
+    line("SETTINGS: now, and last sent to the tool (times on " + in.when.substr(0, 10) + ")");
+    std::vector<const char*> pages;  // in the order the settings first name them
+    for (const SetupSetting& s : SetupSettings()) {
+        bool known = false;
+        for (const char* p : pages) known = known || std::strcmp(p, s.page) == 0;
+        if (!known) pages.push_back(s.page);
+    }
+    for (const char* page : pages) {
+        line(page);
+        for (const SetupSetting& s : SetupSettings()) {
+            if (std::strcmp(page, s.page) != 0) continue;
+            // The acoustic settings go to VarroProcessPara, not to the tool.
+            std::string sent = std::strcmp(page, "Acoustic Process") == 0 ? "published (no command)" : "no command";
+            if (s.code == CMD_GAIN_STEP_1DB) {
+                const JournalEntry* last = nullptr;
+                for (int32_t c = CMD_GAIN_STEP_1DB; c <= CMD_GAIN_STEP_3DB; ++c)
+                    if (const JournalEntry* e = journal.LastOf(c); e && (!last || Later(*e, *last))) last = e;
+                sent = last ? SentText(*last, date) : "not sent since start";
+            } else if (s.code != 0) {
+                const JournalEntry* e = journal.LastOf(s.code);
+                sent = e ? SentText(*e, date) : "not sent since start";
+            }
+            line("  " + Pad(s.label, 25) + " " + Pad(SetupValueText(s, in.settings), 10) + " " + sent);
+        }
+    }
+    line("");
+    line("READ-BACK GAINS (dB) " + (in.anyReadBack ? "of the last frame with read-back, " +
+                                                         FormatFixed(in.readBackAgeMs / 1000.0, 1) + " s old"
+                                                   : std::string("- no frame with read-back since start")));
+    if (in.anyReadBack) {
+        const char* names[3] = {"DT", "Monopole", "Dipole"};
+        const int first[3] = {0, 4, 12}, count[3] = {4, 8, 8};
+        for (int k = 0; k < 3; ++k) {
+            std::string l = "  " + Pad(names[k], 10);
+            for (int i = 0; i < count[k]; ++i) l += " " + Pad(FormatInt(in.readBack[first[k] + i]), 4);
+            line(l);
+        }
+    }
+    line("");
+    line("DSP STATUS (" + in.dspReport + ")");
+    for (size_t i = 0; i < in.dspLines.size(); i += 2)
+        line("  " + Pad(in.dspLines[i], 37) + (i + 1 < in.dspLines.size() ? " " + in.dspLines[i + 1] : ""));
+    line("");
+    const uint32_t dropped = in.frames > in.usableFrames ? in.frames - in.usableFrames : 0;
+    line("FRAMES  " + FormatInt(static_cast<int32_t>(in.frames)) + " since the library loaded, " +
+         FormatInt(static_cast<int32_t>(dropped)) + " dropped (no readable read-back)");
+    line("");
+    line("SAVES THAT FAILED" + std::string(in.failedSaves.empty() ? ": none" : ""));
+    for (const std::string& s : in.failedSaves) line("  " + s);
+    line("NOTICES SHOWN TO THE OPERATOR" + std::string(in.notices.empty() ? ": none" : ""));
+    for (const std::string& s : in.notices) line("  " + s);
+    line("");
+    line("JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) + " commands sent since the library loaded.");
+    if (journal.Dropped() > 0)
+        line("The oldest " + FormatInt(static_cast<int32_t>(journal.Dropped())) + " were dropped from memory, " +
+             FormatInt(static_cast<int32_t>(journal.Size())) + " kept.");
+    line("Every one kept is in the CSV journal beside this file.");
+    return out;
+}
+
+}  // namespace kelvane

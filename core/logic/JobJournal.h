@@ -1,0 +1,86 @@
+// The job journal: every command sent since the library loaded, with its
+// time to the millisecond, in memory and bounded (the oldest go first, and
+// the record says how many). Fed only where a command leaves the plug-in,
+// never from the frame path. Also the job record's text and the journal's
+// CSV, so the formatting is tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/logic/ParameterSet.h"
+
+namespace kelvane {
+
+struct JournalTime {
+    int32_t date = 0;     // yyyymmdd, local
+    int32_t msOfDay = 0;  // local
+};
+// "2026-12-08 16:20:05.123"
+std::string FormatJournalTime(const JournalTime& t);
+
+struct JournalEntry {
+    JournalTime at;
+    int32_t code = 0;
+    int32_t value = 0;     // as sent
+    int32_t asked = 0;     // as the page handed it over, before the last guard
+    uint16_t action = 0;   // JobJournal::ActionName
+    bool delivered = false;
+};
+
+class JobJournal {
+public:
+    static constexpr size_t kCapacity = 100000;
+    explicit JobJournal(size_t capacity = kCapacity);
+
+    // The commands between these carry the outermost action's name
+    // ("Send all settings", "DT Download"); others are the operator's own.
+    void BeginAction(const char* what);
+    void EndAction();
+    void Record(const JournalTime& at, int32_t code, int32_t asked, int32_t sent, bool delivered);
+
+    size_t Size() const { return m_ring.size(); }
+    uint64_t Total() const { return m_total; }
+    uint64_t Dropped() const { return m_total - m_ring.size(); }
+    const JournalEntry& At(size_t i) const;  // 0 is the oldest kept
+    const std::string& ActionName(uint16_t action) const;
+    // The last command of code since the library loaded, dropped or not.
+    const JournalEntry* LastOf(int32_t code) const;
+
+private:
+    size_t m_capacity;
+    std::vector<JournalEntry> m_ring;
+    size_t m_head = 0;  // once full: the oldest
+    uint64_t m_total = 0;
+    std::vector<std::string> m_actions;
+    int m_depth = 0;
+    uint16_t m_current = 0;
+    std::vector<JournalEntry> m_last;  // one per code
+};
+
+// The CSV journal: a header, then one line per command kept, oldest first.
+std::string JournalCsv(const JobJournal& journal);
+
+// What the job record shows besides the journal.
+struct JobRecordInput {
+    std::string when;         // "2026-12-08 16:20:05"
+    std::string workFolder;
+    std::string version;
+    std::string setupLoaded;  // "" when none was loaded
+    ParameterSet settings{};
+    bool anyReadBack = false;
+    uint32_t readBackAgeMs = 0;
+    int32_t readBack[20] = {};  // DT 4, monopole 8, dipole 8
+    std::string dspReport;      // "Last report 11:02:03" or "No report yet"
+    std::vector<std::string> dspLines;
+    uint32_t frames = 0;
+    uint32_t usableFrames = 0;
+    std::vector<std::string> failedSaves;
+    std::vector<std::string> notices;
+};
+// Plain text, at most 80 columns, for one or two A4 pages.
+std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal);
+
+}  // namespace kelvane

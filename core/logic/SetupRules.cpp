@@ -1,0 +1,421 @@
+#include "core/logic/SetupRules.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include "KelvaneHost.h"
+#include "base/logic/NumberText.h"
+#include "core/logic/DriveLimits.h"
+#include "core/logic/IniRules.h"
+
+namespace kelvane {
+namespace {
+
+#define M(f) offsetof(ParameterSet, f)
+constexpr const char* kGeneral = "General Control";
+constexpr const char* kDt = "DT Gain Control";
+constexpr const char* kMono = "Monopole Control/Full wave";
+constexpr const char* kDipole = "Dipole Control/Full wave";
+constexpr const char* kAcoustic = "Acoustic Process";
+constexpr SetupUnit Db = SetupUnit::Db;
+constexpr SetupUnit Us = SetupUnit::Us;
+constexpr SetupUnit OnOff = SetupUnit::OnOff;
+constexpr SetupUnit Check = SetupUnit::Check;
+constexpr SetupUnit Num = SetupUnit::None;
+constexpr SetupUnit Real = SetupUnit::Real;
+
+#define CH(P, S, A, n, CODE) {P, "CH" #n " gain", S, "Ch" #n "Gain", M(A##ChGain[(n) - 1]), Db, (CODE) + (n) - 1}
+#define FULLWAVE(P, S, A, X, C)                                                                                 \
+    {P, "Auto gain", S, "IsAuto", M(A##IsAuto), OnOff, CMD_##C##_AUTO_GAIN},                                   \
+    CH(P, S, A, 1, CMD_##C##_CH1_GAIN), CH(P, S, A, 2, CMD_##C##_CH1_GAIN), CH(P, S, A, 3, CMD_##C##_CH1_GAIN), \
+    CH(P, S, A, 4, CMD_##C##_CH1_GAIN), CH(P, S, A, 5, CMD_##C##_CH1_GAIN), CH(P, S, A, 6, CMD_##C##_CH1_GAIN), \
+    CH(P, S, A, 7, CMD_##C##_CH1_GAIN), CH(P, S, A, 8, CMD_##C##_CH1_GAIN),                                     \
+    {P, "ALL gain", S, "AllGain", M(A##AllGain), Db, CMD_##C##_ALL_GAIN},                                       \
+    {P, "Stack", S, "StackValue", M(A##StackValue), Num, CMD_##C##_STACK},                                      \
+    {P, "Window end", S, "WindowsEnd", M(A##WindowsEnd), Us, CMD_##C##_WIN_END},                               \
+    {P, "Downhole filter", kSetupSection, X " Filter", M(A##Filter), Check, CMD_##C##_DOWNHOLE_FILTER}
+
+// In file order: each settings section's keys as the settings file writes
+// them, then what it does not keep. The gain step's command depends on the
+// value (the record looks at all three).
+const SetupSetting kSettingRows[] = {
+    {kGeneral, "Gain step", kGeneralSection, "Gain Step", M(GainStep), Db, CMD_GAIN_STEP_1DB},
+    {kGeneral, "DT receiver delay", kGeneralSection, "DT DELAY", M(DtDelay), Us, CMD_DT_RXDELAY},
+    {kGeneral, "DT delay step", kGeneralSection, "DT DELAY STEP", M(DtDelayStep), Us, CMD_DT_RXDELAY_STEP},
+    {kGeneral, "DT sample interval", kGeneralSection, "DT SAMPLERATE", M(DtSampleRate), Us, 0},
+    {kGeneral, "Monopole receiver delay", kGeneralSection, "Mono DELAY", M(MonoDelay), Us, CMD_MONO_RXDELAY},
+    {kGeneral, "Monopole delay step", kGeneralSection, "Mono DELAY STEP", M(MonoDelayStep), Us,
+     CMD_MONO_RXDELAY_STEP},
+    {kGeneral, "Monopole sample interval", kGeneralSection, "Mono SAMPLERATE", M(MonoSampleRate), Us,
+     CMD_MONO_SAMPLERATE},
+    {kGeneral, "Dipole receiver delay", kGeneralSection, "Dipole DELAY", M(DipoleDelay), Us, CMD_DIPOLE_RXDELAY},
+    {kGeneral, "Dipole delay step", kGeneralSection, "Dipole DELAY STEP", M(DipoleDelayStep), Us,
+     CMD_DIPOLE_RXDELAY_STEP},
+    {kGeneral, "Dipole sample interval", kGeneralSection, "Dipole SAMPLERATE", M(DipoleSampleRate), Us,
+     CMD_DIPOLE_SAMPLERATE},
+    {kDt, "Auto gain", kDtSection, "IsAuto", M(DtIsAuto), OnOff, CMD_DT_AUTO_GAIN},
+    CH(kDt, kDtSection, Dt, 1, CMD_DT_CH1_GAIN), CH(kDt, kDtSection, Dt, 2, CMD_DT_CH1_GAIN),
+    CH(kDt, kDtSection, Dt, 3, CMD_DT_CH1_GAIN), CH(kDt, kDtSection, Dt, 4, CMD_DT_CH1_GAIN),
+    {kDt, "Window start", kDtSection, "FirstStartTime", M(DtFirstStartTime), Us, CMD_DT_WIN_START},
+    {kDt, "Window length", kDtSection, "FirstWinLength", M(DtFirstWinLength), Us, CMD_DT_WIN_END},
+    {kDt, "Window offset", kDtSection, "Total Offset", M(DtTotalOffset), Us, CMD_DT_TOTAL_OFFSET},
+    FULLWAVE(kMono, kMonoSection, Mono, "Mono", MONO),
+    FULLWAVE(kDipole, kDipoleSection, Dipole, "Dipole", DIPOLE),
+    {kAcoustic, "T01R1 start", kAcousticSection, "T01R1Start", M(T01RStart[0]), Us, 0},
+    {kAcoustic, "T01R2 start", kAcousticSection, "T01R2Start", M(T01RStart[1]), Us, 0},
+    {kAcoustic, "T01R3 start", kAcousticSection, "T01R3Start", M(T01RStart[2]), Us, 0},
+    {kAcoustic, "T01R4 start", kAcousticSection, "T01R4Start", M(T01RStart[3]), Us, 0},
+    {kAcoustic, "Threshold min 1", kAcousticSection, "ThresholdMin1", M(ThresholdMin[0]), Real, 0},
+    {kAcoustic, "Threshold min 2", kAcousticSection, "ThresholdMin2", M(ThresholdMin[1]), Real, 0},
+    {kAcoustic, "Threshold min 3", kAcousticSection, "ThresholdMin3", M(ThresholdMin[2]), Real, 0},
+    {kAcoustic, "Threshold min 4", kAcousticSection, "ThresholdMin4", M(ThresholdMin[3]), Real, 0},
+    {kAcoustic, "DT min", kAcousticSection, "DtMin", M(DtMin), Num, 0},
+    {kAcoustic, "DT max", kAcousticSection, "DtMax", M(DtMax), Num, 0},
+    {kAcoustic, "Correlation window", kAcousticSection, "CorWinLength", M(CorWinLength), Num, 0},
+    {kAcoustic, "Coefficient", kAcousticSection, "Coefficient", M(Coefficient), Real, 0},
+    {kAcoustic, "Threshold factor", kAcousticSection, "ThresholdFactor", M(ThresholdFactor), Real, 0},
+    {kAcoustic, "Search window", kAcousticSection, "SearchWinLength", M(SearchWinLength), Us, 0},
+    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0},
+    {kAcoustic, "High cut", kAcousticSection, "HighCut", M(HighCut), Num, 0},
+    {kAcoustic, "Low cut", kAcousticSection, "LowCut", M(LowCut), Num, 0},
+    {kDt, "Downhole filter", kSetupSection, "DT Filter", M(DtFilter), Check, CMD_DT_DOWNHOLE_FILTER},
+    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0},
+};
+#undef FULLWAVE
+#undef CH
+#undef M
+
+const char* const kFileSections[] = {kSetupSection,  kGeneralSection,  kDtSection,       kMonoSection,
+                                     kDipoleSection, kAcousticSection, kSetupEndSection};
+
+int32_t IntOf(const ParameterSet& p, size_t off) {
+    int32_t v;
+    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + off, 4);
+    return v;
+}
+float FloatOf(const ParameterSet& p, size_t off) {
+    float v;
+    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + off, 4);
+    return v;
+}
+void SetBits(ParameterSet& p, size_t off, const void* v) { std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, v, 4); }
+
+// The gain step and the drive-limited values carry the command's own value.
+bool CarriesPayload(const SetupSetting& s) {
+    return s.code != 0 && s.code != CMD_DT_WIN_END && s.code != CMD_GAIN_STEP_1DB && s.unit != OnOff &&
+           s.unit != Check;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    size_t a = 0, b = s.size();
+    while (a < b && IsCBlank(s[a])) ++a;
+    while (b > a && IsCBlank(s[b - 1])) --b;
+    return s.substr(a, b - a);
+}
+
+bool StrictInt(const std::string& t, int32_t& out) {
+    size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
+    if (i == t.size() || t.size() - i > 10) return false;
+    int64_t v = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return false;
+        v = v * 10 + (t[i] - '0');
+    }
+    if (t[0] == '-') v = -v;
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+// Plain decimal only: sign, digits, point, digits, exponent; a finite float.
+bool StrictReal(const std::string& t, float& out) {
+    size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
+    size_t digits = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+        size_t exp = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++exp;
+        if (exp == 0 || exp > 4) return false;
+    }
+    if (i != t.size()) return false;
+    const float v = ParseLeadingFloat(t.c_str());
+    if (!std::isfinite(v) || std::fabs(v) >= std::numeric_limits<float>::max()) return false;
+    out = v;
+    return true;
+}
+
+std::string Quoted(const std::string& s) {
+    std::string q = "\"";
+    for (char c : s.substr(0, 40)) q += (static_cast<unsigned char>(c) < 32) ? '?' : c;
+    return q + (s.size() > 40 ? "...\"" : "\"");
+}
+
+std::string At(int line) { return "line " + FormatInt(line) + ": "; }
+
+}  // namespace
+
+const std::vector<SetupSetting>& SetupSettings() {
+    static const std::vector<SetupSetting> rows(std::begin(kSettingRows), std::end(kSettingRows));
+    return rows;
+}
+
+std::string SetupValueText(const SetupSetting& s, const ParameterSet& p) {
+    if (s.unit == Real) return FormatFixed(FloatOf(p, s.member), 2);
+    const int32_t v = IntOf(p, s.member);
+    switch (s.unit) {
+    case Db: return FormatInt(v) + " dB";
+    case Us: return FormatInt(v) + " us";
+    case OnOff: return v == 0 ? "off" : v == 1 ? "on" : FormatInt(v) + " (on)";
+    case Check: return v ? "on" : "off";
+    default: return FormatInt(v);
+    }
+}
+
+std::string RenderSetup(const std::string& name, const std::string& saved, const ParameterSet& p) {
+    std::string out;
+    size_t keys = 0;
+    for (const char* section : kFileSections) {
+        if (section == kSetupEndSection) break;
+        out += std::string("[") + section + "]\r\n";
+        if (section == kSetupSection) {
+            out += "Name=";
+            out += name;
+            out += "\r\nSaved=";
+            out += saved;
+            out += "\r\n";
+        }
+        for (const SetupSetting& s : SetupSettings()) {
+            if (std::strcmp(s.section, section) != 0) continue;
+            const std::string text = s.unit == Real ? FormatShortest(FloatOf(p, s.member)) : FormatInt(IntOf(p, s.member));
+            out += std::string(s.key) + "=" + text + "\r\n";
+            ++keys;
+        }
+    }
+    out += std::string("[") + kSetupEndSection + "]\r\nKeys=" + FormatInt(static_cast<int32_t>(keys)) + "\r\n";
+    return out;
+}
+
+bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& out, std::string& why) {
+    if (text.empty()) {
+        why = "the file is empty: not a set-up";
+        return false;
+    }
+    if (text.size() > kSetupMaxBytes) {
+        why = "the file is larger than any set-up: not a set-up";
+        return false;
+    }
+    // Split into lines first: a set-up is text, and has its own section.
+    std::vector<std::string> lines;
+    bool anySetupSection = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const bool last = end == std::string::npos;
+        if (last) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find('\0') != std::string::npos) {
+            why = At(static_cast<int>(lines.size()) + 1) + "holds a zero byte: not a set-up (not a text file)";
+            return false;
+        }
+        if (Lower(Trim(line)) == "[set-up]") anySetupSection = true;
+        lines.push_back(line);
+        start = end + 1;
+    }
+    const bool endsInLine = text.back() != '\n';
+    if (!anySetupSection) {
+        why = "not a set-up: it has no [SET-UP] section";
+        return false;
+    }
+
+    out.values = base;
+    out.name.clear();
+    out.saved.clear();
+    std::vector<int> seenAt(SetupSettings().size(), 0);
+    bool named = false, ended = false;
+    int32_t keyCount = -1;
+    std::string section;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const int lineNo = static_cast<int>(n) + 1;
+        const std::string line = Trim(lines[n]);
+        const bool cut = endsInLine && n + 1 == lines.size();
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            if (line.back() != ']') {
+                why = At(lineNo) + (cut ? "the file ends in the middle of this line (cut short)"
+                                        : "a section name without its closing ]");
+                return false;
+            }
+            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            if (section == Lower(kSetupEndSection)) ended = true;
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            why = At(lineNo) + (cut ? "the file ends in the middle of this line (cut short)"
+                                    : Quoted(line) + " is neither a section, a key nor a comment");
+            return false;
+        }
+        const std::string key = Trim(line.substr(0, eq));
+        const std::string value = Trim(line.substr(eq + 1));
+        if (section.empty()) {
+            why = At(lineNo) + "key \"" + key + "\" comes before any section";
+            return false;
+        }
+        if (section == Lower(kSetupSection) && Lower(key) == "name") {
+            out.name = value;
+            named = true;
+            continue;
+        }
+        if (section == Lower(kSetupSection) && Lower(key) == "saved") {
+            out.saved = value;
+            continue;
+        }
+        if (section == Lower(kSetupEndSection) && Lower(key) == "keys") {
+            if (!StrictInt(value, keyCount) || keyCount < 0) {
+                why = At(lineNo) + "key \"Keys\" of [" + kSetupEndSection + "]: " + Quoted(value) + " is not a count";
+                return false;
+            }
+            continue;
+        }
+        for (size_t i = 0; i < SetupSettings().size(); ++i) {
+            const SetupSetting& s = SetupSettings()[i];
+            if (Lower(s.section) != section || Lower(s.key) != Lower(key)) continue;
+            const std::string where = At(lineNo) + "key \"" + s.key + "\" of [" + s.section + "]: ";
+            if (seenAt[i]) {
+                why = where + "given twice (first on line " + FormatInt(seenAt[i]) + ")";
+                return false;
+            }
+            seenAt[i] = lineNo;
+            if (s.unit == Real) {
+                float v = 0;
+                if (!StrictReal(value, v)) {
+                    why = where + Quoted(value) + " is not a number";
+                    return false;
+                }
+                SetBits(out.values, s.member, &v);
+            } else {
+                int32_t v = 0;
+                if (!StrictInt(value, v)) {
+                    why = where + Quoted(value) + " is not a whole number";
+                    return false;
+                }
+                if (s.member == offsetof(ParameterSet, GainStep) && (v < 1 || v > 3)) {
+                    why = where + Quoted(value) + " is not a gain step (1, 2 or 3 dB)";
+                    return false;
+                }
+                if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
+                SetBits(out.values, s.member, &v);
+            }
+            break;
+        }
+    }
+    if (!named) {
+        why = "not a set-up: its [SET-UP] section has no Name";
+        return false;
+    }
+    if (!ended || keyCount < 0) {
+        why = "the file is cut short: it ends at line " + FormatInt(static_cast<int32_t>(lines.size())) +
+              " without its [SET-UP END] section";
+        return false;
+    }
+    for (size_t i = 0; i < SetupSettings().size(); ++i)
+        if (!seenAt[i]) {
+            why = std::string("key \"") + SetupSettings()[i].key + "\" of [" + SetupSettings()[i].section + "] is missing";
+            return false;
+        }
+    if (keyCount != static_cast<int32_t>(SetupSettings().size())) {
+        why = std::string("[") + kSetupEndSection + "] counts " + FormatInt(keyCount) + " keys, a set-up has " +
+              FormatInt(static_cast<int32_t>(SetupSettings().size()));
+        return false;
+    }
+    return true;
+}
+
+std::string SetupNameProblem(const std::string& name) {
+    if (Trim(name).empty()) return "A set-up needs a name.";
+    if (name.size() > kSetupNameMax) return "A set-up name has at most " + FormatInt(kSetupNameMax) + " characters.";
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"/\\|?*", c))
+            return "A set-up name cannot hold the characters < > : \" / \\ | ? * or control characters.";
+    }
+    if (IsCBlank(name.front()) || IsCBlank(name.back()) || name.front() == '.' || name.back() == '.')
+        return "A set-up name cannot begin or end with a space or a dot.";
+    // Device names stay device names whatever the extension.
+    std::string stem = Lower(name.substr(0, name.find('.')));
+    while (!stem.empty() && IsCBlank(stem.back())) stem.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    bool device = false;
+    for (const char* d : kDevices) device = device || stem == d;
+    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        device = true;
+    if (device) return "\"" + name + "\" is a device name and cannot be a file name.";
+    return "";
+}
+
+std::string SetupSummary(const ParameterSet& p) {
+    auto autoText = [](int32_t v) { return v ? "auto" : "manual"; };
+    return "Step " + FormatInt(p.GainStep) + " dB; DT " + autoText(p.DtIsAuto) + "; Mono " + autoText(p.MonoIsAuto) +
+           ", stack " + FormatInt(p.MonoStackValue) + ", end " + FormatInt(p.MonoWindowsEnd) + " us; Dipole " +
+           autoText(p.DipoleIsAuto) + ", stack " + FormatInt(p.DipoleStackValue) + ", end " +
+           FormatInt(p.DipoleWindowsEnd) + " us";
+}
+
+std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& setup) {
+    std::vector<SetupChange> rows;
+    for (const SetupSetting& s : SetupSettings()) {
+        if (std::memcmp(reinterpret_cast<const unsigned char*>(&now) + s.member,
+                        reinterpret_cast<const unsigned char*>(&setup) + s.member, 4) == 0)
+            continue;
+        std::string to = SetupValueText(s, setup);
+        if (CarriesPayload(s)) {
+            const int32_t v = IntOf(setup, s.member);
+            const int32_t sent = LimitDriveValue(s.code, v, setup);
+            if (sent != v) {
+                ParameterSet shown = setup;
+                SetBits(shown, s.member, &sent);
+                to = SetupValueText(s, shown) + " (limited from " + FormatInt(v) + ")";
+            }
+        }
+        rows.push_back({s.page, s.label, SetupValueText(s, now), to});
+    }
+    return rows;
+}
+
+void LimitSetup(ParameterSet& p) {
+    // Intervals first: the window ends' bounds follow them.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const SetupSetting& s : SetupSettings()) {
+            if (!CarriesPayload(s)) continue;
+            const bool interval = s.code == CMD_MONO_SAMPLERATE || s.code == CMD_DIPOLE_SAMPLERATE;
+            if (interval != (pass == 0)) continue;
+            const int32_t v = LimitDriveValue(s.code, IntOf(p, s.member), p);
+            SetBits(p, s.member, &v);
+        }
+}
+
+void PublishWholeSet(const ParameterSet& p, const BlockView& toolControl, const BlockView& process) {
+    for (size_t member = 0; member < sizeof(ParameterSet); member += 4) PublishMember(p, member, process);
+    toolControl.StoreInt(offsetof(ToolControlPara, MonoWinEnd), p.MonoWindowsEnd);
+    toolControl.StoreInt(offsetof(ToolControlPara, DipoleWinEnd), p.DipoleWindowsEnd);
+    WriteDtWindowWords(toolControl, p.DtFirstStartTime, p.DtFirstWinLength, p.DtTotalOffset);
+}
+
+}  // namespace kelvane

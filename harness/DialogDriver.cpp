@@ -1,0 +1,163 @@
+#include "DialogDriver.h"
+
+#include <commctrl.h>
+
+#include "HostHarness.h"
+#include "Operator.h"
+#include "resource.h"
+
+namespace drive {
+namespace {
+
+struct Driving {
+    const DialogAnswer* answer = nullptr;
+    DialogRun run;
+    std::vector<HWND> answered;
+    bool busy = false;
+};
+Driving* g_driving = nullptr;
+
+BOOL CALLBACK FindActiveDialog(HWND w, LPARAM lp) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string TextOf(HWND w) {
+    char buf[1024] = {};
+    GetWindowTextA(w, buf, sizeof buf);
+    return buf;
+}
+
+void CALLBACK OnDialogTimer(HWND, UINT, UINT_PTR, DWORD) {
+    Driving* d = g_driving;
+    if (!d || d->busy) return;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindActiveDialog, reinterpret_cast<LPARAM>(&dialog));
+    // A dialog that a nested one disabled is answered again once it is back.
+    for (size_t i = d->answered.size(); i-- > 0;)
+        if (!IsWindow(d->answered[i]) || !IsWindowEnabled(d->answered[i])) d->answered.erase(d->answered.begin() + i);
+    if (!dialog) return;
+    for (HWND done : d->answered)
+        if (done == dialog) return;
+    d->busy = true;
+    d->answered.push_back(dialog);
+    const std::string caption = TextOf(dialog);
+    d->run.captions.push_back(caption);
+    if (GetDlgItem(dialog, 0xFFFF) && !GetDlgItem(dialog, IDC_SETUP_NAME) && !GetDlgItem(dialog, IDC_RECORD_PATH)) {
+        // A message box: its text, then Yes where it asks, OK otherwise.
+        d->run.messages.push_back(TextOf(GetDlgItem(dialog, 0xFFFF)));
+        PushDialogButton(dialog, GetDlgItem(dialog, IDYES) ? IDYES : IDOK);
+    } else {
+        if (GetDlgItem(dialog, IDC_SETUP_CHANGES)) d->run.previewRows = ListRows(dialog, IDC_SETUP_CHANGES);
+        (*d->answer)(dialog, caption);
+    }
+    d->busy = false;
+}
+
+}  // namespace
+
+DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer& answer) {
+    Driving driving;
+    driving.answer = &answer;
+    Driving* outer = g_driving;
+    g_driving = &driving;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, &OnDialogTimer);
+    action();
+    KillTimer(nullptr, timer);
+    g_driving = outer;
+    Operator::Pump();
+    return driving.run;
+}
+
+void SetDialogText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
+
+void PushDialogButton(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::vector<std::vector<std::string>> ListRows(HWND dialog, int listId) {
+    HWND list = GetDlgItem(dialog, listId);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    std::vector<std::vector<std::string>> rows;
+    const int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        std::vector<std::string> row;
+        for (int c = 0; c < columns; ++c) {
+            char buf[512] = {};
+            LVITEMA item{};
+            item.iSubItem = c;
+            item.pszText = buf;
+            item.cchTextMax = sizeof buf;
+            SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+            row.push_back(buf);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool ChooseListRow(HWND dialog, int listId, const std::string& first) {
+    const auto rows = ListRows(dialog, listId);
+    HWND list = GetDlgItem(dialog, listId);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (lstrcmpiA(rows[i][0].c_str(), first.c_str()) != 0) continue;
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+void Menu(HWND frame, int id) { SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+}  // namespace
+
+DialogRun SaveSetup(HWND frame, const std::string& name) {
+    int asked = 0;  // a refused name asks again: given up then
+    return RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_SETUP); },
+                          [&](HWND dialog, const std::string&) {
+                              if (GetDlgItem(dialog, IDC_SETUP_NAME) && asked++ == 0) {
+                                  SetDialogText(dialog, IDC_SETUP_NAME, name);
+                                  PushDialogButton(dialog, IDOK);
+                              } else {
+                                  PushDialogButton(dialog, IDCANCEL);
+                              }
+                          });
+}
+
+DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std::string& listShot,
+                    const std::string& previewShot) {
+    return RunWithDialogs([&] { Menu(frame, ID_FILE_LOAD_SETUP); },
+                          [&](HWND dialog, const std::string&) {
+                              if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
+                                  const bool found = ChooseListRow(dialog, IDC_SETUP_LIST, name);
+                                  if (!listShot.empty()) SaveWindowPng(dialog, listShot);
+                                  PushDialogButton(dialog, found ? IDOK : IDCANCEL);
+                              } else if (GetDlgItem(dialog, IDC_SETUP_CHANGES)) {
+                                  if (!previewShot.empty()) SaveWindowPng(dialog, previewShot);
+                                  PushDialogButton(dialog, accept ? IDOK : IDCANCEL);
+                              } else {
+                                  PushDialogButton(dialog, IDCANCEL);
+                              }
+                          });
+}
+
+DialogRun SaveJobRecord(HWND frame, const std::string& path) {
+    return RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_RECORD); },
+                          [&](HWND dialog, const std::string&) {
+                              if (GetDlgItem(dialog, IDC_RECORD_PATH)) {
+                                  SetDialogText(dialog, IDC_RECORD_PATH, path);
+                                  PushDialogButton(dialog, IDOK);
+                              } else {
+                                  PushDialogButton(dialog, IDCANCEL);
+                              }
+                          });
+}
+
+}  // namespace drive

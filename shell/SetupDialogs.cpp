@@ -1,0 +1,342 @@
+#include "shell/SetupDialogs.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "base/logic/NumberText.h"
+#include "core/Kelvane.h"
+#include "core/SetupStore.h"
+#include "core/logic/DriveLimits.h"
+#include "core/logic/SetupRules.h"
+#include "resource.h"
+#include "shell/ControlView.h"
+
+using namespace kelvane;
+
+namespace {
+
+constexpr const char* kTitle = "Varro Control Window";
+
+void Tell(HWND owner, const std::string& text) {
+    KelvaneApp()->NoteNoticeShown(text);
+    MessageBoxA(owner, text.c_str(), kTitle, MB_OK | MB_ICONWARNING);
+}
+
+bool Ask(HWND owner, const std::string& text) {
+    return MessageBoxA(owner, text.c_str(), kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+std::string Now(bool forFileName) {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    const std::string text = FormatJournalTime({t.wYear * 10000 + t.wMonth * 100 + t.wDay,
+                                                ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000});
+    if (!forFileName) return text.substr(0, 19);
+    std::string compact;  // 20261208-162005
+    for (char c : text.substr(0, 19))
+        if (c >= '0' && c <= '9') compact += c;
+    return compact.substr(0, 8) + "-" + compact.substr(8);
+}
+
+void AddColumns(HWND list, const char* const* names, const int* widths, int count) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < count; ++i) {
+        LVCOLUMNA c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.pszText = const_cast<char*>(names[i]);
+        RECT r{0, 0, widths[i], 8};
+        MapDialogRect(GetParent(list), &r);  // widths in dialog units
+        c.cx = r.right;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+    }
+}
+
+void AddRow(HWND list, const std::vector<std::string>& cells) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = const_cast<char*>(cells[0].c_str());
+    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    for (size_t k = 1; k < cells.size(); ++k) {
+        LVITEMA sub{};
+        sub.iSubItem = static_cast<int>(k);
+        sub.pszText = const_cast<char*>(cells[k].c_str());
+        SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+    }
+}
+
+// What the operator's settings are now: the parameter set, and the DT
+// filter as its check box stands (the page keeps it).
+ParameterSet CurrentSettings(CControlView& view) {
+    ParameterSet now = *KelvaneApp();
+    if (view.m_dtGain.m_hWnd) now.DtFilter = view.m_dtGain.IsChecked(IDC_DT_FILTER) ? 1 : 0;
+    return now;
+}
+
+// One line of text to give: a set-up's name (with a note on where it is
+// kept) or the job record's file.
+class CTextDialog : public CDialog {
+public:
+    CTextDialog(UINT templateId, int editId, std::string text, const char* caption = nullptr, std::string note = "")
+        : CDialog(templateId), m_editId(editId), m_text(std::move(text)), m_caption(caption), m_note(std::move(note)) {}
+    const std::string& Text() const { return m_text; }
+
+protected:
+    BOOL OnInitDialog() override {
+        if (m_caption) SetWindowTextA(m_hWnd, m_caption);
+        SetItemText(m_editId, m_text.c_str());
+        if (!m_note.empty()) SetItemText(IDC_SETUP_NAME_NOTE, m_note.c_str());
+        return TRUE;
+    }
+    bool OnCommand(int id, int) override {
+        if (id == IDOK) m_text = GetItemText(m_editId);
+        if (id == IDOK || id == IDCANCEL) EndDialog(m_hWnd, id);
+        return id == IDOK || id == IDCANCEL;
+    }
+
+private:
+    int m_editId;
+    std::string m_text;
+    const char* m_caption;
+    std::string m_note;
+};
+
+// "" when the set-up can be called name in the store's folder.
+std::string NameProblem(const CSetupStore& store, const std::string& name) {
+    std::string problem = SetupNameProblem(name);
+    if (problem.empty() && store.PathOf(name).size() >= MAX_PATH)
+        problem = "The name is too long for the set-up folder " + store.Folder() + ".";
+    return problem;
+}
+
+// Asks for a name until it is one a set-up can have (or the operator gives up).
+bool AskName(HWND owner, const CSetupStore& store, const char* caption, std::string& name) {
+    for (;;) {
+        CTextDialog dialog(IDD_SETUP_NAME, IDC_SETUP_NAME, name, caption, "Kept in " + store.Folder());
+        if (dialog.DoModal(owner) != IDOK) return false;
+        name = dialog.Text();
+        const std::string problem = NameProblem(store, name);
+        if (problem.empty()) return true;
+        Tell(owner, "\"" + name + "\" cannot be a set-up's name. " + problem);
+    }
+}
+
+class CListDialog : public CDialog {
+public:
+    CListDialog(const CSetupStore& store, const ParameterSet& base)
+        : CDialog(IDD_SETUP_LIST), m_store(store), m_base(base) {}
+    const std::string& Chosen() const { return m_chosen; }
+
+protected:
+    BOOL OnInitDialog() override {
+        static const char* const kNames[] = {"Name", "Saved", "Summary"};
+        static const int kWidths[] = {90, 75, 235};
+        AddColumns(Item(IDC_SETUP_LIST), kNames, kWidths, 3);
+        Fill();
+        return TRUE;
+    }
+    bool OnCommand(int id, int) override {
+        switch (id) {
+        case IDOK: Choose(); return true;
+        case IDCANCEL: EndDialog(m_hWnd, IDCANCEL); return true;
+        case IDC_SETUP_RENAME: RenameSelected(); return true;
+        case IDC_SETUP_DELETE: DeleteSelected(); return true;
+        default: return false;
+        }
+    }
+    bool OnNotify(NMHDR* hdr, LRESULT& result) override {
+        if (!hdr || hdr->idFrom != IDC_SETUP_LIST || hdr->code != static_cast<UINT>(NM_DBLCLK)) return false;
+        Choose();
+        result = 0;
+        return true;
+    }
+
+private:
+    void Fill() {
+        HWND list = Item(IDC_SETUP_LIST);
+        ListView_DeleteAllItems(list);
+        m_items = m_store.List(m_base);
+        for (const SetupListing& item : m_items) AddRow(list, {item.name, item.saved, item.summary});
+        if (!m_items.empty()) ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        EnableItem(IDOK, !m_items.empty());
+        EnableItem(IDC_SETUP_RENAME, !m_items.empty());
+        EnableItem(IDC_SETUP_DELETE, !m_items.empty());
+    }
+    const SetupListing* Selected() const {
+        const int i = ListView_GetNextItem(Item(IDC_SETUP_LIST), -1, LVNI_SELECTED);
+        return i >= 0 && i < static_cast<int>(m_items.size()) ? &m_items[static_cast<size_t>(i)] : nullptr;
+    }
+    void Choose() {
+        if (const SetupListing* item = Selected()) {
+            m_chosen = item->name;
+            EndDialog(m_hWnd, IDOK);
+        }
+    }
+    void RenameSelected() {
+        const SetupListing* item = Selected();
+        if (!item) return;
+        const std::string from = item->name;
+        std::string to = from;
+        if (!AskName(m_hWnd, m_store, "Rename set-up", to) || to == from) return;
+        std::string why;
+        if (m_store.Exists(to) && lstrcmpiA(to.c_str(), from.c_str()) != 0) {
+            Tell(m_hWnd, "A set-up called \"" + to + "\" exists already; nothing was renamed.");
+            return;
+        }
+        // A readable set-up takes its new name inside too; another is moved as it is.
+        std::string text;
+        SetupFile setup;
+        if (m_store.Read(from, text, why) && ParseSetup(text, m_base, setup, why)) {
+            if (!m_store.Write(to, RenderSetup(to, setup.saved, setup.values), why) ||
+                (lstrcmpiA(to.c_str(), from.c_str()) != 0 && !m_store.Delete(from, why)))
+                Tell(m_hWnd, "\"" + from + "\" could not be renamed: " + why + ".");
+        } else if (!m_store.Rename(from, to, why)) {
+            Tell(m_hWnd, "\"" + from + "\" could not be renamed: " + why + ".");
+        }
+        Fill();
+    }
+    void DeleteSelected() {
+        const SetupListing* item = Selected();
+        if (!item || !Ask(m_hWnd, "Delete the set-up \"" + item->name + "\"?")) return;
+        std::string why;
+        if (!m_store.Delete(item->name, why)) Tell(m_hWnd, "\"" + item->name + "\" could not be deleted: " + why + ".");
+        Fill();
+    }
+
+    const CSetupStore& m_store;
+    ParameterSet m_base;
+    std::vector<SetupListing> m_items;
+    std::string m_chosen;
+};
+
+class CPreviewDialog : public CDialog {
+public:
+    CPreviewDialog(std::string name, std::vector<SetupChange> rows)
+        : CDialog(IDD_SETUP_PREVIEW), m_name(std::move(name)), m_rows(std::move(rows)) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        const std::string count = FormatInt(static_cast<int32_t>(m_rows.size()));
+        const std::string text =
+            "Loading \"" + m_name + "\" changes " + (m_rows.empty() ? std::string("no setting") : count +
+            (m_rows.size() == 1 ? " setting" : " settings")) +
+            ". OK sets every page and sends every setting to the tool; Cancel changes nothing.";
+        SetItemText(IDC_SETUP_PREVIEW_TEXT, text.c_str());
+        static const char* const kNames[] = {"Page", "Setting", "Now", "Set-up (as sent)"};
+        static const int kWidths[] = {105, 95, 70, 130};
+        HWND list = Item(IDC_SETUP_CHANGES);
+        AddColumns(list, kNames, kWidths, 4);
+        for (const SetupChange& c : m_rows) AddRow(list, {c.page, c.setting, c.now, c.setup});
+        return TRUE;
+    }
+    bool OnCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL) return false;
+        EndDialog(m_hWnd, id);
+        return true;
+    }
+
+private:
+    std::string m_name;
+    std::vector<SetupChange> m_rows;
+};
+
+}  // namespace
+
+void SaveSetupFromMenu(HWND owner, CControlView& view) {
+    CKelvaneApp* app = KelvaneApp();
+    const CSetupStore store(app->SetupFolder());
+    std::string name;
+    if (!AskName(owner, store, "Save set-up", name)) return;
+    if (store.Exists(name) && !Ask(owner, "A set-up called \"" + name + "\" exists. Replace it?")) return;
+    std::string why;
+    if (!store.Write(name, RenderSetup(name, Now(false), CurrentSettings(view)), why))
+        Tell(owner, "The set-up \"" + name + "\" was not saved to " + store.PathOf(name) + ": " + why + ".");
+}
+
+bool LoadSetupFromMenu(HWND owner, CControlView& view) {
+    CKelvaneApp* app = KelvaneApp();
+    const CSetupStore store(app->SetupFolder());
+    const ParameterSet now = CurrentSettings(view);
+    CListDialog list(store, now);
+    if (list.DoModal(owner) != IDOK) return false;
+    const std::string name = list.Chosen();
+    std::string text, why;
+    SetupFile setup;
+    if (!store.Read(name, text, why) || !ParseSetup(text, now, setup, why)) {
+        Tell(owner, "The set-up \"" + name + "\" was not loaded; nothing changed.\n\n" + store.PathOf(name) + ":\n" +
+                        why + ".");
+        return false;
+    }
+    CPreviewDialog preview(name, DiffSetup(now, setup.values));
+    if (preview.DoModal(owner) != IDOK) return false;
+
+    // Member, mirrors, pages; then the commands, as "Send all" sends them,
+    // after the gain step the gain pages quantise with.
+    ParameterSet target = setup.values;
+    LimitSetup(target);
+    static_cast<ParameterSet&>(*app) = target;
+    app->PublishWholeSet();
+    view.ShowParametersAgain();
+    {
+        const std::string action = "Set-up \"" + name + "\" loaded";
+        CommandBatch batch(*app, action.c_str());
+        if (target.GainStep >= 1 && target.GainStep <= 3) {
+            ToolCommand step{};
+            step.CodeWord = CMD_GAIN_STEP_1DB + target.GainStep - 1;
+            app->SendToolCommand(&step);
+        }
+        view.SendAllSettings();
+    }
+    app->m_setupLoaded = name + " (loaded " + Now(false) + ")";
+    return true;
+}
+
+bool WriteJobRecord(CControlView& view, const std::string& path, std::string& why) {
+    CKelvaneApp* app = KelvaneApp();
+    JobRecordInput in;
+    in.when = Now(false);
+    in.workFolder = app->m_workFolder;
+    in.version = KELVANE_VERSION_TEXT;
+    in.setupLoaded = app->m_setupLoaded;
+    in.settings = CurrentSettings(view);
+    const FrameCounts& frames = app->Frames();
+    in.usableFrames = frames.Usable();
+    in.frames = frames.Frames();
+    in.anyReadBack = in.usableFrames > 0;
+    in.readBackAgeMs = GetTickCount() - frames.LastUsableTick();
+    const ReadBackWords words = LoadReadBack(app->m_status);
+    for (int i = 0; i < 4; ++i) in.readBack[i] = words.Dt[i];
+    for (int i = 0; i < 8; ++i) in.readBack[4 + i] = words.Monopole[i];
+    for (int i = 0; i < 8; ++i) in.readBack[12 + i] = words.Dipole[i];
+    in.dspReport = view.m_general.LastReport();
+    in.dspLines = view.m_general.StatusLines();
+    in.failedSaves = app->m_failedSaves;
+    if (app->SettingsNoticePending())
+        in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
+    in.notices = app->m_noticesShown;
+
+    std::string csvPath = path;
+    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0)
+        csvPath.resize(csvPath.size() - 4);
+    csvPath += ".csv";
+    unsigned long error = 0;
+    if (!WriteWholeFile(path, FormatJobRecord(in, app->Journal()), error)) {
+        why = path + ": " + SystemErrorText(error);
+        return false;
+    }
+    if (!WriteWholeFile(csvPath, JournalCsv(app->Journal()), error)) {
+        why = csvPath + ": " + SystemErrorText(error);
+        return false;
+    }
+    return true;
+}
+
+void SaveJobRecordFromMenu(HWND owner, CControlView& view) {
+    CKelvaneApp* app = KelvaneApp();
+    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app->m_workFolder + "\\JobRecord-" + Now(true) + ".txt");
+    if (dialog.DoModal(owner) != IDOK) return;
+    std::string why;
+    if (!WriteJobRecord(view, dialog.Text(), why)) Tell(owner, "The job record was not saved: " + why + ".");
+}

@@ -1,0 +1,20 @@
+// The File menu's set-up and job-record actions: "Save set-up..." (a name),
+// "Load set-up..." (the list, then a preview of what would change; OK sets
+// every page and sends every setting) and "Save job record..." (a report
+// and the CSV journal beside it).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CControlView;
+
+void SaveSetupFromMenu(HWND owner, CControlView& view);
+// True when a set-up was loaded and sent.
+bool LoadSetupFromMenu(HWND owner, CControlView& view);
+void SaveJobRecordFromMenu(HWND owner, CControlView& view);
+
+// Writes the report to path and the journal beside it (path with ".csv"
+// for its ".txt"); false with why.
+bool WriteJobRecord(CControlView& view, const std::string& path, std::string& why);

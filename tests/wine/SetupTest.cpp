@@ -1,0 +1,289 @@
+// Job set-ups and the job record through the real DLL: the File menu's
+// dialogs answered as an operator answers them.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "HostHarness.h"
+#include "Operator.h"
+#include "resource.h"
+#include "TestSupport.h"
+
+using namespace kelvane;
+using namespace kelvane::testsupport;
+using drive::CodeValue;
+using drive::HostHarness;
+using drive::IniValue;
+using drive::Operator;
+
+namespace {
+
+// Every key of the settings file away from its default (one-decimal reals,
+// which the settings file writes as the set-up does).
+const char kEveryKey[] =
+    "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=120\r\nDT DELAY STEP=5\r\nDT SAMPLERATE=16\r\nMono DELAY=200\r\n"
+    "Mono DELAY STEP=10\r\nMono SAMPLERATE=12\r\nDipole DELAY=400\r\nDipole DELAY STEP=20\r\nDipole SAMPLERATE=48\r\n"
+    "[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=4\r\nCh2Gain=6\r\nCh3Gain=8\r\nCh4Gain=10\r\nFirstStartTime=400\r\n"
+    "FirstWinLength=800\r\nTotal Offset=50\r\n"
+    "[MONOPOLE CONTROL]\r\nIsAuto=0\r\nCh1Gain=2\r\nCh2Gain=4\r\nCh3Gain=6\r\nCh4Gain=8\r\nCh5Gain=10\r\n"
+    "Ch6Gain=12\r\nCh7Gain=14\r\nCh8Gain=16\r\nAllGain=12\r\n"
+    "[DIPOLE CONTROL]\r\nIsAuto=0\r\nCh1Gain=-2\r\nCh2Gain=-4\r\nCh3Gain=-6\r\nCh4Gain=-8\r\nCh5Gain=20\r\n"
+    "Ch6Gain=22\r\nCh7Gain=24\r\nCh8Gain=26\r\nAllGain=-8\r\n"
+    "[ACOUSTIC PROCESS]\r\nT01R1Start=200\r\nT01R2Start=208\r\nT01R3Start=216\r\nT01R4Start=224\r\n"
+    "ThresholdMin1=0.5\r\nThresholdMin2=0.6\r\nThresholdMin3=0.7\r\nThresholdMin4=0.8\r\nDtMin=50\r\nDtMax=170\r\n"
+    "CorWinLength=300\r\nCoefficient=1.5\r\nThresholdFactor=0.4\r\nSearchWinLength=600\r\nFilterType=2\r\n"
+    "HighCut=5000\r\nLowCut=500\r\n";
+
+// Set-ups of an earlier run go: every test starts without any.
+void ClearSetups(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\Setups\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((folder + "\\Setups\\" + found.cFileName).c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+class SetupTest : public ::testing::Test {
+protected:
+    HostHarness host;
+    void SetUp() override {
+        ClearSetups(TestFolder());
+        ClearSetups(TestFolder() + "-fresh");
+        host.PrepareWorkFolder(TestFolder());
+    }
+    std::string SetupPath(const std::string& name) const { return host.WorkFolder() + "\\Setups\\" + name + ".ini"; }
+};
+
+void PutFile(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+int32_t BlockInt(const char* name, size_t size, size_t offset) {
+    unsigned char block[76] = {};
+    if (!drive::ReadBlock(name, block, size)) return INT32_MIN;
+    int32_t v;
+    std::memcpy(&v, block + offset, 4);
+    return v;
+}
+
+// The CSV journal's commands: code and value of each line after the header.
+std::vector<CodeValue> JournalCommands(const std::string& csv) {
+    std::vector<CodeValue> out;
+    std::istringstream lines(csv);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        // time,page,action,command,code,value,...: the action may be quoted.
+        std::vector<std::string> f(1);
+        bool quoted = false;
+        for (char c : line) {
+            if (c == '"') quoted = !quoted;
+            else if (c == ',' && !quoted) f.emplace_back();
+            else f.back() += c;
+        }
+        if (f.size() < 6) continue;
+        const int32_t value = f[5] == "on" ? VALUE_ON : f[5] == "off" ? VALUE_OFF : std::atoi(f[5].c_str());
+        out.push_back({static_cast<int32_t>(std::strtol(f[4].c_str(), nullptr, 16)), value});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEveryCommand) {
+    Operator op = drive::OpenOnPage(host, drive::kMonopole, kEveryKey);
+    // What the settings file does not keep: stacks, window ends, filters, the curve.
+    op.SelectCombo(drive::kMonopole, IDC_MONO_STACK, 2);
+    op.TypeAndEnter(drive::kMonopole, IDC_MONO_WIN_END, "3000");
+    op.Click(drive::kMonopole, IDC_MONO_FILTER);
+    op.SelectCombo(drive::kDipole, IDC_DIP_STACK, 1);
+    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
+    op.Click(drive::kDipole, IDC_DIP_FILTER);
+    op.Click(drive::kDtGain, IDC_DT_FILTER);
+    op.SelectCombo(drive::kAcoustic, IDC_AP_CURVE, 1);
+    drive::DialogRun saved = drive::SaveSetup(op.Frame(), "every setting");
+    EXPECT_TRUE(saved.messages.empty());
+    const std::string setup = ReadRaw(SetupPath("every setting"));
+    ASSERT_FALSE(setup.empty());
+
+    // A fresh start in a fresh folder: the defaults, and the set-up file.
+    drive::TakeCommands(host);
+    drive::RestartIn(host, TestFolder() + "-fresh");
+    drive::MakeFolders(host.WorkFolder() + "\\Setups");
+    PutFile(SetupPath("every setting"), setup);
+    op = drive::OpenOnPage(host, drive::kMonopole);
+    std::vector<CodeValue> all = drive::TakeCommands(host);
+    const std::string startEnd = op.Text(drive::kMonopole, IDC_MONO_WIN_END);
+
+    // The preview names every setting; Cancel sends and changes nothing.
+    const drive::DialogRun cancelled = drive::LoadSetup(op.Frame(), "every setting", false);
+    EXPECT_TRUE(cancelled.messages.empty());
+    EXPECT_EQ(cancelled.previewRows.size(), 63u);
+    EXPECT_TRUE(drive::TakeCommands(host).empty());
+    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), startEnd);
+
+    const drive::DialogRun loaded = drive::LoadSetup(op.Frame(), "every setting", true);
+    EXPECT_TRUE(loaded.messages.empty());
+    const std::vector<CodeValue> sent = drive::TakeCommands(host);
+    const std::vector<CodeValue> want = {
+        {0x8262, 0},
+        {0x8271, 120}, {0x8272, 5}, {0x8273, 200}, {0x8274, 10}, {0x822E, 12}, {0x8275, 400}, {0x8276, 20},
+        {0x823E, 48},
+        {0x8251, 4}, {0x8252, 6}, {0x8253, 8}, {0x8254, 10}, {0x825C, 0x88}, {0x825B, 0xFF},
+        {0x8256, 400}, {0x8257, 1200}, {0x8258, 50},
+        {0x8221, 2}, {0x8222, 4}, {0x8223, 6}, {0x8224, 8}, {0x8225, 10}, {0x8226, 12}, {0x8227, 14}, {0x8228, 16},
+        {0x822D, 0x88}, {0x822A, 3}, {0x822B, 0xFF}, {0x822C, 3000},
+        {0x8231, -2}, {0x8232, -4}, {0x8233, -6}, {0x8234, -8}, {0x8235, 20}, {0x8236, 22}, {0x8237, 24},
+        {0x8238, 26}, {0x823C, 0x88}, {0x823A, 2}, {0x823B, 0xFF}, {0x823D, 9000},
+    };
+    EXPECT_EQ(sent, want);
+    all.insert(all.end(), sent.begin(), sent.end());
+
+    // Every page shows it, and both blocks hold it.
+    EXPECT_EQ(op.Text(drive::kGeneral, IDC_GEN_DT_DELAY), "120");
+    EXPECT_TRUE(op.Checked(drive::kGeneral, IDC_GEN_STEP2));
+    EXPECT_EQ(op.Text(drive::kDtGain, IDC_DT_CH1), "4");
+    EXPECT_TRUE(op.Checked(drive::kDtGain, IDC_DT_FILTER));
+    EXPECT_TRUE(op.Checked(drive::kDtGain, IDC_DT_AUTO_OFF));
+    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), "3000");
+    EXPECT_EQ(op.ComboSel(drive::kMonopole, IDC_MONO_STACK), 2);
+    EXPECT_TRUE(op.Checked(drive::kMonopole, IDC_MONO_FILTER));
+    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_ALL), "12");
+    EXPECT_EQ(op.ComboSel(drive::kDipole, IDC_DIP_STACK), 1);
+    EXPECT_EQ(op.Text(drive::kDipole, IDC_DIP_WIN_END), "9000");
+    EXPECT_EQ(op.ComboSel(drive::kAcoustic, IDC_AP_CURVE), 1);
+    EXPECT_EQ(op.Text(drive::kAcoustic, IDC_AP_DT_MIN), "50");
+    EXPECT_NE(op.StripText(2).find("Set-up \"every setting\" loaded: 42 commands sent"), std::string::npos)
+        << op.StripText(2);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, MonoWinEnd)), 3000);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DipoleWinEnd)), 9000);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DtWinEnd) + 4), 1250);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CorWinLength)), 300);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CurveSelect)), 1);
+
+    // The job record's journal is the host's, command for command.
+    const std::string record = host.WorkFolder() + "\\record.txt";
+    EXPECT_TRUE(drive::SaveJobRecord(op.Frame(), record).messages.empty());
+    EXPECT_EQ(JournalCommands(ReadRaw(host.WorkFolder() + "\\record.csv")), all);
+    EXPECT_NE(ReadRaw(record).find("every setting (loaded "), std::string::npos);
+
+    // The parameter set: what the settings file is given at unload.
+    host.Unload();
+    const std::string ini = host.ReadIni();
+    std::istringstream lines(setup);
+    std::string line, section;
+    int compared = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') section = line.substr(1, line.size() - 2);
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || section.rfind("SET-UP", 0) == 0) continue;
+        EXPECT_EQ(IniValue(ini, section, line.substr(0, eq)), line.substr(eq + 1)) << section << " " << line;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 59);
+}
+
+TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
+    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    const std::string startEnd = op.Text(drive::kMonopole, IDC_MONO_WIN_END);
+    ASSERT_TRUE(drive::SaveSetup(op.Frame(), "good").messages.empty());
+    const std::string good = ReadRaw(SetupPath("good"));
+    ASSERT_FALSE(good.empty());
+    const size_t at = good.find("Ch3Gain=");
+    const struct {
+        const char* name;
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"empty", "", "the file is empty"},
+        {"settings", kEveryKey, "not a set-up"},
+        {"garbage", good.substr(0, at) + "Ch3Gain=1x2" + good.substr(good.find("\r\n", at)), "\"Ch3Gain\""},
+        {"truncated", good.substr(0, good.size() / 2), "cut short"},
+    };
+    drive::TakeCommands(host);
+    for (const auto& c : cases) {
+        PutFile(SetupPath(c.name), c.text);
+        const drive::DialogRun run = drive::LoadSetup(op.Frame(), c.name, true);
+        ASSERT_EQ(run.messages.size(), 1u) << c.name;
+        EXPECT_NE(run.messages[0].find("Setups\\" + std::string(c.name) + ".ini"), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(c.why), std::string::npos) << run.messages[0];
+        EXPECT_TRUE(run.previewRows.empty()) << c.name;
+    }
+    // Locked by another program, and gone between the list and the load.
+    PutFile(SetupPath("locked"), good);
+    HANDLE lock = CreateFileA(SetupPath("locked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    drive::DialogRun run = drive::LoadSetup(op.Frame(), "locked", true);
+    CloseHandle(lock);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_NE(run.messages[0].find("locked"), std::string::npos) << run.messages[0];
+    PutFile(SetupPath("gone"), good);
+    run = drive::RunWithDialogs(
+        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+        [&](HWND dialog, const std::string&) {
+            if (drive::ChooseListRow(dialog, IDC_SETUP_LIST, "gone")) DeleteFileA(SetupPath("gone").c_str());
+            drive::PushDialogButton(dialog, GetDlgItem(dialog, IDC_SETUP_LIST) ? IDOK : IDCANCEL);
+        });
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_NE(run.messages[0].find("missing"), std::string::npos) << run.messages[0];
+    EXPECT_TRUE(drive::TakeCommands(host).empty());
+    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), startEnd);
+}
+
+TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
+    Operator op = drive::OpenOnPage(host, drive::kGeneral);
+    for (const char* name : {"..\\escape", "a/b", "CON", "what?"}) {
+        const drive::DialogRun run = drive::SaveSetup(op.Frame(), name);
+        ASSERT_EQ(run.messages.size(), 1u) << name;
+        EXPECT_NE(run.messages[0].find("cannot be a set-up's name"), std::string::npos) << run.messages[0];
+    }
+    EXPECT_FALSE(IsFile(host.WorkFolder() + "\\escape.ini"));
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((host.WorkFolder() + "\\Setups\\*.ini").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+TEST_F(SetupTest, ListRenamesAndDeletes) {
+    Operator op = drive::OpenOnPage(host, drive::kGeneral);
+    ASSERT_TRUE(drive::SaveSetup(op.Frame(), "first").messages.empty());
+    int turn = 0;
+    std::vector<std::vector<std::string>> seen;
+    const drive::DialogRun run = drive::RunWithDialogs(
+        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+        [&](HWND dialog, const std::string&) {
+            if (GetDlgItem(dialog, IDC_SETUP_NAME)) {  // the new name
+                drive::SetDialogText(dialog, IDC_SETUP_NAME, "second");
+                drive::PushDialogButton(dialog, IDOK);
+                return;
+            }
+            std::vector<std::string> names;
+            for (const auto& row : drive::ListRows(dialog, IDC_SETUP_LIST)) names.push_back(row[0]);
+            seen.push_back(names);
+            const int t = turn++;
+            if (t == 0 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "first"))
+                drive::PushDialogButton(dialog, IDC_SETUP_RENAME);
+            else if (t == 1 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "second"))
+                drive::PushDialogButton(dialog, IDC_SETUP_DELETE);  // asks, answered Yes
+            else
+                drive::PushDialogButton(dialog, IDCANCEL);
+        });
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], std::vector<std::string>{"first"});
+    EXPECT_EQ(seen[1], std::vector<std::string>{"second"});
+    EXPECT_TRUE(seen[2].empty());
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_NE(run.messages[0].find("Delete the set-up \"second\"?"), std::string::npos);
+    EXPECT_FALSE(IsFile(SetupPath("first")));
+    EXPECT_FALSE(IsFile(SetupPath("second")));
+}
