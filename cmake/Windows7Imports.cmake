@@ -22,7 +22,7 @@ set(KELVANE_FLOOR_KERNEL32
   SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection UnlockFileEx
   UnmapViewOfFile VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
   WideCharToMultiByte WriteFile WritePrivateProfileStringA
-  FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA
+  FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA GetShortPathNameA LocalFree
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
   GetLocalTime
   GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA)

@@ -1,7 +1,6 @@
 #include "core/SettingsFile.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -308,7 +307,7 @@ void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) {
 void CSettingsFile::Save(const SavedKeys& keys) {
     // Bounded: a save that a thread killed at process exit left half done
     // must not hang the exit's own save (the replace kept the file whole).
-    std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
+    std::unique_lock<std::mutex> saving = LockSaving();
     if (!saving.owns_lock()) return;
     if (!m_mayWriteIni) {
         // Never over a file whose values were not read: the copy holds the
@@ -512,6 +511,15 @@ void CSettingsFile::FindUntoldCopy() {
     }
 }
 
+// Polled, not timed: a timed wait brings the runtime's clock functions in.
+std::unique_lock<std::mutex> CSettingsFile::LockSaving() {
+    const DWORD start = GetTickCount();
+    while (!m_saving.try_lock())
+        if (GetTickCount() - start >= kSaveWaitMs) return std::unique_lock<std::mutex>();
+        else Sleep(kRetryStepMs);
+    return std::unique_lock<std::mutex>(m_saving, std::adopt_lock);
+}
+
 bool CSettingsFile::NoticePending() const {
     std::lock_guard<std::mutex> state(m_state);
     return m_notice.pending;
@@ -538,7 +546,7 @@ std::string CSettingsFile::TakeNotice() {
     }
     // Marked in the copy, so no later start-up tells again.
     if (!notice.copyIo.empty()) {
-        std::unique_lock<std::timed_mutex> saving(m_saving, std::chrono::milliseconds(kSaveWaitMs));
+        std::unique_lock<std::mutex> saving = LockSaving();
         std::string bytes;
         DWORD error = ERROR_SUCCESS;
         if (saving.owns_lock() && GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&

@@ -82,6 +82,8 @@ private:
     void FindUntoldCopy();
     void TellAtOpening(const std::string& reason);
     void SetStatus(const Status& status);
+    // Empty when another save held the lock for longer than any save takes.
+    std::unique_lock<std::mutex> LockSaving();
 
     std::string m_iniPath;      // as the operator knows it
     std::string m_ioPath;       // as the file functions reach it
@@ -102,7 +104,7 @@ private:
 
     // Saves (and the copy's Shown mark) one at a time; the notice and the
     // status are read by the window's thread while a save may be running.
-    std::timed_mutex m_saving;
+    std::mutex m_saving;
     mutable std::mutex m_state;
     std::string m_toldAbout;  // copy and reason the operator has been told of
     Notice m_notice;
