@@ -301,11 +301,11 @@ bool WriteJobRecord(CControlView& view, const std::string& path, std::string& wh
     in.version = KELVANE_VERSION_TEXT;
     in.setupLoaded = app->m_setupLoaded;
     in.settings = CurrentSettings(view);
-    const FrameCounts& frames = app->Frames();
-    in.usableFrames = frames.Usable();
-    in.frames = frames.Frames();
+    const FrameCounts::Tally frames = app->Frames().Read();
+    in.usableFrames = frames.usable;
+    in.frames = frames.frames;
     in.anyReadBack = in.usableFrames > 0;
-    in.readBackAgeMs = GetTickCount() - frames.LastUsableTick();
+    in.readBackAgeMs = GetTickCount() - frames.lastUsableTick;
     const ReadBackWords words = LoadReadBack(app->m_status);
     for (int i = 0; i < 4; ++i) in.readBack[i] = words.Dt[i];
     for (int i = 0; i < 8; ++i) in.readBack[4 + i] = words.Monopole[i];
