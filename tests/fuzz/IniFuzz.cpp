@@ -54,6 +54,7 @@ void LoadAll(ParameterSet& p, ProfileStore& ini, const BlockView& process) {
     LoadDipoleControl(p, ini);
     LoadMonopoleControl(p, ini);
     LoadAcousticProcess(p, ini, process);
+    LoadOptions(p, ini);
 }
 
 void SaveAll(const ParameterSet& p, ProfileStore& ini) {
@@ -62,6 +63,7 @@ void SaveAll(const ParameterSet& p, ProfileStore& ini) {
     SaveMonopoleControl(p, ini);
     SaveDipoleControl(p, ini);
     SaveAcousticProcess(p, ini);
+    SaveOptions(p, ini);
 }
 
 // Every ProcessPara field that fits holds its member (LowCut/HighCut keep the
@@ -100,12 +102,15 @@ void CheckWindowWords(const ParameterSet& p, const Block& b) {
     const int32_t fixed[4] = {80, 2960, 240, p.DipoleSampleRate == 24 ? 8640 : 8880};
     for (size_t i = 0; i < 4; ++i)
         if (b.Has(4 * i)) CHECK(b.Int(4 * i) == fixed[i]);
+    // The DT windows are those the page would send: within the drive table,
+    // each end after its start, whatever the file held.
+    const DtWindows w = FitDtWindows(p.DtFirstStartTime, p.DtFirstWinLength, p.DtTotalOffset);
     for (int k = 0; k < 4; ++k) {
-        const int64_t start = std::min<int64_t>(
-            kInt32Max, std::max<int64_t>(kInt32Min, int64_t{p.DtFirstStartTime} + int64_t{k} * p.DtTotalOffset));
-        const int64_t end = std::min<int64_t>(kInt32Max, std::max<int64_t>(kInt32Min, start + p.DtFirstWinLength));
-        if (b.Has(16 + 4 * k)) CHECK(b.Int(16 + 4 * k) == start);
-        if (b.Has(32 + 4 * k)) CHECK(b.Int(32 + 4 * k) == end);
+        CHECK(w.start[k] >= 80 && w.start[k] <= 2000);
+        CHECK(w.end[k] >= 280 && w.end[k] <= 3200);
+        CHECK(w.end[k] > w.start[k]);
+        if (b.Has(16 + 4 * k)) CHECK(b.Int(16 + 4 * k) == w.start[k]);
+        if (b.Has(32 + 4 * k)) CHECK(b.Int(32 + 4 * k) == w.end[k]);
     }
 }
 
@@ -145,26 +150,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CHECK(SameFloat(got, want));
         }
 
-        // Shut-down, then the next start-up reads what was written.
-        SaveAll(p, ini);
-        fuzz::TextProfile again(ini.Render());
-        ParameterSet q{};
-        Block process2(0xFF, sizeof(ProcessPara));
-        LoadAll(q, again, process2.view);
-        const int32_t* a = reinterpret_cast<const int32_t*>(&p);
-        const int32_t* b = reinterpret_cast<const int32_t*>(&q);
-        const float* floats[] = {&p.Coefficient, &p.ThresholdFactor, &p.ThresholdMin[0], &p.ThresholdMin[1],
-                                 &p.ThresholdMin[2], &p.ThresholdMin[3]};
-        for (size_t i = 0; i < sizeof(ParameterSet) / 4; ++i) {
-            bool isFloat = false;
-            for (const float* f : floats) isFloat = isFloat || reinterpret_cast<const int32_t*>(f) == a + i;
-            if (isFloat) {
-                float pf, qf;
-                std::memcpy(&pf, a + i, 4);
-                std::memcpy(&qf, b + i, 4);
-                CHECK(SameFloat(qf, SavedFloat(pf)));
-            } else {
-                CHECK(a[i] == b[i]);
+        // Shut-down, then the next start-up reads what was written. A name
+        // with a NUL in it reads only up to the NUL, and a writer that puts
+        // the file back out (the platform's too) leaves that shorter name, so
+        // such a line may read differently afterwards: no round trip there.
+        if (text.find('\0') == std::string::npos) {
+            SaveAll(p, ini);
+            fuzz::TextProfile again(ini.Render());
+            ParameterSet q{};
+            Block process2(0xFF, sizeof(ProcessPara));
+            LoadAll(q, again, process2.view);
+            const int32_t* a = reinterpret_cast<const int32_t*>(&p);
+            const int32_t* b = reinterpret_cast<const int32_t*>(&q);
+            const float* floats[] = {&p.Coefficient, &p.ThresholdFactor, &p.ThresholdMin[0], &p.ThresholdMin[1],
+                                     &p.ThresholdMin[2], &p.ThresholdMin[3]};
+            for (size_t i = 0; i < sizeof(ParameterSet) / 4; ++i) {
+                bool isFloat = false;
+                for (const float* f : floats) isFloat = isFloat || reinterpret_cast<const int32_t*>(f) == a + i;
+                if (isFloat) {
+                    float pf, qf;
+                    std::memcpy(&pf, a + i, 4);
+                    std::memcpy(&qf, b + i, 4);
+                    CHECK(SameFloat(qf, SavedFloat(pf)));
+                } else {
+                    CHECK(a[i] == b[i]);
+                }
             }
         }
     }
