@@ -7,7 +7,7 @@
 set(KELVANE_FLOOR "Windows 7 SP1")
 
 set(KELVANE_FLOOR_KERNEL32
-  AddVectoredExceptionHandler CloseHandle CopyFileA CreateDirectoryA CreateEventA CreateFileA
+  AddVectoredExceptionHandler CloseHandle CopyFileA CreateDirectoryA CreateEventA CreateFileA CreateThread
   CreateFileMappingA CreateSemaphoreA DeleteCriticalSection DeleteFileA DisableThreadLibraryCalls
   DuplicateHandle EnterCriticalSection FindClose FindFirstFileA FlushFileBuffers FreeLibrary
   GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetFileAttributesA

@@ -376,7 +376,7 @@ void CKelvaneApp::SetControlFrame(CMainFrame* frame) {
 bool CKelvaneApp::DestroyControlFrame() {
     if (!m_pControlFrame) return true;
     CMainFrame* frame = m_pControlFrame;
-    const HWND hwnd = frame->GetSafeHwnd();
+    HWND hwnd = frame->GetSafeHwnd();
     if (hwnd && IsWindow(hwnd) && GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) {
         // Another thread's window: only that thread can destroy it. Its
         // entries hand its messages to the system now, and the system's

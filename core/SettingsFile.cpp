@@ -397,7 +397,7 @@ std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, Kind kind, const st
     const std::vector<std::string> copies = CopyPaths();
     for (const std::string& copy : copies) {
         if (&copy != &copies.front()) CreateDirectoryA(FolderOf(copy).c_str(), nullptr);
-        const std::string shown = Shown(copy);
+        std::string shown = Shown(copy);
         bool told;
         {
             std::lock_guard<std::mutex> state(m_state);

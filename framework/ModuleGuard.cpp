@@ -271,7 +271,7 @@ void* ImportedFunction(void* f) {
     return *slot;
 }
 
-CEntryPoint::CEntryPoint(EntryShape shape, EntryBody body, void* direct)
+CEntryPoint::CEntryPoint(EntryShape shape, EntryBody body, void* direct) noexcept
     : m_shape(shape), m_body(body), m_direct(direct), m_next(g_entries) {
     g_entries = this;
 }

@@ -38,7 +38,7 @@ enum class EntryShape {
 // it is given its entry when the library loads.
 class CEntryPoint {
 public:
-    CEntryPoint(EntryShape shape, EntryBody body, void* direct);
+    CEntryPoint(EntryShape shape, EntryBody body, void* direct) noexcept;
     CEntryPoint(const CEntryPoint&) = delete;
     CEntryPoint& operator=(const CEntryPoint&) = delete;
     // The address to hand out: the entry, or the procedure itself when no
@@ -106,6 +106,6 @@ R NoThrowEntry(R onException, Body&& body) noexcept {
 // Argument i of an entry body as the type the procedure takes.
 template <class T>
 T EntryArg(const uintptr_t* args, int i) {
-    static_assert(sizeof(T) <= sizeof(uintptr_t), "one word per argument");
+    static_assert(sizeof(T) <= sizeof(uintptr_t), "one word per argument");  // NOLINT(bugprone-sizeof-expression): T may be a pointer
     return (T)(args[i]);  // NOLINT: handles, integers and pointers alike
 }

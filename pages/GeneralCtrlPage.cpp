@@ -74,6 +74,7 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
 
 std::vector<std::string> CGeneralCtrlPage::StatusLines() const {
     std::vector<std::string> lines;
+    lines.reserve(kDspLineCount);
     for (int i = 0; i < kDspLineCount; ++i) lines.push_back(DspStatusLine(i, m_dspFlags[i]));
     return lines;
 }

@@ -105,6 +105,7 @@ private:
         void SendToolCommand(const kelvane::ToolCommand* block) override;
         void BeginBatch(const char* what) override { m_next.BeginBatch(what); }
         void EndBatch() override { m_next.EndBatch(); }
+        bool SentSinceStart(int32_t code) const override { return m_next.SentSinceStart(code); }
         uint32_t Sent() const { return m_sent; }
 
     private:

@@ -119,7 +119,7 @@ bool AskName(HWND owner, const CSetupStore& store, const char* caption, std::str
         name = dialog.Text();
         const std::string problem = NameProblem(store, name);
         if (problem.empty()) return true;
-        Tell(owner, "\"" + name + "\" cannot be a set-up's name. " + problem);
+        Tell(owner, std::string("\"").append(name).append("\" cannot be a set-up's name. ").append(problem));
     }
 }
 
