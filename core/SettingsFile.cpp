@@ -138,13 +138,7 @@ ProfileListing ListProfile(const std::string& path) {
 }
 
 std::string SystemMessage(DWORD error) {
-    char buf[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                   nullptr, error, 0, buf, sizeof buf, nullptr);
-    std::string text(buf, n);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
-        text.pop_back();
+    const std::string text = SystemWords(error);
     return text.empty() ? "The system gave no words for it" : text;
 }
 
@@ -234,6 +228,17 @@ std::string KeyList(const SavedKeys& keys, bool withValues) {
 }
 
 }  // namespace
+
+std::string SystemWords(unsigned long error) {
+    char buf[512] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                   nullptr, error, 0, buf, sizeof buf, nullptr);
+    std::string text(buf, n);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
 
 CSettingsFile::~CSettingsFile() { EndLoad(); }
 

@@ -110,3 +110,7 @@ private:
     Notice m_notice;
     Status m_status;
 };
+
+// The system's own words for an error, without the final full stop ("" when
+// it has none).
+std::string SystemWords(unsigned long error);

@@ -4,18 +4,13 @@
 
 #include <algorithm>
 
+#include "core/SettingsFile.h"
 #include "core/logic/SetupRules.h"
 
 using namespace kelvane;
 
 std::string SystemErrorText(unsigned long error) {
-    char buf[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                   nullptr, error, 0, buf, sizeof buf, nullptr);
-    std::string text(buf, n);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
-        text.pop_back();
+    const std::string text = SystemWords(error);
     return text.empty() ? "error " + std::to_string(error) : text;
 }
 
