@@ -38,6 +38,17 @@ void RestoreHostConfig() {
     DeleteFileA(path.c_str());
 }
 
+// Deletes the files of folder whose names match pattern.
+void DeleteMatching(const std::string& folder, const char* pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +81,10 @@ int main(int argc, char** argv) {
         KeepForRestore(before);
         bench::EnsureHostConfig(work, true);
         DeleteFileA(drive::SettingsPath(work).c_str());
+        // Fresh means no set-ups or copies of an earlier run either.
+        DeleteMatching(work + "\\Setups", "*.ini");
+        RemoveDirectoryA((work + "\\Setups").c_str());
+        DeleteMatching(work, "KC*.ini");
     } else {
         const std::string ws = bench::EnsureHostConfig(work.empty() ? "D:\\bench" : work, !work.empty());
         std::printf("Work folder: %s (KelvaneCtrl.ini is written there when the plug-in unloads)\n", ws.c_str());
