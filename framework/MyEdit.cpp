@@ -20,11 +20,16 @@ CMyEdit::~CMyEdit() {
 bool CMyEdit::SubclassDlgItem(int id, HWND dialog) {
     HWND edit = GetDlgItem(dialog, id);
     if (!edit) return false;
+    // Read before the subclass: every message through it costs the platform
+    // a property look-up or more.
+    m_hWnd = edit;
+    const std::string text = Text();
+    m_hWnd = nullptr;
     if (!SetWindowSubclass(edit, s_entry.As<SUBCLASSPROC>(), kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_hWnd = edit;
     m_dirty = false;
-    m_committed = Text();
+    m_committed = text;
     return true;
 }
 

@@ -4,14 +4,12 @@
 
 #include <utility>
 
-#include "framework/ModuleGuard.h"
 #include "framework/MyEdit.h"
 #include "framework/Wnd.h"
 #include "framework/logic/CueColours.h"
 
 namespace {
 
-constexpr UINT_PTR kHookId = 0x4B43;  // 'KC'
 // Long enough for every tip on one line.
 constexpr int kMaxTipWidth = 400;
 
@@ -46,7 +44,7 @@ HBRUSH PaintCue(HDC dc, Cue cue, bool onFace) {
 }
 
 CPageCues::~CPageCues() {
-    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, s_entry.As<SUBCLASSPROC>(), kHookId);
+    if (m_dialog) m_dialog->SetFilter(nullptr);
     Detach();
 }
 
@@ -57,12 +55,14 @@ void CPageCues::Detach() {
     m_tips.clear();
 }
 
-bool CPageCues::Attach(HWND page, TipText tipText, StaticCue staticCue) {
-    if (m_page && IsWindow(m_page)) RemoveWindowSubclass(m_page, s_entry.As<SUBCLASSPROC>(), kHookId);
+bool CPageCues::Attach(CDialog& page, TipText tipText, StaticCue staticCue) {
+    if (m_dialog) m_dialog->SetFilter(nullptr);
+    m_dialog = nullptr;
     Detach();
-    if (!page || !SetWindowSubclass(page, s_entry.As<SUBCLASSPROC>(), kHookId, reinterpret_cast<DWORD_PTR>(this)))
-        return false;
-    m_page = page;
+    if (!page.m_hWnd) return false;
+    m_dialog = &page;
+    page.SetFilter(this);
+    m_page = page.m_hWnd;
     m_tipText = std::move(tipText);
     m_staticCue = std::move(staticCue);
     return true;
@@ -171,62 +171,51 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
     const Cue cue = m_staticCue(GetDlgCtrlID(control));
     // A button asks as a static does, and stands on the face; an edit or a
     // list's box is in the window colour.
-    const bool button = IsButton(control);
-    if (cue == Cue::Unknown) return PaintCue(dc, cue, button);
+    if (cue == Cue::Unknown) return PaintCue(dc, cue, IsButton(control));
     if (msg != WM_CTLCOLORSTATIC) return nullptr;
     return cue == Cue::Warning || cue == Cue::Stale ? PaintCue(dc, cue) : nullptr;
 }
 
-CEntryPoint CPageCues::s_entry(EntryShape::SubclassProc, &CPageCues::EntryBody,
-                               reinterpret_cast<void*>(&CPageCues::PageProc));
-
-uintptr_t __stdcall CPageCues::EntryBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(PageProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
-                                           EntryArg<LPARAM>(a, 3), EntryArg<UINT_PTR>(a, 4), EntryArg<DWORD_PTR>(a, 5)));
-}
-
-LRESULT CALLBACK CPageCues::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR refData) {
-    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
-        CPageCues* self = reinterpret_cast<CPageCues*>(refData);
-        switch (msg) {
-        case WM_COMMAND:
-            // Edits tell their parent, not themselves, that the text changed.
-            if (HIWORD(wParam) == EN_CHANGE)
-                if (CMyEdit* edit = CMyEdit::FromHandle(reinterpret_cast<HWND>(lParam))) edit->OnTextChanged();
-            break;  // the page still sees it
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-            // Answered here: a dialog procedure could not return a brush through
-            // the page's handlers, which report results in DWLP_MSGRESULT.
-            if (HBRUSH brush = self->ControlColour(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-                return reinterpret_cast<LRESULT>(brush);
-            break;
-        case WM_NOTIFY: {
-            NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
-            if (hdr && self->m_tooltip && hdr->hwndFrom == self->m_tooltip &&
-                (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW)) {
-                self->AnswerTip(hdr);
-                return 0;
-            }
-            break;
+bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+    case WM_COMMAND:
+        // Edits tell their parent, not themselves, that the text changed.
+        if (HIWORD(wParam) == EN_CHANGE)
+            if (CMyEdit* edit = CMyEdit::FromHandle(reinterpret_cast<HWND>(lParam))) edit->OnTextChanged();
+        return false;  // the page still sees it
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        // The dialog procedure hands the brush back as it is.
+        if (HBRUSH brush = ControlColour(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+            result = reinterpret_cast<LRESULT>(brush);
+            return true;
         }
-        case WM_SETCURSOR:
-            // The page hears of every mouse move over it or its controls.
-            if (!self->m_tooltip) self->MakeTooltip();
-            break;
-        case WM_SIZE:
-            if (self->m_tooltip) self->MoveRectTools();
-            break;
-        case WM_DESTROY:
-            if (self->m_tooltip && IsWindow(self->m_tooltip)) DestroyWindow(self->m_tooltip);
-            self->m_tooltip = nullptr;
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kHookId);
-            self->Detach();
-            break;
+        return false;
+    case WM_NOTIFY: {
+        NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr && m_tooltip && hdr->hwndFrom == m_tooltip &&
+            (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW)) {
+            AnswerTip(hdr);
+            result = 0;
+            return true;
         }
-        return DefSubclassProc(hwnd, msg, wParam, lParam);
-    });
+        return false;
+    }
+    case WM_SETCURSOR:
+        // The page hears of every mouse move over it or its controls.
+        if (!m_tooltip) MakeTooltip();
+        return false;
+    case WM_SIZE:
+        if (m_tooltip) MoveRectTools();
+        return false;
+    case WM_DESTROY:
+        if (m_tooltip && IsWindow(m_tooltip)) DestroyWindow(m_tooltip);
+        m_tooltip = nullptr;
+        return false;
+    case WM_NCDESTROY:
+        Detach();
+        return false;
+    default:
+        return false;
+    }
 }

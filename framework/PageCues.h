@@ -1,8 +1,8 @@
 // CPageCues: the operator cues of one page. Range tips on hover from one
 // tooltip control per page (made when the mouse first comes over it), the tint of a numeric edit whose typed text is
 // not committed yet, and the warning or stale colours of static boxes the page names.
-// The page attaches it once its controls exist; it hooks the page window,
-// so no page handler has to pass messages on.
+// The page attaches it once its controls exist; it sees the page's messages
+// before the page's handlers, so no handler has to pass messages on.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "framework/ModuleGuard.h"
+#include "framework/Wnd.h"
 
 #include "framework/logic/CueColours.h"
 
@@ -33,7 +33,7 @@ kelvane::SchemeColours CurrentScheme();
 // dialog's face (check boxes, radios), not in an edit's window colour.
 HBRUSH PaintCue(HDC dc, Cue cue, bool onFace = false);
 
-class CPageCues {
+class CPageCues : private CDialogFilter {
 public:
     using TipText = std::function<std::string(int id)>;
     // The cue a control shows now: Warning or Stale for static boxes,
@@ -45,9 +45,9 @@ public:
     CPageCues& operator=(const CPageCues&) = delete;
     ~CPageCues();
 
-    // Hooks the page window; its tooltip control comes with the first mouse
-    // move over the page. Each new page window needs its own Attach.
-    bool Attach(HWND page, TipText tipText, StaticCue staticCue = StaticCue());
+    // Takes the page's messages first; its tooltip control comes with the
+    // first mouse move over the page. Each new page window needs its own Attach.
+    bool Attach(CDialog& page, TipText tipText, StaticCue staticCue = StaticCue());
     void AddTips(const CueTip* tips, size_t count);
     template <size_t N>
     void AddTips(const CueTip (&tips)[N]) { AddTips(tips, N); }
@@ -59,10 +59,9 @@ public:
     HWND Tooltip() const { return m_tooltip; }  // null until the mouse came over the page
 
 private:
-    static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR refData);
-    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
-    static CEntryPoint s_entry;
+    // In the page's dialog procedure, not a subclass: every message through
+    // a subclass costs the platform property look-ups.
+    bool FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void Detach();
     void MakeTooltip();
     void AddTools(size_t from);
@@ -72,6 +71,7 @@ private:
     void MoveRectTools() const;
     HBRUSH ControlColour(UINT msg, HDC dc, HWND control) const;
 
+    CDialog* m_dialog = nullptr;
     HWND m_page = nullptr;
     HWND m_tooltip = nullptr;
     std::vector<CueTip> m_tips;

@@ -100,12 +100,9 @@ bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {
 
 HWND CDialog::Item(int id) const {
     if (!m_hWnd) return nullptr;
-    if (m_items.empty())
-        for (HWND c = GetWindow(m_hWnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-            m_items.emplace_back(GetDlgCtrlID(c), c);
     for (const auto& item : m_items)
         if (item.first == id && IsWindow(item.second)) return item.second;
-    // Made since (a size gripper), or gone: the window manager knows.
+    // Not asked for yet, made since (a size gripper), or gone.
     HWND found = GetDlgItem(m_hWnd, id);
     if (found) m_items.emplace_back(id, found);
     return found;
@@ -139,6 +136,14 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             return self->OnInitDialog();
         }
         if (!self) return FALSE;
+        if (self->m_filter) {
+            LRESULT answer = 0;
+            if (self->m_filter->FilterMessage(msg, wParam, lParam, answer)) {
+                if (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) return static_cast<INT_PTR>(answer);
+                SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, answer);
+                return TRUE;
+            }
+        }
         switch (msg) {
         case WM_COMMAND:
             return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;

@@ -43,6 +43,16 @@ private:
     static CEntryPoint s_entry;
 };
 
+// Sees a dialog's messages before its handlers do; true when it answered
+// one (a WM_CTLCOLOR* answer is the brush itself).
+class CDialogFilter {
+public:
+    virtual bool FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+
+protected:
+    ~CDialogFilter() = default;
+};
+
 // A modeless child dialog from a template of the plug-in's resources.
 class CDialog {
 public:
@@ -59,9 +69,10 @@ public:
     bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent);
     void Destroy();
     HWND GetSafeHwnd() const { return m_hWnd; }
-    // A control by id, as GetDlgItem finds it. The dialog's controls are
-    // listed once: each GetDlgItem asks the window manager for them all.
+    // A control by id, as GetDlgItem finds it, kept once found: each
+    // GetDlgItem asks the window manager for the whole list of controls.
     HWND Item(int id) const;
+    void SetFilter(CDialogFilter* filter) { m_filter = filter; }
     UINT TemplateId() const { return m_templateId; }
 
     std::string GetItemText(int id) const;
@@ -87,7 +98,8 @@ private:
     static uintptr_t __stdcall EntryBody(const uintptr_t* args);
     static CEntryPoint s_entry;
     UINT m_templateId;
-    mutable std::vector<std::pair<int, HWND>> m_items;  // the controls in the order GetDlgItem looks
+    CDialogFilter* m_filter = nullptr;
+    mutable std::vector<std::pair<int, HWND>> m_items;  // the controls found so far
 };
 
 // Thin stateless helpers over the common controls.

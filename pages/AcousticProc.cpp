@@ -145,7 +145,7 @@ BOOL CAcousticProc::OnInitDialog() {
     m_dtMax.SubclassDlgItem(IDC_AP_DT_MAX, m_hWnd);
     m_corWinLength.SubclassDlgItem(IDC_AP_COR_WIN, m_hWnd);
 
-    m_cues.Attach(m_hWnd, nullptr);
+    m_cues.Attach(*this, nullptr);
     m_cues.AddTips(kTips);
     return TRUE;
 }

@@ -23,8 +23,8 @@ BOOL CFullWavePage::OnInitDialog() {
     else if (isAuto == 1) SetCheck(Layout().autoOnId, true);
     ctl::ComboFill(Item(m_fw.stackId), kStackItems, 4);
     ctl::ComboSetSel(Item(m_fw.stackId), *m_fwValues.stackValue - 1);
-    m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
+    m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
     SetCheck(Layout().filterId, *Values().filter != 0);
     m_autoFlag = isAuto != 0 ? 1 : 0;
     const CueTip tips[] = {{m_fw.windowEndId, nullptr}, {m_fw.stackId, nullptr}};

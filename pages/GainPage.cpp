@@ -62,9 +62,10 @@ BOOL CGainPage::OnInitDialog() {
     // Loaded values are shown as they are, also outside -31..80.
     for (int i = 0; i <= m_layout.channels; ++i) {
         m_limitNotes[i].clear();
+        // Written before the box is subclassed, which then takes it as committed.
+        SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
         m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
         m_gainEdits[i].SetArrowKeys(Item(m_layout.arrows[i]), [this, i](int delta) { OnGainKey(i, delta); });
-        SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
     }
 
     // A new window starts with empty read-back boxes and no count.
@@ -72,7 +73,7 @@ BOOL CGainPage::OnInitDialog() {
     for (bool& shown : m_readBackShown) shown = false;
     m_stale = false;
     m_cues.Attach(
-        m_hWnd, [this](int id) { return TipText(id); },
+        *this, [this](int id) { return TipText(id); },
         [this](int id) {
             const int32_t code = UnknownCode(id);
             if (code != 0 && !m_ctx.commands.SentSinceStart(code)) return Cue::Unknown;

@@ -64,7 +64,7 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
     ShowLastReport();
     ShowFields();
 
-    m_cues.Attach(m_hWnd, [this](int id) { return FieldTip(id); });
+    m_cues.Attach(*this, [this](int id) { return FieldTip(id); });
     for (int id : kFieldIds) {
         const CueTip tip{id, nullptr};
         m_cues.AddTips(&tip, 1);

@@ -155,8 +155,13 @@ void CMainFrame::CreateStatusStrip() {
     SelectObject(dc, old);
     ReleaseDC(m_strip, dc);
     SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-    // The tip over the strip; silent while there is nothing to say.
     m_stripTipText.clear();
+    m_stripTip = nullptr;
+}
+
+// The tip over the strip, made when it first has something to say: a window
+// that opens without a failure to report never pays for it.
+void CMainFrame::MakeStripTip() {
     m_stripTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
                                  m_hWnd, nullptr, AfxGetResourceHandle(), nullptr);
     if (!m_stripTip) return;
@@ -168,7 +173,6 @@ void CMainFrame::CreateStatusStrip() {
     tool.lpszText = const_cast<char*>("");
     SendMessageA(m_stripTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageA(m_stripTip, TTM_SETMAXTIPWIDTH, 0, 600);
-    SendMessageA(m_stripTip, TTM_ACTIVATE, FALSE, 0);
 }
 
 int CMainFrame::StatusStripHeight() const {
@@ -239,7 +243,9 @@ void CMainFrame::UpdateStatusStrip() {
 }
 
 void CMainFrame::SetStripTip(const std::string& text) {
-    if (!m_stripTip || m_stripTipText == text) return;
+    if (!m_strip || m_stripTipText == text) return;
+    if (!m_stripTip) MakeStripTip();
+    if (!m_stripTip) return;
     m_stripTipText = text;
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V1_SIZE;

@@ -59,6 +59,7 @@ private:
     void UpdateStatusStrip();
     void SetStripText(int part, const std::string& text);
     void SetStripTip(const std::string& text);
+    void MakeStripTip();
     // The File menu's set-up and job-record commands; false for another id.
     bool OnSetupCommand(UINT id);
     // A set-up was loaded and sent (the app's m_setupLoaded names it).

@@ -63,6 +63,17 @@ double ClickLatency(HostHarness& host, HWND control, int n, int* lost) {
 }
 LRESULT CALLBACK Sink(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// A hidden top-level window: the per-frame baseline's target and the bare
+// templates' parent.
+HWND MakeSink() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &Sink;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "FiguresSink";
+    RegisterClassA(&wc);
+    return CreateWindowA("FiguresSink", "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
 // One chart of the read-back trend redrawn, as its window does for every new
 // sample: a full 30-minute ring (ten samples a second, DT hunting in auto
 // gain, the others manual with their set gains) against the empty chart
@@ -131,6 +142,91 @@ void TrendChartFigures() {
     ReleaseDC(nullptr, screen);
 }
 
+// Messages the window's procedures get while it opens, by kind.
+struct MessageTally {
+    int sent = 0, posted = 0, paint = 0, erase = 0, ncPaint = 0, size = 0, moved = 0, text = 0, font = 0, colour = 0;
+    void Count(UINT m, bool post) {
+        ++(post ? posted : sent);
+        paint += m == WM_PAINT;
+        erase += m == WM_ERASEBKGND;
+        ncPaint += m == WM_NCPAINT;
+        size += m == WM_SIZE;
+        moved += m == WM_WINDOWPOSCHANGED;
+        text += m == WM_SETTEXT;
+        font += m == WM_SETFONT;
+        colour += m >= WM_CTLCOLORMSGBOX && m <= WM_CTLCOLORSTATIC;
+    }
+    void Print(const char* what) const {
+        std::printf("  %-22s sent %5d, posted %4d: paint %3d, erase %3d, ncpaint %3d, size %3d, moved %3d, "
+                    "settext %3d, setfont %3d, ctlcolor %4d\n",
+                    what, sent, posted, paint, erase, ncPaint, size, moved, text, font, colour);
+    }
+};
+MessageTally* g_tally = nullptr;
+LRESULT CALLBACK TallySent(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && g_tally) g_tally->Count(reinterpret_cast<CWPSTRUCT*>(lp)->message, false);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+LRESULT CALLBACK TallyPosted(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && g_tally && wp == PM_REMOVE) g_tally->Count(reinterpret_cast<MSG*>(lp)->message, true);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// The first ToolControlShow against creating the same templates bare, with
+// the window closed before each (the library loaded).
+void ShowFigures(HWND sink, bool tally) {
+    // Timed as the host sees it: the call, then its loop until the window is
+    // drawn (host.Show() is both); the two also apart.
+    std::vector<double> shows, calls, bare;
+    HMODULE dll = GetModuleHandleA("Kelvane.dll");
+    auto show = reinterpret_cast<ToolControlShowFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ToolControlShow")));
+    auto createBare = [&] {
+        HWND view = CreateDialogParamA(dll, MAKEINTRESOURCEA(IDD_VIEW), sink, &PlainDialog, 0);
+        for (int id : {IDD_GENERAL, IDD_DTGAIN, IDD_MONOPOLE, IDD_DIPOLE, IDD_ACOUSTIC})
+            CreateDialogParamA(dll, MAKEINTRESOURCEA(id), GetDlgItem(view, IDC_VIEW_PAGEAREA), &PlainDialog, 0);
+        return view;
+    };
+    for (int i = 0; i < 15; ++i) {
+        double t0 = Now();
+        HWND f = static_cast<HWND>(show(0));
+        calls.push_back((Now() - t0) * 1e6);
+        HostHarness::Pump();
+        shows.push_back((Now() - t0) * 1e6);
+        SendMessageA(f, WM_CLOSE, 0, 0);
+        HostHarness::Pump();
+        t0 = Now();
+        HWND view = createBare();
+        bare.push_back((Now() - t0) * 1e6);
+        DestroyWindow(view);
+        HostHarness::Pump();
+    }
+    std::printf("Opening the control window (median of 15; target <= 1.3x):\n");
+    Row("create the six templates without initialisation (baseline)", Median(bare), Median(bare));
+    Row("first ToolControlShow: frame, view, five pages, drawn", Median(shows), Median(bare));
+    Row("  the call alone", Median(calls), Median(bare));
+    if (!tally) return;
+    // Once more, untimed, counting what the window's procedures get.
+    MessageTally inCall, inLoop, inBare;
+    HHOOK sent = SetWindowsHookExA(WH_CALLWNDPROC, &TallySent, nullptr, GetCurrentThreadId());
+    HHOOK posted = SetWindowsHookExA(WH_GETMESSAGE, &TallyPosted, nullptr, GetCurrentThreadId());
+    g_tally = &inCall;
+    HWND f = static_cast<HWND>(show(0));
+    g_tally = &inLoop;
+    HostHarness::Pump();
+    g_tally = nullptr;
+    SendMessageA(f, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    g_tally = &inBare;
+    HWND view = createBare();
+    g_tally = nullptr;
+    DestroyWindow(view);
+    UnhookWindowsHookEx(sent);
+    UnhookWindowsHookEx(posted);
+    inCall.Print("in the call");
+    inLoop.Print("in the loop after it");
+    inBare.Print("the bare templates");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +240,17 @@ int main(int argc, char** argv) {
     host.WriteIni("[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=12\r\n"
                   "[MONOPOLE CONTROL]\r\nCh1Gain=3\r\n[DIPOLE CONTROL]\r\nCh2Gain=6\r\n"
                   "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=100\r\n");
+    // "show": only the opening figures.
+    if (argc > 1 && std::strcmp(argv[1], "show") == 0) {
+        LoadLibraryA("comctl32.dll");
+        host.Load();
+        host.Init();
+        HWND sink = MakeSink();
+        ShowFigures(sink, true);
+        host.Unload();
+        DestroyWindow(sink);
+        return 0;
+    }
 
     // ---- load to ready, against loading an empty DLL of the same runtime
     // (built and stripped as the plug-in is), and against the reads the
@@ -191,12 +298,7 @@ int main(int argc, char** argv) {
     host.Init();
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
     host.SetFrame(frame.data());
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &Sink;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "FiguresSink";
-    RegisterClassA(&wc);
-    HWND sink = CreateWindowA("FiguresSink", "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND sink = MakeSink();
     int32_t copy[20];
     MSG msg;
     const int n = 20000;
@@ -306,34 +408,9 @@ int main(int argc, char** argv) {
         host.ClearCommands();
     }
 
-    // ---- first ToolControlShow against creating the same templates bare
     SendMessageA(w, WM_CLOSE, 0, 0);
     HostHarness::Pump();
-    // Timed as the host sees it: the call, then its loop until the window is
-    // drawn (host.Show() is both); the two also apart.
-    std::vector<double> shows, calls, bare;
-    HMODULE dll = GetModuleHandleA("Kelvane.dll");
-    auto show = reinterpret_cast<ToolControlShowFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ToolControlShow")));
-    for (int i = 0; i < 15; ++i) {
-        double t0 = Now();
-        HWND f = static_cast<HWND>(show(0));
-        calls.push_back((Now() - t0) * 1e6);
-        HostHarness::Pump();
-        shows.push_back((Now() - t0) * 1e6);
-        SendMessageA(f, WM_CLOSE, 0, 0);
-        HostHarness::Pump();
-        t0 = Now();
-        HWND view = CreateDialogParamA(dll, MAKEINTRESOURCEA(IDD_VIEW), sink, &PlainDialog, 0);
-        for (int id : {IDD_GENERAL, IDD_DTGAIN, IDD_MONOPOLE, IDD_DIPOLE, IDD_ACOUSTIC})
-            CreateDialogParamA(dll, MAKEINTRESOURCEA(id), GetDlgItem(view, IDC_VIEW_PAGEAREA), &PlainDialog, 0);
-        bare.push_back((Now() - t0) * 1e6);
-        DestroyWindow(view);
-        HostHarness::Pump();
-    }
-    std::printf("Opening the control window (median of 15; target <= 1.3x):\n");
-    Row("create the six templates without initialisation (baseline)", Median(bare), Median(bare));
-    Row("first ToolControlShow: frame, view, five pages, drawn", Median(shows), Median(bare));
-    Row("  the call alone", Median(calls), Median(bare));
+    ShowFigures(sink, false);
 
     host.SetFrame(nullptr);
     host.Unload();
