@@ -12,6 +12,7 @@
 
 #include "FrameStream.h"
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
 #include "framework/logic/CueColours.h"
@@ -205,19 +206,19 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 8; ++i) copy[i] = f[READBACK_MONO_WORD + i];
         for (int i = 0; i < 4; ++i) copy[8 + i] = f[READBACK_DT_WORD + i];
         for (int i = 0; i < 8; ++i) copy[12 + i] = f[READBACK_DIPOLE_WORD + i];
-        PostMessageA(sink, WM_TOOLCONTROL, 0, 0);
-        PeekMessageA(&msg, sink, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE);
+        PostMessageA(sink, WM_READBACKNOTICE, 0, 0);
+        PeekMessageA(&msg, sink, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE);
     });
     HWND w = host.Show();
     const double pending = PerCall(n, [&] { host.Process(); });  // a notice is queued after the first call
     HostHarness::Pump();
-    const double notice = PerCall(2000, [&] { SendMessageA(w, WM_TOOLCONTROL, 0, 0); });
+    const double notice = PerCall(2000, [&] { SendMessageA(w, WM_READBACKNOTICE, 0, 0); });
     int k = 0;
     const double notice_changed = PerCall(2000, [&] {
         frame[READBACK_DT_WORD] = static_cast<int16_t>(++k % 60);
         frame[READBACK_MONO_WORD] = static_cast<int16_t>(k % 50);
         host.Process();
-        SendMessageA(w, WM_TOOLCONTROL, 0, 0);
+        SendMessageA(w, WM_READBACKNOTICE, 0, 0);
     });
     // Only the call is timed; the notice it posts is handled outside the clock.
     std::vector<double> postTimes;
@@ -227,7 +228,7 @@ int main(int argc, char** argv) {
             const double t0 = Now();
             host.Process();
             total += Now() - t0;
-            if (PeekMessageA(&msg, w, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE)) DispatchMessageA(&msg);
+            if (PeekMessageA(&msg, w, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE)) DispatchMessageA(&msg);
         }
         postTimes.push_back(total * 1e6 / 2000);
     }
@@ -254,7 +255,7 @@ int main(int argc, char** argv) {
                     }
                     host.Process();  // outside the clock: only the notice is timed
                     const double t0 = Now();
-                    SendMessageA(w, WM_TOOLCONTROL, 0, 0);
+                    SendMessageA(w, WM_READBACKNOTICE, 0, 0);
                     total += Now() - t0;
                 }
                 runs.push_back(total * 1e6 / 500);

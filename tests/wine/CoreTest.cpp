@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "TestSupport.h"
 #include "resource.h"
@@ -345,7 +346,7 @@ TEST_F(CoreTest, FrameFloodFromAnotherThreadKeepsOneNoticeQueued) {
     producer.join();
     MSG msg;
     int notices = 0;
-    while (PeekMessageA(&msg, w, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE)) {
+    while (PeekMessageA(&msg, w, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE)) {
         ++notices;
         DispatchMessageA(&msg);
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "resource.h"
 #include "shell/TrendWindow.h"
@@ -225,7 +226,7 @@ TEST_F(WindowTest, ReadBackReachesHiddenPagesAndClosedWindowPostsNothing) {
     HostHarness::Pump();
     host.Process();  // no window: snapshot only, nothing posted, no crash
     MSG msg;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_NOREMOVE));
     host.SetFrame(nullptr);
 }
 
