@@ -1,7 +1,7 @@
 // The control window as the application sees it, and what the window is
 // given of the application when it is made. Core names nothing of the window
-// layer: it asks MakeControlFrame (defined there) for a frame, and the frame
-// works only through the FrameLink it is handed.
+// layer: the window layer hands it a ControlFrameMaker as the library loads,
+// and the frame works only through the FrameLink it is made with.
 #pragma once
 
 #include <windows.h>
@@ -48,10 +48,20 @@ struct FrameLink {
     FrameOwner& owner;
 };
 
-}  // namespace kelvane
+// The window layer's side of it.
+class ControlFrameMaker {
+public:
+    // A new frame (no window yet), or null.
+    virtual ControlFrame* Make(const FrameLink& link) = 0;
+    // At unload, once no window of ours is left: the frame's window class
+    // (and what goes with it) is let go, so the next load registers its own.
+    virtual void ReleaseClass() = 0;
 
-// Defined by the window layer: a new frame (no window yet), or null.
-kelvane::ControlFrame* MakeControlFrame(const kelvane::FrameLink& link);
-// At unload, once no window of ours is left: the frame's window class (and
-// what goes with it) is let go, so the next load registers its own.
-void ReleaseControlFrameClass();
+protected:
+    ~ControlFrameMaker() = default;
+};
+
+// Called once, by the window layer, as the library loads (before start-up).
+void RegisterControlFrameMaker(ControlFrameMaker* maker) noexcept;
+
+}  // namespace kelvane

@@ -1,14 +1,15 @@
 // CKelvaneApp: the plug-in's application object, made when the library loads.
 // It is the wiring of the exports: it owns the parameter set and the objects
 // that do the work (the shared blocks, the host link, the frame intake, the
-// settings store), runs start-up and shut-down in their order, and holds the
-// one control window.
+// settings store, the control window's holder) and runs start-up and
+// shut-down in their order.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "core/FrameHolder.h"
 #include "core/FrameIntake.h"
 #include "core/FrameLink.h"
 #include "core/HostLink.h"
@@ -18,7 +19,7 @@
 #include "core/logic/JobJournal.h"
 #include "core/logic/ParameterSet.h"
 
-class CKelvaneApp : public CWinApp, private kelvane::FrameOwner {
+class CKelvaneApp : public CWinApp {
 public:
     CKelvaneApp();
     ~CKelvaneApp() override;
@@ -41,18 +42,13 @@ public:
     void TakeFrame(const int16_t* frame);
 
 private:
-    void FrameUp(kelvane::ControlFrame* frame) override;
-    void FrameGone(kelvane::ControlFrame* frame) override;
-    void SetControlFrame(kelvane::ControlFrame* frame);
-    bool DestroyControlFrame();
-
     kelvane::ParameterSet m_params{};
     CSharedBlocks m_blocks;
     CHostLink m_host{m_params};
     CFrameIntake m_intake;
     CSettingsStore m_settings{m_params};
     kelvane::SessionNotes m_notes;
-    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, *this};
-    kelvane::ControlFrame* m_pControlFrame = nullptr;  // none when no window exists
+    CFrameHolder m_frame{m_host, m_intake};
+    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_frame};
     bool m_windowsGone = true;
 };

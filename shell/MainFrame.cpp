@@ -31,11 +31,17 @@ constexpr UINT kStatusStripId = 0xE801;
 const char* const kStripWidest[2] = {"Frames: 10000.0/s, last 59 min 59 s ago", "Dropped: 4294967295"};
 }  // namespace
 
-kelvane::ControlFrame* MakeControlFrame(const kelvane::FrameLink& link) {
-    return new (std::nothrow) CMainFrame(link);
-}
-
-void ReleaseControlFrameClass() { CMainFrame::UnregisterWindowClass(); }
+namespace {
+// How the application gets its frame without naming this layer's classes.
+class FrameMaker : public kelvane::ControlFrameMaker {
+public:
+    kelvane::ControlFrame* Make(const kelvane::FrameLink& link) override { return new (std::nothrow) CMainFrame(link); }
+    void ReleaseClass() override { CMainFrame::UnregisterWindowClass(); }
+};
+FrameMaker g_frameMaker;
+// As the library loads, before its start-up (DllMain) runs.
+const bool g_frameMakerRegistered = (kelvane::RegisterControlFrameMaker(&g_frameMaker), true);
+}  // namespace
 
 CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend) {}
 

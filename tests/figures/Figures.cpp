@@ -20,10 +20,10 @@
 #include "shell/TrendChart.h"
 
 using namespace kelvane;
-using drive::ClickToCommand;
-using drive::FrameStream;
-using drive::HostHarness;
-using drive::Now;
+using harness::ClickToCommand;
+using harness::FrameStream;
+using harness::HostHarness;
+using harness::Now;
 
 namespace {
 
@@ -58,7 +58,7 @@ double ClickLatency(HostHarness& host, HWND control, int n, int* lost) {
         if (us < 0) ++*lost;
         else t.push_back(us);
         const double until = Now() + 0.005;
-        while (Now() < until) drive::Operator::Pump(1);
+        while (Now() < until) harness::Operator::Pump(1);
     }
     return Median(t);
 }
@@ -92,7 +92,7 @@ void TrendChartFigures() {
     fill(manual, true, false);
     const TrendRing empty;
     const int dpi = 96;
-    CTrendStyle style(drive::CurrentScheme(), dpi);
+    CTrendStyle style(harness::CurrentScheme(), dpi);
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     // As the window paints: into a DIB of its own, drawn by GDI's DIB engine.
@@ -272,10 +272,10 @@ int main(int argc, char** argv) {
 
     // ---- click-to-command while frames stream from another thread
     {
-        drive::Operator op(w);
-        op.ClickPageItem(drive::kMonopole);
+        harness::Operator op(w);
+        op.ClickPageItem(harness::kMonopole);
         SetForegroundWindow(w);
-        HWND box = op.Control(drive::kMonopole, IDC_MONO_FILTER);
+        HWND box = op.Control(harness::kMonopole, IDC_MONO_FILTER);
         const int clicks = 41;
         int lost = 0;
         const double idle = ClickLatency(host, box, clicks, &lost);
