@@ -54,7 +54,7 @@ void CFrameHolder::FrameGone(ControlFrame* frame) {
 
 void CFrameHolder::Set(ControlFrame* frame) {
     m_frame = frame;
-    const HWND window = frame ? frame->Window() : nullptr;
+    HWND window = frame ? frame->Window() : nullptr;
     m_host.SetControlWindow(window);
     m_intake.SetWindow(window);
 }

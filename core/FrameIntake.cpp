@@ -8,7 +8,7 @@ void CFrameIntake::Take(const int16_t* frame) {
 }
 
 void CFrameIntake::Notify() {
-    const HWND window = m_window.load();
+    HWND window = m_window.load();
     if (!window || m_noticePending.exchange(true)) return;
     if (!PostMessageA(window, kelvane::WM_READBACKNOTICE, 0, 0)) m_noticePending.store(false);
 }
