@@ -853,6 +853,18 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
         EXPECT_EQ(gain, IniValue(ReadRaw(file), "MONOPOLE CONTROL", "Ch3Gain"));
         EXPECT_FALSE(IsFile(LocalCopyPath(folder)));
     }
+    // A file only the platform's reader reads alike (a quoted value) is read
+    // by the folder's short name too, not as a file that is not there.
+    std::string text = ReadRaw(file);
+    const size_t at = text.find("Ch3Gain=6");
+    ASSERT_NE(std::string::npos, at);
+    text.replace(at, 9, "Ch3Gain=\"9\"");
+    std::ofstream(file, std::ios::binary) << text;
+    {
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        EXPECT_EQ("9", op.Text(harness::kMonopole, IDC_MONO_CH3));
+        host.Unload();
+    }
     DeleteFileA(file.c_str());
 
     // Gone, it has no short name: the path fits no file, the operator is
