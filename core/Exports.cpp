@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
+#include "core/HostMemory.h"
 #include "core/Kelvane.h"
+#include "core/logic/ReadBack.h"
 #include "framework/ModuleGuard.h"
 #include "framework/Wnd.h"
 
@@ -28,7 +30,7 @@ CWinApp* AfxGetApp() { return g_app; }
 // barrier (ModuleGuard.h).
 extern "C" void __cdecl ToolControlInit(uint32_t, uint32_t, void* hostWindow) {
     NoThrowEntry(0, [hostWindow] {
-        theApp.m_hostWnd = static_cast<HWND>(hostWindow);
+        theApp.SetHostWindow(static_cast<HWND>(hostWindow));
         return 0;
     });
 }
@@ -55,8 +57,7 @@ uintptr_t __stdcall ShowBody(const uintptr_t*) { return reinterpret_cast<uintptr
 void __stdcall ProcessFrame(const void* fetched) {
     NoThrowEntry(0, [fetched] {
         const auto* frame = static_cast<const int16_t*>(fetched);
-        theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
-        theApp.NotifyControlFrame();
+        theApp.TakeFrame(ReadBackReadable(frame) ? frame : nullptr);
         return 0;
     });
 }

@@ -21,7 +21,9 @@ public:
     void Post(const kelvane::SavedKeys& keys);
     // Written on the caller's thread, after a write in progress.
     void SaveNow(const kelvane::SavedKeys& keys);
-    // At process exit other threads are gone, perhaps in the middle of a write.
+    // At process exit other threads are gone, perhaps in the middle of a
+    // write: the lock such a thread left held is not waited for (the
+    // replace kept the file whole).
     void SaveAtExit(const kelvane::SavedKeys& keys);
     // Unload: nothing more goes to the thread, what waits there is dropped
     // (the unload writes the latest keys itself), and a write waiting out a
@@ -45,5 +47,5 @@ private:
     bool m_hasPending = false;
     bool m_running = false;  // a thread is (or is about to be) writing
     bool m_stopped = false;
-    std::mutex m_write;  // held for each write
+    std::mutex m_write;  // held for each write and the notice's mark: the file's one lock
 };

@@ -19,8 +19,6 @@ namespace {
 constexpr DWORD kLockWaitMs = 1000;
 std::atomic<DWORD> g_lockWaitMs{kLockWaitMs};
 constexpr DWORD kRetryStepMs = 50;
-// Longer than any save takes, locks waited out included.
-constexpr DWORD kSaveWaitMs = 10000;
 // The copy's own section: whose settings these are, why they are here, and
 // whether the operator has been told.
 constexpr const char* kNoteSection = "UNSAVED SETTINGS";
@@ -310,10 +308,6 @@ void CSettingsFile::NoteStartingSettings(const SavedKeys& keys) {
 }
 
 void CSettingsFile::Save(const SavedKeys& keys) {
-    // Bounded: a save that a thread killed at process exit left half done
-    // must not hang the exit's own save (the replace kept the file whole).
-    std::unique_lock<std::mutex> saving = LockSaving();
-    if (!saving.owns_lock()) return;
     if (!m_mayWriteIni) {
         // Never over a file whose values were not read: the copy holds the
         // settings whole, nothing from that file, once they differ from the
@@ -516,15 +510,6 @@ void CSettingsFile::FindUntoldCopy() {
     }
 }
 
-// Polled, not timed: a timed wait brings the runtime's clock functions in.
-std::unique_lock<std::mutex> CSettingsFile::LockSaving() {
-    const DWORD start = GetTickCount();
-    while (!m_saving.try_lock())
-        if (GetTickCount() - start >= kSaveWaitMs) return std::unique_lock<std::mutex>();
-        else Sleep(kRetryStepMs);
-    return std::unique_lock<std::mutex>(m_saving, std::adopt_lock);
-}
-
 bool CSettingsFile::NoticePending() const {
     std::lock_guard<std::mutex> state(m_state);
     return m_notice.pending;
@@ -551,10 +536,9 @@ std::string CSettingsFile::TakeNotice() {
     }
     // Marked in the copy, so no later start-up tells again.
     if (!notice.copyIo.empty()) {
-        std::unique_lock<std::mutex> saving = LockSaving();
         std::string bytes;
         DWORD error = ERROR_SUCCESS;
-        if (saving.owns_lock() && GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        if (GetFileAttributesA(notice.copyIo.c_str()) != INVALID_FILE_ATTRIBUTES &&
             OpenAndRead(notice.copyIo, bytes, error))
             WriteAtomically(notice.copyIo, bytes, {{kNoteSection, "Shown", "1"}}, error);
     }

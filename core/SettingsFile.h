@@ -44,7 +44,8 @@ public:
     void NoteStartingSettings(const kelvane::SavedKeys& keys);
     // Writes what the session changed in keys into the file as it is now,
     // nothing when that would change nothing; when it may not or cannot, the
-    // same goes to the copy. Any one thread at a time; self-contained.
+    // same goes to the copy. One caller at a time: CSaveWorker runs every
+    // save, and TakeNotice, under its one write lock.
     void Save(const kelvane::SavedKeys& keys);
 
     // Where the settings went and why, when not (or not all) to the INI: ""
@@ -82,8 +83,6 @@ private:
     void FindUntoldCopy();
     void TellAtOpening(const std::string& reason);
     void SetStatus(const Status& status);
-    // Empty when another save held the lock for longer than any save takes.
-    std::unique_lock<std::mutex> LockSaving();
 
     std::string m_iniPath;      // as the operator knows it
     std::string m_ioPath;       // as the file functions reach it
@@ -102,9 +101,8 @@ private:
     std::string m_failureCopy;     // a copy of unsaved settings written since start-up
     kelvane::SavedKeys m_copiedKeys;  // what that copy holds of the session's keys
 
-    // Saves (and the copy's Shown mark) one at a time; the notice and the
-    // status are read by the window's thread while a save may be running.
-    std::mutex m_saving;
+    // The notice and the status are read by the window's thread while a
+    // save may be running on the save thread.
     mutable std::mutex m_state;
     std::string m_toldAbout;  // copy and reason the operator has been told of
     Notice m_notice;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "KelvaneHost.h"
 #include "base/logic/NumberText.h"
 #include "framework/ModuleGuard.h"
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "framework/ModuleGuard.h"
+#include "framework/PrivateMessages.h"
 
 class CMyEdit {
 public:

@@ -102,10 +102,10 @@ private:
     mutable std::vector<std::pair<int, HWND>> m_items;  // the controls found so far
 };
 
-// Thin stateless helpers over the common controls.
 // The local time of day, in seconds since midnight.
 int32_t LocalSecondsOfDay();
 
+// Thin stateless helpers over the common controls.
 namespace ctl {
 void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep);  // steps <= 0 keep the defaults
 void TrackSetPos(HWND slider, int pos);

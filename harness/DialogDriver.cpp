@@ -6,7 +6,7 @@
 #include "Operator.h"
 #include "resource.h"
 
-namespace drive {
+namespace harness {
 namespace {
 
 struct Driving {
@@ -160,4 +160,4 @@ DialogRun SaveJobRecord(HWND frame, const std::string& path) {
                           });
 }
 
-}  // namespace drive
+}  // namespace harness

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace drive {
+namespace harness {
 
 // What happened while the dialogs were answered.
 struct DialogRun {
@@ -42,4 +42,4 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
                     const std::string& previewShot = "");
 DialogRun SaveJobRecord(HWND frame, const std::string& path);
 
-}  // namespace drive
+}  // namespace harness

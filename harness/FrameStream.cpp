@@ -3,7 +3,7 @@
 #include "HostHarness.h"
 #include "KelvaneHost.h"
 
-namespace drive {
+namespace harness {
 
 double Now() {
     LARGE_INTEGER f, t;
@@ -62,4 +62,4 @@ double ClickToCommand(HostHarness& host, HWND control, UINT timeoutMs) {
     return late ? -1 : us;
 }
 
-}  // namespace drive
+}  // namespace harness

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace drive {
+namespace harness {
 
 class HostHarness;
 
@@ -40,4 +40,4 @@ private:
 // came within timeoutMs.
 double ClickToCommand(HostHarness& host, HWND control, UINT timeoutMs = 2000);
 
-}  // namespace drive
+}  // namespace harness

@@ -8,7 +8,7 @@
 #include "bench/tamsil/Tamsil.h"
 #include "base/logic/NumberText.h"
 
-namespace drive {
+namespace harness {
 namespace {
 constexpr const char* kHostClass = "KelvaneTestHost";
 }  // namespace
@@ -271,4 +271,4 @@ std::string DescribeBlocks(const char* newline) {
     return out;
 }
 
-}  // namespace drive
+}  // namespace harness

@@ -13,7 +13,7 @@
 #include "KelvaneHost.h"
 #include "core/logic/SaveRules.h"
 
-namespace drive {
+namespace harness {
 
 struct RecordedCommand {
     HWND controlWindow;           // wParam of WM_TOOLCONTROL
@@ -117,4 +117,4 @@ bool ReadBlock(const char* name, void* out, size_t n);
 // offsets, lines ending in newline (the bench's panel, the probe's output).
 std::string DescribeBlocks(const char* newline);
 
-}  // namespace drive
+}  // namespace harness

@@ -10,7 +10,7 @@
 #include "HostHarness.h"
 #include "bench/logic/PngWriter.h"
 
-namespace drive {
+namespace harness {
 namespace {
 constexpr int kViewId = 0xE900;
 constexpr int kPageAreaId = IDC_VIEW_PAGEAREA;
@@ -473,4 +473,4 @@ bool SaveScreenPng(const RECT& area, const std::string& path) {
     return ok;
 }
 
-}  // namespace drive
+}  // namespace harness

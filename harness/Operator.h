@@ -13,7 +13,7 @@
 
 #include "framework/logic/CueColours.h"
 
-namespace drive {
+namespace harness {
 
 enum Page { kGeneral = 0, kDtGain = 1, kMonopole = 2, kDipole = 3, kAcoustic = 4 };
 
@@ -152,4 +152,4 @@ bool SaveScreenPng(const RECT& area, const std::string& path);
 // A window as the operator sees it (raised and redrawn first), caption included.
 bool SaveWindowPng(HWND window, const std::string& path);
 
-}  // namespace drive
+}  // namespace harness

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <psapi.h>
 
-namespace drive {
+namespace harness {
 namespace {
 
 long ProbeGdi() {
@@ -58,4 +58,4 @@ kelvane::UsageSample MeasureUsage(int cycle) {
     return u;
 }
 
-}  // namespace drive
+}  // namespace harness

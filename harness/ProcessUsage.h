@@ -5,7 +5,7 @@
 
 #include "harness/logic/GrowthRate.h"
 
-namespace drive {
+namespace harness {
 
 // A sample after `cycle` cycles. Windows answers the handle counts directly;
 // Wine leaves GetGuiResources and GetProcessHandleCount unimplemented (0), so
@@ -14,4 +14,4 @@ namespace drive {
 // alone): a few hundred milliseconds.
 kelvane::UsageSample MeasureUsage(int cycle);
 
-}  // namespace drive
+}  // namespace harness

@@ -8,9 +8,9 @@
 
 namespace kelvane {
 
-// Window messages (WM_USER + n range the host already uses).
-constexpr unsigned WM_EDITVALUE = 0x0590;    // numeric edit -> page: wParam float bits, lParam id
-constexpr unsigned WM_TOOLCONTROL = 0x0591;  // command to host / read-back notice to the frame
+// Window messages (WM_USER + n range the host already uses). The plug-in's
+// own, between its windows, are not the host's business and are kept apart.
+constexpr unsigned WM_TOOLCONTROL = 0x0591;  // command to host: wParam control window, lParam ToolCommand*
 constexpr unsigned WM_HOSTSTATE = 0x0594;    // host -> control window: wParam = state
 constexpr unsigned WM_DSPSTATUS = 0x0595;    // host -> control window: wParam = DspStatusReport*
 

@@ -283,6 +283,27 @@ void CControlView::RefreshPageMarks() {
     }
 }
 
+void CControlView::ShowReadBack(const kelvane::ReadBackWords& words) {
+    if (m_dtGain.m_hWnd) m_dtGain.ShowGainReadBack(words.Dt);
+    if (m_monopole.m_hWnd) m_monopole.ShowGainReadBack(words.Monopole);
+    if (m_dipole.m_hWnd) m_dipole.ShowGainReadBack(words.Dipole);
+}
+
+void CControlView::EnableStatusCheck(int32_t hostState) { m_general.EnableStatusCheck(hostState); }
+
+void CControlView::SetDspStatus(const kelvane::DspStatusReport& report) {
+    m_general.SetDspStatus(report);
+    RefreshPageMarks();
+}
+
+std::string CControlView::DspErrorNote() const { return m_general.DspErrorNote(); }
+std::string CControlView::LastDspReport() const { return m_general.LastReport(); }
+std::vector<std::string> CControlView::DspStatusLines() const { return m_general.StatusLines(); }
+
+void CControlView::AddPageHeldSettings(kelvane::ParameterSet& settings) const {
+    if (m_dtGain.m_hWnd) settings.DtFilter = m_dtGain.IsChecked(IDC_DT_FILTER) ? 1 : 0;
+}
+
 void CControlView::SelectPage(int index) {
     if (index < 0 || index > 4) return;
     SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[index].icon, m_iconSize)), 0);

@@ -6,7 +6,9 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
+#include "core/logic/ReadBack.h"
 #include "pages/AcousticProc.h"
 #include "pages/DTGainCtrl.h"
 #include "pages/DipoleControl.h"
@@ -49,19 +51,35 @@ public:
     // The window's keyboard shortcuts (Ctrl held); true when key was one.
     bool OnShortcut(UINT key, bool shift);
 
+    // A data frame's read-back gains: the three gain pages show their words.
+    void ShowReadBack(const kelvane::ReadBackWords& words);
+    // The host's two messages, for the General page: the status check on or
+    // off, and a DSP status report (its page-list mark follows).
+    void EnableStatusCheck(int32_t hostState);
+    void SetDspStatus(const kelvane::DspStatusReport& report);
+    // "" while the DSPs are well; otherwise what the status strip leads with.
+    std::string DspErrorNote() const;
+    // For the job record: when the last DSP report came, and its lines.
+    std::string LastDspReport() const;
+    std::vector<std::string> DspStatusLines() const;
+    // What only the pages hold of the operator's settings (the DT filter
+    // box, which the parameter set does not keep) goes into settings.
+    void AddPageHeldSettings(kelvane::ParameterSet& settings) const;
+
     HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
     HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
-    CGeneralCtrlPage m_general;
-    CDTGainCtrl m_dtGain;
-    CMonopoleCtrl m_monopole;
-    CDipoleControl m_dipole;
-    CAcousticProc m_acoustic;
 
 protected:
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    CGeneralCtrlPage m_general;
+    CDTGainCtrl m_dtGain;
+    CMonopoleCtrl m_monopole;
+    CDipoleControl m_dipole;
+    CAcousticProc m_acoustic;
+
     CDialog* Page(int index);
     void FitFrameToForm(int belowForm);
     void ScrollTo(int bar, int pos);

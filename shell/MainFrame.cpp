@@ -9,9 +9,10 @@
 #include <new>
 #include <string>
 
-#include "core/Kelvane.h"
 #include "base/logic/NumberText.h"
+#include "core/HostMemory.h"
 #include "framework/DialogNav.h"
+#include "framework/PrivateMessages.h"
 #include "shell/ControlView.h"
 #include "shell/TrendWindow.h"
 #include "shell/SetupDialogs.h"
@@ -28,16 +29,23 @@ constexpr UINT kStatusStripId = 0xE801;
 
 // Widest text each fixed part of the strip shows, for its width.
 const char* const kStripWidest[2] = {"Frames: 10000.0/s, last 59 min 59 s ago", "Dropped: 4294967295"};
-// A read-back notice waits in the frame's queue: frames post no other.
-std::atomic<bool> g_noticePending{false};
 }  // namespace
 
-void CMainFrame::PostReadBackNotice(HWND frame) {
-    if (!frame || g_noticePending.exchange(true)) return;
-    if (!PostMessageA(frame, kelvane::WM_TOOLCONTROL, 0, 0)) g_noticePending.store(false);
-}
+namespace {
+// How the application gets its frame without naming this layer's classes.
+class FrameMaker : public kelvane::ControlFrameMaker {
+public:
+    kelvane::ControlFrame* Make(const kelvane::FrameLink& link) override { return new (std::nothrow) CMainFrame(link); }
+    void ReleaseClass() override { CMainFrame::UnregisterWindowClass(); }
+};
+FrameMaker g_frameMaker;
+// As the library loads, before its start-up (DllMain) runs.
+const bool g_frameMakerRegistered = (kelvane::RegisterControlFrameMaker(&g_frameMaker), true);
+}  // namespace
 
-CMainFrame::CMainFrame() : m_trendTap(*KelvaneApp(), m_trend) {}
+CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend) {}
+
+bool CMainFrame::Open() { return LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU); }
 
 CMainFrame::~CMainFrame() {
     // A trend window whose thread ended with ours never saw WM_NCDESTROY.
@@ -102,13 +110,11 @@ void CMainFrame::UnregisterWindowClass() {
 }
 
 bool CMainFrame::OnCreate() {
-    g_noticePending.store(false);  // also after a frame that died with its thread
-    KelvaneApp()->SetControlFrame(this);  // pages send commands during creation
+    m_link.owner.FrameUp(this);  // pages send commands during creation; notices come here
     CreateStatusStrip();
     m_watch.Open(SampleFrames());
-    m_trend.Open(KelvaneApp()->Frames().Usable());
-    const kelvane::PageContext app = KelvaneApp()->Context();
-    m_pView = new (std::nothrow) CControlView(kelvane::PageContext{app.params, m_trendTap, app.blocks});
+    m_trend.Open(m_link.intake.Counts().Usable());
+    m_pView = new (std::nothrow) CControlView(kelvane::PageContext{m_link.pages.params, m_trendTap, m_link.pages.blocks});
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
@@ -123,14 +129,15 @@ bool CMainFrame::OnCreate() {
         }
         return view && view->OnShortcut(key, shift);
     });
-    CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, KelvaneApp()->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS,
+                  m_link.pages.params.BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
     SetTimer(m_hWnd, kSaveTimer, kSaveTickMs, nullptr);
     SetTimer(m_hWnd, kStatusTimer, kStatusTickMs, nullptr);
     SetTimer(m_hWnd, kTrendTimer, kTrendTickMs, nullptr);
     UpdateStatusStrip();
     // After the window is up, from the loop: where the settings went, when
     // they could not go to the INI.
-    if (KelvaneApp()->SettingsNoticePending()) PostMessageA(m_hWnd, kShowNotice, 0, 0);
+    if (m_link.settings.NoticePending()) PostMessageA(m_hWnd, kelvane::WM_SETTINGSNOTICE, 0, 0);
     return true;  // the frame stands whatever the view did
 }
 
@@ -195,7 +202,7 @@ void CMainFrame::RecalcLayout() {
 }
 
 kelvane::FrameSample CMainFrame::SampleFrames() const {
-    const kelvane::FrameCounts::Tally t = KelvaneApp()->Frames().Read();
+    const kelvane::FrameCounts::Tally t = m_link.intake.Counts().Read();
     return {GetTickCount(), t.frames, t.usable, t.lastUsableTick};
 }
 
@@ -233,10 +240,10 @@ void CMainFrame::UpdateStatusStrip() {
     SetStripText(1, m_watch.DroppedText());
     // A save that failed (or kept another program's values) leads until a
     // later save goes well; its tip gives the full paths.
-    const CSettingsFile::Status settings = KelvaneApp()->SettingsStatus();
+    const CSettingsFile::Status settings = m_link.settings.Status();
     // A DSP error stays in sight from any page until an all-OK report.
-    const std::string dsp = m_pView ? m_pView->m_general.DspErrorNote() : std::string();
-    std::string line = KelvaneApp()->Sent().Line();
+    const std::string dsp = m_pView ? m_pView->DspErrorNote() : std::string();
+    std::string line = m_link.host.Sent().Line();
     if (!dsp.empty()) line = dsp + "; " + line;
     SetStripText(2, settings.line.empty() ? line : settings.line + "   |   " + line);
     SetStripTip(settings.tip);
@@ -259,33 +266,35 @@ void CMainFrame::SetStripTip(const std::string& text) {
 bool CMainFrame::OnSetupCommand(UINT id) {
     if (id != ID_FILE_SAVE_SETUP && id != ID_FILE_LOAD_SETUP && id != ID_FILE_SAVE_RECORD) return false;
     if (!m_pView || !m_pView->m_hWnd) return true;
-    if (id == ID_FILE_SAVE_SETUP) SaveSetupFromMenu(m_hWnd, *m_pView);
-    else if (id == ID_FILE_SAVE_RECORD) SaveJobRecordFromMenu(m_hWnd, *m_pView);
-    else if (LoadSetupFromMenu(m_hWnd, *m_pView)) OnSetupLoaded();
+    if (id == ID_FILE_SAVE_SETUP) SaveSetupFromMenu(m_hWnd, m_link, *m_pView);
+    else if (id == ID_FILE_SAVE_RECORD) SaveJobRecordFromMenu(m_hWnd, m_link, *m_pView);
+    else if (LoadSetupFromMenu(m_hWnd, m_link, *m_pView)) OnSetupLoaded();
     UpdateStatusStrip();
     return true;
+}
+
+void CMainFrame::ShowSettingsNotice() {
+    const std::string notice = m_link.settings.TakeNotice();
+    if (notice.empty()) return;
+    std::string oneLine = notice;
+    for (char& c : oneLine)
+        if (c == '\r' || c == '\n') c = ' ';
+    const int32_t now = LocalSecondsOfDay();
+    m_link.notes.SaveFailed(oneLine, now);
+    m_link.notes.NoticeShown(oneLine, now);
+    MessageBoxA(m_hWnd, notice.c_str(), "Varro Control Window", MB_OK | MB_ICONWARNING);
 }
 
 void CMainFrame::OnSetupLoaded() {
     // The pages were made anew: they show the last read-back again, and its
     // old look when it is old. The trend marks the moment.
     MarkTrend(kelvane::TrendMarkKind::SetupLoad);
-    if (m_readBackShown) KelvaneApp()->DispatchStatus();
+    if (m_readBackShown && m_pView) m_pView->ShowReadBack(m_link.intake.Gains());
     m_stale = false;
     m_watch.Sample(SampleFrames());
     UpdateStale();
     if (m_pView) m_pView->RefreshPageMarks();
     UpdateStatusStrip();
-}
-
-void CMainFrame::ShowDtReadBack(const int32_t* words) {
-    if (m_pView && m_pView->m_dtGain.m_hWnd) m_pView->m_dtGain.ShowGainReadBack(words);
-}
-void CMainFrame::ShowMonopoleReadBack(const int32_t* words) {
-    if (m_pView && m_pView->m_monopole.m_hWnd) m_pView->m_monopole.ShowGainReadBack(words);
-}
-void CMainFrame::ShowDipoleReadBack(const int32_t* words) {
-    if (m_pView && m_pView->m_dipole.m_hWnd) m_pView->m_dipole.ShowGainReadBack(words);
 }
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -305,9 +314,9 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_BUMPLESS) {
-            CKelvaneApp* app = KelvaneApp();
-            app->BumplessAutoGainOff = app->BumplessAutoGainOff ? 0 : 1;
-            CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, app->BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
+            kelvane::ParameterSet& p = m_link.pages.params;
+            p.BumplessAutoGainOff = p.BumplessAutoGainOff ? 0 : 1;
+            CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS, p.BumplessAutoGainOff ? MF_CHECKED : MF_UNCHECKED);
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
@@ -323,12 +332,12 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         if (OnSetupCommand(LOWORD(wParam))) return 0;
         break;
-    case kelvane::WM_TOOLCONTROL:
-        OnToolControl();
+    case kelvane::WM_READBACKNOTICE:
+        OnReadBackNotice();
         return 0;
     case WM_TIMER:
         if (wParam == kSaveTimer) {
-            KelvaneApp()->SaveWhenSettled();
+            m_link.settings.SaveWhenSettled();
             return 0;
         }
         if (wParam == kTrendTimer) {
@@ -345,20 +354,17 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         m_readBackDeferred = false;
         ShowReadBack();
         return 0;
-    case kShowNotice: {
-        const std::string notice = KelvaneApp()->TakeSettingsNotice();
-        if (!notice.empty()) MessageBoxA(m_hWnd, notice.c_str(), "Varro Control Window", MB_OK | MB_ICONWARNING);
+    case kelvane::WM_SETTINGSNOTICE:
+        ShowSettingsNotice();
         return 0;
-    }
     case kelvane::WM_HOSTSTATE:
-        if (m_pView) m_pView->m_general.EnableStatusCheck(static_cast<int32_t>(wParam));
+        if (m_pView) m_pView->EnableStatusCheck(static_cast<int32_t>(wParam));
         return 0;
     case kelvane::WM_DSPSTATUS: {
         const auto* report = reinterpret_cast<const kelvane::DspStatusReport*>(wParam);
         // Reads only what the host's report really holds: a bad address is ignored.
         if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) {
-            m_pView->m_general.SetDspStatus(*report);
-            m_pView->RefreshPageMarks();
+            m_pView->SetDspStatus(*report);
             UpdateStatusStrip();
         }
         return 0;
@@ -372,7 +378,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         KillTimer(m_hWnd, kTrendTimer);
         if (m_trendWnd && m_trendWnd->m_hWnd) DestroyWindow(m_trendWnd->m_hWnd);
         UninstallDialogNavigation();
-        KelvaneApp()->SaveIfChanged();  // closing: no need to wait for the timer
+        m_link.settings.SaveIfChanged();  // closing: no need to wait for the timer
         break;
     default:
         break;
@@ -388,7 +394,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // meanwhile) and a timer, which the queue hands out after input, shows the
 // latest words. Deferred once at most, so the display never starves; a
 // notice after a quiet spell is shown at once.
-void CMainFrame::OnToolControl() {
+void CMainFrame::OnReadBackNotice() {
     if (m_readBackDeferred) return;  // the timer shows the latest words
     const bool streaming = GetTickCount() - m_lastReadBackTick < kStreamGapMs;
     // GetInputState: a key or mouse button waiting, without touching the
@@ -402,14 +408,14 @@ void CMainFrame::OnToolControl() {
 }
 
 void CMainFrame::ShowReadBack() {
-    g_noticePending.store(false);  // frames from now on post a fresh notice
+    m_link.intake.NoticeTaken();  // frames from now on post a fresh notice
     // Only frames without read-back words since the last display: the
     // boxes already show the latest words, and they are no new report.
-    const uint32_t usable = KelvaneApp()->Frames().Usable();
+    const uint32_t usable = m_link.intake.Counts().Usable();
     if (m_readBackShown && usable == m_shownUsable) return;
     m_readBackShown = true;
     m_shownUsable = usable;
-    KelvaneApp()->DispatchStatus();
+    if (m_pView) m_pView->ShowReadBack(m_link.intake.Gains());
     m_lastReadBackTick = GetTickCount();
     // The first good frame clears the stale look at once.
     if (m_stale) {
@@ -420,13 +426,13 @@ void CMainFrame::ShowReadBack() {
 }
 
 void CMainFrame::SampleTrend() {
-    const kelvane::FrameCounts& counts = KelvaneApp()->Frames();
+    const kelvane::FrameCounts& counts = m_link.intake.Counts();
     kelvane::TrendInput in{};
     in.usable = counts.Usable();
     in.lastUsableTick = counts.LastUsableTick();
     in.now = GetTickCount();
-    const kelvane::ReadBackWords words = kelvane::LoadReadBack(KelvaneApp()->m_status);
-    const kelvane::ParameterSet& p = *KelvaneApp();
+    const kelvane::ReadBackWords words = m_link.intake.Gains();
+    const kelvane::ParameterSet& p = m_link.pages.params;
     const int32_t* const reported[kelvane::kTrendSections] = {words.Dt, words.Monopole, words.Dipole};
     const int32_t* const set[kelvane::kTrendSections] = {p.DtChGain, p.MonoChGain, p.DipoleChGain};
     const int32_t isAuto[kelvane::kTrendSections] = {p.DtIsAuto, p.MonoIsAuto, p.DipoleIsAuto};
@@ -451,8 +457,6 @@ void CMainFrame::TrendTap::SendToolCommand(const kelvane::ToolCommand* block) {
 }
 
 void CMainFrame::PostNcDestroy() {
-    g_noticePending.store(false);  // a notice to this window will never be handled
-    CKelvaneApp* app = KelvaneApp();
-    if (app->ControlFrame() == this) app->SetControlFrame(nullptr);
+    m_link.owner.FrameGone(this);  // a notice to this window will never be handled
     delete this;
 }

@@ -1,11 +1,13 @@
 // CMainFrame: the "Varro Control Window". Holds the control view and the
 // status strip under it, receives the read-back notice and the host's two
-// messages for the General page, and watches the frame stream.
+// messages for the General page, and watches the frame stream. It reaches
+// the application only through the FrameLink it is made with.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "core/FrameLink.h"
 #include "framework/Wnd.h"
 #include "shell/logic/FrameWatch.h"
 #include "core/logic/PageContext.h"
@@ -14,11 +16,13 @@
 class CControlView;
 class CTrendWindow;
 
-class CMainFrame : public CWnd {
+class CMainFrame : public CWnd, public kelvane::ControlFrame {
 public:
-    CMainFrame();
+    explicit CMainFrame(const kelvane::FrameLink& link);
     ~CMainFrame() override;
 
+    bool Open() override;
+    HWND Window() const override { return m_hWnd; }
     // Creates the window from the menu/icon resource id with the given style.
     bool LoadFrame(UINT resourceId, DWORD style);
 
@@ -27,19 +31,8 @@ public:
     // images, shared as the class is, go with it.
     static void UnregisterWindowClass();
 
-    // The read-back notice, from ToolControlProcess on any thread: posts
-    // WM_TOOLCONTROL to the frame unless one is waiting already, so a flood
-    // of frames cannot fill the UI queue (the notice shows the latest words).
-    static void PostReadBackNotice(HWND frame);
-
-    void ShowDtReadBack(const int32_t* words);
-    void ShowMonopoleReadBack(const int32_t* words);
-    void ShowDipoleReadBack(const int32_t* words);
-
     // A mark on the read-back trend's time axis (a set-up load marks here).
     void MarkTrend(kelvane::TrendMarkKind kind);
-
-    CControlView* m_pView = nullptr;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -48,7 +41,9 @@ protected:
 private:
     bool OnCreate();
     void RecalcLayout();
-    void OnToolControl();
+    // WM_READBACKNOTICE, posted by the frame intake: shown now, or after the
+    // operator's waiting input while frames stream.
+    void OnReadBackNotice();
     void ShowReadBack();
     void CreateStatusStrip();
     int StatusStripHeight() const;
@@ -62,18 +57,23 @@ private:
     void MakeStripTip();
     // The File menu's set-up and job-record commands; false for another id.
     bool OnSetupCommand(UINT id);
-    // A set-up was loaded and sent (the app's m_setupLoaded names it).
+    // A set-up was loaded and sent.
     void OnSetupLoaded();
+    // Where the settings went when not to the INI, once, in a message box;
+    // the job record keeps it.
+    void ShowSettingsNotice();
+
+    kelvane::FrameLink m_link;
+    CControlView* m_pView = nullptr;
 
     // While frames stream, a read-back notice that finds operator input
     // waiting is shown after that input, once, from a short timer (see
-    // OnToolControl). Displays closer together than the gap are a stream.
+    // OnReadBackNotice). Displays closer together than the gap are a stream.
     static constexpr UINT_PTR kReadBackTimer = 1;
     static constexpr DWORD kStreamGapMs = 50;
     // Settings are saved a while after the last change; the timer looks.
     static constexpr UINT_PTR kSaveTimer = 2;
     static constexpr UINT kSaveTickMs = 250;
-    static constexpr UINT kShowNotice = WM_APP + 1;
     // The strip and the read-back's freshness follow from here, not per frame.
     static constexpr UINT_PTR kStatusTimer = 3;
     static constexpr UINT kStatusTickMs = 500;

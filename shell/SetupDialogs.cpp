@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "base/logic/NumberText.h"
-#include "core/Kelvane.h"
 #include "core/SetupStore.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/SetupRules.h"
@@ -19,8 +18,8 @@ namespace {
 
 constexpr const char* kTitle = "Varro Control Window";
 
-void Tell(HWND owner, const std::string& text) {
-    KelvaneApp()->NoteNoticeShown(text);
+void Tell(HWND owner, SessionNotes& notes, const std::string& text) {
+    notes.NoticeShown(text, LocalSecondsOfDay());
     MessageBoxA(owner, text.c_str(), kTitle, MB_OK | MB_ICONWARNING);
 }
 
@@ -69,9 +68,9 @@ void AddRow(HWND list, const std::vector<std::string>& cells) {
 
 // What the operator's settings are now: the parameter set, and the DT
 // filter as its check box stands (the page keeps it).
-ParameterSet CurrentSettings(CControlView& view) {
-    ParameterSet now = *KelvaneApp();
-    if (view.m_dtGain.m_hWnd) now.DtFilter = view.m_dtGain.IsChecked(IDC_DT_FILTER) ? 1 : 0;
+ParameterSet CurrentSettings(const FrameLink& app, const CControlView& view) {
+    ParameterSet now = app.pages.params;
+    view.AddPageHeldSettings(now);
     return now;
 }
 
@@ -112,21 +111,21 @@ std::string NameProblem(const CSetupStore& store, const std::string& name) {
 }
 
 // Asks for a name until it is one a set-up can have (or the operator gives up).
-bool AskName(HWND owner, const CSetupStore& store, const char* caption, std::string& name) {
+bool AskName(HWND owner, SessionNotes& notes, const CSetupStore& store, const char* caption, std::string& name) {
     for (;;) {
         CTextDialog dialog(IDD_SETUP_NAME, IDC_SETUP_NAME, name, caption, "Kept in " + store.Folder());
         if (dialog.DoModal(owner) != IDOK) return false;
         name = dialog.Text();
         const std::string problem = NameProblem(store, name);
         if (problem.empty()) return true;
-        Tell(owner, std::string("\"").append(name).append("\" cannot be a set-up's name. ").append(problem));
+        Tell(owner, notes, std::string("\"").append(name).append("\" cannot be a set-up's name. ").append(problem));
     }
 }
 
 class CListDialog : public CDialog {
 public:
-    CListDialog(const CSetupStore& store, const ParameterSet& base)
-        : CDialog(IDD_SETUP_LIST), m_store(store), m_base(base) {}
+    CListDialog(const CSetupStore& store, const ParameterSet& base, SessionNotes& notes)
+        : CDialog(IDD_SETUP_LIST), m_store(store), m_base(base), m_notes(notes) {}
     const std::string& Chosen() const { return m_chosen; }
 
 protected:
@@ -179,10 +178,10 @@ private:
         if (!item) return;
         const std::string from = item->name;
         std::string to = from;
-        if (!AskName(m_hWnd, m_store, "Rename set-up", to) || to == from) return;
+        if (!AskName(m_hWnd, m_notes, m_store, "Rename set-up", to) || to == from) return;
         std::string why;
         if (m_store.Exists(to) && lstrcmpiA(to.c_str(), from.c_str()) != 0) {
-            Tell(m_hWnd, "A set-up called \"" + to + "\" exists already; nothing was renamed.");
+            Tell(m_hWnd, m_notes, "A set-up called \"" + to + "\" exists already; nothing was renamed.");
             return;
         }
         // A readable set-up takes its new name inside too; another is moved as it is.
@@ -191,9 +190,9 @@ private:
         if (m_store.Read(from, text, why) && ParseSetup(text, m_base, setup, why)) {
             if (!m_store.Write(to, RenderSetup(to, setup.saved, setup.values), why) ||
                 (lstrcmpiA(to.c_str(), from.c_str()) != 0 && !m_store.Delete(from, why)))
-                Tell(m_hWnd, "\"" + from + "\" could not be renamed: " + why + ".");
+                Tell(m_hWnd, m_notes, "\"" + from + "\" could not be renamed: " + why + ".");
         } else if (!m_store.Rename(from, to, why)) {
-            Tell(m_hWnd, "\"" + from + "\" could not be renamed: " + why + ".");
+            Tell(m_hWnd, m_notes, "\"" + from + "\" could not be renamed: " + why + ".");
         }
         Fill();
     }
@@ -201,12 +200,13 @@ private:
         const SetupListing* item = Selected();
         if (!item || !Ask(m_hWnd, "Delete the set-up \"" + item->name + "\"?")) return;
         std::string why;
-        if (!m_store.Delete(item->name, why)) Tell(m_hWnd, "\"" + item->name + "\" could not be deleted: " + why + ".");
+        if (!m_store.Delete(item->name, why)) Tell(m_hWnd, m_notes, "\"" + item->name + "\" could not be deleted: " + why + ".");
         Fill();
     }
 
     const CSetupStore& m_store;
     ParameterSet m_base;
+    SessionNotes& m_notes;
     std::vector<SetupListing> m_items;
     std::string m_chosen;
 };
@@ -244,28 +244,26 @@ private:
 
 }  // namespace
 
-void SaveSetupFromMenu(HWND owner, CControlView& view) {
-    CKelvaneApp* app = KelvaneApp();
-    const CSetupStore store(app->SetupFolder());
+void SaveSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
+    const CSetupStore store(app.settings.SetupFolder());
     std::string name;
-    if (!AskName(owner, store, "Save set-up", name)) return;
+    if (!AskName(owner, app.notes, store, "Save set-up", name)) return;
     if (store.Exists(name) && !Ask(owner, "A set-up called \"" + name + "\" exists. Replace it?")) return;
     std::string why;
-    if (!store.Write(name, RenderSetup(name, Now(false), CurrentSettings(view)), why))
-        Tell(owner, "The set-up \"" + name + "\" was not saved to " + store.PathOf(name) + ": " + why + ".");
+    if (!store.Write(name, RenderSetup(name, Now(false), CurrentSettings(app, view)), why))
+        Tell(owner, app.notes, "The set-up \"" + name + "\" was not saved to " + store.PathOf(name) + ": " + why + ".");
 }
 
-bool LoadSetupFromMenu(HWND owner, CControlView& view) {
-    CKelvaneApp* app = KelvaneApp();
-    const CSetupStore store(app->SetupFolder());
-    const ParameterSet now = CurrentSettings(view);
-    CListDialog list(store, now);
+bool LoadSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
+    const CSetupStore store(app.settings.SetupFolder());
+    const ParameterSet now = CurrentSettings(app, view);
+    CListDialog list(store, now, app.notes);
     if (list.DoModal(owner) != IDOK) return false;
     const std::string name = list.Chosen();
     std::string text, why;
     SetupFile setup;
     if (!store.Read(name, text, why) || !ParseSetup(text, now, setup, why)) {
-        Tell(owner, "The set-up \"" + name + "\" was not loaded; nothing changed.\n\n" + store.PathOf(name) + ":\n" +
+        Tell(owner, app.notes, "The set-up \"" + name + "\" was not loaded; nothing changed.\n\n" + store.PathOf(name) + ":\n" +
                         why + ".");
         return false;
     }
@@ -276,67 +274,65 @@ bool LoadSetupFromMenu(HWND owner, CControlView& view) {
     // after the gain step the gain pages quantise with.
     ParameterSet target = setup.values;
     LimitSetup(target);
-    static_cast<ParameterSet&>(*app) = target;
-    app->PublishWholeSet();
+    app.pages.params = target;
+    PublishWholeSet(target, app.pages.blocks.ToolControlBlock(), app.pages.blocks.ProcessBlock());
     view.ShowParametersAgain();
     {
         const std::string action = "Set-up \"" + name + "\" loaded";
-        CommandBatch batch(*app, action.c_str());
+        CommandBatch batch(app.pages.commands, action.c_str());
         if (target.GainStep >= 1 && target.GainStep <= 3) {
             ToolCommand step{};
             step.CodeWord = CMD_GAIN_STEP_1DB + target.GainStep - 1;
-            app->SendToolCommand(&step);
+            app.pages.commands.SendToolCommand(&step);
         }
         view.SendAllSettings();
     }
-    app->m_setupLoaded = name + " (loaded " + Now(false) + ")";
+    app.notes.SetupLoaded(name + " (loaded " + Now(false) + ")");
     return true;
 }
 
-bool WriteJobRecord(CControlView& view, const std::string& path, std::string& why) {
-    CKelvaneApp* app = KelvaneApp();
+bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string& path, std::string& why) {
     JobRecordInput in;
     in.when = Now(false);
-    in.workFolder = app->m_workFolder;
+    in.workFolder = app.settings.WorkFolder();
     in.version = KELVANE_VERSION_TEXT;
-    in.setupLoaded = app->m_setupLoaded;
-    in.settings = CurrentSettings(view);
-    const FrameCounts::Tally frames = app->Frames().Read();
+    in.setupLoaded = app.notes.Setup();
+    in.settings = CurrentSettings(app, view);
+    const FrameCounts::Tally frames = app.intake.Counts().Read();
     in.usableFrames = frames.usable;
     in.frames = frames.frames;
     in.anyReadBack = in.usableFrames > 0;
     in.readBackAgeMs = GetTickCount() - frames.lastUsableTick;
-    const ReadBackWords words = LoadReadBack(app->m_status);
+    const ReadBackWords words = app.intake.Gains();
     for (int i = 0; i < 4; ++i) in.readBack[i] = words.Dt[i];
     for (int i = 0; i < 8; ++i) in.readBack[4 + i] = words.Monopole[i];
     for (int i = 0; i < 8; ++i) in.readBack[12 + i] = words.Dipole[i];
-    in.dspReport = view.m_general.LastReport();
-    in.dspLines = view.m_general.StatusLines();
-    in.failedSaves = app->m_failedSaves;
-    if (app->SettingsNoticePending())
+    in.dspReport = view.LastDspReport();
+    in.dspLines = view.DspStatusLines();
+    in.failedSaves = app.notes.FailedSaves();
+    if (app.settings.NoticePending())
         in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
-    in.notices = app->m_noticesShown;
+    in.notices = app.notes.Notices();
 
     std::string csvPath = path;
     if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0)
         csvPath.resize(csvPath.size() - 4);
     csvPath += ".csv";
     unsigned long error = 0;
-    if (!WriteWholeFile(path, FormatJobRecord(in, app->Journal()), error)) {
+    if (!WriteWholeFile(path, FormatJobRecord(in, app.host.Journal()), error)) {
         why = path + ": " + SystemErrorText(error);
         return false;
     }
-    if (!WriteWholeFile(csvPath, JournalCsv(app->Journal()), error)) {
+    if (!WriteWholeFile(csvPath, JournalCsv(app.host.Journal()), error)) {
         why = csvPath + ": " + SystemErrorText(error);
         return false;
     }
     return true;
 }
 
-void SaveJobRecordFromMenu(HWND owner, CControlView& view) {
-    CKelvaneApp* app = KelvaneApp();
-    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app->m_workFolder + "\\JobRecord-" + Now(true) + ".txt");
+void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
+    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app.settings.WorkFolder() + "\\JobRecord-" + Now(true) + ".txt");
     if (dialog.DoModal(owner) != IDOK) return;
     std::string why;
-    if (!WriteJobRecord(view, dialog.Text(), why)) Tell(owner, "The job record was not saved: " + why + ".");
+    if (!WriteJobRecord(app, view, dialog.Text(), why)) Tell(owner, app.notes, "The job record was not saved: " + why + ".");
 }

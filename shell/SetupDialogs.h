@@ -8,13 +8,15 @@
 
 #include <string>
 
+#include "core/FrameLink.h"
+
 class CControlView;
 
-void SaveSetupFromMenu(HWND owner, CControlView& view);
+void SaveSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
 // True when a set-up was loaded and sent.
-bool LoadSetupFromMenu(HWND owner, CControlView& view);
-void SaveJobRecordFromMenu(HWND owner, CControlView& view);
+bool LoadSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
+void SaveJobRecordFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
 
 // Writes the report to path and the journal beside it (path with ".csv"
 // for its ".txt"); false with why.
-bool WriteJobRecord(CControlView& view, const std::string& path, std::string& why);
+bool WriteJobRecord(const kelvane::FrameLink& app, CControlView& view, const std::string& path, std::string& why);

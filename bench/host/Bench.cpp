@@ -36,10 +36,10 @@ std::string ItemText(HWND parent, int id) {
 }  // namespace
 
 std::string EnsureHostConfig(const std::string& workFolder, bool force) {
-    const std::string current = drive::HostWorkSpace();
+    const std::string current = harness::HostWorkSpace();
     if (!force && !current.empty()) return current;
-    drive::SetHostWorkSpace(workFolder);
-    return drive::HostWorkSpace();
+    harness::SetHostWorkSpace(workFolder);
+    return harness::HostWorkSpace();
 }
 
 std::string HostPath(const std::string& path) {
@@ -335,7 +335,7 @@ void Bench::Refresh() {
 
 bool Bench::LoadPlugin() {
     if (m_dll) return true;
-    m_dll = drive::LoadPlugin(&m_exports);
+    m_dll = harness::LoadPlugin(&m_exports);
     if (!m_dll) return false;
     const double t0 = NowMs();
     m_exports.init(0, 0, m_hwnd);
@@ -348,9 +348,9 @@ void Bench::UnloadPlugin() {
     StopStreaming();  // no frame may reach an unloading plug-in
     HMODULE dll = m_dll;
     m_dll = nullptr;  // forgotten first: the wait below runs this window's messages
-    m_exports = drive::PluginExports{};
+    m_exports = harness::PluginExports{};
     m_control = nullptr;
-    drive::UnloadPlugin(dll);
+    harness::UnloadPlugin(dll);
 }
 
 bool Bench::Reload() {
@@ -456,7 +456,7 @@ std::string Bench::DescribeTimings() {
     return buf;
 }
 
-std::string Bench::DescribeBlocks() const { return drive::DescribeBlocks("\r\n"); }
+std::string Bench::DescribeBlocks() const { return harness::DescribeBlocks("\r\n"); }
 
 bool Bench::ExportCsv(const std::string& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -98,7 +98,7 @@ private:
     HFONT m_mono = nullptr;
     HMODULE m_dll = nullptr;
     HMODULE m_tamsil = nullptr;
-    drive::PluginExports m_exports;
+    harness::PluginExports m_exports;
     void(__cdecl* m_setFrame)(const int16_t*) = nullptr;
 
     std::mutex m_simLock;
@@ -135,7 +135,7 @@ public:
     explicit InvariantCheck(Bench& bench);
     void Before(const kelvane::ScriptStep& s, bool settingsHeld);
     // "" when every invariant holds, else what broke.
-    std::string After(const kelvane::ScriptStep& s, drive::Operator* op, bool settingsHeld);
+    std::string After(const kelvane::ScriptStep& s, harness::Operator* op, bool settingsHeld);
 
 private:
     Bench& m_bench;
@@ -159,7 +159,7 @@ public:
     // Parses and runs one line; false when it does not parse or a step failed.
     bool Run(const std::string& line);
     // The operator on the open control window, null while it is closed.
-    drive::Operator* Op() const;
+    harness::Operator* Op() const;
     // Whether the settings file is locked or read-only now ("settings").
     bool SettingsHeld() const;
 

@@ -24,7 +24,7 @@ std::string RestorePath() {
 
 void KeepForRestore(const std::string& workSpace) {
     const std::string path = RestorePath();
-    drive::MakeFolders(path.substr(0, path.rfind('\\')));  // a new machine has no host folder yet
+    harness::MakeFolders(path.substr(0, path.rfind('\\')));  // a new machine has no host folder yet
     WritePrivateProfileStringA("RESTORE", "WorkSpace", workSpace.c_str(), path.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // on disk before Config.ini changes
 }
@@ -34,7 +34,7 @@ void RestoreHostConfig() {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     char ws[MAX_PATH] = {};
     GetPrivateProfileStringA("RESTORE", "WorkSpace", "", ws, sizeof ws, path.c_str());
-    drive::SetHostWorkSpace(ws);
+    harness::SetHostWorkSpace(ws);
     DeleteFileA(path.c_str());
 }
 
@@ -75,12 +75,12 @@ int main(int argc, char** argv) {
     // own, started fresh, and leaves the operator's set-up as it found it,
     // also after a run that was killed.
     RestoreHostConfig();
-    const std::string before = drive::HostWorkSpace();
+    const std::string before = harness::HostWorkSpace();
     if (scripted) {
         if (work.empty()) work = "D:\\bench-script";
         KeepForRestore(before);
         bench::EnsureHostConfig(work, true);
-        DeleteFileA(drive::SettingsPath(work).c_str());
+        DeleteFileA(harness::SettingsPath(work).c_str());
         // Fresh means no set-ups or copies of an earlier run either.
         DeleteMatching(work + "\\Setups", "*.ini");
         RemoveDirectoryA((work + "\\Setups").c_str());

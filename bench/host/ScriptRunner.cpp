@@ -20,7 +20,7 @@ using namespace kelvane;
 namespace bench {
 namespace {
 
-void Pump() { drive::Operator::Pump(3); }
+void Pump() { harness::Operator::Pump(3); }
 
 // Message boxes: a script meets one on purpose ("expect box") or the step
 // fails with its text; either way it is closed, so a run never hangs on a box
@@ -96,7 +96,7 @@ public:
     int Failures() const { return m_failures; }
     // After an action step: the boxes it met, as the script asked or not.
     void CheckBoxes(const ScriptStep& s);
-    drive::Operator* Op() const { return m_op && IsWindow(m_op->Frame()) ? m_op.get() : nullptr; }
+    harness::Operator* Op() const { return m_op && IsWindow(m_op->Frame()) ? m_op.get() : nullptr; }
     bool SettingsHeld() const { return m_settingsLock != INVALID_HANDLE_VALUE || m_settingsReadOnly; }
 
 private:
@@ -117,7 +117,7 @@ private:
         HWND w = m_bench.ShowControl();
         Pump();
         if (!w) Fail(s, "ToolControlShow returned no window");
-        else m_op.reset(new drive::Operator(w));
+        else m_op.reset(new harness::Operator(w));
     }
     void Close(const ScriptStep&) {
         if (HWND w = m_bench.ControlWindow()) SendMessageA(w, WM_CLOSE, 0, 0);
@@ -135,7 +135,7 @@ private:
     void EditIni(const ScriptStep& s) {
         m_op.reset();
         m_bench.UnloadPlugin();
-        const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+        const std::string ini = harness::SettingsPath(harness::HostWorkSpace());
         if (!WritePrivateProfileStringA(s.word.c_str(), s.text.c_str(), s.value.c_str(), ini.c_str()))
             Fail(s, "cannot write " + ini);
         m_loadedAt = m_bench.Journal().size();
@@ -143,7 +143,7 @@ private:
         Pump();
     }
     void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
-    void Wait(const ScriptStep& s) { drive::PumpFor(static_cast<DWORD>(s.num[0])); }
+    void Wait(const ScriptStep& s) { harness::PumpFor(static_cast<DWORD>(s.num[0])); }
     void SendAll(const ScriptStep&) { m_op->SendAllSettings(); }
     void ExpectBox(const ScriptStep& s) {
         g_boxes.expected = s.text;
@@ -245,15 +245,15 @@ private:
     void Slider(const ScriptStep& s) {
         m_op->DragSlider(s.num[0], s.num[1], std::vector<int>(s.num.begin() + 2, s.num.end()));
     }
-    void Boxes(const ScriptStep& s, const drive::DialogRun& run) {
+    void Boxes(const ScriptStep& s, const harness::DialogRun& run) {
         for (const std::string& box : run.messages)
             std::printf("%s:%d: message box: %s\n", m_scriptPath.c_str(), s.line, box.c_str());
     }
-    void SetupSave(const ScriptStep& s) { Boxes(s, drive::SaveSetup(m_op->Frame(), s.text)); }
+    void SetupSave(const ScriptStep& s) { Boxes(s, harness::SaveSetup(m_op->Frame(), s.text)); }
     void SetupLoad(const ScriptStep& s) {
         const size_t before = m_bench.Journal().size();
         const bool accept = s.verb == "setup load";
-        const drive::DialogRun run = drive::LoadSetup(m_op->Frame(), s.text, accept, m_out + "\\setup-list.png",
+        const harness::DialogRun run = harness::LoadSetup(m_op->Frame(), s.text, accept, m_out + "\\setup-list.png",
                                                       m_out + "\\setup-preview.png");
         Boxes(s, run);
         const bool previewed = !run.captions.empty() && run.captions.size() >= 2 && run.messages.empty();
@@ -265,7 +265,7 @@ private:
     // plug-in loaded, in order, with the same values.
     void Record(const ScriptStep& s) {
         const std::string path = m_out + "\\" + s.text;
-        Boxes(s, drive::SaveJobRecord(m_op->Frame(), path));
+        Boxes(s, harness::SaveJobRecord(m_op->Frame(), path));
         std::string csv = ReadText(path.substr(0, path.size() - (EndsWithTxt(path) ? 4 : 0)) + ".csv");
         std::istringstream lines(csv);
         std::string line;
@@ -319,7 +319,7 @@ private:
         SetWindowTextA(view, ReadText(path).c_str());
         SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
         Pump();
-        drive::SaveWindowPng(view, path.substr(0, path.find_last_of('.')) + ".png");
+        harness::SaveWindowPng(view, path.substr(0, path.find_last_of('.')) + ".png");
         DestroyWindow(view);
         Pump();
     }
@@ -334,7 +334,7 @@ private:
                  : s.verb == "trendshot" ? (m_op ? m_op->TrendWindow() : nullptr)
                                          : m_bench.Window();
         const std::string path = m_out + "\\" + s.text + ".png";
-        if (!drive::SaveWindowPng(w, path)) Fail(s, "no screenshot " + path);
+        if (!harness::SaveWindowPng(w, path)) Fail(s, "no screenshot " + path);
     }
     void ExpectCommand(const ScriptStep& s) {
         const auto& j = m_bench.Journal();
@@ -362,7 +362,7 @@ private:
         const int32_t at = s.num[0];
         if (at < 0 || static_cast<size_t>(at) + 4 > size || at % 4) {
             Fail(s, "offset outside the block");
-        } else if (!drive::ReadBlock(tool ? TOOL_CONTROL_BLOCK_NAME : PROCESS_BLOCK_NAME, block, size)) {
+        } else if (!harness::ReadBlock(tool ? TOOL_CONTROL_BLOCK_NAME : PROCESS_BLOCK_NAME, block, size)) {
             Fail(s, "block " + s.word + " not found");
         } else if (s.text.find('.') != std::string::npos) {
             float got;
@@ -385,14 +385,14 @@ private:
             return;
         }
         SetFocus(control);
-        drive::PressViaLoop(control, key.vk, key.ctrl, key.shift);
+        harness::PressViaLoop(control, key.vk, key.ctrl, key.shift);
     }
     // The settings file held by another program for a while: open without
     // sharing, or read-only; "free" gives it back. A file that does not exist
     // is left so.
     void Settings(const ScriptStep& s) {
         FreeSettings();
-        const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+        const std::string ini = harness::SettingsPath(harness::HostWorkSpace());
         if (s.word == "locked") {
             m_settingsLock = CreateFileA(ini.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -406,7 +406,7 @@ private:
         if (m_settingsLock != INVALID_HANDLE_VALUE) CloseHandle(m_settingsLock);
         m_settingsLock = INVALID_HANDLE_VALUE;
         if (m_settingsReadOnly) {
-            const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+            const std::string ini = harness::SettingsPath(harness::HostWorkSpace());
             SetFileAttributesA(ini.c_str(), GetFileAttributesA(ini.c_str()) & ~FILE_ATTRIBUTE_READONLY);
         }
         m_settingsReadOnly = false;
@@ -426,7 +426,7 @@ private:
     Bench& m_bench;
     std::string m_scriptPath;
     std::string m_out;
-    std::unique_ptr<drive::Operator> m_op;
+    std::unique_ptr<harness::Operator> m_op;
     size_t m_commandCursor = 0;  // "expect command" searches from here on
     size_t m_loadedAt = 0;       // the host's journal when the plug-in last loaded
     int m_failures = 0;
@@ -518,7 +518,7 @@ void ScriptRun::Step(const ScriptStep& s) {
                 Handler handler;
                 const ScriptStep* step;
             } call{this, v.handler, &s};
-            const std::string box = drive::Operator(nullptr).AnswerMessageBox(
+            const std::string box = harness::Operator(nullptr).AnswerMessageBox(
                 [](void* c) {
                     auto* x = static_cast<Call*>(c);
                     (x->run->*(x->handler))(*x->step);
@@ -565,7 +565,7 @@ bool ScriptSession::Run(const std::string& line) {
     return m->run.Failures() == before;
 }
 
-drive::Operator* ScriptSession::Op() const { return m->run.Op(); }
+harness::Operator* ScriptSession::Op() const { return m->run.Op(); }
 bool ScriptSession::SettingsHeld() const { return m->run.SettingsHeld(); }
 
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs) {
@@ -583,7 +583,7 @@ int RunScript(Bench& bench, const std::string& scriptPath, const std::string& ou
         return 2;
     }
     const std::string out = HostPath(outDir);
-    drive::MakeFolders(out);
+    harness::MakeFolders(out);
 
     ScriptRun run(bench, scriptPath, out);
     g_boxes = BoxWatch();

@@ -46,28 +46,28 @@ struct GainBox {
 };
 
 const GainBox kGainBoxes[] = {
-    {drive::kDtGain, IDC_DT_CH1, CMD_DT_CH1_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch1Gain"},
-    {drive::kDtGain, IDC_DT_CH2, CMD_DT_CH2_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch2Gain"},
-    {drive::kDtGain, IDC_DT_CH3, CMD_DT_CH3_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch3Gain"},
-    {drive::kDtGain, IDC_DT_CH4, CMD_DT_CH4_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch4Gain"},
-    {drive::kMonopole, IDC_MONO_CH1, CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch1Gain"},
-    {drive::kMonopole, IDC_MONO_CH2, CMD_MONO_CH2_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch2Gain"},
-    {drive::kMonopole, IDC_MONO_CH3, CMD_MONO_CH3_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch3Gain"},
-    {drive::kMonopole, IDC_MONO_CH4, CMD_MONO_CH4_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch4Gain"},
-    {drive::kMonopole, IDC_MONO_CH5, CMD_MONO_CH5_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch5Gain"},
-    {drive::kMonopole, IDC_MONO_CH6, CMD_MONO_CH6_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch6Gain"},
-    {drive::kMonopole, IDC_MONO_CH7, CMD_MONO_CH7_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch7Gain"},
-    {drive::kMonopole, IDC_MONO_CH8, CMD_MONO_CH8_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch8Gain"},
-    {drive::kMonopole, IDC_MONO_ALL, CMD_MONO_ALL_GAIN, 0, "MONOPOLE CONTROL", "AllGain"},
-    {drive::kDipole, IDC_DIP_CH1, CMD_DIPOLE_CH1_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch1Gain"},
-    {drive::kDipole, IDC_DIP_CH2, CMD_DIPOLE_CH2_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch2Gain"},
-    {drive::kDipole, IDC_DIP_CH3, CMD_DIPOLE_CH3_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch3Gain"},
-    {drive::kDipole, IDC_DIP_CH4, CMD_DIPOLE_CH4_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch4Gain"},
-    {drive::kDipole, IDC_DIP_CH5, CMD_DIPOLE_CH5_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch5Gain"},
-    {drive::kDipole, IDC_DIP_CH6, CMD_DIPOLE_CH6_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch6Gain"},
-    {drive::kDipole, IDC_DIP_CH7, CMD_DIPOLE_CH7_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch7Gain"},
-    {drive::kDipole, IDC_DIP_CH8, CMD_DIPOLE_CH8_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch8Gain"},
-    {drive::kDipole, IDC_DIP_ALL, CMD_DIPOLE_ALL_GAIN, 0, "DIPOLE CONTROL", "AllGain"},
+    {harness::kDtGain, IDC_DT_CH1, CMD_DT_CH1_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch1Gain"},
+    {harness::kDtGain, IDC_DT_CH2, CMD_DT_CH2_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch2Gain"},
+    {harness::kDtGain, IDC_DT_CH3, CMD_DT_CH3_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch3Gain"},
+    {harness::kDtGain, IDC_DT_CH4, CMD_DT_CH4_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch4Gain"},
+    {harness::kMonopole, IDC_MONO_CH1, CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch1Gain"},
+    {harness::kMonopole, IDC_MONO_CH2, CMD_MONO_CH2_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch2Gain"},
+    {harness::kMonopole, IDC_MONO_CH3, CMD_MONO_CH3_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch3Gain"},
+    {harness::kMonopole, IDC_MONO_CH4, CMD_MONO_CH4_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch4Gain"},
+    {harness::kMonopole, IDC_MONO_CH5, CMD_MONO_CH5_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch5Gain"},
+    {harness::kMonopole, IDC_MONO_CH6, CMD_MONO_CH6_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch6Gain"},
+    {harness::kMonopole, IDC_MONO_CH7, CMD_MONO_CH7_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch7Gain"},
+    {harness::kMonopole, IDC_MONO_CH8, CMD_MONO_CH8_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch8Gain"},
+    {harness::kMonopole, IDC_MONO_ALL, CMD_MONO_ALL_GAIN, 0, "MONOPOLE CONTROL", "AllGain"},
+    {harness::kDipole, IDC_DIP_CH1, CMD_DIPOLE_CH1_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch1Gain"},
+    {harness::kDipole, IDC_DIP_CH2, CMD_DIPOLE_CH2_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch2Gain"},
+    {harness::kDipole, IDC_DIP_CH3, CMD_DIPOLE_CH3_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch3Gain"},
+    {harness::kDipole, IDC_DIP_CH4, CMD_DIPOLE_CH4_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch4Gain"},
+    {harness::kDipole, IDC_DIP_CH5, CMD_DIPOLE_CH5_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch5Gain"},
+    {harness::kDipole, IDC_DIP_CH6, CMD_DIPOLE_CH6_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch6Gain"},
+    {harness::kDipole, IDC_DIP_CH7, CMD_DIPOLE_CH7_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch7Gain"},
+    {harness::kDipole, IDC_DIP_CH8, CMD_DIPOLE_CH8_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch8Gain"},
+    {harness::kDipole, IDC_DIP_ALL, CMD_DIPOLE_ALL_GAIN, 0, "DIPOLE CONTROL", "AllGain"},
 };
 
 // Other boxes whose text is the value of the last command of their code.
@@ -77,8 +77,8 @@ struct CommandBox {
     int32_t code;
 };
 const CommandBox kCommandBoxes[] = {
-    {drive::kMonopole, IDC_MONO_WIN_END, CMD_MONO_WIN_END},
-    {drive::kDipole, IDC_DIP_WIN_END, CMD_DIPOLE_WIN_END},
+    {harness::kMonopole, IDC_MONO_WIN_END, CMD_MONO_WIN_END},
+    {harness::kDipole, IDC_DIP_WIN_END, CMD_DIPOLE_WIN_END},
 };
 
 // Values every start sets instead of loading them: what the tool was last
@@ -142,11 +142,11 @@ InvariantCheck::InvariantCheck(Bench& bench) : m_bench(bench) {}
 void InvariantCheck::Before(const ScriptStep& s, bool settingsHeld) {
     if (s.verb != "reload") return;
     m_heldAtUnload = settingsHeld;
-    drive::ReadBlock(PROCESS_BLOCK_NAME, &m_processBefore, sizeof m_processBefore);
-    drive::ReadBlock(TOOL_CONTROL_BLOCK_NAME, &m_toolBefore, sizeof m_toolBefore);
+    harness::ReadBlock(PROCESS_BLOCK_NAME, &m_processBefore, sizeof m_processBefore);
+    harness::ReadBlock(TOOL_CONTROL_BLOCK_NAME, &m_toolBefore, sizeof m_toolBefore);
 }
 
-std::string InvariantCheck::After(const ScriptStep& s, drive::Operator* op, bool settingsHeld) {
+std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bool settingsHeld) {
     std::string broken;
     auto fail = [&](const std::string& what) {
         if (broken.empty()) broken = what;
@@ -176,8 +176,8 @@ std::string InvariantCheck::After(const ScriptStep& s, drive::Operator* op, bool
     // Every float in both blocks is finite (ToolControlPara holds none).
     ProcessPara process{};
     ToolControlPara tool{};
-    const bool haveProcess = drive::ReadBlock(PROCESS_BLOCK_NAME, &process, sizeof process);
-    const bool haveTool = drive::ReadBlock(TOOL_CONTROL_BLOCK_NAME, &tool, sizeof tool);
+    const bool haveProcess = harness::ReadBlock(PROCESS_BLOCK_NAME, &process, sizeof process);
+    const bool haveTool = harness::ReadBlock(TOOL_CONTROL_BLOCK_NAME, &tool, sizeof tool);
     if (haveProcess) {
         for (size_t off : kProcessFloats) {
             float f;
@@ -206,7 +206,7 @@ std::string InvariantCheck::After(const ScriptStep& s, drive::Operator* op, bool
             c.DipoleWinEnd = d.DipoleWinEnd = 0;
             const std::string words = haveTool ? DiffWords(&c, &d, sizeof c) : "";
             if (!words.empty()) fail("ToolControlPara after the reload:" + words);
-            const std::string ini = drive::SettingsPath(drive::HostWorkSpace());
+            const std::string ini = harness::SettingsPath(harness::HostWorkSpace());
             for (const GainBox& g : kGainBoxes) {
                 auto box = m_boxes.find(g.code);
                 if (!g.key || box == m_boxes.end()) continue;
@@ -253,7 +253,7 @@ std::string InvariantCheck::After(const ScriptStep& s, drive::Operator* op, bool
             for (const ProcessBox& b : kProcessBoxes) {
                 int32_t field;
                 std::memcpy(&field, reinterpret_cast<const unsigned char*>(&process) + b.offset, 4);
-                const std::string text = op->Text(drive::kAcoustic, b.id);
+                const std::string text = op->Text(harness::kAcoustic, b.id);
                 if (text != FormatInt(field))
                     fail("box " + std::to_string(b.id) + " of the Acoustic page shows \"" + text +
                          "\", VarroProcessPara field " + std::to_string(b.offset) + " holds " + std::to_string(field));
@@ -282,7 +282,7 @@ public:
     ScriptSession& Session() { return m_session; }
 
     std::string Next() {
-        drive::Operator* op = m_session.Op();
+        harness::Operator* op = m_session.Op();
         const int r = Pick(100);
         if (!op) return r < 80 ? "show" : HostStep();
         if (r < 55) return OperatorStep(*op);
@@ -308,7 +308,7 @@ private:
     }
 
     // A control of the shown page, and what an operator does with it.
-    std::string OperatorStep(drive::Operator& op) {
+    std::string OperatorStep(harness::Operator& op) {
         const int page = op.ShownPage();
         if (page < 0) return "page " + std::to_string(Pick(5));
         std::vector<HWND> controls;
@@ -377,7 +377,7 @@ private:
 
 int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir) {
     const std::string out = HostPath(outDir);
-    drive::MakeFolders(out);
+    harness::MakeFolders(out);
     const std::string replayPath = out + "\\replay.txt";
     std::ofstream replay(replayPath, std::ios::binary | std::ios::trunc);
     replay << "# soak seed " << seed << ": KelvaneBench --script replay.txt --out DIR\n";
@@ -389,14 +389,14 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
     }
     // A step that never returns (a modal loop nobody answers, a deadlock) is
     // a failure too: the watchdog names it and ends the process.
-    std::atomic<double> stepStart{drive::Now()};
+    std::atomic<double> stepStart{harness::Now()};
     std::atomic<bool> done{false};
     std::string current;
     std::mutex currentLock;
     std::thread watchdog([&] {
         while (!done.load()) {
             Sleep(500);
-            if (drive::Now() - stepStart.load() > 60) {
+            if (harness::Now() - stepStart.load() > 60) {
                 std::lock_guard<std::mutex> lock(currentLock);
                 std::printf("soak: step \"%s\" has not returned for 60 s; replay with KelvaneBench --script %s\n",
                             current.c_str(), replayPath.c_str());
@@ -407,10 +407,10 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
     });
     // Handle and memory counts along the run; the first steps fill the caches.
     std::vector<UsageSample> usage;
-    const double t0 = drive::Now();
+    const double t0 = harness::Now();
     int steps = 0;
     bool ok = true;
-    while (drive::Now() - t0 < seconds) {
+    while (harness::Now() - t0 < seconds) {
         const std::string line = soak.Next();
         replay << line << "\n";
         replay.flush();
@@ -419,17 +419,17 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
             std::lock_guard<std::mutex> lock(currentLock);
             current = line;
         }
-        stepStart.store(drive::Now());
+        stepStart.store(harness::Now());
         if (!soak.Session().Run(line)) {
             ok = false;
             break;
         }
-        if (steps >= 30 && steps % 15 == 0) usage.push_back(drive::MeasureUsage(steps));  // about 1 s each
+        if (steps >= 30 && steps % 15 == 0) usage.push_back(harness::MeasureUsage(steps));  // about 1 s each
     }
     done.store(true);
     watchdog.join();
     soak.Session().Run("settings free");
-    const double elapsed = drive::Now() - t0;
+    const double elapsed = harness::Now() - t0;
     // Steps differ in what they hold while they run (a stream, an open
     // window); a leak of one handle per step or of a view per reload shows.
     // Memory: the plug-in now keeps bounded histories (the job journal, the

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         }
         else if (!std::strcmp(argv[i], "--hold") && i + 1 < argc) hold = argv[++i];
     }
-    drive::HostHarness host;
+    harness::HostHarness host;
     host.PrepareWorkFolder(work, /*keepIni=*/true);
     const bool hadIni = host.IniExists();
     if (!host.Load()) {
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     }
     std::printf("Kelvane.dll loaded. INI: %s (%s)\n", host.IniPath().c_str(),
                 hadIni ? "loaded" : "absent: defaults in force, written at unload");
-    std::fputs(drive::DescribeBlocks("\n").c_str(), stdout);
+    std::fputs(harness::DescribeBlocks("\n").c_str(), stdout);
     host.Init();
     if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
     const std::string staged = host.IniPath() + ".probe";
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < frames; ++i) host.Process();
 
     if (!typing.empty()) {
-        drive::Operator op(host.Show());
+        harness::Operator op(host.Show());
         for (const Typing& t : typing) {
             op.ClickPageItem(t.page);
             op.TypeAndEnter(t.page, t.id, t.text);
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         const DWORD start = GetTickCount();
         while (MsgWaitForMultipleObjects(1, &go, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 &&
                GetTickCount() - start < 60000)
-            drive::HostHarness::Pump(1);
+            harness::HostHarness::Pump(1);
         CloseHandle(go);
         CloseHandle(ready);
     }

@@ -222,3 +222,11 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
 }
 
 }  // namespace kelvane
+
+namespace kelvane {
+
+void SessionNotes::Add(std::vector<std::string>& lines, const std::string& text, int32_t secondsOfDay) {
+    if (lines.size() < kCapacity) lines.push_back(FormatClock(secondsOfDay) + " " + text);
+}
+
+}  // namespace kelvane

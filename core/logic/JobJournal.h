@@ -63,6 +63,26 @@ private:
 // The CSV journal: a header, then one line per command kept, oldest first.
 std::string JournalCsv(const JobJournal& journal);
 
+// What the job record tells of the session besides its commands: the set-up
+// loaded last, the notices the operator was shown and the saves that failed,
+// each stamped with its time of day. Bounded, as the journal is.
+class SessionNotes {
+public:
+    static constexpr size_t kCapacity = 100;
+    void SetupLoaded(const std::string& what) { m_setupLoaded = what; }
+    void NoticeShown(const std::string& text, int32_t secondsOfDay) { Add(m_notices, text, secondsOfDay); }
+    void SaveFailed(const std::string& text, int32_t secondsOfDay) { Add(m_failedSaves, text, secondsOfDay); }
+    const std::string& Setup() const { return m_setupLoaded; }
+    const std::vector<std::string>& Notices() const { return m_notices; }
+    const std::vector<std::string>& FailedSaves() const { return m_failedSaves; }
+
+private:
+    static void Add(std::vector<std::string>& lines, const std::string& text, int32_t secondsOfDay);
+    std::string m_setupLoaded;
+    std::vector<std::string> m_notices;
+    std::vector<std::string> m_failedSaves;
+};
+
 // What the job record shows besides the journal.
 struct JobRecordInput {
     std::string when;         // "2026-12-08 16:20:05"

@@ -1,7 +1,7 @@
 // What a control page is given at construction, instead of reaching for the
 // application: the parameter set it edits, where its tool commands go, and
-// the shared blocks it mirrors values into. The application implements both
-// interfaces; the tests of a page could give it others.
+// the shared blocks it mirrors values into. The host link and the shared
+// blocks implement the two interfaces; the tests of a page could give others.
 #pragma once
 
 #include "KelvaneHost.h"

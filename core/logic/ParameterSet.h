@@ -1,5 +1,6 @@
-// Every operator setting. The application object derives from this, so the
-// pages read and write the members directly, as public members of the app.
+// Every operator setting. One set, owned by the application object; the
+// pages read and write its plain members through their PageContext, the
+// settings store loads and saves it, the last guard limits by it.
 #pragma once
 
 #include <cstdint>

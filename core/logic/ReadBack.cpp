@@ -21,14 +21,14 @@ void LoadRun(int32_t (&dst)[N], const std::atomic<int32_t> (&src)[N]) {
 }
 }  // namespace
 
-void CopyStatusWords(ToolStatusSnapshot& snapshot, const int16_t* frame) {
+void CopyReadBackGains(ReadBackGainSnapshot& snapshot, const int16_t* frame) {
     if (!frame) return;
     CopyRun(snapshot.MonopoleReadBack, frame, READBACK_MONO_WORD);
     CopyRun(snapshot.DtReadBack, frame, READBACK_DT_WORD);
     CopyRun(snapshot.DipoleReadBack, frame, READBACK_DIPOLE_WORD);
 }
 
-ReadBackWords LoadReadBack(const ToolStatusSnapshot& snapshot) {
+ReadBackWords LoadReadBack(const ReadBackGainSnapshot& snapshot) {
     ReadBackWords w;
     LoadRun(w.Dt, snapshot.DtReadBack);
     LoadRun(w.Monopole, snapshot.MonopoleReadBack);

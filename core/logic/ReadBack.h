@@ -9,7 +9,7 @@
 
 namespace kelvane {
 
-// The bytes of a frame CopyStatusWords reads, from its start: the monopole
+// The bytes of a frame CopyReadBackGains reads, from its start: the monopole
 // run first, the dipole run last.
 struct ByteSpan {
     size_t begin;
@@ -21,7 +21,7 @@ constexpr ByteSpan kReadBackSpan{2 * READBACK_MONO_WORD, 2 * (READBACK_DIPOLE_WO
 
 // Written by ToolControlProcess (any host thread), read by the window thread:
 // every word is a single aligned 32-bit atomic store.
-struct ToolStatusSnapshot {
+struct ReadBackGainSnapshot {
     std::atomic<int32_t> DtReadBack[4];
     std::atomic<int32_t> MonopoleReadBack[8];
     std::atomic<int32_t> DipoleReadBack[8];
@@ -29,7 +29,7 @@ struct ToolStatusSnapshot {
 
 // Sign-extends the three runs of 16-bit frame words, monopole, DT, dipole.
 // A null frame leaves the snapshot unchanged.
-void CopyStatusWords(ToolStatusSnapshot& snapshot, const int16_t* frame);
+void CopyReadBackGains(ReadBackGainSnapshot& snapshot, const int16_t* frame);
 
 // A plain copy of the snapshot for display.
 struct ReadBackWords {
@@ -37,7 +37,7 @@ struct ReadBackWords {
     int32_t Monopole[8];
     int32_t Dipole[8];
 };
-ReadBackWords LoadReadBack(const ToolStatusSnapshot& snapshot);
+ReadBackWords LoadReadBack(const ReadBackGainSnapshot& snapshot);
 
 // How frames arrive, for the window's timer: ToolControlProcess counts the
 // calls whose read-back words were copied and those without, and notes the

@@ -12,6 +12,7 @@
 
 #include "FrameStream.h"
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
 #include "framework/logic/CueColours.h"
@@ -19,10 +20,10 @@
 #include "shell/TrendChart.h"
 
 using namespace kelvane;
-using drive::ClickToCommand;
-using drive::FrameStream;
-using drive::HostHarness;
-using drive::Now;
+using harness::ClickToCommand;
+using harness::FrameStream;
+using harness::HostHarness;
+using harness::Now;
 
 namespace {
 
@@ -57,7 +58,7 @@ double ClickLatency(HostHarness& host, HWND control, int n, int* lost) {
         if (us < 0) ++*lost;
         else t.push_back(us);
         const double until = Now() + 0.005;
-        while (Now() < until) drive::Operator::Pump(1);
+        while (Now() < until) harness::Operator::Pump(1);
     }
     return Median(t);
 }
@@ -102,7 +103,7 @@ void TrendChartFigures() {
     fill(manual, true, false);
     const TrendRing empty;
     const int dpi = 96;
-    CTrendStyle style(drive::CurrentScheme(), dpi);
+    CTrendStyle style(harness::CurrentScheme(), dpi);
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     // As the window paints: into a DIB of its own, drawn by GDI's DIB engine.
@@ -307,19 +308,19 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 8; ++i) copy[i] = f[READBACK_MONO_WORD + i];
         for (int i = 0; i < 4; ++i) copy[8 + i] = f[READBACK_DT_WORD + i];
         for (int i = 0; i < 8; ++i) copy[12 + i] = f[READBACK_DIPOLE_WORD + i];
-        PostMessageA(sink, WM_TOOLCONTROL, 0, 0);
-        PeekMessageA(&msg, sink, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE);
+        PostMessageA(sink, WM_READBACKNOTICE, 0, 0);
+        PeekMessageA(&msg, sink, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE);
     });
     HWND w = host.Show();
     const double pending = PerCall(n, [&] { host.Process(); });  // a notice is queued after the first call
     HostHarness::Pump();
-    const double notice = PerCall(2000, [&] { SendMessageA(w, WM_TOOLCONTROL, 0, 0); });
+    const double notice = PerCall(2000, [&] { SendMessageA(w, WM_READBACKNOTICE, 0, 0); });
     int k = 0;
     const double notice_changed = PerCall(2000, [&] {
         frame[READBACK_DT_WORD] = static_cast<int16_t>(++k % 60);
         frame[READBACK_MONO_WORD] = static_cast<int16_t>(k % 50);
         host.Process();
-        SendMessageA(w, WM_TOOLCONTROL, 0, 0);
+        SendMessageA(w, WM_READBACKNOTICE, 0, 0);
     });
     // Only the call is timed; the notice it posts is handled outside the clock.
     std::vector<double> postTimes;
@@ -329,7 +330,7 @@ int main(int argc, char** argv) {
             const double t0 = Now();
             host.Process();
             total += Now() - t0;
-            if (PeekMessageA(&msg, w, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE)) DispatchMessageA(&msg);
+            if (PeekMessageA(&msg, w, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE)) DispatchMessageA(&msg);
         }
         postTimes.push_back(total * 1e6 / 2000);
     }
@@ -356,7 +357,7 @@ int main(int argc, char** argv) {
                     }
                     host.Process();  // outside the clock: only the notice is timed
                     const double t0 = Now();
-                    SendMessageA(w, WM_TOOLCONTROL, 0, 0);
+                    SendMessageA(w, WM_READBACKNOTICE, 0, 0);
                     total += Now() - t0;
                 }
                 runs.push_back(total * 1e6 / 500);
@@ -373,10 +374,10 @@ int main(int argc, char** argv) {
 
     // ---- click-to-command while frames stream from another thread
     {
-        drive::Operator op(w);
-        op.ClickPageItem(drive::kMonopole);
+        harness::Operator op(w);
+        op.ClickPageItem(harness::kMonopole);
         SetForegroundWindow(w);
-        HWND box = op.Control(drive::kMonopole, IDC_MONO_FILTER);
+        HWND box = op.Control(harness::kMonopole, IDC_MONO_FILTER);
         const int clicks = 41;
         int lost = 0;
         const double idle = ClickLatency(host, box, clicks, &lost);

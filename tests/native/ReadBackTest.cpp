@@ -30,12 +30,12 @@ TEST(ReadBack, WordsAreSignExtendedFromTheirRuns) {
         {READBACK_DIPOLE_WORD + 7, -5, [](ReadBackWords& w) { return &w.Dipole[7]; }, -5},
     };
     for (const auto& c : cases) frame[c.word] = c.raw;
-    ToolStatusSnapshot snap{};
-    CopyStatusWords(snap, frame.data());
+    ReadBackGainSnapshot snap{};
+    CopyReadBackGains(snap, frame.data());
     ReadBackWords w = LoadReadBack(snap);
     for (const auto& c : cases) EXPECT_EQ(c.want, *c.slot(w)) << "word " << c.word;
 
-    CopyStatusWords(snap, nullptr);  // a dropped frame changes nothing
+    CopyReadBackGains(snap, nullptr);  // a dropped frame changes nothing
     w = LoadReadBack(snap);
     EXPECT_EQ(-31, w.Monopole[0]);
 }

@@ -18,9 +18,9 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::kAcoustic;
-using drive::Operator;
+using harness::HostHarness;
+using harness::kAcoustic;
+using harness::Operator;
 
 using namespace kelvane::testsupport;
 

@@ -15,14 +15,15 @@
 #include <thread>
 
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "TestSupport.h"
 #include "resource.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::IniValue;
-using drive::Operator;
+using harness::HostHarness;
+using harness::IniValue;
+using harness::Operator;
 
 using namespace kelvane::testsupport;
 
@@ -345,7 +346,7 @@ TEST_F(CoreTest, FrameFloodFromAnotherThreadKeepsOneNoticeQueued) {
     producer.join();
     MSG msg;
     int notices = 0;
-    while (PeekMessageA(&msg, w, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE)) {
+    while (PeekMessageA(&msg, w, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE)) {
         ++notices;
         DispatchMessageA(&msg);
     }
@@ -448,11 +449,11 @@ std::string ShowAnswering(HostHarness& host, HWND* frame) {
 std::string LocalCopyPath(const std::string& workFolder) {
     char buf[MAX_PATH] = {};
     GetEnvironmentVariableA("LOCALAPPDATA", buf, sizeof buf);
-    return std::string(buf) + "\\Kelvane\\" + SettingsCopyName(drive::SettingsPath(workFolder));
+    return std::string(buf) + "\\Kelvane\\" + SettingsCopyName(harness::SettingsPath(workFolder));
 }
 
 void DeleteFolder(const std::string& folder) {
-    for (const std::string& file : {drive::SettingsPath(folder), folder + "\\" + SettingsCopyName(drive::SettingsPath(folder))}) {
+    for (const std::string& file : {harness::SettingsPath(folder), folder + "\\" + SettingsCopyName(harness::SettingsPath(folder))}) {
         SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(file.c_str());
     }
@@ -499,8 +500,8 @@ TEST_F(CoreTest, IniLockedAtStartUp) {
             EXPECT_NE(std::string::npos, notice.find(host.CopyPath())) << notice;
         }
         Operator op(frame);
-        op.ClickPageItem(drive::kMonopole);
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        op.ClickPageItem(harness::kMonopole);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
         host.Unload();
 
         const std::string ini = host.ReadIni();
@@ -542,7 +543,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         host.PrepareWorkFolder(TestFolder());
         host.WriteIni(kOperatorsFile);
         DeleteFileA(LocalCopyPath(host.WorkFolder()).c_str());
-        Operator op = drive::OpenOnPage(host, drive::kMonopole);
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
         std::unique_ptr<FileLock> lock;
         switch (c.block) {
         case Block::BriefLock: break;
@@ -550,7 +551,7 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         case Block::ReadOnly: SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY); break;
         case Block::FolderGone: DeleteFolder(host.WorkFolder()); break;
         }
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
         if (c.block == Block::BriefLock) lock = std::make_unique<FileLock>(host.IniPath(), 100);
         host.Unload();
         if (lock) lock->Release();
@@ -611,10 +612,10 @@ FILETIME WriteTime(const std::string& path) {
 // loaded; nothing is written while nothing changes; closing the window saves
 // at once.
 TEST_F(CoreTest, ChangesReachTheFileSoonAfterTheLastOne) {
-    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
     PumpFor(2.3);
     EXPECT_FALSE(host.IniExists()) << "written with nothing changed";
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
     const double changed = Now();
     PumpFor(1.0);
     EXPECT_FALSE(host.IniExists()) << "written before the changes settled";
@@ -626,7 +627,7 @@ TEST_F(CoreTest, ChangesReachTheFileSoonAfterTheLastOne) {
     const FILETIME later = WriteTime(host.IniPath());
     EXPECT_EQ(0, CompareFileTime(&saved, &later)) << "written again with nothing changed";
 
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH4, "6");
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH4, "6");
     SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
     const double closed = Now();
     while (IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch4Gain") != "6" && Now() - closed < 2.0) PumpFor(0.01);
@@ -647,8 +648,8 @@ TEST_F(CoreTest, ClosingWithTheFileHeldDoesNotHoldUpTheWindow) {
     double best[2] = {1e9, 1e9};  // free, held
     for (int round = 0; round < 6; ++round) {
         const bool held = round % 2 == 1;
-        Operator op = drive::OpenOnPage(host, drive::kMonopole);
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, values[round]);
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, values[round]);
         std::unique_ptr<FileLock> lock;
         if (held) lock = std::make_unique<FileLock>(host.IniPath());
         const double start = Now();
@@ -738,7 +739,7 @@ TEST_F(CoreTest, AnOutsideEditSurvivesTheUnload) {
         host.PrepareWorkFolder(TestFolder());
         WriteOwnFile(host);
         ASSERT_TRUE(host.Load());
-        if (operatorChanges) drive::OpenOnPage(host, drive::kMonopole).TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        if (operatorChanges) harness::OpenOnPage(host, harness::kMonopole).TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
         EditElsewhere(host.IniPath(), "DT GAIN CONTROL", "Ch2Gain", "42");
         const std::string edited = host.ReadIni();
         host.Unload();
@@ -759,8 +760,8 @@ TEST_F(CoreTest, TwoHostsOnOneFolderKeepEachOthersChanges) {
         SCOPED_TRACE(otherFirst ? "the other host unloads first" : "this host unloads first");
         host.PrepareWorkFolder(TestFolder());
         WriteOwnFile(host);
-        Operator op = drive::OpenOnPage(host, drive::kMonopole);
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
         const std::string event = "KelvaneTestHold" + std::to_string(GetCurrentProcessId());
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + "-ready").c_str());
         HANDLE go = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
@@ -784,14 +785,14 @@ TEST_F(CoreTest, TwoHostsOnOneFolderKeepEachOthersChanges) {
 // in the strip at once, and as the window next opens.
 TEST_F(CoreTest, AKeyChangedHereAndElsewhereKeepsBothValues) {
     WriteOwnFile(host);
-    Operator op = drive::OpenOnPage(host, drive::kMonopole);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
     EditElsewhere(host.IniPath(), "MONOPOLE CONTROL", "Ch3Gain", "42");
     const double changed = Now();
     while (op.StripText(2).find("Ch3Gain") == std::string::npos && Now() - changed < 5.0) PumpFor(0.1);
     EXPECT_NE(std::string::npos, op.StripText(2).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
         << op.StripText(2);
-    EXPECT_NE(std::string::npos, drive::TipText(StatusStrip(op.Frame())).find(host.CopyPath()));
+    EXPECT_NE(std::string::npos, harness::TipText(StatusStrip(op.Frame())).find(host.CopyPath()));
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
     const std::string copy = ReadRaw(host.CopyPath());
@@ -815,8 +816,8 @@ TEST_F(CoreTest, CopiesOfTwoWorkFoldersCoexist) {
         DeleteFileA(LocalCopyPath(folders[i]).c_str());
         host.PrepareWorkFolder(folders[i]);
         host.WriteIni(kOperatorsFile);
-        Operator op = drive::OpenOnPage(host, drive::kMonopole);
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, values[i]);
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, values[i]);
         DeleteFolder(folders[i]);
         host.Unload();
     }
@@ -845,12 +846,24 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
     const std::string file = std::string(shortFolder) + "\\KelvaneCtrl.ini";
     DeleteFileA(file.c_str());
     for (const char* gain : {"9", "6"}) {
-        Operator op = drive::OpenOnPage(host, drive::kMonopole);
-        EXPECT_EQ(gain[0] == '9' ? "0" : "9", op.Text(drive::kMonopole, IDC_MONO_CH3)) << "loaded back";
-        op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, gain);
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        EXPECT_EQ(gain[0] == '9' ? "0" : "9", op.Text(harness::kMonopole, IDC_MONO_CH3)) << "loaded back";
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, gain);
         host.Unload();
         EXPECT_EQ(gain, IniValue(ReadRaw(file), "MONOPOLE CONTROL", "Ch3Gain"));
         EXPECT_FALSE(IsFile(LocalCopyPath(folder)));
+    }
+    // A file only the platform's reader reads alike (a quoted value) is read
+    // by the folder's short name too, not as a file that is not there.
+    std::string text = ReadRaw(file);
+    const size_t at = text.find("Ch3Gain=6");
+    ASSERT_NE(std::string::npos, at);
+    text.replace(at, 9, "Ch3Gain=\"9\"");
+    std::ofstream(file, std::ios::binary) << text;
+    {
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        EXPECT_EQ("9", op.Text(harness::kMonopole, IDC_MONO_CH3));
+        host.Unload();
     }
     DeleteFileA(file.c_str());
 
@@ -865,8 +878,8 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
     EXPECT_NE(std::string::npos, notice.find("Its path is longer than the system allows")) << notice;
     EXPECT_NE(std::string::npos, notice.find(LocalCopyPath(folder))) << notice;
     Operator op(frame);
-    op.ClickPageItem(drive::kMonopole);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "3");
+    op.ClickPageItem(harness::kMonopole);
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "3");
     host.Unload();
     EXPECT_EQ("3", IniValue(ReadRaw(LocalCopyPath(folder)), "MONOPOLE CONTROL", "Ch3Gain"));
     DeleteFileA(LocalCopyPath(folder).c_str());
@@ -876,21 +889,21 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
 // save is due, with the paths in its tip, until a later save goes through.
 TEST_F(CoreTest, TheStripShowsAFailedSaveAtOnce) {
     WriteOwnFile(host);
-    Operator op = drive::OpenOnPage(host, drive::kMonopole);
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
     SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH3, "9");
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
     const double changed = Now();
     const std::string says = "Settings not saved: KelvaneCtrl.ini is read-only; kept in " + NameOf(host.CopyPath());
     while (op.StripText(2).find(says) != 0 && Now() - changed < 5.0) PumpFor(0.05);
     EXPECT_EQ(0u, op.StripText(2).find(says)) << op.StripText(2);
     EXPECT_LT(Now() - changed, SaveSchedule::kSettleMs / 1000.0 + 1.0);
-    const std::string tip = drive::TipText(StatusStrip(op.Frame()));
+    const std::string tip = harness::TipText(StatusStrip(op.Frame()));
     EXPECT_NE(std::string::npos, tip.find(host.IniPath())) << tip;
     EXPECT_NE(std::string::npos, tip.find("read-only")) << tip;
     EXPECT_NE(std::string::npos, tip.find(host.CopyPath())) << tip;
 
     SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_CH4, "6");
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH4, "6");
     PumpFor(SaveSchedule::kSettleMs / 1000.0 + 1.0);
     EXPECT_EQ(std::string::npos, op.StripText(2).find("Settings")) << op.StripText(2);
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));

@@ -18,7 +18,7 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using namespace drive;
+using namespace harness;
 using namespace testsupport;
 
 namespace {

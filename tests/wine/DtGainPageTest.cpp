@@ -14,16 +14,16 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::IniValue;
-using drive::kDtGain;
-using drive::Operator;
+using harness::HostHarness;
+using harness::IniValue;
+using harness::kDtGain;
+using harness::Operator;
 
 using namespace kelvane::testsupport;
 
 namespace {
 
-using Cmd = drive::CodeValue;
+using Cmd = harness::CodeValue;
 
 const int kGainEdits[5] = {IDC_DT_CH1, IDC_DT_CH2, IDC_DT_CH3, IDC_DT_CH4, IDC_DT_ALL};
 const int kArrows[5] = {IDC_DT_SPIN_CH1, IDC_DT_SPIN_CH2, IDC_DT_SPIN_CH3, IDC_DT_SPIN_CH4, IDC_DT_SPIN_ALL};
@@ -35,10 +35,10 @@ struct DtGainPage : ::testing::Test {
 
     void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
 
-    Operator Open(const std::string& ini = std::string()) { return drive::OpenOnPage(host, kDtGain, ini, &opening); }
-    void NextCase(const std::string& name) { drive::RestartIn(host, TestFolder() + "\\" + name); }
+    Operator Open(const std::string& ini = std::string()) { return harness::OpenOnPage(host, kDtGain, ini, &opening); }
+    void NextCase(const std::string& name) { harness::RestartIn(host, TestFolder() + "\\" + name); }
     // The commands sent since the last look, then forgets them.
-    std::vector<Cmd> Sent() { return drive::TakeCommands(host); }
+    std::vector<Cmd> Sent() { return harness::TakeCommands(host); }
     std::vector<Cmd> Download(Operator& op) {
         op.Click(kDtGain, IDC_DT_DOWNLOAD_ALL);
         return Sent();
@@ -88,8 +88,8 @@ TEST_F(DtGainPage, TypedGainsAreTruncatedLimitedAndCutToTheStep) {
 // once; ALL typed beside it gives the other channels its value.
 TEST_F(DtGainPage, TypedButNotEnteredGoesOutWithDownload) {
     Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n");
-    drive::TypeChars(op.Control(kDtGain, IDC_DT_ALL), "20");
-    drive::TypeChars(op.Control(kDtGain, IDC_DT_CH2), "51");
+    harness::TypeChars(op.Control(kDtGain, IDC_DT_ALL), "20");
+    harness::TypeChars(op.Control(kDtGain, IDC_DT_CH2), "51");
     const std::vector<Cmd> sent = Download(op);
     ASSERT_EQ(6u, sent.size()) << "no setting twice, no ALL command";
     EXPECT_EQ(GainCommands({18, 51, 18, 18}), std::vector<Cmd>(sent.begin(), sent.begin() + 4));
@@ -107,8 +107,8 @@ TEST_F(DtGainPage, GainStepChosenOnTheGeneralPageAppliesAtOnce) {
         {IDC_GEN_STEP1, "-31", "-31"}, {IDC_GEN_STEP2, "79", "78"}, {IDC_GEN_STEP3, "-31", "-30"},
     };
     for (const auto& c : cases) {
-        op.ClickPageItem(drive::kGeneral);
-        op.Click(drive::kGeneral, c.radio);
+        op.ClickPageItem(harness::kGeneral);
+        op.Click(harness::kGeneral, c.radio);
         op.ClickPageItem(kDtGain);
         Sent();
         op.TypeAndEnter(kDtGain, IDC_DT_CH1, c.typed);
@@ -205,7 +205,7 @@ TEST_F(DtGainPage, GainsOutsideTheRangeGoOutLimited) {
     EXPECT_EQ("80", op.Text(kDtGain, IDC_DT_CH1));
     EXPECT_EQ("-31", op.Text(kDtGain, IDC_DT_CH2));
     EXPECT_EQ("-31 to 80 dB in steps of 3 dB; 500 dB is outside the range; 80 dB was sent",
-              drive::TipText(op.Control(kDtGain, IDC_DT_CH1)));
+              harness::TipText(op.Control(kDtGain, IDC_DT_CH1)));
     EXPECT_EQ("80", SavedDt("Ch1Gain"));
     EXPECT_EQ("-31", IniValue(host.ReadIni(), "DT GAIN CONTROL", "Ch2Gain"));
 }
@@ -370,14 +370,14 @@ TEST_F(DtGainPage, DownloadSendsGainsFilterAndAutoStateInOrder) {
 
 TEST_F(DtGainPage, ReadBackReachesThePageWhileAnotherIsShown) {
     Operator op = Open();
-    op.ClickPageItem(drive::kGeneral);
+    op.ClickPageItem(harness::kGeneral);
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
     const int16_t words[4] = {7, -5, 0, 80};
     for (int ch = 0; ch < 4; ++ch) frame[READBACK_DT_WORD + ch] = words[ch];
     host.SetFrame(frame.data());
     host.Process();
     HostHarness::Pump();
-    EXPECT_EQ(drive::kGeneral, op.ShownPage());
+    EXPECT_EQ(harness::kGeneral, op.ShownPage());
     const int boxes[4] = {IDC_DT_READBACK1, IDC_DT_READBACK2, IDC_DT_READBACK3, IDC_DT_READBACK4};
     for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(std::to_string(words[ch]), op.Text(kDtGain, boxes[ch]));
 }

@@ -13,15 +13,15 @@
 #include "framework/logic/CueColours.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::IniValue;
-using drive::Operator;
+using harness::HostHarness;
+using harness::IniValue;
+using harness::Operator;
 
 using namespace kelvane::testsupport;
 
 namespace {
 
-using Cmd = drive::CodeValue;
+using Cmd = harness::CodeValue;
 
 struct WindowCase { int interval; const char* typed; int32_t want; };
 
@@ -42,7 +42,7 @@ struct FullWave {
 };
 
 const FullWave kMonopole = {
-    "Monopole", drive::kMonopole, "MONOPOLE CONTROL", "Mono SAMPLERATE",
+    "Monopole", harness::kMonopole, "MONOPOLE CONTROL", "Mono SAMPLERATE",
     {IDC_MONO_CH1, IDC_MONO_CH2, IDC_MONO_CH3, IDC_MONO_CH4, IDC_MONO_CH5, IDC_MONO_CH6, IDC_MONO_CH7, IDC_MONO_CH8,
      IDC_MONO_ALL},
     {IDC_MONO_SPIN_CH1, IDC_MONO_SPIN_CH2, IDC_MONO_SPIN_CH3, IDC_MONO_SPIN_CH4, IDC_MONO_SPIN_CH5,
@@ -56,7 +56,7 @@ const FullWave kMonopole = {
 };
 
 const FullWave kDipole = {
-    "Dipole", drive::kDipole, "DIPOLE CONTROL", "Dipole SAMPLERATE",
+    "Dipole", harness::kDipole, "DIPOLE CONTROL", "Dipole SAMPLERATE",
     {IDC_DIP_CH1, IDC_DIP_CH2, IDC_DIP_CH3, IDC_DIP_CH4, IDC_DIP_CH5, IDC_DIP_CH6, IDC_DIP_CH7, IDC_DIP_CH8,
      IDC_DIP_ALL},
     {IDC_DIP_SPIN_CH1, IDC_DIP_SPIN_CH2, IDC_DIP_SPIN_CH3, IDC_DIP_SPIN_CH4, IDC_DIP_SPIN_CH5, IDC_DIP_SPIN_CH6,
@@ -83,10 +83,10 @@ struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
     Operator Open(const std::string& sectionLines = std::string(), const std::string& generalLines = "Gain Step=3\r\n") {
         const std::string ini =
             "[GENERAL CONTROL]\r\n" + generalLines + "[" + P.section + "]\r\n" + sectionLines;
-        return drive::OpenOnPage(host, P.page, ini, &opening);
+        return harness::OpenOnPage(host, P.page, ini, &opening);
     }
-    void NextCase(const std::string& name) { drive::RestartIn(host, TestFolder() + "\\" + name); }
-    std::vector<Cmd> Sent() { return drive::TakeCommands(host); }
+    void NextCase(const std::string& name) { harness::RestartIn(host, TestFolder() + "\\" + name); }
+    std::vector<Cmd> Sent() { return harness::TakeCommands(host); }
     std::string Saved(const std::string& key) const { return IniValue(host.ReadIni(), P.section, key); }
     std::string Text(const Operator& op, int id) const { return op.Text(P.page, id); }
 };
@@ -113,7 +113,7 @@ TEST_P(FullWavePage, AllEntrySetsAllNineGains) {
     op.TypeAndEnter(P.page, P.edits[8], "20");
     for (int id : P.edits) EXPECT_EQ("18", Text(op, id)) << id;
     EXPECT_EQ(std::vector<Cmd>({{P.allCode, 18}}), Sent());
-    if (P.page == drive::kMonopole) {
+    if (P.page == harness::kMonopole) {
         op.Click(P.page, IDC_MONO_DOWNLOAD_ALL);
         const std::vector<Cmd> sent = Sent();
         ASSERT_EQ(11u, sent.size());
@@ -154,7 +154,7 @@ TEST_P(FullWavePage, GainsOutsideTheRangeGoOutLimited) {
         {8, "-500", true, "-27", P.allCode, -27},  // last: ALL sets every channel
     };
     for (const auto& c : cases) {
-        if (c.index == 8 && P.page == drive::kMonopole) {
+        if (c.index == 8 && P.page == harness::kMonopole) {
             op.Click(P.page, IDC_MONO_DOWNLOAD_ALL);
             const std::vector<Cmd> sent = Sent();
             ASSERT_EQ(11u, sent.size());
@@ -204,7 +204,7 @@ TEST_P(FullWavePage, WindowEndIsLimitedByTheSampleInterval) {
         EXPECT_EQ(std::to_string(c.want), Text(op, P.windowEnd));
         EXPECT_EQ(std::vector<Cmd>({{P.windowEndCode, c.want}}), Sent());
         int32_t words[12] = {};
-        ASSERT_TRUE(drive::ReadBlock(TOOL_CONTROL_BLOCK_NAME, words, sizeof words));
+        ASSERT_TRUE(harness::ReadBlock(TOOL_CONTROL_BLOCK_NAME, words, sizeof words));
         EXPECT_EQ(c.want, words[P.windowWord / 4]);
     }
     host.Unload();
@@ -261,22 +261,22 @@ TEST_P(FullWavePage, OpeningShowsTheParametersAndSendsNothing) {
         EXPECT_EQ("100", Text(op, P.edits[7])) << "loaded values are shown as they are";
         EXPECT_EQ("9", Text(op, P.edits[8]));
         // Every start begins with the window end the shared block publishes.
-        EXPECT_EQ(P.page == drive::kMonopole ? "2960" : "8880", Text(op, P.windowEnd));
+        EXPECT_EQ(P.page == harness::kMonopole ? "2960" : "8880", Text(op, P.windowEnd));
         EXPECT_FALSE(op.Checked(P.page, P.filter));
     }
 }
 
 TEST_P(FullWavePage, ReadBackReachesThePageWhileAnotherIsShown) {
     Operator op = Open();
-    op.ClickPageItem(drive::kGeneral);
+    op.ClickPageItem(harness::kGeneral);
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
-    const int first = P.page == drive::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
+    const int first = P.page == harness::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
     for (int ch = 0; ch < 8; ++ch) frame[first + ch] = static_cast<int16_t>(ch * 11 - 31);
     frame[first + 3] = -5;
     host.SetFrame(frame.data());
     host.Process();
     HostHarness::Pump();
-    EXPECT_EQ(drive::kGeneral, op.ShownPage());
+    EXPECT_EQ(harness::kGeneral, op.ShownPage());
     for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(std::to_string(frame[first + ch]), Text(op, 1074 + ch)) << ch;
 }
 
@@ -284,8 +284,8 @@ TEST_P(FullWavePage, ReadBackReachesThePageWhileAnotherIsShown) {
 // each setting once, and the boxes no longer look uncommitted.
 TEST_P(FullWavePage, TypedButNotEnteredGoesOutWithSendAll) {
     Operator op = Open("IsAuto=0\r\n", kSendableGeneral);
-    drive::TypeChars(op.Control(P.page, P.edits[0]), "51");
-    drive::TypeChars(op.Control(P.page, P.windowEnd), "2000");
+    harness::TypeChars(op.Control(P.page, P.edits[0]), "51");
+    harness::TypeChars(op.Control(P.page, P.windowEnd), "2000");
     op.SendAllSettings();
     const std::vector<Cmd> sent = Sent();
     int gains = 0, ends = 0;
@@ -303,10 +303,10 @@ TEST_P(FullWavePage, TypedButNotEnteredGoesOutWithSendAll) {
     EXPECT_EQ(1, ends) << "the window end once";
     EXPECT_EQ("51", Text(op, P.edits[0]));
     EXPECT_EQ("2000", Text(op, P.windowEnd));
-    EXPECT_FALSE(drive::ColoursOf(op.Control(P.page, P.edits[0])).back == kelvane::TintColours(drive::CurrentScheme()).back);
+    EXPECT_FALSE(harness::ColoursOf(op.Control(P.page, P.edits[0])).back == kelvane::TintColours(harness::CurrentScheme()).back);
     ToolControlPara tc{};
     ASSERT_TRUE(host.ReadToolControl(&tc));
-    EXPECT_EQ(2000, P.page == drive::kMonopole ? tc.MonoWinEnd : tc.DipoleWinEnd);
+    EXPECT_EQ(2000, P.page == harness::kMonopole ? tc.MonoWinEnd : tc.DipoleWinEnd);
     host.Unload();
     EXPECT_EQ("51", Saved("Ch1Gain"));
     EXPECT_EQ("2000", Saved("WindowsEnd"));
@@ -317,7 +317,7 @@ TEST_P(FullWavePage, TypedButNotEnteredGoesOutWithSendAll) {
 // read-back, or with the File menu's option off, only the auto-gain command.
 TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
     std::vector<int16_t> frame(FRAME_MIN_WORDS, 0);
-    const int first = P.page == drive::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
+    const int first = P.page == harness::kMonopole ? READBACK_MONO_WORD : READBACK_DIPOLE_WORD;
     const int16_t running[8] = {39, 41, 44, 47, 50, 54, -5, 100};  // 100: a word past the drive range
     for (int ch = 0; ch < 8; ++ch) frame[first + ch] = running[ch];
     const int32_t manual[8] = {39, 39, 42, 45, 48, 54, -3, 78};
@@ -365,23 +365,23 @@ TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
 // sent by its own action or with the others by Send all.
 TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
     Operator op = Open("IsAuto=0\r\n", kSendableGeneral);
-    const SchemeColours scheme = drive::CurrentScheme();
+    const SchemeColours scheme = harness::CurrentScheme();
     struct Control { int id; uint32_t back; } controls[] = {
         {P.stack, scheme.window}, {P.windowEnd, scheme.window}, {P.filter, scheme.face},
         {P.autoOn, scheme.face}, {P.autoOff, scheme.face},
     };
     auto unknown = [&](const Control& c) {
-        const drive::DrawColours now = drive::ColoursOf(op.Control(P.page, c.id));
+        const harness::DrawColours now = harness::ColoursOf(op.Control(P.page, c.id));
         const ColourPair look = UnknownColours(scheme, c.back);
         return now.text == look.text && now.back == look.back;
     };
     auto tipSaysSo = [&](int id) {
-        const std::string tip = drive::TipText(op.Control(P.page, id));
+        const std::string tip = harness::TipText(op.Control(P.page, id));
         return tip.find("Not sent since start") != std::string::npos || tip.find("; not sent since start") != std::string::npos;
     };
     for (const Control& c : controls) {
         EXPECT_TRUE(unknown(c)) << c.id;
-        EXPECT_TRUE(tipSaysSo(c.id)) << c.id << ": " << drive::TipText(op.Control(P.page, c.id));
+        EXPECT_TRUE(tipSaysSo(c.id)) << c.id << ": " << harness::TipText(op.Control(P.page, c.id));
     }
     EXPECT_FALSE(unknown({P.edits[0], scheme.window})) << "a gain is sent by its own action only";
 
@@ -417,22 +417,22 @@ TEST(FullWavePageMonopole, DownloadAllSendsElevenCommandsInOrder) {
         SCOPED_TRACE(n);
         HostHarness host;
         host.PrepareWorkFolder("D:\\work\\MonopoleDownload" + std::to_string(n++));
-        Operator op = drive::OpenOnPage(
-            host, drive::kMonopole,
+        Operator op = harness::OpenOnPage(
+            host, harness::kMonopole,
             std::string("[GENERAL CONTROL]\r\nGain Step=3\r\n[MONOPOLE CONTROL]\r\nIsAuto=") + c.isAuto +
                 "\r\nCh1Gain=1\r\nCh2Gain=2\r\nCh3Gain=3\r\nCh4Gain=4\r\nCh5Gain=5\r\nCh6Gain=6\r\nCh7Gain=7\r\n"
                 "Ch8Gain=8\r\n");
-        if (c.click) op.Click(drive::kMonopole, c.click);
-        if (c.filter) op.Click(drive::kMonopole, IDC_MONO_FILTER);
-        op.SelectCombo(drive::kMonopole, IDC_MONO_STACK, c.stack);
+        if (c.click) op.Click(harness::kMonopole, c.click);
+        if (c.filter) op.Click(harness::kMonopole, IDC_MONO_FILTER);
+        op.SelectCombo(harness::kMonopole, IDC_MONO_STACK, c.stack);
         host.ClearCommands();
-        op.Click(drive::kMonopole, IDC_MONO_DOWNLOAD_ALL);
+        op.Click(harness::kMonopole, IDC_MONO_DOWNLOAD_ALL);
         std::vector<Cmd> want;
         for (int ch = 0; ch < 8; ++ch) want.push_back({CMD_MONO_CH1_GAIN + ch, ch + 1});
         want.push_back({CMD_MONO_DOWNHOLE_FILTER, c.filter ? VALUE_ON : VALUE_OFF});
         want.push_back({CMD_MONO_STACK, c.stack + 1});
         want.push_back({CMD_MONO_AUTO_GAIN, c.autoValue});
-        EXPECT_EQ(want, drive::TakeCommands(host));
+        EXPECT_EQ(want, harness::TakeCommands(host));
         host.Unload();
         EXPECT_EQ(c.saved, IniValue(host.ReadIni(), "MONOPOLE CONTROL", "IsAuto"));
     }

@@ -15,9 +15,9 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::kGeneral;
-using drive::Operator;
+using harness::HostHarness;
+using harness::kGeneral;
+using harness::Operator;
 
 using namespace kelvane::testsupport;
 
@@ -372,7 +372,7 @@ TEST_F(GeneralPage, StatusLinesFollowTheReportedWord) {
         EXPECT_EQ(ExpectedLines(w), StatusLines(op));
     }
     // The page need not be on display.
-    op.ClickPageItem(drive::kDipole);
+    op.ClickPageItem(harness::kDipole);
     SendStatus(0x0002);
     op.ClickPageItem(kGeneral);
     EXPECT_EQ(ExpectedLines(0x0002), StatusLines(op));
@@ -386,7 +386,7 @@ TEST_F(GeneralPage, StatusLinesFollowTheReportedWord) {
 // high, whatever the DPI.
 TEST_F(GeneralPage, StatusLinesAreDrawnByWhatTheToolReported) {
     Operator op = Open();
-    const ColourPair warning = WarningColours(drive::CurrentScheme());
+    const ColourPair warning = WarningColours(harness::CurrentScheme());
     const COLORREF window = GetSysColor(COLOR_WINDOW), text = GetSysColor(COLOR_WINDOWTEXT);
     const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
     HWND lists[2] = {op.Control(kGeneral, IDC_GEN_LIST_LEFT), op.Control(kGeneral, IDC_GEN_LIST_RIGHT)};
@@ -450,7 +450,7 @@ TEST_F(GeneralPage, StatusLinesShowTheTimeOfTheLastReport) {
         return std::string(text);
     };
     for (bool shown : {true, false}) {
-        op.ClickPageItem(shown ? kGeneral : drive::kDipole);
+        op.ClickPageItem(shown ? kGeneral : harness::kDipole);
         const std::string before = clock();
         SendStatus(0x0000);
         const std::string after = clock();
@@ -514,14 +514,14 @@ TEST_F(GeneralPage, ReopenedWindowStartsWithANewPage) {
 // until an all-OK report.
 TEST_F(GeneralPage, DspErrorIsMarkedAndInTheStripFromAnyPage) {
     Operator op = Open();
-    op.ClickPageItem(drive::kDipole);
+    op.ClickPageItem(harness::kDipole);
     EXPECT_FALSE(op.PageMarked(kGeneral));
     SendStatus(0x2100);
-    EXPECT_EQ(drive::kDipole, op.ShownPage());
+    EXPECT_EQ(harness::kDipole, op.ShownPage());
     EXPECT_TRUE(op.PageMarked(kGeneral));
     EXPECT_EQ(0u, op.StripText(2).find("DSP error reported ")) << op.StripText(2);
     EXPECT_NE(std::string::npos, op.StripText(2).find("sent DT auto gain")) << "what was sent last stays in sight";
-    op.ClickPageItem(drive::kDtGain);
+    op.ClickPageItem(harness::kDtGain);
     EXPECT_TRUE(op.PageMarked(kGeneral)) << "until an all-OK report";
     SendStatus(0);
     EXPECT_FALSE(op.PageMarked(kGeneral));
@@ -533,8 +533,8 @@ TEST_F(GeneralPage, DspErrorIsMarkedAndInTheStripFromAnyPage) {
 // Monopole page's box and the file all hold the limited end.
 TEST_F(GeneralPage, LoweredSampleIntervalLimitsTheWindowEndEverywhere) {
     Operator op = Open();  // monopole 24 us, dipole 36 us
-    op.ClickPageItem(drive::kMonopole);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_WIN_END, "8640");
+    op.ClickPageItem(harness::kMonopole);
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_WIN_END, "8640");
     op.ClickPageItem(kGeneral);
     op.SelectCombo(kGeneral, IDC_GEN_MONO_SAMPLERATE, 0);  // 12 us: at most 4320
     host.ClearCommands();
@@ -543,7 +543,7 @@ TEST_F(GeneralPage, LoweredSampleIntervalLimitsTheWindowEndEverywhere) {
     ASSERT_EQ(9u, codes.size());
     EXPECT_EQ(CMD_MONO_WIN_END, codes[8]);
     EXPECT_EQ(4320, host.Commands()[8].Value());
-    EXPECT_EQ("4320", op.Text(drive::kMonopole, IDC_MONO_WIN_END));
+    EXPECT_EQ("4320", op.Text(harness::kMonopole, IDC_MONO_WIN_END));
     ToolControlPara tc{};
     ASSERT_TRUE(host.ReadToolControl(&tc));
     EXPECT_EQ(4320, tc.MonoWinEnd);

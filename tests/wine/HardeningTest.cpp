@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/ProfileText.h"
@@ -25,7 +26,7 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using namespace drive;
+using namespace harness;
 using namespace testsupport;
 
 namespace {
@@ -733,7 +734,7 @@ TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
     auto frameShownAtOnce = [&] {
         frame[READBACK_MONO_WORD] = --word;
         host.Process();
-        EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_REMOVE));
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_REMOVE));
         DispatchMessageA(&msg);
         return op.Text(kMonopole, IDC_MONO_READBACK1) == std::to_string(word);
     };
@@ -760,7 +761,7 @@ TEST_F(Hardening, ReadBackNoticeWaitsOnceBehindInputWhileStreaming) {
     // frames that come meanwhile add no notice.
     EXPECT_FALSE(frameShownAtOnce());
     host.Process();
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_NOREMOVE));
     const std::string want = std::to_string(word);
     const double until = Now() + 1.0;
     while (op.Text(kMonopole, IDC_MONO_READBACK1) != want && Now() < until) Operator::Pump(1);

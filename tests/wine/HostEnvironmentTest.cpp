@@ -24,7 +24,7 @@
 #include "TestSupport.h"
 #include "resource.h"
 
-using drive::HostHarness;
+using harness::HostHarness;
 using namespace kelvane::testsupport;
 
 namespace {
@@ -79,8 +79,8 @@ TEST(HostEnvironment, IsTheHostTheMatrixAskedFor) {
 
     HostHarness host;
     host.PrepareWorkFolder(TestFolder());
-    drive::Operator op = drive::OpenOnPage(host, drive::kAcoustic, "[ACOUSTIC PROCESS]\r\nCoefficient=2.5\r\n");
-    op.DragSlider(drive::kAcoustic, IDC_AP_COEFF, {26});
+    harness::Operator op = harness::OpenOnPage(host, harness::kAcoustic, "[ACOUSTIC PROCESS]\r\nCoefficient=2.5\r\n");
+    op.DragSlider(harness::kAcoustic, IDC_AP_COEFF, {26});
     host.Unload();
     EXPECT_EQ(locale, std::setlocale(LC_ALL, nullptr));
     EXPECT_EQ(fpu, _control87(0, 0) & _MCW_EM);

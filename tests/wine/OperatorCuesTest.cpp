@@ -17,29 +17,29 @@
 #include "TestSupport.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::Operator;
-using drive::PumpFor;
+using harness::HostHarness;
+using harness::Operator;
+using harness::PumpFor;
 
 using namespace kelvane::testsupport;
 
 namespace {
 
 
-bool Same(const drive::DrawColours& got, const ColourPair& want) {
+bool Same(const harness::DrawColours& got, const ColourPair& want) {
     return got.text == want.text && got.back == want.back;
 }
 // A read-back box as the dialog draws any static: window text on the dialog face.
-bool Plain(const drive::DrawColours& got) {
+bool Plain(const harness::DrawColours& got) {
     return got.text == GetSysColor(COLOR_WINDOWTEXT) && got.back == GetSysColor(COLOR_3DFACE);
 }
-bool Warned(HWND box) { return Same(drive::ColoursOf(box), WarningColours(drive::CurrentScheme())); }
-bool Stale(HWND box) { return Same(drive::ColoursOf(box), StaleColours(drive::CurrentScheme())); }
+bool Warned(HWND box) { return Same(harness::ColoursOf(box), WarningColours(harness::CurrentScheme())); }
+bool Stale(HWND box) { return Same(harness::ColoursOf(box), StaleColours(harness::CurrentScheme())); }
 
-bool Tinted(HWND edit) { return Same(drive::ColoursOf(edit), TintColours(drive::CurrentScheme())); }
+bool Tinted(HWND edit) { return Same(harness::ColoursOf(edit), TintColours(harness::CurrentScheme())); }
 // An enabled edit drawn as usual.
 bool PlainEdit(HWND edit) {
-    const drive::DrawColours c = drive::ColoursOf(edit);
+    const harness::DrawColours c = harness::ColoursOf(edit);
     return c.text == GetSysColor(COLOR_WINDOWTEXT) && c.back == GetSysColor(COLOR_WINDOW);
 }
 
@@ -51,9 +51,9 @@ struct GainPage {
     int channels;
 };
 const GainPage kGainPages[] = {
-    {"DT", drive::kDtGain, READBACK_DT_WORD, 4},
-    {"Monopole", drive::kMonopole, READBACK_MONO_WORD, 8},
-    {"Dipole", drive::kDipole, READBACK_DIPOLE_WORD, 8},
+    {"DT", harness::kDtGain, READBACK_DT_WORD, 4},
+    {"Monopole", harness::kMonopole, READBACK_MONO_WORD, 8},
+    {"Dipole", harness::kDipole, READBACK_DIPOLE_WORD, 8},
 };
 constexpr int kReadBack1 = 1074;  // CH1# read-back box on every gain page
 
@@ -77,7 +77,7 @@ struct OperatorCues : ::testing::Test {
     void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
     void TearDown() override { host.SetFrame(nullptr); }
 
-    Operator Open(int page, const std::string& ini = CueIni()) { return drive::OpenOnPage(host, page, ini); }
+    Operator Open(int page, const std::string& ini = CueIni()) { return harness::OpenOnPage(host, page, ini); }
     // CH2# of every gain page reports value in one frame; one frame, one notice.
     void FeedChannel2(int16_t value) {
         for (const GainPage& g : kGainPages) frame[g.firstWord + 1] = value;
@@ -88,25 +88,25 @@ struct OperatorCues : ::testing::Test {
 };
 
 TEST_F(OperatorCues, MismatchShowsFromTheThirdDisagreeingFrameAndClearsOnAgreement) {
-    Operator op = Open(drive::kMonopole);
+    Operator op = Open(harness::kMonopole);
     for (int frameNo = 1; frameNo <= 4; ++frameNo) {
         FeedChannel2(5);
         for (const GainPage& g : kGainPages) {
             HWND box = op.Control(g.page, kReadBack1 + 1);
             EXPECT_EQ(frameNo >= 3, Warned(box)) << g.name << ", frame " << frameNo;
             EXPECT_EQ(frameNo >= 3 ? "Tool reports 5 dB, set to 12 dB" : "Gain the tool reports, -31 to 80 dB",
-                      drive::TipText(box))
+                      harness::TipText(box))
                 << g.name << ", frame " << frameNo;
             // The channels that agree stay plain.
             for (int ch : {0, g.channels - 1})
-                EXPECT_TRUE(Plain(drive::ColoursOf(op.Control(g.page, kReadBack1 + ch)))) << g.name << " ch " << ch;
+                EXPECT_TRUE(Plain(harness::ColoursOf(op.Control(g.page, kReadBack1 + ch)))) << g.name << " ch " << ch;
         }
     }
     FeedChannel2(12);
     for (const GainPage& g : kGainPages) {
         HWND box = op.Control(g.page, kReadBack1 + 1);
-        EXPECT_TRUE(Plain(drive::ColoursOf(box))) << g.name;
-        EXPECT_EQ("Gain the tool reports, -31 to 80 dB", drive::TipText(box)) << g.name;
+        EXPECT_TRUE(Plain(harness::ColoursOf(box))) << g.name;
+        EXPECT_EQ("Gain the tool reports, -31 to 80 dB", harness::TipText(box)) << g.name;
     }
     // Agreement also restarts the count.
     FeedChannel2(5);
@@ -116,40 +116,40 @@ TEST_F(OperatorCues, MismatchShowsFromTheThirdDisagreeingFrameAndClearsOnAgreeme
 
 TEST_F(OperatorCues, NoMismatchWhileTheToolChoosesItsGains) {
     // Auto gain on for DT and Monopole; a Dipole "IsAuto" of 2 is not off either.
-    Operator op = Open(drive::kDtGain, CueIni(1, 1, 2));
-    HWND dtBox = op.Control(drive::kDtGain, kReadBack1 + 1);
+    Operator op = Open(harness::kDtGain, CueIni(1, 1, 2));
+    HWND dtBox = op.Control(harness::kDtGain, kReadBack1 + 1);
     for (int frameNo = 1; frameNo <= 5; ++frameNo) {
         FeedChannel2(5);
         for (const GainPage& g : kGainPages)
-            EXPECT_TRUE(Plain(drive::ColoursOf(op.Control(g.page, kReadBack1 + 1)))) << g.name << ", frame " << frameNo;
+            EXPECT_TRUE(Plain(harness::ColoursOf(op.Control(g.page, kReadBack1 + 1)))) << g.name << ", frame " << frameNo;
     }
 
     // Manual gain: the count starts with it.
-    op.Click(drive::kDtGain, IDC_DT_AUTO_OFF);
+    op.Click(harness::kDtGain, IDC_DT_AUTO_OFF);
     FeedChannel2(5);
     FeedChannel2(5);
     EXPECT_FALSE(Warned(dtBox));
     FeedChannel2(5);
     EXPECT_TRUE(Warned(dtBox));
     // Back to auto gain: the warning goes at once, before the next frame.
-    op.Click(drive::kDtGain, IDC_DT_AUTO_ON);
-    EXPECT_TRUE(Plain(drive::ColoursOf(dtBox)));
-    EXPECT_EQ("Gain the tool reports, -31 to 80 dB", drive::TipText(dtBox));
+    op.Click(harness::kDtGain, IDC_DT_AUTO_ON);
+    EXPECT_TRUE(Plain(harness::ColoursOf(dtBox)));
+    EXPECT_EQ("Gain the tool reports, -31 to 80 dB", harness::TipText(dtBox));
 }
 
 // A setting the tool has not followed yet gets its own three frames.
 TEST_F(OperatorCues, NewSettingRestartsTheCount) {
-    Operator op = Open(drive::kDtGain);
-    HWND box = op.Control(drive::kDtGain, kReadBack1 + 1);
+    Operator op = Open(harness::kDtGain);
+    HWND box = op.Control(harness::kDtGain, kReadBack1 + 1);
     for (int i = 0; i < 3; ++i) FeedChannel2(5);
     ASSERT_TRUE(Warned(box));
-    op.TypeAndEnter(drive::kDtGain, IDC_DT_CH2, "30");
+    op.TypeAndEnter(harness::kDtGain, IDC_DT_CH2, "30");
     FeedChannel2(5);
     FeedChannel2(5);
     EXPECT_FALSE(Warned(box));
     FeedChannel2(5);
     EXPECT_TRUE(Warned(box));
-    EXPECT_EQ("Tool reports 5 dB, set to 30 dB", drive::TipText(box));
+    EXPECT_EQ("Tool reports 5 dB, set to 30 dB", harness::TipText(box));
 }
 
 // Read-back boxes are written for every frame; a number that stays is not
@@ -161,15 +161,15 @@ LRESULT CALLBACK CountWrites(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
 }
 
 TEST_F(OperatorCues, ReadBackBoxIsWrittenOnlyWhenItsNumberChanges) {
-    Operator op = Open(drive::kDtGain);
-    HWND box = op.Control(drive::kDtGain, kReadBack1 + 1);
+    Operator op = Open(harness::kDtGain);
+    HWND box = op.Control(harness::kDtGain, kReadBack1 + 1);
     ASSERT_TRUE(SetWindowSubclass(box, &CountWrites, 1, 0));
     g_boxWrites = 0;
     struct Step { int16_t value; int writes; } steps[] = {{7, 1}, {7, 1}, {7, 1}, {-5, 2}, {-5, 2}, {7, 3}};
     for (const Step& s : steps) {
         FeedChannel2(s.value);
         EXPECT_EQ(s.writes, g_boxWrites) << s.value;
-        EXPECT_EQ(std::to_string(s.value), op.Text(drive::kDtGain, kReadBack1 + 1));
+        EXPECT_EQ(std::to_string(s.value), op.Text(harness::kDtGain, kReadBack1 + 1));
     }
     RemoveWindowSubclass(box, &CountWrites, 1);
 
@@ -178,7 +178,7 @@ TEST_F(OperatorCues, ReadBackBoxIsWrittenOnlyWhenItsNumberChanges) {
     HostHarness::Pump();
     Operator again(host.Show());
     FeedChannel2(7);
-    EXPECT_EQ("7", again.Text(drive::kDtGain, kReadBack1 + 1));
+    EXPECT_EQ("7", again.Text(harness::kDtGain, kReadBack1 + 1));
 }
 
 // One numeric edit of each page that has them.
@@ -188,75 +188,75 @@ struct EditCase {
     int id;
 };
 const EditCase kEdits[] = {
-    {"DT CH1#", drive::kDtGain, IDC_DT_CH1},
-    {"Monopole ALL", drive::kMonopole, IDC_MONO_ALL},
-    {"Dipole window end", drive::kDipole, IDC_DIP_WIN_END},
-    {"Acoustic DtMin", drive::kAcoustic, IDC_AP_DT_MIN},
+    {"DT CH1#", harness::kDtGain, IDC_DT_CH1},
+    {"Monopole ALL", harness::kMonopole, IDC_MONO_ALL},
+    {"Dipole window end", harness::kDipole, IDC_DIP_WIN_END},
+    {"Acoustic DtMin", harness::kAcoustic, IDC_AP_DT_MIN},
 };
 
 TEST_F(OperatorCues, TypedTextIsTintedUntilEnterCommitsIt) {
-    Operator op = Open(drive::kGeneral);
+    Operator op = Open(harness::kGeneral);
     // A window end looks apart until it is first sent: send it as it stands.
-    op.ClickPageItem(drive::kDipole);
-    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, op.Text(drive::kDipole, IDC_DIP_WIN_END));
+    op.ClickPageItem(harness::kDipole);
+    op.TypeAndEnter(harness::kDipole, IDC_DIP_WIN_END, op.Text(harness::kDipole, IDC_DIP_WIN_END));
     for (const EditCase& e : kEdits) {
         op.ClickPageItem(e.page);
         HWND edit = op.Control(e.page, e.id);
         const std::string committed = op.Text(e.page, e.id);
         EXPECT_TRUE(PlainEdit(edit)) << e.name << " on opening";
 
-        drive::TypeChars(edit, "42");
+        harness::TypeChars(edit, "42");
         EXPECT_TRUE(Tinted(edit)) << e.name << " after typing";
         // Leaving the box keeps it: the number is still unsent.
         SetFocus(op.PageList());
         EXPECT_TRUE(Tinted(edit)) << e.name << " after leaving";
         // Typing back what was committed is no change.
-        drive::TypeChars(edit, committed);
+        harness::TypeChars(edit, committed);
         EXPECT_TRUE(PlainEdit(edit)) << e.name << " with the committed text again";
 
-        drive::TypeChars(edit, "4");
-        drive::TypeChars(edit, "\b", false);
+        harness::TypeChars(edit, "4");
+        harness::TypeChars(edit, "\b", false);
         EXPECT_EQ("", op.Text(e.page, e.id));
         EXPECT_TRUE(Tinted(edit)) << e.name << " emptied";
-        drive::TypeChars(edit, "24", false);
-        drive::PressEnter(edit);
+        harness::TypeChars(edit, "24", false);
+        harness::PressEnter(edit);
         EXPECT_TRUE(PlainEdit(edit)) << e.name << " after Enter";
         EXPECT_NE(committed, op.Text(e.page, e.id)) << e.name << ": Enter committed a new value";
     }
 }
 
 TEST_F(OperatorCues, PageRewritingAnEditClearsItsTint) {
-    Operator op = Open(drive::kDtGain);
-    const int dt = drive::kDtGain;
+    Operator op = Open(harness::kDtGain);
+    const int dt = harness::kDtGain;
     HWND ch1 = op.Control(dt, IDC_DT_CH1);
     HWND ch2 = op.Control(dt, IDC_DT_CH2);
     HWND ch3 = op.Control(dt, IDC_DT_CH3);
-    drive::TypeChars(ch1, "33");
-    drive::TypeChars(ch2, "44");
+    harness::TypeChars(ch1, "33");
+    harness::TypeChars(ch2, "44");
     ASSERT_TRUE(Tinted(ch1) && Tinted(ch2));
     // ALL writes its gain into the four channels.
-    drive::TypeChars(op.Control(dt, IDC_DT_ALL), "20");
-    drive::PressEnter(op.Control(dt, IDC_DT_ALL));
+    harness::TypeChars(op.Control(dt, IDC_DT_ALL), "20");
+    harness::PressEnter(op.Control(dt, IDC_DT_ALL));
     EXPECT_EQ("18", op.Text(dt, IDC_DT_CH1));
     for (HWND edit : {ch1, ch2, op.Control(dt, IDC_DT_ALL)}) EXPECT_TRUE(PlainEdit(edit));
     // An arrow click steps from the typed text and writes the result.
-    drive::TypeChars(ch3, "9");
+    harness::TypeChars(ch3, "9");
     ASSERT_TRUE(Tinted(ch3));
     op.Arrow(dt, IDC_DT_SPIN_CH3, true);
     EXPECT_EQ("12", op.Text(dt, IDC_DT_CH3));
     EXPECT_TRUE(PlainEdit(ch3));
     // A disabled edit keeps the tint of its unsent text.
-    drive::TypeChars(ch3, "5");
+    harness::TypeChars(ch3, "5");
     op.Click(dt, IDC_DT_AUTO_ON);
     ASSERT_FALSE(op.Enabled(dt, IDC_DT_CH3));
     EXPECT_TRUE(Tinted(ch3));
 }
 
 TEST_F(OperatorCues, GainTipsFollowTheGainStep) {
-    Operator op = Open(drive::kGeneral);
+    Operator op = Open(harness::kGeneral);
     const struct { int page, id; } edits[] = {
-        {drive::kDtGain, IDC_DT_CH1}, {drive::kDtGain, IDC_DT_ALL}, {drive::kMonopole, IDC_MONO_CH3},
-        {drive::kDipole, IDC_DIP_ALL},
+        {harness::kDtGain, IDC_DT_CH1}, {harness::kDtGain, IDC_DT_ALL}, {harness::kMonopole, IDC_MONO_CH3},
+        {harness::kDipole, IDC_DIP_ALL},
     };
     const struct { int radio; const char* tip; } steps[] = {
         {0, "-31 to 80 dB in steps of 3 dB"},
@@ -265,72 +265,72 @@ TEST_F(OperatorCues, GainTipsFollowTheGainStep) {
         {IDC_GEN_STEP3, "-31 to 80 dB in steps of 3 dB"},
     };
     for (const auto& s : steps) {
-        if (s.radio) op.Click(drive::kGeneral, s.radio);
-        for (const auto& e : edits) EXPECT_EQ(s.tip, drive::TipText(op.Control(e.page, e.id))) << e.id;
+        if (s.radio) op.Click(harness::kGeneral, s.radio);
+        for (const auto& e : edits) EXPECT_EQ(s.tip, harness::TipText(op.Control(e.page, e.id))) << e.id;
     }
 }
 
 TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
-    Operator op = Open(drive::kGeneral);
+    Operator op = Open(harness::kGeneral);
     const struct { int page, id; const char* tip; } cases[] = {
-        {drive::kGeneral, IDC_GEN_DT_DELAY, "80 to 400 us; Download sends at most 200 us"},
-        {drive::kGeneral, IDC_GEN_DT_DELAY_STEP, "0 to 125 us"},
-        {drive::kGeneral, IDC_GEN_DT_SAMPLERATE, "any integer, us"},
-        {drive::kGeneral, IDC_GEN_MONO_DELAY, "80 to 400 us"},
-        {drive::kGeneral, IDC_GEN_MONO_DELAY_STEP, "0 to 125 us"},
-        {drive::kGeneral, IDC_GEN_DIP_DELAY, "240 to 800 us"},
-        {drive::kGeneral, IDC_GEN_DIP_DELAY_STEP, "0 to 300 us"},
-        {drive::kDtGain, IDC_DT_START_TIME, "80 to 2000 us"},
-        {drive::kDtGain, IDC_DT_WIN_LENGTH, "200 to 1200 us"},
-        {drive::kDtGain, IDC_DT_OFFSET, "0 to 100 us"},
-        {drive::kDtGain, IDC_DT_READBACK4, "Gain the tool reports, -31 to 80 dB"},
-        {drive::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us); not sent since start"},
-        {drive::kMonopole, IDC_MONO_READBACK8, "Gain the tool reports, -31 to 80 dB"},
-        {drive::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us); not sent since start"},
-        {drive::kAcoustic, IDC_AP_LOW_CUT, "-99999999 to 999999999"},
-        {drive::kAcoustic, IDC_AP_HIGH_CUT, "-99999999 to 999999999"},
-        {drive::kAcoustic, IDC_AP_DT_MIN, "-99999999 to 999999999 us/ft"},
-        {drive::kAcoustic, IDC_AP_DT_MAX, "-99999999 to 999999999 us/ft"},
-        {drive::kAcoustic, IDC_AP_COR_WIN, "-99999999 to 999999999 us"},
-        {drive::kAcoustic, IDC_AP_COEFF, "0.1 to 5.0"},
-        {drive::kAcoustic, IDC_AP_THRES_FACTOR, "0.20 to 1.00"},
-        {drive::kAcoustic, IDC_AP_SEARCH_WIN, "120 to 2000 us"},
-        {drive::kAcoustic, IDC_AP_START4, "120 to 2000 us"},
-        {drive::kAcoustic, IDC_AP_MIN1, "0.1 to 10.0"},
+        {harness::kGeneral, IDC_GEN_DT_DELAY, "80 to 400 us; Download sends at most 200 us"},
+        {harness::kGeneral, IDC_GEN_DT_DELAY_STEP, "0 to 125 us"},
+        {harness::kGeneral, IDC_GEN_DT_SAMPLERATE, "any integer, us"},
+        {harness::kGeneral, IDC_GEN_MONO_DELAY, "80 to 400 us"},
+        {harness::kGeneral, IDC_GEN_MONO_DELAY_STEP, "0 to 125 us"},
+        {harness::kGeneral, IDC_GEN_DIP_DELAY, "240 to 800 us"},
+        {harness::kGeneral, IDC_GEN_DIP_DELAY_STEP, "0 to 300 us"},
+        {harness::kDtGain, IDC_DT_START_TIME, "80 to 2000 us"},
+        {harness::kDtGain, IDC_DT_WIN_LENGTH, "200 to 1200 us"},
+        {harness::kDtGain, IDC_DT_OFFSET, "0 to 100 us"},
+        {harness::kDtGain, IDC_DT_READBACK4, "Gain the tool reports, -31 to 80 dB"},
+        {harness::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us); not sent since start"},
+        {harness::kMonopole, IDC_MONO_READBACK8, "Gain the tool reports, -31 to 80 dB"},
+        {harness::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us); not sent since start"},
+        {harness::kAcoustic, IDC_AP_LOW_CUT, "-99999999 to 999999999"},
+        {harness::kAcoustic, IDC_AP_HIGH_CUT, "-99999999 to 999999999"},
+        {harness::kAcoustic, IDC_AP_DT_MIN, "-99999999 to 999999999 us/ft"},
+        {harness::kAcoustic, IDC_AP_DT_MAX, "-99999999 to 999999999 us/ft"},
+        {harness::kAcoustic, IDC_AP_COR_WIN, "-99999999 to 999999999 us"},
+        {harness::kAcoustic, IDC_AP_COEFF, "0.1 to 5.0"},
+        {harness::kAcoustic, IDC_AP_THRES_FACTOR, "0.20 to 1.00"},
+        {harness::kAcoustic, IDC_AP_SEARCH_WIN, "120 to 2000 us"},
+        {harness::kAcoustic, IDC_AP_START4, "120 to 2000 us"},
+        {harness::kAcoustic, IDC_AP_MIN1, "0.1 to 10.0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.tip, drive::TipText(op.Control(c.page, c.id))) << c.page << "/" << c.id;
+    for (const auto& c : cases) EXPECT_EQ(c.tip, harness::TipText(op.Control(c.page, c.id))) << c.page << "/" << c.id;
 
     // The window end follows the sample interval that Download stores.
-    op.SelectCombo(drive::kGeneral, IDC_GEN_MONO_SAMPLERATE, 2);
-    op.SelectCombo(drive::kGeneral, IDC_GEN_DIP_SAMPLERATE, 2);
-    EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(drive::kGeneral, IDC_GEN_DOWNLOAD); },
+    op.SelectCombo(harness::kGeneral, IDC_GEN_MONO_SAMPLERATE, 2);
+    op.SelectCombo(harness::kGeneral, IDC_GEN_DIP_SAMPLERATE, 2);
+    EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(harness::kGeneral, IDC_GEN_DOWNLOAD); },
                                       &op))
         << "Download refused a field";
     EXPECT_EQ("80 to 12960 us (360 x 36 us); not sent since start",
-              drive::TipText(op.Control(drive::kMonopole, IDC_MONO_WIN_END)));
-    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
-    EXPECT_EQ("240 to 17280 us (360 x 48 us)", drive::TipText(op.Control(drive::kDipole, IDC_DIP_WIN_END)))
+              harness::TipText(op.Control(harness::kMonopole, IDC_MONO_WIN_END)));
+    op.TypeAndEnter(harness::kDipole, IDC_DIP_WIN_END, "9000");
+    EXPECT_EQ("240 to 17280 us (360 x 48 us)", harness::TipText(op.Control(harness::kDipole, IDC_DIP_WIN_END)))
         << "sent: the tool holds it";
 }
 
 // Hovering shows the tip, also over a control the page has disabled and over
 // a read-back box (a static, which lets the mouse through to the page).
 TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
-    Operator op = Open(drive::kDtGain);
+    Operator op = Open(harness::kDtGain);
     const struct { int id; bool enabled; } cases[] = {
         {IDC_DT_START_TIME, false}, {IDC_DT_CH1, true}, {IDC_DT_READBACK2, true}};
     for (const auto& c : cases) {
-        HWND control = op.Control(drive::kDtGain, c.id);
+        HWND control = op.Control(harness::kDtGain, c.id);
         ASSERT_EQ(c.enabled, IsWindowEnabled(control) != FALSE) << c.id;
         // A read-back tip changes once, when no frame has come for 2 s: on a
         // loaded machine that may fall between the hover and the look, so a
         // second hover is allowed.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            HWND tip = drive::HoverUntilTip(control);
+            HWND tip = harness::HoverUntilTip(control);
             ASSERT_NE(nullptr, tip) << c.id;
             char shown[128] = {};
             GetWindowTextA(tip, shown, sizeof shown);
-            const std::string now = drive::TipText(control);
+            const std::string now = harness::TipText(control);
             SendMessageA(tip, TTM_POP, 0, 0);
             SetCursorPos(0, 0);
             if (now == shown) break;
@@ -352,7 +352,7 @@ TEST_F(OperatorCues, ReadBackGoesStaleWhenFramesStopAndTheFirstGoodFrameClearsIt
     } cases[] = {{"frames stop", false}, {"only dropped frames", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Operator op = Open(drive::kGeneral);
+        Operator op = Open(harness::kGeneral);
         FeedChannel2(5);
         FeedChannel2(5);  // two disagreeing frames: one more would warn
         for (const GainPage& g : kGainPages) {
@@ -360,7 +360,7 @@ TEST_F(OperatorCues, ReadBackGoesStaleWhenFramesStopAndTheFirstGoodFrameClearsIt
             EXPECT_FALSE(op.PageMarked(g.page)) << g.name;
         }
         const DWORD stopped = GetTickCount();
-        while (GetTickCount() - stopped < 3000 && !op.PageMarked(drive::kDipole)) {
+        while (GetTickCount() - stopped < 3000 && !op.PageMarked(harness::kDipole)) {
             if (c.droppedFrames) {
                 host.SetFrame(nullptr);
                 host.Process();
@@ -370,13 +370,13 @@ TEST_F(OperatorCues, ReadBackGoesStaleWhenFramesStopAndTheFirstGoodFrameClearsIt
         for (const GainPage& g : kGainPages) {
             for (int ch = 0; ch < g.channels; ++ch)
                 EXPECT_TRUE(Stale(op.Control(g.page, kReadBack1 + ch))) << g.name << " ch " << ch;
-            const std::string tip = drive::TipText(op.Control(g.page, kReadBack1 + 1));
+            const std::string tip = harness::TipText(op.Control(g.page, kReadBack1 + 1));
             EXPECT_EQ(0u, tip.find("No report from the tool since ")) << tip;
             EXPECT_EQ(tip.size() - 18, tip.find("; last report 5 dB")) << tip;
             EXPECT_TRUE(op.PageMarked(g.page)) << g.name;
         }
-        EXPECT_FALSE(op.PageMarked(drive::kGeneral));
-        EXPECT_FALSE(op.PageMarked(drive::kAcoustic));
+        EXPECT_FALSE(op.PageMarked(harness::kGeneral));
+        EXPECT_FALSE(op.PageMarked(harness::kAcoustic));
 
         // The first good frame: fresh at once, and the count went on from two.
         FeedChannel2(5);
@@ -394,7 +394,7 @@ TEST_F(OperatorCues, ReadBackGoesStaleWhenFramesStopAndTheFirstGoodFrameClearsIt
 // A stuck dipole channel is seen from any page: the Dipole item carries the
 // mark, drawn over its icon, while the operator works on another page.
 TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
-    Operator op = Open(drive::kDtGain);
+    Operator op = Open(harness::kDtGain);
     for (int i = 0; i < 3; ++i) {
         for (const GainPage& g : kGainPages) frame[g.firstWord + 1] = 12;
         frame[READBACK_DIPOLE_WORD + 1] = 5;
@@ -402,9 +402,9 @@ TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
         host.Process();
         HostHarness::Pump();
     }
-    EXPECT_EQ(drive::kDtGain, op.ShownPage());
-    EXPECT_TRUE(op.PageMarked(drive::kDipole));
-    for (int page : {drive::kGeneral, drive::kDtGain, drive::kMonopole, drive::kAcoustic})
+    EXPECT_EQ(harness::kDtGain, op.ShownPage());
+    EXPECT_TRUE(op.PageMarked(harness::kDipole));
+    for (int page : {harness::kGeneral, harness::kDtGain, harness::kMonopole, harness::kAcoustic})
         EXPECT_FALSE(op.PageMarked(page)) << page;
 
     // Drawn: the icon's lower right corner shows the warning colour, the
@@ -416,7 +416,7 @@ TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
         SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&icon));
         UpdateWindow(list);
         HDC dc = GetDC(list);
-        const COLORREF want = WarningColours(drive::CurrentScheme()).back;
+        const COLORREF want = WarningColours(harness::CurrentScheme()).back;
         bool found = false;
         for (int y = (icon.top + icon.bottom) / 2; y < icon.bottom && !found; ++y)
             for (int x = (icon.left + icon.right) / 2; x < icon.right && !found; ++x)
@@ -424,15 +424,15 @@ TEST_F(OperatorCues, StuckDipoleChannelIsMarkedInThePageList) {
         ReleaseDC(list, dc);
         return found;
     };
-    EXPECT_TRUE(cornerHasWarning(drive::kDipole));
-    EXPECT_FALSE(cornerHasWarning(drive::kMonopole));
+    EXPECT_TRUE(cornerHasWarning(harness::kDipole));
+    EXPECT_FALSE(cornerHasWarning(harness::kMonopole));
 
     // The tool follows again: the mark goes.
     frame[READBACK_DIPOLE_WORD + 1] = 12;
     host.SetFrame(frame.data());
     host.Process();
     HostHarness::Pump();
-    EXPECT_FALSE(op.PageMarked(drive::kDipole));
+    EXPECT_FALSE(op.PageMarked(harness::kDipole));
 }
 
 // Screenshots of the three cues for the documentation:
@@ -450,11 +450,11 @@ TEST_F(OperatorCues, DISABLED_Screenshots) {
             GetWindowRect(tip, &t);
             UnionRect(&area, &area, &t);
         }
-        EXPECT_TRUE(drive::SaveScreenPng(area, dir + "\\" + name)) << name;
+        EXPECT_TRUE(harness::SaveScreenPng(area, dir + "\\" + name)) << name;
     };
 
     // A stuck CH3# on the Monopole page, its tip shown.
-    Operator op = Open(drive::kMonopole);
+    Operator op = Open(harness::kMonopole);
     SetWindowPos(op.Frame(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
     for (int i = 0; i < 3; ++i) {
         for (const GainPage& g : kGainPages)
@@ -464,29 +464,29 @@ TEST_F(OperatorCues, DISABLED_Screenshots) {
         host.Process();
         HostHarness::Pump();
     }
-    HWND box = op.Control(drive::kMonopole, IDC_MONO_READBACK3);
+    HWND box = op.Control(harness::kMonopole, IDC_MONO_READBACK3);
     ASSERT_TRUE(Warned(box));
-    shoot(op.Frame(), drive::HoverUntilTip(box), "cue-mismatch.png");
+    shoot(op.Frame(), harness::HoverUntilTip(box), "cue-mismatch.png");
     SetCursorPos(0, 0);
 
     // DT: CH2# typed, not sent.
-    op.ClickPageItem(drive::kDtGain);
-    drive::TypeChars(op.Control(drive::kDtGain, IDC_DT_CH2), "45");
+    op.ClickPageItem(harness::kDtGain);
+    harness::TypeChars(op.Control(harness::kDtGain, IDC_DT_CH2), "45");
     SetFocus(op.PageList());
     HostHarness::Pump();
     shoot(op.Frame(), nullptr, "cue-tint.png");
 
     // DT: the tip of a gain entry.
-    shoot(op.Frame(), drive::HoverUntilTip(op.Control(drive::kDtGain, IDC_DT_CH1)), "cue-tooltip.png");
+    shoot(op.Frame(), harness::HoverUntilTip(op.Control(harness::kDtGain, IDC_DT_CH1)), "cue-tooltip.png");
     SetCursorPos(0, 0);
 
     // Frames stopped: the read-back looks old, the gain pages are marked.
-    drive::TypeChars(op.Control(drive::kDtGain, IDC_DT_CH2), "12");
-    drive::PressEnter(op.Control(drive::kDtGain, IDC_DT_CH2));
+    harness::TypeChars(op.Control(harness::kDtGain, IDC_DT_CH2), "12");
+    harness::PressEnter(op.Control(harness::kDtGain, IDC_DT_CH2));
     PumpFor(2600);
-    box = op.Control(drive::kDtGain, IDC_DT_READBACK2);
+    box = op.Control(harness::kDtGain, IDC_DT_READBACK2);
     ASSERT_TRUE(Stale(box));
-    shoot(op.Frame(), drive::HoverUntilTip(box), "cue-stale.png");
+    shoot(op.Frame(), harness::HoverUntilTip(box), "cue-stale.png");
     SetCursorPos(0, 0);
 }
 

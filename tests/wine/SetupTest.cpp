@@ -14,10 +14,10 @@
 
 using namespace kelvane;
 using namespace kelvane::testsupport;
-using drive::CodeValue;
-using drive::HostHarness;
-using drive::IniValue;
-using drive::Operator;
+using harness::CodeValue;
+using harness::HostHarness;
+using harness::IniValue;
+using harness::Operator;
 
 namespace {
 
@@ -70,7 +70,7 @@ void PutFile(const std::string& path, const std::string& bytes) {
 
 int32_t BlockInt(const char* name, size_t size, size_t offset) {
     unsigned char block[76] = {};
-    if (!drive::ReadBlock(name, block, size)) return INT32_MIN;
+    if (!harness::ReadBlock(name, block, size)) return INT32_MIN;
     int32_t v;
     std::memcpy(&v, block + offset, 4);
     return v;
@@ -101,40 +101,40 @@ std::vector<CodeValue> JournalCommands(const std::string& csv) {
 }  // namespace
 
 TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEveryCommand) {
-    Operator op = drive::OpenOnPage(host, drive::kMonopole, kEveryKey);
+    Operator op = harness::OpenOnPage(host, harness::kMonopole, kEveryKey);
     // What the settings file does not keep: stacks, window ends, filters, the curve.
-    op.SelectCombo(drive::kMonopole, IDC_MONO_STACK, 2);
-    op.TypeAndEnter(drive::kMonopole, IDC_MONO_WIN_END, "3000");
-    op.Click(drive::kMonopole, IDC_MONO_FILTER);
-    op.SelectCombo(drive::kDipole, IDC_DIP_STACK, 1);
-    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
-    op.Click(drive::kDipole, IDC_DIP_FILTER);
-    op.Click(drive::kDtGain, IDC_DT_FILTER);
-    op.SelectCombo(drive::kAcoustic, IDC_AP_CURVE, 1);
-    drive::DialogRun saved = drive::SaveSetup(op.Frame(), "every setting");
+    op.SelectCombo(harness::kMonopole, IDC_MONO_STACK, 2);
+    op.TypeAndEnter(harness::kMonopole, IDC_MONO_WIN_END, "3000");
+    op.Click(harness::kMonopole, IDC_MONO_FILTER);
+    op.SelectCombo(harness::kDipole, IDC_DIP_STACK, 1);
+    op.TypeAndEnter(harness::kDipole, IDC_DIP_WIN_END, "9000");
+    op.Click(harness::kDipole, IDC_DIP_FILTER);
+    op.Click(harness::kDtGain, IDC_DT_FILTER);
+    op.SelectCombo(harness::kAcoustic, IDC_AP_CURVE, 1);
+    harness::DialogRun saved = harness::SaveSetup(op.Frame(), "every setting");
     EXPECT_TRUE(saved.messages.empty());
     const std::string setup = ReadRaw(SetupPath("every setting"));
     ASSERT_FALSE(setup.empty());
 
     // A fresh start in a fresh folder: the defaults, and the set-up file.
-    drive::TakeCommands(host);
-    drive::RestartIn(host, TestFolder() + "-fresh");
-    drive::MakeFolders(host.WorkFolder() + "\\Setups");
+    harness::TakeCommands(host);
+    harness::RestartIn(host, TestFolder() + "-fresh");
+    harness::MakeFolders(host.WorkFolder() + "\\Setups");
     PutFile(SetupPath("every setting"), setup);
-    op = drive::OpenOnPage(host, drive::kMonopole);
-    std::vector<CodeValue> all = drive::TakeCommands(host);
-    const std::string startEnd = op.Text(drive::kMonopole, IDC_MONO_WIN_END);
+    op = harness::OpenOnPage(host, harness::kMonopole);
+    std::vector<CodeValue> all = harness::TakeCommands(host);
+    const std::string startEnd = op.Text(harness::kMonopole, IDC_MONO_WIN_END);
 
     // The preview names every setting; Cancel sends and changes nothing.
-    const drive::DialogRun cancelled = drive::LoadSetup(op.Frame(), "every setting", false);
+    const harness::DialogRun cancelled = harness::LoadSetup(op.Frame(), "every setting", false);
     EXPECT_TRUE(cancelled.messages.empty());
     EXPECT_EQ(cancelled.previewRows.size(), 63u);
-    EXPECT_TRUE(drive::TakeCommands(host).empty());
-    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), startEnd);
+    EXPECT_TRUE(harness::TakeCommands(host).empty());
+    EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_WIN_END), startEnd);
 
-    const drive::DialogRun loaded = drive::LoadSetup(op.Frame(), "every setting", true);
+    const harness::DialogRun loaded = harness::LoadSetup(op.Frame(), "every setting", true);
     EXPECT_TRUE(loaded.messages.empty());
-    const std::vector<CodeValue> sent = drive::TakeCommands(host);
+    const std::vector<CodeValue> sent = harness::TakeCommands(host);
     const std::vector<CodeValue> want = {
         {0x8262, 0},
         {0x8271, 120}, {0x8272, 5}, {0x8273, 200}, {0x8274, 10}, {0x822E, 12}, {0x8275, 400}, {0x8276, 20},
@@ -150,19 +150,19 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
     all.insert(all.end(), sent.begin(), sent.end());
 
     // Every page shows it, and both blocks hold it.
-    EXPECT_EQ(op.Text(drive::kGeneral, IDC_GEN_DT_DELAY), "120");
-    EXPECT_TRUE(op.Checked(drive::kGeneral, IDC_GEN_STEP2));
-    EXPECT_EQ(op.Text(drive::kDtGain, IDC_DT_CH1), "4");
-    EXPECT_TRUE(op.Checked(drive::kDtGain, IDC_DT_FILTER));
-    EXPECT_TRUE(op.Checked(drive::kDtGain, IDC_DT_AUTO_OFF));
-    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), "3000");
-    EXPECT_EQ(op.ComboSel(drive::kMonopole, IDC_MONO_STACK), 2);
-    EXPECT_TRUE(op.Checked(drive::kMonopole, IDC_MONO_FILTER));
-    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_ALL), "12");
-    EXPECT_EQ(op.ComboSel(drive::kDipole, IDC_DIP_STACK), 1);
-    EXPECT_EQ(op.Text(drive::kDipole, IDC_DIP_WIN_END), "9000");
-    EXPECT_EQ(op.ComboSel(drive::kAcoustic, IDC_AP_CURVE), 1);
-    EXPECT_EQ(op.Text(drive::kAcoustic, IDC_AP_DT_MIN), "50");
+    EXPECT_EQ(op.Text(harness::kGeneral, IDC_GEN_DT_DELAY), "120");
+    EXPECT_TRUE(op.Checked(harness::kGeneral, IDC_GEN_STEP2));
+    EXPECT_EQ(op.Text(harness::kDtGain, IDC_DT_CH1), "4");
+    EXPECT_TRUE(op.Checked(harness::kDtGain, IDC_DT_FILTER));
+    EXPECT_TRUE(op.Checked(harness::kDtGain, IDC_DT_AUTO_OFF));
+    EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_WIN_END), "3000");
+    EXPECT_EQ(op.ComboSel(harness::kMonopole, IDC_MONO_STACK), 2);
+    EXPECT_TRUE(op.Checked(harness::kMonopole, IDC_MONO_FILTER));
+    EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_ALL), "12");
+    EXPECT_EQ(op.ComboSel(harness::kDipole, IDC_DIP_STACK), 1);
+    EXPECT_EQ(op.Text(harness::kDipole, IDC_DIP_WIN_END), "9000");
+    EXPECT_EQ(op.ComboSel(harness::kAcoustic, IDC_AP_CURVE), 1);
+    EXPECT_EQ(op.Text(harness::kAcoustic, IDC_AP_DT_MIN), "50");
     EXPECT_NE(op.StripText(2).find("Set-up \"every setting\" loaded: 42 commands sent"), std::string::npos)
         << op.StripText(2);
     EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, MonoWinEnd)), 3000);
@@ -173,7 +173,7 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
 
     // The job record's journal is the host's, command for command.
     const std::string record = host.WorkFolder() + "\\record.txt";
-    EXPECT_TRUE(drive::SaveJobRecord(op.Frame(), record).messages.empty());
+    EXPECT_TRUE(harness::SaveJobRecord(op.Frame(), record).messages.empty());
     EXPECT_EQ(JournalCommands(ReadRaw(host.WorkFolder() + "\\record.csv")), all);
     EXPECT_NE(ReadRaw(record).find("every setting (loaded "), std::string::npos);
 
@@ -195,9 +195,9 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
 }
 
 TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
-    Operator op = drive::OpenOnPage(host, drive::kMonopole);
-    const std::string startEnd = op.Text(drive::kMonopole, IDC_MONO_WIN_END);
-    ASSERT_TRUE(drive::SaveSetup(op.Frame(), "good").messages.empty());
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
+    const std::string startEnd = op.Text(harness::kMonopole, IDC_MONO_WIN_END);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "good").messages.empty());
     const std::string good = ReadRaw(SetupPath("good"));
     ASSERT_FALSE(good.empty());
     const size_t at = good.find("Ch3Gain=");
@@ -211,10 +211,10 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
         {"garbage", good.substr(0, at) + "Ch3Gain=1x2" + good.substr(good.find("\r\n", at)), "\"Ch3Gain\""},
         {"truncated", good.substr(0, good.size() / 2), "cut short"},
     };
-    drive::TakeCommands(host);
+    harness::TakeCommands(host);
     for (const auto& c : cases) {
         PutFile(SetupPath(c.name), c.text);
-        const drive::DialogRun run = drive::LoadSetup(op.Frame(), c.name, true);
+        const harness::DialogRun run = harness::LoadSetup(op.Frame(), c.name, true);
         ASSERT_EQ(run.messages.size(), 1u) << c.name;
         EXPECT_NE(run.messages[0].find("Setups\\" + std::string(c.name) + ".ini"), std::string::npos) << run.messages[0];
         EXPECT_NE(run.messages[0].find(c.why), std::string::npos) << run.messages[0];
@@ -223,27 +223,27 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
     // Locked by another program, and gone between the list and the load.
     PutFile(SetupPath("locked"), good);
     HANDLE lock = CreateFileA(SetupPath("locked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    drive::DialogRun run = drive::LoadSetup(op.Frame(), "locked", true);
+    harness::DialogRun run = harness::LoadSetup(op.Frame(), "locked", true);
     CloseHandle(lock);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_NE(run.messages[0].find("locked"), std::string::npos) << run.messages[0];
     PutFile(SetupPath("gone"), good);
-    run = drive::RunWithDialogs(
+    run = harness::RunWithDialogs(
         [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
         [&](HWND dialog, const std::string&) {
-            if (drive::ChooseListRow(dialog, IDC_SETUP_LIST, "gone")) DeleteFileA(SetupPath("gone").c_str());
-            drive::PushDialogButton(dialog, GetDlgItem(dialog, IDC_SETUP_LIST) ? IDOK : IDCANCEL);
+            if (harness::ChooseListRow(dialog, IDC_SETUP_LIST, "gone")) DeleteFileA(SetupPath("gone").c_str());
+            harness::PushDialogButton(dialog, GetDlgItem(dialog, IDC_SETUP_LIST) ? IDOK : IDCANCEL);
         });
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_NE(run.messages[0].find("missing"), std::string::npos) << run.messages[0];
-    EXPECT_TRUE(drive::TakeCommands(host).empty());
-    EXPECT_EQ(op.Text(drive::kMonopole, IDC_MONO_WIN_END), startEnd);
+    EXPECT_TRUE(harness::TakeCommands(host).empty());
+    EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_WIN_END), startEnd);
 }
 
 TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
-    Operator op = drive::OpenOnPage(host, drive::kGeneral);
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
     for (const char* name : {"..\\escape", "a/b", "CON", "what?"}) {
-        const drive::DialogRun run = drive::SaveSetup(op.Frame(), name);
+        const harness::DialogRun run = harness::SaveSetup(op.Frame(), name);
         ASSERT_EQ(run.messages.size(), 1u) << name;
         EXPECT_NE(run.messages[0].find("cannot be a set-up's name"), std::string::npos) << run.messages[0];
     }
@@ -255,28 +255,28 @@ TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
 }
 
 TEST_F(SetupTest, ListRenamesAndDeletes) {
-    Operator op = drive::OpenOnPage(host, drive::kGeneral);
-    ASSERT_TRUE(drive::SaveSetup(op.Frame(), "first").messages.empty());
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "first").messages.empty());
     int turn = 0;
     std::vector<std::vector<std::string>> seen;
-    const drive::DialogRun run = drive::RunWithDialogs(
+    const harness::DialogRun run = harness::RunWithDialogs(
         [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
         [&](HWND dialog, const std::string&) {
             if (GetDlgItem(dialog, IDC_SETUP_NAME)) {  // the new name
-                drive::SetDialogText(dialog, IDC_SETUP_NAME, "second");
-                drive::PushDialogButton(dialog, IDOK);
+                harness::SetDialogText(dialog, IDC_SETUP_NAME, "second");
+                harness::PushDialogButton(dialog, IDOK);
                 return;
             }
             std::vector<std::string> names;
-            for (const auto& row : drive::ListRows(dialog, IDC_SETUP_LIST)) names.push_back(row[0]);
+            for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST)) names.push_back(row[0]);
             seen.push_back(names);
             const int t = turn++;
-            if (t == 0 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "first"))
-                drive::PushDialogButton(dialog, IDC_SETUP_RENAME);
-            else if (t == 1 && drive::ChooseListRow(dialog, IDC_SETUP_LIST, "second"))
-                drive::PushDialogButton(dialog, IDC_SETUP_DELETE);  // asks, answered Yes
+            if (t == 0 && harness::ChooseListRow(dialog, IDC_SETUP_LIST, "first"))
+                harness::PushDialogButton(dialog, IDC_SETUP_RENAME);
+            else if (t == 1 && harness::ChooseListRow(dialog, IDC_SETUP_LIST, "second"))
+                harness::PushDialogButton(dialog, IDC_SETUP_DELETE);  // asks, answered Yes
             else
-                drive::PushDialogButton(dialog, IDCANCEL);
+                harness::PushDialogButton(dialog, IDCANCEL);
         });
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], std::vector<std::string>{"first"});

@@ -29,7 +29,7 @@ inline bool SlowRun() {
 }
 
 // Seconds from the performance counter.
-using drive::Now;
+using harness::Now;
 
 inline bool IsFile(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());

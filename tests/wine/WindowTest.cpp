@@ -13,16 +13,17 @@
 #include <vector>
 
 #include "HostHarness.h"
+#include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "resource.h"
 #include "shell/TrendWindow.h"
 
 using namespace kelvane;
-using drive::HostHarness;
-using drive::Operator;
-using drive::HoldModifiers;
-using drive::PressViaLoop;
-using drive::PumpFor;
+using harness::HostHarness;
+using harness::Operator;
+using harness::HoldModifiers;
+using harness::PressViaLoop;
+using harness::PumpFor;
 
 namespace {
 
@@ -225,7 +226,7 @@ TEST_F(WindowTest, ReadBackReachesHiddenPagesAndClosedWindowPostsNothing) {
     HostHarness::Pump();
     host.Process();  // no window: snapshot only, nothing posted, no crash
     MSG msg;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TOOLCONTROL, WM_TOOLCONTROL, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_READBACKNOTICE, WM_READBACKNOTICE, PM_NOREMOVE));
     host.SetFrame(nullptr);
 }
 
@@ -448,10 +449,10 @@ TEST_F(WindowTest, CtrlShiftDPostsSendAllToTheFrame) {
         bool shift;
         int commands;
     } cases[] = {
-        {drive::kGeneral, IDC_GEN_DT_DELAY, true, 1},
-        {drive::kDipole, IDC_DIP_CH5, true, 1},
-        {drive::kAcoustic, 0, true, 1},
-        {drive::kDipole, IDC_DIP_CH5, false, 0},  // Ctrl+D is no shortcut
+        {harness::kGeneral, IDC_GEN_DT_DELAY, true, 1},
+        {harness::kDipole, IDC_DIP_CH5, true, 1},
+        {harness::kAcoustic, 0, true, 1},
+        {harness::kDipole, IDC_DIP_CH5, false, 0},  // Ctrl+D is no shortcut
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.page) + "/" + std::to_string(c.id));
@@ -484,10 +485,10 @@ TEST_F(WindowTest, UpAndDownInAGainBoxActAsItsArrows) {
         int edit;
         int arrows;
     } boxes[] = {
-        {drive::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_CH2, IDC_DT_SPIN_CH2},
-        {drive::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_ALL, IDC_DT_SPIN_ALL},
-        {drive::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_CH5, IDC_DIP_SPIN_CH5},
-        {drive::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_ALL, IDC_DIP_SPIN_ALL},
+        {harness::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_CH2, IDC_DT_SPIN_CH2},
+        {harness::kDtGain, IDC_DT_AUTO_OFF, IDC_DT_ALL, IDC_DT_SPIN_ALL},
+        {harness::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_CH5, IDC_DIP_SPIN_CH5},
+        {harness::kDipole, IDC_DIP_AUTO_OFF, IDC_DIP_ALL, IDC_DIP_SPIN_ALL},
     };
     auto blocks = [&] {
         std::vector<ToolCommand> sent;
@@ -553,9 +554,9 @@ TEST_F(WindowTest, CtrlASelectsTheWholeBoxAndTypesNothing) {
         int page;
         int id;
     } boxes[] = {
-        {drive::kGeneral, IDC_GEN_DT_DELAY},
-        {drive::kDtGain, IDC_DT_CH1},
-        {drive::kAcoustic, IDC_AP_DT_MIN},
+        {harness::kGeneral, IDC_GEN_DT_DELAY},
+        {harness::kDtGain, IDC_DT_CH1},
+        {harness::kAcoustic, IDC_AP_DT_MIN},
     };
     for (const auto& b : boxes) {
         SCOPED_TRACE(std::to_string(b.page) + "/" + std::to_string(b.id));
@@ -650,16 +651,16 @@ TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
         void (*act)(Operator&);
         const char* says;  // after the time of day
     } cases[] = {
-        {"a typed gain", [](Operator& o) { o.ClickPageItem(drive::kDtGain); o.TypeAndEnter(drive::kDtGain, IDC_DT_CH1, "12"); },
+        {"a typed gain", [](Operator& o) { o.ClickPageItem(harness::kDtGain); o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "12"); },
          " sent DT CH1 gain 12 dB"},
-        {"an arrow", [](Operator& o) { o.ClickPageItem(drive::kMonopole); o.Arrow(drive::kMonopole, IDC_MONO_SPIN_CH8, true); },
+        {"an arrow", [](Operator& o) { o.ClickPageItem(harness::kMonopole); o.Arrow(harness::kMonopole, IDC_MONO_SPIN_CH8, true); },
          " sent Monopole CH8 gain "},
-        {"DT Download", [](Operator& o) { o.Click(drive::kDtGain, IDC_DT_DOWNLOAD_ALL); }, " DT Download: 6 commands sent"},
-        {"Monopole Download", [](Operator& o) { o.Click(drive::kMonopole, IDC_MONO_DOWNLOAD_ALL); },
+        {"DT Download", [](Operator& o) { o.Click(harness::kDtGain, IDC_DT_DOWNLOAD_ALL); }, " DT Download: 6 commands sent"},
+        {"Monopole Download", [](Operator& o) { o.Click(harness::kMonopole, IDC_MONO_DOWNLOAD_ALL); },
          " Monopole Download: 11 commands sent"},
-        {"General Download", [](Operator& o) { o.Click(drive::kGeneral, IDC_GEN_DOWNLOAD); },
+        {"General Download", [](Operator& o) { o.Click(harness::kGeneral, IDC_GEN_DOWNLOAD); },
          " General Download: 8 commands sent"},
-        {"a reset", [](Operator& o) { o.Click(drive::kGeneral, IDC_GEN_TOOL_RESET); }, " sent Tool reset"},
+        {"a reset", [](Operator& o) { o.Click(harness::kGeneral, IDC_GEN_TOOL_RESET); }, " sent Tool reset"},
         {"send all", [](Operator& o) { o.SendAllSettings(); }, " Send all settings: 41 commands sent"},
     };
     for (const Case& c : cases) {
@@ -728,13 +729,13 @@ TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
     ASSERT_TRUE(host.Load());
     host.Init();
     Operator op(host.Show());
-    op.ClickPageItem(drive::kDipole);
-    op.Click(drive::kDipole, IDC_DIP_FILTER);  // the operator's own change on a page without a Download
-    op.TypeAndEnter(drive::kDipole, IDC_DIP_WIN_END, "9000");
-    drive::TakeCommands(host);
+    op.ClickPageItem(harness::kDipole);
+    op.Click(harness::kDipole, IDC_DIP_FILTER);  // the operator's own change on a page without a Download
+    op.TypeAndEnter(harness::kDipole, IDC_DIP_WIN_END, "9000");
+    harness::TakeCommands(host);
 
     op.SendAllSettings();
-    const std::vector<drive::CodeValue> want = {
+    const std::vector<harness::CodeValue> want = {
         // General "Download"
         {CMD_DT_RXDELAY, 150}, {CMD_DT_RXDELAY_STEP, 10}, {CMD_MONO_RXDELAY, 120}, {CMD_MONO_RXDELAY_STEP, 11},
         {CMD_MONO_SAMPLERATE, 24}, {CMD_DIPOLE_RXDELAY, 300}, {CMD_DIPOLE_RXDELAY_STEP, 12},
@@ -754,10 +755,10 @@ TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
         {CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_ON}, {CMD_DIPOLE_STACK, 4}, {CMD_DIPOLE_AUTO_GAIN, VALUE_OFF},
         {CMD_DIPOLE_WIN_END, 8640},
     };
-    EXPECT_EQ(want, drive::TakeCommands(host));
+    EXPECT_EQ(want, harness::TakeCommands(host));
     // What went out limited is what the pages, the set and the block now hold.
-    EXPECT_EQ("80", op.Text(drive::kDtGain, IDC_DT_CH4));
-    EXPECT_EQ("-31", op.Text(drive::kDipole, IDC_DIP_CH8));
+    EXPECT_EQ("80", op.Text(harness::kDtGain, IDC_DT_CH4));
+    EXPECT_EQ("-31", op.Text(harness::kDipole, IDC_DIP_CH8));
     ToolControlPara block{};
     ASSERT_TRUE(host.ReadToolControl(&block));
     EXPECT_EQ(2000, block.DtWinStart[0]);
@@ -767,12 +768,12 @@ TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
 
     // A General field out of range: its message, the General page shown,
     // and nothing at all sent.
-    op.ClickPageItem(drive::kAcoustic);
-    op.SetText(drive::kGeneral, IDC_GEN_MONO_DELAY, "5000");
+    op.ClickPageItem(harness::kAcoustic);
+    op.SetText(harness::kGeneral, IDC_GEN_MONO_DELAY, "5000");
     const std::string message = op.AnswerMessageBox([](void* p) { static_cast<Operator*>(p)->SendAllSettings(); }, &op);
     EXPECT_NE("", message);
-    EXPECT_EQ(drive::kGeneral, op.ShownPage());
-    EXPECT_TRUE(drive::TakeCommands(host).empty());
+    EXPECT_EQ(harness::kGeneral, op.ShownPage());
+    EXPECT_TRUE(harness::TakeCommands(host).empty());
     PumpFor(600);
     EXPECT_NE(std::string::npos, op.StripText(2).find(" Send all settings: nothing sent")) << op.StripText(2);
 }
@@ -830,13 +831,13 @@ std::string ClipboardText() {
 // the gap is drawn as one (no channel's colour in it).
 TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     Operator op(frame);
-    op.ClickPageItem(drive::kDtGain);
-    op.Click(drive::kDtGain, IDC_DT_AUTO_OFF);
-    op.TypeAndEnter(drive::kDtGain, IDC_DT_CH1, "24");
-    op.ClickPageItem(drive::kMonopole);
-    op.Click(drive::kMonopole, IDC_MONO_AUTO_ON);
+    op.ClickPageItem(harness::kDtGain);
+    op.Click(harness::kDtGain, IDC_DT_AUTO_OFF);
+    op.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "24");
+    op.ClickPageItem(harness::kMonopole);
+    op.Click(harness::kMonopole, IDC_MONO_AUTO_ON);
     // Ctrl+T from a page opens the trend over the control window.
-    PressViaLoop(op.Control(drive::kMonopole, IDC_MONO_CH1), 'T', true, false);
+    PressViaLoop(op.Control(harness::kMonopole, IDC_MONO_CH1), 'T', true, false);
     HWND trend = op.TrendWindow();
     ASSERT_NE(nullptr, trend);
     EXPECT_EQ(frame, GetWindow(trend, GW_OWNER));
@@ -844,8 +845,8 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
 
     SampledFrames(host, GainFrame(10, 40, 50), 6);
     PumpFor(1300);
-    op.ClickPageItem(drive::kGeneral);
-    op.Click(drive::kGeneral, IDC_GEN_TOOL_RESET);
+    op.ClickPageItem(harness::kGeneral);
+    op.Click(harness::kGeneral, IDC_GEN_TOOL_RESET);
     PumpFor(1300);
     SampledFrames(host, GainFrame(15, 41, 51), 4);
 
@@ -876,7 +877,7 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     const int gapX = (TrendX(scale, samples[5].tick) + TrendX(scale, samples[6].tick)) / 2 - 3;
     const int lineX = (TrendX(scale, samples[2].tick) + TrendX(scale, samples[3].tick)) / 2;
     ASSERT_GT(TrendX(scale, samples[6].tick) - TrendX(scale, samples[5].tick), 20);
-    const SchemeColours scheme = drive::CurrentScheme();
+    const SchemeColours scheme = harness::CurrentScheme();
     HDC dc = GetDC(trend);
     EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, lineX, TrendY(scale, 10)) & 0xFFFFFF);
     for (int y = plot.top + 1; y < plot.bottom; ++y)

@@ -1,0 +1,41 @@
+#include "core/HostLink.h"
+
+#include <cassert>
+
+#include "KelvaneHost.h"
+#include "core/logic/DriveLimits.h"
+#include "framework/Wnd.h"
+
+using kelvane::ToolCommand;
+
+void CHostLink::SendToolCommand(const ToolCommand* block) {
+    // A host window that is gone (or not given yet) loses the command; the
+    // status strip says so.
+    if (!block) return;
+    // The last guard: every path limits before it sends, so a value limited
+    // here is a path that forgot; the tool still never sees it.
+    ToolCommand sent = *block;
+    const bool limited = kelvane::LimitCommand(sent, m_limits);
+    assert(!limited && "a command left its drive range");
+    (void)limited;
+    const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
+    m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
+                      ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
+                     sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
+    if (!delivered) return;
+    SendMessageA(m_hostWnd, kelvane::WM_TOOLCONTROL, reinterpret_cast<WPARAM>(m_controlWnd),
+                 reinterpret_cast<LPARAM>(&sent));
+}
+
+void CHostLink::BeginBatch(const char* what) {
+    m_sendLog.BeginBatch(what);
+    m_journal.BeginAction(what);
+}
+
+void CHostLink::EndBatch() {
+    m_sendLog.EndBatch(LocalSecondsOfDay());
+    m_journal.EndAction();
+}
