@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/FieldTrace.h"
 #include "core/Kelvane.h"
 #include "framework/ModuleGuard.h"
 #include "framework/Wnd.h"
@@ -55,7 +56,9 @@ uintptr_t __stdcall ShowBody(const uintptr_t*) { return reinterpret_cast<uintptr
 void __stdcall ProcessFrame(const void* fetched) {
     NoThrowEntry(0, [fetched] {
         const auto* frame = static_cast<const int16_t*>(fetched);
-        theApp.CopyStatusWords(ReadBackReadable(frame) ? frame : nullptr);
+        const bool readable = ReadBackReadable(frame);
+        if (frame && !readable) FieldTrace::CountUnreadableFrame();  // the host's thread: a count only
+        theApp.CopyStatusWords(readable ? frame : nullptr);
         theApp.NotifyControlFrame();
         return 0;
     });

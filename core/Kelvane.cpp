@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "core/FieldTrace.h"
 #include "core/logic/DriveLimits.h"
 #include "framework/DialogNav.h"
 #include "framework/ModuleGuard.h"
@@ -130,6 +131,7 @@ bool Readable(const void* p, size_t n) {
 
 BOOL CKelvaneApp::InitInstance() {
     LoadWorkFolder();
+    FieldTrace::Open(m_iniPath);
     DipoleWinStart = DIPOLE_WINDOW_START;
     MonoWinStart = MONO_WINDOW_START;
     OpenProcessBlock();
@@ -172,6 +174,7 @@ int CKelvaneApp::ExitInstance() {
     if (m_windowsGone) CMainFrame::UnregisterWindowClass();
     CloseToolControlBlock();
     CloseProcessBlock();
+    FieldTrace::Close();
     return CWinApp::ExitInstance();
 }
 
@@ -180,6 +183,7 @@ void CKelvaneApp::ProcessExitShutdown() {
     m_saveWorker.SaveAtExit(RenderSettings());
     CloseToolControlBlock();
     CloseProcessBlock();
+    FieldTrace::Close();
 }
 
 SavedKeys CKelvaneApp::RenderSettings() const {
@@ -288,7 +292,7 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     ToolCommand sent = *block;
     const bool limited = LimitCommand(sent, *this);
     assert(!limited && "a command left its drive range");
-    (void)limited;
+    if (limited) FieldTrace::NoteCommand(TraceKind::LastGuardLimit, *block, sent);
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
     m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
     SYSTEMTIME now{};
@@ -296,6 +300,7 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
                       ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
                      sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
+    if (!delivered) FieldTrace::NoteCommand(TraceKind::CommandLost, sent, sent);
     if (!delivered) return;
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
                  reinterpret_cast<LPARAM>(&sent));

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "core/FieldTrace.h"
 #include "core/Kelvane.h"
 #include "base/logic/NumberText.h"
 #include "framework/DialogNav.h"
@@ -196,6 +197,7 @@ kelvane::FrameSample CMainFrame::SampleFrames() const {
 }
 
 void CMainFrame::OnStatusTick() {
+    FieldTrace::Flush();
     m_watch.Sample(SampleFrames());
     UpdateStale();
     if (m_pView) m_pView->RefreshPageMarks();
@@ -235,7 +237,7 @@ void CMainFrame::UpdateStatusStrip() {
     std::string line = KelvaneApp()->Sent().Line();
     if (!dsp.empty()) line = dsp + "; " + line;
     SetStripText(2, settings.line.empty() ? line : settings.line + "   |   " + line);
-    SetStripTip(settings.tip);
+    SetStripTip(FieldTrace::WithCounts(settings.tip));
 }
 
 void CMainFrame::SetStripTip(const std::string& text) {
