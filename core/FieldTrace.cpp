@@ -27,6 +27,9 @@ void OnAbsorbed(const char* what) noexcept {
 }
 
 HANDLE OpenForAppending(const std::string& path) {
+    // Read-only means "no more" (appending alone is not refused everywhere).
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return INVALID_HANDLE_VALUE;
     return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
