@@ -53,7 +53,7 @@ std::string TraceCountsText(const uint32_t (&counts)[kTraceKinds], const std::st
         text += text.empty() ? "Absorbed since start: " : ", ";
         text += Count(counts[k]) + " " + (counts[k] == 1 ? kKinds[k].one : kKinds[k].many);
     }
-    if (!text.empty()) text += ". Details in " + logPath;
+    if (!text.empty()) text += ".\r\nDetails in " + logPath;
     return text;
 }
 

@@ -46,7 +46,7 @@ std::string TraceCommandDetail(const ToolCommand& asked, const ToolCommand& sent
 bool TraceRotates(uint64_t fileBytes, size_t adding, uint64_t bound = kTraceBoundBytes);
 
 // "Absorbed since start: 1 exception stopped at the boundary, 3 commands
-// lost (no host window). Details in <log>", or "" while nothing was.
+// lost (no host window).\r\nDetails in <log>", or "" while nothing was.
 std::string TraceCountsText(const uint32_t (&counts)[kTraceKinds], const std::string& logPath);
 
 class TraceRecorder {

@@ -304,9 +304,9 @@ TEST(FieldTrace, CountsSayWhatWasAbsorbedSinceStart) {
     const uint32_t some[kTraceKinds] = {1, 2, 0, 1, 3};
     EXPECT_EQ(TraceCountsText(some, "D:\\w\\Kelvane.log"),
               "Absorbed since start: 1 exception stopped at the boundary, 2 values limited by the last guard, "
-              "1 save that went to the copy, 3 commands lost (no host window). Details in D:\\w\\Kelvane.log");
+              "1 save that went to the copy, 3 commands lost (no host window).\r\nDetails in D:\\w\\Kelvane.log");
     const uint32_t frames[kTraceKinds] = {0, 0, 4000000000u, 0, 0};
-    EXPECT_EQ(TraceCountsText(frames, "L"), "Absorbed since start: 2147483647 unreadable frames. Details in L");
+    EXPECT_EQ(TraceCountsText(frames, "L"), "Absorbed since start: 2147483647 unreadable frames.\r\nDetails in L");
 }
 
 // The queue is bounded; what does not fit is counted and said; a log that

@@ -1128,7 +1128,7 @@ TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
         EXPECT_NE(std::string::npos, out.tip.find("1 exception stopped at the boundary, 1 value limited by the last guard, "
                                                   "1 unreadable frame, "))
             << out.tip;
-        EXPECT_NE(std::string::npos, out.tip.find("command lost (no host window). Details in " + log)) << out.tip;
+        EXPECT_NE(std::string::npos, out.tip.find("command lost (no host window).\r\nDetails in " + log)) << out.tip;
         EXPECT_EQ("12", IniValue(out.copy, "MONOPOLE CONTROL", "Ch3Gain"));
         EXPECT_EQ((CodeValue{CMD_MONO_STACK, 1}), out.commands.at(0)) << "the last guard's value went";
         if (c.state == LogState::Writable) {
