@@ -120,6 +120,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
                 theApp.ProcessExitShutdown();
                 return 0;
             });
+            FieldTrace::Close();
             return TRUE;
         }
         // An unload that ran inside an entry returns its result through the
@@ -127,6 +128,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         const DWORD lastError = GetLastError();
         BeginUnload();  // other threads' entries hand over to the system from now on
         NoThrowEntry(0, [] { return theApp.ExitInstance(); });
+        FieldTrace::Close();  // what the shut-down absorbed too
         EndUnload(theApp.WindowsGone());
         // Unloaded while the process goes on: give back what the runtime
         // would keep. (At process exit there is nothing to give back to.)

@@ -174,7 +174,6 @@ int CKelvaneApp::ExitInstance() {
     if (m_windowsGone) CMainFrame::UnregisterWindowClass();
     CloseToolControlBlock();
     CloseProcessBlock();
-    FieldTrace::Close();
     return CWinApp::ExitInstance();
 }
 
@@ -183,7 +182,6 @@ void CKelvaneApp::ProcessExitShutdown() {
     m_saveWorker.SaveAtExit(RenderSettings());
     CloseToolControlBlock();
     CloseProcessBlock();
-    FieldTrace::Close();
 }
 
 SavedKeys CKelvaneApp::RenderSettings() const {
@@ -300,8 +298,10 @@ void CKelvaneApp::SendToolCommand(const ToolCommand* block) {
     m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
                       ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
                      sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
-    if (!delivered) FieldTrace::NoteCommand(TraceKind::CommandLost, sent, sent);
-    if (!delivered) return;
+    if (!delivered) {
+        FieldTrace::NoteCommand(TraceKind::CommandLost, sent, sent);
+        return;
+    }
     SendMessageA(m_hostWnd, WM_TOOLCONTROL, reinterpret_cast<WPARAM>(ControlFrameWindow()),
                  reinterpret_cast<LPARAM>(&sent));
 }

@@ -379,6 +379,7 @@ TEST(FieldTrace, NotingFromManyThreadsLosesNoCount) {
     const JournalTime t{20261208, 0};
     constexpr int kThreads = 4, kEach = 2000;
     std::vector<std::thread> noters;
+    noters.reserve(kThreads);
     for (int n = 0; n < kThreads; ++n)
         noters.emplace_back([&r, &t, n] {
             for (int i = 0; i < kEach; ++i) {
