@@ -17,6 +17,7 @@
 #include "HostHarness.h"
 #include "Operator.h"
 #include "TestSupport.h"
+#include "core/logic/TraceRules.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -452,7 +453,8 @@ std::string LocalCopyPath(const std::string& workFolder) {
 }
 
 void DeleteFolder(const std::string& folder) {
-    for (const std::string& file : {drive::SettingsPath(folder), folder + "\\" + SettingsCopyName(drive::SettingsPath(folder))}) {
+    for (const std::string& file : {drive::SettingsPath(folder), folder + "\\" + SettingsCopyName(drive::SettingsPath(folder)),
+                                    folder + "\\" + kTraceFileName}) {
         SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(file.c_str());
     }
