@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/FieldTrace.h"
 #include "core/HostMemory.h"
 #include "core/Kelvane.h"
 #include "core/logic/ReadBack.h"
@@ -57,7 +58,9 @@ uintptr_t __stdcall ShowBody(const uintptr_t*) { return reinterpret_cast<uintptr
 void __stdcall ProcessFrame(const void* fetched) {
     NoThrowEntry(0, [fetched] {
         const auto* frame = static_cast<const int16_t*>(fetched);
-        theApp.TakeFrame(ReadBackReadable(frame) ? frame : nullptr);
+        const bool readable = ReadBackReadable(frame);
+        if (frame && !readable) FieldTrace::CountUnreadableFrame();  // the host's thread: a count only
+        theApp.TakeFrame(readable ? frame : nullptr);
         return 0;
     });
 }
@@ -118,6 +121,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
                 theApp.ProcessExitShutdown();
                 return 0;
             });
+            FieldTrace::Close();
             return TRUE;
         }
         // An unload that ran inside an entry returns its result through the
@@ -125,6 +129,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         const DWORD lastError = GetLastError();
         BeginUnload();  // other threads' entries hand over to the system from now on
         NoThrowEntry(0, [] { return theApp.ExitInstance(); });
+        FieldTrace::Close();  // what the shut-down absorbed too
         EndUnload(theApp.WindowsGone());
         // Unloaded while the process goes on: give back what the runtime
         // would keep. (At process exit there is nothing to give back to.)

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "KelvaneHost.h"
+#include "core/FieldTrace.h"
 #include "core/logic/DriveLimits.h"
 #include "framework/Wnd.h"
 
@@ -17,7 +18,7 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     ToolCommand sent = *block;
     const bool limited = kelvane::LimitCommand(sent, m_limits);
     assert(!limited && "a command left its drive range");
-    (void)limited;
+    if (limited) FieldTrace::NoteCommand(kelvane::TraceKind::LastGuardLimit, *block, sent);
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
     m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
     SYSTEMTIME now{};
@@ -25,7 +26,10 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
                       ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
                      sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
-    if (!delivered) return;
+    if (!delivered) {
+        FieldTrace::NoteCommand(kelvane::TraceKind::CommandLost, sent, sent);
+        return;
+    }
     SendMessageA(m_hostWnd, kelvane::WM_TOOLCONTROL, reinterpret_cast<WPARAM>(m_controlWnd),
                  reinterpret_cast<LPARAM>(&sent));
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "KelvaneHost.h"
+#include "core/FieldTrace.h"
 #include "core/logic/IniRules.h"
 #include "framework/ModuleGuard.h"
 
@@ -26,6 +27,7 @@ CKelvaneApp::~CKelvaneApp() = default;
 
 BOOL CKelvaneApp::InitInstance() {
     m_settings.LoadWorkFolder();
+    FieldTrace::Open(m_settings.IniPath());
     m_params.DipoleWinStart = DIPOLE_WINDOW_START;
     m_params.MonoWinStart = MONO_WINDOW_START;
     m_blocks.OpenProcessBlock();

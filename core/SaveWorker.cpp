@@ -1,5 +1,6 @@
 #include "core/SaveWorker.h"
 
+#include "core/FieldTrace.h"
 #include "framework/ModuleGuard.h"
 
 using kelvane::SavedKeys;
@@ -38,6 +39,7 @@ DWORD __stdcall CSaveWorker::Run(void* self) {
             }
             std::lock_guard<std::mutex> write(worker->m_write);
             worker->m_file.Save(keys);
+            FieldTrace::Flush();
         }
     });
 }

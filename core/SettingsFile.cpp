@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "KelvaneHost.h"
+#include "core/FieldTrace.h"
 
 using kelvane::ProfileListing;
 using kelvane::SavedKeys;
@@ -388,6 +389,7 @@ CSettingsFile::Status CSettingsFile::FailureStatus(const std::string& brief, con
     status.line = "Settings not saved: " + brief + (copy.empty() ? "" : "; kept in " + NameOf(copy));
     status.tip = "Not saved to " + m_iniPath + ". " + words +
                  (copy.empty() ? "" : " The settings are kept in " + copy + ".");
+    FieldTrace::Note(kelvane::TraceKind::SaveFallback, status.tip.c_str());
     return status;
 }
 

@@ -53,6 +53,7 @@ public:
     CSettingsFile::Status Status() const { return m_file.LastStatus(); }
 
     const std::string& WorkFolder() const { return m_workFolder; }
+    const std::string& IniPath() const { return m_iniPath; }
     // Set-ups live in "Setups" beside the settings file.
     std::string SetupFolder() const;
 

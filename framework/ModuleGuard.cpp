@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <new>
 
@@ -312,6 +314,25 @@ void* FrameCallEntry(void* fetch, int32_t id, int32_t arg, void(__stdcall* body)
 }
 
 bool GuardedThreadsAvailable() { return g_threadEntry != nullptr; }
+
+namespace {
+std::atomic<AbsorbedExceptionReport> g_absorbedReport{nullptr};
+}  // namespace
+
+void SetAbsorbedExceptionReport(AbsorbedExceptionReport report) noexcept { g_absorbedReport.store(report); }
+
+void ReportAbsorbedException() noexcept {
+    const AbsorbedExceptionReport report = g_absorbedReport.load();
+    if (!report) return;
+    // Rethrown and caught here, only to read what it was.
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        report(e.what());
+    } catch (...) {
+        report("");
+    }
+}
 
 bool StartGuardedThread(DWORD(__stdcall* body)(void* param), void* param) {
     if (!g_threadEntry || !g_state || g_state->closed) return false;

@@ -89,6 +89,14 @@ void WaitForGuardedCalls(DWORD timeoutMs);
 // gives the entries' memory back when nothing can reach it any more.
 void EndUnload(bool windowsGone);
 
+// Whoever keeps a record of what the boundary stopped (the field trace) is
+// told here, on the thread that threw: the report must only note and return.
+// The text is the exception's what() ("" when it is no std::exception).
+using AbsorbedExceptionReport = void (*)(const char* what) noexcept;
+void SetAbsorbedExceptionReport(AbsorbedExceptionReport report) noexcept;
+// Inside a catch-all: passes the exception being handled to the report.
+void ReportAbsorbedException() noexcept;
+
 // The boundary every call from the host or the system into our code goes
 // through (exports, window, dialog, subclass and hook procedures): the frames
 // below are the host's or the system's, and no C++ exception may unwind into
@@ -99,6 +107,7 @@ R NoThrowEntry(R onException, Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
+        ReportAbsorbedException();
         return onException;
     }
 }

@@ -7,6 +7,7 @@
 
 #include "bench/tamsil/Tamsil.h"
 #include "base/logic/NumberText.h"
+#include "core/logic/TraceRules.h"
 
 namespace harness {
 namespace {
@@ -71,7 +72,8 @@ void HostHarness::PrepareWorkFolder(const std::string& workFolder, bool keepIni)
     m_workFolder = workFolder;
     SetHostWorkSpace(workFolder);
     if (!keepIni) {
-        for (const std::string& file : {IniPath(), CopyPath()}) {
+        const std::string log = m_workFolder + "\\" + kelvane::kTraceFileName;
+        for (const std::string& file : {IniPath(), CopyPath(), log, log + kelvane::kTraceOlderSuffix}) {
             SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
         }

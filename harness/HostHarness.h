@@ -57,8 +57,8 @@ public:
     HostHarness& operator=(const HostHarness&) = delete;
 
     // Points the host's Config.ini at workFolder (created if missing); an empty
-    // name removes the key. Removes any KelvaneCtrl.ini (and copy of it) there
-    // unless keepIni.
+    // name removes the key. Removes any KelvaneCtrl.ini (and copy of it, and
+    // the trace Kelvane.log) there unless keepIni.
     void PrepareWorkFolder(const std::string& workFolder, bool keepIni = false);
     std::string IniPath() const { return SettingsPath(m_workFolder); }
     // Where the plug-in puts the settings it cannot write to the INI.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/logic/NumberText.h"
+#include "core/FieldTrace.h"
 #include "core/HostMemory.h"
 #include "framework/DialogNav.h"
 #include "framework/PrivateMessages.h"
@@ -207,6 +208,7 @@ kelvane::FrameSample CMainFrame::SampleFrames() const {
 }
 
 void CMainFrame::OnStatusTick() {
+    FieldTrace::Flush();
     m_watch.Sample(SampleFrames());
     UpdateStale();
     if (m_pView) m_pView->RefreshPageMarks();
@@ -246,7 +248,7 @@ void CMainFrame::UpdateStatusStrip() {
     std::string line = m_link.host.Sent().Line();
     if (!dsp.empty()) line = dsp + "; " + line;
     SetStripText(2, settings.line.empty() ? line : settings.line + "   |   " + line);
-    SetStripTip(settings.tip);
+    SetStripTip(FieldTrace::WithCounts(settings.tip));
 }
 
 void CMainFrame::SetStripTip(const std::string& text) {

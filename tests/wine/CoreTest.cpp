@@ -18,6 +18,7 @@
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "TestSupport.h"
+#include "core/logic/TraceRules.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -453,7 +454,8 @@ std::string LocalCopyPath(const std::string& workFolder) {
 }
 
 void DeleteFolder(const std::string& folder) {
-    for (const std::string& file : {harness::SettingsPath(folder), folder + "\\" + SettingsCopyName(harness::SettingsPath(folder))}) {
+    for (const std::string& file : {harness::SettingsPath(folder), folder + "\\" + SettingsCopyName(harness::SettingsPath(folder)),
+                                    folder + "\\" + kTraceFileName}) {
         SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(file.c_str());
     }

@@ -1,8 +1,8 @@
 // The real DLL against damaged files and a hostile host: random and mutated
 // INI and host configuration files, frame floods from another thread, bad
 // status report and frame addresses, tiny host-made blocks, a vanished host
-// window, ToolControlShow and FreeLibrary under a modal box, and unloading
-// with the window open.
+// window, ToolControlShow and FreeLibrary under a modal box, unloading with
+// the window open, and the field trace of what the plug-in absorbed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +22,7 @@
 #include "core/logic/IniRules.h"
 #include "core/logic/ProfileText.h"
 #include "core/logic/ReadBack.h"
+#include "core/logic/TraceRules.h"
 #include "resource.h"
 #include "TestSupport.h"
 
@@ -1002,6 +1003,160 @@ TEST_F(Hardening, HostWindowDestroyedBeforeACommand) {
     EXPECT_EQ((std::vector<CodeValue>{{CMD_MONO_CH5_GAIN, 9}}), TakeCommands(host));
     host.Unload();
     EXPECT_EQ("78", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+}
+
+// The plug-in's next allocation fails once armed: its import of the
+// runtime's malloc is pointed here. (One only: the runtime itself allocates
+// to throw and to catch.)
+struct FailingAllocations {
+    static std::atomic<bool> armed;
+    static void*(__cdecl* real)(size_t);
+    static void* __cdecl Malloc(size_t n) { return armed.exchange(false) ? nullptr : real(n); }
+    void** slot = nullptr;
+
+    explicit FailingAllocations(HMODULE dll) {
+        auto* base = reinterpret_cast<unsigned char*>(dll);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+            if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "msvcrt.dll") != 0) continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(name->Name), "malloc") == 0)
+                    slot = reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        if (!slot) return;
+        real = reinterpret_cast<void*(__cdecl*)(size_t)>(*slot);
+        Set(reinterpret_cast<void*>(&Malloc));
+    }
+    ~FailingAllocations() {
+        armed = false;
+        if (slot) Set(reinterpret_cast<void*>(real));
+    }
+    void Set(void* f) {
+        DWORD old;
+        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+        *slot = f;
+        VirtualProtect(slot, sizeof *slot, old, &old);
+    }
+};
+std::atomic<bool> FailingAllocations::armed{false};
+void*(__cdecl* FailingAllocations::real)(size_t) = nullptr;
+
+// What the plug-in absorbed is counted (the strip's tip) and written to
+// Kelvane.log beside the settings file, one line each: a command lost for
+// want of a host window, an unreadable frame, a value the last guard had to
+// limit (the stack list left with no selection by another program: the page
+// sends it unlimited), an exception stopped at the boundary (the host's DSP
+// report handled while allocations fail) and a save that went to the copy
+// (a read-only settings file at unload). A full log passes to Kelvane.log.1.
+// A log that cannot be written (read-only, locked) changes nothing else: the
+// same commands, blocks, tip, settings file and copy.
+TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
+    const std::string log = host.WorkFolder() + "\\" + kTraceFileName;
+    const std::string older = log + kTraceOlderSuffix;
+    enum class LogState { Writable, Full, ReadOnly, Locked };
+    struct Outcome {
+        std::vector<CodeValue> commands;
+        std::string tip, ini, copy;
+        ToolControlPara tool{};
+        ProcessPara process{};
+    };
+    struct Case {
+        LogState state;
+        const char* what;
+    } cases[] = {{LogState::Writable, "writable"}, {LogState::Full, "full"}, {LogState::ReadOnly, "read-only"},
+                 {LogState::Locked, "locked"}};
+    const std::string kept = "2026-01-01 00:00:00.000 pid 1 command lost: from before\r\n";
+    Outcome first;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.PrepareWorkFolder(host.WorkFolder());  // no settings file, copy or log
+        ASSERT_TRUE(host.Load());
+        host.Unload();  // a settings file of the plug-in's own
+        std::string before;
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.state == LogState::Full) {
+            before = std::string(kTraceBoundBytes - 40, '.') + "\r\n";
+            WriteRaw(older, "the generation before\r\n");
+        }
+        if (c.state == LogState::ReadOnly || c.state == LogState::Locked) before = kept;
+        if (!before.empty()) WriteRaw(log, before);
+        if (c.state == LogState::ReadOnly) SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (c.state == LogState::Locked)
+            held = CreateFileA(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+
+        Outcome out;
+        ASSERT_TRUE(host.Load());
+        Operator op(host.Show());  // no host window yet: the opening command is lost
+        host.Init();
+        op.ClickPageItem(kMonopole);
+        host.SetFrame(reinterpret_cast<const int16_t*>(uintptr_t{16}));
+        host.Process();
+        host.SetFrame(nullptr);
+        op.SelectCombo(kMonopole, IDC_MONO_STACK, -1);
+        {
+            FailingAllocations failing(GetModuleHandleA("Kelvane.dll"));
+            ASSERT_NE(nullptr, failing.slot) << "the plug-in imports malloc";
+            DspStatusReport report{};
+            report.StatusWord = 0x0003;
+            FailingAllocations::armed = true;
+            SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(&report), 0);
+            FailingAllocations::armed = false;
+        }
+        ASSERT_TRUE(IsWindow(op.Frame()));
+        op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "12");
+        PumpFor(600);  // a status tick: the tip shows the counts, the lines go to the log
+        out.tip = TipText(op.StatusStrip());
+        out.commands = TakeCommands(host);
+        ASSERT_TRUE(host.ReadToolControl(&out.tool));
+        ASSERT_TRUE(host.ReadProcess(&out.process));
+        SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
+        host.Unload();
+        SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_NORMAL);
+        out.ini = host.ReadIni();
+        out.copy = ReadRaw(host.CopyPath());
+
+        EXPECT_NE(std::string::npos, out.tip.find("1 exception stopped at the boundary, 1 value limited by the last guard, "
+                                                  "1 unreadable frame, "))
+            << out.tip;
+        EXPECT_NE(std::string::npos, out.tip.find("command lost (no host window).\r\nDetails in " + log)) << out.tip;
+        EXPECT_EQ("12", IniValue(out.copy, "MONOPOLE CONTROL", "Ch3Gain"));
+        EXPECT_EQ((CodeValue{CMD_MONO_STACK, 1}), out.commands.at(0)) << "the last guard's value went";
+        if (c.state == LogState::Writable) {
+            first = out;
+        } else {
+            EXPECT_EQ(first.commands, out.commands);
+            EXPECT_EQ(first.tip, out.tip);
+            EXPECT_EQ(first.ini, out.ini);
+            EXPECT_EQ(first.copy, out.copy);
+            EXPECT_EQ(0, std::memcmp(&first.tool, &out.tool, sizeof out.tool));
+            EXPECT_EQ(0, std::memcmp(&first.process, &out.process, sizeof out.process));
+        }
+        const std::string written = ReadRaw(log);
+        if (c.state == LogState::ReadOnly || c.state == LogState::Locked) {
+            EXPECT_EQ(kept, written);
+            continue;
+        }
+        if (c.state == LogState::Full) {
+            EXPECT_EQ(before, ReadRaw(older)) << "the full log is the older generation";
+        }
+        const std::string stamp = " pid " + std::to_string(GetCurrentProcessId()) + " ";
+        for (const std::string& event : std::vector<std::string>{"command lost: DT auto gain", "unreadable frames: 1 skipped", "last guard limited: Monopole stack 0, sent as 1",
+              "exception stopped: std::bad_alloc", "save fell back: Not saved to " + host.IniPath() + ". The file is read-only."}) {
+            const size_t at = written.find(stamp + event);
+            ASSERT_NE(std::string::npos, at) << event << "\n" << written;
+            const size_t lineStart = written.rfind('\n', at) == std::string::npos ? 0 : written.rfind('\n', at) + 1;
+            EXPECT_EQ(at - lineStart, 23u) << "the local time first: " << written.substr(lineStart, 40);
+        }
+        EXPECT_LT(written.size(), 4096u) << "a line each";
+    }
 }
 
 // ToolControlShow from inside the modal range message of "Download" (the

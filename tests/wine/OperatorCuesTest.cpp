@@ -488,6 +488,16 @@ TEST_F(OperatorCues, DISABLED_Screenshots) {
     ASSERT_TRUE(Stale(box));
     shoot(op.Frame(), harness::HoverUntilTip(box), "cue-stale.png");
     SetCursorPos(0, 0);
+
+    // The strip's tip with what was absorbed since start: commands no host
+    // window took, a frame that could not be read.
+    host.InitWith(nullptr);
+    op.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "20");
+    host.SetFrame(reinterpret_cast<const int16_t*>(uintptr_t{16}));
+    host.Process();
+    PumpFor(600);
+    shoot(op.Frame(), harness::HoverUntilTip(op.StatusStrip()), "strip-absorbed.png");
+    SetCursorPos(0, 0);
 }
 
 }  // namespace
