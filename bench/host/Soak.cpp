@@ -2,11 +2,13 @@
 // the bench's script steps, and the product's invariants are checked after
 // every step ("check" in a script turns the same checks on, so a failing
 // seed's steps, written as a script, replay the failure).
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <random>
@@ -24,6 +26,7 @@
 #include "ProcessUsage.h"
 #include "base/logic/NumberText.h"
 #include "bench/logic/BenchScript.h"
+#include "bench/logic/ReplayShrink.h"
 #include "core/logic/DriveLimits.h"
 #include "resource.h"
 
@@ -375,7 +378,7 @@ private:
 
 }  // namespace
 
-int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir) {
+int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir, std::string* failure) {
     const std::string out = HostPath(outDir);
     drive::MakeFolders(out);
     const std::string replayPath = out + "\\replay.txt";
@@ -421,6 +424,7 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
         }
         stepStart.store(drive::Now());
         if (!soak.Session().Run(line)) {
+            *failure = soak.Session().LastFailure();
             ok = false;
             break;
         }
@@ -442,6 +446,7 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
         growth = DescribeGrowth(v, bounds);
         if (!v.ok) {
             std::printf("soak: growth: %s\n", v.why.c_str());
+            *failure = "growth: " + v.why;
             ok = false;
         }
     }
@@ -449,6 +454,119 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
                 elapsed, steps / elapsed, bench.Journal().size(), growth.c_str(), ok ? "clean" : "FAILED");
     if (!ok) std::printf("soak: replay with KelvaneBench --script %s --out DIR\n", replayPath.c_str());
     return ok ? 0 : 1;
+}
+
+// ---- Shortening a failing replay.
+
+namespace {
+
+struct ChildRun {
+    int exitCode = -1;  // -1: killed at its time bound
+    std::string output;
+};
+
+// Runs this executable on a script in a child process, its output in a file.
+ChildRun RunChild(const std::string& script, const std::string& out, double seconds) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    const std::string logPath = out + "\\child.log";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    ChildRun r;
+    if (log == INVALID_HANDLE_VALUE) return r;
+    std::string cmd = std::string("\"") + exe + "\" --script \"" + script + "\" --out \"" + out +
+                      "\\child\" --work D:\\bench-shrink";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = log;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(seconds * 1000)) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 4);
+            WaitForSingleObject(pi.hProcess, INFINITE);
+        } else {
+            DWORD code = 0;
+            GetExitCodeProcess(pi.hProcess, &code);
+            r.exitCode = static_cast<int>(code);
+        }
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(log);
+    std::ifstream in(logPath, std::ios::binary);
+    r.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return r;
+}
+
+// What a failed run says: its first failed step's text without the script's
+// name and line; a run that failed without one, its exit code.
+std::string FailureOf(const ChildRun& r) {
+    if (r.exitCode == 0) return "";
+    const size_t at = r.output.find(": FAILED: ");
+    if (at == std::string::npos) return r.exitCode < 0 ? "no end within its time" : "exit " + std::to_string(r.exitCode);
+    const size_t from = at + 10;
+    return r.output.substr(from, r.output.find_first_of("\r\n", from) - from);
+}
+
+void WriteSteps(const std::string& path, const std::string& header, const std::vector<std::string>& steps) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!header.empty()) f << header << "\n";
+    for (const std::string& s : steps) f << s << "\n";
+}
+
+}  // namespace
+
+int ShrinkReplay(const std::string& replayFile, const std::string& outDir, double seconds,
+                 const std::string& knownFailure) {
+    const std::string replay = HostPath(replayFile), out = HostPath(outDir);
+    drive::MakeFolders(out);
+    std::ifstream in(replay, std::ios::binary);
+    std::vector<std::string> steps;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] != '#') steps.push_back(line);
+    }
+    if (steps.empty()) {
+        std::printf("shrink: no steps in %s\n", replay.c_str());
+        return 2;
+    }
+    const std::string candidate = out + "\\shrink-candidate.txt";
+    const double t0 = drive::Now();
+    double perRun = seconds;  // a try of a known failure ends within the time left
+    std::string failure = knownFailure;
+    int runs = 0;
+    if (failure.empty()) {
+        WriteSteps(candidate, "", steps);
+        failure = FailureOf(RunChild(candidate, out, seconds));
+        runs = 1;
+        if (failure.empty()) {
+            std::printf("shrink: the replay of %zu steps passed this time (a failure that depends on timing)\n",
+                        steps.size());
+            return 1;
+        }
+        // A try has fewer steps than the whole replay: its time and a margin.
+        perRun = drive::Now() - t0 + 30;
+    }
+    const std::vector<std::string> shortest = kelvane::ShrinkSteps(
+        steps, steps[0] == "check" ? 1 : 0,
+        [&](const std::vector<std::string>& cut) {
+            ++runs;
+            WriteSteps(candidate, "", cut);
+            const double left = seconds - (drive::Now() - t0);
+            return FailureOf(RunChild(candidate, out, std::max(5.0, std::min(perRun, left)))) == failure;
+        },
+        [&] { return drive::Now() - t0 < seconds; });
+    const std::string shortPath = out + "\\short-replay.txt";
+    WriteSteps(shortPath,
+               "# " + std::to_string(shortest.size()) + " of " + std::to_string(steps.size()) +
+                   " steps, fails with: " + failure,
+               shortest);
+    std::printf("shrink: %zu of %zu steps still fail (%d tries, %.0f s): KelvaneBench --script %s\n", shortest.size(),
+                steps.size(), runs, drive::Now() - t0, shortPath.c_str());
+    for (const std::string& s : shortest) std::printf("  %s\n", s.c_str());
+    return 0;
 }
 
 }  // namespace bench
