@@ -65,6 +65,8 @@ public:
     }
 
     const std::vector<JournalEntry>& Journal() const { return m_journal; }
+    // Room for n commands made now (a soak measures memory as it runs).
+    void ReserveJournal(size_t n) { m_journal.reserve(n); }
     bool ExportCsv(const std::string& path) const;
     bool WriteJsonLines(const std::string& path) const;
     std::string DescribeBlocks() const;
