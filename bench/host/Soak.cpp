@@ -454,22 +454,17 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
     const double elapsed = drive::Now() - t0;
     // Steps differ in what they hold while they run (a stream, an open
     // window); a leak of one handle per step or of a view per reload shows.
-    // Handles are judged over the whole run; memory over its later half,
-    // once the heap has grown to what the run's windows, pages and the
-    // plug-in's histories take at most at a time.
+    // Judged over the run's later half: the first uses of pages, dialogs and
+    // the trend make the GDI objects they keep (about 15, all within the
+    // first 100 steps of a 30-minute run) and grow the heap to what the
+    // windows and the plug-in's bounded histories take at a time.
     std::string growth = "too few samples";
     if (ok && usage.size() >= 8) {
         const std::vector<UsageSample> later(usage.begin() + static_cast<std::ptrdiff_t>(usage.size() / 2), usage.end());
         const bool settled = later.back().cycle - later.front().cycle >= kSettledSteps;
         const GrowthBounds bounds{settled ? kSoakBytesPerStep : kShortSoakBytesPerStep, 0.1};
-        GrowthVerdict v = JudgeGrowth(usage, {1e30, bounds.handlesPerCycle});
-        const GrowthVerdict memory = JudgeGrowth(later, {bounds.bytesPerCycle, 1e30});
-        v.bytesPerCycle = memory.bytesPerCycle;
-        if (!memory.ok) {
-            v.ok = false;
-            v.why = memory.why + (v.why.empty() ? "" : "; " + v.why);
-        }
-        growth = DescribeGrowth(v, bounds) + " (private bytes over the later half)";
+        const GrowthVerdict v = JudgeGrowth(later, bounds);
+        growth = DescribeGrowth(v, bounds) + " (over the later half)";
         if (!v.ok) {
             std::printf("soak: growth: %s; samples (step, private bytes, GDI, USER, kernel):\n", v.why.c_str());
             for (const UsageSample& u : usage)
