@@ -3,7 +3,8 @@
 # left out); any finding fails. The platform-free code is parsed with the
 # native build's flags, the Win32 code with the cross build's and the MinGW
 # headers. A file whose text, headers and checks are those of a clean run
-# before is not parsed again (build/lint-cache).
+# before is not parsed again (build/lint-cache): its headers are the ones its
+# build's dependency file lists, every header of the tree when there is none.
 #   scripts/lint.sh     (after both builds were configured)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +16,9 @@ if ! command -v clang-tidy >/dev/null 2>&1; then
 fi
 cache=build/lint-cache
 mkdir -p "$cache"
-# Every header and the checks: a change to any of them parses every file again.
-common=$( { clang-tidy --version; cat .clang-tidy; git ls-files -z '*.h' | xargs -0 cat; } | sha1sum | cut -c1-40)
+# The checks and the tool: a change parses every file again.
+common=$( { clang-tidy --version; cat .clang-tidy; } | sha1sum | cut -c1-40)
+root=$PWD
 
 gxx=$(ls -d /usr/lib/gcc/i686-w64-mingw32/*-posix/include/c++ | head -1)
 win32_args=(--extra-arg-before=--target=i686-w64-mingw32 "--extra-arg=-isystem$gxx"
@@ -25,8 +27,15 @@ win32_args=(--extra-arg-before=--target=i686-w64-mingw32 "--extra-arg=-isystem$g
 # FILE BUILD [ARGS...]: parses one file unless the cache knows it clean.
 lint_one() {
   local file=$1 build=$2; shift 2
-  local key
-  key=$( { echo "$common $build $*"; cat "$file"; } | sha1sum | cut -c1-40)
+  local key dep headers
+  # The tree's headers the file includes, from the build's dependency file.
+  dep=$(ls "$build"/CMakeFiles/*.dir/"$file".o*.d 2>/dev/null | head -1)
+  if [ -n "$dep" ]; then
+    headers=$(tr ' \\' '\n\n' <"$dep" | grep "^$root/.*\.h$" | sort -u)
+  else
+    headers=$(git ls-files '*.h')
+  fi
+  key=$( { echo "$common $build $*"; cat "$file"; echo "$headers"; echo "$headers" | xargs cat; } | sha1sum | cut -c1-40)
   [ -f "$cache/$key" ] && return 0
   local out
   if out=$(clang-tidy -p "$build" --quiet "$@" "$file" 2>&1); then
@@ -37,7 +46,7 @@ lint_one() {
   fi
 }
 export -f lint_one
-export common cache
+export common cache root
 
 status=0
 {

@@ -8,7 +8,8 @@
 # unreadable, DSP reports, host states, the settings file locked or read-only
 # for a while, close and reopen, unload and reload) with the invariants
 # checked after every step. Prints steps per second; a failing seed leaves a
-# bench script that replays it and prints where it is.
+# bench script that replays it (replay.txt) and one cut down to the steps that
+# still fail the same way (short-replay.txt, at most 10 minutes of tries).
 #   scripts/soak.sh [MINUTES] [SEED]    (default 30 minutes, a seed from the clock)
 #   KELVANE_SOAK_CYCLES=0 leaves the cycles out.
 set -euo pipefail
@@ -26,10 +27,15 @@ if [ "${KELVANE_SOAK_CYCLES:-1}" != 0 ]; then
 fi
 out=build/cross/bench-out/soak-long
 echo "Soak: $minutes minutes, seed $seed"
+rm -f "$out/short-replay.txt"
 KELVANE_WINE_SLOT=soak-long cmake/wine-run.sh build/cross/bin/KelvaneBench.exe --soak $(( minutes * 60 )) \
-  --seed "$seed" --out "$PWD/$out" --work 'D:\soak-long' | grep -v "message box" || status=1
+  --seed "$seed" --shrink-seconds 600 --out "$PWD/$out" --work 'D:\soak-long' | grep -v "message box" || status=1
 if [ "$status" -ne 0 ] && [ -f "$out/replay.txt" ]; then
   echo "Replay ($(grep -vc '^#' "$out/replay.txt") steps): build/cross/bin/KelvaneBench.exe --script $out/replay.txt"
-  tail -n 25 "$out/replay.txt"
+  # A soak that died (a crash, a step that never returned) had no time to cut it.
+  if [ ! -f "$out/short-replay.txt" ]; then
+    KELVANE_WINE_SLOT=soak-long cmake/wine-run.sh build/cross/bin/KelvaneBench.exe --shrink "$PWD/$out/replay.txt" \
+      --shrink-seconds 600 --out "$PWD/$out" | grep -v "message box" || true
+  fi
 fi
 exit $status

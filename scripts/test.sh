@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test, both builds warning-free (-Werror): the platform-free rules
-# natively (ASan + UBSan) with a short fuzz of the INI rules beside them, then
+# natively (ASan + UBSan) with 30 s fuzzes of the INI rules and the set-up
+# reader beside them (side by side; a fuzzer is built again only when its
+# sources changed), then
 # the cross build's tests under Wine, side by side, each with a Wine prefix, a
 # drive D: and a virtual display of its own (the rules again on the target,
 # the DLL's tables, the system tests, the environment matrix, short
@@ -41,7 +43,7 @@ phase() {
 phase "dependencies" bash scripts/deps.sh
 phase "native build" sh -c 'cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVANE_WERROR=ON >/dev/null &&
   cmake --build --preset native'
-phase "native tests + 30 s fuzz" ctest --preset native ${fast[@]+"${fast[@]}"}
+phase "native tests + 30 s fuzzes" ctest --preset native ${fast[@]+"${fast[@]}"}
 phase "cross build" sh -c 'cmake --preset cross -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVANE_WERROR=ON >/dev/null &&
   cmake --build --preset cross'
 

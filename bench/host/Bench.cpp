@@ -249,7 +249,13 @@ void Bench::AddJournalRow(const JournalEntry& e) {
     const char* name = CommandName(b.CodeWord);
     const std::string value = DescribeValue(b);
     const char* cells[] = {t.c_str(), code, name ? name : "?", value.c_str(), words};
-    const int row = static_cast<int>(SendMessageA(m_list, LVM_GETITEMCOUNT, 0, 0));
+    // The window shows the recent commands; the journal keeps them all.
+    constexpr int kShownRows = 1000;
+    int row = static_cast<int>(SendMessageA(m_list, LVM_GETITEMCOUNT, 0, 0));
+    if (row >= kShownRows) {
+        SendMessageA(m_list, LVM_DELETEITEM, 0, 0);
+        --row;
+    }
     LVITEMA it{};
     it.mask = LVIF_TEXT;
     it.iItem = row;

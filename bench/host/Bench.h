@@ -65,6 +65,8 @@ public:
     }
 
     const std::vector<JournalEntry>& Journal() const { return m_journal; }
+    // Room for n commands made now (a soak measures memory as it runs).
+    void ReserveJournal(size_t n) { m_journal.reserve(n); }
     bool ExportCsv(const std::string& path) const;
     bool WriteJsonLines(const std::string& path) const;
     std::string DescribeBlocks() const;
@@ -162,6 +164,8 @@ public:
     harness::Operator* Op() const;
     // Whether the settings file is locked or read-only now ("settings").
     bool SettingsHeld() const;
+    // What the last failed step said ("" before any failed).
+    const std::string& LastFailure() const;
 
 private:
     struct Impl;
@@ -169,8 +173,17 @@ private:
 };
 
 // Runs a bench soak: seeded random operator and host steps, the product's
-// invariants checked after every step. Returns the exit code (0 = clean).
-int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir);
+// invariants checked after every step. Returns the exit code (0 = clean);
+// *failure gets what the failed step said.
+int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outDir, std::string* failure);
+
+// Cuts a failing replay down to the steps that still fail the same way
+// (`failure`, what the failed step said; when "", a first run of the whole
+// replay finds it), each try a child bench running the cut script, for at
+// most `seconds`; writes short-replay.txt in outDir and prints it. 0 when it
+// has a replay that fails.
+int ShrinkReplay(const std::string& replayFile, const std::string& outDir, double seconds,
+                 const std::string& failure = std::string());
 
 // Runs a script; returns the process exit code (0 = every expectation met).
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs = 0);

@@ -1,9 +1,13 @@
 // KelvaneBench [--script FILE --out DIR [--pace MS]] [--work D:\folder]
-// KelvaneBench --soak SECONDS [--seed N] [--out DIR] [--work D:\folder]
+// KelvaneBench --soak SECONDS [--seed N] [--shrink-seconds S] [--out DIR] [--work D:\folder]
+// KelvaneBench --shrink REPLAY [--shrink-seconds S] [--out DIR]
 //   Without --script: the bench window; the plug-in is loaded at start and
 //   unloaded at exit. With --script: runs the script headless-friendly and
 //   exits 0 when every expectation held, 1 when one failed, 2 on a bad script.
 //   --pace waits MS after each step (the loop runs on), to watch a run.
+//   A soak that fails cuts its replay down to the steps that still fail, for
+//   at most S seconds (default 120; 0: not at all), into short-replay.txt;
+//   --shrink does the same for a replay left by a soak that died.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,7 +58,8 @@ void DeleteMatching(const std::string& folder, const char* pattern) {
 int main(int argc, char** argv) {
     std::string script, out = "D:\\bench\\out", work;
     int pace = 0;
-    double soakSeconds = 0;
+    double soakSeconds = 0, shrinkSeconds = 120;
+    std::string shrink;
     unsigned long seed = 1;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--script") && i + 1 < argc) script = argv[++i];
@@ -63,11 +68,15 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--pace") && i + 1 < argc) pace = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--soak") && i + 1 < argc) soakSeconds = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoul(argv[++i], nullptr, 0);
+        else if (!std::strcmp(argv[i], "--shrink") && i + 1 < argc) shrink = argv[++i];
+        else if (!std::strcmp(argv[i], "--shrink-seconds") && i + 1 < argc) shrinkSeconds = std::atof(argv[++i]);
         else {
-            std::printf("usage: KelvaneBench [--script FILE [--pace MS] | --soak SECONDS [--seed N]] [--out DIR] [--work D:\\folder]\n");
+            std::printf("usage: KelvaneBench [--script FILE [--pace MS] | --soak SECONDS [--seed N] | --shrink REPLAY]"
+                        " [--shrink-seconds S] [--out DIR] [--work D:\\folder]\n");
             return 2;
         }
     }
+    if (!shrink.empty()) return bench::ShrinkReplay(shrink, out, shrinkSeconds > 0 ? shrinkSeconds : 120);
     const bool soak = soakSeconds > 0;
     const bool scripted = !script.empty() || soak;
 
@@ -91,6 +100,7 @@ int main(int argc, char** argv) {
     }
 
     int status = 0;
+    std::string failure;
     {
         bench::Bench b;
         if (!b.Create(true)) {
@@ -104,7 +114,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         if (scripted) {
-            status = soak ? bench::RunSoak(b, soakSeconds, static_cast<uint32_t>(seed), out)
+            status = soak ? bench::RunSoak(b, soakSeconds, static_cast<uint32_t>(seed), out, &failure)
                           : bench::RunScript(b, script, out, pace);
         } else {
             b.ShowControl();
@@ -118,5 +128,7 @@ int main(int argc, char** argv) {
         b.UnloadPlugin();  // shut-down writes the INI
     }
     if (scripted) RestoreHostConfig();
+    if (soak && status != 0 && shrinkSeconds > 0 && failure.rfind("growth", 0) != 0)
+        bench::ShrinkReplay(out + "\\replay.txt", out, shrinkSeconds, failure);
     return status;
 }

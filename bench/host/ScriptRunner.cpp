@@ -94,6 +94,7 @@ public:
     ~ScriptRun() { FreeSettings(); }
     void Step(const ScriptStep& s);
     int Failures() const { return m_failures; }
+    const std::string& LastFailure() const { return m_lastFailure; }
     // After an action step: the boxes it met, as the script asked or not.
     void CheckBoxes(const ScriptStep& s);
     harness::Operator* Op() const { return m_op && IsWindow(m_op->Frame()) ? m_op.get() : nullptr; }
@@ -111,6 +112,7 @@ private:
     void Fail(const ScriptStep& s, const std::string& what) {
         std::printf("%s:%d: FAILED: %s\n", m_scriptPath.c_str(), s.line, what.c_str());
         ++m_failures;
+        m_lastFailure = what;
     }
 
     void Show(const ScriptStep& s) {
@@ -430,6 +432,7 @@ private:
     size_t m_commandCursor = 0;  // "expect command" searches from here on
     size_t m_loadedAt = 0;       // the host's journal when the plug-in last loaded
     int m_failures = 0;
+    std::string m_lastFailure;
     bool m_boxStep = false;      // the step was "expect box" or "answer box"
     std::vector<int32_t> m_noted;  // "note readback"
     static constexpr int kSettleMs = 600;
@@ -566,6 +569,7 @@ bool ScriptSession::Run(const std::string& line) {
 }
 
 harness::Operator* ScriptSession::Op() const { return m->run.Op(); }
+const std::string& ScriptSession::LastFailure() const { return m->run.LastFailure(); }
 bool ScriptSession::SettingsHeld() const { return m->run.SettingsHeld(); }
 
 int RunScript(Bench& bench, const std::string& scriptPath, const std::string& outDir, int paceMs) {

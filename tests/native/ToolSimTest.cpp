@@ -3,8 +3,6 @@
 #include <vector>
 
 #include "KelvaneHost.h"
-#include "bench/logic/BenchScript.h"
-#include "bench/logic/PngWriter.h"
 #include "bench/logic/ToolSim.h"
 
 using namespace kelvane;
@@ -214,110 +212,4 @@ TEST(ToolSim, JournalTexts) {
               "\"text\":\"78 dB\",\"words\":[33315,1,78]}",
               JournalJson(1.5, Cmd(CMD_MONO_CH3_GAIN, 78)));
     EXPECT_EQ("0.000,0x8201,CMD_STATUS_CHECK,-,33281,1048832,0", JournalCsv(0, Cmd(CMD_STATUS_CHECK, 0, ARG_STATUS_CHECK)));
-}
-
-TEST(BenchScript, ParsesEveryStep) {
-    const char* src =
-        "# demo\n"
-        "show\r\n"
-        "page 2\n"
-        "type 2 1006 100\n"
-        "type 4 1069 12.9 us\n"
-        "arrow 1 1044 down\n"
-        "slider 4 1008 200 208\n"
-        "select 0 1001 2\n"
-        "dspstatus FFFF\n"
-        "fault stuck mono 3\n"
-        "expect command 0x8223 -30\n"
-        "expect field process 28 1.1\n"
-        "expect text 2 1006 78\n"
-        "screenshot page 2\n"
-        "expect box enter an integer\n"
-        "answer box OK\n"
-        "note readback 2\n"
-        "expect moved 2 2\n"
-        "key 1 1003 ctrl+shift+tab\n"
-        "settings locked\n";
-    std::vector<ScriptStep> steps;
-    std::string error;
-    ASSERT_TRUE(ParseScript(src, steps, error)) << error;
-    ASSERT_EQ(19u, steps.size());
-    EXPECT_EQ("expect box", steps[13].verb);
-    EXPECT_EQ("enter an integer", steps[13].text);
-    EXPECT_EQ("answer box", steps[14].verb);
-    EXPECT_EQ("OK", steps[14].text);
-    EXPECT_EQ((std::vector<int32_t>{2, 2}), steps[16].num);
-    ScriptKey key;
-    ASSERT_TRUE(ParseScriptKey(steps[17].text, key));
-    EXPECT_TRUE(key.ctrl && key.shift);
-    EXPECT_EQ(0x09u, key.vk);
-    EXPECT_EQ("locked", steps[18].word);
-    EXPECT_EQ(2, steps[0].line);
-    EXPECT_EQ("type", steps[3].verb);
-    EXPECT_EQ("12.9 us", steps[3].text);
-    EXPECT_EQ("down", steps[4].text);
-    EXPECT_EQ((std::vector<int32_t>{4, 1008, 200, 208}), steps[5].num);
-    EXPECT_EQ(0xFFFF, steps[7].num[0]);
-    EXPECT_EQ("mono", steps[8].word);
-    EXPECT_EQ((std::vector<int32_t>{0x8223, -30}), steps[9].num);
-    EXPECT_EQ("process", steps[10].word);
-    EXPECT_EQ("1.1", steps[10].text);
-    EXPECT_EQ("page 2", steps[12].text);
-}
-
-TEST(BenchScript, NamesTheFirstBadLine) {
-    const struct {
-        const char* src;
-        const char* error;
-    } cases[] = {
-        {"show\nshwo\n", "line 2: unknown step 'shwo'"},
-        {"page\n", "line 1: 'page' needs 1 numbers"},
-        {"page two\n", "line 1: 'two' is not a number"},
-        {"click 1 2 3\n", "line 1: unexpected '3'"},
-        {"arrow 1 1044 left\n", "line 1: arrow takes up or down"},
-        {"slider 4 1008\n", "line 1: 'slider' needs PAGE ID POS..."},
-        {"fault stuck bass 1\n", "line 1: fault stuck takes dt, mono or dipole"},
-        {"expect field shared 0 1\n", "line 1: expect field takes toolcontrol or process"},
-        {"screenshot\n", "line 1: 'screenshot' needs more"},
-        {"expect strip 2\n", "line 1: 'expect strip' needs more"},
-        {"expect command 0x1FFFFFFFF 1\n", "line 1: '0x1FFFFFFFF' is not a number"},
-        {"trend 5\n", "line 1: trend takes 1, 10 or 30 (minutes)"},
-        {"stream 10 -1\n", "line 1: stream takes N MS, both >= 0"},
-        {"trendshot\n", "line 1: 'trendshot' needs more"},
-        {"key 1 1003 ctrl+f13\n", "line 1: no key 'ctrl+f13'"},
-        {"settings shared\n", "line 1: settings takes locked, readonly or free"},
-    };
-    for (const auto& c : cases) {
-        std::vector<ScriptStep> steps;
-        std::string error;
-        EXPECT_FALSE(ParseScript(c.src, steps, error)) << c.src;
-        EXPECT_EQ(c.error, error) << c.src;
-    }
-}
-
-TEST(PngWriter, WritesAReadableStoredPng) {
-    EXPECT_EQ(0xCBF43926u, Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9));
-    EXPECT_TRUE(EncodePng(2, 2, std::vector<uint8_t>(11)).empty());
-    // 200 x 120 RGB is more than one stored block (65535 bytes).
-    const int w = 200, h = 120;
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 7);
-    const std::vector<uint8_t> png = EncodePng(w, h, rgb);
-    ASSERT_GT(png.size(), rgb.size());
-    EXPECT_EQ(0x89, png[0]);
-    EXPECT_EQ('I', png[12]);  // IHDR first
-    // Every chunk's CRC matches and the last chunk is IEND.
-    size_t at = 8;
-    std::string last;
-    while (at + 12 <= png.size()) {
-        const uint32_t len = (uint32_t{png[at]} << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
-        ASSERT_LE(at + 12 + len, png.size());
-        const uint32_t crc = (uint32_t{png[at + 8 + len]} << 24) | (png[at + 9 + len] << 16) |
-                             (png[at + 10 + len] << 8) | png[at + 11 + len];
-        EXPECT_EQ(crc, Crc32(&png[at + 4], len + 4));
-        last.assign(reinterpret_cast<const char*>(&png[at + 4]), 4);
-        at += 12 + len;
-    }
-    EXPECT_EQ(png.size(), at);
-    EXPECT_EQ("IEND", last);
 }

@@ -69,15 +69,10 @@ struct AcousticPage : ::testing::Test {
     // Loads the plug-in (with this INI text, if any), opens the window and
     // shows the acoustic page by clicking its icon.
     void Open(const std::string& ini = std::string()) {
-        if (!ini.empty()) host.WriteIni(ini);
-        ASSERT_TRUE(host.Load());
-        host.Init();
-        HWND frame = host.Show();
-        ASSERT_NE(nullptr, frame);
-        op = std::make_unique<Operator>(frame);
-        op->ClickPageItem(kAcoustic);
+        std::vector<harness::CodeValue> otherPages;  // what they send as the window opens
+        op = std::make_unique<Operator>(harness::OpenOnPage(host, kAcoustic, ini, &otherPages));
+        ASSERT_NE(nullptr, op->Frame());
         ASSERT_EQ(kAcoustic, op->ShownPage());
-        host.ClearCommands();  // what other pages send as the window opens
     }
     void Close() {
         op.reset();

@@ -36,7 +36,6 @@ struct DtGainPage : ::testing::Test {
     void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
 
     Operator Open(const std::string& ini = std::string()) { return harness::OpenOnPage(host, kDtGain, ini, &opening); }
-    void NextCase(const std::string& name) { harness::RestartIn(host, TestFolder() + "\\" + name); }
     // The commands sent since the last look, then forgets them.
     std::vector<Cmd> Sent() { return harness::TakeCommands(host); }
     std::vector<Cmd> Download(Operator& op) {
@@ -67,7 +66,7 @@ TEST_F(DtGainPage, TypedGainsAreTruncatedLimitedAndCutToTheStep) {
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.step);
-        NextCase("step" + std::to_string(s.step));
+        NextCase(host, "step" + std::to_string(s.step));
         Operator op = Open("[GENERAL CONTROL]\r\nGain Step=" + std::to_string(s.step) +
                            "\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n");
         int32_t want[4];
@@ -240,7 +239,7 @@ TEST_F(DtGainPage, OpeningSendsTheAutoGainStateOnly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.isAuto);
-        NextCase(std::string("isauto") + c.isAuto);
+        NextCase(host, std::string("isauto") + c.isAuto);
         Operator op = Open(std::string("[DT GAIN CONTROL]\r\nIsAuto=") + c.isAuto + "\r\n");
         EXPECT_EQ(std::vector<Cmd>({{CMD_DT_AUTO_GAIN, c.value}}), opening);
         EXPECT_TRUE(op.Checked(kDtGain, c.radio));
@@ -336,7 +335,7 @@ TEST_F(DtGainPage, StoredLengthBeyondItsSliderGivesTheEndTheBlockHolds) {
     };
     int n = 0;
     for (const auto& c : cases) {
-        NextCase("c" + std::to_string(n++));
+        NextCase(host, "c" + std::to_string(n++));
         Operator op = Open("[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=" + std::to_string(c.start) +
                            "\r\nFirstWinLength=1500\r\nTotal Offset=0\r\n");
         op.SliderKey(kDtGain, IDC_DT_START_TIME, true);

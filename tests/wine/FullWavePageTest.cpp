@@ -85,7 +85,6 @@ struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
             "[GENERAL CONTROL]\r\n" + generalLines + "[" + P.section + "]\r\n" + sectionLines;
         return harness::OpenOnPage(host, P.page, ini, &opening);
     }
-    void NextCase(const std::string& name) { harness::RestartIn(host, TestFolder() + "\\" + name); }
     std::vector<Cmd> Sent() { return harness::TakeCommands(host); }
     std::string Saved(const std::string& key) const { return IniValue(host.ReadIni(), P.section, key); }
     std::string Text(const Operator& op, int id) const { return op.Text(P.page, id); }
@@ -197,7 +196,7 @@ TEST_P(FullWavePage, WindowEndIsLimitedByTheSampleInterval) {
         SCOPED_TRACE(std::to_string(c.interval) + " " + c.typed);
         if (c.interval != interval) {
             interval = c.interval;
-            NextCase("i" + std::to_string(interval));
+            NextCase(host, "i" + std::to_string(interval));
             op = Open("", std::string("Gain Step=3\r\n") + P.intervalKey + "=" + std::to_string(interval) + "\r\n");
         }
         op.TypeAndEnter(P.page, P.windowEnd, c.typed);
@@ -249,7 +248,7 @@ TEST_P(FullWavePage, OpeningShowsTheParametersAndSendsNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.isAuto);
-        NextCase(std::string("a") + c.isAuto);
+        NextCase(host, std::string("a") + c.isAuto);
         Operator op = Open(std::string("IsAuto=") + c.isAuto +
                            "\r\nCh1Gain=6\r\nCh2Gain=-7\r\nCh8Gain=100\r\nAllGain=9\r\nWindowsEnd=5000\r\n");
         EXPECT_EQ(P.page, op.ShownPage());
@@ -336,7 +335,7 @@ TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
     EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent()) << "already off: the gains stay the operator's";
 
     // No read-back since the window opened: the stored gains stay, and the strip says so.
-    NextCase("stale");
+    NextCase(host, "stale");
     op = Open("IsAuto=1\r\nCh1Gain=6\r\n");
     op.Click(P.page, P.autoOff);
     EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent());
@@ -394,7 +393,7 @@ TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
         EXPECT_FALSE(unknown(c)) << c.id;
         EXPECT_FALSE(tipSaysSo(c.id)) << c.id;
     }
-    NextCase("again");  // a new start knows nothing again
+    NextCase(host, "again");  // a new start knows nothing again
     op = Open();
     EXPECT_TRUE(unknown(controls[0]));
 }

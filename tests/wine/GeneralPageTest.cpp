@@ -48,26 +48,16 @@ struct GeneralPage : ::testing::Test {
 
     void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
 
-    // Loads the plug-in (with ini as the whole INI file when given), opens
-    // the window on the General page and forgets what opening sent.
+    // The window on the General page; opening holds the codes its opening sent.
     Operator Open(const std::string& ini = std::string()) {
-        if (!ini.empty()) host.WriteIni(ini);
-        EXPECT_TRUE(host.Load());
-        host.Init();
-        frame = host.Show();
+        std::vector<harness::CodeValue> sent;
+        Operator op = harness::OpenOnPage(host, kGeneral, ini, &sent);
+        frame = op.Frame();
         EXPECT_NE(nullptr, frame);
-        Operator op(frame);
-        op.ClickPageItem(kGeneral);
         EXPECT_EQ(kGeneral, op.ShownPage());
-        opening = host.Codes();
-        host.ClearCommands();
+        opening.clear();
+        for (const auto& c : sent) opening.push_back(c.code);
         return op;
-    }
-
-    // A fresh work folder per table row.
-    void NextCase(const std::string& name) {
-        host.Unload();
-        host.PrepareWorkFolder(TestFolder() + "\\" + name);
     }
 
     // Clicks Download; returns the text of the message box it raised, if any.
@@ -150,7 +140,7 @@ TEST_F(GeneralPage, GainStepRadioFollowsTheLoadedStep) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
-        NextCase("c" + std::to_string(n++));
+        NextCase(host, "c" + std::to_string(n++));
         Operator op = Open(c.ini);
         EXPECT_EQ(c.step1, op.Checked(kGeneral, IDC_GEN_STEP1));
         EXPECT_EQ(c.step2, op.Checked(kGeneral, IDC_GEN_STEP2));
@@ -171,7 +161,7 @@ TEST_F(GeneralPage, SampleIntervalListsFollowTheLoadedValues) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.mono) + "/" + std::to_string(c.dipole));
-        NextCase("c" + std::to_string(n++));
+        NextCase(host, "c" + std::to_string(n++));
         Operator op = Open(GeneralIni({{"Mono SAMPLERATE", c.mono}, {"Dipole SAMPLERATE", c.dipole}}));
         EXPECT_EQ(c.monoText, op.Text(kGeneral, IDC_GEN_MONO_SAMPLERATE));
         EXPECT_EQ(c.dipoleText, op.Text(kGeneral, IDC_GEN_DIP_SAMPLERATE));
@@ -284,7 +274,7 @@ TEST_F(GeneralPage, DownloadValidatesEachFieldInOrder) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.id) + "=" + c.text);
-        NextCase("c" + std::to_string(n++));
+        NextCase(host, "c" + std::to_string(n++));
         Operator op = Open();  // defaults: DT 80, mono 80, dipole 240, steps 0
         op.SetText(kGeneral, IDC_GEN_MONO_DELAY, "111");  // a valid change that must not be stored on refusal
         op.SetText(kGeneral, c.id, c.text);

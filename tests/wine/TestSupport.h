@@ -11,6 +11,8 @@
 #include <string>
 
 #include "FrameStream.h"
+#include "HostHarness.h"
+#include "Operator.h"
 
 namespace kelvane::testsupport {
 
@@ -20,6 +22,11 @@ inline std::string TestFolder() {
     for (char& c : name)
         if (c == '/') c = '_';
     return "D:\\work\\" + name;
+}
+
+// A table's next case: the plug-in unloaded, a fresh work folder inside the test's.
+inline void NextCase(harness::HostHarness& host, const std::string& name) {
+    harness::RestartIn(host, TestFolder() + "\\" + name);
 }
 
 // The slow runs (cycles, long floods) happen with KELVANE_SLOW=1; scripts/test.sh sets it unless --fast.

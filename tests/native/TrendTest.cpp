@@ -1,0 +1,249 @@
+#include "shell/logic/Trend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "KelvaneHost.h"
+
+using namespace kelvane;
+
+namespace {
+
+TrendInput Input(uint32_t now, uint32_t usable, uint32_t lastUsable, int32_t gain = 0, uint8_t autoOn = 0) {
+    TrendInput in{};
+    in.now = now;
+    in.usable = usable;
+    in.lastUsableTick = lastUsable;
+    for (int c = 0; c < kTrendChannels; ++c) {
+        in.gain[c] = gain;
+        in.set[c] = gain;
+    }
+    in.autoOn = autoOn;
+    return in;
+}
+
+}  // namespace
+
+// Which timer ticks take a sample, with which time and whether a gap comes
+// before it. Ticks wrap on the way in one case.
+TEST(Trend, SamplingTakesNewUsableFramesAtMostTenASecond) {
+    struct Tick {
+        uint32_t now, usable, lastUsable;
+        bool taken;
+        uint32_t tick;  // of the sample taken
+        bool gap;
+    };
+    struct Case {
+        const char* name;
+        uint32_t base;        // added to every time
+        uint32_t openUsable;  // frames counted before the window opened
+        std::vector<Tick> ticks;
+    } cases[] = {
+        {"frames before the window are not sampled",
+         0, 5, {{100, 5, 90, false, 0, false}, {200, 6, 150, true, 150, true}}},
+        {"no new frame, no sample",
+         1000, 0, {{0, 1, 0, true, 0, true}, {100, 1, 0, false, 0, false}, {200, 1, 0, false, 0, false}}},
+        {"closer than 100 ms waits for a later tick",
+         1000, 0,
+         {{0, 1, 0, true, 0, true}, {100, 2, 99, false, 0, false}, {200, 3, 190, true, 190, false}}},
+        {"a frame counted after the clock was read is taken as now",
+         1000, 0, {{0, 1, 5, true, 0, true}}},
+        {"2 s without a usable frame is no gap, longer is",
+         0xFFFFFF00u, 0,
+         {{0, 1, 0, true, 0, true}, {2000, 2, 2000, true, 2000, false}, {4100, 3, 4001, true, 4001, true}}},
+    };
+    for (const Case& c : cases) {
+        TrendRing ring;
+        ring.Open(c.openUsable);
+        for (const Tick& t : c.ticks) {
+            const size_t before = ring.Size();
+            EXPECT_EQ(t.taken, ring.Offer(Input(c.base + t.now, t.usable, c.base + t.lastUsable))) << c.name << " at " << t.now;
+            ASSERT_EQ(before + (t.taken ? 1 : 0), ring.Size()) << c.name;
+            if (!t.taken) continue;
+            EXPECT_EQ(c.base + t.tick, ring.At(ring.Size() - 1).tick) << c.name << " at " << t.now;
+            EXPECT_EQ(t.gap, ring.At(ring.Size() - 1).gapBefore != 0) << c.name << " at " << t.now;
+        }
+    }
+}
+
+// 40 minutes of frames at 20 a second, the tick wrapping at minute 20: the
+// ring keeps the last 30 minutes, in order, in under 1 MB; a stop of more
+// than 30 minutes empties it.
+TEST(Trend, RingIsBoundedAndWraps) {
+    static_assert(TrendRing::kMaxBytes < 1024 * 1024, "the ring stays under 1 MB");
+    TrendRing ring;
+    const uint32_t start = 0u - 20u * 60u * 1000u;
+    uint32_t usable = 0;
+    for (uint32_t t = 0; t <= 40u * 60u * 1000u; t += 50) {
+        ring.Offer(Input(start + t, ++usable, start + t, static_cast<int32_t>(t / 1000 % 100)));
+        if (t % 60000 == 0) ring.Mark(start + t, TrendMarkKind::SendAll);
+    }
+    const uint32_t now = start + 40u * 60u * 1000u;
+    EXPECT_LE(ring.Size(), kTrendCapacity);
+    EXPECT_GE(ring.Size(), kTrendCapacity - 1);
+    EXPECT_LE(ring.Bytes(), TrendRing::kMaxBytes);
+    EXPECT_LE(now - ring.At(0).tick, kTrendKeepMs);
+    for (size_t i = 1; i < ring.Size(); ++i) {
+        ASSERT_EQ(100u, ring.At(i).tick - ring.At(i - 1).tick) << i;
+        ASSERT_FALSE(ring.At(i).gapBefore) << i;
+    }
+    EXPECT_EQ(31u, ring.MarkCount());
+    EXPECT_EQ(ring.Size() - 600, ring.FirstWithin(now, 60000 - 1));
+    ring.Prune(now + kTrendKeepMs + 1);
+    EXPECT_EQ(0u, ring.Size());
+    EXPECT_EQ(0u, ring.MarkCount());
+}
+
+TEST(Trend, ReportsBeyondAByteKeepTheirEnd) {
+    TrendRing ring;
+    for (int32_t gain : {80, -31, 300, -200}) {
+        const uint32_t n = static_cast<uint32_t>(ring.Size()) + 1;
+        ring.Offer(Input(n * 1000, n, n * 1000, gain));
+    }
+    ASSERT_EQ(4u, ring.Size());
+    const int want[] = {80, -31, 127, -128};
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(want[i], ring.At(i).gain[7]);
+}
+
+// A minute on 600 pixels: one sample a second, with a 5 s stop after 20 s
+// and DT auto gain on for seconds 40 to 50.
+TEST(Trend, TracesBreakAtGapsAndReferencesSkipAutoGain) {
+    TrendRing ring;
+    uint32_t usable = 0;
+    for (uint32_t s = 0; s <= 60; ++s) {
+        if (s > 20 && s < 26) continue;
+        const uint8_t autoOn = s >= 40 && s < 50 ? 1 : 0;
+        ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s), autoOn));
+    }
+    const TrendScale scale{0, 0, 600, 111, 60000, 60000};
+    const TrendLayout layout(ring, scale);
+    const auto trace = TrendTrace(ring, layout, 0, false);
+    ASSERT_EQ(2u, trace.size()) << "the stop splits the line";
+    EXPECT_EQ(0, trace[0].front().x);
+    EXPECT_EQ(200, trace[0].back().x);
+    EXPECT_EQ(260, trace[1].front().x);
+    EXPECT_EQ(600, trace[1].back().x);
+    EXPECT_EQ(TrendY(scale, 60), trace[1].back().y);
+    EXPECT_EQ(3u, TrendTrace(ring, layout, 0, true).size()) << "DT auto gain: no reference line";
+    EXPECT_EQ(2u, TrendTrace(ring, layout, 4, true).size()) << "the monopole is not in auto gain";
+
+    // Ten seconds on ten pixels: ten samples a pixel shrink to four points.
+    const TrendScale narrow{0, 0, 10, 111, 60000, 10000};
+    TrendRing dense;
+    for (uint32_t t = 0; t <= 60000; t += 100) dense.Offer(Input(t, t / 100 + 1, t, static_cast<int32_t>(t / 100 % 7)));
+    const auto thin = TrendTrace(dense, TrendLayout(dense, narrow), 0, false);
+    ASSERT_EQ(1u, thin.size());
+    EXPECT_LE(thin[0].size(), 4u * 11u);
+    EXPECT_GE(thin[0].size(), 11u);
+}
+
+TEST(Trend, HoverFindsTheSampleWhereItsLineIsDrawn) {
+    TrendRing ring;
+    uint32_t usable = 0;
+    for (uint32_t s : {10u, 11u, 12u, 20u, 21u}) ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s)));
+    const struct {
+        uint32_t now, at;
+        size_t want;  // 5: none
+    } cases[] = {
+        {22000, 9000, 5},    // before the first
+        {22000, 10500, 0},   // on the line
+        {22000, 12000, 2},   // on a sample
+        {22000, 12100, 2},   // within the slack after the last before a gap
+        {22000, 15000, 5},   // in the gap
+        {22000, 21500, 4},   // after the newest, frames still coming
+        {30000, 25000, 5},   // after the frames stopped
+        {90000, 20000, 5},   // outside the span
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.want, TrendSampleAt(ring, c.now, 60000, c.at, 200)) << c.now << " " << c.at;
+}
+
+TEST(Trend, ClockLabelsSitOnWholeSteps) {
+    EXPECT_EQ(10000u, TrendTimeStepMs(60000, 600, 60));
+    EXPECT_EQ(60000u, TrendTimeStepMs(600000, 600, 60));
+    EXPECT_EQ(120000u, TrendTimeStepMs(600000, 600, 61));
+    EXPECT_EQ(600000u, TrendTimeStepMs(1800000, 50, 60));
+    const TrendScale scale{0, 0, 600, 111, 5000000, 60000};
+    // Now is 00:00:25 local: the labels run back over midnight.
+    const auto ticks = TrendTimeTicks(scale, 25000, 60);
+    ASSERT_EQ(6u, ticks.size());
+    EXPECT_EQ("23:59:30", FormatClockMs(ticks.front().msOfDay, false));
+    EXPECT_EQ(50, ticks.front().x);
+    EXPECT_EQ("00:00:20", FormatClockMs(ticks.back().msOfDay, false));
+    EXPECT_EQ(550, ticks.back().x);
+    EXPECT_EQ("12:00:00.5", FormatClockMs(43200500, true));
+    EXPECT_EQ(20, TrendDbStep(111, 12));
+    EXPECT_EQ(10, TrendDbStep(400, 30));
+}
+
+TEST(Trend, CsvHoldsTheShownPeriodWithMarksAndGaps) {
+    TrendRing ring;
+    uint32_t usable = 0;
+    for (uint32_t s : {5u, 50u, 51u, 55u}) ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s), 2));
+    ring.Mark(50500, TrendMarkKind::ToolReset);
+    ring.Mark(58000, TrendMarkKind::SendAll);
+    // 20 s shown, now 12:00:00 local at tick 60000.
+    const std::string csv = TrendCsv(ring, 60000, 20000, 43200000);
+    std::vector<std::string> rows;
+    for (size_t at = 0, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
+        rows.push_back(csv.substr(at, end - at));
+    ASSERT_EQ(8u, rows.size()) << csv;
+    EXPECT_EQ(45, std::count(rows[0].begin(), rows[0].end(), ',') + 1);
+    EXPECT_EQ(0u, rows[0].find("Time,Event,DT CH1,"));
+    EXPECT_NE(std::string::npos, rows[0].find(",Dipole CH8,DT auto gain,Monopole auto gain,Dipole auto gain,DT CH1 set,"));
+    EXPECT_EQ(0u, rows[1].find("11:59:50.0,,50,50,")) << rows[1];
+    EXPECT_NE(std::string::npos, rows[1].find(",off,on,off,50,"));
+    EXPECT_EQ(0u, rows[2].find("11:59:50.5,Tool Reset,,"));
+    EXPECT_EQ(0u, rows[3].find("11:59:51.0,,51,"));
+    EXPECT_EQ(0u, rows[4].find("11:59:51.0,no usable frames,,"));
+    EXPECT_EQ(0u, rows[5].find("11:59:55.0,,55,"));
+    EXPECT_EQ(0u, rows[6].find("11:59:55.0,no usable frames,,")) << "the frames stopped";
+    EXPECT_EQ("11:59:58.0,Send all" + std::string(43, ','), rows[7]);
+}
+
+// Every channel's line reads on the window colour, and the lines of one
+// chart differ in colour or pattern, in the default and high-contrast schemes.
+TEST(Trend, InksReadAndDifferInEveryScheme) {
+    const SchemeColours schemes[] = {
+        {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 120, 215), false, Rgb(109, 109, 109), Rgb(240, 240, 240)},
+        {Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(0, 0, 0), Rgb(26, 235, 255), true, Rgb(63, 242, 63), Rgb(0, 0, 0)},
+        {Rgb(255, 255, 255), Rgb(30, 30, 30), Rgb(255, 255, 255), Rgb(40, 40, 120), false, Rgb(128, 128, 128), Rgb(30, 30, 30)},
+    };
+    for (const SchemeColours& s : schemes) {
+        for (int a = 0; a < 8; ++a) {
+            const TrendInk ia = TrendInkFor(s, a);
+            EXPECT_GE(ContrastRatio(ia.colour, s.window), kTrendMinLineContrast) << a;
+            for (int b = a + 1; b < 8; ++b) {
+                const TrendInk ib = TrendInkFor(s, b);
+                EXPECT_TRUE(ia.colour != ib.colour || ia.pattern != ib.pattern) << a << " " << b;
+            }
+        }
+    }
+}
+
+// The layout counts pixels down instead of dividing for every sample: it
+// must land where the scale puts each sample, for any span and width.
+TEST(Trend, LayoutPutsEverySampleWhereTheScaleDoes) {
+    TrendRing ring;
+    uint32_t usable = 0;
+    const uint32_t start = 0u - 600000u;  // the tick wraps half way
+    for (uint32_t t = 0; t <= 1200000; t += 100 + t % 700) ring.Offer(Input(start + t, ++usable, start + t));
+    const uint32_t now = start + 1200000 + 50;
+    for (uint32_t span : {60000u, 600000u, 1800000u})
+        for (int32_t width : {1, 7, 600, 1333, 3840}) {
+            const TrendScale scale{10, 0, 10 + width, 100, now, span};
+            const TrendLayout layout(ring, scale);
+            // Ten samples a pixel or more: two-pixel columns, counted from the right edge.
+            const int32_t column = span >= 1000u * static_cast<uint32_t>(width) ? 2 : 1;
+            for (size_t i = layout.First(); i < ring.Size(); ++i) {
+                const int32_t back = scale.right - TrendX(scale, ring.At(i).tick);
+                ASSERT_EQ(scale.right - back / column * column, layout.X(i)) << span << " " << width << " " << i;
+            }
+            EXPECT_EQ(TrendY(scale, 80), layout.Y(80));
+            EXPECT_EQ(TrendY(scale, -31), layout.Y(-128));
+        }
+}
