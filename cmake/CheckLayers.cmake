@@ -1,5 +1,5 @@
-# The layers include one way only: shell -> pages -> framework, core below
-# them all, base/ and the host header at the bottom. Every quoted include of
+# The layers include one way only: shell -> pages -> core -> framework, with
+# base/ and the host header at the bottom. Every quoted include of
 # a product file is resolved to its folder and held to the table below; a
 # forbidden one fails with the file, the line and the rule it breaks.
 #   cmake -DSOURCE_DIR=<checkout> -P cmake/CheckLayers.cmake
