@@ -658,7 +658,7 @@ TEST_F(CoreTest, ClosingWithTheFileHeldDoesNotHoldUpTheWindow) {
         SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
         best[held] = std::min(best[held], (Now() - start) * 1000);
         if (lock) {
-            PumpFor(0.3);
+            PumpFor(0.15);
             EXPECT_NE(values[round], IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
             lock->Release();
         }
@@ -666,6 +666,12 @@ TEST_F(CoreTest, ClosingWithTheFileHeldDoesNotHoldUpTheWindow) {
         while (IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain") != values[round] && Now() - closed < 3.0)
             PumpFor(0.01);
         EXPECT_EQ(values[round], IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain")) << "round " << round;
+        // A machine so slow that the save gave the lock up would greet the
+        // next round's window with the copy's notice: stop here instead.
+        if (IsFile(host.CopyPath())) {
+            ADD_FAILURE() << "round " << round << ": the save gave up on the lock and went to the copy";
+            return;
+        }
     }
     std::printf("[ figures  ] WM_CLOSE with the file free %.1f ms, held %.1f ms\n", best[0], best[1]);
     // Waiting the lock out costs a second and more; a loaded machine adds
