@@ -8,7 +8,10 @@
 
 #include "KelvaneHost.h"
 #include "core/FieldTrace.h"
+#include "core/PlatformListing.h"
+#include "core/logic/ProfileText.h"
 
+using kelvane::ListProfile;
 using kelvane::ProfileListing;
 using kelvane::SavedKeys;
 using kelvane::SavePlan;
@@ -112,29 +115,6 @@ bool FlushToDisk(const std::string& path, DWORD& error) {
 // The profile functions keep files they have read; this writes back and
 // forgets path's, so the next call reads the disk.
 void ForgetCached(const std::string& path) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str()); }
-
-// A double-zero-terminated list from a profile function that returns size - 2
-// when its buffer was too small.
-template <class Fill>
-std::vector<std::string> ProfileList(Fill fill) {
-    std::vector<char> buf(4096);
-    DWORD n;
-    while ((n = fill(buf.data(), static_cast<DWORD>(buf.size()))) >= buf.size() - 2 && buf.size() < (1u << 26))
-        buf.resize(buf.size() * 2);
-    std::vector<std::string> items;
-    for (const char* p = buf.data(); p < buf.data() + n && *p; p += items.back().size() + 1) items.emplace_back(p);
-    return items;
-}
-
-// The file as the platform's reader sees it.
-ProfileListing ListProfile(const std::string& path) {
-    ProfileListing listing;
-    listing.names = ProfileList([&](char* b, DWORD n) { return GetPrivateProfileSectionNamesA(b, n, path.c_str()); });
-    for (const std::string& name : kelvane::DistinctNames(listing.names))
-        listing.lines.push_back(ProfileList(
-            [&](char* b, DWORD n) { return GetPrivateProfileSectionA(name.c_str(), b, n, path.c_str()); }));
-    return listing;
-}
 
 std::string SystemMessage(DWORD error) {
     const std::string text = SystemWords(error);
@@ -294,10 +274,17 @@ void CSettingsFile::TellAtOpening(const std::string& reason) {
 void CSettingsFile::EndLoad() {
     if (m_loadHandle == INVALID_HANDLE_VALUE) return;
     // What the file said, key by key, while no one could lock it: what a
-    // save tells this session's changes from other programs' by.
-    ForgetCached(m_ioPath);
-    m_loadedListing = ListProfile(m_ioPath);
-    ForgetCached(m_ioPath);
+    // save tells this session's changes from other programs' by. From the
+    // bytes read when every platform lists them line for line (each section
+    // function would open and parse the file again).
+    const kelvane::ProfileText loaded(m_loadedBytes);
+    if (loaded.ListsExact()) {
+        m_loadedListing = loaded.Listing();
+    } else {
+        ForgetCached(m_ioPath);
+        m_loadedListing = ListProfile(m_ioPath);
+        ForgetCached(m_ioPath);
+    }
     CloseHandle(m_loadHandle);
     m_loadHandle = INVALID_HANDLE_VALUE;
 }

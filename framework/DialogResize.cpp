@@ -74,7 +74,7 @@ bool CResizePage::PositionControl(int cx, int cy, const RszRect& group, const Re
     if (!child || !ChildRect(m_hWnd, child, &current)) return true;
     const RszRect r =
         PositionControlRect(cx, cy, m_initialWidth, m_initialHeight, group, entry, grouped, next, current);
-    if (entry.flags & RSZ_REPAINT) InvalidateRect(child, nullptr, TRUE);
+    if ((entry.flags & RSZ_REPAINT) && IsWindowVisible(m_hWnd)) InvalidateRect(child, nullptr, TRUE);
     if (NeedsMove(entry.flags))
         SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
@@ -87,7 +87,10 @@ void CResizePage::UpdateLayout(int cx, int cy) {
         [&](size_t i, const RszRect& group, bool grouped, int32_t next) {
             PositionControl(cx, cy, group, m_entries[i], grouped, next);
         });
-    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // A hidden page (all but one while the window opens) is drawn whole
+    // when it is shown.
+    if (IsWindowVisible(m_hWnd))
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 bool CResizePage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& /*result*/) {

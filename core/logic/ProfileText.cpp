@@ -31,6 +31,10 @@ std::string CopyEntry(const std::string& value, size_t n) {
     return out;
 }
 
+// Longer lines the platform's section functions may list otherwise (Wine's
+// list lines of 64 KB otherwise); a settings file's are tens of characters.
+constexpr size_t kListedLineMax = 1024;
+
 // The bytes of the plain form: printable ASCII, tabs and line ends.
 bool PlainByte(char c) { return (c >= ' ' && c <= '~') || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -46,11 +50,13 @@ void ProfileText::Parse(const std::string& bytes) {
     for (size_t pos = start; pos < bytes.size();) {
         size_t end = bytes.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = bytes.size();
+        const size_t begin = pos;
         size_t b = pos, e = end;
         pos = end + 1;
         while (b < e && IsBlank(bytes[b])) ++b;
         while (e > b && IsBlank(bytes[e - 1])) --e;
         if (b == e) continue;
+        m_listsExact = m_listsExact && b == begin && e == end && e - b < kListedLineMax;
         if (bytes[b] == '[') {
             const size_t close = bytes.rfind(']', e - 1);
             if (close != std::string::npos && close > b) {
@@ -82,6 +88,8 @@ void ProfileText::Parse(const std::string& bytes) {
         if (bytes[b] != ';')
             m_exact = m_exact && bytes[b] != '[' && key.hasValue && !key.name.empty() &&
                       (key.value.empty() || !IsQuote(key.value[0]));
+        m_listsExact = m_listsExact && bytes[b] != ';' && m_sections.size() > 1 && key.hasValue &&
+                       e - b == key.name.size() + 1 + key.value.size();
         m_sections.back().keys.push_back(key);
     }
 }
@@ -123,6 +131,17 @@ void ProfileText::Write(const char* section, const char* key, const std::string&
             return;
         }
     s->keys.push_back(Key{key, text, true});
+}
+
+ProfileListing ProfileText::Listing() const {
+    ProfileListing listing;
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        listing.names.push_back(m_sections[i].name);
+        std::vector<std::string> lines;
+        for (const Key& k : m_sections[i].keys) lines.push_back(k.name + "=" + k.value);
+        listing.lines.push_back(lines);
+    }
+    return listing;
 }
 
 std::string ProfileText::Render() const {

@@ -23,6 +23,10 @@
 // platform's reader on every Windows version reads it the same way; other
 // files (other encodings, control bytes, repeated sections, odd headers,
 // quoted values, ...) should be read through the platform itself.
+// ListsExact() says more: every line is a header or "name=value" as it
+// stands (no blanks, comments or keys before the first header, no line of
+// 1 KB or more), which every platform lists line for line, so Listing() gives what the platform's
+// section functions give.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +34,7 @@
 #include <vector>
 
 #include "core/logic/IniRules.h"
+#include "core/logic/SaveRules.h"
 
 namespace kelvane {
 
@@ -38,6 +43,9 @@ public:
     explicit ProfileText(const std::string& bytes);
 
     bool Exact() const { return m_exact; }
+    bool ListsExact() const { return m_exact && m_listsExact; }
+    // Section names in file order, and each section's "name=value" lines.
+    ProfileListing Listing() const;
 
     std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override;
     void Write(const char* section, const char* key, const std::string& value) override;
@@ -64,6 +72,7 @@ private:
 
     std::vector<Section> m_sections;  // the first: keys before any header
     bool m_exact = true;
+    bool m_listsExact = true;
 };
 
 }  // namespace kelvane

@@ -20,6 +20,7 @@
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "core/logic/IniRules.h"
+#include "core/PlatformListing.h"
 #include "core/logic/ProfileText.h"
 #include "core/logic/ReadBack.h"
 #include "core/logic/TraceRules.h"
@@ -486,8 +487,10 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
 // table makes (its default text and buffer) and once more with a wide buffer:
 // over the fuzz corpus, the damaged files above and hand-written awkward
 // files. Files of single-byte text must read alike; a file the reader calls
-// exact must be one of them. Each hand-written and corpus file is also loaded
-// by the real plug-in, whose blocks must hold what the platform's reads give.
+// exact must be one of them, and a file it lists itself (the start-up's
+// listing) must list as the platform's section functions list it. Each
+// hand-written and corpus file is also loaded by the real plug-in, whose
+// blocks must hold what the platform's reads give.
 // No other encoding and no byte beyond ASCII (whose meaning depends on the
 // code page): a UTF-8 mark before ASCII text is still single-byte text.
 bool SingleByteText(const std::string& bytes) {
@@ -600,7 +603,8 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
     }
 
     const std::string path = host.IniPath();
-    int exactFiles = 0, compared = 0, loaded = 0;
+    EXPECT_TRUE(ProfileText(full).ListsExact());
+    int exactFiles = 0, compared = 0, loaded = 0, listed = 0;
     const double start = Now();
     for (const Source& s : sources) {
         WriteRaw(path, s.bytes);
@@ -624,6 +628,10 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
             }
             EXPECT_TRUE(diff.empty()) << s.name << ": " << diff;
         }
+        if (text.ListsExact()) {
+            ++listed;
+            EXPECT_TRUE(kelvane::ListProfile(path) == text.Listing()) << s.name << ": listed otherwise";
+        }
         if (!s.load) continue;
         PlatformProfile platform(path);
         const Expected want = RulesGive(&platform);
@@ -637,8 +645,9 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         host.Unload();
         ++loaded;
     }
-    std::printf("[ figures  ] %zu files (%d exact, %d read alike key by key, %d loaded by the plug-in) in %.1f s\n",
-                sources.size(), exactFiles, compared, loaded, Now() - start);
+    std::printf("[ figures  ] %zu files (%d exact, %d listed in memory, %d read alike key by key, %d loaded by the "
+                "plug-in) in %.1f s\n",
+                sources.size(), exactFiles, listed, compared, loaded, Now() - start);
 }
 
 // ---------------------------------------------------------------------------
