@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <mutex>
 
 #include "framework/ModuleGuard.h"
@@ -71,18 +70,14 @@ void Write(bool force) noexcept {
 
 }  // namespace
 
-void FieldTrace::Open(const std::string& settingsPath) {
-    const size_t slash = settingsPath.find_last_of('\\');
-    std::string folder = slash == std::string::npos ? std::string(".") : settingsPath.substr(0, slash);
-    // A folder too long for the file functions is reached by its short name.
-    if (folder.size() + 1 + std::strlen(kelvane::kTraceFileName) + 2 >= MAX_PATH) {
-        char shortFolder[MAX_PATH] = {};
-        const DWORD n = GetShortPathNameA(folder.c_str(), shortFolder, sizeof shortFolder);
-        if (n > 0 && n < sizeof shortFolder) folder = shortFolder;
-    }
+void FieldTrace::Open() { SetAbsorbedExceptionReport(&OnAbsorbed); }
+
+void FieldTrace::PlaceBeside(const std::string& settingsIoPath) {
+    const size_t slash = settingsIoPath.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string(".") : settingsIoPath.substr(0, slash);
+    std::lock_guard<std::mutex> writing(g_writing);
     g_logPath = folder + "\\" + kelvane::kTraceFileName;
     g_olderPath = g_logPath + kelvane::kTraceOlderSuffix;
-    SetAbsorbedExceptionReport(&OnAbsorbed);
 }
 
 void FieldTrace::Close() noexcept {

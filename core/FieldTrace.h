@@ -19,9 +19,11 @@
 
 class FieldTrace {
 public:
-    // Library load: the log beside settingsPath; counts from zero; the
-    // boundary's catch-alls report here from now on.
-    static void Open(const std::string& settingsPath);
+    // Library load, first thing: the boundary's catch-alls report here from now on.
+    static void Open();
+    // Once the settings file is found: the log goes beside it, in the folder
+    // as the file functions reach it (its short name past the path limit).
+    static void PlaceBeside(const std::string& settingsIoPath);
     // Unload (and process exit): writes what is left; the boundary stops reporting.
     static void Close() noexcept;
 

@@ -26,8 +26,8 @@ CKelvaneApp::CKelvaneApp() : CWinApp(nullptr) {}
 CKelvaneApp::~CKelvaneApp() = default;
 
 BOOL CKelvaneApp::InitInstance() {
+    FieldTrace::Open();
     m_settings.LoadWorkFolder();
-    FieldTrace::Open(m_settings.IniPath());
     m_params.DipoleWinStart = DIPOLE_WINDOW_START;
     m_params.MonoWinStart = MONO_WINDOW_START;
     m_blocks.OpenProcessBlock();
@@ -36,6 +36,7 @@ BOOL CKelvaneApp::InitInstance() {
     m_blocks.ToolControlBlock().StoreInt(offsetof(ToolControlPara, DipoleWinStart), m_params.DipoleWinStart);
     // Start-up never writes the INI; a missing file is created at shut-down.
     m_settings.Load(m_blocks.ProcessBlock());
+    FieldTrace::PlaceBeside(m_settings.ReadPath());
     PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_settings.NoteStartingSettings();
     return CWinApp::InitInstance();

@@ -53,7 +53,8 @@ public:
     CSettingsFile::Status Status() const { return m_file.LastStatus(); }
 
     const std::string& WorkFolder() const { return m_workFolder; }
-    const std::string& IniPath() const { return m_iniPath; }
+    // The settings file as the file functions reach it (after Load).
+    const std::string& ReadPath() const { return m_file.ReadPath(); }
     // Set-ups live in "Setups" beside the settings file.
     std::string SetupFolder() const;
 

@@ -14,13 +14,6 @@ constexpr size_t kMaxActions = 1000;  // names kept; later new ones show as "oth
 
 std::string Two(int32_t v) { return (v < 10 ? "0" : "") + FormatInt(v); }
 
-std::string Hex(int32_t code) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(static_cast<uint32_t>(code) >> shift) & 0xF];
-    return text;
-}
-
 // The page a command belongs to, by its name.
 const char* PageOf(int32_t code) {
     const char* name = CommandName(code);
@@ -142,7 +135,7 @@ std::string JournalCsv(const JobJournal& journal) {
         const JournalEntry& e = journal.At(i);
         const char* name = CommandName(e.code);
         out += FormatJournalTime(e.at) + "," + PageOf(e.code) + "," + CsvField(journal.ActionName(e.action)) + "," +
-               (name ? name : "") + "," + Hex(e.code) + "," + ValueText(e.code, e.value) + "," + CommandUnit(e.code) +
+               (name ? name : "") + "," + CodeHex(e.code, true) + "," + ValueText(e.code, e.value) + "," + CommandUnit(e.code) +
                "," + (e.asked != e.value ? "from " + ValueText(e.code, e.asked) : std::string("no")) + "," +
                (e.delivered ? "yes" : "no") + "\r\n";
     }

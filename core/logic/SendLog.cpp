@@ -52,14 +52,14 @@ const Label kLabels[] = {
     {CMD_DIPOLE_RXDELAY_STEP, CMD_DIPOLE_RXDELAY_STEP, "Dipole receiver delay step", Unit::Us},
 };
 
-std::string Hex(int32_t code) {
-    static const char kDigits[] = "0123456789abcdef";
+}  // namespace
+
+std::string CodeHex(int32_t code, bool upperCase) {
+    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
     std::string text = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(static_cast<uint32_t>(code) >> shift) & 0xF];
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(static_cast<uint32_t>(code) >> shift) & 0xF];
     return text;
 }
-
-}  // namespace
 
 std::string DescribeCommand(const ToolCommand& block) {
     for (const Label& l : kLabels) {
@@ -76,7 +76,7 @@ std::string DescribeCommand(const ToolCommand& block) {
         case Unit::OnOff: return name + (v == VALUE_ON ? " on" : " off");
         }
     }
-    return "command " + Hex(block.CodeWord);
+    return "command " + CodeHex(block.CodeWord, false);
 }
 
 const char* CommandUnit(int32_t code) {
