@@ -15,12 +15,6 @@ std::string g_logPath;
 std::string g_olderPath;
 std::mutex g_writing;  // one writer at a time
 
-kelvane::JournalTime LocalNow() {
-    SYSTEMTIME t{};
-    GetLocalTime(&t);
-    return {t.wYear * 10000 + t.wMonth * 100 + t.wDay, ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
-}
-
 void OnAbsorbed(const char* what) noexcept {
     FieldTrace::Note(TraceKind::BoundaryException, what && *what ? what : "an exception of no standard type");
 }
@@ -61,7 +55,7 @@ void Write(bool force) noexcept {
     const DWORD tick = GetTickCount();
     if (!g_recorder.Due(tick, force)) return;
     try {
-        const kelvane::TraceRecorder::Take take = g_recorder.Lines(LocalNow(), tick, GetCurrentProcessId(), force);
+        const kelvane::TraceRecorder::Take take = g_recorder.Lines(LocalJournalTime(), tick, GetCurrentProcessId(), force);
         if (!take.text.empty() && Append(take.text.data(), take.text.size())) g_recorder.Commit(take, tick);
     } catch (...) {
         // Out of memory: the lines wait for the next try.
@@ -69,6 +63,12 @@ void Write(bool force) noexcept {
 }
 
 }  // namespace
+
+kelvane::JournalTime LocalJournalTime() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return {t.wYear * 10000 + t.wMonth * 100 + t.wDay, ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
+}
 
 void FieldTrace::Open() { SetAbsorbedExceptionReport(&OnAbsorbed); }
 
@@ -85,7 +85,7 @@ void FieldTrace::Close() noexcept {
     Write(true);
 }
 
-void FieldTrace::Note(TraceKind kind, const char* detail) noexcept { g_recorder.Note(kind, LocalNow(), detail); }
+void FieldTrace::Note(TraceKind kind, const char* detail) noexcept { g_recorder.Note(kind, LocalJournalTime(), detail); }
 
 void FieldTrace::NoteCommand(TraceKind kind, const kelvane::ToolCommand& asked,
                              const kelvane::ToolCommand& sent) noexcept {

@@ -17,6 +17,9 @@
 #include "KelvaneHost.h"
 #include "core/logic/TraceRules.h"
 
+// Now, in local time, as the job record and the trace write it.
+kelvane::JournalTime LocalJournalTime();
+
 class FieldTrace {
 public:
     // Library load, first thing: the boundary's catch-alls report here from now on.

@@ -21,11 +21,7 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     if (limited) FieldTrace::NoteCommand(kelvane::TraceKind::LastGuardLimit, *block, sent);
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
     m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    m_journal.Record({now.wYear * 10000 + now.wMonth * 100 + now.wDay,
-                      ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds},
-                     sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
+    m_journal.Record(LocalJournalTime(), sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
     if (!delivered) {
         FieldTrace::NoteCommand(kelvane::TraceKind::CommandLost, sent, sent);
         return;
