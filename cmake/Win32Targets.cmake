@@ -63,6 +63,7 @@ file(GLOB KELVANE_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/harness/
 add_library(kelvane_harness STATIC ${KELVANE_HARNESS_SOURCES})
 target_include_directories(kelvane_harness PUBLIC ${CMAKE_SOURCE_DIR}/harness ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/res)
 target_link_libraries(kelvane_harness PUBLIC kelvane_logic comctl32 user32 gdi32)
+kelvane_test_code(kelvane_harness)
 
 # A small host that loads the DLL and prints what start-up did.
 add_executable(KelvaneProbe ${CMAKE_SOURCE_DIR}/bench/probe/KelvaneProbe.cpp)
@@ -74,6 +75,8 @@ file(GLOB KELVANE_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.
 add_executable(kelvane_wine_tests ${KELVANE_WINE_TESTS})
 target_link_libraries(kelvane_wine_tests PRIVATE kelvane_harness gtest_main ${KELVANE_STATIC_LINK})
 add_dependencies(kelvane_wine_tests Kelvane Tamsil KelvaneProbe)
+kelvane_test_code(kelvane_wine_tests)
+target_precompile_headers(kelvane_wine_tests PRIVATE <gtest/gtest.h> <windows.h> <commctrl.h> <string> <vector>)
 # The system tests in two halves (GoogleTest's sharding), so they run side
 # by side with the rest; the cycles alone, short (scripts/soak.sh runs them at
 # full length).
@@ -89,8 +92,11 @@ set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400 LABELS slow)
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
 # Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
 # points at its own module.
-target_sources(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp
-  ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
+set(KELVANE_PAGE_BASE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp
+  ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
+target_sources(kelvane_wine_tests PRIVATE ${KELVANE_PAGE_BASE})
+# Product files compile as the DLL has them (clang-tidy reads either entry).
+set_source_files_properties(${KELVANE_PAGE_BASE} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 # Files of the source tree the tests read (the fuzz corpus), through Wine's Z: drive.
 target_compile_definitions(kelvane_wine_tests PRIVATE KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

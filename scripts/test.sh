@@ -28,8 +28,8 @@ report() {
   for p in "${phases[@]}"; do echo "  $p"; done
   printf '  %-36s %4d s\n' "total" $(( $(date +%s) - run_start ))
 }
-lint=""
-trap '[ -z "$lint" ] || kill "$lint" 2>/dev/null; report' EXIT
+lints=()
+trap '[ ${#lints[@]} -eq 0 ] || kill "${lints[@]}" 2>/dev/null; report' EXIT
 # phase NAME COMMAND...: runs it, notes its time; a failure ends the run.
 phase() {
   local name=$1 t0 status=0
@@ -40,21 +40,38 @@ phase() {
   [ $status -eq 0 ] || exit $status
 }
 
+# clang-tidy runs at a lower priority beside the rest: the platform-free part
+# from the native build on (the fuzzes run for a fixed time, the Wine tests
+# wait on windows and timers much of the time), the Win32 part from the cross
+# build on. lint_start PART starts one in the background.
+lint_start() {
+  local part=$1
+  ( t0=$(date +%s); nice -n 10 bash scripts/lint.sh "$part" >"build/lint-$part.log" 2>&1
+    echo "$? $(( $(date +%s) - t0 ))" >"build/lint-$part.status" ) &
+  lints+=("$!")
+}
+lint_finish() {
+  local part status seconds failed=0
+  wait "${lints[@]}"
+  lints=()
+  for part in platform-free win32; do
+    [ -f "build/lint-$part.status" ] || continue
+    read -r status seconds <"build/lint-$part.status"
+    cat "build/lint-$part.log"
+    phases+=("$(printf '%-36s %4d s%s' "clang-tidy, $part (beside)" "$seconds" "$([ "$status" -eq 0 ] || echo "  FAILED")")")
+    [ "$status" -eq 0 ] || failed=1
+  done
+  return $failed
+}
+
 phase "dependencies" bash scripts/deps.sh
 phase "native build" sh -c 'cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVANE_WERROR=ON >/dev/null &&
   cmake --build --preset native'
+rm -f build/lint-*.status
+lint_start platform-free
 phase "native tests + 30 s fuzzes" ctest --preset native ${fast[@]+"${fast[@]}"}
 phase "cross build" sh -c 'cmake --preset cross -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVANE_WERROR=ON >/dev/null &&
   cmake --build --preset cross'
-
-# clang-tidy runs beside the Wine tests, at a lower priority: they wait on
-# windows and timers much of the time.
-lint_start=$(date +%s)
-( nice -n 10 bash scripts/lint.sh >build/lint.log 2>&1; echo $? >build/lint.status; date +%s >build/lint.end ) &
-lint=$!
+lint_start win32
 phase "Wine tests (parallel)" ctest --preset cross ${fast[@]+"${fast[@]}"} ${ctest_args[@]+"${ctest_args[@]}"}
-wait "$lint"
-lint=""
-cat build/lint.log
-phases+=("$(printf '%-36s %4d s' "clang-tidy (beside the Wine tests)" $(( $(cat build/lint.end) - lint_start )))")
-[ "$(cat build/lint.status)" -eq 0 ] || exit 1
+phase "clang-tidy, the rest after the tests" lint_finish
