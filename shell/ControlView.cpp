@@ -220,6 +220,8 @@ void CControlView::OnInitialUpdate(int belowForm) {
     column.fmt = LVCFMT_LEFT;
     column.cx = client.right - client.left;
     column.pszText = const_cast<char*>("Acoustic Control Page");
+    // One layout of the list for its five items, not one per insert.
+    SendMessageA(m_pageList, WM_SETREDRAW, FALSE, 0);
     SendMessageA(m_pageList, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
     for (int i = 0; i < 5; ++i) {
         LVITEMA item{};
@@ -229,6 +231,7 @@ void CControlView::OnInitialUpdate(int belowForm) {
         item.iImage = i;
         SendMessageA(m_pageList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
+    SendMessageA(m_pageList, WM_SETREDRAW, TRUE, 0);
 }
 
 void CControlView::ShowPage(int index) {
