@@ -29,7 +29,7 @@ report() {
   printf '  %-36s %4d s\n' "total" $(( $(date +%s) - run_start ))
 }
 lints=()
-trap '[ ${#lints[@]} -eq 0 ] || kill "${lints[@]}" 2>/dev/null; report' EXIT
+trap 'for p in ${lints[@]+"${lints[@]}"}; do kill -- "-$p" 2>/dev/null; done; report' EXIT
 # phase NAME COMMAND...: runs it, notes its time; a failure ends the run.
 phase() {
   local name=$1 t0 status=0
@@ -45,9 +45,9 @@ phase() {
 # wait on windows and timers much of the time), the Win32 part from the cross
 # build on. lint_start PART starts one in the background.
 lint_start() {
-  local part=$1
-  ( t0=$(date +%s); nice -n 10 bash scripts/lint.sh "$part" >"build/lint-$part.log" 2>&1
-    echo "$? $(( $(date +%s) - t0 ))" >"build/lint-$part.status" ) &
+  # A process group of its own, so a run that ends early stops every clang-tidy.
+  setsid bash -c 't0=$(date +%s); nice -n 10 bash scripts/lint.sh "$1" >"build/lint-$1.log" 2>&1
+    echo "$? $(( $(date +%s) - t0 ))" >"build/lint-$1.status"' _ "$1" &
   lints+=("$!")
 }
 lint_finish() {
