@@ -376,6 +376,22 @@ private:
     ScriptSession m_session;
 };
 
+BOOL CALLBACK CountOwnWindow(HWND w, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(w)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The process's windows on screen at a sample (the bench, the control
+// window, the trend): each holds handles and memory of its own, so samples
+// are compared with those taken with as many open.
+int OpenWindows() {
+    int count = 0;
+    EnumWindows(&CountOwnWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 }  // namespace
 
 // Private bytes a step may grow by in the later half of a run. The heap
@@ -446,6 +462,7 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
         if (steps >= 10 && harness::Now() - lastSample >= 1.5) {
             UsageSample u = harness::MeasureUsage(steps);
             u.privateBytes -= static_cast<double>(bench.Journal().size() * sizeof(JournalEntry));
+            u.state = OpenWindows();
             usage.push_back(u);
             lastSample = harness::Now();
         }
@@ -468,9 +485,10 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
         const GrowthVerdict v = JudgeGrowth(later, bounds);
         growth = DescribeGrowth(v, bounds) + " (over the later half)";
         if (!v.ok) {
-            std::printf("soak: growth: %s; samples (step, private bytes, GDI, USER, kernel):\n", v.why.c_str());
+            std::printf("soak: growth: %s; samples (step, private bytes, GDI, USER, kernel, windows):\n", v.why.c_str());
             for (const UsageSample& u : usage)
-                std::printf("  %d %.0f %ld %ld %ld\n", u.cycle, u.privateBytes, u.gdi, u.user, u.kernel);
+                std::printf("  %d %.0f %ld %ld %ld, %d windows open\n", u.cycle, u.privateBytes, u.gdi, u.user, u.kernel,
+                            u.state);
             *failure = "growth: " + v.why;
             ok = false;
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <map>
 
 namespace kelvane {
 
@@ -21,7 +22,13 @@ double MedianSlope(const std::vector<double>& x, const std::vector<double>& y) {
     return (lower + upper) / 2;
 }
 
-GrowthVerdict JudgeGrowth(const std::vector<UsageSample>& samples, const GrowthBounds& bounds) {
+namespace {
+
+struct Rates {
+    double bytes = 0, gdi = 0, user = 0, kernel = 0;
+};
+
+Rates RatesOf(const std::vector<UsageSample>& samples) {
     std::vector<double> cycle, bytes, gdi, user, kernel;
     for (const UsageSample& s : samples) {
         cycle.push_back(s.cycle);
@@ -30,11 +37,38 @@ GrowthVerdict JudgeGrowth(const std::vector<UsageSample>& samples, const GrowthB
         user.push_back(static_cast<double>(s.user));
         kernel.push_back(static_cast<double>(s.kernel));
     }
+    return Rates{MedianSlope(cycle, bytes), MedianSlope(cycle, gdi), MedianSlope(cycle, user), MedianSlope(cycle, kernel)};
+}
+
+int Span(const std::vector<UsageSample>& samples) {
+    int lo = samples.front().cycle, hi = lo;
+    for (const UsageSample& s : samples) {
+        lo = std::min(lo, s.cycle);
+        hi = std::max(hi, s.cycle);
+    }
+    return hi - lo;
+}
+
+}  // namespace
+
+GrowthVerdict JudgeGrowth(const std::vector<UsageSample>& samples, const GrowthBounds& bounds) {
+    std::map<int, std::vector<UsageSample>> byState;
+    for (const UsageSample& s : samples) byState[s.state].push_back(s);
+    const int whole = samples.empty() ? 0 : Span(samples);
+    int widest = 0;
+    for (const auto& group : byState) widest = std::max(widest, Span(group.second));
     GrowthVerdict v;
-    v.bytesPerCycle = MedianSlope(cycle, bytes);
-    v.gdiPerCycle = MedianSlope(cycle, gdi);
-    v.userPerCycle = MedianSlope(cycle, user);
-    v.kernelPerCycle = MedianSlope(cycle, kernel);
+    bool first = true;
+    for (const auto& group : byState) {
+        const int span = Span(group.second);
+        if (span == 0 || (2 * span < whole && span < widest)) continue;
+        const Rates r = RatesOf(group.second);
+        v.bytesPerCycle = first ? r.bytes : std::min(v.bytesPerCycle, r.bytes);
+        v.gdiPerCycle = first ? r.gdi : std::min(v.gdiPerCycle, r.gdi);
+        v.userPerCycle = first ? r.user : std::min(v.userPerCycle, r.user);
+        v.kernelPerCycle = first ? r.kernel : std::min(v.kernelPerCycle, r.kernel);
+        first = false;
+    }
     const struct {
         const char* what;
         double rate, bound;

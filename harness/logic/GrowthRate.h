@@ -10,11 +10,15 @@
 
 namespace kelvane {
 
-// What the process holds after `cycle` cycles.
+// What the process holds after `cycle` cycles, in `state`: a run whose
+// windows come and go (the soak) tells which are open, since each holds its
+// own handles and memory; samples are compared only with others in the same
+// state.
 struct UsageSample {
     int cycle;
     double privateBytes;
     long gdi, user, kernel;
+    int state = 0;
 };
 
 // The growth each count may show per cycle.
@@ -44,6 +48,10 @@ struct GrowthVerdict {
 // fewer than two samples or samples all at one cycle.
 double MedianSlope(const std::vector<double>& x, const std::vector<double>& y);
 
+// Each count's rate is the median slope within one state, the least over the
+// states whose samples span at least half the run (or the one spanning most):
+// a leak grows in every state, while a window's own handles only differ
+// between states.
 GrowthVerdict JudgeGrowth(const std::vector<UsageSample>& samples, const GrowthBounds& bounds);
 
 // One line with the rates and the bounds, for the log.

@@ -94,6 +94,38 @@ TEST(GrowthRate, RecordedRunsPassAndEachPlantedLeakFails) {
     }
 }
 
+// The later half of a 30 s soak recorded in a clean-clone run, with the
+// process's windows open at each sample (1: the bench alone, 2: with the
+// control window): its GDI and USER counts swing with the window, by 21 and
+// 335, and judged as one series they read as 0.275 GDI objects a step.
+TEST(GrowthRate, WindowsComingAndGoingAreNoLeak) {
+    const std::vector<UsageSample> soak = {
+        {111, 18809216, 266, 388, 43, 2}, {142, 17858160, 245, 53, 41, 1}, {177, 18912688, 259, 56, 42, 1},
+        {180, 17892256, 249, 54, 42, 1},  {193, 17922256, 259, 56, 41, 1}, {201, 18788384, 272, 390, 41, 2},
+        {212, 18792240, 272, 390, 41, 2},
+    };
+    const GrowthBounds shortSoak{16 * 1024, 0.25};
+    const Leak leaks[] = {
+        {"none", 0, 0, 0, 0, nullptr},
+        {"one GDI object per step", 0, 1, 0, 0, "GDI objects"},
+        {"one USER object per step", 0, 0, 1, 0, "USER objects"},
+        {"one kernel handle per step", 0, 0, 0, 1, "kernel handles"},
+        {"32 KB per step", 32 * 1024, 0, 0, 0, "private bytes"},
+    };
+    for (const Leak& leak : leaks) {
+        const GrowthVerdict v = JudgeGrowth(Planted(soak, leak), shortSoak);
+        EXPECT_EQ(leak.reported == nullptr, v.ok) << leak.name << ": " << v.why;
+        if (leak.reported) {
+            EXPECT_NE(std::string::npos, v.why.find(leak.reported)) << v.why;
+        }
+    }
+    // A state seen only briefly is not the one judged: a leak still shows.
+    std::vector<UsageSample> brief = Planted(soak, leaks[1]);
+    brief.push_back({150, 17858160, 245 + 150, 53, 41, 3});
+    brief.push_back({152, 17858160, 245 + 150, 53, 41, 3});
+    EXPECT_FALSE(JudgeGrowth(brief, shortSoak).ok);
+}
+
 // What the median slope passes over and what it does not.
 TEST(GrowthRate, MedianSlope) {
     const struct {
