@@ -72,9 +72,7 @@ kelvane::JournalTime LocalJournalTime() {
 
 void FieldTrace::Open() { SetAbsorbedExceptionReport(&OnAbsorbed); }
 
-void FieldTrace::PlaceBeside(const std::string& settingsIoPath) {
-    const size_t slash = settingsIoPath.find_last_of('\\');
-    const std::string folder = slash == std::string::npos ? std::string(".") : settingsIoPath.substr(0, slash);
+void FieldTrace::PlaceIn(const std::string& folder) {
     std::lock_guard<std::mutex> writing(g_writing);
     g_logPath = folder + "\\" + kelvane::kTraceFileName;
     g_olderPath = g_logPath + kelvane::kTraceOlderSuffix;

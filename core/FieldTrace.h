@@ -4,7 +4,8 @@
 // to "Kelvane.log" beside the settings file. Past 256 KB the log becomes
 // "Kelvane.log.1" (the one older generation kept) and a new one begins.
 //
-// Noting is for any thread and never waits, allocates or touches the disk;
+// Noting is for any thread and never waits or touches the disk (a command's
+// detail is formatted first; a plain note allocates nothing);
 // the lines are written by Flush on the window's thread (its status tick), by
 // the save thread after a write, and at unload. The per-frame path only
 // counts. A log that cannot be written (locked, read-only, folder gone) costs
@@ -24,9 +25,9 @@ class FieldTrace {
 public:
     // Library load, first thing: the boundary's catch-alls report here from now on.
     static void Open();
-    // Once the settings file is found: the log goes beside it, in the folder
+    // Once the settings file is found: the log goes beside it, in its folder
     // as the file functions reach it (its short name past the path limit).
-    static void PlaceBeside(const std::string& settingsIoPath);
+    static void PlaceIn(const std::string& folder);
     // Unload (and process exit): writes what is left; the boundary stops reporting.
     static void Close() noexcept;
 

@@ -20,8 +20,10 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     assert(!limited && "a command left its drive range");
     if (limited) FieldTrace::NoteCommand(kelvane::TraceKind::LastGuardLimit, *block, sent);
     const bool delivered = m_hostWnd && IsWindow(m_hostWnd);
-    m_sendLog.Sent(sent, delivered, LocalSecondsOfDay());
-    m_journal.Record(LocalJournalTime(), sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
+    // One reading of the clock: the strip and the record give the same second.
+    const kelvane::JournalTime now = LocalJournalTime();
+    m_sendLog.Sent(sent, delivered, now.msOfDay / 1000);
+    m_journal.Record(now, sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
     if (!delivered) {
         FieldTrace::NoteCommand(kelvane::TraceKind::CommandLost, sent, sent);
         return;

@@ -36,7 +36,7 @@ BOOL CKelvaneApp::InitInstance() {
     m_blocks.ToolControlBlock().StoreInt(offsetof(ToolControlPara, DipoleWinStart), m_params.DipoleWinStart);
     // Start-up never writes the INI; a missing file is created at shut-down.
     m_settings.Load(m_blocks.ProcessBlock());
-    FieldTrace::PlaceBeside(m_settings.ReadPath());
+    FieldTrace::PlaceIn(m_settings.IoFolder());
     PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_settings.NoteStartingSettings();
     return CWinApp::InitInstance();

@@ -9,7 +9,6 @@
 #include "KelvaneHost.h"
 #include "core/FieldTrace.h"
 #include "core/PlatformListing.h"
-#include "core/logic/ProfileText.h"
 
 using kelvane::ListProfile;
 using kelvane::ProfileListing;
@@ -219,7 +218,9 @@ std::string SystemWords(unsigned long error) {
     return text;
 }
 
-CSettingsFile::~CSettingsFile() { EndLoad(); }
+CSettingsFile::~CSettingsFile() {
+    if (m_loadHandle != INVALID_HANDLE_VALUE) CloseHandle(m_loadHandle);
+}
 
 void CSettingsFile::SetLockWait(DWORD ms) { g_lockWaitMs.store(ms); }
 
@@ -271,13 +272,12 @@ void CSettingsFile::TellAtOpening(const std::string& reason) {
     m_notice = Notice{true, Kind::Failure, Shown(copy), copy, reason};
 }
 
-void CSettingsFile::EndLoad() {
+void CSettingsFile::EndLoad(const kelvane::ProfileText& loaded) {
     if (m_loadHandle == INVALID_HANDLE_VALUE) return;
     // What the file said, key by key, while no one could lock it: what a
     // save tells this session's changes from other programs' by. From the
     // bytes read when every platform lists them line for line (each section
     // function would open and parse the file again).
-    const kelvane::ProfileText loaded(m_loadedBytes);
     if (loaded.ListsExact()) {
         m_loadedListing = loaded.Listing();
     } else {

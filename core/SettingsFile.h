@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/logic/ProfileText.h"
 #include "core/logic/SaveRules.h"
 
 class CSettingsFile {
@@ -36,9 +37,13 @@ public:
     // Where the load reads the file: the path, or the same file by its
     // folder's short name when the path is longer than the platform's limit.
     const std::string& ReadPath() const { return m_ioPath; }
+    // Its folder, reached the same way.
+    const std::string& IoFolder() const { return m_ioFolder; }
     // The file's bytes as Open read them (Readable only).
     const std::string& LoadedBytes() const { return m_loadedBytes; }
-    void EndLoad();
+    // The load is over (loaded: those bytes, parsed): what the file said,
+    // key by key, is kept for the saves, and the file is let go.
+    void EndLoad(const kelvane::ProfileText& loaded);
 
     // What the settings were when the plug-in started (loaded or defaults).
     void NoteStartingSettings(const kelvane::SavedKeys& keys);

@@ -35,7 +35,7 @@ private:
 // platform's reader (which opens and parses the file at every key) otherwise.
 class LoadProfile : public ProfileStore {
 public:
-    LoadProfile(const std::string& bytes, const std::string& path) : m_text(bytes), m_platform(path) {}
+    LoadProfile(ProfileText& text, const std::string& path) : m_text(text), m_platform(path) {}
     std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override {
         return m_text.Exact() ? m_text.Read(section, key, defaultText, bufferSize)
                               : m_platform.Read(section, key, defaultText, bufferSize);
@@ -43,7 +43,7 @@ public:
     void Write(const char*, const char*, const std::string&) override {}
 
 private:
-    ProfileText m_text;
+    ProfileText& m_text;
     Win32Profile m_platform;
 };
 
@@ -69,14 +69,15 @@ void CSettingsStore::Load(const BlockView& process) {
         SetDefaultParameters(m_params, process);
         return;
     }
-    LoadProfile ini(m_file.LoadedBytes(), m_file.ReadPath());
+    ProfileText loaded(m_file.LoadedBytes());  // parsed once, for the reads and for the saves' listing
+    LoadProfile ini(loaded, m_file.ReadPath());
     LoadGeneralControl(m_params, ini);
     LoadDtGainControl(m_params, ini);
     LoadDipoleControl(m_params, ini);
     LoadMonopoleControl(m_params, ini);
     LoadAcousticProcess(m_params, ini, process);
     LoadOptions(m_params, ini);
-    m_file.EndLoad();
+    m_file.EndLoad(loaded);
 }
 
 void CSettingsStore::NoteStartingSettings() {

@@ -53,8 +53,8 @@ public:
     CSettingsFile::Status Status() const { return m_file.LastStatus(); }
 
     const std::string& WorkFolder() const { return m_workFolder; }
-    // The settings file as the file functions reach it (after Load).
-    const std::string& ReadPath() const { return m_file.ReadPath(); }
+    // The settings file's folder as the file functions reach it (after Load).
+    const std::string& IoFolder() const { return m_file.IoFolder(); }
     // Set-ups live in "Setups" beside the settings file.
     std::string SetupFolder() const;
 
