@@ -25,9 +25,11 @@ set(KELVANE_FLOOR_KERNEL32
   FindNextFileA FlushInstructionCache FormatMessageA GetEnvironmentVariableA GetModuleHandleExW GetPrivateProfileSectionA GetShortPathNameA LocalFree
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
   GetLocalTime
+  AcquireSRWLockExclusive AcquireSRWLockShared ReleaseSRWLockExclusive ReleaseSRWLockShared
   GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA)
 
 set(KELVANE_FLOOR_USER32
+  CallWindowProcW GetMessagePos GetMessageTime GetWindowLongW SetWindowLongW
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
   AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CheckMenuItem CreateDialogIndirectParamA
   CreateDialogParamA CreateWindowExA DefWindowProcA DestroyIcon DestroyMenu DestroyWindow DrawTextA

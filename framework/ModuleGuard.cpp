@@ -23,6 +23,7 @@ struct GuardState {
     volatile LONG threads;          // our threads made and not yet out of their entry
     volatile LONG threadsRunning;   // of them, those started
     HMODULE module;
+    void* volatile replacedProc;    // what ChainedWindowProc entries hand messages to after unload
 };
 
 CEntryPoint* g_entries = nullptr;  // every CEntryPoint, linked at static construction
@@ -90,6 +91,7 @@ struct SystemCalls {
     void* interlockedDecrement = nullptr;
     void* defWindowProc = Imported(&DefWindowProcA);
     void* defSubclassProc = Imported(&DefSubclassProc);
+    void* callWindowProc = Imported(&CallWindowProcW);
     void* callNextHook = Imported(&CallNextHookEx);
 };
 
@@ -184,7 +186,7 @@ struct Fallback {
     uint32_t argBytes;
 };
 
-Fallback WriteFallback(Asm& c, EntryShape shape, const SystemCalls& sys) {
+Fallback WriteFallback(Asm& c, EntryShape shape, const SystemCalls& sys, GuardState* s) {
     switch (shape) {
     case EntryShape::WindowProc:
         return {sys.defWindowProc, 16};
@@ -205,6 +207,14 @@ Fallback WriteFallback(Asm& c, EntryShape shape, const SystemCalls& sys) {
         c.B({0x83, 0xC4, 0x08});                                // add esp, 8
         c.B({0xB8}).A(sys.defSubclassProc).B({0xFF, 0xE0});     // jmp DefSubclassProc
         return {at, 24};
+    }
+    case EntryShape::ChainedWindowProc: {
+        // CallWindowProcW(replaced, hwnd, msg, wParam, lParam): one word more
+        // under the return address.
+        void* at = c.Here();
+        c.B({0x58, 0xFF, 0x35}).A(&s->replacedProc).B({0x50});  // pop eax; push [replacedProc]; push eax
+        c.B({0xB8}).A(sys.callWindowProc).B({0xFF, 0xE0});      // jmp CallWindowProcW
+        return {at, 16};
     }
     case EntryShape::HookProc: {
         void* at = c.Here();
@@ -315,6 +325,19 @@ void* FrameCallEntry(void* fetch, int32_t id, int32_t arg, void(__stdcall* body)
 
 bool GuardedThreadsAvailable() { return g_threadEntry != nullptr; }
 
+bool ShareReplacedProcedure(WNDPROC proc) {
+    GuardState* s = g_state;
+    if (!s || !proc) return false;
+    void* want = reinterpret_cast<void*>(proc);
+    void* had = InterlockedCompareExchangePointer(const_cast<void**>(&s->replacedProc), want, nullptr);
+    return had == nullptr || had == want;
+}
+
+WNDPROC ReplacedProcedure() {
+    GuardState* s = g_state;
+    return s ? reinterpret_cast<WNDPROC>(s->replacedProc) : nullptr;
+}
+
 namespace {
 std::atomic<AbsorbedExceptionReport> g_absorbedReport{nullptr};
 }  // namespace
@@ -373,7 +396,7 @@ void OpenModuleGuards(HMODULE module) {
     Asm c(block);
     g_common = WriteCommon(c, sys, s);
     for (CEntryPoint* e = g_entries; e; e = e->m_next) {
-        const Fallback fb = WriteFallback(c, e->m_shape, sys);
+        const Fallback fb = WriteFallback(c, e->m_shape, sys, s);
         e->m_entry = WriteEntry(c, e->m_body, fb);
     }
     g_threadEntry = WriteThreadEntry(c, sys, s, reinterpret_cast<void*>(&RunThreadStart));

@@ -30,6 +30,8 @@ enum class EntryShape {
     WindowProc,    // stdcall (hwnd, msg, wParam, lParam); after unload: DefWindowProcA
     DialogProc,    // stdcall, 4 words; after unload: FALSE (the dialog manager's default)
     SubclassProc,  // stdcall, 6 words; after unload: DefSubclassProc
+    ChainedWindowProc,  // stdcall (hwnd, msg, wParam, lParam), put in place of a window's own
+                        // procedure; after unload: CallWindowProcW(that procedure)
     HookProc,      // stdcall (code, wParam, lParam); after unload: CallNextHookEx
     ExportOneArg,  // cdecl, 1 word, returns a pointer; after unload: null
 };
@@ -58,6 +60,13 @@ private:
     void* m_entry = nullptr;
     CEntryPoint* m_next;
 };
+
+// The one window procedure every ChainedWindowProc entry stood in for (the
+// edit control's): the first call sets it. True when it is proc, so a
+// window whose procedure is another (someone's subclass) is not chained.
+bool ShareReplacedProcedure(WNDPROC proc);
+// The procedure set by ShareReplacedProcedure, or null.
+WNDPROC ReplacedProcedure();
 
 // The address of an imported function itself, not of the jump to it that
 // the linker may have put in our image.

@@ -19,9 +19,9 @@ public:
     CMyEdit& operator=(const CMyEdit&) = delete;
     ~CMyEdit();
 
-    // Binds to the dialog's edit control with this id. Its text then counts
-    // as committed.
-    bool SubclassDlgItem(int id, HWND dialog);
+    // Binds to this edit control (a page's, found through its kept
+    // controls). Its text then counts as committed.
+    bool SubclassWindow(HWND edit);
     HWND GetSafeHwnd() const { return m_hWnd; }
 
     // True while the text differs from the one the program last wrote or
@@ -52,8 +52,14 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);
+    static LRESULT CALLBACK ChainedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static uintptr_t __stdcall EntryBody(const uintptr_t* args);
-    static CEntryPoint s_entry;
+    static uintptr_t __stdcall ChainBody(const uintptr_t* args);
+    static CEntryPoint s_entry;       // comctl32's subclass chain
+    static CEntryPoint s_chainEntry;  // in place of the edit's own procedure
+    static LRESULT OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The edit's own handling of the message (through the chain it is in).
+    LRESULT PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const;
     std::string Text() const;
     void Commit();
     void SetDirty(bool dirty);
@@ -61,6 +67,7 @@ private:
 
     HWND m_hWnd = nullptr;
     HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
+    WNDPROC m_replaced = nullptr;  // the edit's procedure ours stands in for; null: comctl32's chain
     KeyStep m_keyStep;
     std::string m_committed;      // the text last written by the program or committed by Enter
     bool m_dirty = false;

@@ -90,10 +90,12 @@ void CPageCues::MakeTooltip() {
 
 // Two tools per control. By window: the control itself hears the mouse and
 // passes it on. By rectangle on the page: a disabled control hears no mouse
-// (the page gets it), nor does a plain static.
+// (the page gets it), nor does a plain static. The page's mouse reaches the
+// tooltip from the page's own procedure: a subclass of the page would cost
+// the platform a property look-up on every message the page gets.
 void CPageCues::AddTools(size_t from) {
     for (size_t i = from; i < m_tips.size(); ++i) {
-        HWND control = GetDlgItem(m_page, m_tips[i].id);
+        HWND control = Control(m_tips[i].id);
         if (!control) continue;
         TOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V2_SIZE;  // also understood by the common controls without a manifest
@@ -102,12 +104,16 @@ void CPageCues::AddTools(size_t from) {
         ti.uId = reinterpret_cast<UINT_PTR>(control);
         ti.lpszText = LPSTR_TEXTCALLBACKA;
         if (!SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) continue;
-        ti.uFlags = TTF_SUBCLASS;
+        ti.uFlags = 0;
         ti.uId = static_cast<UINT_PTR>(m_tips[i].id);
         ti.rect = ControlRect(control);
         SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
+
+// Through the page's kept controls: each GetDlgItem asks the window manager
+// for the whole list.
+HWND CPageCues::Control(int id) const { return m_dialog && m_dialog->m_hWnd == m_page ? m_dialog->Item(id) : GetDlgItem(m_page, id); }
 
 RECT CPageCues::ControlRect(HWND control) const {
     RECT rc{};
@@ -119,7 +125,7 @@ RECT CPageCues::ControlRect(HWND control) const {
 // The page may lay out its controls anew when it changes size.
 void CPageCues::MoveRectTools() const {
     for (const CueTip& t : m_tips) {
-        HWND control = GetDlgItem(m_page, t.id);
+        HWND control = Control(t.id);
         if (!control) continue;
         TOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V2_SIZE;
@@ -132,7 +138,7 @@ void CPageCues::MoveRectTools() const {
 
 void CPageCues::Refresh(int id) const {
     if (!m_page) return;
-    if (HWND control = GetDlgItem(m_page, id)) InvalidateRect(control, nullptr, TRUE);
+    if (HWND control = Control(id)) InvalidateRect(control, nullptr, TRUE);
     if (m_tooltip && IsWindowVisible(m_tooltip)) SendMessageA(m_tooltip, TTM_UPDATE, 0, 0);
 }
 
@@ -201,6 +207,20 @@ bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         }
         return false;
     }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        if (m_tooltip) {
+            const DWORD pos = GetMessagePos();
+            MSG m{m_page, msg, wParam, lParam, static_cast<DWORD>(GetMessageTime()),
+                  POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))}};
+            SendMessageA(m_tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
+        }
+        return false;
     case WM_SETCURSOR:
         // The page hears of every mouse move over it or its controls.
         if (!m_tooltip) MakeTooltip();

@@ -67,6 +67,7 @@ private:
     void AddTools(size_t from);
     std::string TextFor(int id) const;
     void AnswerTip(NMHDR* hdr);
+    HWND Control(int id) const;
     RECT ControlRect(HWND control) const;
     void MoveRectTools() const;
     HBRUSH ControlColour(UINT msg, HDC dc, HWND control) const;

@@ -139,11 +139,11 @@ BOOL CAcousticProc::OnInitDialog() {
     SetItemInt(IDC_AP_DT_MAX, app.DtMax);
     SetItemInt(IDC_AP_COR_WIN, app.CorWinLength);
 
-    m_lowCut.SubclassDlgItem(IDC_AP_LOW_CUT, m_hWnd);
-    m_highCut.SubclassDlgItem(IDC_AP_HIGH_CUT, m_hWnd);
-    m_dtMin.SubclassDlgItem(IDC_AP_DT_MIN, m_hWnd);
-    m_dtMax.SubclassDlgItem(IDC_AP_DT_MAX, m_hWnd);
-    m_corWinLength.SubclassDlgItem(IDC_AP_COR_WIN, m_hWnd);
+    m_lowCut.SubclassWindow(Item(IDC_AP_LOW_CUT));
+    m_highCut.SubclassWindow(Item(IDC_AP_HIGH_CUT));
+    m_dtMin.SubclassWindow(Item(IDC_AP_DT_MIN));
+    m_dtMax.SubclassWindow(Item(IDC_AP_DT_MAX));
+    m_corWinLength.SubclassWindow(Item(IDC_AP_COR_WIN));
 
     m_cues.Attach(*this, nullptr);
     m_cues.AddTips(kTips);

@@ -24,7 +24,7 @@ BOOL CFullWavePage::OnInitDialog() {
     ctl::ComboFill(Item(m_fw.stackId), kStackItems, 4);
     ctl::ComboSetSel(Item(m_fw.stackId), *m_fwValues.stackValue - 1);
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
-    m_windowEndEdit.SubclassDlgItem(m_fw.windowEndId, m_hWnd);
+    m_windowEndEdit.SubclassWindow(Item(m_fw.windowEndId));
     SetCheck(Layout().filterId, *Values().filter != 0);
     m_autoFlag = isAuto != 0 ? 1 : 0;
     const CueTip tips[] = {{m_fw.windowEndId, nullptr}, {m_fw.stackId, nullptr}};

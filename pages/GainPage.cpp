@@ -64,7 +64,7 @@ BOOL CGainPage::OnInitDialog() {
         m_limitNotes[i].clear();
         // Written before the box is subclassed, which then takes it as committed.
         SetItemInt(m_layout.gainEdits[i], i < m_layout.channels ? m_values.gains[i] : *m_values.allGain);
-        m_gainEdits[i].SubclassDlgItem(m_layout.gainEdits[i], m_hWnd);
+        m_gainEdits[i].SubclassWindow(Item(m_layout.gainEdits[i]));
         m_gainEdits[i].SetArrowKeys(Item(m_layout.arrows[i]), [this, i](int delta) { OnGainKey(i, delta); });
     }
 

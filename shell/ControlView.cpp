@@ -388,6 +388,10 @@ void CControlView::FitFrameToForm(int belowForm) {
     const kelvane::RszRect placed =
         kelvane::FitFrameToWorkArea({now.left, now.top, now.right, now.bottom}, want.right - want.left,
                                     want.bottom - want.top, {work.left, work.top, work.right, work.bottom});
+    // A frame made where the last one was fitted needs no move: moving a
+    // top-level window costs the platform dozens of requests.
+    if (placed.left == now.left && placed.top == now.top && placed.right == now.right && placed.bottom == now.bottom)
+        return;
     SetWindowPos(frame, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

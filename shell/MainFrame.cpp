@@ -25,6 +25,9 @@ constexpr const char* kFrameClass = "KelvaneControlFrame";
 // thread as that load went), its class does too: this load uses the other name.
 constexpr const char* kSpareFrameClass = "KelvaneControlFrame2";
 const char* g_frameClass = kFrameClass;
+// Where the last frame of this load stood once fitted to its form: the next
+// is made there, already the size its form needs.
+RECT g_fitted{};
 constexpr UINT kFirstPaneId = 0xE900;
 constexpr UINT kStatusStripId = 0xE801;
 
@@ -46,7 +49,14 @@ const bool g_frameMakerRegistered = (kelvane::RegisterControlFrameMaker(&g_frame
 
 CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend) {}
 
-bool CMainFrame::Open() { return LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU); }
+bool CMainFrame::Open() {
+    if (!LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU)) return false;
+    // Drawn before the host has it back: painted from the host's loop, each
+    // of its windows' WM_PAINT would also go through the keyboard hook, a
+    // few requests to the window manager apiece.
+    UpdateWindow(m_hWnd);
+    return true;
+}
 
 CMainFrame::~CMainFrame() {
     // A trend window whose thread ended with ours never saw WM_NCDESTROY.
@@ -95,8 +105,12 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     }
     if (!registered) return false;
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
-    const bool made = CreateEx(0, g_frameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu);
+    const bool fitted = g_fitted.right > g_fitted.left && g_fitted.bottom > g_fitted.top;
+    const bool made = fitted ? CreateEx(0, g_frameClass, "Varro Control Window", style | WS_THICKFRAME, g_fitted.left,
+                                        g_fitted.top, g_fitted.right - g_fitted.left, g_fitted.bottom - g_fitted.top,
+                                        nullptr, menu)
+                             : CreateEx(0, g_frameClass, "Varro Control Window", style | WS_THICKFRAME, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu);
     if (!made && menu) DestroyMenu(menu);
     return made && m_hWnd != nullptr;
 }
@@ -120,6 +134,7 @@ bool CMainFrame::OnCreate() {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
+        GetWindowRect(m_hWnd, &g_fitted);
     }
     CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
     HWND frame = m_hWnd;
