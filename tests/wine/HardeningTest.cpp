@@ -1326,9 +1326,49 @@ void IdleUntil(const std::atomic<bool>& done, double thenSeconds) {
 // loop: the library is gone when FreeLibrary returns, the window with it
 // (destroyed on its own thread), the settings saved, and the window's
 // thread runs on (timers, keys) without anything of ours.
+// A host of the kind that skins controls: every other edit made on its
+// thread gets a procedure of the host's in front of the edit's own.
+std::map<HWND, WNDPROC> g_hostEditProcs;
+int g_editsMade = 0;
+long g_hostEditMessages = 0;
+LRESULT CALLBACK HostEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    ++g_hostEditMessages;
+    return CallWindowProcW(g_hostEditProcs[hwnd], hwnd, msg, wParam, lParam);
+}
+LRESULT CALLBACK SkinEdits(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    char cls[16] = {};
+    if (code == HC_ACTION && ret->message == WM_CREATE && GetClassNameA(ret->hwnd, cls, sizeof cls) &&
+        lstrcmpiA(cls, "Edit") == 0 && g_editsMade++ % 2 == 1)
+        g_hostEditProcs[ret->hwnd] = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(ret->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostEditProc)));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Also in a host whose own procedure stands in front of some of the edits.
 TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
+  const struct { int id; const char* key; const char* typed; } boxes[] = {
+      {IDC_MONO_CH1, "Ch1Gain", "12"}, {IDC_MONO_CH2, "Ch2Gain", "6"},
+      {IDC_MONO_CH3, "Ch3Gain", "18"}, {IDC_MONO_CH4, "Ch4Gain", "24"}};
+  for (const bool skinned : {false, true}) {
+    SCOPED_TRACE(skinned ? "host subclasses every other edit" : "plain host");
+    if (skinned) {
+        host.Unload();
+        ASSERT_TRUE(host.Load());
+    }
+    HHOOK skin = skinned ? SetWindowsHookExA(WH_CALLWNDPROCRET, &SkinEdits, nullptr, GetCurrentThreadId()) : nullptr;
     Operator op = OpenOnPage(host, kMonopole);
-    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
+    size_t skinnedBoxes = 0;
+    for (const auto& b : boxes) {
+        skinnedBoxes += g_hostEditProcs.count(op.Control(kMonopole, b.id));
+        op.TypeAndEnter(kMonopole, b.id, b.typed);
+        EXPECT_EQ(b.typed, op.Text(kMonopole, b.id)) << b.key;
+    }
+    if (skinned) {
+        EXPECT_GT(skinnedBoxes, 0u);
+        EXPECT_LT(skinnedBoxes, 4u);
+        EXPECT_GT(g_hostEditMessages, 0);
+    }
     const HWND frame = op.Frame();
     const std::atomic<bool> never{true};
     IdleUntil(never, 0.2);  // the window's thread idle: no code of ours runs there
@@ -1345,10 +1385,14 @@ TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
     unloader.join();
     EXPECT_TRUE(goneOnReturn) << "FreeLibrary returned with the library loaded";
     EXPECT_FALSE(IsWindow(frame)) << "the window stayed";
-    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+    const std::string ini = host.ReadIni();
+    for (const auto& b : boxes) EXPECT_EQ(b.typed, IniValue(ini, "MONOPOLE CONTROL", b.key));
+    if (skin) UnhookWindowsHookEx(skin);
+    g_hostEditProcs.clear();
     Operator again = OpenOnPage(host, kMonopole);
     ASSERT_NE(nullptr, again.Frame());
-    EXPECT_EQ("9", again.Text(kMonopole, IDC_MONO_CH3));
+    EXPECT_EQ("18", again.Text(kMonopole, IDC_MONO_CH3));
+  }
 }
 
 // The host's acquisition thread is inside GetToolSubsetPtr (its frame call
