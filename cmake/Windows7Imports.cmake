@@ -29,7 +29,7 @@ set(KELVANE_FLOOR_KERNEL32
   GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA)
 
 set(KELVANE_FLOOR_USER32
-  CallWindowProcW GetMessagePos GetMessageTime GetWindowLongW SetWindowLongW
+  CallWindowProcW GetCursorPos GetMessagePos GetMessageTime GetWindowLongW PtInRect ScreenToClient SetWindowLongW
   EnumChildWindows GetWindowThreadProcessId IsWindowEnabled MapVirtualKeyA
   AdjustWindowRectEx BeginPaint CallNextHookEx CheckDlgButton CheckMenuItem CreateDialogIndirectParamA
   CreateDialogParamA CreateWindowExA DefWindowProcA DestroyIcon DestroyMenu DestroyWindow DrawTextA

@@ -75,8 +75,10 @@ void CPageCues::AddTips(const CueTip* tips, size_t count) {
     if (m_tooltip) AddTools(added);
 }
 
-// The tooltip and its tools are made when the mouse first comes over the
-// page: a window opened and closed without hovering never pays for them.
+// The tooltip and its tools are made when the mouse first points at
+// something of the page that has a tip: a window opened and closed without
+// hovering one never pays for them (nor does one that opens under a
+// resting pointer, which tells the page at once).
 void CPageCues::MakeTooltip() {
     if (m_tooltip || !m_page) return;
     // Tips also while the host's window, not ours, is active.
@@ -114,6 +116,23 @@ void CPageCues::AddTools(size_t from) {
 // Through the page's kept controls: each GetDlgItem asks the window manager
 // for the whole list.
 HWND CPageCues::Control(int id) const { return m_dialog && m_dialog->m_hWnd == m_page ? m_dialog->Item(id) : GetDlgItem(m_page, id); }
+
+// Whether the mouse, over target (the page or one of its controls), is on a
+// control with a tip: the control itself, or on the page within a control
+// that hears no mouse (disabled, or a plain static).
+bool CPageCues::PointsAtTip(HWND target) const {
+    POINT at{};
+    if (target == m_page && (!GetCursorPos(&at) || !ScreenToClient(m_page, &at))) return false;
+    for (const CueTip& t : m_tips) {
+        HWND control = Control(t.id);
+        if (!control) continue;
+        if (control == target || GetParent(target) == control) return true;
+        if (target != m_page) continue;
+        const RECT rc = ControlRect(control);
+        if (PtInRect(&rc, at)) return true;
+    }
+    return false;
+}
 
 RECT CPageCues::ControlRect(HWND control) const {
     RECT rc{};
@@ -223,7 +242,7 @@ bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         return false;
     case WM_SETCURSOR:
         // The page hears of every mouse move over it or its controls.
-        if (!m_tooltip) MakeTooltip();
+        if (!m_tooltip && PointsAtTip(reinterpret_cast<HWND>(wParam))) MakeTooltip();
         return false;
     case WM_SIZE:
         if (m_tooltip) MoveRectTools();

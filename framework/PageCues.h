@@ -1,6 +1,7 @@
 // CPageCues: the operator cues of one page. Range tips on hover from one
-// tooltip control per page (made when the mouse first comes over it), the tint of a numeric edit whose typed text is
-// not committed yet, and the warning or stale colours of static boxes the page names.
+// tooltip control per page (made when the mouse first points at a control
+// with a tip), the tint of a numeric edit whose typed text is not committed
+// yet, and the warning or stale colours of static boxes the page names.
 // The page attaches it once its controls exist; it sees the page's messages
 // before the page's handlers, so no handler has to pass messages on.
 #pragma once
@@ -46,7 +47,8 @@ public:
     ~CPageCues();
 
     // Takes the page's messages first; its tooltip control comes with the
-    // first mouse move over the page. Each new page window needs its own Attach.
+    // first mouse move onto something of the page that has a tip. Each new
+    // page window needs its own Attach.
     bool Attach(CDialog& page, TipText tipText, StaticCue staticCue = StaticCue());
     void AddTips(const CueTip* tips, size_t count);
     template <size_t N>
@@ -56,7 +58,7 @@ public:
     // takes the new text.
     void Refresh(int id) const;
 
-    HWND Tooltip() const { return m_tooltip; }  // null until the mouse came over the page
+    HWND Tooltip() const { return m_tooltip; }  // null until the mouse pointed at a tip
 
 private:
     // In the page's dialog procedure, not a subclass: every message through
@@ -68,6 +70,7 @@ private:
     std::string TextFor(int id) const;
     void AnswerTip(NMHDR* hdr);
     HWND Control(int id) const;
+    bool PointsAtTip(HWND target) const;
     RECT ControlRect(HWND control) const;
     void MoveRectTools() const;
     HBRUSH ControlColour(UINT msg, HDC dc, HWND control) const;

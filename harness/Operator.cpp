@@ -378,9 +378,14 @@ BOOL CALLBACK FindTooltip(HWND w, LPARAM lp) {
 }
 }  // namespace
 
-HWND TooltipOf(HWND control) {
+HWND ExistingTooltipOf(HWND control) {
     TipSearch search{control, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND TooltipOf(HWND control) {
+    TipSearch search{control, ExistingTooltipOf(control)};
     if (search.found || !control) return search.found;
     // A page makes its tips when the mouse first comes over it, as it does here.
     SendMessageA(GetParent(control), WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
@@ -404,21 +409,31 @@ std::string TipText(HWND control) {
     return text;
 }
 
+namespace {
+// A real mouse move, so the window under the cursor hears of it.
+void SendPointerMove(POINT screen) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+}  // namespace
+
+void MovePointerTo(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    SendPointerMove(screen);
+}
+
 HWND HoverUntilTip(HWND control, int timeoutMs) {
     HWND tooltip = TooltipOf(control);
     RECT rc{};
     GetWindowRect(control, &rc);
-    const int x = (rc.left + rc.right) / 2;
-    const int y = (rc.top + rc.bottom) / 2;
-    SetCursorPos(x, y);
-    // A real mouse move, so the window under the cursor hears of it.
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    const POINT centre{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    SetCursorPos(centre.x, centre.y);
     for (int waited = 0; tooltip && waited < timeoutMs; waited += 20) {
-        if (waited % 200 == 0) SendInput(1, &in, sizeof in);
+        if (waited % 200 == 0) SendPointerMove(centre);
         Operator::Pump();
         if (IsWindowVisible(tooltip)) return tooltip;
         Sleep(20);

@@ -141,6 +141,10 @@ kelvane::SchemeColours CurrentScheme();
 
 // The tooltip control that has a tool for this control (null when none).
 HWND TooltipOf(HWND control);
+// The tooltip holding control's tip if its page has made one, or null.
+HWND ExistingTooltipOf(HWND control);
+// Moves the pointer there as the mouse would (the window under it hears of it).
+void MovePointerTo(POINT screen);
 // The text the control's tip shows now ("" without a tip).
 std::string TipText(HWND control);
 // Moves the mouse over the control's centre and waits until a tip shows;

@@ -341,6 +341,33 @@ TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
     }
 }
 
+// A page makes its tooltip when the mouse first points at something with a
+// tip, also where the page hears the mouse for a control (one disabled, a
+// static); not for a window opening under a resting pointer, nor for the
+// pointer over a place without a tip.
+TEST_F(OperatorCues, TooltipComesWhenThePointerFirstPointsAtATip) {
+    const struct { int id; bool tip; const char* what; } cases[] = {
+        {IDC_DT_START_TIME, true, "a disabled control"}, {IDC_DT_CH1, true, "an edit"},
+        {IDC_DT_READBACK2, true, "a read-back static"}, {0, false, "the page's corner"}};
+    for (const auto& c : cases) {
+        SetCursorPos(1279, 1023);  // away from where the window opens
+        Operator op = Open(harness::kDtGain);
+        const HWND probe = op.Control(harness::kDtGain, IDC_DT_CH1);
+        ASSERT_EQ(nullptr, harness::ExistingTooltipOf(probe)) << c.what << ": before the pointer came";
+        RECT rc{};
+        GetWindowRect(c.id ? op.Control(harness::kDtGain, c.id) : op.PageWindow(harness::kDtGain), &rc);
+        harness::MovePointerTo(c.id ? POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}
+                                    : POINT{rc.left + 2, rc.top + 2});
+        for (int i = 0; i < 10; ++i) {
+            Operator::Pump();
+            Sleep(10);
+        }
+        EXPECT_EQ(c.tip, harness::ExistingTooltipOf(probe) != nullptr) << c.what;
+        SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+        Operator::Pump();
+    }
+}
+
 // Frames stop (or only dropped ones come): within about two seconds every
 // read-back box of the three gain pages looks old, its tip says since when,
 // the pages are marked in the list, and the mismatch count stands still; the
