@@ -173,9 +173,11 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 
 LRESULT CALLBACK CMyEdit::ChainedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
+        // No edit bound (its CMyEdit went first): the procedure every
+        // chained edit stands in for, unchanged.
         CMyEdit* self = FromHandle(hwnd);
         if (self && self->m_replaced) return OnMessage(self, hwnd, msg, wParam, lParam);
-        return CallWindowProcW(self ? self->m_replaced : ReplacedProcedure(), hwnd, msg, wParam, lParam);
+        return CallWindowProcW(ReplacedProcedure(), hwnd, msg, wParam, lParam);
     });
 }
 

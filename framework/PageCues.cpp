@@ -115,7 +115,9 @@ void CPageCues::AddTools(size_t from) {
 
 // Through the page's kept controls: each GetDlgItem asks the window manager
 // for the whole list.
-HWND CPageCues::Control(int id) const { return m_dialog && m_dialog->m_hWnd == m_page ? m_dialog->Item(id) : GetDlgItem(m_page, id); }
+HWND CPageCues::Control(int id) const {
+    return m_dialog && m_dialog->m_hWnd == m_page ? m_dialog->Item(id) : GetDlgItem(m_page, id);
+}
 
 // Whether the mouse, over target (the page or one of its controls), is on a
 // control with a tip: the control itself, or on the page within a control

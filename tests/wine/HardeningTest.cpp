@@ -1347,52 +1347,52 @@ LRESULT CALLBACK SkinEdits(int code, WPARAM wParam, LPARAM lParam) {
 
 // Also in a host whose own procedure stands in front of some of the edits.
 TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
-  const struct { int id; const char* key; const char* typed; } boxes[] = {
-      {IDC_MONO_CH1, "Ch1Gain", "12"}, {IDC_MONO_CH2, "Ch2Gain", "6"},
-      {IDC_MONO_CH3, "Ch3Gain", "18"}, {IDC_MONO_CH4, "Ch4Gain", "24"}};
-  for (const bool skinned : {false, true}) {
-    SCOPED_TRACE(skinned ? "host subclasses every other edit" : "plain host");
-    if (skinned) {
-        host.Unload();
-        ASSERT_TRUE(host.Load());
+    const struct { int id; const char* key; const char* typed; } boxes[] = {
+        {IDC_MONO_CH1, "Ch1Gain", "12"}, {IDC_MONO_CH2, "Ch2Gain", "6"},
+        {IDC_MONO_CH3, "Ch3Gain", "18"}, {IDC_MONO_CH4, "Ch4Gain", "24"}};
+    for (const bool skinned : {false, true}) {
+        SCOPED_TRACE(skinned ? "host subclasses every other edit" : "plain host");
+        if (skinned) {
+            host.Unload();
+            ASSERT_TRUE(host.Load());
+        }
+        HHOOK skin = skinned ? SetWindowsHookExA(WH_CALLWNDPROCRET, &SkinEdits, nullptr, GetCurrentThreadId()) : nullptr;
+        Operator op = OpenOnPage(host, kMonopole);
+        size_t skinnedBoxes = 0;
+        for (const auto& b : boxes) {
+            skinnedBoxes += g_hostEditProcs.count(op.Control(kMonopole, b.id));
+            op.TypeAndEnter(kMonopole, b.id, b.typed);
+            EXPECT_EQ(b.typed, op.Text(kMonopole, b.id)) << b.key;
+        }
+        if (skinned) {
+            EXPECT_GT(skinnedBoxes, 0u);
+            EXPECT_LT(skinnedBoxes, 4u);
+            EXPECT_GT(g_hostEditMessages, 0);
+        }
+        const HWND frame = op.Frame();
+        const std::atomic<bool> never{true};
+        IdleUntil(never, 0.2);  // the window's thread idle: no code of ours runs there
+        HMODULE dll = host.TakeModule();
+        std::atomic<bool> done{false};
+        bool goneOnReturn = false;
+        std::thread unloader([&] {
+            FreeLibrary(dll);
+            goneOnReturn = GetModuleHandleA("Kelvane.dll") == nullptr;
+            done = true;
+        });
+        PostMessageA(host.HostWindow(), WM_KEYDOWN, VK_TAB, 1);
+        IdleUntil(done, 1.2);  // past the window's half-second status timer
+        unloader.join();
+        EXPECT_TRUE(goneOnReturn) << "FreeLibrary returned with the library loaded";
+        EXPECT_FALSE(IsWindow(frame)) << "the window stayed";
+        const std::string ini = host.ReadIni();
+        for (const auto& b : boxes) EXPECT_EQ(b.typed, IniValue(ini, "MONOPOLE CONTROL", b.key));
+        if (skin) UnhookWindowsHookEx(skin);
+        g_hostEditProcs.clear();
+        Operator again = OpenOnPage(host, kMonopole);
+        ASSERT_NE(nullptr, again.Frame());
+        EXPECT_EQ("18", again.Text(kMonopole, IDC_MONO_CH3));
     }
-    HHOOK skin = skinned ? SetWindowsHookExA(WH_CALLWNDPROCRET, &SkinEdits, nullptr, GetCurrentThreadId()) : nullptr;
-    Operator op = OpenOnPage(host, kMonopole);
-    size_t skinnedBoxes = 0;
-    for (const auto& b : boxes) {
-        skinnedBoxes += g_hostEditProcs.count(op.Control(kMonopole, b.id));
-        op.TypeAndEnter(kMonopole, b.id, b.typed);
-        EXPECT_EQ(b.typed, op.Text(kMonopole, b.id)) << b.key;
-    }
-    if (skinned) {
-        EXPECT_GT(skinnedBoxes, 0u);
-        EXPECT_LT(skinnedBoxes, 4u);
-        EXPECT_GT(g_hostEditMessages, 0);
-    }
-    const HWND frame = op.Frame();
-    const std::atomic<bool> never{true};
-    IdleUntil(never, 0.2);  // the window's thread idle: no code of ours runs there
-    HMODULE dll = host.TakeModule();
-    std::atomic<bool> done{false};
-    bool goneOnReturn = false;
-    std::thread unloader([&] {
-        FreeLibrary(dll);
-        goneOnReturn = GetModuleHandleA("Kelvane.dll") == nullptr;
-        done = true;
-    });
-    PostMessageA(host.HostWindow(), WM_KEYDOWN, VK_TAB, 1);
-    IdleUntil(done, 1.2);  // past the window's half-second status timer
-    unloader.join();
-    EXPECT_TRUE(goneOnReturn) << "FreeLibrary returned with the library loaded";
-    EXPECT_FALSE(IsWindow(frame)) << "the window stayed";
-    const std::string ini = host.ReadIni();
-    for (const auto& b : boxes) EXPECT_EQ(b.typed, IniValue(ini, "MONOPOLE CONTROL", b.key));
-    if (skin) UnhookWindowsHookEx(skin);
-    g_hostEditProcs.clear();
-    Operator again = OpenOnPage(host, kMonopole);
-    ASSERT_NE(nullptr, again.Frame());
-    EXPECT_EQ("18", again.Text(kMonopole, IDC_MONO_CH3));
-  }
 }
 
 // The host's acquisition thread is inside GetToolSubsetPtr (its frame call
