@@ -340,7 +340,81 @@ WNDPROC ReplacedProcedure() {
 
 namespace {
 std::atomic<AbsorbedExceptionReport> g_absorbedReport{nullptr};
+
+// The depth of this thread's calls into our code, as the slot's value.
+DWORD g_depthSlot = TLS_OUT_OF_INDEXES;
+struct Deferred {
+    DWORD thread;
+    void (*run)(void*);
+    void* arg;
+};
+// Few at a time: the windows one close destroys under a modal loop.
+Deferred g_deferred[16];
+SRWLOCK g_deferredLock = SRWLOCK_INIT;
+std::atomic<int> g_deferredCount{0};
+
+uintptr_t Depth() {
+    return g_depthSlot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<uintptr_t>(TlsGetValue(g_depthSlot));
+}
+
+// Takes this thread's next deferred call, in the order they came.
+bool TakeDeferred(Deferred& out) {
+    const DWORD me = GetCurrentThreadId();
+    bool found = false;
+    AcquireSRWLockExclusive(&g_deferredLock);
+    const int n = g_deferredCount.load();
+    for (int i = 0; i < n; ++i) {
+        if (g_deferred[i].thread != me) continue;
+        out = g_deferred[i];
+        for (int k = i + 1; k < n; ++k) g_deferred[k - 1] = g_deferred[k];
+        g_deferredCount.store(n - 1);
+        found = true;
+        break;
+    }
+    ReleaseSRWLockExclusive(&g_deferredLock);
+    return found;
+}
 }  // namespace
+
+BoundaryScope::BoundaryScope() noexcept {
+    if (g_depthSlot != TLS_OUT_OF_INDEXES) TlsSetValue(g_depthSlot, reinterpret_cast<void*>(Depth() + 1));
+}
+
+BoundaryScope::~BoundaryScope() {
+    if (g_depthSlot == TLS_OUT_OF_INDEXES) return;
+    const uintptr_t depth = Depth();
+    TlsSetValue(g_depthSlot, reinterpret_cast<void*>(depth ? depth - 1 : 0));
+    if (depth > 1 || g_deferredCount.load() == 0) return;
+    // The outermost call is done with them: what was destroyed under it goes now.
+    Deferred d{};
+    while (TakeDeferred(d)) {
+        try {
+            d.run(d.arg);
+        } catch (...) {
+            ReportAbsorbedException();
+        }
+    }
+}
+
+void RunWhenBoundaryLeft(void (*run)(void* arg), void* arg) noexcept {
+    bool queued = false;
+    if (Depth() > 0) {
+        AcquireSRWLockExclusive(&g_deferredLock);
+        const int n = g_deferredCount.load();
+        if (n < static_cast<int>(sizeof g_deferred / sizeof g_deferred[0])) {
+            g_deferred[n] = {GetCurrentThreadId(), run, arg};
+            g_deferredCount.store(n + 1);
+            queued = true;
+        }
+        ReleaseSRWLockExclusive(&g_deferredLock);
+    }
+    if (queued) return;
+    try {
+        run(arg);
+    } catch (...) {
+        ReportAbsorbedException();
+    }
+}
 
 void SetAbsorbedExceptionReport(AbsorbedExceptionReport report) noexcept { g_absorbedReport.store(report); }
 
@@ -374,6 +448,7 @@ bool StartGuardedThread(DWORD(__stdcall* body)(void* param), void* param) {
 }
 
 void OpenModuleGuards(HMODULE module) {
+    if (g_depthSlot == TLS_OUT_OF_INDEXES) g_depthSlot = TlsAlloc();
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     const DWORD page = si.dwPageSize;
@@ -437,6 +512,11 @@ void WaitForGuardedCalls(DWORD timeoutMs) {
 }
 
 void EndUnload(bool windowsGone) {
+    if (g_depthSlot != TLS_OUT_OF_INDEXES) {
+        // Nothing of ours runs on any thread now: no call is deep in our code.
+        TlsFree(g_depthSlot);
+        g_depthSlot = TLS_OUT_OF_INDEXES;
+    }
     GuardState* s = g_state;
     if (!s) return;
     for (CEntryPoint* e = g_entries; e; e = e->m_next) e->m_entry = nullptr;

@@ -106,6 +106,22 @@ void SetAbsorbedExceptionReport(AbsorbedExceptionReport report) noexcept;
 // Inside a catch-all: passes the exception being handled to the report.
 void ReportAbsorbedException() noexcept;
 
+// How deep this thread is in calls of the host or the system into our code.
+// A window destroyed under a handler of ours (a host closing the control
+// window while a dialog of ours runs its modal loop) must not take the
+// objects that handler still uses with it: their deletion waits until the
+// outermost call returns.
+class BoundaryScope {
+public:
+    BoundaryScope() noexcept;
+    ~BoundaryScope();
+    BoundaryScope(const BoundaryScope&) = delete;
+    BoundaryScope& operator=(const BoundaryScope&) = delete;
+};
+// Runs run(arg) once this thread's outermost call into our code has
+// returned; at once when none is running.
+void RunWhenBoundaryLeft(void (*run)(void* arg), void* arg) noexcept;
+
 // The boundary every call from the host or the system into our code goes
 // through (exports, window, dialog, subclass and hook procedures): the frames
 // below are the host's or the system's, and no C++ exception may unwind into
@@ -113,6 +129,7 @@ void ReportAbsorbedException() noexcept;
 // that raised it; the caller gets onException and the plug-in carries on.
 template <class R, class Body>
 R NoThrowEntry(R onException, Body&& body) noexcept {
+    const BoundaryScope scope;
     try {
         return body();
     } catch (...) {

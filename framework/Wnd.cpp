@@ -71,7 +71,9 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         if (msg == WM_NCDESTROY) {
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
             self->m_hWnd = nullptr;
-            self->PostNcDestroy();
+            // A handler of ours may be below (the window went under its modal
+            // loop): the object goes when that handler is done with it.
+            RunWhenBoundaryLeft([](void* wnd) { static_cast<CWnd*>(wnd)->PostNcDestroy(); }, self);
         }
         return result;
     });
@@ -88,8 +90,14 @@ bool CDialog::Create(HWND parent) {
 }
 
 INT_PTR CDialog::DoModal(HWND owner) {
-    return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, &CDialog::StaticDlgProc,
-                           reinterpret_cast<LPARAM>(this));
+    return RunModal(owner, static_cast<INT_PTR>(IDCANCEL), [&] {
+        return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                               &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
+    });
+}
+
+int ModalMessageBox(HWND owner, const std::string& text, const char* caption, UINT type) {
+    return RunModal(owner, IDCANCEL, [&] { return MessageBoxA(owner, text.c_str(), caption, type); });
 }
 
 bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent) {

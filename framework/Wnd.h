@@ -102,6 +102,20 @@ private:
     mutable std::vector<std::pair<int, HWND>> m_items;  // the controls found so far
 };
 
+// Every modal loop of ours (dialogs, message boxes, the common dialogs) runs
+// through here. A host may destroy the control window while one runs (it
+// closes its panels): the loop ends with the owner, and what the operator
+// chose there is dropped, the caller sees cancelled and goes back without
+// acting on it. The objects of the windows that went stay until the
+// outermost handler returns (NoThrowEntry).
+template <class R, class Show>
+R RunModal(HWND owner, R cancelled, Show&& show) {
+    const R chosen = show();
+    return owner && !IsWindow(owner) ? cancelled : chosen;
+}
+// MessageBoxA through RunModal: IDCANCEL when the owner went under it.
+int ModalMessageBox(HWND owner, const std::string& text, const char* caption, UINT type);
+
 // The local time of day, in seconds since midnight.
 int32_t LocalSecondsOfDay();
 

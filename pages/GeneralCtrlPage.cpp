@@ -214,7 +214,8 @@ bool CGeneralCtrlPage::ReadFields() {
     const int bad = ValidateDownloadFields(texts, values);
     if (bad >= 0) {
         const std::string message = RangeMessage(kDownloadFieldRules[bad]);
-        MessageBoxA(GetAncestor(m_hWnd, GA_ROOT), message.c_str(), "Varro Control Window", MB_OK | MB_ICONEXCLAMATION);
+        ModalMessageBox(GetAncestor(m_hWnd, GA_ROOT), message, "Varro Control Window", MB_OK | MB_ICONEXCLAMATION);
+        if (!m_hWnd) return false;  // the window went under the message: no focus to give
         HWND field = Item(kFieldIds[bad]);
         SetFocus(field);
         SendMessageA(field, EM_SETSEL, 0, -1);

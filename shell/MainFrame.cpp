@@ -47,7 +47,7 @@ FrameMaker g_frameMaker;
 const bool g_frameMakerRegistered = (kelvane::RegisterControlFrameMaker(&g_frameMaker), true);
 }  // namespace
 
-CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend) {}
+CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend, m_hWnd) {}
 
 bool CMainFrame::Open() {
     if (!LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU)) return false;
@@ -299,7 +299,7 @@ void CMainFrame::ShowSettingsNotice() {
     const int32_t now = LocalSecondsOfDay();
     m_link.notes.SaveFailed(oneLine, now);
     m_link.notes.NoticeShown(oneLine, now);
-    MessageBoxA(m_hWnd, notice.c_str(), "Varro Control Window", MB_OK | MB_ICONWARNING);
+    ModalMessageBox(m_hWnd, notice, "Varro Control Window", MB_OK | MB_ICONWARNING);
 }
 
 void CMainFrame::OnSetupLoaded() {
@@ -396,6 +396,15 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (m_trendWnd && m_trendWnd->m_hWnd) DestroyWindow(m_trendWnd->m_hWnd);
         UninstallDialogNavigation();
         m_link.settings.SaveIfChanged();  // closing: no need to wait for the timer
+        // A handler of ours may still run under this (the window went under
+        // its modal loop): it finds no strip to write to.
+        m_strip = nullptr;
+        m_stripTip = nullptr;
+        break;
+    case WM_NCDESTROY:
+        // At once, not when the object goes: a notice to this window will
+        // never be handled, and the next ToolControlShow opens a new one.
+        m_link.owner.FrameGone(this);
         break;
     default:
         break;
@@ -468,12 +477,10 @@ void CMainFrame::MarkTrend(kelvane::TrendMarkKind kind) { m_trend.Mark(GetTickCo
 void CMainFrame::OpenTrend() { CTrendWindow::Open(m_hWnd, m_trend, &m_trendWnd); }
 
 void CMainFrame::TrendTap::SendToolCommand(const kelvane::ToolCommand* block) {
+    if (!m_window) return;
     if (block && block->CodeWord == kelvane::CMD_TOOL_RESET) m_trend.Mark(GetTickCount(), kelvane::TrendMarkKind::ToolReset);
     ++m_sent;
     m_next.SendToolCommand(block);
 }
 
-void CMainFrame::PostNcDestroy() {
-    m_link.owner.FrameGone(this);  // a notice to this window will never be handled
-    delete this;
-}
+void CMainFrame::PostNcDestroy() { delete this; }

@@ -100,9 +100,12 @@ private:
     void OpenTrend();
     // The pages' commands pass here on their way to the application, so a
     // Tool Reset is marked on the trend.
+    // A command a page sends after the window went (its handler was under a
+    // modal loop the host closed the window in) is dropped: nobody chose it.
     class TrendTap : public kelvane::CommandSink {
     public:
-        TrendTap(kelvane::CommandSink& next, kelvane::TrendRing& trend) : m_next(next), m_trend(trend) {}
+        TrendTap(kelvane::CommandSink& next, kelvane::TrendRing& trend, const HWND& window)
+            : m_next(next), m_trend(trend), m_window(window) {}
         void SendToolCommand(const kelvane::ToolCommand* block) override;
         void BeginBatch(const char* what) override { m_next.BeginBatch(what); }
         void EndBatch() override { m_next.EndBatch(); }
@@ -112,6 +115,7 @@ private:
     private:
         kelvane::CommandSink& m_next;
         kelvane::TrendRing& m_trend;
+        const HWND& m_window;
         uint32_t m_sent = 0;
     };
     kelvane::TrendRing m_trend;

@@ -20,11 +20,11 @@ constexpr const char* kTitle = "Varro Control Window";
 
 void Tell(HWND owner, SessionNotes& notes, const std::string& text) {
     notes.NoticeShown(text, LocalSecondsOfDay());
-    MessageBoxA(owner, text.c_str(), kTitle, MB_OK | MB_ICONWARNING);
+    ModalMessageBox(owner, text, kTitle, MB_OK | MB_ICONWARNING);
 }
 
 bool Ask(HWND owner, const std::string& text) {
-    return MessageBoxA(owner, text.c_str(), kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return ModalMessageBox(owner, text, kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 std::string Now(bool forFileName) {

@@ -225,7 +225,7 @@ void CTrendWindow::SaveCsv() {
     const auto getSaveFileName =
         dialogs ? reinterpret_cast<SaveFileName>(reinterpret_cast<void*>(GetProcAddress(dialogs, "GetSaveFileNameA")))
                 : nullptr;
-    const bool chosen = getSaveFileName && getSaveFileName(&ofn);
+    const bool chosen = RunModal(m_hWnd, false, [&] { return getSaveFileName && getSaveFileName(&ofn); });
     if (dialogs) FreeLibrary(dialogs);
     if (!chosen) return;
     // The period as it is when the operator confirms, not when the dialog opened.
@@ -238,8 +238,8 @@ void CTrendWindow::SaveCsv() {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (!ok) {
         if (file != INVALID_HANDLE_VALUE) DeleteFileA(path);  // no half-written file left behind
-        MessageBoxA(m_hWnd, (std::string("The trend could not be written to ") + path + ".").c_str(),
-                    "Read-back trend", MB_OK | MB_ICONWARNING);
+        ModalMessageBox(m_hWnd, std::string("The trend could not be written to ") + path + ".", "Read-back trend",
+                        MB_OK | MB_ICONWARNING);
     }
 }
 
@@ -317,6 +317,12 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TRENDPROBE:
         if (lParam) Probe(reinterpret_cast<TrendProbe*>(lParam));
         return lParam ? 1 : 0;
+    case WM_NCDESTROY:
+        // The owner may go right after (deleting its ring): it must not find
+        // this window still its own, whatever of ours still runs under it.
+        if (m_gone && *m_gone == this) *m_gone = nullptr;
+        m_gone = nullptr;
+        break;
     case WM_DESTROY:
         KillTimer(m_hWnd, kRepaintTimer);
         g_placement.length = sizeof g_placement;
@@ -328,7 +334,4 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return CWnd::WindowProc(msg, wParam, lParam);
 }
 
-void CTrendWindow::PostNcDestroy() {
-    if (m_gone && *m_gone == this) *m_gone = nullptr;
-    delete this;
-}
+void CTrendWindow::PostNcDestroy() { delete this; }

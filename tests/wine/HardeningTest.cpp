@@ -12,10 +12,12 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <thread>
 
+#include "DialogDriver.h"
 #include "HostHarness.h"
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
@@ -1239,6 +1241,117 @@ TEST_F(Hardening, ShowWhileTheRangeMessageIsUp) {
     op.ClickPageItem(kDtGain);
     op.TypeAndEnter(kDtGain, IDC_DT_CH2, "5");
     EXPECT_EQ((std::vector<CodeValue>{{CMD_DT_CH2_GAIN, 3}}), TakeCommands(host));
+}
+
+// The host closes the control window (WM_CLOSE, as a host that shuts its
+// panels does) while a dialog, a message box or the common dialog of ours is
+// up: the dialog ends with it, nothing of the window is touched after it is
+// gone, nothing is sent on its behalf, and the heap stays whole (the host
+// allocates right after, as hosts do, over anything freed too early).
+struct CloseUnderDialog {
+    HWND frame = nullptr;
+    int closeAt = 0;   // the dialog (1 = the first shown) under which the window is closed
+    int seen = 0;
+    HWND last = nullptr;
+    bool closed = false;
+    std::function<void(HWND dialog)> answer;  // for the dialogs before it
+};
+CloseUnderDialog g_closeUnder;
+
+void CALLBACK CloseFrameUnderDialog(HWND, UINT, UINT_PTR, DWORD) {
+    CloseUnderDialog& c = g_closeUnder;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog || c.closed || dialog == c.last || !IsWindowEnabled(dialog)) return;
+    c.last = dialog;
+    if (++c.seen < c.closeAt) {
+        if (c.answer) c.answer(dialog);
+        return;
+    }
+    c.closed = true;
+    SendMessageA(c.frame, WM_CLOSE, 0, 0);
+    std::vector<void*> churn;
+    for (int i = 0; i < 2000; ++i) {
+        const size_t n = 16 + static_cast<size_t>(i % 61) * 24;
+        void* p = std::malloc(n);
+        if (p) std::memset(p, 0xCC, n);
+        churn.push_back(p);
+    }
+    for (void* p : churn) std::free(p);
+}
+
+bool EveryHeapValid() {
+    HANDLE heaps[64];
+    const DWORD n = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < n && i < 64; ++i)
+        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
+    return true;
+}
+
+TEST_F(Hardening, HostClosesTheWindowUnderEveryDialogOfOurs) {
+    auto menu = [](UINT id) { return [id](Operator& op) { SendMessageA(op.Frame(), WM_COMMAND, id, 0); }; };
+    auto badDelay = [](Operator& op) { op.SetText(kGeneral, IDC_GEN_DT_DELAY, "99999999"); };
+    const struct {
+        const char* name;
+        std::function<void(Operator&)> prepare;
+        std::function<void(Operator&)> action;
+        int closeAt;
+        std::function<void(HWND)> answer;
+    } cases[] = {
+        {"Load set-up: the list", nullptr, menu(ID_FILE_LOAD_SETUP), 1, nullptr},
+        {"Load set-up: the preview", [](Operator& op) { ASSERT_TRUE(SaveSetup(op.Frame(), "kept").messages.empty()); },
+         menu(ID_FILE_LOAD_SETUP), 2,
+         [](HWND list) {
+             ChooseListRow(list, IDC_SETUP_LIST, "kept");
+             PushDialogButton(list, IDOK);
+         }},
+        {"Save set-up: the name", nullptr, menu(ID_FILE_SAVE_SETUP), 1, nullptr},
+        {"Save set-up: replace it?", [](Operator& op) { ASSERT_TRUE(SaveSetup(op.Frame(), "kept").messages.empty()); },
+         menu(ID_FILE_SAVE_SETUP), 2,
+         [](HWND name) {
+             SetDialogText(name, IDC_SETUP_NAME, "kept");
+             PushDialogButton(name, IDOK);
+         }},
+        {"Save job record", nullptr, menu(ID_FILE_SAVE_RECORD), 1, nullptr},
+        {"Send all: the range message", badDelay, menu(ID_FILE_SEND_ALL), 1, nullptr},
+        {"Download: the range message", badDelay, [](Operator& op) { op.Click(kGeneral, IDC_GEN_DOWNLOAD); }, 1,
+         nullptr},
+        {"Trend: save as CSV", nullptr,
+         [](Operator& op) {
+             HWND trend = op.OpenTrend();
+             ASSERT_NE(nullptr, trend);
+             SendMessageA(trend, WM_COMMAND, 102, 0);  // "Save as CSV..."
+         },
+         1, nullptr},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NextCase(host, "case" + std::to_string(++n));
+        Operator op = OpenOnPage(host, kGeneral);
+        if (c.prepare) c.prepare(op);
+        TakeCommands(host);
+        g_closeUnder = CloseUnderDialog{};
+        g_closeUnder.frame = op.Frame();
+        g_closeUnder.closeAt = c.closeAt;
+        g_closeUnder.answer = c.answer;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, &CloseFrameUnderDialog);
+        c.action(op);
+        KillTimer(nullptr, timer);
+        Operator::Pump();
+        ASSERT_TRUE(g_closeUnder.closed) << "the dialog never showed";
+        EXPECT_FALSE(IsWindow(op.Frame()));
+        EXPECT_TRUE(EveryHeapValid());
+        EXPECT_TRUE(TakeCommands(host).empty()) << "sent on behalf of a window that was gone";
+        // The plug-in carries on: a new window, and it sends.
+        Operator again(host.Show());
+        ASSERT_TRUE(IsWindow(again.Frame()));
+        TakeCommands(host);
+        again.ClickPageItem(kDtGain);
+        again.TypeAndEnter(kDtGain, IDC_DT_CH2, "5");
+        EXPECT_EQ((std::vector<CodeValue>{{CMD_DT_CH2_GAIN, 3}}), TakeCommands(host));
+        EXPECT_TRUE(EveryHeapValid());
+    }
 }
 
 // The host unloads the library while the range message of "Download" is up,
