@@ -23,18 +23,44 @@ CWnd::~CWnd() {
     }
 }
 
-bool CWnd::RegisterClass(const char* className, UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+const char* CWnd::RegisterOwnClass(const char* name, const char* spare, UINT classStyle, HCURSOR cursor,
+                                HBRUSH background, UINT iconId) {
+    HINSTANCE inst = AfxGetResourceHandle();
+    for (const char* candidate : {name, spare}) {
+        WNDCLASSEXA existing{};
+        existing.cbSize = sizeof existing;
+        if (GetClassInfoExA(inst, candidate, &existing)) {
+            if (existing.lpfnWndProc == ClassProcedure()) return candidate;  // this load's
+            // An earlier load's: its procedure is no longer ours. It goes
+            // unless a window of it still stands; then the other name serves.
+            if (!UnregisterClassA(candidate, inst)) continue;
+            if (existing.hIcon) DestroyIcon(existing.hIcon);
+        }
+        // Loaded for the class alone, and destroyed with it at unload.
+        HICON icon = iconId ? static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0,
+                                                             LR_DEFAULTSIZE))
+                            : nullptr;
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = classStyle;
+        wc.lpfnWndProc = ClassProcedure();
+        wc.hInstance = inst;
+        wc.hCursor = cursor;
+        wc.hbrBackground = background;
+        wc.hIcon = icon;
+        wc.lpszClassName = candidate;
+        if (RegisterClassExA(&wc)) return candidate;
+        if (icon) DestroyIcon(icon);
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void CWnd::UnregisterOwnClass(const char* name) {
     WNDCLASSEXA wc{};
-    if (GetClassInfoExA(AfxGetResourceHandle(), className, &wc)) return true;
     wc.cbSize = sizeof wc;
-    wc.style = classStyle;
-    wc.lpfnWndProc = s_entry.As<WNDPROC>();
-    wc.hInstance = AfxGetResourceHandle();
-    wc.hCursor = cursor;
-    wc.hbrBackground = background;
-    wc.hIcon = icon;
-    wc.lpszClassName = className;
-    return RegisterClassExA(&wc) != 0;
+    if (!name || !GetClassInfoExA(AfxGetResourceHandle(), name, &wc)) return;
+    if (UnregisterClassA(name, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
 }
 
 bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,

@@ -25,11 +25,21 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND m_hWnd = nullptr;
 
-    // Registers (once) and creates a window of a class whose procedure is ours.
+    // Creates a window of a class whose procedure is ours.
     bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
                   int cy, HWND parent, HMENU menu);
-    static bool RegisterClass(const char* className, UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon);
-    // The procedure RegisterClass gives a class.
+    // Registers a class of ours once per load of the library (with the icon
+    // of the resource iconId, 0 for none) and returns the name it goes by,
+    // null when none could be registered. A class an earlier load left
+    // behind (a window of it outlived that load on another thread) still
+    // names that load's procedure: it is replaced, or, while a window of it
+    // still stands, the spare name is used.
+    static const char* RegisterOwnClass(const char* name, const char* spare, UINT classStyle, HCURSOR cursor,
+                                     HBRUSH background, UINT iconId);
+    // At unload, with its icon: a class left registered would keep a
+    // procedure address of the unloaded image.
+    static void UnregisterOwnClass(const char* name);
+    // The procedure RegisterOwnClass gives a class.
     static WNDPROC ClassProcedure() { return s_entry.As<WNDPROC>(); }
 
 protected:

@@ -77,33 +77,10 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     InitCommonControlsEx(&icc);
     // The class and its icon are made once per load of the library and go
     // together at unload; a window opened again must not load another icon.
-    // A class an earlier load left behind goes first.
-    bool registered = false;
-    for (const char* name : {kFrameClass, kSpareFrameClass}) {
-        WNDCLASSEXA existing{};
-        existing.cbSize = sizeof existing;
-        if (GetClassInfoExA(inst, name, &existing)) {
-            if (existing.lpfnWndProc != ClassProcedure() && UnregisterClassA(name, inst) && existing.hIcon)
-                DestroyIcon(existing.hIcon);
-            if (GetClassInfoExA(inst, name, &existing)) {
-                if (existing.lpfnWndProc != ClassProcedure()) continue;
-                g_frameClass = name;
-                registered = true;
-                break;
-            }
-        }
-        HICON icon =
-            static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_FRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-        if (!RegisterClass(name, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
-                           icon)) {
-            if (icon) DestroyIcon(icon);
-            return false;
-        }
-        g_frameClass = name;
-        registered = true;
-        break;
-    }
+    const char* registered = RegisterOwnClass(kFrameClass, kSpareFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
+                                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), IDI_FRAME);
     if (!registered) return false;
+    g_frameClass = registered;
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
     const bool fitted = g_fitted.right > g_fitted.left && g_fitted.bottom > g_fitted.top;
     const bool made = fitted ? CreateEx(0, g_frameClass, "Varro Control Window", style | WS_THICKFRAME, g_fitted.left,
@@ -117,10 +94,7 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
 
 void CMainFrame::UnregisterWindowClass() {
     CControlView::ReleaseSharedImages();  // made once per load, as the class is
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(AfxGetResourceHandle(), g_frameClass, &wc)) return;
-    if (UnregisterClassA(g_frameClass, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
+    UnregisterOwnClass(g_frameClass);
     CTrendWindow::UnregisterWindowClass();
 }
 

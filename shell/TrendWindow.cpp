@@ -14,6 +14,8 @@ using namespace kelvane;
 namespace {
 
 constexpr const char* kTrendClass = "KelvaneTrendWindow";
+constexpr const char* kSpareTrendClass = "KelvaneTrendWindow2";  // while an earlier load's window stands
+const char* g_trendClass = kTrendClass;
 constexpr int kSpanId = 100;
 constexpr int kCopyId = 101;
 constexpr int kSaveId = 102;
@@ -39,9 +41,10 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
         SetForegroundWindow((*gone)->m_hWnd);
         return *gone;
     }
-    if (!RegisterClass(kTrendClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW), nullptr,
-                       nullptr))
-        return nullptr;
+    const char* trendClass = RegisterOwnClass(kTrendClass, kSpareTrendClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
+                                           LoadCursor(nullptr, IDC_ARROW), nullptr, 0);
+    if (!trendClass) return nullptr;
+    g_trendClass = trendClass;
     CTrendWindow* wnd = new (std::nothrow) CTrendWindow(ring, gone);
     if (!wnd) return nullptr;
     *gone = wnd;
@@ -60,7 +63,7 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
     const int cy = std::min<int>(MulDiv(700, dpi, 96), work.bottom - work.top);
     const int x = std::max<int>(work.left, std::min<int>(ownerRect.left + MulDiv(40, dpi, 96), work.right - cx));
     const int y = std::max<int>(work.top, std::min<int>(ownerRect.top + MulDiv(40, dpi, 96), work.bottom - cy));
-    if (!wnd->CreateEx(0, kTrendClass, "Read-back trend", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, cx, cy, owner,
+    if (!wnd->CreateEx(0, trendClass, "Read-back trend", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, cx, cy, owner,
                        nullptr)) {
         if (*gone == wnd) *gone = nullptr;
         delete wnd;
@@ -76,7 +79,7 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
     return wnd;
 }
 
-void CTrendWindow::UnregisterWindowClass() { UnregisterClassA(kTrendClass, AfxGetResourceHandle()); }
+void CTrendWindow::UnregisterWindowClass() { UnregisterOwnClass(g_trendClass); }
 
 int CTrendWindow::Dpi() const {
     HDC dc = GetDC(m_hWnd);

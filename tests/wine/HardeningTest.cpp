@@ -27,6 +27,7 @@
 #include "core/logic/ReadBack.h"
 #include "core/logic/TraceRules.h"
 #include "resource.h"
+#include "shell/TrendWindow.h"
 #include "TestSupport.h"
 
 using namespace kelvane;
@@ -1505,6 +1506,35 @@ TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
         Operator again = OpenOnPage(host, kMonopole);
         ASSERT_NE(nullptr, again.Frame());
         EXPECT_EQ("18", again.Text(kMonopole, IDC_MONO_CH3));
+    }
+}
+
+// Unloaded from another thread while the window's thread is busy: the window
+// and the trend's outlive the load (their thread destroys them later), and so
+// do their classes. The next load replaces every class of ours, not only the
+// frame's: its trend is a live window again, not the earlier load's leftover.
+TEST_F(Hardening, EveryClassIsReplacedAfterAnUnloadThatLeftItsWindowsBehind) {
+    Operator op = OpenOnPage(host, kMonopole);
+    const HWND frame = op.Frame();
+    const HWND trend = op.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    HMODULE dll = host.TakeModule();
+    std::thread unloader([dll] { FreeLibrary(dll); });
+    Sleep(400);  // busy: the unload's close waits for this thread in vain
+    unloader.join();
+    EXPECT_TRUE(IsWindow(frame)) << "the case needs the windows left behind";
+    Operator::Pump();
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_FALSE(IsWindow(trend));
+    ASSERT_TRUE(WaitUntilUnloaded());
+    for (int round = 0; round < 2; ++round) {
+        Operator again = OpenOnPage(host, kMonopole);
+        const HWND next = again.OpenTrend();
+        ASSERT_NE(nullptr, next) << round;
+        EXPECT_TRUE(IsWindowVisible(next)) << round;
+        TrendProbe probe{};
+        EXPECT_EQ(1, SendMessageA(next, WM_TRENDPROBE, 0, reinterpret_cast<LPARAM>(&probe))) << "not our procedure";
+        host.Unload();
     }
 }
 

@@ -352,7 +352,7 @@ TEST_F(ResizeEngine, ExceptionsStopAtTheWindowProcedure) {
     throwing.reset();
 
     ThrowingWindow window;
-    ASSERT_TRUE(CWnd::RegisterClass("KelvaneThrowingWindow", 0, nullptr, nullptr, nullptr));
+    ASSERT_NE(nullptr, CWnd::RegisterOwnClass("KelvaneThrowingWindow", "KelvaneThrowingWindow2", 0, nullptr, nullptr, 0));
     ASSERT_TRUE(window.CreateEx(0, "KelvaneThrowingWindow", "throws", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
     EXPECT_EQ(0, SendMessageA(window.m_hWnd, WM_USER, 0, 0));
     EXPECT_EQ(1, SendMessageA(window.m_hWnd, WM_USER + 1, 0, 0));
