@@ -20,6 +20,7 @@ struct GuardState {
     volatile LONG pin;              // 2 x entries running + 1 while they hold a module reference
     volatile LONG frames;           // frame calls in the entry (also inside the host's library)
     volatile LONG frameBodies;      // frame calls running the image's part
+    volatile LONG frameThread;      // the thread that last began a frame call
     volatile LONG threads;          // our threads made and not yet out of their entry
     volatile LONG threadsRunning;   // of them, those started
     HMODULE module;
@@ -268,9 +269,9 @@ DWORD __stdcall RunThreadStart(void* p) {
     return start.body(start.param);
 }
 
-void SpinUntilZero(volatile LONG* value, DWORD timeoutMs) {
+void SpinUntilAtMost(volatile LONG* value, LONG most, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
-    while (*value != 0 && GetTickCount() - start < timeoutMs) Sleep(1);
+    while (*value > most && GetTickCount() - start < timeoutMs) Sleep(1);
 }
 
 }  // namespace
@@ -302,6 +303,8 @@ void* FrameCallEntry(void* fetch, int32_t id, int32_t arg, void(__stdcall* body)
     c.B({0xF0, 0xFF, 0x05}).A(&s->frames);                      // lock inc [frames]
     c.B({0x83, 0x3D}).A(&s->closed).B({0x00});                  // cmp [closed], 0
     unsigned char* done = c.Jcc(kJne);
+    c.B({0x64, 0xA1, 0x24, 0x00, 0x00, 0x00});                  // mov eax, fs:[0x24] (thread id)
+    c.B({0xA3}).A(&s->frameThread);                             // mov [frameThread], eax
     c.B({0xFF, 0x74, 0x24, 0x08, 0xFF, 0x74, 0x24, 0x08});      // push b; push a
     c.B({0x68}).D(static_cast<uint32_t>(arg));                  // push arg
     c.B({0x68}).D(static_cast<uint32_t>(id));                   // push id
@@ -504,11 +507,14 @@ void WaitForGuardedCalls(DWORD timeoutMs) {
     // for them cannot deadlock. A frame call still inside the host's library
     // is given the same time, so the host's library is not taken from under
     // it; after that it returns into the entry, which lets it go.
+    // A host that unloads inside its own frame call (from GetToolSubsetPtr)
+    // is not made to wait for that call: it returns into the entry, after.
     const DWORD start = GetTickCount();
-    SpinUntilZero(&s->threadsRunning, timeoutMs);
-    SpinUntilZero(&s->frameBodies, timeoutMs);
+    SpinUntilAtMost(&s->threadsRunning, 0, timeoutMs);
+    SpinUntilAtMost(&s->frameBodies, 0, timeoutMs);
     const DWORD spent = GetTickCount() - start;
-    SpinUntilZero(&s->frames, spent < timeoutMs ? timeoutMs - spent : 0);
+    const LONG own = s->frameThread == static_cast<LONG>(GetCurrentThreadId()) ? 1 : 0;
+    SpinUntilAtMost(&s->frames, own, spent < timeoutMs ? timeoutMs - spent : 0);
 }
 
 void EndUnload(bool windowsGone) {

@@ -11,4 +11,6 @@ typedef long(__cdecl* TamsilCallCountFn)(void);
 typedef void(__cdecl* TamsilLastArgsFn)(int32_t* args4);
 // Each GetToolSubsetPtr call then waits ms before it returns.
 typedef void(__cdecl* TamsilSetDelayFn)(unsigned long ms);
+// The next GetToolSubsetPtr call runs during(context) before it returns.
+typedef void(__cdecl* TamsilDuringNextCallFn)(void (__cdecl* during)(void*), void* context);
 }

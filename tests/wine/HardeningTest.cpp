@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "DialogDriver.h"
+#include "bench/tamsil/Tamsil.h"
 #include "HostHarness.h"
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
@@ -1536,6 +1537,46 @@ TEST_F(Hardening, EveryClassIsReplacedAfterAnUnloadThatLeftItsWindowsBehind) {
         EXPECT_EQ(1, SendMessageA(next, WM_TRENDPROBE, 0, reinterpret_cast<LPARAM>(&probe))) << "not our procedure";
         host.Unload();
     }
+}
+
+// The host unloads the library from inside its own frame call (its
+// GetToolSubsetPtr frees it) on the window's thread: the unload does not wait
+// for the very call it runs in (the unload's bound for frame calls is a
+// second), the window goes, the settings are saved, and the call comes back.
+struct UnloadInFrameCall {
+    HMODULE dll = nullptr;
+    double seconds = -1;
+    bool goneOnReturn = false;
+};
+void __cdecl UnloadFromTheFrameCall(void* context) {
+    auto* u = static_cast<UnloadInFrameCall*>(context);
+    const double t0 = Now();
+    FreeLibrary(u->dll);
+    u->seconds = Now() - t0;
+    u->goneOnReturn = GetModuleHandleA("Kelvane.dll") == nullptr;
+}
+
+TEST_F(Hardening, UnloadInsideTheHostsOwnFrameCall) {
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    host.SetFrame(words.data());
+    Operator op = OpenOnPage(host, kMonopole);
+    op.TypeAndEnter(kMonopole, IDC_MONO_CH3, "9");
+    const HWND frame = op.Frame();
+    const auto process = reinterpret_cast<ToolControlProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Kelvane.dll"), "ToolControlProcess")));
+    const auto during = reinterpret_cast<TamsilDuringNextCallFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Tamsil.dll"), "TamsilDuringNextCall")));
+    ASSERT_NE(nullptr, process);
+    ASSERT_NE(nullptr, during);
+    UnloadInFrameCall u;
+    u.dll = host.TakeModule();
+    during(&UnloadFromTheFrameCall, &u);
+    process(0, 0);
+    EXPECT_TRUE(u.goneOnReturn);
+    EXPECT_GE(u.seconds, 0.0);
+    EXPECT_LT(u.seconds, 0.8) << "the unload waited for its own frame call";
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
 }
 
 // The host's acquisition thread is inside GetToolSubsetPtr (its frame call
