@@ -16,6 +16,10 @@
 #if defined(__MINGW32__)
 #include <pthread.h>
 
+#include <atomic>
+
+#include "base/logic/RunOnce.h"
+
 // Reserved names on purpose: the runtime's own, and the one the linker's
 // --wrap asks for.
 // NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
@@ -24,20 +28,9 @@ void __freeres() noexcept;  // libstdc++: frees the exception emergency pool
 }
 
 extern "C" int __wrap_pthread_once(pthread_once_t* once, void (*init)(void)) {
-    // 0 not run, 1 running, 2 done (0 is PTHREAD_ONCE_INIT).
-    auto* state = reinterpret_cast<volatile LONG*>(once);
-    if (InterlockedCompareExchange(state, 0, 0) == 2) return 0;
-    if (InterlockedCompareExchange(state, 1, 0) == 0) {
-        try {
-            init();
-        } catch (...) {
-            InterlockedExchange(state, 0);  // std::call_once: a throwing call may be retried
-            throw;
-        }
-        InterlockedExchange(state, 2);
-        return 0;
-    }
-    while (InterlockedCompareExchange(state, 0, 0) != 2) Sleep(0);
+    // PTHREAD_ONCE_INIT is 0, as RunOnce's "not run"; the word is a long.
+    static_assert(sizeof(pthread_once_t) == sizeof(std::atomic<long>), "one word");
+    kelvane::RunOnce(*reinterpret_cast<std::atomic<long>*>(once), init, [] { Sleep(0); });
     return 0;
 }
 // NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
