@@ -50,6 +50,7 @@ void CSaveWorker::SaveNow(const SavedKeys& keys) {
 }
 
 void CSaveWorker::SaveAtExit(const SavedKeys& keys) {
+    CSettingsFile::EnterProcessExit();
     std::unique_lock<std::mutex> write(m_write, std::try_to_lock);
     m_file.Save(keys);
 }

@@ -268,7 +268,7 @@ CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
 void CSettingsFile::TellAtOpening(const std::string& reason) {
     const std::vector<std::string> copies = CopyPaths();
     const std::string copy = copies.empty() ? std::string() : copies.front();
-    std::lock_guard<std::mutex> state(m_state);
+    const std::unique_lock<std::mutex> state = LockState();
     m_notice = Notice{true, Kind::Failure, Shown(copy), copy, reason};
 }
 
@@ -331,7 +331,7 @@ void CSettingsFile::Save(const SavedKeys& keys) {
         // The file now holds all that a copy of unsaved settings held.
         if (!m_failureCopy.empty()) {
             DeleteFileA(m_failureCopy.c_str());
-            std::lock_guard<std::mutex> state(m_state);
+            const std::unique_lock<std::mutex> state = LockState();
             if (SamePath(m_notice.copyIo, m_failureCopy)) m_notice.pending = false;
             m_failureCopy.clear();
         }
@@ -388,7 +388,7 @@ std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, Kind kind, const st
         std::string shown = Shown(copy);
         bool told;
         {
-            std::lock_guard<std::mutex> state(m_state);
+            const std::unique_lock<std::mutex> state = LockState();
             told = m_toldAbout == (shown + '\n').append(reason);
         }
         SavedKeys noted = keys;
@@ -399,7 +399,7 @@ std::string CSettingsFile::SaveToCopy(const SavedKeys& keys, Kind kind, const st
         DWORD error = ERROR_SUCCESS;
         if (!WriteAtomically(copy, base, noted, error)) continue;
         if (kind == Kind::Failure) m_failureCopy = copy;
-        std::lock_guard<std::mutex> state(m_state);
+        const std::unique_lock<std::mutex> state = LockState();
         if (!told) m_notice = Notice{true, kind, shown, copy, reason};
         return shown;
     }
@@ -491,7 +491,7 @@ void CSettingsFile::FindUntoldCopy() {
         GetPrivateProfileStringA(kNoteSection, "Shown", "", shown, sizeof shown, copy.c_str());
         ForgetCached(copy);
         if (SamePath(owner, m_iniPath) && std::string(shown) != "1") {
-            std::lock_guard<std::mutex> state(m_state);
+            const std::unique_lock<std::mutex> state = LockState();
             m_notice = Notice{true, std::string(kind) == kConflictKind ? Kind::Conflict : Kind::Failure, Shown(copy),
                               copy, reason};
             return;
@@ -500,24 +500,24 @@ void CSettingsFile::FindUntoldCopy() {
 }
 
 bool CSettingsFile::NoticePending() const {
-    std::lock_guard<std::mutex> state(m_state);
+    const std::unique_lock<std::mutex> state = LockState();
     return m_notice.pending;
 }
 
 void CSettingsFile::SetStatus(const Status& status) {
-    std::lock_guard<std::mutex> state(m_state);
+    const std::unique_lock<std::mutex> state = LockState();
     m_status = status;
 }
 
 CSettingsFile::Status CSettingsFile::LastStatus() const {
-    std::lock_guard<std::mutex> state(m_state);
+    const std::unique_lock<std::mutex> state = LockState();
     return m_status;
 }
 
 std::string CSettingsFile::TakeNotice() {
     Notice notice;
     {
-        std::lock_guard<std::mutex> state(m_state);
+        const std::unique_lock<std::mutex> state = LockState();
         if (!m_notice.pending) return std::string();
         notice = m_notice;
         m_notice.pending = false;
@@ -543,4 +543,15 @@ std::string CSettingsFile::TakeNotice() {
            "\r\n\r\nThey are saved to\r\n" + notice.copy +
            "\r\n\r\nThe plug-in reads only the first file: to keep these settings, copy the second over it once "
            "it can be written.";
+}
+
+std::atomic<bool> CSettingsFile::s_atExit{false};
+
+void CSettingsFile::EnterProcessExit() { s_atExit = true; }
+
+// At process exit the other threads are gone, perhaps one of them while it
+// held the lock: it is not waited for (nothing else runs to race with).
+std::unique_lock<std::mutex> CSettingsFile::LockState() const {
+    if (s_atExit) return std::unique_lock<std::mutex>(m_state, std::try_to_lock);
+    return std::unique_lock<std::mutex>(m_state);
 }

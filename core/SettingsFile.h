@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ public:
     // How long a lock held by someone else is waited out (1 s unless set);
     // a wait in progress ends at its next try once this is shorter.
     static void SetLockWait(DWORD ms);
+    // The process is exiting: locks other threads held are not waited for.
+    static void EnterProcessExit();
 
     // Start-up. iniPath is full. Readable: the file is held open until
     // EndLoad. Unreadable: it exists, but could not be read within the wait
@@ -109,6 +112,8 @@ private:
     // The notice and the status are read by the window's thread while a
     // save may be running on the save thread.
     mutable std::mutex m_state;
+    std::unique_lock<std::mutex> LockState() const;
+    static std::atomic<bool> s_atExit;
     std::string m_toldAbout;  // copy and reason the operator has been told of
     Notice m_notice;
     Status m_status;
