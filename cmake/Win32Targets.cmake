@@ -52,6 +52,19 @@ if(MINGW)
   target_link_options(Kelvane PRIVATE -Wl,--wrap=pthread_once)
 endif()
 
+# The entry module: the plug-in loads it from its own folder and pins it, so
+# the procedures it hands the system outlive every unload (framework/EntryApi.h).
+add_library(KelvaneEntry SHARED ${CMAKE_SOURCE_DIR}/framework/entry/KelvaneEntry.cpp
+  ${CMAKE_SOURCE_DIR}/framework/entry/KelvaneEntry.def)
+set_target_properties(KelvaneEntry PROPERTIES PREFIX "" OUTPUT_NAME KelvaneEntry1)
+target_include_directories(KelvaneEntry PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(KelvaneEntry PRIVATE user32 kernel32 ${KELVANE_STATIC_LINK})
+if(MINGW)
+  target_compile_options(KelvaneEntry PRIVATE -fno-exceptions)
+endif()
+kelvane_split_debug(KelvaneEntry)
+add_dependencies(Kelvane KelvaneEntry)
+
 # Our stand-in for the host's Tamsil.dll (bench and tests).
 add_library(Tamsil SHARED ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.cpp ${CMAKE_SOURCE_DIR}/bench/tamsil/Tamsil.def)
 set_target_properties(Tamsil PROPERTIES PREFIX "" OUTPUT_NAME Tamsil)
@@ -147,6 +160,7 @@ set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_c
 
 # Export/import table check of the built DLL, and the floor its version resource names.
 add_test(NAME dll_tables COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -DRC=${KELVANE_RC}
+  -DENTRY_DLL=$<TARGET_FILE:KelvaneEntry>
   -P ${CMAKE_SOURCE_DIR}/cmake/CheckDllTables.cmake)
 
 # Figures: costs as ratios to same-run baselines (scripts/bench.sh; never a test).

@@ -26,7 +26,8 @@ set(KELVANE_FLOOR_KERNEL32
   GetPrivateProfileSectionNamesA GetSystemInfo VirtualAlloc VirtualFree lstrcmpiA
   GetLocalTime
   AcquireSRWLockExclusive AcquireSRWLockShared ReleaseSRWLockExclusive ReleaseSRWLockShared
-  GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA)
+  GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA
+  GetModuleFileNameW LoadLibraryExW GetProcessHeap HeapAlloc HeapFree)
 
 set(KELVANE_FLOOR_USER32
   CallWindowProcW GetCursorPos GetMessagePos GetMessageTime GetWindowLongW PtInRect ScreenToClient SetWindowLongW

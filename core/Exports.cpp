@@ -51,8 +51,6 @@ void* ShowControlFrame() {
     return NoThrowEntry<void*>(nullptr, [] { return static_cast<void*>(theApp.ShowControlFrame()); });
 }
 
-uintptr_t __stdcall ShowBody(const uintptr_t*) { return reinterpret_cast<uintptr_t>(ShowControlFrame()); }
-
 // The image's part of a frame call: it touches no window and calls nothing
 // of the host's, so it takes no module reference; the unload waits for it.
 void __stdcall ProcessFrame(const void* fetched) {
@@ -75,7 +73,7 @@ extern "C" void __cdecl ToolControlProcessDirect(uint32_t a, uint32_t b) {
 }
 
 namespace {
-CEntryPoint g_showEntry(EntryShape::ExportOneArg, &ShowBody, reinterpret_cast<void*>(&ToolControlShowDirect));
+CEntryPoint g_showEntry(EntryShape::ExportOneArg, reinterpret_cast<void*>(&ToolControlShowDirect));
 }  // namespace
 
 extern "C" {
@@ -107,11 +105,17 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         DisableThreadLibraryCalls(instance);
         theApp.m_hInstance = instance;
         AfxSetResourceHandle(instance);
-        OpenModuleGuards(instance);
+        {
+            entry::Bodies frameCall{};
+            frameCall.fetch =
+                reinterpret_cast<entry::FetchProc>(ImportedFunction(reinterpret_cast<void*>(&GetToolSubsetPtr)));
+            frameCall.fetchId = kelvane::TOOL_SUBSET_ID;
+            frameCall.fetchArg = kelvane::TOOL_SUBSET_ARG;
+            frameCall.frame = &ProcessFrame;
+            OpenModuleGuards(instance, frameCall);
+        }
         g_kelvaneShowTarget = g_showEntry.Address();
-        if (void* entry = FrameCallEntry(ImportedFunction(reinterpret_cast<void*>(&GetToolSubsetPtr)), kelvane::TOOL_SUBSET_ID,
-                                         kelvane::TOOL_SUBSET_ARG, &ProcessFrame))
-            g_kelvaneProcessTarget = entry;
+        if (entry::ProcessProc process = FrameCallEntry()) g_kelvaneProcessTarget = reinterpret_cast<void*>(process);
         NoThrowEntry(FALSE, [] { return theApp.InitInstance(); });
         return TRUE;
     case DLL_PROCESS_DETACH: {
@@ -124,17 +128,15 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             FieldTrace::Close();
             return TRUE;
         }
-        // An unload that ran inside an entry returns its result through the
-        // thread's last error (ModuleGuard.cpp): keep it.
-        const DWORD lastError = GetLastError();
         BeginUnload();  // other threads' entries hand over to the system from now on
         NoThrowEntry(0, [] { return theApp.ExitInstance(); });
         FieldTrace::Close();  // what the shut-down absorbed too
-        EndUnload(theApp.WindowsGone());
+        // Something of ours that stays with the system beyond a window left
+        // on its thread (a hook that could not be removed) keeps its entries for good.
+        EndUnload(theApp.LeftWindow(), !theApp.WindowsGone() && !theApp.LeftWindow());
         // Unloaded while the process goes on: give back what the runtime
         // would keep. (At process exit there is nothing to give back to.)
         ReleaseRuntimeAtUnload();
-        SetLastError(lastError);
         return TRUE;
     }
     default:

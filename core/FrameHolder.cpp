@@ -74,6 +74,7 @@ bool CFrameHolder::Destroy() {
         if (IsWindow(hwnd)) {
             // Its thread is busy: the window goes when it gets back to its
             // loop. The frame object stays with it.
+            m_left = hwnd;
             Set(nullptr);
             return false;
         }

@@ -24,6 +24,8 @@ public:
     bool Destroy();
     // After Destroy, when no window of ours is left: the window class goes.
     void ReleaseClass();
+    // After Destroy: the window another thread has yet to destroy, or null.
+    HWND LeftWindow() const { return m_left; }
 
     void FrameUp(kelvane::ControlFrame* frame) override { Set(frame); }
     void FrameGone(kelvane::ControlFrame* frame) override;
@@ -34,4 +36,5 @@ private:
     CHostLink& m_host;
     CFrameIntake& m_intake;
     kelvane::ControlFrame* m_frame = nullptr;  // none when no window exists
+    HWND m_left = nullptr;
 };

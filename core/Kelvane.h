@@ -31,6 +31,8 @@ public:
     // After ExitInstance: whether the control window went with the library
     // (false only when another thread owns it and did not let it go in time).
     bool WindowsGone() const { return m_windowsGone; }
+    // The control window another thread has yet to destroy after the unload.
+    HWND LeftWindow() const { return m_frame.LeftWindow(); }
 
     // ToolControlInit: the window every tool command goes to.
     void SetHostWindow(HWND host) { m_host.SetHostWindow(host); }

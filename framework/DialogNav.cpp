@@ -109,12 +109,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
         return CallNextHookEx(g_hook, code, wParam, lParam);
     });
 }
-uintptr_t __stdcall HookBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(GetMessageHook(EntryArg<int>(a, 0), EntryArg<WPARAM>(a, 1), EntryArg<LPARAM>(a, 2)));
-}
-
 // The system calls the hook through its entry (ModuleGuard.h).
-CEntryPoint g_hookEntry(EntryShape::HookProc, &HookBody, reinterpret_cast<void*>(&GetMessageHook));
+CEntryPoint g_hookEntry(EntryShape::HookProc, reinterpret_cast<void*>(&GetMessageHook));
 }  // namespace
 
 void InstallDialogNavigation(HWND dialog, ShortcutHandler onShortcut) {

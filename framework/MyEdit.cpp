@@ -44,14 +44,7 @@ void Unbind(const CMyEdit* edit) {
 
 CMyEdit::~CMyEdit() {
     Unbind(this);
-    if (!m_hWnd || !IsWindow(m_hWnd)) return;
-    if (!m_replaced) {
-        RemoveWindowSubclass(m_hWnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
-    } else if (GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(s_chainEntry.Address())) {
-        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_replaced));
-    }
-    // Else another subclass came on top: the entry stays in its chain and
-    // hands everything on unchanged, finding no edit bound to the window.
+    if (m_hWnd && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
 }
 
 bool CMyEdit::SubclassWindow(HWND edit) {
@@ -63,18 +56,9 @@ bool CMyEdit::SubclassWindow(HWND edit) {
     m_hWnd = nullptr;
     Unbind(this);  // bound again to a new page window
     if (!Bind(edit, this)) return false;
-    // The edit's own procedure is replaced, as every edit of ours has the
-    // same one: a comctl32 subclass would cost a property look-up in the
-    // window manager on every message the box gets. An edit someone else
-    // subclassed first goes through comctl32's chain.
-    m_replaced = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit, GWLP_WNDPROC));
-    if (!ShareReplacedProcedure(m_replaced) ||
-        !SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_chainEntry.Address()))) {
-        m_replaced = nullptr;
-        if (!SetWindowSubclass(edit, s_entry.As<SUBCLASSPROC>(), kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-            Unbind(this);
-            return false;
-        }
+    if (!SetWindowSubclass(edit, s_entry.As<SUBCLASSPROC>(), kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        Unbind(this);
+        return false;
     }
     m_hWnd = edit;
     m_dirty = false;
@@ -146,23 +130,8 @@ bool CMyEdit::StepArrows(int delta) const {
     return true;
 }
 
-// comctl32 calls the subclass procedure through its entry (ModuleGuard.h),
-// the window manager the procedure put in the edit's place through another.
-CEntryPoint CMyEdit::s_entry(EntryShape::SubclassProc, &CMyEdit::EntryBody,
-                             reinterpret_cast<void*>(&CMyEdit::SubclassProc));
-CEntryPoint CMyEdit::s_chainEntry(EntryShape::ChainedWindowProc, &CMyEdit::ChainBody,
-                                  reinterpret_cast<void*>(&CMyEdit::ChainedProc));
-
-uintptr_t __stdcall CMyEdit::EntryBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(SubclassProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
-                                               EntryArg<LPARAM>(a, 3), EntryArg<UINT_PTR>(a, 4),
-                                               EntryArg<DWORD_PTR>(a, 5)));
-}
-
-uintptr_t __stdcall CMyEdit::ChainBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(
-        ChainedProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2), EntryArg<LPARAM>(a, 3)));
-}
+// comctl32 calls the subclass procedure through its entry (ModuleGuard.h).
+CEntryPoint CMyEdit::s_entry(EntryShape::SubclassProc, reinterpret_cast<void*>(&CMyEdit::SubclassProc));
 
 LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR refData) {
@@ -171,18 +140,7 @@ LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     });
 }
 
-LRESULT CALLBACK CMyEdit::ChainedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
-        // No edit bound (its CMyEdit went first): the procedure every
-        // chained edit stands in for, unchanged.
-        CMyEdit* self = FromHandle(hwnd);
-        if (self && self->m_replaced) return OnMessage(self, hwnd, msg, wParam, lParam);
-        return CallWindowProcW(ReplacedProcedure(), hwnd, msg, wParam, lParam);
-    });
-}
-
-LRESULT CMyEdit::PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const {
-    if (m_replaced) return CallWindowProcW(m_replaced, hwnd, msg, wParam, lParam);
+LRESULT CMyEdit::PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
@@ -192,7 +150,7 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
         // The dialog manager would turn Enter into IDOK before we see it.
         if (lParam && reinterpret_cast<MSG*>(lParam)->message == WM_KEYDOWN &&
             reinterpret_cast<MSG*>(lParam)->wParam == VK_RETURN)
-            return DLGC_WANTALLKEYS | self->PassOn(hwnd, msg, wParam, lParam);
+            return DLGC_WANTALLKEYS | PassOn(hwnd, msg, wParam, lParam);
         break;
     case WM_CHAR:
         if (wParam == '\r') return 0;  // no beep for the Enter we handled
@@ -201,7 +159,7 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
         // The page writing the box: what it writes is the committed value
         // (also text it shortened to the box's limit).
         self->m_programWrite = true;
-        const LRESULT result = self->PassOn(hwnd, msg, wParam, lParam);
+        const LRESULT result = PassOn(hwnd, msg, wParam, lParam);
         self->m_programWrite = false;
         self->Commit();
         return result;
@@ -221,17 +179,13 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
             SendMessageA(GetParent(hwnd), kelvane::WM_EDITVALUE, bits, GetDlgCtrlID(hwnd));
         }
         break;
-    case WM_NCDESTROY: {
-        WNDPROC replaced = self->m_replaced;
-        if (!replaced) RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
         Unbind(self);
         self->m_hWnd = nullptr;
         self->m_arrows = nullptr;
         self->m_dirty = false;
-        self->m_replaced = nullptr;
-        return replaced ? CallWindowProcW(replaced, hwnd, msg, wParam, lParam)
-                        : DefSubclassProc(hwnd, msg, wParam, lParam);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
     }
-    }
-    return self->PassOn(hwnd, msg, wParam, lParam);
+    return PassOn(hwnd, msg, wParam, lParam);
 }

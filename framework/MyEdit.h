@@ -52,14 +52,10 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);
-    static LRESULT CALLBACK ChainedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
-    static uintptr_t __stdcall ChainBody(const uintptr_t* args);
-    static CEntryPoint s_entry;       // comctl32's subclass chain
-    static CEntryPoint s_chainEntry;  // in place of the edit's own procedure
+    static CEntryPoint s_entry;  // comctl32's subclass chain
     static LRESULT OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // The edit's own handling of the message (through the chain it is in).
-    LRESULT PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const;
+    static LRESULT PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     std::string Text() const;
     void Commit();
     void SetDirty(bool dirty);
@@ -67,7 +63,6 @@ private:
 
     HWND m_hWnd = nullptr;
     HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
-    WNDPROC m_replaced = nullptr;  // the edit's procedure ours stands in for; null: comctl32's chain
     KeyStep m_keyStep;
     std::string m_committed;      // the text last written by the program or committed by Enter
     bool m_dirty = false;

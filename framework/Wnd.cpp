@@ -75,12 +75,7 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // The system calls the class procedure through its entry (ModuleGuard.h).
-CEntryPoint CWnd::s_entry(EntryShape::WindowProc, &CWnd::EntryBody, reinterpret_cast<void*>(&CWnd::StaticWndProc));
-
-uintptr_t __stdcall CWnd::EntryBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(StaticWndProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
-                                                EntryArg<LPARAM>(a, 3)));
-}
+CEntryPoint CWnd::s_entry(EntryShape::WindowProc, reinterpret_cast<void*>(&CWnd::StaticWndProc));
 
 LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
@@ -118,7 +113,7 @@ bool CDialog::Create(HWND parent) {
 INT_PTR CDialog::DoModal(HWND owner) {
     return RunModal(owner, static_cast<INT_PTR>(IDCANCEL), [&] {
         return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
-                               &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
+                               s_entry.As<DLGPROC>(), reinterpret_cast<LPARAM>(this));
     });
 }
 
@@ -151,13 +146,7 @@ void CDialog::Destroy() {
     m_hWnd = nullptr;
 }
 
-CEntryPoint CDialog::s_entry(EntryShape::DialogProc, &CDialog::EntryBody,
-                             reinterpret_cast<void*>(&CDialog::StaticDlgProc));
-
-uintptr_t __stdcall CDialog::EntryBody(const uintptr_t* a) {
-    return static_cast<uintptr_t>(StaticDlgProc(EntryArg<HWND>(a, 0), EntryArg<UINT>(a, 1), EntryArg<WPARAM>(a, 2),
-                                                EntryArg<LPARAM>(a, 3)));
-}
+CEntryPoint CDialog::s_entry(EntryShape::DialogProc, reinterpret_cast<void*>(&CDialog::StaticDlgProc));
 
 INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return NoThrowEntry<INT_PTR>(FALSE, [&]() -> INT_PTR {

@@ -49,7 +49,6 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
     static CEntryPoint s_entry;
 };
 
@@ -105,7 +104,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static uintptr_t __stdcall EntryBody(const uintptr_t* args);
     static CEntryPoint s_entry;
     UINT m_templateId;
     CDialogFilter* m_filter = nullptr;

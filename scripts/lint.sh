@@ -52,7 +52,7 @@ export common cache root
 
 platform_free=(base/logic/*.cpp core/logic/*.cpp framework/logic/*.cpp pages/logic/*.cpp shell/logic/*.cpp
                bench/logic/*.cpp harness/logic/*.cpp)
-win32=(core/*.cpp framework/*.cpp pages/*.cpp shell/*.cpp)
+win32=(core/*.cpp framework/*.cpp framework/entry/*.cpp pages/*.cpp shell/*.cpp)
 case $part in
   platform-free) win32=() ;;
   win32) platform_free=() ;;

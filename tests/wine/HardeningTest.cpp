@@ -5,6 +5,8 @@
 // the window open, and the field trace of what the plug-in absorbed.
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -15,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "DialogDriver.h"
@@ -1293,6 +1296,10 @@ bool EveryHeapValid() {
 TEST_F(Hardening, HostClosesTheWindowUnderEveryDialogOfOurs) {
     auto menu = [](UINT id) { return [id](Operator& op) { SendMessageA(op.Frame(), WM_COMMAND, id, 0); }; };
     auto badDelay = [](Operator& op) { op.SetText(kGeneral, IDC_GEN_DT_DELAY, "99999999"); };
+    auto keepSetup = [this](Operator& op) {
+        DeleteFileA((host.WorkFolder() + "\\Setups\\kept.ini").c_str());  // an earlier run's
+        ASSERT_TRUE(SaveSetup(op.Frame(), "kept").messages.empty());
+    };
     const struct {
         const char* name;
         std::function<void(Operator&)> prepare;
@@ -1301,14 +1308,14 @@ TEST_F(Hardening, HostClosesTheWindowUnderEveryDialogOfOurs) {
         std::function<void(HWND)> answer;
     } cases[] = {
         {"Load set-up: the list", nullptr, menu(ID_FILE_LOAD_SETUP), 1, nullptr},
-        {"Load set-up: the preview", [](Operator& op) { ASSERT_TRUE(SaveSetup(op.Frame(), "kept").messages.empty()); },
+        {"Load set-up: the preview", keepSetup,
          menu(ID_FILE_LOAD_SETUP), 2,
          [](HWND list) {
              ChooseListRow(list, IDC_SETUP_LIST, "kept");
              PushDialogButton(list, IDOK);
          }},
         {"Save set-up: the name", nullptr, menu(ID_FILE_SAVE_SETUP), 1, nullptr},
-        {"Save set-up: replace it?", [](Operator& op) { ASSERT_TRUE(SaveSetup(op.Frame(), "kept").messages.empty()); },
+        {"Save set-up: replace it?", keepSetup,
          menu(ID_FILE_SAVE_SETUP), 2,
          [](HWND name) {
              SetDialogText(name, IDC_SETUP_NAME, "kept");
@@ -1577,6 +1584,85 @@ TEST_F(Hardening, UnloadInsideTheHostsOwnFrameCall) {
     EXPECT_LT(u.seconds, 0.8) << "the unload waited for its own frame call";
     EXPECT_FALSE(IsWindow(frame));
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+}
+
+// Only compiled code in images runs. Through a load, the window, frames, a
+// background save (made to wait on a held file, so its thread is caught), a
+// close, a reopen and an unload from a worker thread, the process gains no
+// private executable memory, and no thread starts outside an image.
+std::set<uintptr_t> PrivateExecutableRegions() {
+    std::set<uintptr_t> found;
+    MEMORY_BASIC_INFORMATION mbi{};
+    for (uintptr_t at = 0x10000; at < 0x7FFF0000u && VirtualQuery(reinterpret_cast<void*>(at), &mbi, sizeof mbi);
+         at = reinterpret_cast<uintptr_t>(mbi.BaseAddress) + mbi.RegionSize) {
+        const DWORD exec = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE && (mbi.Protect & exec))
+            found.insert(reinterpret_cast<uintptr_t>(mbi.BaseAddress));
+        if (mbi.RegionSize == 0) break;
+    }
+    return found;
+}
+
+// Each thread of the process and whether it started in an image.
+std::map<DWORD, bool> ThreadsStartingInImages() {
+    using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    std::map<DWORD, bool> threads;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    for (BOOL more = Thread32First(snap, &te); more; more = Thread32Next(snap, &te)) {
+        if (te.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID);
+        void* start = nullptr;
+        MEMORY_BASIC_INFORMATION mbi{};
+        const bool known = thread && query && query(thread, 9 /* the thread's start address */, &start,
+                                                    sizeof start, nullptr) == 0;
+        threads[te.th32ThreadID] = !known || !start ||
+                                   (VirtualQuery(start, &mbi, sizeof mbi) == sizeof mbi && mbi.Type == MEM_IMAGE);
+        if (thread) CloseHandle(thread);
+    }
+    CloseHandle(snap);
+    return threads;
+}
+
+TEST_F(Hardening, OnlyCompiledCodeInImagesRuns) {
+    std::vector<int16_t> words(FRAME_MIN_WORDS, 0);
+    host.SetFrame(words.data());
+    const std::set<uintptr_t> before = PrivateExecutableRegions();
+    const std::map<DWORD, bool> threadsBefore = ThreadsStartingInImages();
+    bool sawOurThread = false;
+    std::vector<DWORD> outsideImages;
+    for (int round = 0; round < 2; ++round) {
+        Operator op = OpenOnPage(host, kMonopole);
+        for (int f = 0; f < 20; ++f) host.Process();
+        Operator::Pump();
+        op.TypeAndEnter(kMonopole, IDC_MONO_CH3, round ? "6" : "9");
+        HANDLE held = CreateFileA(host.IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        SendMessageA(op.Frame(), WM_CLOSE, 0, 0);  // the save waits out the lock on a thread of its own
+        Sleep(100);
+        for (const auto& t : ThreadsStartingInImages()) {
+            if (!threadsBefore.count(t.first)) sawOurThread = true;
+            if (!t.second) outsideImages.push_back(t.first);
+        }
+        CloseHandle(held);
+        PumpFor(0.3);
+        Operator again(host.Show());
+        for (int f = 0; f < 20; ++f) host.Process();
+        Operator::Pump();
+        HMODULE dll = host.TakeModule();
+        std::thread([dll] { FreeLibrary(dll); }).join();
+        ASSERT_TRUE(WaitUntilUnloaded());
+    }
+    EXPECT_TRUE(sawOurThread) << "the background save's thread was not caught";
+    EXPECT_TRUE(outsideImages.empty()) << outsideImages.size() << " thread(s) started outside an image";
+    std::vector<uintptr_t> made;
+    for (uintptr_t r : PrivateExecutableRegions())
+        if (!before.count(r)) made.push_back(r);
+    EXPECT_TRUE(made.empty()) << made.size() << " private executable region(s) made, the first at " << std::hex
+                              << (made.empty() ? 0 : made[0]);
+    EXPECT_EQ("6", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
 }
 
 // The host's acquisition thread is inside GetToolSubsetPtr (its frame call
