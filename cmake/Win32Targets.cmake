@@ -119,7 +119,7 @@ AcousticPage.*:*Typed*:Hardening.DamagedIniAndConfigFiles")
 set(KELVANE_LAYOUT_SUITES "WindowTest.Frame*:WindowTest.PageList*:WindowTest.Clicking*:WindowTest.PageRepaints*:\
 WindowTest.StatusStrip*:OperatorCues.Mismatch*:OperatorCues.TypedText*:OperatorCues.Tip*:\
 OperatorCues.ReadBackGoesStale*:OperatorCues.StuckDipole*:ResizeEngine.*:GeneralPage.StatusLines*:\
-GeneralPage.DspError*:CoreTest.TheStripShows*")
+GeneralPage.DspError*:CoreTest.TheStripShows*:WindowTest.TrendFits*")
 # Common controls 6: each kind of control once: list view (page list and
 # its marks), status bar, tooltips, tinted edits, trackbars and drop-down
 # lists, up-down arrows, list boxes.

@@ -895,6 +895,43 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     EXPECT_NE(std::string::npos, csv.find(",,15,35,55,75,41,42,")) << "the last sample's DT and monopole gains";
 }
 
+// The trend opens inside the work area of its monitor, at any DPI, and every
+// text of its charts (legend, axes, end labels, a mark made a moment ago at
+// the right edge) lies inside its chart, also at the smallest size allowed.
+TEST_F(WindowTest, TrendFitsTheWorkAreaAndItsTextsTheirCharts) {
+    Operator op(frame);
+    SampledFrames(host, GainFrame(10, 40, 50), 3);
+    op.Click(harness::kGeneral, IDC_GEN_TOOL_RESET);
+    HWND trend = op.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    op.SetTrendSpan(0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(trend, MONITOR_DEFAULTTONEAREST), &monitor));
+    RECT outer{}, inside{};
+    GetWindowRect(trend, &outer);
+    EXPECT_TRUE(IntersectRect(&inside, &outer, &monitor.rcWork) && EqualRect(&inside, &outer))
+        << outer.left << "," << outer.top << " " << outer.right << "," << outer.bottom;
+
+    for (const bool smallest : {false, true}) {
+        SCOPED_TRACE(smallest ? "smallest" : "as opened");
+        if (smallest) SetWindowPos(trend, nullptr, 0, 0, 1, 1, SWP_NOZORDER | SWP_NOMOVE);  // held to its least
+        TrendProbe probe{};
+        Probe(trend, probe);
+        EXPECT_EQ(1u, probe.marks) << "the Tool Reset";
+        for (int s = 0; s < kTrendSections; ++s) {
+            const RECT& text = probe.text[s];
+            const RECT& chart = probe.chart[s];
+            EXPECT_FALSE(IsRectEmpty(&text)) << s;
+            EXPECT_TRUE(text.left >= chart.left && text.top >= chart.top && text.right <= chart.right &&
+                        text.bottom <= chart.bottom)
+                << "chart " << s << ": texts " << text.left << ".." << text.right << " x " << text.top << ".."
+                << text.bottom << ", chart " << chart.left << ".." << chart.right << " x " << chart.top << ".."
+                << chart.bottom;
+        }
+    }
+}
+
 // The trend goes with the control window; reopened in the same session it
 // comes back where the operator left it, with the period it showed.
 TEST_F(WindowTest, TrendWindowGoesWithTheFrameAndKeepsItsPlace) {
