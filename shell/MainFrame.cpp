@@ -13,6 +13,7 @@
 #include "core/FieldTrace.h"
 #include "core/HostMemory.h"
 #include "framework/DialogNav.h"
+#include "framework/logic/DpiLayout.h"
 #include "framework/PrivateMessages.h"
 #include "shell/ControlView.h"
 #include "shell/TrendWindow.h"
@@ -131,6 +132,7 @@ bool CMainFrame::OnCreate() {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
+        PlaceBesideHost();
         GetWindowRect(m_hWnd, &g_fitted);
     }
     CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
@@ -264,6 +266,30 @@ void CMainFrame::RecalcLayout() {
     }
     if (!m_pView || !m_pView->m_hWnd) return;
     SetWindowPos(m_pView->m_hWnd, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The platform's default place (without a window manager, the screen's
+// top-left corner) may lie over the host's panels. The host's window is the
+// one given at start-up; a hidden or minimised one covers nothing.
+void CMainFrame::PlaceBesideHost() {
+    HWND host = m_link.host.HostWindow();
+    if (!host || !IsWindow(host)) return;
+    host = GetAncestor(host, GA_ROOT);
+    if (!host || host == m_hWnd || !IsWindowVisible(host) || IsIconic(host)) return;
+    RECT other{}, now{};
+    GetWindowRect(host, &other);
+    GetWindowRect(m_hWnd, &now);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromWindow(host, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& work = monitor.rcWork;
+    kelvane::RszRect placed{};
+    if (!kelvane::PlaceBeside({other.left, other.top, other.right, other.bottom}, now.right - now.left,
+                              now.bottom - now.top, {work.left, work.top, work.right, work.bottom}, placed))
+        return;  // no room beside it: where the platform and the form's fit put it
+    // A frame made where the last one was placed needs no move.
+    if (placed.left == now.left && placed.top == now.top) return;
+    SetWindowPos(m_hWnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 kelvane::FrameSample CMainFrame::SampleFrames() const {

@@ -42,6 +42,8 @@ protected:
 private:
     bool OnCreate();
     void RecalcLayout();
+    // Beside the host's window rather than over its panels, where there is room.
+    void PlaceBesideHost();
     // WM_READBACKNOTICE, posted by the frame intake: shown now, or after the
     // operator's waiting input while frames stream.
     void OnReadBackNotice();

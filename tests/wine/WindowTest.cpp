@@ -164,6 +164,59 @@ TEST_F(WindowTest, FrameShowsTheWholeFormAndThePageListCutsNothing) {
     ReleaseDC(list, listDc);
 }
 
+// The control window opens beside the host's window (the one given at
+// start-up), not over its panels, where its monitor's work area has room;
+// without room it opens where it always did, inside the work area.
+TEST_F(WindowTest, FrameOpensBesideTheHostWindowWhereThereIsRoom) {
+    // Its size as a window opened again in this load has it.
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    frame = host.Show();
+    ASSERT_NE(nullptr, frame);
+    RECT frameRect{};
+    GetWindowRect(frame, &frameRect);
+    const int width = frameRect.right - frameRect.left;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork;
+    // As wide as leaves the control window room beside it, or as narrow as
+    // the system lets a captioned window be (at 144 DPI on this display
+    // there is then no room on either side).
+    const int hostWidth = std::max<int>(work.right - work.left - width, GetSystemMetrics(SM_CXMIN));
+    const bool room = hostWidth + width <= work.right - work.left;
+    const struct {
+        const char* name;
+        RECT host;
+        int side;  // 1 right of the host, -1 left of it, 0 no room: anywhere in the work area
+    } cases[] = {
+        {"host at the left", {work.left, work.top, work.left + hostWidth, work.top + 200}, room ? 1 : 0},
+        {"host at the right", {work.right - hostWidth, work.top + 30, work.right, work.top + 230}, room ? -1 : 0},
+        {"host filling the work area", work, 0},
+    };
+    HWND hostWindow = host.HostWindow();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SendMessageA(frame, WM_CLOSE, 0, 0);
+        HostHarness::Pump();
+        SetWindowPos(hostWindow, nullptr, c.host.left, c.host.top, c.host.right - c.host.left,
+                     c.host.bottom - c.host.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        frame = host.Show();
+        ASSERT_NE(nullptr, frame);
+        RECT placed{}, hostRect{}, overlap{};
+        GetWindowRect(frame, &placed);
+        GetWindowRect(hostWindow, &hostRect);
+        EXPECT_TRUE(placed.left >= work.left && placed.top >= work.top && placed.right <= work.right &&
+                    placed.bottom <= work.bottom)
+            << placed.left << "," << placed.top << " " << placed.right << "," << placed.bottom;
+        if (c.side == 0) continue;
+        EXPECT_FALSE(IntersectRect(&overlap, &placed, &hostRect)) << "over the host's window";
+        EXPECT_EQ(c.side > 0 ? hostRect.right : hostRect.left, c.side > 0 ? placed.left : placed.right);
+        EXPECT_EQ(hostRect.top, placed.top) << "lined up with the host's top";
+    }
+    ShowWindow(hostWindow, SW_HIDE);
+}
+
 TEST_F(WindowTest, ClickingAnItemShowsOnePageAndHidesFour) {
     Operator op(frame);
     op.ClickPageItem(-1);  // empty area before any selection: nothing changes
