@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstring>
+#include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -450,6 +453,81 @@ TEST_F(WindowTest, HostLoopKeepsTheKeysOurDialogsDoNotNeed) {
 // Ctrl+PageUp to the previous, wrapping at both ends, wherever the focus is
 // in the window: the page list follows as if the operator had picked the
 // page there, and the focus never stays on a page just hidden.
+// The key a label or button's text underlines ("&x"), upper case; 0 for none.
+char MnemonicOf(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') return static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 1])));
+        ++i;  // "&&" is a plain ampersand
+    }
+    return 0;
+}
+
+// Every control of every page that the operator can work is reached by an
+// Alt key: its own text's mnemonic (buttons, check boxes, radios) or that of
+// the label before it in tab order, which moves the focus to it through the
+// host's loop. No key repeats on a page, and none is one of the frame's
+// (Alt+F and Alt+V open its menus; T stays the trend's, Ctrl+T).
+TEST_F(WindowTest, MnemonicsReachEveryPageControlAndNoneRepeats) {
+    Operator op(frame);
+    const std::string frameKeys = "FVT";
+    // Never enabled by their pages; and the Acoustic page's receiver rows,
+    // whose row label reaches the row's first box and Tab the rest.
+    const std::set<std::pair<int, int>> unreached = {
+        {harness::kGeneral, IDC_GEN_DT_DELAY_STEP}, {harness::kGeneral, IDC_GEN_DT_SAMPLERATE},
+        {harness::kAcoustic, IDC_AP_FILTER_TYPE},   {harness::kAcoustic, IDC_AP_THRES_TYPE},
+        {harness::kAcoustic, IDC_AP_START1},        {harness::kAcoustic, IDC_AP_START2},
+        {harness::kAcoustic, IDC_AP_START3},        {harness::kAcoustic, IDC_AP_START4},
+        {harness::kAcoustic, IDC_AP_MIN_LINK1},     {harness::kAcoustic, IDC_AP_MIN_LINK2},
+        {harness::kAcoustic, IDC_AP_MIN_LINK3},     {harness::kAcoustic, IDC_AP_MIN_LINK4},
+        {harness::kAcoustic, IDC_AP_MIN1},          {harness::kAcoustic, IDC_AP_MIN2},
+        {harness::kAcoustic, IDC_AP_MIN3},          {harness::kAcoustic, IDC_AP_MIN4},
+    };
+    for (int page = 0; page < 5; ++page) {
+        SCOPED_TRACE(kCaptions[page]);
+        op.ClickPageItem(page);
+        std::map<char, std::string> keys;             // each mnemonic of the page and whose it is
+        std::vector<std::pair<HWND, char>> throughLabels;
+        char label = 0;
+        for (HWND c = GetWindow(op.PageWindow(page), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char cls[32] = {};
+            GetClassNameA(c, cls, sizeof cls);
+            const LONG style = GetWindowLongA(c, GWL_STYLE);
+            const bool isStatic = lstrcmpiA(cls, "Static") == 0;
+            const bool isButton = lstrcmpiA(cls, "Button") == 0;
+            const LONG kind = style & BS_TYPEMASK;
+            char text[128] = {};
+            GetWindowTextA(c, text, sizeof text);
+            const char key = isStatic || isButton ? MnemonicOf(text) : 0;
+            if (key) {
+                EXPECT_EQ(0u, keys.count(key)) << "Alt+" << key << ": \"" << keys[key] << "\" and \"" << text << "\"";
+                EXPECT_EQ(std::string::npos, frameKeys.find(key)) << "Alt+" << key << " is the frame's: " << text;
+                keys[key] = text;
+            }
+            if (isStatic || (isButton && kind == BS_GROUPBOX)) {
+                if (key) label = key;
+                continue;
+            }
+            const bool radio = isButton && (kind == BS_AUTORADIOBUTTON || kind == BS_RADIOBUTTON);
+            if (!(style & WS_TABSTOP) && !radio) continue;  // arrows, read-back boxes
+            const char own = isButton ? key : 0;
+            const char reached = own ? own : label;
+            label = 0;
+            if (unreached.count({page, GetDlgCtrlID(c)})) continue;
+            EXPECT_NE(0, reached) << "control " << GetDlgCtrlID(c) << " (" << cls << " \"" << text << "\") has no mnemonic";
+            if (!own && reached && IsWindowEnabled(c)) throughLabels.emplace_back(c, reached);
+        }
+        // A label's key moves the focus to its control, through the host's loop.
+        for (const auto& [control, key] : throughLabels) {
+            SetFocus(op.PageList());
+            HostHarness::Pump();
+            PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(std::tolower(key)), 0x20000001);
+            HostHarness::Pump();
+            EXPECT_EQ(control, GetFocus()) << "Alt+" << key << " (control " << GetDlgCtrlID(control) << ")";
+        }
+    }
+}
+
 TEST_F(WindowTest, CtrlTabAndCtrlPageKeysStepThroughThePagesAndWrap) {
     Operator op(frame);
     enum Focus { kInPage, kInList, kOnFrame };
