@@ -131,7 +131,8 @@ AcousticPage.*:*Typed*:Hardening.DamagedIniAndConfigFiles")
 # status lines). Keys and command order do not depend on it.
 set(KELVANE_LAYOUT_SUITES "WindowTest.Frame*:WindowTest.PageList*:WindowTest.Clicking*:WindowTest.PageRepaints*:\
 WindowTest.StatusStrip*:OperatorCues.Mismatch*:OperatorCues.TypedText*:OperatorCues.Tip*:\
-OperatorCues.ReadBackGoesStale*:OperatorCues.StuckDipole*:ResizeEngine.*:GeneralPage.StatusLines*")
+OperatorCues.ReadBackGoesStale*:OperatorCues.StuckDipole*:ResizeEngine.*:GeneralPage.StatusLines*:\
+GeneralPage.DspError*:CoreTest.TheStripShows*:WindowTest.TrendFits*")
 # Common controls 6: each kind of control once: list view (page list and
 # its marks), status bar, tooltips, tinted edits, trackbars and drop-down
 # lists, up-down arrows, list boxes.

@@ -20,6 +20,7 @@ public:
 
     // The last value wins; until given, commands reach no window and are lost.
     void SetHostWindow(HWND host) { m_hostWnd = host; }
+    HWND HostWindow() const { return m_hostWnd; }
     // The control window each command names (wParam); null while none is open.
     void SetControlWindow(HWND control) { m_controlWnd = control; }
 

@@ -125,35 +125,40 @@ std::string SystemMessage(DWORD error) {
 struct Why {
     std::string brief;
     std::string words;
+    std::string tag;  // the reason in a word or two, where room is short
 };
 Why Reason(DWORD error, const std::string& name) {
     switch (error) {
     case ERROR_FILE_READ_ONLY:
-        return {name + " is read-only", "The file is read-only."};
+        return {name + " is read-only", "The file is read-only.", "read-only"};
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return {name + " is locked by another program", "Another program holds the file open without sharing it (locked)."};
+        return {name + " is locked by another program", "Another program holds the file open without sharing it (locked).",
+                "locked"};
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
         return {"the folder of " + name + " is missing",
-                "Its folder is missing (removed, or its drive or network share is not connected)."};
+                "Its folder is missing (removed, or its drive or network share is not connected).", "folder missing"};
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return {"the disk of " + name + " is full", "The disk is full."};
+        return {"the disk of " + name + " is full", "The disk is full.", "disk full"};
     case ERROR_FILENAME_EXCED_RANGE:
         return {"the path of " + name + " is too long",
                 "Its path is longer than the system allows for a file (" + std::to_string(MAX_PATH - 1) +
-                    " characters), and the folder has no short name that fits."};
+                    " characters), and the folder has no short name that fits.",
+                "path too long"};
     case ERROR_WRITE_FAULT:
-        return {name + " could not be written whole", "The file could not be written whole (the disk may be full or failing)."};
+        return {name + " could not be written whole", "The file could not be written whole (the disk may be full or failing).",
+                "written short"};
     case ERROR_ACCESS_DENIED:
         return {name + " may not be written",
-                "Access is denied: this user may not write there, or another program holds the file."};
+                "Access is denied: this user may not write there, or another program holds the file.", "access denied"};
     default:
         return {name + " could not be written: " + SystemMessage(error),
-                SystemMessage(error) + " (system error " + std::to_string(error) + ")."};
+                SystemMessage(error) + " (system error " + std::to_string(error) + ").",
+                "system error " + std::to_string(error)};
     }
 }
 
@@ -243,6 +248,7 @@ CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
         const Why why = Reason(ERROR_FILENAME_EXCED_RANGE, NameOf(iniPath));
         m_mayWriteIni = false;
         m_unreadBrief = why.brief;
+        m_unreadTag = why.tag;
         m_unreadReason = why.words + " The plug-in began from its default settings.";
         TellAtOpening(m_unreadReason);
         return State::Unreadable;
@@ -257,6 +263,7 @@ CSettingsFile::State CSettingsFile::Open(const std::string& iniPath) {
     const Why why = Reason(m_openError, NameOf(iniPath));
     m_mayWriteIni = false;
     m_unreadBrief = NameOf(iniPath) + " was not read at start-up (" + why.brief + ")";
+    m_unreadTag = "not read at start-up";
     m_unreadReason = "It could not be read when the plug-in started: " + why.words +
                      " So the plug-in began from its default settings and does not write over it.";
     TellAtOpening(m_unreadReason);
@@ -303,7 +310,7 @@ void CSettingsFile::Save(const SavedKeys& keys) {
         if (keys == m_startingKeys || keys == m_copiedKeys) return;
         const std::string copy = SaveToCopy(keys, Kind::Failure, m_unreadReason, std::string());
         if (!copy.empty()) m_copiedKeys = keys;
-        SetStatus(FailureStatus(m_unreadBrief, m_unreadReason, copy));
+        SetStatus(FailureStatus(m_unreadBrief, m_unreadTag, m_unreadReason, copy));
         return;
     }
     // The file as it is now: a file locked now is taken as last seen, a
@@ -348,6 +355,7 @@ void CSettingsFile::Save(const SavedKeys& keys) {
         Status status;
         status.line = "Settings saved; also changed elsewhere: " + KeyList(plan.conflicts, false) +
                       (copy.empty() ? "" : "; the other values are kept in " + NameOf(copy));
+        status.shortLine = "Settings saved; also changed elsewhere";
         status.tip = "Saved to " + m_iniPath + ". " + reason +
                      (copy.empty() ? " The other values could not be kept."
                                    : " The file as the other program left it is kept in " + copy + ".");
@@ -367,13 +375,14 @@ void CSettingsFile::Save(const SavedKeys& keys) {
     } else if (!m_failureCopy.empty()) {
         copy = Shown(m_failureCopy);
     }
-    SetStatus(FailureStatus(why.brief, why.words, copy));
+    SetStatus(FailureStatus(why.brief, why.tag, why.words, copy));
 }
 
-CSettingsFile::Status CSettingsFile::FailureStatus(const std::string& brief, const std::string& words,
-                                                   const std::string& copy) const {
+CSettingsFile::Status CSettingsFile::FailureStatus(const std::string& brief, const std::string& tag,
+                                                   const std::string& words, const std::string& copy) const {
     Status status;
     status.line = "Settings not saved: " + brief + (copy.empty() ? "" : "; kept in " + NameOf(copy));
+    status.shortLine = "Settings not saved (" + tag + ")";
     status.tip = "Not saved to " + m_iniPath + ". " + words +
                  (copy.empty() ? "" : " The settings are kept in " + copy + ".");
     FieldTrace::Note(kelvane::TraceKind::SaveFallback, status.tip.c_str());

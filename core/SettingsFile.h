@@ -64,8 +64,9 @@ public:
     // The outcome of the last save that had something to write, for the
     // status strip: empty while all is well. Safe from any thread.
     struct Status {
-        std::string line;  // short, for the strip
-        std::string tip;   // with the full paths
+        std::string line;       // short, for the strip
+        std::string shortLine;  // its essentials, for a strip without room for the line
+        std::string tip;        // with the full paths
     };
     Status LastStatus() const;
 
@@ -85,7 +86,8 @@ private:
     // The copy's shown path, or "" when no copy could be written.
     std::string SaveToCopy(const kelvane::SavedKeys& keys, Kind kind, const std::string& reason,
                            const std::string& base);
-    Status FailureStatus(const std::string& brief, const std::string& words, const std::string& copy) const;
+    Status FailureStatus(const std::string& brief, const std::string& tag, const std::string& words,
+                         const std::string& copy) const;
     std::vector<std::string> CopyPaths() const;
     std::string Shown(const std::string& ioPath) const;
     void FindUntoldCopy();
@@ -100,6 +102,7 @@ private:
     DWORD m_openError = 0;
     std::string m_unreadReason;
     std::string m_unreadBrief;
+    std::string m_unreadTag;
     kelvane::SavedKeys m_startingKeys;
     kelvane::SaveBasis m_basis;
     std::string m_loadedBytes;  // the file as read at start-up

@@ -83,6 +83,24 @@ std::string Operator::StripText(int part) const {
     return text.data();
 }
 
+int Operator::StripParts() const { return static_cast<int>(SendMessageA(StatusStrip(), SB_GETPARTS, 0, 0)); }
+
+bool Operator::StripPartShowsAll(int part) const {
+    HWND strip = StatusStrip();
+    RECT rc{};
+    if (!SendMessageA(strip, SB_GETRECT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&rc))) return false;
+    if (part == StripParts() - 1) rc.right -= GetSystemMetrics(SM_CXVSCROLL);
+    const std::string text = StripText(part);
+    HDC dc = GetDC(strip);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(strip, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(strip, dc);
+    constexpr int kInset = 3;  // where the strip starts a part's text
+    return size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + kInset <= rc.right - rc.left;
+}
+
 void Operator::SendAllSettings() {
     SendMessageA(m_frame, WM_COMMAND, MAKEWPARAM(ID_FILE_SEND_ALL, 0), 0);
     Pump();

@@ -30,8 +30,14 @@ public:
     // Whether page's item in the page list carries the warning mark.
     bool PageMarked(int page) const;
     HWND StatusStrip() const;
-    // A part of the status strip: 0 frames, 1 dropped, 2 last sent.
+    // A part of the status strip: 0 frames, 1 dropped, then (only while
+    // something went wrong) what did, and last the last command sent.
     std::string StripText(int part) const;
+    int StripParts() const;
+    // Whether the part shows its whole text: the text in the strip's font,
+    // the part's borders and the strip's inset against the part's width
+    // (the last part's less the size grip).
+    bool StripPartShowsAll(int part) const;
     // File, "Send all settings to the tool", as the menu sends it.
     void SendAllSettings();
 

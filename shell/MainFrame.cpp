@@ -13,6 +13,7 @@
 #include "core/FieldTrace.h"
 #include "core/HostMemory.h"
 #include "framework/DialogNav.h"
+#include "framework/logic/DpiLayout.h"
 #include "framework/PrivateMessages.h"
 #include "shell/ControlView.h"
 #include "shell/TrendWindow.h"
@@ -30,9 +31,6 @@ const char* g_frameClass = kFrameClass;
 RECT g_fitted{};
 constexpr UINT kFirstPaneId = 0xE900;
 constexpr UINT kStatusStripId = 0xE801;
-
-// Widest text each fixed part of the strip shows, for its width.
-const char* const kStripWidest[2] = {"Frames: 10000.0/s, last 59 min 59 s ago", "Dropped: 4294967295"};
 }  // namespace
 
 namespace {
@@ -108,6 +106,7 @@ bool CMainFrame::OnCreate() {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
         RecalcLayout();
+        PlaceBesideHost();
         GetWindowRect(m_hWnd, &g_fitted);
     }
     CControlView* view = m_pView && m_pView->m_hWnd ? m_pView : nullptr;
@@ -136,24 +135,75 @@ void CMainFrame::CreateStatusStrip() {
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusStripId)),
                               AfxGetResourceHandle(), nullptr);
     for (std::string& text : m_stripTexts) text.clear();
-    if (!m_strip) return;
-    // The two fixed parts fit their widest texts in the strip's font; the
-    // last part takes the rest of any width.
-    HDC dc = GetDC(m_strip);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_strip, WM_GETFONT, 0, 0)));
-    int edges[3] = {0, 0, -1};
-    int x = 0;
-    for (int i = 0; i < 2; ++i) {
-        SIZE size{};
-        GetTextExtentPoint32A(dc, kStripWidest[i], static_cast<int>(strlen(kStripWidest[i])), &size);
-        x += size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + size.cy;
-        edges[i] = x;
-    }
-    SelectObject(dc, old);
-    ReleaseDC(m_strip, dc);
-    SendMessageA(m_strip, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+    m_stripParts = 0;
+    m_countWidths[0] = m_countWidths[1] = 0;
+    m_failure.clear();
+    m_lastSent.clear();
+    m_failureTip.clear();
+    m_failureCut = false;
     m_stripTipText.clear();
     m_stripTip = nullptr;
+    if (!m_strip) return;
+    LayOutStrip();
+}
+
+// A part's width for text in the strip's font: the text, the part's
+// borders, and a character's width for the strip's inset and a little air.
+int CMainFrame::StripTextWidth(const std::string& text) const {
+    HDC dc = GetDC(m_strip);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_strip, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(m_strip, dc);
+    return size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + tm.tmAveCharWidth;
+}
+
+// A failure (a DSP error, a save that went wrong) gets a part of its own
+// while there is one: whole where the strip has room for it beside the last
+// command, else the first of its shorter forms that has, with the whole in
+// the tip. The last command keeps the room its text needs, so it never goes
+// out of sight behind a failure; only a strip too narrow for the counts and
+// the last command cuts a failure shorter still.
+void CMainFrame::LayOutStrip() {
+    if (!m_strip) return;
+    int edges[kStripMaxParts] = {};
+    int x = 0;
+    for (int i = 0; i < 2; ++i) edges[i] = x += m_countWidths[i];
+    RECT rc{};
+    GetClientRect(m_strip, &rc);
+    // The size grip takes the last part's right end.
+    const int room = rc.right - GetSystemMetrics(SM_CXVSCROLL) - x;
+    const int last = StripTextWidth(m_lastSent);
+    int parts = 3;
+    std::string failure;
+    m_failureCut = false;
+    if (!m_failure.empty()) {
+        parts = 4;
+        int width = 0;
+        for (const std::string& form : m_failure) {
+            failure = form;
+            width = StripTextWidth(form);
+            if (width + last <= room) break;
+        }
+        m_failureCut = failure != m_failure.front() || width + last > room;
+        // However narrow the strip, its first words stay in sight ("DSP error", "Settings").
+        if (width + last > room) width = std::max(room - last, StripTextWidth(failure.substr(0, 9)));
+        edges[2] = x + width;
+    }
+    edges[parts - 1] = -1;
+    if (parts != m_stripParts || !std::equal(edges, edges + parts, m_stripEdges)) {
+        SendMessageA(m_strip, SB_SETPARTS, static_cast<WPARAM>(parts), reinterpret_cast<LPARAM>(edges));
+        std::copy(edges, edges + parts, m_stripEdges);
+        // Parts 2 and on are written again: a NUL is no text the strip holds.
+        for (int i = 2; i < kStripMaxParts; ++i) m_stripTexts[i].assign(1, '\0');
+        m_stripParts = parts;
+    }
+    if (parts == 4) SetStripText(2, failure);
+    SetStripText(parts - 1, m_lastSent);
+    SetStripTip(StripTip());
 }
 
 // The tip over the strip, made when it first has something to say: a window
@@ -186,9 +236,34 @@ void CMainFrame::RecalcLayout() {
     if (m_strip) {
         SendMessageA(m_strip, WM_SIZE, 0, 0);  // the strip places itself at the bottom
         rc.bottom = std::max<LONG>(0, rc.bottom - StatusStripHeight());
+        LayOutStrip();  // a failure may show whole now, or only in short
     }
     if (!m_pView || !m_pView->m_hWnd) return;
     SetWindowPos(m_pView->m_hWnd, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The platform's default place (without a window manager, the screen's
+// top-left corner) may lie over the host's panels. The host's window is the
+// one given at start-up; a hidden or minimised one covers nothing.
+void CMainFrame::PlaceBesideHost() {
+    HWND host = m_link.host.HostWindow();
+    if (!host || !IsWindow(host)) return;
+    host = GetAncestor(host, GA_ROOT);
+    if (!host || host == m_hWnd || !IsWindowVisible(host) || IsIconic(host)) return;
+    RECT other{}, now{};
+    GetWindowRect(host, &other);
+    GetWindowRect(m_hWnd, &now);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromWindow(host, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& work = monitor.rcWork;
+    kelvane::RszRect placed{};
+    if (!kelvane::PlaceBeside({other.left, other.top, other.right, other.bottom}, now.right - now.left,
+                              now.bottom - now.top, {work.left, work.top, work.right, work.bottom}, placed))
+        return;  // no room beside it: where the platform and the form's fit put it
+    // A frame made where the last one was placed needs no move.
+    if (placed.left == now.left && placed.top == now.top) return;
+    SetWindowPos(m_hWnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 kelvane::FrameSample CMainFrame::SampleFrames() const {
@@ -221,23 +296,54 @@ void CMainFrame::UpdateStale() {
 }
 
 void CMainFrame::SetStripText(int part, const std::string& text) {
-    if (!m_strip || m_stripTexts[part] == text) return;
+    if (!m_strip || part < 0 || part >= kStripMaxParts || m_stripTexts[part] == text) return;
     m_stripTexts[part] = text;
     SendMessageA(m_strip, SB_SETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void CMainFrame::UpdateStatusStrip() {
-    SetStripText(0, m_watch.FramesText());
-    SetStripText(1, m_watch.DroppedText());
+    const std::string counts[2] = {m_watch.FramesText(), m_watch.DroppedText()};
+    bool changed = false;
+    for (int i = 0; i < 2; ++i) {
+        if (counts[i] == m_stripTexts[i]) continue;
+        const int width = StripTextWidth(counts[i]);
+        changed |= width > m_countWidths[i];
+        m_countWidths[i] = std::max(m_countWidths[i], width);
+    }
     // A save that failed (or kept another program's values) leads until a
-    // later save goes well; its tip gives the full paths.
+    // later save goes well; its tip gives the full paths. A DSP error stays
+    // in sight from any page until an all-OK report.
     const CSettingsFile::Status settings = m_link.settings.Status();
-    // A DSP error stays in sight from any page until an all-OK report.
     const std::string dsp = m_pView ? m_pView->DspErrorNote() : std::string();
-    std::string line = m_link.host.Sent().Line();
-    if (!dsp.empty()) line = dsp + "; " + line;
-    SetStripText(2, settings.line.empty() ? line : settings.line + "   |   " + line);
-    SetStripTip(FieldTrace::WithCounts(settings.tip));
+    const std::string dspBrief = dsp.empty() ? std::string() : "DSP error";
+    const std::string saveBrief = settings.shortLine.empty() ? settings.line : settings.shortLine;
+    const std::string saveEssence = saveBrief.substr(0, saveBrief.find(" ("));
+    const auto join = [](const std::string& a, const std::string& b) {
+        return a.empty() ? b : b.empty() ? a : a + "; " + b;
+    };
+    std::vector<std::string> failure;
+    if (!dsp.empty() || !settings.line.empty()) {
+        for (const std::string& form : {join(dsp, settings.line), join(dsp, saveBrief), join(dspBrief, saveBrief),
+                                        join(dspBrief, saveEssence)})
+            if (failure.empty() || form != failure.back()) failure.push_back(form);
+    }
+    const std::string last = m_link.host.Sent().Line();
+    if (changed || failure != m_failure || last != m_lastSent || settings.tip != m_failureTip) {
+        m_failure = failure;
+        m_lastSent = last;
+        m_failureTip = settings.tip;
+        LayOutStrip();
+    }
+    SetStripText(0, counts[0]);
+    SetStripText(1, counts[1]);
+    SetStripTip(StripTip());  // the counts of what was absorbed move on their own
+}
+
+// A failure shown shorter than whole is in the tip whole, above its details.
+std::string CMainFrame::StripTip() const {
+    std::string tip = m_failureTip;
+    if (m_failureCut) tip = tip.empty() ? m_failure.front() : m_failure.front() + "\r\n" + tip;
+    return FieldTrace::WithCounts(tip);
 }
 
 void CMainFrame::SetStripTip(const std::string& text) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/FrameLink.h"
 #include "framework/Wnd.h"
@@ -41,6 +42,8 @@ protected:
 private:
     bool OnCreate();
     void RecalcLayout();
+    // Beside the host's window rather than over its panels, where there is room.
+    void PlaceBesideHost();
     // WM_READBACKNOTICE, posted by the frame intake: shown now, or after the
     // operator's waiting input while frames stream.
     void OnReadBackNotice();
@@ -52,6 +55,11 @@ private:
     void OnStatusTick();
     void UpdateStale();
     void UpdateStatusStrip();
+    // Parts: frames, drops, then what went wrong (only while something did)
+    // and the last command sent, each as wide as its text; see LayOutStrip.
+    void LayOutStrip();
+    int StripTextWidth(const std::string& text) const;
+    std::string StripTip() const;
     void SetStripText(int part, const std::string& text);
     void SetStripTip(const std::string& text);
     void MakeStripTip();
@@ -86,7 +94,19 @@ private:
     uint32_t m_shownUsable = 0;
     bool m_readBackShown = false;
     HWND m_strip = nullptr;
-    std::string m_stripTexts[3];
+    static constexpr int kStripMaxParts = 4;
+    std::string m_stripTexts[kStripMaxParts];
+    int m_stripEdges[kStripMaxParts] = {};
+    int m_stripParts = 0;
+    // The count parts grow to the widest text they have shown in this
+    // window and never shrink back, so the parts do not shift every tick.
+    int m_countWidths[2] = {};
+    // What went wrong, from whole to its essentials (none while nothing
+    // did), the last command sent, and the failure's details for the tip.
+    std::vector<std::string> m_failure;
+    std::string m_lastSent;
+    std::string m_failureTip;
+    bool m_failureCut = false;  // shown shorter than whole
     HWND m_stripTip = nullptr;
     std::string m_stripTipText;
     kelvane::FrameWatch m_watch;

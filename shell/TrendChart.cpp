@@ -24,7 +24,29 @@ SIZE TextSize(HDC dc, const std::string& text) {
     return size;
 }
 
-void Text(HDC dc, int x, int y, const std::string& text) { TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size())); }
+// Where the chart being drawn keeps the bounds of its texts (null: nowhere),
+// and the alignment its texts are drawn with.
+RECT* g_textBounds = nullptr;
+UINT g_textAlign = TA_LEFT | TA_TOP;
+
+void Align(HDC dc, UINT align) {
+    SetTextAlign(dc, align);
+    g_textAlign = align;
+}
+
+void Text(HDC dc, int x, int y, const std::string& text) {
+    TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+    if (!g_textBounds) return;
+    const SIZE size = TextSize(dc, text);
+    const UINT across = g_textAlign & (TA_LEFT | TA_RIGHT | TA_CENTER);
+    const LONG left = across == TA_RIGHT ? x - size.cx : across == TA_CENTER ? x - size.cx / 2 : x;
+    RECT& b = *g_textBounds;
+    const bool first = b.right <= b.left;
+    b.left = first ? left : std::min(b.left, left);
+    b.top = first ? y : std::min<LONG>(b.top, y);
+    b.right = first ? left + size.cx : std::max(b.right, left + size.cx);
+    b.bottom = first ? y + size.cy : std::max<LONG>(b.bottom, y + size.cy);
+}
 
 // Draws with the selected pen passes times, each a pixel lower: lines of
 // any width from one-pixel pens.
@@ -93,16 +115,21 @@ RECT PlotRect(const Metrics& m, const RECT& rc) {
     return plot;
 }
 
-// The title, then one entry per channel, then the two kinds of context.
+// The title, then one entry per channel, then the two kinds of context:
+// as many as fit the chart's width (a narrow window drops the last ones
+// rather than draw past its edge).
 void DrawLegend(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, int section) {
     int x = rc.left + m.pad;
     const int y = rc.top + m.pad;
     const int mid = y + m.lineH / 2;
+    const int right = rc.right - m.pad;
     const std::string title = std::string(kTrendSectionNames[section]) + " gains";
     Text(dc, x, y, title);
     x += TextSize(dc, title).cx + 3 * m.pad;
     const int swatch = style.Px(22);
+    const auto fits = [&](const char* label) { return x + swatch + m.pad / 2 + TextSize(dc, label).cx <= right; };
     for (int c = 0; c < kTrendCount[section]; ++c) {
+        if (!fits(ChannelLabel(c).c_str())) return;
         SelectObject(dc, style.m_line[c]);
         Line(dc, x, mid, x + swatch, mid, style.m_lineWidth);
         x += swatch + m.pad / 2;
@@ -110,6 +137,7 @@ void DrawLegend(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& 
         x += TextSize(dc, ChannelLabel(c)).cx + 2 * m.pad;
     }
     x += m.pad;
+    if (!fits("auto gain")) return;
     RECT box{x, y + 1, x + swatch, y + m.lineH - 1};
     SetBkColor(dc, style.m_autoBack);
     FillRect(dc, &box, style.m_auto);
@@ -117,6 +145,7 @@ void DrawLegend(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& 
     x += swatch + m.pad / 2;
     Text(dc, x, y, "auto gain");
     x += TextSize(dc, "auto gain").cx + 2 * m.pad;
+    if (!fits("set gain (auto off)")) return;
     SelectObject(dc, style.m_reference[0]);
     Line(dc, x, mid, x + swatch, mid);
     x += swatch + m.pad / 2;
@@ -127,13 +156,13 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
               const TrendChartView& view) {
     SelectObject(dc, style.m_grid);
     const int32_t dbStep = TrendDbStep(plot.bottom - plot.top, 2 * m.lineH);
-    SetTextAlign(dc, TA_RIGHT | TA_TOP);
+    Align(dc, TA_RIGHT | TA_TOP);
     for (int32_t db = (kTrendMaxDb / dbStep) * dbStep; db >= kTrendMinDb; db -= dbStep) {
         const int y = TrendY(scale, db);
         Line(dc, plot.left, y, plot.right, y);
         Text(dc, plot.left - m.pad, y - m.lineH / 2, FormatInt(db) + " dB");
     }
-    SetTextAlign(dc, TA_CENTER | TA_TOP);
+    Align(dc, TA_CENTER | TA_TOP);
     const int labelWidth = m.dbWidth + 2 * m.pad;
     const std::vector<TrendTimeTick> ticks = TrendTimeTicks(scale, view.nowMsOfDay, labelWidth);
     const bool seconds = TrendTimeStepMs(scale.spanMs, plot.right - plot.left, labelWidth) < 60000;
@@ -144,7 +173,7 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
         Line(dc, t.x, plot.bottom, t.x, plot.bottom + m.tick);
         Text(dc, t.x, plot.bottom + m.tick, FormatClockMs(t.msOfDay, false).substr(0, seconds ? 8 : 5));
     }
-    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    Align(dc, TA_LEFT | TA_TOP);
 }
 
 // Auto-gain periods: from a sample in auto gain to the next one, unless a gap lies between.
@@ -190,8 +219,14 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         SelectObject(dc, GetStockObject(DC_BRUSH));
         SetDCBrushColor(dc, style.m_scheme.windowText);
         Polygon(dc, notch, 3);
+        // Right of its line, or left of it where the plot ends first (a set-up
+        // loaded a moment ago is marked at the right edge).
+        const std::string name = TrendMarkName(mark.kind);
+        const int width = TextSize(dc, name).cx;
+        int textX = x + m.pad / 2;
+        if (textX + width > plot.right) textX = std::max<int>(plot.left + 1, x - m.pad / 2 - width);
         SetBkMode(dc, OPAQUE);
-        Text(dc, x + m.pad / 2, plot.top + 1, TrendMarkName(mark.kind));
+        Text(dc, textX, plot.top + 1, name);
         SetBkMode(dc, TRANSPARENT);
     }
 }
@@ -331,8 +366,11 @@ CTrendStyle::~CTrendStyle() {
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style) { return PlotRect(MetricsOf(dc, style), rc); }
 
 void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const TrendRing& ring, int section,
-                    const TrendChartView& view) {
+                    const TrendChartView& view, RECT* textBounds) {
     if (section < 0 || section >= kTrendSections) return;
+    if (textBounds) *textBounds = RECT{0, 0, 0, 0};
+    g_textBounds = textBounds;
+    g_textAlign = TA_LEFT | TA_TOP;
     const int saved = SaveDC(dc);
     const Metrics m = MetricsOf(dc, style);
     const RECT plot = PlotRect(m, rc);
@@ -358,4 +396,5 @@ void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const Tren
     Rectangle(dc, plot.left, plot.top, plot.right + 1, plot.bottom + 1);
     DrawHover(dc, style, m, plot, ring, scale, section, view);
     RestoreDC(dc, saved);
+    g_textBounds = nullptr;
 }

@@ -46,6 +46,7 @@ struct TrendChartView {
 
 // The plot area of a chart drawn into rc on dc (dc's font: any).
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style);
-// Draws the chart of section (0 DT, 1 Monopole, 2 Dipole) into rc.
+// Draws the chart of section (0 DT, 1 Monopole, 2 Dipole) into rc;
+// textBounds, when given, gets the bounds of every text drawn.
 void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const kelvane::TrendRing& ring, int section,
-                    const TrendChartView& view);
+                    const TrendChartView& view, RECT* textBounds = nullptr);

@@ -48,8 +48,10 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
     CTrendWindow* wnd = new (std::nothrow) CTrendWindow(ring, gone);
     if (!wnd) return nullptr;
     *gone = wnd;
-    // Beside the control window's top-left corner the first time, then where
-    // the operator left it.
+    // Over the control window, a little in from its top-left corner, the
+    // first time, inside the work area of the control window's monitor and
+    // at most nine tenths of it (900 x 700 pixels at 96 DPI scaled to 144
+    // would fill a 1080-line screen); then where the operator left it.
     RECT ownerRect{0, 0, 0, 0};
     GetWindowRect(owner, &ownerRect);
     HDC screen = GetDC(nullptr);
@@ -59,8 +61,8 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
     mi.cbSize = sizeof mi;
     GetMonitorInfoA(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &mi);
     const RECT& work = mi.rcWork;
-    const int cx = std::min<int>(MulDiv(900, dpi, 96), work.right - work.left);
-    const int cy = std::min<int>(MulDiv(700, dpi, 96), work.bottom - work.top);
+    const int cx = std::min<int>(MulDiv(900, dpi, 96), (work.right - work.left) * 9 / 10);
+    const int cy = std::min<int>(MulDiv(700, dpi, 96), (work.bottom - work.top) * 9 / 10);
     const int x = std::max<int>(work.left, std::min<int>(ownerRect.left + MulDiv(40, dpi, 96), work.right - cx));
     const int y = std::max<int>(work.top, std::min<int>(ownerRect.top + MulDiv(40, dpi, 96), work.bottom - cy));
     if (!wnd->CreateEx(0, trendClass, "Read-back trend", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, cx, cy, owner,
@@ -176,7 +178,7 @@ void CTrendWindow::Paint(HDC dc) {
         const RECT rc = ChartRect(s);
         TrendChartView view = base;
         if (m_mouse.y >= rc.top && m_mouse.y < rc.bottom) view.hoverX = m_mouse.x;
-        DrawTrendChart(mem, rc, *m_style, m_ring, s, view);
+        DrawTrendChart(mem, rc, *m_style, m_ring, s, view, m_probing ? &m_textBounds[s] : nullptr);
     }
     BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, oldBmp);
@@ -247,11 +249,18 @@ void CTrendWindow::SaveCsv() {
 }
 
 void CTrendWindow::Probe(TrendProbe* probe) {
+    // Only this paint measures its texts: the others need not pay for it.
+    m_probing = true;
     RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    m_probing = false;
     probe->now = m_paintNow;
     probe->spanMs = kSpans[g_span];
     HDC dc = GetDC(m_hWnd);
-    for (int s = 0; s < kTrendSections; ++s) probe->plot[s] = TrendPlotRect(dc, ChartRect(s), *m_style);
+    for (int s = 0; s < kTrendSections; ++s) {
+        probe->chart[s] = ChartRect(s);
+        probe->plot[s] = TrendPlotRect(dc, probe->chart[s], *m_style);
+        probe->text[s] = m_textBounds[s];
+    }
     ReleaseDC(m_hWnd, dc);
     probe->count = 0;
     for (size_t i = m_ring.FirstWithin(probe->now, probe->spanMs); i < m_ring.Size(); ++i) {

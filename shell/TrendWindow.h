@@ -18,6 +18,8 @@ struct TrendProbe {
     uint32_t now;                    // out: the tick at the charts' right edge
     uint32_t spanMs;                 // out
     RECT plot[kelvane::kTrendSections];  // out: plot areas, client coordinates
+    RECT chart[kelvane::kTrendSections];  // out: each chart's area
+    RECT text[kelvane::kTrendSections];   // out: the bounds of each chart's texts
     kelvane::TrendSample* samples;   // in: room for capacity samples
     uint32_t capacity;               // in
     uint32_t count;                  // out: the shown period's samples, oldest first
@@ -69,4 +71,6 @@ private:
     size_t m_paintedSize = 0;
     uint32_t m_paintedNewest = 0;
     size_t m_paintedMarks = 0;
+    bool m_probing = false;
+    RECT m_textBounds[kelvane::kTrendSections] = {};
 };

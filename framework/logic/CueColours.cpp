@@ -29,6 +29,14 @@ int Distance(uint32_t a, uint32_t b) {
 constexpr double kTintWeight = 0.25;
 // Below this a tinted edit looks like any other.
 constexpr int kMinTintDistance = 48;
+// Old read-back: amber darkened until it reads on a dialog face (5.2:1 on
+// the usual light grey), far from both the disabled grey and plain text.
+constexpr uint32_t kStaleText = Rgb(138, 82, 0);
+// Not sent since start: a yellow of which this share over the control's own
+// background shows as a pale note colour, apart from the selection's blue
+// (typed text), the warning's orange and the face's grey.
+constexpr uint32_t kUnknownTint = Rgb(255, 214, 0);
+constexpr double kUnknownWeight = 0.4;
 
 }  // namespace
 
@@ -69,8 +77,9 @@ ColourPair WarningColours(const SchemeColours& s) {
 }
 
 ColourPair StaleColours(const SchemeColours& s) {
+    const uint32_t from = s.highContrast ? s.grayText : kStaleText;
     for (int step = 0; step <= 10; ++step) {
-        const uint32_t text = Blend(s.grayText, s.windowText, step / 10.0);
+        const uint32_t text = Blend(from, s.windowText, step / 10.0);
         if (ContrastRatio(text, s.face) < kMinContrast) continue;
         if (Distance(text, s.windowText) >= kMinTintDistance) return {text, s.face};
         break;
@@ -79,6 +88,13 @@ ColourPair StaleColours(const SchemeColours& s) {
 }
 
 ColourPair UnknownColours(const SchemeColours& s, uint32_t back) {
+    // Less of the yellow on a dark background, where much of it would take
+    // the light text's contrast.
+    for (int step = 0; !s.highContrast && step < 5; ++step) {
+        const uint32_t tinted = Blend(back, kUnknownTint, kUnknownWeight - step * 0.05);
+        if (Distance(tinted, back) >= kMinTintDistance && ContrastRatio(s.windowText, tinted) >= kMinContrast)
+            return {s.windowText, tinted};
+    }
     for (int step = 0; step <= 10; ++step) {
         const uint32_t text = Blend(s.highlight, s.windowText, step / 10.0);
         if (ContrastRatio(text, back) < kMinContrast) continue;

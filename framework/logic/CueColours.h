@@ -48,16 +48,20 @@ ColourPair TintColours(const SchemeColours& s);
 // otherwise the selection pair, so a high-contrast scheme keeps its colours.
 ColourPair WarningColours(const SchemeColours& s);
 
-// A read-back the tool has not refreshed for a while: the scheme's grey text
-// on the dialog background, the grey moved toward the window text until it
-// reads (high-contrast schemes give a grey that stands apart); where no grey
+// A read-back the tool has not refreshed for a while: dark amber text on the
+// dialog background, so old numbers read as old, not as a disabled box (the
+// scheme's grey). The amber is moved toward the window text until it reads.
+// A high-contrast scheme keeps its own grey, moved likewise; where neither
 // would both read and stand apart from plain text, the window pair inverted.
 ColourPair StaleColours(const SchemeColours& s);
 
-// A value the tool may not hold (nothing sent since start): the control's own
-// background (back: the window colour of edits, the face of buttons) with
-// the selection colour as text, moved toward the window text until it reads;
-// where none reads and stands apart from plain text, the selection pair.
+// A value the tool may not hold (nothing sent since start): the control's
+// own text on its background (back: the window colour of edits, the face of
+// buttons) tinted pale yellow, like a note stuck on it: no text colour of
+// its own, so it does not read as a link (less of the tint on a dark
+// background). Where no tint both shows and reads, and in a high-contrast
+// scheme, the selection colour as text on the plain background, moved toward
+// the window text until it reads; where that fails too, the selection pair.
 ColourPair UnknownColours(const SchemeColours& s, uint32_t back);
 
 }  // namespace kelvane

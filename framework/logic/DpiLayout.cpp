@@ -48,4 +48,26 @@ RszRect FitFrameToWorkArea(const RszRect& frame, int32_t formWidth, int32_t form
     return RszRect{SaturateInt64(left), SaturateInt64(top), SaturateInt64(left + width), SaturateInt64(top + height)};
 }
 
+bool PlaceBeside(const RszRect& other, int32_t width, int32_t height, const RszRect& workArea, RszRect& placed) {
+    const int64_t w = width, h = height;
+    if (w <= 0 || h <= 0 || w > int64_t{workArea.right} - workArea.left || h > int64_t{workArea.bottom} - workArea.top)
+        return false;
+    const int64_t top = Place(other.top, h, workArea.top, workArea.bottom);
+    const int64_t left = Place(other.left, w, workArea.left, workArea.right);
+    struct Side {
+        int64_t left, top;
+    };
+    const Side sides[4] = {{other.right, top}, {int64_t{other.left} - w, top}, {left, other.bottom},
+                           {left, int64_t{other.top} - h}};
+    for (const Side& side : sides) {
+        if (side.left < workArea.left || side.left + w > workArea.right || side.top < workArea.top ||
+            side.top + h > workArea.bottom)
+            continue;
+        placed = RszRect{SaturateInt64(side.left), SaturateInt64(side.top), SaturateInt64(side.left + w),
+                         SaturateInt64(side.top + h)};
+        return true;
+    }
+    return false;
+}
+
 }  // namespace kelvane

@@ -31,4 +31,10 @@ int32_t PageListSpacingY(int32_t dpi, int32_t iconSize, int32_t lineHeight, int3
 // form scrolls); moved no more than it takes to lie inside the work area.
 RszRect FitFrameToWorkArea(const RszRect& frame, int32_t formWidth, int32_t formHeight, const RszRect& workArea);
 
+// Where a window of width x height goes beside other (the host's window)
+// without covering it and inside the work area: right of it, else left,
+// else below, else above, lined up with its top (or left) edge as far as
+// the work area allows. False when no side has the room.
+bool PlaceBeside(const RszRect& other, int32_t width, int32_t height, const RszRect& workArea, RszRect& placed);
+
 }  // namespace kelvane

@@ -49,24 +49,27 @@ TEST(CueColours, PairsFollowTheScheme) {
                              Rgb(109, 109, 109), Rgb(43, 43, 43)};
     // A selection colour close to the window's: a quarter of it would not show.
     const SchemeColours paleSelection{kBlack, kWhite, kBlack, Rgb(230, 230, 230), false, Rgb(128, 128, 128), face};
-    // A grey no different from the text: no grey can stand apart.
-    const SchemeColours noGrey{kBlack, kWhite, kWhite, Rgb(0, 120, 215), false, kBlack, face};
+    // A high-contrast grey no different from the text: no grey can stand apart.
+    const SchemeColours noGrey{kBlack, kWhite, kWhite, Rgb(0, 102, 204), true, kBlack, face};
     struct Case {
         const char* name;
         SchemeColours scheme;
-        ColourPair tint, warning, stale;
+        ColourPair tint, warning, stale, unknown;  // unknown: on an edit
     } cases[] = {
-        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}, {Rgb(102, 102, 102), face}},
-        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {Rgb(109, 109, 109), face}},
+        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
+         {kBlack, Rgb(255, 239, 153)}},
+        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
+         {kBlack, Rgb(255, 239, 153)}},
         {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)},
-         {Rgb(63, 242, 63), kBlack}},
+         {Rgb(63, 242, 63), kBlack}, {Rgb(26, 235, 255), kBlack}},
         {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)},
-         {Rgb(96, 0, 0), kWhite}},
+         {Rgb(96, 0, 0), kWhite}, {Rgb(55, 0, 110), kWhite}},
         {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)},
-         {Rgb(157, 157, 157), Rgb(43, 43, 43)}},
+         {Rgb(175, 141, 92), Rgb(43, 43, 43)}, {Rgb(230, 230, 230), Rgb(110, 96, 21)}},
         {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack},
-         {Rgb(102, 102, 102), face}},
-        {"no grey", noGrey, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {kWhite, kBlack}},
+         {Rgb(138, 82, 0), face}, {kBlack, Rgb(255, 239, 153)}},
+        {"no grey", noGrey, {kBlack, Rgb(191, 217, 242)}, {kWhite, Rgb(0, 102, 204)}, {kWhite, kBlack},
+         {Rgb(0, 102, 204), kWhite}},
     };
     for (const auto& c : cases) {
         const ColourPair tint = TintColours(c.scheme);
@@ -81,9 +84,20 @@ TEST(CueColours, PairsFollowTheScheme) {
         EXPECT_EQ(c.stale.text, stale.text) << c.name;
         EXPECT_EQ(c.stale.back, stale.back) << c.name;
         EXPECT_GE(ContrastRatio(stale.text, stale.back), kMinContrast) << c.name;
-        // Old numbers must not pass for a mismatch, nor for fresh plain text.
+        // Old numbers must not pass for a mismatch, nor for fresh plain text,
+        // nor (where the scheme is the operator's to read, not high contrast)
+        // for a disabled box's grey.
         EXPECT_FALSE(stale.text == warning.text && stale.back == warning.back) << c.name;
         EXPECT_FALSE(stale.text == c.scheme.windowText && stale.back == c.scheme.face) << c.name;
+        const auto grey = [](uint32_t colour) {
+            return (colour & 0xFF) == (colour >> 8 & 0xFF) && (colour >> 8 & 0xFF) == (colour >> 16 & 0xFF);
+        };
+        if (!c.scheme.highContrast) {
+            EXPECT_FALSE(grey(stale.text)) << c.name;
+        }
+        const ColourPair unknownEdit = UnknownColours(c.scheme, c.scheme.window);
+        EXPECT_EQ(c.unknown.text, unknownEdit.text) << c.name;
+        EXPECT_EQ(c.unknown.back, unknownEdit.back) << c.name;
         // A cue that looks like the plain control is no cue.
         EXPECT_NE(c.scheme.window, tint.back) << c.name;
         // Not sent since start, on an edit and on a check box: readable, and
@@ -94,6 +108,10 @@ TEST(CueColours, PairsFollowTheScheme) {
             EXPECT_GE(ContrastRatio(unknown.text, unknown.back), kMinContrast) << c.name;
             EXPECT_FALSE(same(warning) || same(stale) || same(tint)) << c.name;
             EXPECT_FALSE(unknown.text == c.scheme.windowText && unknown.back == back) << c.name;
+            // Text in a colour of its own on the plain background reads as a link.
+            if (!c.scheme.highContrast) {
+                EXPECT_EQ(c.scheme.windowText, unknown.text) << c.name;
+            }
         }
     }
 }

@@ -57,5 +57,37 @@ TEST(DpiLayout, FrameOpensShowingTheFormWhereTheWorkAreaAllows) {
     for (const auto& c : cases) EXPECT_EQ(c.want, FitFrameToWorkArea(c.frame, c.formWidth, c.formHeight, c.work)) << c.name;
 }
 
+TEST(DpiLayout, FrameOpensBesideTheHostWindowWhereThereIsRoom) {
+    const RszRect work{0, 0, 1920, 1040};
+    const RszRect none{0, 0, 0, 0};
+    const struct {
+        const char* name;
+        RszRect host, work;
+        int32_t width, height;
+        bool fits;
+        RszRect want;
+    } cases[] = {
+        {"right of it, tops lined up", {0, 0, 1000, 700}, work, 800, 650, true, {1000, 0, 1800, 650}},
+        {"right of it, moved up into the work area", {0, 600, 1000, 900}, work, 800, 650, true, {1000, 390, 1800, 1040}},
+        {"left of it", {1000, 100, 1900, 700}, work, 800, 650, true, {200, 100, 1000, 750}},
+        {"below it", {100, 0, 1800, 300}, work, 800, 650, true, {100, 300, 900, 950}},
+        {"above it, lined up left as far as the work area allows", {1500, 500, 1900, 1040}, work, 1800, 450, true,
+         {120, 50, 1920, 500}},
+        {"a maximised host: no room", {0, 0, 1920, 1040}, work, 800, 650, false, none},
+        {"a window larger than the work area", {0, 0, 100, 100}, {0, 0, 1024, 768}, 1100, 700, false, none},
+        {"a monitor left of the primary", {-1920, 0, -1200, 800}, {-1920, 0, 0, 1200}, 1146, 952, true,
+         {-1200, 0, -54, 952}},
+        {"a host partly off the work area", {-300, -50, 500, 400}, work, 800, 650, true, {500, 0, 1300, 650}},
+        {"an empty size", {0, 0, 100, 100}, work, 0, 650, false, none},
+    };
+    for (const auto& c : cases) {
+        RszRect placed{};
+        EXPECT_EQ(c.fits, PlaceBeside(c.host, c.width, c.height, c.work, placed)) << c.name;
+        if (c.fits) {
+            EXPECT_EQ(c.want, placed) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvane

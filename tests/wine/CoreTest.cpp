@@ -797,10 +797,13 @@ TEST_F(CoreTest, AKeyChangedHereAndElsewhereKeepsBothValues) {
     op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
     EditElsewhere(host.IniPath(), "MONOPOLE CONTROL", "Ch3Gain", "42");
     const double changed = Now();
-    while (op.StripText(2).find("Ch3Gain") == std::string::npos && Now() - changed < 5.0) PumpFor(0.1);
-    EXPECT_NE(std::string::npos, op.StripText(2).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
-        << op.StripText(2);
-    EXPECT_NE(std::string::npos, harness::TipText(StatusStrip(op.Frame())).find(host.CopyPath()));
+    while (op.StripText(2).find("Settings saved") == std::string::npos && Now() - changed < 5.0) PumpFor(0.1);
+    // Whole, or in short with the whole in the tip.
+    EXPECT_EQ(0u, op.StripText(2).find("Settings saved; also changed elsewhere")) << op.StripText(2);
+    const std::string tip = harness::TipText(StatusStrip(op.Frame()));
+    EXPECT_NE(std::string::npos, (op.StripText(2) + tip).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
+        << op.StripText(2) << "\n" << tip;
+    EXPECT_NE(std::string::npos, tip.find(host.CopyPath()));
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
     const std::string copy = ReadRaw(host.CopyPath());
@@ -895,17 +898,50 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
 
 // A read-only file while the window is open: the strip says so once the
 // save is due, with the paths in its tip, until a later save goes through.
+// With a DSP error too, each part of the strip shows its whole text (the
+// failures in short, whole in the tip) and the last command stays in sight.
 TEST_F(CoreTest, TheStripShowsAFailedSaveAtOnce) {
     WriteOwnFile(host);
     Operator op = harness::OpenOnPage(host, harness::kMonopole);
     SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
     op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
     const double changed = Now();
-    const std::string says = "Settings not saved: KelvaneCtrl.ini is read-only; kept in " + NameOf(host.CopyPath());
-    while (op.StripText(2).find(says) != 0 && Now() - changed < 5.0) PumpFor(0.05);
-    EXPECT_EQ(0u, op.StripText(2).find(says)) << op.StripText(2);
+    const std::string whole = "Settings not saved: KelvaneCtrl.ini is read-only; kept in " + NameOf(host.CopyPath());
+    const std::string brief = "Settings not saved (read-only)";
+    const auto shows = [&] { return op.StripText(2).find(brief) == 0 || op.StripText(2).find(whole) == 0; };
+    while (!shows() && Now() - changed < 5.0) PumpFor(0.05);
+    EXPECT_TRUE(shows()) << op.StripText(2);
     EXPECT_LT(Now() - changed, SaveSchedule::kSettleMs / 1000.0 + 1.0);
-    const std::string tip = harness::TipText(StatusStrip(op.Frame()));
+    std::string tip = harness::TipText(StatusStrip(op.Frame()));
+    EXPECT_NE(std::string::npos, (op.StripText(2) + tip).find(whole)) << tip;
+    EXPECT_NE(std::string::npos, op.StripText(3).find(" sent Monopole CH3 gain 9 dB")) << op.StripText(3);
+    for (int part = 0; part < 4; ++part) EXPECT_TRUE(op.StripPartShowsAll(part)) << part << ": " << op.StripText(part);
+
+    DspStatusReport report{};
+    report.StatusWord = 0x0001;  // DSP#1 of the master panel in error
+    SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(&report), 0);
+    EXPECT_EQ(0u, op.StripText(2).find("DSP error")) << op.StripText(2);
+    EXPECT_NE(std::string::npos, op.StripText(2).find("; Settings not saved")) << op.StripText(2);
+    EXPECT_NE(std::string::npos, op.StripText(3).find(" sent Monopole CH3 gain 9 dB")) << op.StripText(3);
+    for (int part = 0; part < 4; ++part) EXPECT_TRUE(op.StripPartShowsAll(part)) << part << ": " << op.StripText(part);
+    tip = harness::TipText(StatusStrip(op.Frame()));
+    EXPECT_NE(std::string::npos, (op.StripText(2) + tip).find("DSP error reported ")) << tip;
+    EXPECT_NE(std::string::npos, (op.StripText(2) + tip).find(whole)) << tip;
+    // Narrowed, the last command keeps its room first.
+    RECT rc{}, failurePart{};
+    GetWindowRect(op.Frame(), &rc);
+    SendMessageA(StatusStrip(op.Frame()), SB_GETRECT, 2, reinterpret_cast<LPARAM>(&failurePart));
+    const int narrower = rc.right - rc.left - (failurePart.right - failurePart.left) / 2;
+    SetWindowPos(op.Frame(), nullptr, 0, 0, narrower, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    HostHarness::Pump();
+    EXPECT_TRUE(op.StripPartShowsAll(3)) << op.StripText(3);
+    EXPECT_EQ(0u, op.StripText(2).find("DSP error")) << op.StripText(2);
+    EXPECT_NE(std::string::npos, harness::TipText(StatusStrip(op.Frame())).find(whole));
+    SetWindowPos(op.Frame(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    report.StatusWord = 0;
+    SendMessageA(op.Frame(), WM_DSPSTATUS, reinterpret_cast<WPARAM>(&report), 0);
+
+    tip = harness::TipText(StatusStrip(op.Frame()));
     EXPECT_NE(std::string::npos, tip.find(host.IniPath())) << tip;
     EXPECT_NE(std::string::npos, tip.find("read-only")) << tip;
     EXPECT_NE(std::string::npos, tip.find(host.CopyPath())) << tip;
@@ -913,6 +949,7 @@ TEST_F(CoreTest, TheStripShowsAFailedSaveAtOnce) {
     SetFileAttributesA(host.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH4, "6");
     PumpFor(SaveSchedule::kSettleMs / 1000.0 + 1.0);
+    EXPECT_EQ(3, op.StripParts());
     EXPECT_EQ(std::string::npos, op.StripText(2).find("Settings")) << op.StripText(2);
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
     EXPECT_FALSE(IsFile(host.CopyPath())) << "the file holds all the copy held";

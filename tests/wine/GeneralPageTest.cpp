@@ -510,11 +510,14 @@ TEST_F(GeneralPage, DspErrorIsMarkedAndInTheStripFromAnyPage) {
     EXPECT_EQ(harness::kDipole, op.ShownPage());
     EXPECT_TRUE(op.PageMarked(kGeneral));
     EXPECT_EQ(0u, op.StripText(2).find("DSP error reported ")) << op.StripText(2);
-    EXPECT_NE(std::string::npos, op.StripText(2).find("sent DT auto gain")) << "what was sent last stays in sight";
+    ASSERT_EQ(4, op.StripParts());
+    EXPECT_NE(std::string::npos, op.StripText(3).find("sent DT auto gain")) << "what was sent last stays in sight";
+    for (int part = 0; part < 4; ++part) EXPECT_TRUE(op.StripPartShowsAll(part)) << op.StripText(part);
     op.ClickPageItem(harness::kDtGain);
     EXPECT_TRUE(op.PageMarked(kGeneral)) << "until an all-OK report";
     SendStatus(0);
     EXPECT_FALSE(op.PageMarked(kGeneral));
+    EXPECT_EQ(3, op.StripParts());
     EXPECT_EQ(std::string::npos, op.StripText(2).find("DSP error"));
 }
 

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstring>
+#include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -162,6 +165,59 @@ TEST_F(WindowTest, FrameShowsTheWholeFormAndThePageListCutsNothing) {
     }
     SelectObject(listDc, oldFont);
     ReleaseDC(list, listDc);
+}
+
+// The control window opens beside the host's window (the one given at
+// start-up), not over its panels, where its monitor's work area has room;
+// without room it opens where it always did, inside the work area.
+TEST_F(WindowTest, FrameOpensBesideTheHostWindowWhereThereIsRoom) {
+    // Its size as a window opened again in this load has it.
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    HostHarness::Pump();
+    frame = host.Show();
+    ASSERT_NE(nullptr, frame);
+    RECT frameRect{};
+    GetWindowRect(frame, &frameRect);
+    const int width = frameRect.right - frameRect.left;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork;
+    // As wide as leaves the control window room beside it, or as narrow as
+    // the system lets a captioned window be (at 144 DPI on this display
+    // there is then no room on either side).
+    const int hostWidth = std::max<int>(work.right - work.left - width, GetSystemMetrics(SM_CXMIN));
+    const bool room = hostWidth + width <= work.right - work.left;
+    const struct {
+        const char* name;
+        RECT host;
+        int side;  // 1 right of the host, -1 left of it, 0 no room: anywhere in the work area
+    } cases[] = {
+        {"host at the left", {work.left, work.top, work.left + hostWidth, work.top + 200}, room ? 1 : 0},
+        {"host at the right", {work.right - hostWidth, work.top + 30, work.right, work.top + 230}, room ? -1 : 0},
+        {"host filling the work area", work, 0},
+    };
+    HWND hostWindow = host.HostWindow();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SendMessageA(frame, WM_CLOSE, 0, 0);
+        HostHarness::Pump();
+        SetWindowPos(hostWindow, nullptr, c.host.left, c.host.top, c.host.right - c.host.left,
+                     c.host.bottom - c.host.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        frame = host.Show();
+        ASSERT_NE(nullptr, frame);
+        RECT placed{}, hostRect{}, overlap{};
+        GetWindowRect(frame, &placed);
+        GetWindowRect(hostWindow, &hostRect);
+        EXPECT_TRUE(placed.left >= work.left && placed.top >= work.top && placed.right <= work.right &&
+                    placed.bottom <= work.bottom)
+            << placed.left << "," << placed.top << " " << placed.right << "," << placed.bottom;
+        if (c.side == 0) continue;
+        EXPECT_FALSE(IntersectRect(&overlap, &placed, &hostRect)) << "over the host's window";
+        EXPECT_EQ(c.side > 0 ? hostRect.right : hostRect.left, c.side > 0 ? placed.left : placed.right);
+        EXPECT_EQ(hostRect.top, placed.top) << "lined up with the host's top";
+    }
+    ShowWindow(hostWindow, SW_HIDE);
 }
 
 TEST_F(WindowTest, ClickingAnItemShowsOnePageAndHidesFour) {
@@ -397,6 +453,81 @@ TEST_F(WindowTest, HostLoopKeepsTheKeysOurDialogsDoNotNeed) {
 // Ctrl+PageUp to the previous, wrapping at both ends, wherever the focus is
 // in the window: the page list follows as if the operator had picked the
 // page there, and the focus never stays on a page just hidden.
+// The key a label or button's text underlines ("&x"), upper case; 0 for none.
+char MnemonicOf(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') return static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 1])));
+        ++i;  // "&&" is a plain ampersand
+    }
+    return 0;
+}
+
+// Every control of every page that the operator can work is reached by an
+// Alt key: its own text's mnemonic (buttons, check boxes, radios) or that of
+// the label before it in tab order, which moves the focus to it through the
+// host's loop. No key repeats on a page, and none is one of the frame's
+// (Alt+F and Alt+V open its menus; T stays the trend's, Ctrl+T).
+TEST_F(WindowTest, MnemonicsReachEveryPageControlAndNoneRepeats) {
+    Operator op(frame);
+    const std::string frameKeys = "FVT";
+    // Never enabled by their pages; and the Acoustic page's receiver rows,
+    // whose row label reaches the row's first box and Tab the rest.
+    const std::set<std::pair<int, int>> unreached = {
+        {harness::kGeneral, IDC_GEN_DT_DELAY_STEP}, {harness::kGeneral, IDC_GEN_DT_SAMPLERATE},
+        {harness::kAcoustic, IDC_AP_FILTER_TYPE},   {harness::kAcoustic, IDC_AP_THRES_TYPE},
+        {harness::kAcoustic, IDC_AP_START1},        {harness::kAcoustic, IDC_AP_START2},
+        {harness::kAcoustic, IDC_AP_START3},        {harness::kAcoustic, IDC_AP_START4},
+        {harness::kAcoustic, IDC_AP_MIN_LINK1},     {harness::kAcoustic, IDC_AP_MIN_LINK2},
+        {harness::kAcoustic, IDC_AP_MIN_LINK3},     {harness::kAcoustic, IDC_AP_MIN_LINK4},
+        {harness::kAcoustic, IDC_AP_MIN1},          {harness::kAcoustic, IDC_AP_MIN2},
+        {harness::kAcoustic, IDC_AP_MIN3},          {harness::kAcoustic, IDC_AP_MIN4},
+    };
+    for (int page = 0; page < 5; ++page) {
+        SCOPED_TRACE(kCaptions[page]);
+        op.ClickPageItem(page);
+        std::map<char, std::string> keys;             // each mnemonic of the page and whose it is
+        std::vector<std::pair<HWND, char>> throughLabels;
+        char label = 0;
+        for (HWND c = GetWindow(op.PageWindow(page), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char cls[32] = {};
+            GetClassNameA(c, cls, sizeof cls);
+            const LONG style = GetWindowLongA(c, GWL_STYLE);
+            const bool isStatic = lstrcmpiA(cls, "Static") == 0;
+            const bool isButton = lstrcmpiA(cls, "Button") == 0;
+            const LONG kind = style & BS_TYPEMASK;
+            char text[128] = {};
+            GetWindowTextA(c, text, sizeof text);
+            const char key = isStatic || isButton ? MnemonicOf(text) : 0;
+            if (key) {
+                EXPECT_EQ(0u, keys.count(key)) << "Alt+" << key << ": \"" << keys[key] << "\" and \"" << text << "\"";
+                EXPECT_EQ(std::string::npos, frameKeys.find(key)) << "Alt+" << key << " is the frame's: " << text;
+                keys[key] = text;
+            }
+            if (isStatic || (isButton && kind == BS_GROUPBOX)) {
+                if (key) label = key;
+                continue;
+            }
+            const bool radio = isButton && (kind == BS_AUTORADIOBUTTON || kind == BS_RADIOBUTTON);
+            if (!(style & WS_TABSTOP) && !radio) continue;  // arrows, read-back boxes
+            const char own = isButton ? key : 0;
+            const char reached = own ? own : label;
+            label = 0;
+            if (unreached.count({page, GetDlgCtrlID(c)})) continue;
+            EXPECT_NE(0, reached) << "control " << GetDlgCtrlID(c) << " (" << cls << " \"" << text << "\") has no mnemonic";
+            if (!own && reached && IsWindowEnabled(c)) throughLabels.emplace_back(c, reached);
+        }
+        // A label's key moves the focus to its control, through the host's loop.
+        for (const auto& [control, key] : throughLabels) {
+            SetFocus(op.PageList());
+            HostHarness::Pump();
+            PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(std::tolower(key)), 0x20000001);
+            HostHarness::Pump();
+            EXPECT_EQ(control, GetFocus()) << "Alt+" << key << " (control " << GetDlgCtrlID(control) << ")";
+        }
+    }
+}
+
 TEST_F(WindowTest, CtrlTabAndCtrlPageKeysStepThroughThePagesAndWrap) {
     Operator op(frame);
     enum Focus { kInPage, kInList, kOnFrame };
@@ -893,6 +1024,43 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     EXPECT_NE(std::string::npos, csv.find(",no usable frames,"));
     EXPECT_NE(std::string::npos, csv.find(",Tool Reset,"));
     EXPECT_NE(std::string::npos, csv.find(",,15,35,55,75,41,42,")) << "the last sample's DT and monopole gains";
+}
+
+// The trend opens inside the work area of its monitor, at any DPI, and every
+// text of its charts (legend, axes, end labels, a mark made a moment ago at
+// the right edge) lies inside its chart, also at the smallest size allowed.
+TEST_F(WindowTest, TrendFitsTheWorkAreaAndItsTextsTheirCharts) {
+    Operator op(frame);
+    SampledFrames(host, GainFrame(10, 40, 50), 3);
+    op.Click(harness::kGeneral, IDC_GEN_TOOL_RESET);
+    HWND trend = op.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    op.SetTrendSpan(0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(trend, MONITOR_DEFAULTTONEAREST), &monitor));
+    RECT outer{}, inside{};
+    GetWindowRect(trend, &outer);
+    EXPECT_TRUE(IntersectRect(&inside, &outer, &monitor.rcWork) && EqualRect(&inside, &outer))
+        << outer.left << "," << outer.top << " " << outer.right << "," << outer.bottom;
+
+    for (const bool smallest : {false, true}) {
+        SCOPED_TRACE(smallest ? "smallest" : "as opened");
+        if (smallest) SetWindowPos(trend, nullptr, 0, 0, 1, 1, SWP_NOZORDER | SWP_NOMOVE);  // held to its least
+        TrendProbe probe{};
+        Probe(trend, probe);
+        EXPECT_EQ(1u, probe.marks) << "the Tool Reset";
+        for (int s = 0; s < kTrendSections; ++s) {
+            const RECT& text = probe.text[s];
+            const RECT& chart = probe.chart[s];
+            EXPECT_FALSE(IsRectEmpty(&text)) << s;
+            EXPECT_TRUE(text.left >= chart.left && text.top >= chart.top && text.right <= chart.right &&
+                        text.bottom <= chart.bottom)
+                << "chart " << s << ": texts " << text.left << ".." << text.right << " x " << text.top << ".."
+                << text.bottom << ", chart " << chart.left << ".." << chart.right << " x " << chart.top << ".."
+                << chart.bottom;
+        }
+    }
 }
 
 // The trend goes with the control window; reopened in the same session it
