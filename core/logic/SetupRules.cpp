@@ -78,11 +78,11 @@ const SetupSetting kSettingRows[] = {
     {kAcoustic, "Coefficient", kAcousticSection, "Coefficient", M(Coefficient), Real, 0},
     {kAcoustic, "Threshold factor", kAcousticSection, "ThresholdFactor", M(ThresholdFactor), Real, 0},
     {kAcoustic, "Search window", kAcousticSection, "SearchWinLength", M(SearchWinLength), Us, 0},
-    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0},
+    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0, 3},
     {kAcoustic, "High cut", kAcousticSection, "HighCut", M(HighCut), Num, 0},
     {kAcoustic, "Low cut", kAcousticSection, "LowCut", M(LowCut), Num, 0},
     {kDt, "Downhole filter", kSetupSection, "DT Filter", M(DtFilter), Check, CMD_DT_DOWNHOLE_FILTER},
-    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0},
+    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0, 2},
 };
 #undef FULLWAVE
 #undef CH
@@ -320,7 +320,6 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                     why = where + Quoted(value) + " is not a gain step (1, 2 or 3 dB)";
                     return false;
                 }
-                if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
                 SetBits(out.values, s.member, &v);
             }
             break;
@@ -379,21 +378,17 @@ std::string SetupSummary(const ParameterSet& p) {
 }
 
 std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& setup) {
+    ParameterSet sent = setup;
+    LimitSetup(sent);
     std::vector<SetupChange> rows;
     for (const SetupSetting& s : SetupSettings()) {
         if (std::memcmp(reinterpret_cast<const unsigned char*>(&now) + s.member,
-                        reinterpret_cast<const unsigned char*>(&setup) + s.member, 4) == 0)
+                        reinterpret_cast<const unsigned char*>(&sent) + s.member, 4) == 0)
             continue;
-        std::string to = SetupValueText(s, setup);
-        if (CarriesPayload(s)) {
-            const int32_t v = IntOf(setup, s.member);
-            const int32_t sent = LimitDriveValue(s.code, v, setup);
-            if (sent != v) {
-                ParameterSet shown = setup;
-                SetBits(shown, s.member, &sent);
-                to = SetupValueText(s, shown) + " (limited from " + FormatInt(v) + ")";
-            }
-        }
+        std::string to = SetupValueText(s, sent);
+        if (IntOf(sent, s.member) != IntOf(setup, s.member))
+            to += " (limited from " + (s.unit == Real ? FormatShortest(FloatOf(setup, s.member))
+                                                      : FormatInt(IntOf(setup, s.member))) + ")";
         rows.push_back({s.page, s.label, SetupValueText(s, now), to});
     }
     return rows;
@@ -409,6 +404,18 @@ void LimitSetup(ParameterSet& p) {
             const int32_t v = LimitDriveValue(s.code, IntOf(p, s.member), p);
             SetBits(p, s.member, &v);
         }
+    for (const SetupSetting& s : SetupSettings()) {
+        int32_t v = IntOf(p, s.member);
+        if (s.unit == OnOff || s.unit == Check) v = v != 0 ? 1 : 0;  // as the pages read them
+        else if (s.choices > 0) v = v < 0 ? 0 : v >= s.choices ? s.choices - 1 : v;
+        else if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
+        else continue;
+        SetBits(p, s.member, &v);
+    }
+    // The length the DT page sends: its end within the end range after the
+    // (limited) start, and after it.
+    const DtWindows w = FitDtWindows(p.DtFirstStartTime, p.DtFirstWinLength, 0);
+    p.DtFirstWinLength = w.end[0] - w.start[0];
 }
 
 void PublishWholeSet(const ParameterSet& p, const BlockView& toolControl, const BlockView& process) {

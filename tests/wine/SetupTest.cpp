@@ -2,6 +2,8 @@
 // dialogs answered as an operator answers them.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -238,6 +240,50 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
     EXPECT_NE(run.messages[0].find("missing"), std::string::npos) << run.messages[0];
     EXPECT_TRUE(harness::TakeCommands(host).empty());
     EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_WIN_END), startEnd);
+}
+
+// A hand-edited set-up: what it holds out of range goes out limited, the
+// preview says so, and the pages and blocks hold what was sent.
+TEST_F(SetupTest, OutOfRangeValuesAreLimitedBeforeThePreviewAndTheLoad) {
+    Operator op = harness::OpenOnPage(host, harness::kAcoustic);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "edited").messages.empty());
+    std::string text = ReadRaw(SetupPath("edited"));
+    const struct {
+        const char* key;
+        const char* value;
+        const char* setting;
+        const char* shown;
+    } edits[] = {
+        {"FirstWinLength=", "99999", "Window length", "3000 us (limited from 99999)"},
+        {"FilterType=", "7", "Filter type", "2 (limited from 7)"},
+        {"Curve Select=", "9", "DT curve", "1 (limited from 9)"},
+    };
+    for (const auto& e : edits) {
+        const size_t at = text.find(std::string("\n") + e.key);
+        ASSERT_NE(at, std::string::npos) << e.key;
+        const size_t from = at + 1 + std::strlen(e.key);
+        text.replace(from, text.find('\r', from) - from, e.value);
+    }
+    PutFile(SetupPath("edited"), text);
+    harness::TakeCommands(host);
+
+    const harness::DialogRun run = harness::LoadSetup(op.Frame(), "edited", true);
+    EXPECT_TRUE(run.messages.empty());
+    ASSERT_EQ(run.previewRows.size(), std::size(edits));
+    for (size_t i = 0; i < std::size(edits); ++i) {
+        EXPECT_EQ(run.previewRows[i][1], edits[i].setting);
+        EXPECT_EQ(run.previewRows[i][3], edits[i].shown);
+    }
+    int32_t windowEnd = 0;
+    for (const CodeValue& c : harness::TakeCommands(host))
+        if (c.code == CMD_DT_WIN_END) windowEnd = c.value;
+    EXPECT_EQ(windowEnd, 3200);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DtWinEnd)), 3200);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CurveSelect)), 1);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, FilterType)), 2);
+    EXPECT_EQ(op.ComboSel(harness::kAcoustic, IDC_AP_CURVE), 1);
+    EXPECT_EQ(op.ComboSel(harness::kAcoustic, IDC_AP_FILTER_TYPE), 2);
+    EXPECT_EQ(op.Text(harness::kDtGain, IDC_DT_WIN_LENGTH_VALUE), "3000");
 }
 
 TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
