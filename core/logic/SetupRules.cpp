@@ -349,23 +349,40 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
 
 std::string SetupNameProblem(const std::string& name) {
     if (Trim(name).empty()) return "A set-up needs a name.";
-    if (name.size() > kSetupNameMax) return "A set-up name has at most " + FormatInt(kSetupNameMax) + " characters.";
+    // Characters, not bytes: the name is UTF-8.
+    size_t characters = 0;
+    for (size_t i = 0; i < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool whole = n != 0 && i + n <= name.size();
+        for (size_t k = 1; whole && k < n; ++k) whole = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        if (!whole) return "A set-up name must be text: it holds a byte that is no character.";
+        i += n;
+        ++characters;
+    }
+    if (characters > kSetupNameMax) return "A set-up name has at most " + FormatInt(kSetupNameMax) + " characters.";
     for (char c : name) {
         if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"/\\|?*", c))
             return "A set-up name cannot hold the characters < > : \" / \\ | ? * or control characters.";
     }
     if (IsCBlank(name.front()) || IsCBlank(name.back()) || name.front() == '.' || name.back() == '.')
         return "A set-up name cannot begin or end with a space or a dot.";
-    // Device names stay device names whatever the extension.
+    // Device names stay device names whatever the extension, and with blanks
+    // before it.
     std::string stem = Lower(name.substr(0, name.find('.')));
     while (!stem.empty() && IsCBlank(stem.back())) stem.pop_back();
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     bool device = false;
     for (const char* d : kDevices) device = device || stem == d;
-    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
-        stem[3] <= '9')
-        device = true;
-    if (device) return "\"" + name + "\" is a device name and cannot be a file name.";
+    // COM and LPT with a digit, the superscript one, two and three included.
+    if (stem.size() >= 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0)) {
+        const std::string port = stem.substr(3);
+        device = device || (port.size() == 1 && port[0] >= '0' && port[0] <= '9') || port == "\xC2\xB9" ||
+                 port == "\xC2\xB2" || port == "\xC2\xB3";
+    }
+    if (device)
+        return "\"" + name + "\" is a device name to Windows, with any extension, and cannot be a file name " +
+               "(CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0 to COM9, LPT0 to LPT9).";
     return "";
 }
 

@@ -146,6 +146,12 @@ TEST(SetupRules, NamesTheFileSystemCannotHoldOrThatLeaveTheFolder) {
         {"a/b", false}, {"C:x", false}, {"a*", false}, {"a?", false}, {"\"q\"", false}, {"a|b", false},
         {"a\tb", false}, {" lead", false}, {"trail ", false}, {"dot.", false}, {".hidden", false}, {"..", false},
         {"CON", false}, {"con.txt", false}, {"Nul", false}, {"COM1", false}, {"lpt9.ini", false}, {"COM10", true},
+        {"COM0", false}, {"lpt0.txt", false}, {"COM\xC2\xB9", false}, {"lpt\xC2\xB3.log", false}, {"aux .x", false},
+        {"COM\xC2\xB9x", true}, {"CONIN$", false}, {"conout$.txt", false}, {"CONOUT$x", true},
+        {"\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0 12", true},  // Cyrillic
+        {[] { std::string s; for (int i = 0; i < 64; ++i) s += "\xD0\x96"; return s; }(), true},
+        {[] { std::string s; for (int i = 0; i < 65; ++i) s += "\xD0\x96"; return s; }(), false},
+        {"bad \xFF byte", false}, {"cut \xD0", false},
     };
     for (const auto& c : cases) EXPECT_EQ(SetupNameProblem(c.name).empty(), c.ok) << "\"" << c.name << "\"";
 }
