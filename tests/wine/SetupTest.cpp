@@ -288,16 +288,94 @@ TEST_F(SetupTest, OutOfRangeValuesAreLimitedBeforeThePreviewAndTheLoad) {
 
 TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
     Operator op = harness::OpenOnPage(host, harness::kGeneral);
-    for (const char* name : {"..\\escape", "a/b", "CON", "what?"}) {
-        const harness::DialogRun run = harness::SaveSetup(op.Frame(), name);
-        ASSERT_EQ(run.messages.size(), 1u) << name;
+    const struct {
+        const char* name;
+        const char* why;
+    } cases[] = {
+        {"..\\escape", "cannot hold"}, {"a/b", "cannot hold"}, {"what?", "cannot hold"},
+        {"CON", "device name"}, {"COM0", "device name"}, {"LPT0.txt", "device name"},
+        {"COM\xC2\xB9", "device name"}, {"lpt\xC2\xB3.ini", "device name"}, {"CONOUT$", "device name"},
+        {"conin$.log", "device name"},
+    };
+    for (const auto& c : cases) {
+        const harness::DialogRun run = harness::SaveSetup(op.Frame(), c.name);
+        ASSERT_EQ(run.messages.size(), 1u) << c.name;
         EXPECT_NE(run.messages[0].find("cannot be a set-up's name"), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(c.why), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(std::string("\"") + c.name + "\""), std::string::npos) << run.messages[0];
     }
     EXPECT_FALSE(IsFile(host.WorkFolder() + "\\escape.ini"));
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((host.WorkFolder() + "\\Setups\\*.ini").c_str(), &found);
     EXPECT_EQ(find, INVALID_HANDLE_VALUE);
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// A name in another script is the file's name and the list's, whatever the
+// host's code page.
+TEST_F(SetupTest, ACyrillicNameIsSavedListedAndLoadedAsItIs) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string name = "\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0 12";  // "Скважина 12"
+    const harness::DialogRun saved = harness::SaveSetup(op.Frame(), name);
+    EXPECT_TRUE(saved.messages.empty()) << saved.messages[0];
+    const std::wstring path = std::wstring(harness::WideOfUtf8(SetupPath(name)));
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    std::vector<std::string> listed;
+    const harness::DialogRun loaded = harness::RunWithDialogs(
+        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+        [&](HWND dialog, const std::string&) {
+            if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
+                for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST)) listed.push_back(row[0]);
+                harness::PushDialogButton(dialog, harness::ChooseListRow(dialog, IDC_SETUP_LIST, name) ? IDOK : IDCANCEL);
+            } else {
+                harness::PushDialogButton(dialog, IDOK);
+            }
+        });
+    EXPECT_TRUE(loaded.messages.empty()) << loaded.messages[0];
+    EXPECT_EQ(listed, std::vector<std::string>{name});
+    EXPECT_NE(op.StripText(2).find("loaded"), std::string::npos) << op.StripText(2);
+}
+
+// The list shows its names at once and reads the files on another thread:
+// a file another program holds shows as "in use" while the list is already
+// up, and its details come once it is free. Large files read there too.
+TEST_F(SetupTest, TheListShowsAtOnceAndAHeldFileAsInUse) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "held").messages.empty());
+    const std::string good = ReadRaw(SetupPath("held"));
+    std::string large = good;
+    while (large.size() < 60 * 1024) large.insert(good.find("[GENERAL"), "; " + std::string(77, '-') + "\r\n");
+    for (const char* name : {"large 1", "large 2", "large 3"}) PutFile(SetupPath(name), large);
+    HANDLE lock = CreateFileA(SetupPath("held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    auto summaryOf = [](HWND dialog, const std::string& name) {
+        for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST))
+            if (row[0] == name) return row[2];
+        return std::string();
+    };
+    auto waitFor = [&](HWND dialog, const std::string& name, const char* text) {
+        for (int i = 0; i < 500 && summaryOf(dialog, name).find(text) == std::string::npos; ++i) {
+            Operator::Pump();
+            Sleep(10);
+        }
+        return summaryOf(dialog, name);
+    };
+    std::string heldWhileHeld, heldAfter, largeSummary;
+    harness::RunWithDialogs([&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+                            [&](HWND dialog, const std::string&) {
+                                if (!GetDlgItem(dialog, IDC_SETUP_LIST)) return;
+                                heldWhileHeld = waitFor(dialog, "held", "in use");
+                                CloseHandle(lock);
+                                lock = INVALID_HANDLE_VALUE;
+                                heldAfter = waitFor(dialog, "held", "Step ");
+                                largeSummary = waitFor(dialog, "large 3", "Step ");
+                                harness::PushDialogButton(dialog, IDCANCEL);
+                            });
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    EXPECT_NE(heldWhileHeld.find("in use"), std::string::npos) << heldWhileHeld;
+    EXPECT_EQ(heldAfter.rfind("Step ", 0), 0u) << heldAfter;
+    EXPECT_EQ(largeSummary.rfind("Step ", 0), 0u) << largeSummary;
 }
 
 TEST_F(SetupTest, ListRenamesAndDeletes) {
