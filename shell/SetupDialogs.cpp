@@ -376,10 +376,22 @@ bool LoadSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
     return true;
 }
 
+// The record's place: the settings file's folder, as fixed at load.
+std::string RecordFolder(const FrameLink& app) { return Utf8OfAnsi(app.settings.SettingsFolder()); }
+
+// The journal's file beside the report: its name with ".csv" for ".txt".
+std::string JournalPathOf(const std::string& path) {
+    std::string csvPath = path;
+    if (csvPath.size() > 4 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, csvPath.c_str() + csvPath.size() - 4, 4,
+                                             ".txt", 4) == CSTR_EQUAL)
+        csvPath.resize(csvPath.size() - 4);
+    return csvPath + ".csv";
+}
+
 bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string& path, std::string& why) {
     JobRecordInput in;
     in.when = Now(false);
-    in.workFolder = app.settings.WorkFolder();
+    in.workFolder = RecordFolder(app);
     in.version = KELVANE_VERSION_TEXT;
     in.setupLoaded = app.notes.Setup();
     in.settings = CurrentSettings(app, view);
@@ -398,26 +410,35 @@ bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string&
     if (app.settings.NoticePending())
         in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
     in.notices = app.notes.Notices();
-
-    std::string csvPath = path;
-    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0)
-        csvPath.resize(csvPath.size() - 4);
-    csvPath += ".csv";
-    unsigned long error = 0;
-    if (!WriteWholeFile(path, FormatJobRecord(in, app.host.Journal()), error)) {
-        why = path + ": " + SystemErrorText(error);
-        return false;
-    }
-    if (!WriteWholeFile(csvPath, JournalCsv(app.host.Journal()), error)) {
-        why = csvPath + ": " + SystemErrorText(error);
-        return false;
-    }
-    return true;
+    // Both files or neither: a report without its journal is no record.
+    return WriteWholeFiles({{path, FormatJobRecord(in, app.host.Journal())},
+                            {JournalPathOf(path), JournalCsv(app.host.Journal())}},
+                           why);
 }
 
 void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
-    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app.settings.WorkFolder() + "\\JobRecord-" + Now(true) + ".txt");
-    if (dialog.DoModal(owner) != IDOK) return;
-    std::string why;
-    if (!WriteJobRecord(app, view, dialog.Text(), why)) Tell(owner, app.notes, "The job record was not saved: " + why + ".");
+    const std::string folder = RecordFolder(app);
+    std::string path = folder + "\\JobRecord-" + Now(true) + ".txt";
+    for (;;) {
+        CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, path);
+        if (dialog.DoModal(owner) != IDOK) return;
+        path = dialog.Text();
+        // A bare name goes to the record's folder, not to wherever the
+        // host's current folder is now.
+        const bool full = path.size() >= 2 && (path[1] == ':' || path[0] == '\\' || path[0] == '/');
+        if (!full && !path.empty()) path = std::string(folder).append("\\").append(path);
+        // Nothing is replaced unasked: the report, its journal, or any other
+        // file that has the name (the settings file among them).
+        std::vector<std::string> existing;
+        for (const std::string& p : {path, JournalPathOf(path)})
+            if (GetFileAttributesW(WideOf(p).c_str()) != INVALID_FILE_ATTRIBUTES) existing.push_back(p);
+        if (existing.size() == 1 && !Ask(owner, "\"" + existing[0] + "\" exists. Replace it?")) continue;
+        if (existing.size() == 2 &&
+            !Ask(owner, "\"" + existing[0] + "\" and \"" + existing[1] + "\" exist. Replace them?"))
+            continue;
+        std::string why;
+        if (!WriteJobRecord(app, view, path, why))
+            Tell(owner, app.notes, "The job record was not saved (neither file was written): " + why + ".");
+        return;
+    }
 }

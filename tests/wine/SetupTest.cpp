@@ -41,13 +41,13 @@ const char kEveryKey[] =
 
 // Set-ups of an earlier run go: every test starts without any.
 void ClearSetups(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\Setups\\*").c_str(), &found);
+    const std::wstring setups = harness::WideOfUtf8(folder + "\\Setups\\");
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((setups + L"*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileA((folder + "\\Setups\\" + found.cFileName).c_str());
-    } while (FindNextFileA(find, &found));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((setups + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
     FindClose(find);
 }
 
@@ -175,6 +175,8 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
 
     // The job record's journal is the host's, command for command.
     const std::string record = host.WorkFolder() + "\\record.txt";
+    DeleteFileA(record.c_str());
+    DeleteFileA((host.WorkFolder() + "\\record.csv").c_str());
     EXPECT_TRUE(harness::SaveJobRecord(op.Frame(), record).messages.empty());
     EXPECT_EQ(JournalCommands(ReadRaw(host.WorkFolder() + "\\record.csv")), all);
     EXPECT_NE(ReadRaw(record).find("every setting (loaded "), std::string::npos);
@@ -376,6 +378,95 @@ TEST_F(SetupTest, TheListShowsAtOnceAndAHeldFileAsInUse) {
     EXPECT_NE(heldWhileHeld.find("in use"), std::string::npos) << heldWhileHeld;
     EXPECT_EQ(heldAfter.rfind("Step ", 0), 0u) << heldAfter;
     EXPECT_EQ(largeSummary.rfind("Step ", 0), 0u) << largeSummary;
+}
+
+// The record never replaces a file unasked (No keeps it byte for byte, the
+// settings file too) and writes both its files or neither.
+TEST_F(SetupTest, TheRecordAsksBeforeReplacingAndWritesBothFilesOrNeither) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string dir = host.WorkFolder() + "\\records";
+    harness::MakeFolders(dir);
+    for (const char* f : {"\\kept.txt", "\\kept.csv", "\\folder.txt", "\\ro.txt", "\\ro.csv", "\\KelvaneCtrl.ini.csv"}) {
+        SetFileAttributesA((dir + f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((dir + f).c_str());
+    }
+    RemoveDirectoryA((dir + "\\folder.csv").c_str());
+    PutFile(dir + "\\kept.txt", "another program's report");
+    PutFile(dir + "\\kept.csv", "another program's table");
+    host.Unload();  // the settings file as it is now stays so
+    op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string ini = ReadRaw(host.IniPath());
+    ASSERT_FALSE(ini.empty());
+
+    // Asked, and No: nothing changes.
+    const struct {
+        std::string path;
+        const char* asked;
+    } kept[] = {
+        {dir + "\\kept.txt", " exist. Replace them?"},
+        {host.IniPath(), " exists. Replace it?"},
+    };
+    for (const auto& k : kept) {
+        const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), k.path, false);
+        ASSERT_EQ(run.messages.size(), 1u) << k.path;
+        EXPECT_NE(run.messages[0].find("\"" + k.path + "\""), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(k.asked), std::string::npos) << run.messages[0];
+    }
+    EXPECT_EQ(ReadRaw(dir + "\\kept.txt"), "another program's report");
+    EXPECT_EQ(ReadRaw(dir + "\\kept.csv"), "another program's table");
+    EXPECT_EQ(ReadRaw(host.IniPath()), ini);
+    EXPECT_FALSE(IsFile(host.IniPath() + ".csv"));
+
+    // Yes replaces both.
+    EXPECT_EQ(harness::SaveJobRecord(op.Frame(), dir + "\\kept.txt", true).messages.size(), 1u);
+    EXPECT_EQ(ReadRaw(dir + "\\kept.txt").rfind("KELVANE JOB RECORD", 0), 0u);
+    EXPECT_EQ(ReadRaw(dir + "\\kept.csv").rfind("time,", 0), 0u) << ReadRaw(dir + "\\kept.csv").substr(0, 40);
+
+    // The journal's place taken by a folder, or by a read-only file: no
+    // report is left without its journal.
+    CreateDirectoryA((dir + "\\folder.csv").c_str(), nullptr);
+    PutFile(dir + "\\ro.csv", "read-only table");
+    SetFileAttributesA((dir + "\\ro.csv").c_str(), FILE_ATTRIBUTE_READONLY);
+    const struct {
+        const char* name;
+        const char* why;
+    } refused[] = {{"folder", "a folder has that name"}, {"ro", "read-only"}};
+    for (const auto& r : refused) {
+        const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), dir + "\\" + r.name + ".txt", true);
+        ASSERT_FALSE(run.messages.empty()) << r.name;
+        EXPECT_NE(run.messages.back().find("was not saved"), std::string::npos) << run.messages.back();
+        EXPECT_NE(run.messages.back().find(r.why), std::string::npos) << run.messages.back();
+        EXPECT_FALSE(IsFile(dir + "\\" + r.name + ".txt")) << r.name;
+    }
+    EXPECT_EQ(ReadRaw(dir + "\\ro.csv"), "read-only table");
+    SetFileAttributesA((dir + "\\ro.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*.tmp").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary file was left: " << found.cFileName;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// A relative work folder is resolved when the library loads, as the settings
+// file's is: the record is offered there even after the host's current
+// folder moved.
+TEST_F(SetupTest, TheRecordIsOfferedInTheWorkFolderAsResolvedAtLoad) {
+    char oldDir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    ASSERT_TRUE(SetCurrentDirectoryA(TestFolder().c_str()));
+    harness::SetHostWorkSpace("relative work");
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    SetCurrentDirectoryA("C:\\windows");
+    std::string offered;
+    const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), "", true, &offered);
+    host.Unload();
+    SetCurrentDirectoryA(oldDir);
+    host.PrepareWorkFolder(TestFolder());
+    const std::string folder = TestFolder() + "\\relative work\\";
+    EXPECT_TRUE(run.messages.empty()) << run.messages[0];
+    EXPECT_EQ(offered.rfind(folder + "JobRecord-", 0), 0u) << offered;
+    EXPECT_TRUE(IsFile(offered)) << offered;
+    EXPECT_TRUE(IsFile(offered.substr(0, offered.size() - 4) + ".csv")) << offered;
+    EXPECT_NE(ReadRaw(offered).find(TestFolder() + "\\relative work"), std::string::npos);
 }
 
 TEST_F(SetupTest, ListRenamesAndDeletes) {
