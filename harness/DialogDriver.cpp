@@ -132,6 +132,13 @@ bool ChooseListRow(HWND dialog, int listId, const std::string& first) {
 
 namespace {
 void Menu(HWND frame, int id) { SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+// Whether a set-up's details are still being read.
+bool Reading(HWND dialog) {
+    for (const auto& row : ListRows(dialog, IDC_SETUP_LIST))
+        if (row.size() > 2 && row[2] == "reading...") return true;
+    return false;
+}
 }  // namespace
 
 DialogRun SaveSetup(HWND frame, const std::string& name) {
@@ -153,6 +160,11 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
                           [&](HWND dialog, const std::string&) {
                               if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
                                   const bool found = ChooseListRow(dialog, IDC_SETUP_LIST, name);
+                                  // The picture once the details have come (they are read off the UI thread).
+                                  for (int i = 0; !listShot.empty() && i < 300 && Reading(dialog); ++i) {
+                                      Operator::Pump();
+                                      Sleep(10);
+                                  }
                                   if (!listShot.empty()) SaveWindowPng(dialog, listShot);
                                   PushDialogButton(dialog, found ? IDOK : IDCANCEL);
                               } else if (GetDlgItem(dialog, IDC_SETUP_CHANGES)) {
