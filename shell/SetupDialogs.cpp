@@ -262,8 +262,7 @@ private:
         std::string to = from;
         if (!AskName(m_hWnd, m_notes, m_store, "Rename set-up", to) || to == from) return;
         std::string why;
-        const bool sameFile = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, WideOf(to).c_str(), -1,
-                                             WideOf(from).c_str(), -1) == CSTR_EQUAL;
+        const bool sameFile = lstrcmpiW(WideOf(to).c_str(), WideOf(from).c_str()) == 0;
         if (m_store.Exists(to) && !sameFile) {
             Tell(m_hWnd, m_notes, "A set-up called \"" + to + "\" exists already; nothing was renamed.");
             return;
@@ -382,9 +381,7 @@ std::string RecordFolder(const FrameLink& app) { return Utf8OfAnsi(app.settings.
 // The journal's file beside the report: its name with ".csv" for ".txt".
 std::string JournalPathOf(const std::string& path) {
     std::string csvPath = path;
-    if (csvPath.size() > 4 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, csvPath.c_str() + csvPath.size() - 4, 4,
-                                             ".txt", 4) == CSTR_EQUAL)
-        csvPath.resize(csvPath.size() - 4);
+    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0) csvPath.resize(csvPath.size() - 4);
     return csvPath + ".csv";
 }
 
@@ -423,10 +420,14 @@ void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view)
         CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, path);
         if (dialog.DoModal(owner) != IDOK) return;
         path = dialog.Text();
+        if (path.empty()) {
+            Tell(owner, app.notes, "The job record needs a file name.");
+            continue;
+        }
         // A bare name goes to the record's folder, not to wherever the
         // host's current folder is now.
         const bool full = path.size() >= 2 && (path[1] == ':' || path[0] == '\\' || path[0] == '/');
-        if (!full && !path.empty()) path = std::string(folder).append("\\").append(path);
+        if (!full) path = std::string(folder).append("\\").append(path);
         // Nothing is replaced unasked: the report, its journal, or any other
         // file that has the name (the settings file among them).
         std::vector<std::string> existing;
