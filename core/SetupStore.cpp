@@ -53,7 +53,7 @@ std::string SystemErrorText(unsigned long error) {
 namespace {
 
 std::wstring Suffixed(const std::wstring& path, const char* what) {
-    return path + L"." + std::to_wstring(GetCurrentProcessId()) + WideOf(what);
+    return path + WideOf("." + std::to_string(GetCurrentProcessId()) + what);
 }
 
 // A file written whole and flushed under a temporary name beside its
