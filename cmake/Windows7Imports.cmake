@@ -27,7 +27,9 @@ set(KELVANE_FLOOR_KERNEL32
   GetLocalTime
   AcquireSRWLockExclusive AcquireSRWLockShared ReleaseSRWLockExclusive ReleaseSRWLockShared
   GlobalAlloc GlobalFree GlobalLock GlobalUnlock MulDiv lstrcpynA
-  GetModuleFileNameW LoadLibraryExW GetProcessHeap HeapAlloc HeapFree)
+  GetModuleFileNameW LoadLibraryExW GetProcessHeap HeapAlloc HeapFree
+  CreateDirectoryW CreateEventW CreateFileW DeleteFileW FindFirstFileW FindNextFileW GetFileAttributesW
+  MoveFileExW lstrcmpiW)
 
 set(KELVANE_FLOOR_USER32
   CallWindowProcW GetCursorPos GetMessagePos GetMessageTime GetWindowLongW PtInRect ScreenToClient SetWindowLongW
@@ -43,7 +45,8 @@ set(KELVANE_FLOOR_USER32
   SetFocus SetForegroundWindow SetScrollInfo SetScrollPos SetTimer SetWindowLongA SetWindowPos
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
   FillRect DrawFocusRect GetNextDlgTabItem
-  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA DialogBoxParamA EndDialog)
+  CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA DialogBoxParamA EndDialog
+  GetWindowTextLengthW GetWindowTextW MessageBoxW PostMessageW SendMessageW SetWindowTextW)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject

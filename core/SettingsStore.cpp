@@ -137,7 +137,9 @@ std::string CSettingsStore::TakeNotice() {
     return notice;
 }
 
-std::string CSettingsStore::SetupFolder() const {
+std::string CSettingsStore::SettingsFolder() const {
     const size_t slash = m_iniPath.find_last_of('\\');
-    return (slash == std::string::npos ? std::string(".") : m_iniPath.substr(0, slash)) + "\\" + kSetupFolder;
+    return slash == std::string::npos ? std::string(".") : m_iniPath.substr(0, slash);
 }
+
+std::string CSettingsStore::SetupFolder() const { return SettingsFolder() + "\\" + kSetupFolder; }

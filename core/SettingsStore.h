@@ -55,7 +55,9 @@ public:
     const std::string& WorkFolder() const { return m_workFolder; }
     // The settings file's folder as the file functions reach it (after Load).
     const std::string& IoFolder() const { return m_file.IoFolder(); }
-    // Set-ups live in "Setups" beside the settings file.
+    // The settings file's folder, full, as fixed at load (a relative or
+    // missing work folder resolved then); set-ups live in "Setups" there.
+    std::string SettingsFolder() const;
     std::string SetupFolder() const;
 
 private:

@@ -11,6 +11,7 @@ namespace {
 
 struct Driving {
     const DialogAnswer* answer = nullptr;
+    bool yes = true;
     DialogRun run;
     std::vector<HWND> answered;
     bool busy = false;
@@ -27,10 +28,17 @@ BOOL CALLBACK FindActiveDialog(HWND w, LPARAM lp) {
     return TRUE;
 }
 
-std::string TextOf(HWND w) {
-    char buf[1024] = {};
-    GetWindowTextA(w, buf, sizeof buf);
+// The plug-in's texts are UTF-16 in its windows; they are compared as UTF-8.
+std::string Utf8(const wchar_t* wide) {
+    char buf[2048] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, buf, sizeof buf - 1, nullptr, nullptr);
     return buf;
+}
+
+std::string TextOf(HWND w) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(w, buf, 1024);
+    return Utf8(buf);
 }
 
 void CALLBACK OnDialogTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -51,7 +59,7 @@ void CALLBACK OnDialogTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (GetDlgItem(dialog, 0xFFFF) && !GetDlgItem(dialog, IDC_SETUP_NAME) && !GetDlgItem(dialog, IDC_RECORD_PATH)) {
         // A message box: its text, then Yes where it asks, OK otherwise.
         d->run.messages.push_back(TextOf(GetDlgItem(dialog, 0xFFFF)));
-        PushDialogButton(dialog, GetDlgItem(dialog, IDYES) ? IDYES : IDOK);
+        PushDialogButton(dialog, GetDlgItem(dialog, IDYES) ? (d->yes ? IDYES : IDNO) : IDOK);
     } else {
         if (GetDlgItem(dialog, IDC_SETUP_CHANGES)) d->run.previewRows = ListRows(dialog, IDC_SETUP_CHANGES);
         (*d->answer)(dialog, caption);
@@ -61,9 +69,17 @@ void CALLBACK OnDialogTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer& answer) {
+std::wstring WideOfUtf8(const std::string& utf8) {
+    std::wstring out(utf8.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return out;
+}
+
+DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer& answer, bool yes) {
     Driving driving;
     driving.answer = &answer;
+    driving.yes = yes;
     Driving* outer = g_driving;
     g_driving = &driving;
     const UINT_PTR timer = SetTimer(nullptr, 0, 30, &OnDialogTimer);
@@ -74,7 +90,7 @@ DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer
     return driving.run;
 }
 
-void SetDialogText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
+void SetDialogText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideOfUtf8(text).c_str()); }
 
 void PushDialogButton(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
@@ -89,13 +105,13 @@ std::vector<std::vector<std::string>> ListRows(HWND dialog, int listId) {
     for (int i = 0; i < n; ++i) {
         std::vector<std::string> row;
         for (int c = 0; c < columns; ++c) {
-            char buf[512] = {};
-            LVITEMA item{};
+            wchar_t buf[512] = {};
+            LVITEMW item{};
             item.iSubItem = c;
             item.pszText = buf;
-            item.cchTextMax = sizeof buf;
-            SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-            row.push_back(buf);
+            item.cchTextMax = 512;
+            SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+            row.push_back(Utf8(buf));
         }
         rows.push_back(row);
     }
@@ -106,7 +122,7 @@ bool ChooseListRow(HWND dialog, int listId, const std::string& first) {
     const auto rows = ListRows(dialog, listId);
     HWND list = GetDlgItem(dialog, listId);
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (lstrcmpiA(rows[i][0].c_str(), first.c_str()) != 0) continue;
+        if (lstrcmpiW(WideOfUtf8(rows[i][0]).c_str(), WideOfUtf8(first).c_str()) != 0) continue;
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         return true;
@@ -116,6 +132,13 @@ bool ChooseListRow(HWND dialog, int listId, const std::string& first) {
 
 namespace {
 void Menu(HWND frame, int id) { SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+// Whether a set-up's details are still being read.
+bool Reading(HWND dialog) {
+    for (const auto& row : ListRows(dialog, IDC_SETUP_LIST))
+        if (row.size() > 2 && row[2] == "reading...") return true;
+    return false;
+}
 }  // namespace
 
 DialogRun SaveSetup(HWND frame, const std::string& name) {
@@ -137,6 +160,11 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
                           [&](HWND dialog, const std::string&) {
                               if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
                                   const bool found = ChooseListRow(dialog, IDC_SETUP_LIST, name);
+                                  // The picture once the details have come (they are read off the UI thread).
+                                  for (int i = 0; !listShot.empty() && i < 300 && Reading(dialog); ++i) {
+                                      Operator::Pump();
+                                      Sleep(10);
+                                  }
                                   if (!listShot.empty()) SaveWindowPng(dialog, listShot);
                                   PushDialogButton(dialog, found ? IDOK : IDCANCEL);
                               } else if (GetDlgItem(dialog, IDC_SETUP_CHANGES)) {
@@ -148,16 +176,23 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
                           });
 }
 
-DialogRun SaveJobRecord(HWND frame, const std::string& path) {
+DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace, std::string* offered) {
+    int asked = 0;  // a refused replace asks for the file again: given up then
     return RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_RECORD); },
                           [&](HWND dialog, const std::string&) {
-                              if (GetDlgItem(dialog, IDC_RECORD_PATH)) {
-                                  SetDialogText(dialog, IDC_RECORD_PATH, path);
+                              if (GetDlgItem(dialog, IDC_RECORD_PATH) && asked++ == 0) {
+                                  if (offered) {
+                                      wchar_t buf[1024] = {};
+                                      GetDlgItemTextW(dialog, IDC_RECORD_PATH, buf, 1024);
+                                      *offered = Utf8(buf);
+                                  }
+                                  if (!path.empty()) SetDialogText(dialog, IDC_RECORD_PATH, path);
                                   PushDialogButton(dialog, IDOK);
                               } else {
                                   PushDialogButton(dialog, IDCANCEL);
                               }
-                          });
+                          },
+                          replace);
 }
 
 }  // namespace harness

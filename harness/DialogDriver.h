@@ -24,8 +24,13 @@ struct DialogRun {
 // when a dialog is back from one it opened.
 using DialogAnswer = std::function<void(HWND dialog, const std::string& caption)>;
 
-// Runs action (which opens the dialogs), answering each as it shows.
-DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer& answer);
+// Runs action (which opens the dialogs), answering each as it shows; a
+// message box that asks is answered Yes, or No when yes is false. Texts are
+// UTF-8 here.
+DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer& answer, bool yes = true);
+
+// A UTF-8 text (a name, a path) as the W functions take it.
+std::wstring WideOfUtf8(const std::string& utf8);
 
 // Answer helpers: an edit's text, a button pushed (as a click does), a list
 // view's row chosen by its first column (false when there is none).
@@ -40,6 +45,8 @@ std::vector<std::vector<std::string>> ListRows(HWND dialog, int listId);
 DialogRun SaveSetup(HWND frame, const std::string& name);
 DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std::string& listShot = "",
                     const std::string& previewShot = "");
-DialogRun SaveJobRecord(HWND frame, const std::string& path);
+// The record to path ("" takes the place offered, which goes to offered);
+// a question whether to replace a file is answered as replace says.
+DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace = true, std::string* offered = nullptr);
 
 }  // namespace harness

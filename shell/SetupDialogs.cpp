@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,33 @@ using namespace kelvane;
 namespace {
 
 constexpr const char* kTitle = "Varro Control Window";
+constexpr UINT kDetailsRead = WM_APP + 0x39;  // the list's reader has details
+constexpr UINT_PTR kRetryTimer = 1;           // files in use are tried again
+constexpr DWORD kRetryMs = 300;
+constexpr DWORD kReaderStopMs = 1000;  // the reader ends between two files
 
+// Texts here are UTF-8; windows and message boxes are given UTF-16.
 void Tell(HWND owner, SessionNotes& notes, const std::string& text) {
     notes.NoticeShown(text, LocalSecondsOfDay());
-    ModalMessageBox(owner, text, kTitle, MB_OK | MB_ICONWARNING);
+    RunModal(owner, IDCANCEL, [&] {
+        return MessageBoxW(owner, WideOf(text).c_str(), WideOf(kTitle).c_str(), MB_OK | MB_ICONWARNING);
+    });
 }
 
 bool Ask(HWND owner, const std::string& text) {
-    return ModalMessageBox(owner, text, kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return RunModal(owner, IDCANCEL, [&] {
+               return MessageBoxW(owner, WideOf(text).c_str(), WideOf(kTitle).c_str(),
+                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+           }) == IDYES;
+}
+
+void SetText(HWND window, const std::string& text) { SetWindowTextW(window, WideOf(text).c_str()); }
+
+std::wstring WideTextOf(HWND window) {
+    const int n = GetWindowTextLengthW(window);
+    std::vector<wchar_t> buf(static_cast<size_t>(n < 0 ? 0 : n) + 1, L'\0');
+    GetWindowTextW(window, buf.data(), static_cast<int>(buf.size()));
+    return std::wstring(buf.data());
 }
 
 std::string Now(bool forFileName) {
@@ -42,28 +62,33 @@ std::string Now(bool forFileName) {
 void AddColumns(HWND list, const char* const* names, const int* widths, int count) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     for (int i = 0; i < count; ++i) {
-        LVCOLUMNA c{};
+        std::wstring name = WideOf(names[i]);
+        LVCOLUMNW c{};
         c.mask = LVCF_TEXT | LVCF_WIDTH;
-        c.pszText = const_cast<char*>(names[i]);
+        c.pszText = &name[0];
         RECT r{0, 0, widths[i], 8};
         MapDialogRect(GetParent(list), &r);  // widths in dialog units
         c.cx = r.right;
-        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&c));
     }
 }
 
+void SetCell(HWND list, int row, int column, const std::string& text) {
+    std::wstring wide = WideOf(text);
+    LVITEMW sub{};
+    sub.iSubItem = column;
+    sub.pszText = &wide[0];
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
+}
+
 void AddRow(HWND list, const std::vector<std::string>& cells) {
-    LVITEMA item{};
+    std::wstring first = WideOf(cells[0]);
+    LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<char*>(cells[0].c_str());
-    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (size_t k = 1; k < cells.size(); ++k) {
-        LVITEMA sub{};
-        sub.iSubItem = static_cast<int>(k);
-        sub.pszText = const_cast<char*>(cells[k].c_str());
-        SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-    }
+    item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = &first[0];
+    const int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (size_t k = 1; k < cells.size(); ++k) SetCell(list, row, static_cast<int>(k), cells[k]);
 }
 
 // What the operator's settings are now: the parameter set, and the DT
@@ -75,22 +100,28 @@ ParameterSet CurrentSettings(const FrameLink& app, const CControlView& view) {
 }
 
 // One line of text to give: a set-up's name (with a note on where it is
-// kept) or the job record's file.
+// kept) or the job record's file. The text is UTF-16 in the edit; Text()
+// gives it as UTF-8, whole unless WholeText() says otherwise.
 class CTextDialog : public CDialog {
 public:
     CTextDialog(UINT templateId, int editId, std::string text, const char* caption = nullptr, std::string note = "")
         : CDialog(templateId), m_editId(editId), m_text(std::move(text)), m_caption(caption), m_note(std::move(note)) {}
     const std::string& Text() const { return m_text; }
+    bool WholeText() const { return m_whole; }
 
 protected:
     BOOL OnInitDialog() override {
         if (m_caption) SetWindowTextA(m_hWnd, m_caption);
-        SetItemText(m_editId, m_text.c_str());
-        if (!m_note.empty()) SetItemText(IDC_SETUP_NAME_NOTE, m_note.c_str());
+        SetText(Item(m_editId), m_text);
+        if (!m_note.empty()) SetText(Item(IDC_SETUP_NAME_NOTE), m_note);
         return TRUE;
     }
     bool OnCommand(int id, int) override {
-        if (id == IDOK) m_text = GetItemText(m_editId);
+        if (id == IDOK) {
+            const std::wstring wide = WideTextOf(Item(m_editId));
+            m_whole = IsWholeText(wide);
+            m_text = Utf8Of(wide);
+        }
         if (id == IDOK || id == IDCANCEL) EndDialog(m_hWnd, id);
         return id == IDOK || id == IDCANCEL;
     }
@@ -100,12 +131,13 @@ private:
     std::string m_text;
     const char* m_caption;
     std::string m_note;
+    bool m_whole = true;
 };
 
 // "" when the set-up can be called name in the store's folder.
 std::string NameProblem(const CSetupStore& store, const std::string& name) {
     std::string problem = SetupNameProblem(name);
-    if (problem.empty() && store.PathOf(name).size() >= MAX_PATH)
+    if (problem.empty() && WideOf(store.PathOf(name)).size() >= MAX_PATH)
         problem = "The name is too long for the set-up folder " + store.Folder() + ".";
     return problem;
 }
@@ -116,12 +148,17 @@ bool AskName(HWND owner, SessionNotes& notes, const CSetupStore& store, const ch
         CTextDialog dialog(IDD_SETUP_NAME, IDC_SETUP_NAME, name, caption, "Kept in " + store.Folder());
         if (dialog.DoModal(owner) != IDOK) return false;
         name = dialog.Text();
-        const std::string problem = NameProblem(store, name);
+        const std::string problem = dialog.WholeText()
+                                        ? NameProblem(store, name)
+                                        : "A set-up name must be text: it holds half of a character pair.";
         if (problem.empty()) return true;
         Tell(owner, notes, std::string("\"").append(name).append("\" cannot be a set-up's name. ").append(problem));
     }
 }
 
+// The set-ups by name at once; each one's saved time and summary as a
+// reader on another thread brings them. A file another program holds says
+// so and is tried again while the list is open.
 class CListDialog : public CDialog {
 public:
     CListDialog(const CSetupStore& store, const ParameterSet& base, SessionNotes& notes)
@@ -133,7 +170,9 @@ protected:
         static const char* const kNames[] = {"Name", "Saved", "Summary"};
         static const int kWidths[] = {90, 75, 235};
         AddColumns(Item(IDC_SETUP_LIST), kNames, kWidths, 3);
+        m_reader = std::make_unique<CSetupReader>(m_store, m_base, m_hWnd, kDetailsRead);
         Fill();
+        SetTimer(m_hWnd, kRetryTimer, kRetryMs, nullptr);
         return TRUE;
     }
     bool OnCommand(int id, int) override {
@@ -151,17 +190,64 @@ protected:
         result = 0;
         return true;
     }
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) override {
+        result = 0;
+        if (msg == kDetailsRead) {
+            ShowDetails();
+            return true;
+        }
+        if (msg == WM_TIMER && wParam == kRetryTimer) {
+            ReadWhatIsMissing();
+            return true;
+        }
+        if (msg == WM_DESTROY) {
+            KillTimer(m_hWnd, kRetryTimer);
+            if (m_reader) m_reader->Stop(kReaderStopMs);
+        }
+        return false;
+    }
 
 private:
+    // The names now in the folder; details already read are kept.
     void Fill() {
         HWND list = Item(IDC_SETUP_LIST);
+        std::vector<SetupListing> items;
+        for (const std::string& name : m_store.Names()) {
+            SetupListing item;
+            item.name = name;
+            item.summary = "reading...";
+            for (const SetupListing& known : m_items)
+                if (known.name == name && known.read) item = known;
+            items.push_back(item);
+        }
+        m_items.swap(items);
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
         ListView_DeleteAllItems(list);
-        m_items = m_store.List(m_base);
         for (const SetupListing& item : m_items) AddRow(list, {item.name, item.saved, item.summary});
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         if (!m_items.empty()) ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         EnableItem(IDOK, !m_items.empty());
         EnableItem(IDC_SETUP_RENAME, !m_items.empty());
         EnableItem(IDC_SETUP_DELETE, !m_items.empty());
+        ReadWhatIsMissing();
+    }
+    void ReadWhatIsMissing() {
+        if (!m_reader || m_reader->Busy()) return;
+        std::vector<std::string> names;
+        for (const SetupListing& item : m_items)
+            if (!item.read) names.push_back(item.name);
+        if (!names.empty()) m_reader->Read(names);
+    }
+    void ShowDetails() {
+        if (!m_reader) return;
+        HWND list = Item(IDC_SETUP_LIST);
+        for (const SetupListing& got : m_reader->Take())
+            for (size_t i = 0; i < m_items.size(); ++i) {
+                if (m_items[i].name != got.name) continue;
+                m_items[i] = got;
+                SetCell(list, static_cast<int>(i), 1, got.saved);
+                SetCell(list, static_cast<int>(i), 2, got.summary);
+            }
     }
     const SetupListing* Selected() const {
         const int i = ListView_GetNextItem(Item(IDC_SETUP_LIST), -1, LVNI_SELECTED);
@@ -180,7 +266,8 @@ private:
         std::string to = from;
         if (!AskName(m_hWnd, m_notes, m_store, "Rename set-up", to) || to == from) return;
         std::string why;
-        if (m_store.Exists(to) && lstrcmpiA(to.c_str(), from.c_str()) != 0) {
+        const bool sameFile = lstrcmpiW(WideOf(to).c_str(), WideOf(from).c_str()) == 0;
+        if (m_store.Exists(to) && !sameFile) {
             Tell(m_hWnd, m_notes, "A set-up called \"" + to + "\" exists already; nothing was renamed.");
             return;
         }
@@ -189,7 +276,7 @@ private:
         SetupFile setup;
         if (m_store.Read(from, text, why) && ParseSetup(text, m_base, setup, why)) {
             if (!m_store.Write(to, RenderSetup(to, setup.saved, setup.values), why) ||
-                (lstrcmpiA(to.c_str(), from.c_str()) != 0 && !m_store.Delete(from, why)))
+                (!sameFile && !m_store.Delete(from, why)))
                 Tell(m_hWnd, m_notes, "\"" + from + "\" could not be renamed: " + why + ".");
         } else if (!m_store.Rename(from, to, why)) {
             Tell(m_hWnd, m_notes, "\"" + from + "\" could not be renamed: " + why + ".");
@@ -207,6 +294,7 @@ private:
     const CSetupStore& m_store;
     ParameterSet m_base;
     SessionNotes& m_notes;
+    std::unique_ptr<CSetupReader> m_reader;
     std::vector<SetupListing> m_items;
     std::string m_chosen;
 };
@@ -223,7 +311,7 @@ protected:
             "Loading \"" + m_name + "\" changes " + (m_rows.empty() ? std::string("no setting") : count +
             (m_rows.size() == 1 ? " setting" : " settings")) +
             ". OK sets every page and sends every setting to the tool; Cancel changes nothing.";
-        SetItemText(IDC_SETUP_PREVIEW_TEXT, text.c_str());
+        SetText(Item(IDC_SETUP_PREVIEW_TEXT), text);
         static const char* const kNames[] = {"Page", "Setting", "Now", "Set-up (as sent)"};
         static const int kWidths[] = {105, 95, 70, 130};
         HWND list = Item(IDC_SETUP_CHANGES);
@@ -291,10 +379,20 @@ bool LoadSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
     return true;
 }
 
+// The record's place: the settings file's folder, as fixed at load.
+std::string RecordFolder(const FrameLink& app) { return Utf8OfAnsi(app.settings.SettingsFolder()); }
+
+// The journal's file beside the report: its name with ".csv" for ".txt".
+std::string JournalPathOf(const std::string& path) {
+    std::string csvPath = path;
+    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0) csvPath.resize(csvPath.size() - 4);
+    return csvPath + ".csv";
+}
+
 bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string& path, std::string& why) {
     JobRecordInput in;
     in.when = Now(false);
-    in.workFolder = app.settings.WorkFolder();
+    in.workFolder = RecordFolder(app);
     in.version = KELVANE_VERSION_TEXT;
     in.setupLoaded = app.notes.Setup();
     in.settings = CurrentSettings(app, view);
@@ -313,26 +411,39 @@ bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string&
     if (app.settings.NoticePending())
         in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
     in.notices = app.notes.Notices();
-
-    std::string csvPath = path;
-    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0)
-        csvPath.resize(csvPath.size() - 4);
-    csvPath += ".csv";
-    unsigned long error = 0;
-    if (!WriteWholeFile(path, FormatJobRecord(in, app.host.Journal()), error)) {
-        why = path + ": " + SystemErrorText(error);
-        return false;
-    }
-    if (!WriteWholeFile(csvPath, JournalCsv(app.host.Journal()), error)) {
-        why = csvPath + ": " + SystemErrorText(error);
-        return false;
-    }
-    return true;
+    // Both files or neither: a report without its journal is no record.
+    return WriteWholeFiles({{path, FormatJobRecord(in, app.host.Journal())},
+                            {JournalPathOf(path), JournalCsv(app.host.Journal())}},
+                           why);
 }
 
 void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
-    CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, app.settings.WorkFolder() + "\\JobRecord-" + Now(true) + ".txt");
-    if (dialog.DoModal(owner) != IDOK) return;
-    std::string why;
-    if (!WriteJobRecord(app, view, dialog.Text(), why)) Tell(owner, app.notes, "The job record was not saved: " + why + ".");
+    const std::string folder = RecordFolder(app);
+    std::string path = folder + "\\JobRecord-" + Now(true) + ".txt";
+    for (;;) {
+        CTextDialog dialog(IDD_JOB_RECORD, IDC_RECORD_PATH, path);
+        if (dialog.DoModal(owner) != IDOK) return;
+        path = dialog.Text();
+        if (path.empty()) {
+            Tell(owner, app.notes, "The job record needs a file name.");
+            continue;
+        }
+        // A bare name goes to the record's folder, not to wherever the
+        // host's current folder is now.
+        const bool full = path.size() >= 2 && (path[1] == ':' || path[0] == '\\' || path[0] == '/');
+        if (!full) path = std::string(folder).append("\\").append(path);
+        // Nothing is replaced unasked: the report, its journal, or any other
+        // file that has the name (the settings file among them).
+        std::vector<std::string> existing;
+        for (const std::string& p : {path, JournalPathOf(path)})
+            if (GetFileAttributesW(WideOf(p).c_str()) != INVALID_FILE_ATTRIBUTES) existing.push_back(p);
+        if (existing.size() == 1 && !Ask(owner, "\"" + existing[0] + "\" exists. Replace it?")) continue;
+        if (existing.size() == 2 &&
+            !Ask(owner, "\"" + existing[0] + "\" and \"" + existing[1] + "\" exist. Replace them?"))
+            continue;
+        std::string why;
+        if (!WriteJobRecord(app, view, path, why))
+            Tell(owner, app.notes, "The job record was not saved (neither file was written): " + why + ".");
+        return;
+    }
 }

@@ -78,11 +78,11 @@ const SetupSetting kSettingRows[] = {
     {kAcoustic, "Coefficient", kAcousticSection, "Coefficient", M(Coefficient), Real, 0},
     {kAcoustic, "Threshold factor", kAcousticSection, "ThresholdFactor", M(ThresholdFactor), Real, 0},
     {kAcoustic, "Search window", kAcousticSection, "SearchWinLength", M(SearchWinLength), Us, 0},
-    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0},
+    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0, 3},
     {kAcoustic, "High cut", kAcousticSection, "HighCut", M(HighCut), Num, 0},
     {kAcoustic, "Low cut", kAcousticSection, "LowCut", M(LowCut), Num, 0},
     {kDt, "Downhole filter", kSetupSection, "DT Filter", M(DtFilter), Check, CMD_DT_DOWNHOLE_FILTER},
-    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0},
+    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0, 2},
 };
 #undef FULLWAVE
 #undef CH
@@ -320,7 +320,6 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                     why = where + Quoted(value) + " is not a gain step (1, 2 or 3 dB)";
                     return false;
                 }
-                if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
                 SetBits(out.values, s.member, &v);
             }
             break;
@@ -350,23 +349,40 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
 
 std::string SetupNameProblem(const std::string& name) {
     if (Trim(name).empty()) return "A set-up needs a name.";
-    if (name.size() > kSetupNameMax) return "A set-up name has at most " + FormatInt(kSetupNameMax) + " characters.";
+    // Characters, not bytes: the name is UTF-8.
+    size_t characters = 0;
+    for (size_t i = 0; i < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool whole = n != 0 && i + n <= name.size();
+        for (size_t k = 1; whole && k < n; ++k) whole = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        if (!whole) return "A set-up name must be text: it holds a byte that is no character.";
+        i += n;
+        ++characters;
+    }
+    if (characters > kSetupNameMax) return "A set-up name has at most " + FormatInt(kSetupNameMax) + " characters.";
     for (char c : name) {
         if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"/\\|?*", c))
             return "A set-up name cannot hold the characters < > : \" / \\ | ? * or control characters.";
     }
     if (IsCBlank(name.front()) || IsCBlank(name.back()) || name.front() == '.' || name.back() == '.')
         return "A set-up name cannot begin or end with a space or a dot.";
-    // Device names stay device names whatever the extension.
+    // Device names stay device names whatever the extension, and with blanks
+    // before it.
     std::string stem = Lower(name.substr(0, name.find('.')));
     while (!stem.empty() && IsCBlank(stem.back())) stem.pop_back();
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     bool device = false;
     for (const char* d : kDevices) device = device || stem == d;
-    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
-        stem[3] <= '9')
-        device = true;
-    if (device) return "\"" + name + "\" is a device name and cannot be a file name.";
+    // COM and LPT with a digit, the superscript one, two and three included.
+    if (stem.size() >= 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0)) {
+        const std::string port = stem.substr(3);
+        device = device || (port.size() == 1 && port[0] >= '0' && port[0] <= '9') || port == "\xC2\xB9" ||
+                 port == "\xC2\xB2" || port == "\xC2\xB3";
+    }
+    if (device)
+        return "\"" + name + "\" is a device name to Windows, with any extension, and cannot be a file name " +
+               "(CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0 to COM9, LPT0 to LPT9).";
     return "";
 }
 
@@ -379,21 +395,17 @@ std::string SetupSummary(const ParameterSet& p) {
 }
 
 std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& setup) {
+    ParameterSet sent = setup;
+    LimitSetup(sent);
     std::vector<SetupChange> rows;
     for (const SetupSetting& s : SetupSettings()) {
         if (std::memcmp(reinterpret_cast<const unsigned char*>(&now) + s.member,
-                        reinterpret_cast<const unsigned char*>(&setup) + s.member, 4) == 0)
+                        reinterpret_cast<const unsigned char*>(&sent) + s.member, 4) == 0)
             continue;
-        std::string to = SetupValueText(s, setup);
-        if (CarriesPayload(s)) {
-            const int32_t v = IntOf(setup, s.member);
-            const int32_t sent = LimitDriveValue(s.code, v, setup);
-            if (sent != v) {
-                ParameterSet shown = setup;
-                SetBits(shown, s.member, &sent);
-                to = SetupValueText(s, shown) + " (limited from " + FormatInt(v) + ")";
-            }
-        }
+        std::string to = SetupValueText(s, sent);
+        if (IntOf(sent, s.member) != IntOf(setup, s.member))
+            to += " (limited from " + (s.unit == Real ? FormatShortest(FloatOf(setup, s.member))
+                                                      : FormatInt(IntOf(setup, s.member))) + ")";
         rows.push_back({s.page, s.label, SetupValueText(s, now), to});
     }
     return rows;
@@ -409,6 +421,18 @@ void LimitSetup(ParameterSet& p) {
             const int32_t v = LimitDriveValue(s.code, IntOf(p, s.member), p);
             SetBits(p, s.member, &v);
         }
+    for (const SetupSetting& s : SetupSettings()) {
+        int32_t v = IntOf(p, s.member);
+        if (s.unit == OnOff || s.unit == Check) v = v != 0 ? 1 : 0;  // as the pages read them
+        else if (s.choices > 0) v = v < 0 ? 0 : v >= s.choices ? s.choices - 1 : v;
+        else if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
+        else continue;
+        SetBits(p, s.member, &v);
+    }
+    // The length the DT page sends: its end within the end range after the
+    // (limited) start, and after it.
+    const DtWindows w = FitDtWindows(p.DtFirstStartTime, p.DtFirstWinLength, 0);
+    p.DtFirstWinLength = w.end[0] - w.start[0];
 }
 
 void PublishWholeSet(const ParameterSet& p, const BlockView& toolControl, const BlockView& process) {

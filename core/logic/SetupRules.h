@@ -32,6 +32,7 @@ struct SetupSetting {
     size_t member;        // offsetof(ParameterSet, ...)
     SetupUnit unit;
     int32_t code;         // the command that carries it (0: published, no command)
+    int32_t choices = 0;  // a list's entry count: the value is an index below it
 };
 const std::vector<SetupSetting>& SetupSettings();
 
@@ -60,7 +61,8 @@ std::string SetupNameProblem(const std::string& name);
 std::string SetupSummary(const ParameterSet& p);
 
 // One preview row per setting that would change; "set-up" is the value as
-// it would be sent (limited by the drive table, and then marked so).
+// it would be published or sent (LimitSetup's), marked "(limited from N)"
+// where the file said otherwise.
 struct SetupChange {
     std::string page;
     std::string setting;
@@ -69,9 +71,12 @@ struct SetupChange {
 };
 std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& setup);
 
-// The values a loaded set-up is given before anything shows or goes out: each
-// within its drive range (window ends by the set-up's own intervals), so the
-// pages, the parameter set, the blocks and the tool hold the same.
+// The values a loaded set-up is given before anything shows or goes out, so
+// the pages, the parameter set, the blocks and the tool hold the same: each
+// command's value within its drive range (window ends by the set-up's own
+// intervals), on/off states and check boxes 0 or 1, a list's index within
+// its entries, the DT window length as the DT page fits it to its start, the
+// acoustic page's whole numbers within nine characters.
 void LimitSetup(ParameterSet& p);
 
 // Both blocks from the whole set: every ProcessPara mirror, the full-wave

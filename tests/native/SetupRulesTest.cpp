@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -39,6 +40,7 @@ ParameterSet AwayFromDefaults() {
         int32_t v;
         std::memcpy(&v, at, 4);
         if (s.unit == SetupUnit::OnOff || s.unit == SetupUnit::Check) v = v ? 0 : 1;
+        else if (s.choices > 0) v = (v + 1) % s.choices;
         else if (s.unit == SetupUnit::Db && s.member != offsetof(ParameterSet, GainStep)) v = v == k % 60 - 20 ? 1 : k % 60 - 20;
         else v += 1 + k % 3;
         std::memcpy(at, &v, 4);
@@ -144,25 +146,58 @@ TEST(SetupRules, NamesTheFileSystemCannotHoldOrThatLeaveTheFolder) {
         {"a/b", false}, {"C:x", false}, {"a*", false}, {"a?", false}, {"\"q\"", false}, {"a|b", false},
         {"a\tb", false}, {" lead", false}, {"trail ", false}, {"dot.", false}, {".hidden", false}, {"..", false},
         {"CON", false}, {"con.txt", false}, {"Nul", false}, {"COM1", false}, {"lpt9.ini", false}, {"COM10", true},
+        {"COM0", false}, {"lpt0.txt", false}, {"COM\xC2\xB9", false}, {"lpt\xC2\xB3.log", false}, {"aux .x", false},
+        {"COM\xC2\xB9x", true}, {"CONIN$", false}, {"conout$.txt", false}, {"CONOUT$x", true},
+        {"\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0 12", true},  // Cyrillic
+        {[] { std::string s; for (int i = 0; i < 64; ++i) s += "\xD0\x96"; return s; }(), true},
+        {[] { std::string s; for (int i = 0; i < 65; ++i) s += "\xD0\x96"; return s; }(), false},
+        {"bad \xFF byte", false}, {"cut \xD0", false},
     };
     for (const auto& c : cases) EXPECT_EQ(SetupNameProblem(c.name).empty(), c.ok) << "\"" << c.name << "\"";
 }
 
 TEST(SetupRules, PreviewShowsValuesAsSentAndLoadingLimitsThem) {
-    const ParameterSet now = Defaults();
+    ParameterSet now = Defaults();
+    now.DtIsAuto = 0;
     ParameterSet setup = now;
     setup.MonoChGain[2] = 90;
     setup.MonoSampleRate = 12;
     setup.MonoWindowsEnd = 9000;  // above 360 x 12
+    setup.DtIsAuto = 7;
+    setup.DtFirstStartTime = 400;
+    setup.DtFirstWinLength = 99999;
+    setup.DtFilter = -1;
+    setup.DtMin = 2000000000;
+    setup.FilterType = 7;
+    setup.CurveSelect = 9;
+    const struct {
+        const char* setting;
+        const char* shown;
+        size_t member;
+        int32_t loaded;
+    } want[] = {
+        {"Monopole sample interval", "12 us", offsetof(ParameterSet, MonoSampleRate), 12},
+        {"Auto gain", "on (limited from 7)", offsetof(ParameterSet, DtIsAuto), 1},
+        {"Window start", "400 us", offsetof(ParameterSet, DtFirstStartTime), 400},
+        {"Window length", "2800 us (limited from 99999)", offsetof(ParameterSet, DtFirstWinLength), 2800},
+        {"CH3 gain", "80 dB (limited from 90)", offsetof(ParameterSet, MonoChGain[2]), 80},
+        {"Window end", "4320 us (limited from 9000)", offsetof(ParameterSet, MonoWindowsEnd), 4320},
+        {"DT min", "999999999 (limited from 2000000000)", offsetof(ParameterSet, DtMin), 999999999},
+        {"Filter type", "2 (limited from 7)", offsetof(ParameterSet, FilterType), 2},
+        {"Downhole filter", "on (limited from -1)", offsetof(ParameterSet, DtFilter), 1},
+        {"DT curve", "1 (limited from 9)", offsetof(ParameterSet, CurveSelect), 1},
+    };
     const std::vector<SetupChange> rows = DiffSetup(now, setup);
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), std::size(want));
     EXPECT_EQ(rows[0].page, "General Control");
-    EXPECT_EQ(rows[0].setting, "Monopole sample interval");
-    EXPECT_EQ(rows[1].setting, "CH3 gain");
-    EXPECT_EQ(rows[1].now, "0 dB");
-    EXPECT_EQ(rows[1].setup, "80 dB (limited from 90)");
-    EXPECT_EQ(rows[2].setup, "4320 us (limited from 9000)");
+    EXPECT_EQ(rows[1].now, "off");
+    EXPECT_EQ(rows[4].now, "0 dB");
     LimitSetup(setup);
-    EXPECT_EQ(setup.MonoChGain[2], 80);
-    EXPECT_EQ(setup.MonoWindowsEnd, 4320);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].setting, want[i].setting);
+        EXPECT_EQ(rows[i].setup, want[i].shown) << want[i].setting;
+        int32_t v;
+        std::memcpy(&v, reinterpret_cast<const unsigned char*>(&setup) + want[i].member, 4);
+        EXPECT_EQ(v, want[i].loaded) << want[i].setting;
+    }
 }

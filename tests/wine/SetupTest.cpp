@@ -2,6 +2,8 @@
 // dialogs answered as an operator answers them.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,13 +41,13 @@ const char kEveryKey[] =
 
 // Set-ups of an earlier run go: every test starts without any.
 void ClearSetups(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\Setups\\*").c_str(), &found);
+    const std::wstring setups = harness::WideOfUtf8(folder + "\\Setups\\");
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((setups + L"*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileA((folder + "\\Setups\\" + found.cFileName).c_str());
-    } while (FindNextFileA(find, &found));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((setups + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
     FindClose(find);
 }
 
@@ -173,6 +175,8 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
 
     // The job record's journal is the host's, command for command.
     const std::string record = host.WorkFolder() + "\\record.txt";
+    DeleteFileA(record.c_str());
+    DeleteFileA((host.WorkFolder() + "\\record.csv").c_str());
     EXPECT_TRUE(harness::SaveJobRecord(op.Frame(), record).messages.empty());
     EXPECT_EQ(JournalCommands(ReadRaw(host.WorkFolder() + "\\record.csv")), all);
     EXPECT_NE(ReadRaw(record).find("every setting (loaded "), std::string::npos);
@@ -240,18 +244,229 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
     EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_WIN_END), startEnd);
 }
 
+// A hand-edited set-up: what it holds out of range goes out limited, the
+// preview says so, and the pages and blocks hold what was sent.
+TEST_F(SetupTest, OutOfRangeValuesAreLimitedBeforeThePreviewAndTheLoad) {
+    Operator op = harness::OpenOnPage(host, harness::kAcoustic);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "edited").messages.empty());
+    std::string text = ReadRaw(SetupPath("edited"));
+    const struct {
+        const char* key;
+        const char* value;
+        const char* setting;
+        const char* shown;
+    } edits[] = {
+        {"FirstWinLength=", "99999", "Window length", "3000 us (limited from 99999)"},
+        {"FilterType=", "7", "Filter type", "2 (limited from 7)"},
+        {"Curve Select=", "9", "DT curve", "1 (limited from 9)"},
+    };
+    for (const auto& e : edits) {
+        const size_t at = text.find(std::string("\n") + e.key);
+        ASSERT_NE(at, std::string::npos) << e.key;
+        const size_t from = at + 1 + std::strlen(e.key);
+        text.replace(from, text.find('\r', from) - from, e.value);
+    }
+    PutFile(SetupPath("edited"), text);
+    harness::TakeCommands(host);
+
+    const harness::DialogRun run = harness::LoadSetup(op.Frame(), "edited", true);
+    EXPECT_TRUE(run.messages.empty());
+    ASSERT_EQ(run.previewRows.size(), std::size(edits));
+    for (size_t i = 0; i < std::size(edits); ++i) {
+        EXPECT_EQ(run.previewRows[i][1], edits[i].setting);
+        EXPECT_EQ(run.previewRows[i][3], edits[i].shown);
+    }
+    int32_t windowEnd = 0;
+    for (const CodeValue& c : harness::TakeCommands(host))
+        if (c.code == CMD_DT_WIN_END) windowEnd = c.value;
+    EXPECT_EQ(windowEnd, 3200);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DtWinEnd)), 3200);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CurveSelect)), 1);
+    EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, FilterType)), 2);
+    EXPECT_EQ(op.ComboSel(harness::kAcoustic, IDC_AP_CURVE), 1);
+    EXPECT_EQ(op.ComboSel(harness::kAcoustic, IDC_AP_FILTER_TYPE), 2);
+    EXPECT_EQ(op.Text(harness::kDtGain, IDC_DT_WIN_LENGTH_VALUE), "3000");
+}
+
 TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
     Operator op = harness::OpenOnPage(host, harness::kGeneral);
-    for (const char* name : {"..\\escape", "a/b", "CON", "what?"}) {
-        const harness::DialogRun run = harness::SaveSetup(op.Frame(), name);
-        ASSERT_EQ(run.messages.size(), 1u) << name;
+    const struct {
+        const char* name;
+        const char* why;
+    } cases[] = {
+        {"..\\escape", "cannot hold"}, {"a/b", "cannot hold"}, {"what?", "cannot hold"},
+        {"CON", "device name"}, {"COM0", "device name"}, {"LPT0.txt", "device name"},
+        {"COM\xC2\xB9", "device name"}, {"lpt\xC2\xB3.ini", "device name"}, {"CONOUT$", "device name"},
+        {"conin$.log", "device name"},
+    };
+    for (const auto& c : cases) {
+        const harness::DialogRun run = harness::SaveSetup(op.Frame(), c.name);
+        ASSERT_EQ(run.messages.size(), 1u) << c.name;
         EXPECT_NE(run.messages[0].find("cannot be a set-up's name"), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(c.why), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(std::string("\"") + c.name + "\""), std::string::npos) << run.messages[0];
     }
     EXPECT_FALSE(IsFile(host.WorkFolder() + "\\escape.ini"));
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((host.WorkFolder() + "\\Setups\\*.ini").c_str(), &found);
     EXPECT_EQ(find, INVALID_HANDLE_VALUE);
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// A name in another script is the file's name and the list's, whatever the
+// host's code page.
+TEST_F(SetupTest, ACyrillicNameIsSavedListedAndLoadedAsItIs) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string name = "\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0 12";  // "Скважина 12"
+    const harness::DialogRun saved = harness::SaveSetup(op.Frame(), name);
+    EXPECT_TRUE(saved.messages.empty()) << saved.messages[0];
+    const std::wstring path = std::wstring(harness::WideOfUtf8(SetupPath(name)));
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    std::vector<std::string> listed;
+    const harness::DialogRun loaded = harness::RunWithDialogs(
+        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+        [&](HWND dialog, const std::string&) {
+            if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
+                for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST)) listed.push_back(row[0]);
+                harness::PushDialogButton(dialog, harness::ChooseListRow(dialog, IDC_SETUP_LIST, name) ? IDOK : IDCANCEL);
+            } else {
+                harness::PushDialogButton(dialog, IDOK);
+            }
+        });
+    EXPECT_TRUE(loaded.messages.empty()) << loaded.messages[0];
+    EXPECT_EQ(listed, std::vector<std::string>{name});
+    EXPECT_NE(op.StripText(2).find("loaded"), std::string::npos) << op.StripText(2);
+}
+
+// The list shows its names at once and reads the files on another thread:
+// a file another program holds shows as "in use" while the list is already
+// up, and its details come once it is free. Large files read there too.
+TEST_F(SetupTest, TheListShowsAtOnceAndAHeldFileAsInUse) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    ASSERT_TRUE(harness::SaveSetup(op.Frame(), "held").messages.empty());
+    const std::string good = ReadRaw(SetupPath("held"));
+    std::string large = good;
+    while (large.size() < 60 * 1024) large.insert(good.find("[GENERAL"), "; " + std::string(77, '-') + "\r\n");
+    for (const char* name : {"large 1", "large 2", "large 3"}) PutFile(SetupPath(name), large);
+    HANDLE lock = CreateFileA(SetupPath("held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    auto summaryOf = [](HWND dialog, const std::string& name) {
+        for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST))
+            if (row[0] == name) return row[2];
+        return std::string();
+    };
+    auto waitFor = [&](HWND dialog, const std::string& name, const char* text) {
+        for (int i = 0; i < 500 && summaryOf(dialog, name).find(text) == std::string::npos; ++i) {
+            Operator::Pump();
+            Sleep(10);
+        }
+        return summaryOf(dialog, name);
+    };
+    std::string heldWhileHeld, heldAfter, largeSummary;
+    harness::RunWithDialogs([&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+                            [&](HWND dialog, const std::string&) {
+                                if (!GetDlgItem(dialog, IDC_SETUP_LIST)) return;
+                                heldWhileHeld = waitFor(dialog, "held", "in use");
+                                CloseHandle(lock);
+                                lock = INVALID_HANDLE_VALUE;
+                                heldAfter = waitFor(dialog, "held", "Step ");
+                                largeSummary = waitFor(dialog, "large 3", "Step ");
+                                harness::PushDialogButton(dialog, IDCANCEL);
+                            });
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    EXPECT_NE(heldWhileHeld.find("in use"), std::string::npos) << heldWhileHeld;
+    EXPECT_EQ(heldAfter.rfind("Step ", 0), 0u) << heldAfter;
+    EXPECT_EQ(largeSummary.rfind("Step ", 0), 0u) << largeSummary;
+}
+
+// The record never replaces a file unasked (No keeps it byte for byte, the
+// settings file too) and writes both its files or neither.
+TEST_F(SetupTest, TheRecordAsksBeforeReplacingAndWritesBothFilesOrNeither) {
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string dir = host.WorkFolder() + "\\records";
+    harness::MakeFolders(dir);
+    for (const char* f : {"\\kept.txt", "\\kept.csv", "\\folder.txt", "\\ro.txt", "\\ro.csv", "\\KelvaneCtrl.ini.csv"}) {
+        SetFileAttributesA((dir + f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((dir + f).c_str());
+    }
+    RemoveDirectoryA((dir + "\\folder.csv").c_str());
+    PutFile(dir + "\\kept.txt", "another program's report");
+    PutFile(dir + "\\kept.csv", "another program's table");
+    host.Unload();  // the settings file as it is now stays so
+    op = harness::OpenOnPage(host, harness::kGeneral);
+    const std::string ini = ReadRaw(host.IniPath());
+    ASSERT_FALSE(ini.empty());
+
+    // Asked, and No: nothing changes.
+    const struct {
+        std::string path;
+        const char* asked;
+    } kept[] = {
+        {dir + "\\kept.txt", " exist. Replace them?"},
+        {host.IniPath(), " exists. Replace it?"},
+    };
+    for (const auto& k : kept) {
+        const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), k.path, false);
+        ASSERT_EQ(run.messages.size(), 1u) << k.path;
+        EXPECT_NE(run.messages[0].find("\"" + k.path + "\""), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find(k.asked), std::string::npos) << run.messages[0];
+    }
+    EXPECT_EQ(ReadRaw(dir + "\\kept.txt"), "another program's report");
+    EXPECT_EQ(ReadRaw(dir + "\\kept.csv"), "another program's table");
+    EXPECT_EQ(ReadRaw(host.IniPath()), ini);
+    EXPECT_FALSE(IsFile(host.IniPath() + ".csv"));
+
+    // Yes replaces both.
+    EXPECT_EQ(harness::SaveJobRecord(op.Frame(), dir + "\\kept.txt", true).messages.size(), 1u);
+    EXPECT_EQ(ReadRaw(dir + "\\kept.txt").rfind("KELVANE JOB RECORD", 0), 0u);
+    EXPECT_EQ(ReadRaw(dir + "\\kept.csv").rfind("time,", 0), 0u) << ReadRaw(dir + "\\kept.csv").substr(0, 40);
+
+    // The journal's place taken by a folder, or by a read-only file: no
+    // report is left without its journal.
+    CreateDirectoryA((dir + "\\folder.csv").c_str(), nullptr);
+    PutFile(dir + "\\ro.csv", "read-only table");
+    SetFileAttributesA((dir + "\\ro.csv").c_str(), FILE_ATTRIBUTE_READONLY);
+    const struct {
+        const char* name;
+        const char* why;
+    } refused[] = {{"folder", "a folder has that name"}, {"ro", "read-only"}};
+    for (const auto& r : refused) {
+        const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), dir + "\\" + r.name + ".txt", true);
+        ASSERT_FALSE(run.messages.empty()) << r.name;
+        EXPECT_NE(run.messages.back().find("was not saved"), std::string::npos) << run.messages.back();
+        EXPECT_NE(run.messages.back().find(r.why), std::string::npos) << run.messages.back();
+        EXPECT_FALSE(IsFile(dir + "\\" + r.name + ".txt")) << r.name;
+    }
+    EXPECT_EQ(ReadRaw(dir + "\\ro.csv"), "read-only table");
+    SetFileAttributesA((dir + "\\ro.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*.tmp").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary file was left: " << found.cFileName;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// A relative work folder is resolved when the library loads, as the settings
+// file's is: the record is offered there even after the host's current
+// folder moved.
+TEST_F(SetupTest, TheRecordIsOfferedInTheWorkFolderAsResolvedAtLoad) {
+    char oldDir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    ASSERT_TRUE(SetCurrentDirectoryA(TestFolder().c_str()));
+    harness::SetHostWorkSpace("relative work");
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    SetCurrentDirectoryA("C:\\windows");
+    std::string offered;
+    const harness::DialogRun run = harness::SaveJobRecord(op.Frame(), "", true, &offered);
+    host.Unload();
+    SetCurrentDirectoryA(oldDir);
+    host.PrepareWorkFolder(TestFolder());
+    const std::string folder = TestFolder() + "\\relative work\\";
+    EXPECT_TRUE(run.messages.empty()) << run.messages[0];
+    EXPECT_EQ(offered.rfind(folder + "JobRecord-", 0), 0u) << offered;
+    EXPECT_TRUE(IsFile(offered)) << offered;
+    EXPECT_TRUE(IsFile(offered.substr(0, offered.size() - 4) + ".csv")) << offered;
+    EXPECT_NE(ReadRaw(offered).find(TestFolder() + "\\relative work"), std::string::npos);
 }
 
 TEST_F(SetupTest, ListRenamesAndDeletes) {
