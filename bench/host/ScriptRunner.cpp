@@ -267,8 +267,13 @@ private:
     // plug-in loaded, in order, with the same values.
     void Record(const ScriptStep& s) {
         const std::string path = m_out + "\\" + s.text;
+        const std::string csvPath = path.substr(0, path.size() - (EndsWithTxt(path) ? 4 : 0)) + ".csv";
+        // An earlier run's record in the run's own output folder: the
+        // plug-in would (rightly) ask before replacing it.
+        DeleteFileA(path.c_str());
+        DeleteFileA(csvPath.c_str());
         Boxes(s, harness::SaveJobRecord(m_op->Frame(), path));
-        std::string csv = ReadText(path.substr(0, path.size() - (EndsWithTxt(path) ? 4 : 0)) + ".csv");
+        std::string csv = ReadText(csvPath);
         std::istringstream lines(csv);
         std::string line;
         std::getline(lines, line);  // the header
