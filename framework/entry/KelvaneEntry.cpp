@@ -64,41 +64,44 @@ R Guarded(Slot& s, Body&& body, Fallback&& fallback) {
     return result;
 }
 
+// The bodies are read before the slot is looked at: they stay the same while
+// anything of their load can call (a slot is used again only after).
 template <int S>
 LRESULT CALLBACK WindowEntry(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    Slot& s = g_slots[S];
+    WNDPROC body = g_slots[S].bodies.window;
     return Guarded<LRESULT>(
-        s, [&] { return s.bodies.window(hwnd, msg, wParam, lParam); },
-        [&] { return DefWindowProcA(hwnd, msg, wParam, lParam); });
+        g_slots[S], [=] { return body(hwnd, msg, wParam, lParam); },
+        [=] { return DefWindowProcA(hwnd, msg, wParam, lParam); });
 }
 
 template <int S>
 INT_PTR CALLBACK DialogEntry(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    Slot& s = g_slots[S];
+    DLGPROC body = g_slots[S].bodies.dialog;
     return Guarded<INT_PTR>(
-        s, [&] { return s.bodies.dialog(hwnd, msg, wParam, lParam); }, [] { return static_cast<INT_PTR>(FALSE); });
+        g_slots[S], [=] { return body(hwnd, msg, wParam, lParam); }, [] { return static_cast<INT_PTR>(FALSE); });
 }
 
 template <int S>
 LRESULT CALLBACK SubclassEntry(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
-    Slot& s = g_slots[S];
+    SUBCLASSPROC body = g_slots[S].bodies.subclass;
+    SUBCLASSPROC fallback = g_slots[S].bodies.defSubclassProc;
     return Guarded<LRESULT>(
-        s, [&] { return s.bodies.subclass(hwnd, msg, wParam, lParam, id, data); },
-        [&] { return s.bodies.defSubclassProc(hwnd, msg, wParam, lParam, 0, 0); });
+        g_slots[S], [=] { return body(hwnd, msg, wParam, lParam, id, data); },
+        [=] { return fallback(hwnd, msg, wParam, lParam, 0, 0); });
 }
 
 template <int S>
 LRESULT CALLBACK HookEntry(int code, WPARAM wParam, LPARAM lParam) {
-    Slot& s = g_slots[S];
+    HOOKPROC body = g_slots[S].bodies.hook;
     return Guarded<LRESULT>(
-        s, [&] { return s.bodies.hook(code, wParam, lParam); },
-        [&] { return CallNextHookEx(nullptr, code, wParam, lParam); });
+        g_slots[S], [=] { return body(code, wParam, lParam); },
+        [=] { return CallNextHookEx(nullptr, code, wParam, lParam); });
 }
 
 template <int S>
 void* __cdecl ShowEntry(uint32_t arg) {
-    Slot& s = g_slots[S];
-    return Guarded<void*>(s, [&] { return s.bodies.show(arg); }, [] { return static_cast<void*>(nullptr); });
+    entry::ShowProc body = g_slots[S].bodies.show;
+    return Guarded<void*>(g_slots[S], [=] { return body(arg); }, [] { return static_cast<void*>(nullptr); });
 }
 
 // A frame call takes no module reference: it touches no window and calls
@@ -148,7 +151,7 @@ const std::array<SlotPoints, kSlots> g_points = MakePoints(std::make_index_seque
 
 // Nothing of the slot's load can reach the plug-in any more.
 bool Quiet(const Slot& s) {
-    const HWND left = s.leftWindow.load();
+    HWND left = s.leftWindow.load();
     return !s.keep.load() && s.pin.load() == 0 && s.frames.load() == 0 && s.threads.load() == 0 &&
            (!left || !IsWindow(left));
 }
