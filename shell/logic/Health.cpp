@@ -208,8 +208,8 @@ std::string Duration(uint32_t ms) {
 std::string What(const HealthFlag& f) {
     switch (f.rule) {
     case HealthRule::Flat: return "stuck at " + std::to_string(f.gain) + " dB";
-    case HealthRule::PinnedHigh: return "at the maximum gain, no signal";
-    case HealthRule::PinnedLow: return "at the minimum gain, saturated";
+    case HealthRule::PinnedHigh: return "at the maximum gain (no signal)";
+    case HealthRule::PinnedLow: return "at the minimum gain (saturated)";
     case HealthRule::OffMedian:
         return std::to_string(std::abs(f.offset)) + " dB " + (f.offset > 0 ? "above" : "below") + " its section";
     }
