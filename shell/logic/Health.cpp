@@ -89,9 +89,11 @@ void HealthWatch::Judge(int section, const TrendSample& s, int32_t step, std::ve
     const uint32_t now = s.tick;
     const int first = kTrendFirst[section];
     const int n = kTrendCount[section];
+    int32_t gains[kTrendChannels] = {};
+    std::copy(s.gain + first, s.gain + first + n, gains);
     for (int c = 0; c < n; ++c) {
         Channel& ch = m_ch[first + c];
-        const int32_t g = s.gain[first + c];
+        const int32_t g = gains[c];
         if (ch.fresh) {
             ch.fresh = false;
             ch.flatStart = ch.pinStart = ch.offStart = now;
@@ -114,7 +116,7 @@ void HealthWatch::Judge(int section, const TrendSample& s, int32_t step, std::ve
         int32_t others[kTrendChannels];
         int m = 0;
         for (int o = 0; o < n; ++o)
-            if (o != c) others[m++] = s.gain[first + o];
+            if (o != c) others[m++] = gains[o];
         std::nth_element(others, others + m / 2, others + m);
         ch.offBy = g - others[m / 2];
         const bool off = std::abs(ch.offBy) > kHealthSpreadDb;
@@ -125,7 +127,7 @@ void HealthWatch::Judge(int section, const TrendSample& s, int32_t step, std::ve
     for (int c = 0; c < n; ++c) moving += !Elapsed(now, m_ch[first + c].flatStart, kHealthFlatMs);
     for (int c = 0; c < n; ++c) {
         Channel& ch = m_ch[first + c];
-        const int32_t g = s.gain[first + c];
+        const int32_t g = gains[c];
         HealthFlag found;
         // An end of the range first: a pinned channel is flat too.
         if (ch.pinSide != 0 && Elapsed(now, ch.pinStart, kHealthPinnedMs)) {
