@@ -183,7 +183,7 @@ target_link_libraries(KelvaneBench PRIVATE kelvane_harness comdlg32 comctl32 ${K
 add_dependencies(KelvaneBench Kelvane Tamsil)
 
 # The bundled scripts end to end: the real DLL driven through its window.
-foreach(script demo faults job)
+foreach(script demo faults job health)
   add_test(NAME bench_${script}
     COMMAND KelvaneBench --script ${CMAKE_SOURCE_DIR}/bench/scripts/${script}.txt
             --out ${CMAKE_BINARY_DIR}/bench-out/${script} --work D:\\bench-${script})

@@ -46,7 +46,8 @@ set(KELVANE_FLOOR_USER32
   SetWindowsHookExA ShowWindow SystemParametersInfoA UnhookWindowsHookEx UnregisterClassA
   FillRect DrawFocusRect GetNextDlgTabItem
   CloseClipboard EmptyClipboard GetClassLongA GetSysColorBrush GetWindow GetWindowPlacement IsIconic OpenClipboard SetClipboardData SetWindowPlacement TrackMouseEvent UpdateWindow SetWindowTextA DialogBoxParamA EndDialog
-  GetWindowTextLengthW GetWindowTextW MessageBoxW PostMessageW SendMessageW SetWindowTextW)
+  GetWindowTextLengthW GetWindowTextW MessageBoxW PostMessageW SendMessageW SetWindowTextW
+  FlashWindowEx GetForegroundWindow)
 
 set(KELVANE_FLOOR_GDI32
   CreateFontIndirectA CreateSolidBrush DeleteObject GetDeviceCaps GetObjectA GetStockObject

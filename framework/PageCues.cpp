@@ -36,6 +36,7 @@ HBRUSH PaintCue(HDC dc, Cue cue, bool onFace) {
     const kelvane::ColourPair pair = cue == Cue::Unknown ? kelvane::UnknownColours(scheme, onFace ? scheme.face : scheme.window)
                                      : cue == Cue::Tint  ? kelvane::TintColours(scheme)
                                      : cue == Cue::Stale ? kelvane::StaleColours(scheme)
+                                     : cue == Cue::Health ? kelvane::HealthColours(scheme)
                                                          : kelvane::WarningColours(scheme);
     SetTextColor(dc, pair.text);
     SetBkColor(dc, pair.back);
@@ -200,7 +201,7 @@ HBRUSH CPageCues::ControlColour(UINT msg, HDC dc, HWND control) const {
     // list's box is in the window colour.
     if (cue == Cue::Unknown) return PaintCue(dc, cue, IsButton(control));
     if (msg != WM_CTLCOLORSTATIC) return nullptr;
-    return cue == Cue::Warning || cue == Cue::Stale ? PaintCue(dc, cue) : nullptr;
+    return cue == Cue::Warning || cue == Cue::Stale || cue == Cue::Health ? PaintCue(dc, cue) : nullptr;
 }
 
 bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -24,7 +24,8 @@ struct CueTip {
 };
 
 // Unknown: a value the tool may not hold, nothing having been sent since start.
-enum class Cue { None, Tint, Warning, Stale, Unknown };
+// Health: a channel the health rules flag in auto gain.
+enum class Cue { None, Tint, Warning, Stale, Unknown, Health };
 
 // The system colours the cues (and the trend's lines) are chosen from, now.
 kelvane::SchemeColours CurrentScheme();
@@ -37,7 +38,7 @@ HBRUSH PaintCue(HDC dc, Cue cue, bool onFace = false);
 class CPageCues : private CDialogFilter {
 public:
     using TipText = std::function<std::string(int id)>;
-    // The cue a control shows now: Warning or Stale for static boxes,
+    // The cue a control shows now: Warning, Stale or Health for static boxes,
     // Unknown for any control, None.
     using StaticCue = std::function<Cue(int id)>;
 

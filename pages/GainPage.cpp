@@ -45,10 +45,21 @@ void CGainPage::SetReadBackStale(bool stale, const std::string& note) {
     RefreshReadBacks((1u << m_layout.channels) - 1);
 }
 
+void CGainPage::SetHealthTips(const std::string* tips) {
+    if (!tips) return;
+    uint32_t changed = 0;
+    for (int ch = 0; ch < m_layout.channels; ++ch) {
+        if (m_healthTips[ch] == tips[ch]) continue;
+        m_healthTips[ch] = tips[ch];
+        changed |= 1u << ch;
+    }
+    if (m_hWnd) RefreshReadBacks(changed);
+}
+
 bool CGainPage::HasReadBackWarning() const {
     if (m_stale) return true;
     for (int ch = 0; ch < m_layout.channels; ++ch)
-        if (m_readBackCues.Warning(ch)) return true;
+        if (m_readBackCues.Warning(ch) || !m_healthTips[ch].empty()) return true;
     return false;
 }
 
@@ -80,6 +91,7 @@ BOOL CGainPage::OnInitDialog() {
             const int ch = ReadBackIndex(id);
             if (ch < 0) return Cue::None;
             if (m_stale) return Cue::Stale;  // old numbers: whether they disagreed matters less
+            if (!m_healthTips[ch].empty()) return Cue::Health;
             return m_readBackCues.Warning(ch) ? Cue::Warning : Cue::None;
         });
     for (int i = 0; i <= m_layout.channels; ++i) {
@@ -122,10 +134,26 @@ std::string CGainPage::TipText(int id) const {
     if (ch < 0) return std::string();
     const bool warns = m_readBackCues.Warning(ch);
     const std::string mismatch = warns ? MismatchTip(m_readBackCues.Reported(ch), m_readBackCues.Setting(ch)) : "";
+    if (!m_stale && !m_healthTips[ch].empty()) return m_healthTips[ch];
     if (!m_stale) return warns ? mismatch : "Gain the tool reports, " + RangeTip(GAIN_MIN_DB, GAIN_MAX_DB, "dB");
     if (warns) return m_staleNote + "; " + mismatch;
     if (m_readBackShown[ch]) return m_staleNote + "; last report " + FormatInt(m_shownReadBack[ch]) + " dB";
     return m_staleNote;
+}
+
+// The read-back boxes let clicks through to the page (no SS_NOTIFY, so
+// the page's tips keep working): a click is found by the box's place.
+bool CGainPage::ClickedFlaggedBox(LPARAM lParam) const {
+    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    for (int ch = 0; ch < m_layout.channels; ++ch) {
+        if (m_healthTips[ch].empty()) continue;
+        HWND box = Item(kFirstReadBackId + ch);
+        RECT rc{};
+        if (!box || !GetWindowRect(box, &rc)) continue;
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        if (PtInRect(&rc, at)) return true;
+    }
+    return false;
 }
 
 int CGainPage::ReadBackIndex(int id) const {
@@ -172,6 +200,11 @@ bool CGainPage::OnNotify(NMHDR* hdr, LRESULT& result) {
 }
 
 bool CGainPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_LBUTTONDOWN && ClickedFlaggedBox(lParam)) {
+        // The frame's View command: the flags of every page are acknowledged together.
+        PostMessageA(GetAncestor(m_hWnd, GA_ROOT), WM_COMMAND, MAKEWPARAM(ID_VIEW_ACK_HEALTH, 0), 0);
+        return CResizePage::OnMessage(msg, wParam, lParam, result);
+    }
     if (msg != WM_EDITVALUE) return CResizePage::OnMessage(msg, wParam, lParam, result);
     const uint32_t bits = static_cast<uint32_t>(wParam);
     float typed;

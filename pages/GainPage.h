@@ -51,7 +51,10 @@ public:
     // The tool has stopped reporting (note: since when, for the tips): the
     // read-back boxes look old until the next frame clears it.
     void SetReadBackStale(bool stale, const std::string& note);
-    // A read-back box warns: a channel disagrees, or the numbers are old.
+    // The channels the health rules flag in auto gain: each one's tip, or
+    // empty for a healthy channel (Channels() entries).
+    void SetHealthTips(const std::string* tips);
+    // A read-back box warns: a channel disagrees or is flagged, or the numbers are old.
     bool HasReadBackWarning() const;
     // The page's "Download all commands": its settings as they stand, none
     // changed but what the drive limits change.
@@ -122,6 +125,7 @@ private:
     int GainEditIndex(int id) const;
     int ArrowIndex(int id) const;
     int ReadBackIndex(int id) const;
+    bool ClickedFlaggedBox(LPARAM lParam) const;
     void RefreshReadBacks(uint32_t channels) const;
     // The box at index (channels, then ALL) shows a limited value, not the one it held.
     void NoteLimited(int index, int32_t from, int32_t sent);
@@ -136,6 +140,7 @@ private:
     // What each read-back box shows, so a frame that changes nothing writes nothing.
     int32_t m_shownReadBack[kMaxGainChannels] = {};
     bool m_readBackShown[kMaxGainChannels] = {};
+    std::string m_healthTips[kMaxGainChannels];
     // Why a box's value was limited, for its tip until the box is next committed.
     std::string m_limitNotes[kMaxGainChannels + 1];
     bool m_stale = false;

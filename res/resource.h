@@ -23,6 +23,7 @@
 #define ID_FILE_SEND_ALL            32772
 #define ID_VIEW_TREND               32773
 #define ID_FILE_BUMPLESS            32774
+#define ID_VIEW_ACK_HEALTH          32775
 
 // Icons: page list (32x32, 16 colours) and frame (128x128, 24-bit)
 #define IDI_DIPOLE                  1015

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "framework/PageCues.h"
 #include "framework/logic/DpiLayout.h"
+#include "shell/logic/Trend.h"
 
 namespace {
 
@@ -272,6 +273,13 @@ void CControlView::SetReadBackStale(bool stale, const std::string& note) {
     m_dtGain.SetReadBackStale(stale, note);
     m_monopole.SetReadBackStale(stale, note);
     m_dipole.SetReadBackStale(stale, note);
+    RefreshPageMarks();
+}
+
+void CControlView::SetHealthTips(const std::string* tips) {
+    if (!tips) return;
+    CGainPage* const pages[kelvane::kTrendSections] = {&m_dtGain, &m_monopole, &m_dipole};
+    for (int s = 0; s < kelvane::kTrendSections; ++s) pages[s]->SetHealthTips(tips + kelvane::kTrendFirst[s]);
     RefreshPageMarks();
 }
 

@@ -45,6 +45,9 @@ public:
     void SetReadBackStale(bool stale, const std::string& note);
     // A page with a read-back warning carries a mark on its icon in the list.
     void RefreshPageMarks();
+    // The health rules' tip of each of the twenty channels (trend order),
+    // empty where a channel is healthy: its box and its page are marked.
+    void SetHealthTips(const std::string* tips);
     // The next (delta 1) or previous (-1) page, wrapping at both ends, chosen
     // in the page list as the operator would.
     void StepPage(int delta);

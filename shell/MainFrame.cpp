@@ -116,6 +116,10 @@ bool CMainFrame::OnCreate() {
             PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_VIEW_TREND, 0), 0);
             return true;
         }
+        if (key == 'K' && !shift) {  // View, "Acknowledge health flags"
+            PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_VIEW_ACK_HEALTH, 0), 0);
+            return true;
+        }
         return view && view->OnShortcut(key, shift);
     });
     CheckMenuItem(GetMenu(m_hWnd), ID_FILE_BUMPLESS,
@@ -321,11 +325,19 @@ void CMainFrame::UpdateStatusStrip() {
     const auto join = [](const std::string& a, const std::string& b) {
         return a.empty() ? b : b.empty() ? a : a + "; " + b;
     };
+    // A channel flagged in auto gain leads, until acknowledged; shortened
+    // alongside the others.
+    const std::vector<std::string> health = HealthStripForms();
+    m_stripShowsHealth = !health.empty();
     std::vector<std::string> failure;
-    if (!dsp.empty() || !settings.line.empty()) {
-        for (const std::string& form : {join(dsp, settings.line), join(dsp, saveBrief), join(dspBrief, saveBrief),
-                                        join(dspBrief, saveEssence)})
+    if (!dsp.empty() || !settings.line.empty() || !health.empty()) {
+        const std::string others[] = {join(dsp, settings.line), join(dsp, saveBrief), join(dspBrief, saveBrief),
+                                      join(dspBrief, saveEssence)};
+        for (size_t i = 0; i < 4; ++i) {
+            const std::string form =
+                join(health.empty() ? std::string() : health[std::min(i, health.size() - 1)], others[i]);
             if (failure.empty() || form != failure.back()) failure.push_back(form);
+        }
     }
     const std::string last = m_link.host.Sent().Line();
     if (changed || failure != m_failure || last != m_lastSent || settings.tip != m_failureTip) {
@@ -427,11 +439,25 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             OpenTrend();
             return 0;
         }
+        if (LOWORD(wParam) == ID_VIEW_ACK_HEALTH) {
+            AcknowledgeHealth();
+            return 0;
+        }
         if (OnSetupCommand(LOWORD(wParam))) return 0;
         break;
     case kelvane::WM_READBACKNOTICE:
         OnReadBackNotice();
         return 0;
+    case WM_NOTIFY: {
+        // A click on the strip's failure part while it shows a health flag acknowledges it.
+        const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
+        if (hdr && hdr->hwndFrom == m_strip && hdr->hwndFrom && (hdr->code == NM_CLICK || hdr->code == NM_DBLCLK)) {
+            const auto* mouse = reinterpret_cast<const NMMOUSE*>(lParam);
+            if (m_stripShowsHealth && m_stripParts == 4 && mouse->dwItemSpec == 2) AcknowledgeHealth();
+            return 0;
+        }
+        break;
+    }
     case WM_TIMER:
         if (wParam == kSaveTimer) {
             m_link.settings.SaveWhenSettled();
@@ -549,7 +575,73 @@ void CMainFrame::SampleTrend() {
         }
         if (isAuto[s]) in.autoOn = static_cast<uint8_t>(in.autoOn | 1u << s);
     }
-    m_trend.Offer(in);
+    const bool taken = m_trend.Offer(in);
+    std::vector<kelvane::HealthEvent> events;
+    if (m_trendTap.ToolResets() != m_resetsJudged) {
+        m_resetsJudged = m_trendTap.ToolResets();
+        events = m_health.ToolReset(in.now);
+    }
+    const std::vector<kelvane::HealthEvent> more =
+        taken ? m_health.Offer(m_trend.At(m_trend.Size() - 1), p.GainStep) : m_health.Idle(in.now);
+    events.insert(events.end(), more.begin(), more.end());
+    if (!events.empty()) OnHealthEvents(events);
+}
+
+void CMainFrame::OnHealthEvents(const std::vector<kelvane::HealthEvent>& events) {
+    const int32_t now = LocalSecondsOfDay();
+    bool began = false;
+    for (const kelvane::HealthEvent& e : events) {
+        m_link.notes.Event(kelvane::HealthEventLine(e), now);
+        if (!e.began) continue;
+        m_trend.Mark(e.flag.since, kelvane::TrendMarkKind::Health);
+        began = true;
+    }
+    ShowHealthLooks();
+    UpdateStatusStrip();
+    if (began) AskForAttention();
+}
+
+void CMainFrame::ShowHealthLooks() {
+    if (!m_pView) return;
+    std::string tips[kelvane::kTrendChannels];
+    const uint32_t now = GetTickCount();
+    const int32_t clock = LocalSecondsOfDay();
+    for (int c = 0; c < kelvane::kTrendChannels; ++c) {
+        const kelvane::HealthFlag& f = m_health.Flag(c);
+        if (!f.on) continue;
+        const std::string since = kelvane::FormatClock(kelvane::SecondsOfDayAgo(clock, now - f.since));
+        tips[c] = kelvane::HealthTip(f, since);
+    }
+    m_pView->SetHealthTips(tips);
+}
+
+std::vector<std::string> CMainFrame::HealthStripForms() const {
+    const std::vector<int> flagged = m_health.Unacknowledged();
+    if (flagged.empty()) return {};
+    std::vector<std::string> forms = kelvane::HealthFlagForms(flagged.front(), m_health.Flag(flagged.front()), GetTickCount());
+    if (flagged.size() > 1)
+        for (std::string& form : forms) form += " (+" + std::to_string(flagged.size() - 1) + " more)";
+    return forms;
+}
+
+void CMainFrame::AcknowledgeHealth() {
+    if (m_health.Unacknowledged().empty()) return;
+    m_health.AcknowledgeAll();
+    ShowHealthLooks();
+    UpdateStatusStrip();
+    FLASHWINFO stop{sizeof stop, m_hWnd, FLASHW_STOP, 0, 0};
+    FlashWindowEx(&stop);
+}
+
+// Only while the operator looks elsewhere (the host's display in front, or
+// this window minimised): the taskbar button and caption flash until the
+// window is activated; the focus stays where it is.
+void CMainFrame::AskForAttention() {
+    if (m_health.Unacknowledged().empty()) return;
+    HWND active = GetForegroundWindow();
+    if (active && GetAncestor(active, GA_ROOTOWNER) == m_hWnd && !IsIconic(m_hWnd)) return;
+    FLASHWINFO flash{sizeof flash, m_hWnd, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
 }
 
 void CMainFrame::MarkTrend(kelvane::TrendMarkKind kind) { m_trend.Mark(GetTickCount(), kind); }
@@ -558,7 +650,10 @@ void CMainFrame::OpenTrend() { CTrendWindow::Open(m_hWnd, m_trend, &m_trendWnd);
 
 void CMainFrame::TrendTap::SendToolCommand(const kelvane::ToolCommand* block) {
     if (!m_window) return;
-    if (block && block->CodeWord == kelvane::CMD_TOOL_RESET) m_trend.Mark(GetTickCount(), kelvane::TrendMarkKind::ToolReset);
+    if (block && block->CodeWord == kelvane::CMD_TOOL_RESET) {
+        m_trend.Mark(GetTickCount(), kelvane::TrendMarkKind::ToolReset);
+        ++m_toolResets;
+    }
     ++m_sent;
     m_next.SendToolCommand(block);
 }

@@ -13,6 +13,7 @@
 #include "shell/logic/FrameWatch.h"
 #include "core/logic/PageContext.h"
 #include "shell/logic/Trend.h"
+#include "shell/logic/Health.h"
 
 class CControlView;
 class CTrendWindow;
@@ -118,6 +119,19 @@ private:
     static constexpr UINT kTrendTickMs = kelvane::kTrendMinSpacingMs;
     void SampleTrend();
     void OpenTrend();
+    // Channel health in auto gain, judged from the trend's samples: each
+    // flag that begins or ends goes to the record's events, a new one to
+    // the trend and, while the window is not active, to the taskbar.
+    void OnHealthEvents(const std::vector<kelvane::HealthEvent>& events);
+    void ShowHealthLooks();
+    // The flags not yet acknowledged, as the strip shows them, whole first.
+    std::vector<std::string> HealthStripForms() const;
+    void AcknowledgeHealth();
+    void AskForAttention();
+    kelvane::HealthWatch m_health;
+    uint32_t m_resetsJudged = 0;
+    // The strip's failure part shows a health flag (a click there acknowledges).
+    bool m_stripShowsHealth = false;
     // The pages' commands pass here on their way to the application, so a
     // Tool Reset is marked on the trend.
     // A command a page sends after the window went (its handler was under a
@@ -131,12 +145,14 @@ private:
         void EndBatch() override { m_next.EndBatch(); }
         bool SentSinceStart(int32_t code) const override { return m_next.SentSinceStart(code); }
         uint32_t Sent() const { return m_sent; }
+        uint32_t ToolResets() const { return m_toolResets; }
 
     private:
         kelvane::CommandSink& m_next;
         kelvane::TrendRing& m_trend;
         const HWND& m_window;
         uint32_t m_sent = 0;
+        uint32_t m_toolResets = 0;
     };
     kelvane::TrendRing m_trend;
     TrendTap m_trendTap;

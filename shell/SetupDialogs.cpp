@@ -411,6 +411,7 @@ bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string&
     if (app.settings.NoticePending())
         in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
     in.notices = app.notes.Notices();
+    in.events = app.notes.Events();
     // Both files or neither: a report without its journal is no record.
     return WriteWholeFiles({{path, FormatJobRecord(in, app.host.Journal())},
                             {JournalPathOf(path), JournalCsv(app.host.Journal())}},

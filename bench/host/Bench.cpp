@@ -23,7 +23,7 @@ constexpr UINT_PTR kRefreshTimer = 2;
 
 enum : int {
     IDB_SHOW = 100, IDB_STATUS, IDB_RELOAD, IDB_EXPORT, IDB_APPLY, IDB_HOSTSTATE,
-    IDC_STREAM, IDC_WORKER, IDE_RATE, IDE_LAG, IDC_STUCK_SEC, IDE_STUCK_CH, IDE_OFFSET, IDE_DROP,
+    IDC_STREAM, IDC_WORKER, IDE_RATE, IDE_LAG, IDC_STUCK_SEC, IDE_STUCK_CH, IDC_STUCK_KIND, IDE_OFFSET, IDE_DROP,
     IDE_DSPBITS, IDC_HOSTSTATE, IDC_JOURNAL, IDE_BLOCKS, IDS_TIMING,
 };
 
@@ -145,6 +145,10 @@ void Bench::CreateControls() {
     SendMessageA(sec, CB_SETCURSEL, 0, 0);
     make("STATIC", "CH#", SS_LEFT, 250, ry + 3, 30, 18, -1);
     make("EDIT", "1", ES_AUTOHSCROLL | ES_NUMBER, 280, ry, 30, 22, IDE_STUCK_CH);
+    // Where it sticks: at the gain it has, or pinned at an end of the range.
+    HWND kind = make("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 318, ry, 100, 120, IDC_STUCK_KIND);
+    for (const char* k : {"stuck", "pinned high", "pinned low"}) SendMessageA(kind, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(k));
+    SendMessageA(kind, CB_SETCURSEL, 0, 0);
     ry += 30;
     make("BUTTON", "Apply tool settings", BS_PUSHBUTTON, 22, ry, 150, 26, IDB_APPLY);
     make("BUTTON", "Stream frames", BS_AUTOCHECKBOX, 190, ry - 2, 120, 18, IDC_STREAM);
@@ -313,6 +317,7 @@ void Bench::ApplyToolPanel() {
     const unsigned bits = std::strtoul(ItemText(m_hwnd, IDE_DSPBITS).c_str(), nullptr, 16);
     const int sec = static_cast<int>(SendDlgItemMessageA(m_hwnd, IDC_STUCK_SEC, CB_GETCURSEL, 0, 0));
     const int ch = ParseLeadingInt(ItemText(m_hwnd, IDE_STUCK_CH).c_str());
+    const int kind = static_cast<int>(SendDlgItemMessageA(m_hwnd, IDC_STUCK_KIND, CB_GETCURSEL, 0, 0));
     WithSim([&](ToolSim& sim) {
         if (lag != sim.Lag()) sim.SetLag(lag);
         sim.Fault().ReadBackOffset = offset;
@@ -320,7 +325,9 @@ void Bench::ApplyToolPanel() {
         sim.Fault().DspFaultBits = static_cast<uint16_t>(bits & 0xFFFF);
         const bool sameStuck = sim.Fault().StuckSection == sec - 1 && sim.Fault().StuckChannel == ch - 1;
         if (sec <= 0) sim.ClearStuck();
-        else if (!sameStuck) sim.StickChannel(static_cast<Section>(sec - 1), ch - 1);
+        else if (kind == 1 || kind == 2) sim.PinChannel(static_cast<Section>(sec - 1), ch - 1, kind == 1);
+        else if (!sameStuck || sim.Fault().StuckGain == GAIN_MAX_DB || sim.Fault().StuckGain == GAIN_MIN_DB)
+            sim.StickChannel(static_cast<Section>(sec - 1), ch - 1);
     });
     StopStreaming();
     if (IsDlgButtonChecked(m_hwnd, IDC_STREAM) == BST_CHECKED) {

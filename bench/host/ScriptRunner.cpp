@@ -227,6 +227,10 @@ private:
         const Section sec = s.word == "dt" ? Section::Dt : s.word == "mono" ? Section::Mono : Section::Dipole;
         m_bench.WithSim([&](ToolSim& sim) { sim.StickChannel(sec, s.num[0] - 1); });
     }
+    void FaultPinned(const ScriptStep& s) {
+        const Section sec = s.word2 == "dt" ? Section::Dt : s.word2 == "mono" ? Section::Mono : Section::Dipole;
+        m_bench.WithSim([&](ToolSim& sim) { sim.PinChannel(sec, s.num[0] - 1, s.word == "high"); });
+    }
     void FaultOffset(const ScriptStep& s) {
         m_bench.WithSim([&](ToolSim& sim) { sim.Fault().ReadBackOffset = s.num[0]; });
     }
@@ -236,6 +240,7 @@ private:
     void FaultClear(const ScriptStep&) {
         m_bench.WithSim([&](ToolSim& sim) {
             sim.ClearStuck();
+            sim.Fault().OffsetSection = -1;
             sim.Fault().ReadBackOffset = 0;
             sim.Fault().DropEvery = 0;
             sim.Fault().DspFaultBits = 0;
@@ -473,6 +478,7 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"hoststate", &ScriptRun::HostState, false},
     {"dspstatus", &ScriptRun::DspStatus, false},
     {"fault stuck", &ScriptRun::FaultStuck, false},
+    {"fault pinned", &ScriptRun::FaultPinned, false},
     {"fault offset", &ScriptRun::FaultOffset, false},
     {"fault drop", &ScriptRun::FaultDrop, false},
     {"fault clear", &ScriptRun::FaultClear, false},

@@ -41,7 +41,8 @@ const Grammar kGrammar[] = {
     {"arrow", 0, 2, true, true},           {"slider", 0, -1, false, false},
     {"select", 0, 3, false, false},        {"screenshot", 0, 0, true, true},
     {"benchshot", 0, 0, true, true},
-    {"fault stuck", 1, 1, false, false},   {"fault offset", 0, 1, false, false},
+    {"fault stuck", 1, 1, false, false},   {"fault pinned", 2, 1, false, false},
+    {"fault offset", 0, 1, false, false},
     {"fault drop", 0, 1, false, false},    {"fault clear", 0, 0, false, false},
     {"expect command", 0, 2, false, false}, {"expect field", 1, 1, true, true},
     {"expect text", 0, 2, true, false},    {"expect readback", 0, 3, false, false},
@@ -149,6 +150,11 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
             std::vector<std::string> w = Tokens(remaining, 1, &remaining);
             if (w.empty()) return fail("'" + verb + "' needs a word argument");
             step.word = w[0];
+            if (g->words > 1) {
+                w = Tokens(remaining, 1, &remaining);
+                if (w.empty()) return fail("'" + verb + "' needs two word arguments");
+                step.word2 = w[0];
+            }
         }
         if (g->nums >= 0) {
             std::vector<std::string> n = Tokens(remaining, static_cast<size_t>(g->nums), &remaining);
@@ -178,6 +184,9 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         if (verb == "arrow" && step.text != "up" && step.text != "down") return fail("arrow takes up or down");
         if (verb == "fault stuck" && step.word != "dt" && step.word != "mono" && step.word != "dipole")
             return fail("fault stuck takes dt, mono or dipole");
+        if (verb == "fault pinned" && ((step.word != "high" && step.word != "low") ||
+                                       (step.word2 != "dt" && step.word2 != "mono" && step.word2 != "dipole")))
+            return fail("fault pinned takes high or low, then dt, mono or dipole");
         if (verb == "expect field" && step.word != "toolcontrol" && step.word != "process")
             return fail("expect field takes toolcontrol or process");
         if (verb == "ini" && !ParseIniEdit(step)) return fail("ini takes [SECTION] KEY=VALUE");

@@ -4,7 +4,8 @@
 //   type PAGE ID TEXT | click PAGE ID | arrow PAGE ID up|down
 //   slider PAGE ID POS... | select PAGE ID INDEX | lag N
 //   screenshot NAME (the control window) | benchshot NAME (the bench window)
-//   fault stuck dt|mono|dipole CH | fault offset DB | fault drop N | fault clear
+//   fault stuck dt|mono|dipole CH | fault pinned high|low dt|mono|dipole CH
+//   fault offset DB | fault drop N | fault clear
 //   expect command CODE VALUE | expect field toolcontrol|process OFFSET VALUE
 //   expect text PAGE ID TEXT | expect readback PAGE ID VALUE
 //   ini [SECTION] KEY=VALUE (a hand edit of KelvaneCtrl.ini: unload, edit, load)
@@ -46,6 +47,7 @@ struct ScriptStep {
     std::string text;               // the rest of the line (type / expect text / screenshot)
     std::string word;               // a word argument: up|down, toolcontrol|process, dt|mono|dipole;
                                     // ini: the section
+    std::string word2;              // a second word: fault pinned's section
     std::string value;              // ini: the key's new text (text holds the key)
 };
 

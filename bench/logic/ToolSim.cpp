@@ -112,7 +112,9 @@ int32_t ToolSim::AppliedGain(Section s, int ch) const {
     const int si = static_cast<int>(s);
     if (m_faults.StuckSection == si && m_faults.StuckChannel == ch) return m_faults.StuckGain;
     const SectionState& sec = m_state.Sec[si];
-    return sec.AutoGain ? AutoGainFor(m_frame, s, ch, m_state.GainStep) : sec.Gain[ch];
+    const int32_t g = sec.AutoGain ? AutoGainFor(m_frame, s, ch, m_state.GainStep) : sec.Gain[ch];
+    if (m_faults.OffsetSection == si && m_faults.OffsetChannel == ch) return ClampGain(AddSat(g, m_faults.ChannelOffset));
+    return g;
 }
 
 AppliedGains ToolSim::Applied() const {
@@ -130,6 +132,20 @@ void ToolSim::StickChannel(Section s, int ch) {
     m_faults.StuckGain = AppliedGain(s, ch);
     m_faults.StuckSection = static_cast<int>(s);
     m_faults.StuckChannel = ch;
+}
+
+void ToolSim::PinChannel(Section s, int ch, bool top) {
+    if (ch < 0 || ch >= kSectionChannels[static_cast<int>(s)]) return;
+    m_faults.StuckSection = static_cast<int>(s);
+    m_faults.StuckChannel = ch;
+    m_faults.StuckGain = top ? GAIN_MAX_DB : GAIN_MIN_DB;
+}
+
+void ToolSim::OffsetChannel(Section s, int ch, int32_t db) {
+    if (ch < 0 || ch >= kSectionChannels[static_cast<int>(s)]) return;
+    m_faults.OffsetSection = static_cast<int>(s);
+    m_faults.OffsetChannel = ch;
+    m_faults.ChannelOffset = db;
 }
 
 bool ToolSim::Apply(const ToolCommand& cmd) {

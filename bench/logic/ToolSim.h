@@ -48,6 +48,11 @@ struct Faults {
     int StuckSection = -1;     // Section as int; -1 = no stuck channel
     int StuckChannel = 0;      // 0-based
     int32_t StuckGain = 0;     // what the stuck channel keeps
+    // One channel's gain runs this far from what it should be (a faulty
+    // gain stage), within the drive range.
+    int OffsetSection = -1;
+    int OffsetChannel = 0;
+    int32_t ChannelOffset = 0;
     int32_t ReadBackOffset = 0;  // dB added to every read-back word
     int DropEvery = 0;         // every Nth frame is null; 0 = none
     uint16_t DspFaultBits = 0;   // bit i set = DSP line i in error
@@ -76,6 +81,10 @@ public:
     // Sticks channel ch (0-based) of a section at the gain it applies now.
     void StickChannel(Section s, int ch);
     void ClearStuck() { m_faults.StuckSection = -1; }
+    // Pins channel ch at the top of the drive range (no signal) or at its
+    // bottom (saturation); cleared as a stuck channel is.
+    void PinChannel(Section s, int ch, bool top);
+    void OffsetChannel(Section s, int ch, int32_t db);
 
     const ToolState& State() const { return m_state; }
     AppliedGains Applied() const;      // this frame's gains, before lag and faults

@@ -205,6 +205,8 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
     for (const std::string& s : in.failedSaves) line("  " + s);
     line("NOTICES SHOWN TO THE OPERATOR" + std::string(in.notices.empty() ? ": none" : ""));
     for (const std::string& s : in.notices) line("  " + s);
+    line("EVENTS" + std::string(in.events.empty() ? ": none" : ""));
+    for (const std::string& s : in.events) line("  " + s);
     line("");
     line("JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) + " commands sent since the library loaded.");
     if (journal.Dropped() > 0)

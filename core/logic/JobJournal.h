@@ -72,6 +72,9 @@ public:
     void SetupLoaded(const std::string& what) { m_setupLoaded = what; }
     void NoticeShown(const std::string& text, int32_t secondsOfDay) { Add(m_notices, text, secondsOfDay); }
     void SaveFailed(const std::string& text, int32_t secondsOfDay) { Add(m_failedSaves, text, secondsOfDay); }
+    // What happened in the job besides commands (a channel flagged, healthy again).
+    void Event(const std::string& text, int32_t secondsOfDay) { Add(m_events, text, secondsOfDay); }
+    const std::vector<std::string>& Events() const { return m_events; }
     const std::string& Setup() const { return m_setupLoaded; }
     const std::vector<std::string>& Notices() const { return m_notices; }
     const std::vector<std::string>& FailedSaves() const { return m_failedSaves; }
@@ -81,6 +84,7 @@ private:
     std::string m_setupLoaded;
     std::vector<std::string> m_notices;
     std::vector<std::string> m_failedSaves;
+    std::vector<std::string> m_events;
 };
 
 // What the job record shows besides the journal.
@@ -99,6 +103,7 @@ struct JobRecordInput {
     uint32_t usableFrames = 0;
     std::vector<std::string> failedSaves;
     std::vector<std::string> notices;
+    std::vector<std::string> events;
 };
 // Plain text, at most 80 columns, for one or two A4 pages.
 std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal);

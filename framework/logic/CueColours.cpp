@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace kelvane {
 
@@ -102,6 +103,31 @@ ColourPair UnknownColours(const SchemeColours& s, uint32_t back) {
         break;
     }
     return {s.highlightText, s.highlight};
+}
+
+ColourPair HealthColours(const SchemeColours& s) {
+    const auto same = [](const ColourPair& a, const ColourPair& b) { return a.text == b.text && a.back == b.back; };
+    const ColourPair taken[] = {WarningColours(s), StaleColours(s), UnknownColours(s, s.window),
+                                UnknownColours(s, s.face), {s.windowText, s.window}, {s.windowText, s.face}};
+    const auto usable = [&](const ColourPair& p) {
+        if (ContrastRatio(p.text, p.back) < kMinContrast) return false;
+        for (const ColourPair& t : taken)
+            if (same(p, t)) return false;
+        return true;
+    };
+    if (!s.highContrast) {
+        for (const ColourPair& p : {ColourPair{s.windowText, Rgb(200, 160, 255)}, ColourPair{s.windowText, Rgb(80, 30, 130)}})
+            if (Distance(p.back, s.window) >= kMinTintDistance && usable(p)) return p;
+    }
+    for (const ColourPair& p : {ColourPair{s.window, s.grayText}, ColourPair{s.window, s.windowText},
+                                ColourPair{s.highlightText, s.windowText}, ColourPair{s.highlight, s.windowText}})
+        if (usable(p)) return p;
+    // The selection colour darkened (or lightened) toward the text, under the window colour.
+    for (int step = 3; step <= 10; ++step) {
+        const ColourPair p{s.window, Blend(s.highlight, s.windowText, step / 10.0)};
+        if (usable(p)) return p;
+    }
+    return {s.window, s.windowText};
 }
 
 }  // namespace kelvane

@@ -55,6 +55,13 @@ ColourPair WarningColours(const SchemeColours& s);
 // would both read and stand apart from plain text, the window pair inverted.
 ColourPair StaleColours(const SchemeColours& s);
 
+// A channel the health rules flag in auto gain: the window text on violet
+// (light, or dark under light text), apart from the mismatch's orange and
+// the stale amber; a high-contrast scheme gets the first pair of its own
+// colours that reads and is none of the other looks (the grey as a
+// background, then the window pair inverted).
+ColourPair HealthColours(const SchemeColours& s);
+
 // A value the tool may not hold (nothing sent since start): the control's
 // own text on its background (back: the window colour of edits, the face of
 // buttons) tinted pale yellow, like a note stuck on it: no text colour of

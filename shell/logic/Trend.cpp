@@ -26,6 +26,7 @@ const char* TrendMarkName(TrendMarkKind kind) {
     case TrendMarkKind::ToolReset: return "Tool Reset";
     case TrendMarkKind::SendAll: return "Send all";
     case TrendMarkKind::SetupLoad: return "Set-up load";
+    case TrendMarkKind::Health: return "Health flag";
     }
     return "";
 }
@@ -79,7 +80,9 @@ void TrendRing::Prune(uint32_t now) {
 void TrendRing::Mark(uint32_t tick, TrendMarkKind kind) {
     if (m_marks.empty()) m_marks.reserve(kTrendMarkCapacity);
     if (m_marks.size() == kTrendMarkCapacity) m_marks.erase(m_marks.begin());
-    m_marks.push_back({tick, kind});
+    auto at = m_marks.end();
+    while (at != m_marks.begin() && static_cast<int32_t>((at - 1)->tick - tick) > 0) --at;
+    m_marks.insert(at, {tick, kind});
 }
 
 size_t TrendRing::FirstWithin(uint32_t now, uint32_t ageMs) const {

@@ -45,8 +45,8 @@ struct TrendSample {
 };
 static_assert(sizeof(TrendSample) == 48, "the ring's size is counted from this");
 
-enum class TrendMarkKind : uint8_t { ToolReset = 0, SendAll = 1, SetupLoad = 2 };
-// "Tool Reset", "Send all", "Set-up load"
+enum class TrendMarkKind : uint8_t { ToolReset = 0, SendAll = 1, SetupLoad = 2, Health = 3 };
+// "Tool Reset", "Send all", "Set-up load", "Health flag"
 const char* TrendMarkName(TrendMarkKind kind);
 
 struct TrendMark {
@@ -77,6 +77,7 @@ public:
     bool Offer(const TrendInput& in);
     // Drops samples and marks older than kTrendKeepMs at now.
     void Prune(uint32_t now);
+    // Kept in time order: a mark may name a moment a little in the past.
     void Mark(uint32_t tick, TrendMarkKind kind);
 
     size_t Size() const { return m_size; }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/logic/HealthRun.h"
 #include "FrameStream.h"
 #include "HostHarness.h"
 #include "framework/PrivateMessages.h"
@@ -234,10 +235,44 @@ void ShowFigures(HWND sink, bool tally) {
 
 }  // namespace
 
+namespace {
+
+// The channel-health rules against the simulated tool (simulated time, so
+// exact and the same on every machine): false flags over 30 minutes of
+// healthy hunting, and the time from each fault the bench plants to its
+// flag, as a share of the 30 s allowed.
+void HealthFigures() {
+    std::printf("Channel health in auto gain, 20 channels, 10 frames/s, simulated (target: 0 false flags, "
+                "each fault < 1.00x of 30 s):\n");
+    const kelvane::HealthRunResult healthy = kelvane::RunHealth(kelvane::PlantedFault::None, 30u * 60u * 1000u);
+    std::printf("  %-58s %9d\n", "false flags in 30 min of healthy hunting", healthy.falseFlags);
+    const struct {
+        kelvane::PlantedFault fault;
+        const char* what;
+    } faults[] = {{kelvane::PlantedFault::Stuck, "stuck (at the gain it had)"},
+                  {kelvane::PlantedFault::PinnedHigh, "pinned at the top (no signal)"},
+                  {kelvane::PlantedFault::PinnedLow, "pinned at the bottom (saturation)"},
+                  {kelvane::PlantedFault::Offset, "offset (30 dB below its section)"}};
+    for (const auto& f : faults) {
+        const kelvane::HealthRunResult r = kelvane::RunHealth(f.fault, 10u * 60u * 1000u);
+        char label[96];
+        std::snprintf(label, sizeof label, "fault to flag: %s", f.what);
+        if (r.detectMs < 0) std::printf("  %-58s     never\n", label);
+        else std::printf("  %-58s %9.1f s   %6.2fx\n", label, r.detectMs / 1000.0, r.detectMs / 30000.0);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // "trend": only the trend chart's figures, which need no plug-in.
     if (argc > 1 && std::strcmp(argv[1], "trend") == 0) {
         TrendChartFigures();
+        return 0;
+    }
+    // "health": only the health rules' figures, which need no plug-in either.
+    if (argc > 1 && std::strcmp(argv[1], "health") == 0) {
+        HealthFigures();
         return 0;
     }
     HostHarness host;
@@ -421,5 +456,6 @@ int main(int argc, char** argv) {
     host.Unload();
     DestroyWindow(sink);
     TrendChartFigures();
+    HealthFigures();
     return 0;
 }

@@ -31,11 +31,15 @@ TEST(BenchScript, ParsesEveryStep) {
         "note readback 2\n"
         "expect moved 2 2\n"
         "key 1 1003 ctrl+shift+tab\n"
-        "settings locked\n";
+        "settings locked\n"
+        "fault pinned low dipole 8\n";
     std::vector<ScriptStep> steps;
     std::string error;
     ASSERT_TRUE(ParseScript(src, steps, error)) << error;
-    ASSERT_EQ(19u, steps.size());
+    ASSERT_EQ(20u, steps.size());
+    EXPECT_EQ("low", steps[19].word);
+    EXPECT_EQ("dipole", steps[19].word2);
+    EXPECT_EQ(std::vector<int32_t>{8}, steps[19].num);
     EXPECT_EQ("expect box", steps[13].verb);
     EXPECT_EQ("enter an integer", steps[13].text);
     EXPECT_EQ("answer box", steps[14].verb);
@@ -71,6 +75,9 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"arrow 1 1044 left\n", "line 1: arrow takes up or down"},
         {"slider 4 1008\n", "line 1: 'slider' needs PAGE ID POS..."},
         {"fault stuck bass 1\n", "line 1: fault stuck takes dt, mono or dipole"},
+        {"fault pinned top mono 1\n", "line 1: fault pinned takes high or low, then dt, mono or dipole"},
+        {"fault pinned high bass 1\n", "line 1: fault pinned takes high or low, then dt, mono or dipole"},
+        {"fault pinned high\n", "line 1: 'fault pinned' needs two word arguments"},
         {"expect field shared 0 1\n", "line 1: expect field takes toolcontrol or process"},
         {"screenshot\n", "line 1: 'screenshot' needs more"},
         {"expect strip 2\n", "line 1: 'expect strip' needs more"},

@@ -55,21 +55,22 @@ TEST(CueColours, PairsFollowTheScheme) {
         const char* name;
         SchemeColours scheme;
         ColourPair tint, warning, stale, unknown;  // unknown: on an edit
+        ColourPair health;
     } cases[] = {
         {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
-         {kBlack, Rgb(255, 239, 153)}},
+         {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
         {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
-         {kBlack, Rgb(255, 239, 153)}},
+         {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
         {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)},
-         {Rgb(63, 242, 63), kBlack}, {Rgb(26, 235, 255), kBlack}},
+         {Rgb(63, 242, 63), kBlack}, {Rgb(26, 235, 255), kBlack}, {kBlack, Rgb(63, 242, 63)}},
         {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)},
-         {Rgb(96, 0, 0), kWhite}, {Rgb(55, 0, 110), kWhite}},
+         {Rgb(96, 0, 0), kWhite}, {Rgb(55, 0, 110), kWhite}, {kWhite, Rgb(96, 0, 0)}},
         {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)},
-         {Rgb(175, 141, 92), Rgb(43, 43, 43)}, {Rgb(230, 230, 230), Rgb(110, 96, 21)}},
+         {Rgb(175, 141, 92), Rgb(43, 43, 43)}, {Rgb(230, 230, 230), Rgb(110, 96, 21)}, {Rgb(230, 230, 230), Rgb(80, 30, 130)}},
         {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack},
-         {Rgb(138, 82, 0), face}, {kBlack, Rgb(255, 239, 153)}},
+         {Rgb(138, 82, 0), face}, {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
         {"no grey", noGrey, {kBlack, Rgb(191, 217, 242)}, {kWhite, Rgb(0, 102, 204)}, {kWhite, kBlack},
-         {Rgb(0, 102, 204), kWhite}},
+         {Rgb(0, 102, 204), kWhite}, {kWhite, Rgb(0, 71, 143)}},
     };
     for (const auto& c : cases) {
         const ColourPair tint = TintColours(c.scheme);
@@ -98,6 +99,13 @@ TEST(CueColours, PairsFollowTheScheme) {
         const ColourPair unknownEdit = UnknownColours(c.scheme, c.scheme.window);
         EXPECT_EQ(c.unknown.text, unknownEdit.text) << c.name;
         EXPECT_EQ(c.unknown.back, unknownEdit.back) << c.name;
+        // A flagged channel in auto gain: readable, and like no other look.
+        const ColourPair health = HealthColours(c.scheme);
+        EXPECT_EQ(c.health.text, health.text) << c.name;
+        EXPECT_EQ(c.health.back, health.back) << c.name;
+        EXPECT_GE(ContrastRatio(health.text, health.back), kMinContrast) << c.name;
+        for (const ColourPair& other : {warning, stale, UnknownColours(c.scheme, c.scheme.window), tint})
+            EXPECT_FALSE(health.text == other.text && health.back == other.back) << c.name;
         // A cue that looks like the plain control is no cue.
         EXPECT_NE(c.scheme.window, tint.back) << c.name;
         // Not sent since start, on an edit and on a check box: readable, and

@@ -56,6 +56,7 @@ TEST(JobJournal, RecordFitsTwoPagesAndNamesEverySettingWithItsLastSend) {
     in.dspReport = "No report yet";
     in.dspLines.assign(16, "MASTER PANEL DSP#1: ERROR.");
     in.notices = {"11:00:00 The settings were saved to a copy"};
+    in.events = {"11:02:00 Health: Monopole CH3 stuck at 42 dB"};
     const std::string record = FormatJobRecord(in, j);
     std::istringstream lines(record);
     std::string line;
@@ -72,4 +73,5 @@ TEST(JobJournal, RecordFitsTwoPagesAndNamesEverySettingWithItsLastSend) {
     EXPECT_NE(record.find("The oldest 1 were dropped from memory, 2 kept."), std::string::npos);
     EXPECT_NE(record.find("no frame with read-back since start"), std::string::npos);
     EXPECT_NE(record.find("11:00:00 The settings were saved to a copy"), std::string::npos);
+    EXPECT_NE(record.find("EVENTS\r\n  11:02:00 Health: Monopole CH3 stuck at 42 dB"), std::string::npos);
 }

@@ -186,23 +186,25 @@ TEST(Trend, CsvHoldsTheShownPeriodWithMarksAndGaps) {
     for (uint32_t s : {5u, 50u, 51u, 55u}) ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s), 2));
     ring.Mark(50500, TrendMarkKind::ToolReset);
     ring.Mark(58000, TrendMarkKind::SendAll);
+    ring.Mark(50800, TrendMarkKind::Health);  // raised later, marked where it began
     // 20 s shown, now 12:00:00 local at tick 60000.
     const std::string csv = TrendCsv(ring, 60000, 20000, 43200000);
     std::vector<std::string> rows;
     for (size_t at = 0, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
         rows.push_back(csv.substr(at, end - at));
-    ASSERT_EQ(8u, rows.size()) << csv;
+    ASSERT_EQ(9u, rows.size()) << csv;
     EXPECT_EQ(45, std::count(rows[0].begin(), rows[0].end(), ',') + 1);
     EXPECT_EQ(0u, rows[0].find("Time,Event,DT CH1,"));
     EXPECT_NE(std::string::npos, rows[0].find(",Dipole CH8,DT auto gain,Monopole auto gain,Dipole auto gain,DT CH1 set,"));
     EXPECT_EQ(0u, rows[1].find("11:59:50.0,,50,50,")) << rows[1];
     EXPECT_NE(std::string::npos, rows[1].find(",off,on,off,50,"));
     EXPECT_EQ(0u, rows[2].find("11:59:50.5,Tool Reset,,"));
-    EXPECT_EQ(0u, rows[3].find("11:59:51.0,,51,"));
-    EXPECT_EQ(0u, rows[4].find("11:59:51.0,no usable frames,,"));
-    EXPECT_EQ(0u, rows[5].find("11:59:55.0,,55,"));
-    EXPECT_EQ(0u, rows[6].find("11:59:55.0,no usable frames,,")) << "the frames stopped";
-    EXPECT_EQ("11:59:58.0,Send all" + std::string(43, ','), rows[7]);
+    EXPECT_EQ(0u, rows[3].find("11:59:50.8,Health flag,,")) << rows[3];
+    EXPECT_EQ(0u, rows[4].find("11:59:51.0,,51,"));
+    EXPECT_EQ(0u, rows[5].find("11:59:51.0,no usable frames,,"));
+    EXPECT_EQ(0u, rows[6].find("11:59:55.0,,55,"));
+    EXPECT_EQ(0u, rows[7].find("11:59:55.0,no usable frames,,")) << "the frames stopped";
+    EXPECT_EQ("11:59:58.0,Send all" + std::string(43, ','), rows[8]);
 }
 
 // Every channel's line reads on the window colour, and the lines of one

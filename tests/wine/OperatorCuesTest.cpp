@@ -14,6 +14,9 @@
 #include "Operator.h"
 #include "resource.h"
 #include "framework/logic/CueColours.h"
+#include "bench/logic/ToolSim.h"
+#include "shell/logic/Health.h"
+#include "DialogDriver.h"
 #include "TestSupport.h"
 
 using namespace kelvane;
@@ -528,3 +531,98 @@ TEST_F(OperatorCues, DISABLED_Screenshots) {
 }
 
 }  // namespace
+
+namespace {
+int g_ncActivates = 0;
+LRESULT CALLBACK CountNcActivate(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    // FlashWindowEx toggles the caption through WM_NCACTIVATE.
+    if (msg == WM_NCACTIVATE) ++g_ncActivates;
+    return DefSubclassProc(w, msg, wp, lp);
+}
+}  // namespace
+
+// Every section in auto gain, the tool hunting as the bench's does, and
+// monopole CH3 at the top of the range: flagged after the settling and the
+// rule's time in its box, the page list, the strip and the record; a click
+// on the strip's part acknowledges (the box keeps its mark until healthy).
+// Raised while the window is active, nothing flashes; raised while another
+// window is in front, the window asks for attention once and the focus
+// stays where it was.
+TEST_F(OperatorCues, HealthFlagIsShownAcknowledgedAndFlashesOnlyWhenNotActive) {
+    Operator op = Open(harness::kMonopole, CueIni(1, 1, 1));
+    HWND box = op.Control(harness::kMonopole, kReadBack1 + 2);
+    int64_t n = 0;
+    // Ten frames a second for ms of real time: the rules' times are the clock's.
+    auto stream = [&](DWORD ms, bool pinned) {
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; ++n) {
+            for (int s = 0; s < 3; ++s)
+                for (int c = 0; c < kGainPages[s].channels; ++c)
+                    frame[kGainPages[s].firstWord + c] =
+                        static_cast<int16_t>(ToolSim::AutoGainFor(n, static_cast<Section>(s), c, 3));
+            if (pinned) frame[READBACK_MONO_WORD + 2] = static_cast<int16_t>(GAIN_MAX_DB);
+            host.SetFrame(frame.data());
+            host.Process();
+            PumpFor(100);
+        }
+    };
+    const auto flagged = [&] { return Same(harness::ColoursOf(box), HealthColours(harness::CurrentScheme())); };
+    SetForegroundWindow(op.Frame());
+    ASSERT_TRUE(SetWindowSubclass(op.Frame(), &CountNcActivate, 1, 0));
+    g_ncActivates = 0;
+
+    stream(kHealthSettleMs + kHealthPinnedMs - 1500, true);
+    EXPECT_FALSE(flagged());
+    EXPECT_FALSE(op.PageMarked(harness::kMonopole));
+    stream(3000, true);
+    EXPECT_TRUE(flagged());
+    EXPECT_TRUE(op.PageMarked(harness::kMonopole));
+    EXPECT_FALSE(op.PageMarked(harness::kDipole));
+    ASSERT_EQ(op.StripParts(), 4);
+    EXPECT_EQ(op.StripText(2).rfind("Monopole CH3 at the maximum gain (no signal) for ", 0), 0u) << op.StripText(2);
+    EXPECT_EQ(g_ncActivates, 0);  // the operator is looking
+
+    // A click on the strip's part: acknowledged, the strip quiet, the mark kept.
+    RECT part{};
+    SendMessageA(op.StatusStrip(), SB_GETRECT, 2, reinterpret_cast<LPARAM>(&part));
+    const LPARAM at = MAKELPARAM((part.left + part.right) / 2, (part.top + part.bottom) / 2);
+    SendMessageA(op.StatusStrip(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(op.StatusStrip(), WM_LBUTTONUP, 0, at);
+    HostHarness::Pump();
+    EXPECT_EQ(op.StripParts(), 3);
+    EXPECT_TRUE(flagged());
+    EXPECT_TRUE(op.PageMarked(harness::kMonopole));
+
+    // Healthy: the mark goes a few seconds later.
+    stream(kHealthClearMs + 1000, false);
+    EXPECT_FALSE(flagged());
+    EXPECT_FALSE(op.PageMarked(harness::kMonopole));
+
+    // The host's display in front: the new flag flashes the window once, and
+    // the display keeps the focus.
+    HWND display = CreateWindowExA(0, "STATIC", "host display", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(display);
+    SetForegroundWindow(display);
+    HostHarness::Pump();
+    ASSERT_EQ(GetForegroundWindow(), display);
+    g_ncActivates = 0;
+    stream(kHealthPinnedMs + 1500, true);
+    EXPECT_TRUE(flagged());
+    EXPECT_EQ(op.StripParts(), 4);  // a flag that comes back is new
+    EXPECT_GE(g_ncActivates, 1);
+    const int asked = g_ncActivates;
+    stream(2000, true);
+    EXPECT_EQ(g_ncActivates, asked);
+    EXPECT_EQ(GetForegroundWindow(), display);
+
+    // Both flags and the healthy spell between are in the record's events.
+    const std::string record = TestFolder() + "\\health-record.txt";
+    DeleteFileA(record.c_str());
+    DeleteFileA((TestFolder() + "\\health-record.csv").c_str());
+    EXPECT_TRUE(harness::SaveJobRecord(op.Frame(), record).messages.empty());
+    const std::string text = ReadRaw(record);
+    EXPECT_NE(text.find("Health: Monopole CH3 at the maximum gain (no signal)"), std::string::npos) << text;
+    EXPECT_NE(text.find("Health: Monopole CH3 healthy again (was pinned)"), std::string::npos);
+    RemoveWindowSubclass(op.Frame(), &CountNcActivate, 1);
+    DestroyWindow(display);
+}
