@@ -61,12 +61,32 @@ void CFullWavePage::ShowWindowEnd() {
     RefreshUnknownLooks();
 }
 
+// Arrow keys in the closed list move the shown choice only; the choice goes
+// to the tool when it is made: the list closed on an item, Enter, the focus
+// leaving. A choice from the open list (the mouse) goes at once.
 bool CFullWavePage::OnCommand(int id, int code) {
-    if (id == m_fw.stackId && code == CBN_SELCHANGE) {
-        StackChanged();
-        return true;
+    if (id == m_fw.stackId) {
+        switch (code) {
+        case CBN_SELCHANGE:
+        case CBN_SELENDOK:
+            // A closed list hears both at each arrow key as well.
+            if (SendMessageA(Item(id), CB_GETDROPPEDSTATE, 0, 0)) StackChosen();
+            return true;
+        case CBN_CLOSEUP:
+        case CBN_KILLFOCUS:
+            StackChosen();
+            return true;
+        default:
+            break;
+        }
     }
     return CGainPage::OnCommand(id, code);
+}
+
+void CFullWavePage::StackChosen() {
+    const int sel = ctl::ComboSel(Item(m_fw.stackId));
+    if (sel < 0 || sel + 1 == *m_fwValues.stackValue) return;
+    StackChanged();
 }
 
 void CFullWavePage::StackChanged() {

@@ -46,6 +46,8 @@ protected:
     std::string TipText(int id) const override;
 
     void StackChanged();
+    // The list's choice made: sent when it differs from the stack in force.
+    void StackChosen();
 
 private:
     // The window end as the box holds it, within its drive range.

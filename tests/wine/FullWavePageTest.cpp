@@ -269,8 +269,24 @@ TEST_P(FullWavePage, StackValueSelectionIsStoredAndSent) {
         op.SelectCombo(P.page, P.stack, index);
         EXPECT_EQ(std::vector<Cmd>({{P.stackCode, index + 1}}), Sent());
     }
+    // The closed list: arrow keys move the shown choice only; Enter or the
+    // focus leaving sends the choice, once.
+    HWND list = op.Control(P.page, P.stack);
+    SetFocus(list);
+    harness::PressViaLoop(list, VK_DOWN, false, false, 2);
+    EXPECT_EQ(2, op.ComboSel(P.page, P.stack));
+    EXPECT_TRUE(Sent().empty()) << "a move is not a choice";
+    harness::PressViaLoop(list, VK_RETURN);
+    EXPECT_EQ(std::vector<Cmd>({{P.stackCode, 3}}), Sent());
+    harness::PressViaLoop(list, VK_RETURN);
+    EXPECT_TRUE(Sent().empty()) << "the stack in force again";
+    harness::PressViaLoop(list, VK_UP);
+    EXPECT_TRUE(Sent().empty());
+    SetFocus(op.Control(P.page, P.edits[0]));
+    harness::Operator::Pump();
+    EXPECT_EQ(std::vector<Cmd>({{P.stackCode, 2}}), Sent());
     host.Unload();
-    EXPECT_EQ("1", Saved("StackValue"));
+    EXPECT_EQ("2", Saved("StackValue"));
 }
 
 // Auto and manual gain are independent here: nothing is ever disabled.
