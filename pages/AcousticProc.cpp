@@ -228,7 +228,8 @@ CMyEdit* CAcousticProc::EditOf(int id) {
     }
 }
 
-// Refused text leaves the member and its block field as they were.
+// Refused text and pairs out of order leave the member and its block field
+// as they were: the block never holds a pair that makes no sense.
 void CAcousticProc::OnEditValue(int id) {
     kelvane::ParameterSet& app = m_ctx.params;
     int32_t* member = id == IDC_AP_LOW_CUT    ? &app.LowCut
@@ -248,6 +249,15 @@ void CAcousticProc::OnEditValue(int id) {
     }
     // Within nine characters, so the settings file gives the value back as it is.
     const int32_t v = kelvane::LimitTypedInt(typed);
+    std::string refusal;
+    if (id == IDC_AP_DT_MIN) refusal = kelvane::DtPairRefusal(v, app.DtMax);
+    else if (id == IDC_AP_DT_MAX) refusal = kelvane::DtPairRefusal(app.DtMin, v);
+    else if (id == IDC_AP_LOW_CUT) refusal = kelvane::CutPairRefusal(v, app.HighCut);
+    else if (id == IDC_AP_HIGH_CUT) refusal = kelvane::CutPairRefusal(app.LowCut, v);
+    if (!refusal.empty()) {
+        edit->Revert(refusal);
+        return;
+    }
     SetItemInt(id, v);
     *member = v;
     Publish(*member);

@@ -187,8 +187,8 @@ TEST_F(AcousticPage, FilterTypeFromTheIniSelectsItsEntry) {
 }
 
 // Only whole numbers are taken, kept within nine characters so the settings
-// file gives each back unchanged at the next start; other text is refused at
-// the box: the block keeps the value in force.
+// file gives each back unchanged at the next start; other text, and a DtMin
+// above DtMax, is refused at the box: the block keeps the value in force.
 TEST_F(AcousticPage, TypedValuesAreCheckedAndLimited) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const size_t dtMin = offsetof(ProcessPara, DtMin), dtMax = offsetof(ProcessPara, DtMax),
@@ -205,7 +205,9 @@ TEST_F(AcousticPage, TypedValuesAreCheckedAndLimited) {
         {IDC_AP_DT_MIN, "0x40", "-99999999", dtMin, -99999999, "Not taken"},
         {IDC_AP_DT_MIN, "", "-99999999", dtMin, -99999999, "Not taken: an empty box"},
         {IDC_AP_DT_MAX, "250", "250", dtMax, 250, ""},
+        {IDC_AP_DT_MIN, "251", "-99999999", dtMin, -99999999, "Not taken: DtMin 251 would be above DtMax 250"},
         {IDC_AP_DT_MIN, "12", "12", dtMin, 12, ""},
+        {IDC_AP_DT_MAX, "-7", "250", dtMax, 250, "Not taken: DtMin 12 would be above DtMax -7"},
         {IDC_AP_DT_MAX, "12", "12", dtMax, 12, ""},
         {IDC_AP_COR_WIN, " 640us", "999999999", corWin, 999999999, "Not taken"},
         {IDC_AP_COR_WIN, " 640 ", "640", corWin, 640, ""},
@@ -257,10 +259,13 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
     ASSERT_TRUE(op->Enabled(kAcoustic, IDC_AP_LOW_CUT));
     ASSERT_TRUE(op->Enabled(kAcoustic, IDC_AP_HIGH_CUT));
 
-    // A refused cut-off leaves the block's pair as it was.
+    // The band's low end stays below its high end: from 0 and 0, the high
+    // end first. A refused cut-off leaves the block's pair as it was.
     struct Cut { int id; const char* typed; float low, high; const char* note; } cuts[] = {
+        {IDC_AP_LOW_CUT, "3500", 0.0f, 0.0f, "Not taken: Low Freq Cutoff 3500 would not be below High Freq Cutoff 0"},
         {IDC_AP_HIGH_CUT, "2147483647", 0.0f, 999999999.0f, "Sent 999999999"},
         {IDC_AP_LOW_CUT, "3500", 3500.0f, 999999999.0f, ""},
+        {IDC_AP_HIGH_CUT, "3500", 3500.0f, 999999999.0f, "Not taken: Low Freq Cutoff 3500 would not be below"},
         {IDC_AP_HIGH_CUT, "-12.5", 3500.0f, 999999999.0f, "Not taken: \"-12.5\""},
         {IDC_AP_HIGH_CUT, "18000", 3500.0f, 18000.0f, ""},
     };
