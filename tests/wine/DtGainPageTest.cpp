@@ -301,15 +301,15 @@ TEST_F(DtGainPage, EverySliderMoveRewritesTheEightWindowWords) {
     CloseHandle(mapping);
 }
 
-// A start time below the slider's range rests the thumb at 80; the label and
-// the file keep 50 until the StartTime slider itself moves, while the block
-// and the window end sent count from the 80 the tool can take.
+// A start time below the slider's range rests the thumb at 80; the file keeps
+// 50 until the StartTime slider itself moves, while the label, the block and
+// the window end sent show and count from the 80 the tool can take.
 TEST_F(DtGainPage, LoadedStartTimeBelowTheRangeIsKeptUntilItsSliderMoves) {
     const std::string ini = "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=50\r\nFirstWinLength=300\r\n"
                             "Total Offset=20\r\n";
     Operator op = Open(ini);
     EXPECT_EQ(80, op.SliderPos(kDtGain, IDC_DT_START_TIME));
-    EXPECT_EQ("50", op.Text(kDtGain, IDC_DT_START_TIME_VALUE));
+    EXPECT_EQ("80", op.Text(kDtGain, IDC_DT_START_TIME_VALUE));
     EXPECT_EQ(80, Block().DtWinStart[0]);
     op.SliderKey(kDtGain, IDC_DT_WIN_LENGTH, true);
     EXPECT_EQ(std::vector<Cmd>({{CMD_DT_WIN_END, 388}}), Sent());
