@@ -12,7 +12,8 @@
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'
 constexpr UINT_PTR kNoteTimer = 0x4B4E;   // 'KN'
-constexpr UINT kNoteMs = 8000;
+constexpr UINT kNoteTickMs = 250;
+constexpr int kNoteTicks = 32;  // 8 s
 
 // The bound edits by window. Asking comctl32 for a subclass's data is a
 // property look-up in the window manager, and every WM_CTLCOLOR* and
@@ -135,17 +136,18 @@ void CMyEdit::ShowNote(const std::string& note) {
     GetWindowRect(m_hWnd, &r);
     SendMessageA(m_note, TTM_TRACKPOSITION, 0, MAKELPARAM((r.left + r.right) / 2, r.bottom));
     SendMessageA(m_note, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
-    SetTimer(m_hWnd, kNoteTimer, kNoteMs, nullptr);
+    m_noteTicks = kNoteTicks;
+    SetTimer(m_hWnd, kNoteTimer, kNoteTickMs, nullptr);
 }
 
 void CMyEdit::HideNote() {
+    if (m_hWnd) KillTimer(m_hWnd, kNoteTimer);
     if (!m_note || !IsWindowVisible(m_note)) return;
     TOOLINFOA ti{};
     ti.cbSize = sizeof ti;
     ti.hwnd = m_hWnd;
     ti.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
     SendMessageA(m_note, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
-    if (m_hWnd) KillTimer(m_hWnd, kNoteTimer);
 }
 
 void CMyEdit::DestroyNote() {
@@ -223,7 +225,9 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
         break;
     case WM_TIMER:
         if (wParam == kNoteTimer) {
-            self->HideNote();
+            // The balloon is a window of its own: it goes with its box when
+            // the page is switched or the window hidden.
+            if (--self->m_noteTicks <= 0 || !IsWindowVisible(hwnd)) self->HideNote();
             return 0;
         }
         break;

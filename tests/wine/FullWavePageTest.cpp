@@ -117,6 +117,10 @@ TEST_P(FullWavePage, TypedGainsFollowTheGainRule) {
         EXPECT_EQ(0u, note.find(c.note)) << note;
         EXPECT_EQ(*c.note == '\0', note.empty()) << note;
     }
+    op.TypeAndEnter(P.page, P.edits[2], "x");
+    op.ClickPageItem(harness::kGeneral);
+    harness::PumpFor(600);
+    EXPECT_EQ("", NoteAt(op.Control(P.page, P.edits[2]))) << "the note goes with its page";
     host.Unload();
     EXPECT_EQ("78", Saved("Ch3Gain"));
     EXPECT_EQ("-30", Saved("Ch1Gain"));
