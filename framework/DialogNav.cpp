@@ -96,9 +96,12 @@ bool CtrlKey(const MSG& msg) {
 // closing on an item does: its parent hears CBN_CLOSEUP.
 bool ListEnter(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
-    char cls[16] = {};
-    GetClassNameA(msg.hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, "ComboBox") != 0 || SendMessageA(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0)) return false;
+    // A drop-down list by its style and by answering as one: only a combo
+    // box gives its items a height.
+    const LONG_PTR style = GetWindowLongPtrA(msg.hwnd, GWL_STYLE);
+    if ((style & 3) != CBS_DROPDOWNLIST || SendMessageA(msg.hwnd, CB_GETITEMHEIGHT, 0, 0) <= 0 ||
+        SendMessageA(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0))
+        return false;
     SendMessageA(GetParent(msg.hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(msg.hwnd), CBN_CLOSEUP),
                  reinterpret_cast<LPARAM>(msg.hwnd));
     return true;

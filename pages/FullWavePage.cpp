@@ -85,7 +85,7 @@ bool CFullWavePage::OnCommand(int id, int code) {
 
 void CFullWavePage::StackChosen() {
     const int sel = ctl::ComboSel(Item(m_fw.stackId));
-    if (sel < 0 || sel + 1 == *m_fwValues.stackValue) return;
+    if (sel + 1 == *m_fwValues.stackValue) return;
     StackChanged();
 }
 
