@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "core/logic/DriveLimits.h"
@@ -222,22 +221,28 @@ bool CGainPage::StoreGain(int index, const std::string& text, bool send) {
                             (index < m_layout.channels ? "CH" + std::to_string(index + 1) : std::string("ALL")) + " gain";
     // A limited value is journaled as such, both numbers beside the command.
     const std::string note = limited && send ? LimitedEntryNote(box, typed, g, "dB") : std::string();
-    std::optional<CommandBatch> batch;
-    if (!note.empty()) batch.emplace(m_ctx.commands, note.c_str());
-    if (index < m_layout.channels) {
-        m_values.gains[index] = g;
-        SetItemInt(m_layout.gainEdits[index], g);
-        if (send) Send(m_layout.firstChannelCode + index, g);
+    const auto store = [&] {
+        if (index < m_layout.channels) {
+            m_values.gains[index] = g;
+            SetItemInt(m_layout.gainEdits[index], g);
+            if (send) Send(m_layout.firstChannelCode + index, g);
+        } else {
+            for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
+            if (m_layout.allSetsAllGain) *m_values.allGain = g;
+            ShowAllGains(std::to_string(g).c_str());
+            if (send) Send(m_layout.allCode, g);
+        }
+    };
+    if (note.empty()) {
+        store();
     } else {
-        for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
-        if (m_layout.allSetsAllGain) *m_values.allGain = g;
-        ShowAllGains(std::to_string(g).c_str());
-        if (send) Send(m_layout.allCode, g);
+        CommandBatch batch(m_ctx.commands, note.c_str());
+        store();
     }
-    batch.reset();
     if (limited) {
-        m_limitNotes[index] = LimitedEntryTip(typed, g, "dB", range);
-        edit.ShowNote(m_limitNotes[index]);
+        // The box's tip leads with the range already.
+        m_limitNotes[index] = "sent " + FormatInt(g) + " dB, not " + FormatInt(typed) + " dB";
+        edit.ShowNote(LimitedEntryTip(typed, g, "dB", range));
     }
     return true;
 }
