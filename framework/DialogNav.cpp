@@ -92,6 +92,21 @@ bool CtrlKey(const MSG& msg) {
     return g_onShortcut && g_onShortcut(static_cast<UINT>(msg.wParam), shift);
 }
 
+// Enter in a closed drop-down list confirms the choice it shows, as the list
+// closing on an item does: its parent hears CBN_CLOSEUP.
+bool ListEnter(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+    // A drop-down list by its style and by answering as one: only a combo
+    // box gives its items a height.
+    const LONG_PTR style = GetWindowLongPtrA(msg.hwnd, GWL_STYLE);
+    if ((style & 3) != CBS_DROPDOWNLIST || SendMessageA(msg.hwnd, CB_GETITEMHEIGHT, 0, 0) <= 0 ||
+        SendMessageA(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0))
+        return false;
+    SendMessageA(GetParent(msg.hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(msg.hwnd), CBN_CLOSEUP),
+                 reinterpret_cast<LPARAM>(msg.hwnd));
+    return true;
+}
+
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
     return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
@@ -100,7 +115,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
             // The frame around the view holds the focus for a moment when it is activated.
             const bool ours = view && (msg->hwnd == view || IsChild(view, msg->hwnd) ||
                                        msg->hwnd == GetAncestor(view, GA_ROOT));
-            if (ours && (CtrlKey(*msg) || (DialogKey(*msg, view) && IsDialogMessageA(view, msg)))) {
+            if (ours && (CtrlKey(*msg) || ListEnter(*msg) || (DialogKey(*msg, view) && IsDialogMessageA(view, msg)))) {
                 msg->message = WM_NULL;  // handled: the host's loop dispatches nothing
                 msg->wParam = 0;
                 msg->lParam = 0;

@@ -11,6 +11,9 @@
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4B45;  // 'KE'
+constexpr UINT_PTR kNoteTimer = 0x4B4E;   // 'KN'
+constexpr UINT kNoteTickMs = 250;
+constexpr int kNoteTicks = 32;  // 8 s
 
 // The bound edits by window. Asking comctl32 for a subclass's data is a
 // property look-up in the window manager, and every WM_CTLCOLOR* and
@@ -43,6 +46,7 @@ void Unbind(const CMyEdit* edit) {
 }  // namespace
 
 CMyEdit::~CMyEdit() {
+    DestroyNote();
     Unbind(this);
     if (m_hWnd && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
 }
@@ -63,6 +67,7 @@ bool CMyEdit::SubclassWindow(HWND edit) {
     m_hWnd = edit;
     m_dirty = false;
     m_committed = text;
+    m_before = text;
     return true;
 }
 
@@ -88,8 +93,66 @@ std::string CMyEdit::Text() const {
 }
 
 void CMyEdit::Commit() {
+    m_before = m_committed;
     m_committed = Text();
     SetDirty(false);
+}
+
+void CMyEdit::Revert(const std::string& note) {
+    if (!m_hWnd) return;
+    const std::string before = m_before;
+    {
+        PageWrite own;
+        SetWindowTextA(m_hWnd, before.c_str());
+    }
+    m_before = before;
+    ShowNote(note);
+}
+
+void CMyEdit::ShowNote(const std::string& note) {
+    if (!m_hWnd || note.empty()) return;
+    if (!m_note) {
+        m_note = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_BALLOON | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, nullptr, nullptr);
+        if (!m_note) return;
+        TOOLINFOA ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+        ti.hwnd = m_hWnd;
+        ti.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+        ti.lpszText = const_cast<char*>("");
+        SendMessageA(m_note, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        SendMessageA(m_note, TTM_SETMAXTIPWIDTH, 0, 320);
+    }
+    m_noteText = note;
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = m_hWnd;
+    ti.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+    ti.lpszText = const_cast<char*>(m_noteText.c_str());
+    SendMessageA(m_note, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+    RECT r{};
+    GetWindowRect(m_hWnd, &r);
+    SendMessageA(m_note, TTM_TRACKPOSITION, 0, MAKELPARAM((r.left + r.right) / 2, r.bottom));
+    SendMessageA(m_note, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+    m_noteTicks = kNoteTicks;
+    SetTimer(m_hWnd, kNoteTimer, kNoteTickMs, nullptr);
+}
+
+void CMyEdit::HideNote() {
+    if (m_hWnd) KillTimer(m_hWnd, kNoteTimer);
+    if (!m_note || !IsWindowVisible(m_note)) return;
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = m_hWnd;
+    ti.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+    SendMessageA(m_note, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+}
+
+void CMyEdit::DestroyNote() {
+    if (m_note && IsWindow(m_note)) DestroyWindow(m_note);
+    m_note = nullptr;
 }
 
 bool CMyEdit::TakeTyped(std::string* text) {
@@ -147,15 +210,30 @@ LRESULT CMyEdit::PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_GETDLGCODE:
-        // The dialog manager would turn Enter into IDOK before we see it.
+        // The dialog manager would turn Enter into IDOK before we see it,
+        // and Escape with unsent text into IDCANCEL.
         if (lParam && reinterpret_cast<MSG*>(lParam)->message == WM_KEYDOWN &&
-            reinterpret_cast<MSG*>(lParam)->wParam == VK_RETURN)
+            (reinterpret_cast<MSG*>(lParam)->wParam == VK_RETURN ||
+             (reinterpret_cast<MSG*>(lParam)->wParam == VK_ESCAPE && self->m_dirty)))
             return DLGC_WANTALLKEYS | PassOn(hwnd, msg, wParam, lParam);
         break;
     case WM_CHAR:
-        if (wParam == '\r') return 0;  // no beep for the Enter we handled
+        if (wParam == '\r' || wParam == 0x1B) return 0;  // no beep for the keys we handled
+        break;
+    case WM_KILLFOCUS:
+        self->HideNote();
+        break;
+    case WM_TIMER:
+        if (wParam == kNoteTimer) {
+            // The balloon is a window of its own: it goes with its box when
+            // the page is switched or the window hidden.
+            if (--self->m_noteTicks <= 0 || !IsWindowVisible(hwnd)) self->HideNote();
+            return 0;
+        }
         break;
     case WM_SETTEXT: {
+        // Text set from outside is typing: it waits for Enter or a send.
+        if (s_pageWrites == 0) break;
         // The page writing the box: what it writes is the committed value
         // (also text it shortened to the box's limit).
         self->m_programWrite = true;
@@ -165,6 +243,18 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
         return result;
     }
     case WM_KEYDOWN:
+        self->HideNote();
+        if (wParam == VK_ESCAPE && self->m_dirty) {
+            // Typed, not sent: back to the value in force.
+            const std::string committed = self->m_committed;
+            const std::string before = self->m_before;
+            {
+                PageWrite own;
+                SetWindowTextA(hwnd, committed.c_str());
+            }
+            self->m_before = before;
+            return 0;
+        }
         if ((wParam == VK_UP || wParam == VK_DOWN) && self->StepArrows(wParam == VK_UP ? -1 : 1)) return 0;
         if (wParam == VK_RETURN) {
             // Committed before the page hears of it, so a page that leaves
@@ -180,6 +270,8 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
         }
         break;
     case WM_NCDESTROY:
+        KillTimer(hwnd, kNoteTimer);
+        self->DestroyNote();
         RemoveWindowSubclass(hwnd, s_entry.As<SUBCLASSPROC>(), kSubclassId);
         Unbind(self);
         self->m_hWnd = nullptr;

@@ -46,6 +46,23 @@ public:
     // telling the page. Returns the text to act on, or false when clean.
     bool TakeTyped(std::string* text);
 
+    // The page refused what was committed last (Enter or TakeTyped): the box
+    // shows again the text it held before, and note at the box says why.
+    void Revert(const std::string& note);
+    // A balloon at the box (it goes at the next key, the focus leaving or
+    // after a while). Not a modal box: the logging display runs on.
+    void ShowNote(const std::string& note);
+
+    // The page's own writes to its boxes, for the scope of one. Text set from
+    // outside (dictation, automation) counts as typed, as keys do.
+    class PageWrite {
+    public:
+        PageWrite() { ++s_pageWrites; }
+        ~PageWrite() { --s_pageWrites; }
+        PageWrite(const PageWrite&) = delete;
+        PageWrite& operator=(const PageWrite&) = delete;
+    };
+
     // The CMyEdit bound to this window, or null.
     static CMyEdit* FromHandle(HWND hwnd);
 
@@ -60,11 +77,18 @@ private:
     void Commit();
     void SetDirty(bool dirty);
     bool StepArrows(int delta) const;
+    void HideNote();
+    void DestroyNote();
 
     HWND m_hWnd = nullptr;
     HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
     KeyStep m_keyStep;
     std::string m_committed;      // the text last written by the program or committed by Enter
+    std::string m_before;         // the committed text before the last commit: the value in force
+    HWND m_note = nullptr;        // the balloon, made at the first note
+    std::string m_noteText;
+    int m_noteTicks = 0;          // timer ticks left until the balloon goes
+    static inline int s_pageWrites = 0;  // the UI thread's own writes in progress
     bool m_dirty = false;
     bool m_programWrite = false;  // inside WM_SETTEXT: its EN_CHANGE is no typing
 };

@@ -1,5 +1,7 @@
 #include "framework/Wnd.h"
 
+#include "framework/MyEdit.h"
+
 #include <commctrl.h>
 
 #include <vector>
@@ -205,6 +207,7 @@ std::string CDialog::GetItemText(int id) const {
 }
 
 void CDialog::SetItemText(int id, const char* text) const {
+    CMyEdit::PageWrite own;
     if (HWND item = Item(id)) SetWindowTextA(item, text);
 }
 

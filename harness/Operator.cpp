@@ -216,6 +216,8 @@ void Operator::SelectCombo(int page, int id, int index) {
     HWND combo = Control(page, id);
     SendMessageA(combo, CB_SETCURSEL, index, 0);
     SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    // A click on an item also closes the list on it.
+    SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_CLOSEUP), reinterpret_cast<LPARAM>(combo));
     Pump();
 }
 

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "KelvaneHost.h"
 #include "core/logic/IniRules.h"
@@ -10,6 +12,9 @@
 #include "base/logic/NumberText.h"
 #include "base/logic/Saturate.h"
 #include "pages/logic/AcousticRules.h"
+#include "pages/logic/GainRules.h"
+#include "pages/logic/GeneralRules.h"
+#include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 
 
@@ -168,10 +173,7 @@ bool CAcousticProc::OnCommand(int id, int code) {
 
 bool CAcousticProc::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == kelvane::WM_EDITVALUE) {
-        const uint32_t bits = static_cast<uint32_t>(wParam);
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        OnEditValue(value, static_cast<int>(lParam));
+        OnEditValue(static_cast<int>(lParam));
         result = 0;
         return true;
     }
@@ -215,10 +217,20 @@ void CAcousticProc::OnLinkClicked(int id) {
     }
 }
 
-void CAcousticProc::OnEditValue(float value, int id) {
-    // Within nine characters, so the settings file gives the value back as it is.
-    const int32_t v = kelvane::LimitTypedInt(kelvane::TruncToInt32(value));
-    SetItemInt(id, v);
+CMyEdit* CAcousticProc::EditOf(int id) {
+    switch (id) {
+    case IDC_AP_LOW_CUT: return &m_lowCut;
+    case IDC_AP_HIGH_CUT: return &m_highCut;
+    case IDC_AP_DT_MIN: return &m_dtMin;
+    case IDC_AP_DT_MAX: return &m_dtMax;
+    case IDC_AP_COR_WIN: return &m_corWinLength;
+    default: return nullptr;
+    }
+}
+
+// Refused text and pairs out of order leave the member and its block field
+// as they were: the block never holds a pair that makes no sense.
+void CAcousticProc::OnEditValue(int id) {
     kelvane::ParameterSet& app = m_ctx.params;
     int32_t* member = id == IDC_AP_LOW_CUT    ? &app.LowCut
                       : id == IDC_AP_HIGH_CUT ? &app.HighCut
@@ -226,9 +238,30 @@ void CAcousticProc::OnEditValue(float value, int id) {
                       : id == IDC_AP_DT_MAX   ? &app.DtMax
                       : id == IDC_AP_COR_WIN  ? &app.CorWinLength
                                               : nullptr;
-    if (!member) return;
+    CMyEdit* edit = EditOf(id);
+    if (!member || !edit) return;
+    const std::string text = GetItemText(id);
+    const std::string range = kelvane::RangeTip(kelvane::LimitTypedInt(INT64_MIN), kelvane::LimitTypedInt(INT64_MAX), "");
+    int32_t typed = 0;
+    if (!kelvane::ParseStrictInt(text, &typed)) {
+        edit->Revert(kelvane::RefusedEntryTip(text, range));
+        return;
+    }
+    // Within nine characters, so the settings file gives the value back as it is.
+    const int32_t v = kelvane::LimitTypedInt(typed);
+    std::string refusal;
+    if (id == IDC_AP_DT_MIN) refusal = kelvane::DtPairRefusal(v, app.DtMax);
+    else if (id == IDC_AP_DT_MAX) refusal = kelvane::DtPairRefusal(app.DtMin, v);
+    else if (id == IDC_AP_LOW_CUT) refusal = kelvane::CutPairRefusal(v, app.HighCut);
+    else if (id == IDC_AP_HIGH_CUT) refusal = kelvane::CutPairRefusal(app.LowCut, v);
+    if (!refusal.empty()) {
+        edit->Revert(refusal);
+        return;
+    }
+    SetItemInt(id, v);
     *member = v;
     Publish(*member);
+    if (v != typed) edit->ShowNote(kelvane::LimitedEntryTip(typed, v, "", range));
 }
 
 // Every scroll code lands here (tracking, steps, end of scroll): the position

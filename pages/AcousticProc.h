@@ -26,7 +26,8 @@ private:
     void OnFilterSelect();
     void OnThresholdType();
     void OnLinkClicked(int id);
-    void OnEditValue(float value, int id);
+    void OnEditValue(int id);
+    CMyEdit* EditOf(int id);
     void OnStartMoved(int k, int32_t p);
     void OnMinMoved(int k, int32_t p);
 

@@ -55,13 +55,15 @@ BOOL CDTGainCtrl::OnInitDialog() {
     CGainPage::OnInitDialog();
     ParameterSet& set = m_ctx.params;
     // A value outside a slider's range rests the thumb at the end, but the
-    // label shows the value itself.
+    // label shows the value itself; the start's label shows the start in
+    // force, the fitted one the block holds and the commands send.
     const int32_t values[3] = {set.DtFirstStartTime, set.DtFirstWinLength, set.DtTotalOffset};
     for (int k = 0; k < 3; ++k) {
         const SliderRow& s = kSliders[k];
         ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
         ShowSlider(k, values[k]);
     }
+    SetItemInt(kSliders[kStartTime].valueLabel, FitDtWindows(values[kStartTime], values[kWinLength], values[kOffset]).start[0]);
 
     // The tool learns the auto-gain state each time the page opens.
     const bool on = set.DtIsAuto != 0;

@@ -2,7 +2,11 @@
 
 #include "core/logic/DriveLimits.h"
 #include "base/logic/NumberText.h"
+#include <optional>
+#include <string>
+
 #include "pages/logic/GainRules.h"
+#include "pages/logic/GeneralRules.h"
 #include "pages/logic/ReadBackCues.h"
 
 using namespace kelvane;
@@ -57,12 +61,32 @@ void CFullWavePage::ShowWindowEnd() {
     RefreshUnknownLooks();
 }
 
+// Arrow keys in the closed list move the shown choice only; the choice goes
+// to the tool when it is made: the list closed on an item, Enter, the focus
+// leaving. A choice from the open list (the mouse) goes at once.
 bool CFullWavePage::OnCommand(int id, int code) {
-    if (id == m_fw.stackId && code == CBN_SELCHANGE) {
-        StackChanged();
-        return true;
+    if (id == m_fw.stackId) {
+        switch (code) {
+        case CBN_SELCHANGE:
+        case CBN_SELENDOK:
+            // A closed list hears both at each arrow key as well.
+            if (SendMessageA(Item(id), CB_GETDROPPEDSTATE, 0, 0)) StackChosen();
+            return true;
+        case CBN_CLOSEUP:
+        case CBN_KILLFOCUS:
+            StackChosen();
+            return true;
+        default:
+            break;
+        }
     }
     return CGainPage::OnCommand(id, code);
+}
+
+void CFullWavePage::StackChosen() {
+    const int sel = ctl::ComboSel(Item(m_fw.stackId));
+    if (sel + 1 == *m_fwValues.stackValue) return;
+    StackChanged();
 }
 
 void CFullWavePage::StackChanged() {
@@ -70,10 +94,39 @@ void CFullWavePage::StackChanged() {
     Send(m_fw.stackCode, *m_fwValues.stackValue);
 }
 
-bool CFullWavePage::OnValueEntered(int id, float typed) {
+bool CFullWavePage::OnValueEntered(int id, const std::string& text) {
     if (id != m_fw.windowEndId) return false;
-    *m_fwValues.windowsEnd = WindowEndFromTyped(typed, m_fw.windowEndCode, m_ctx.params);
+    if (!TakeWindowEnd(text)) return true;
+    int32_t typed = 0;
+    ParseStrictInt(text, &typed);
+    const int32_t w = *m_fwValues.windowsEnd;
+    std::optional<CommandBatch> batch;
+    const std::string what = std::string(Layout().section) + " window end";
+    const std::string note = w != typed ? LimitedEntryNote(what, typed, w, "us") : std::string();
+    if (!note.empty()) batch.emplace(m_ctx.commands, note.c_str());
     SendWindowEnd();
+    batch.reset();
+    if (w != typed) m_windowEndEdit.ShowNote(WindowEndNote(typed, w));
+    return true;
+}
+
+std::string CFullWavePage::WindowEndNote(int32_t typed, int32_t sent) const {
+    int32_t lo = 0, hi = 0;
+    DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
+    const std::string range = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
+    return LimitedEntryTip(typed, sent, "us", range);
+}
+
+bool CFullWavePage::TakeWindowEnd(const std::string& text) {
+    int32_t typed = 0;
+    if (!ParseStrictInt(text, &typed)) {
+        int32_t lo = 0, hi = 0;
+        DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
+        m_windowEndEdit.Revert(
+            RefusedEntryTip(text, WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params))));
+        return false;
+    }
+    *m_fwValues.windowsEnd = LimitDriveValue(m_fw.windowEndCode, typed, m_ctx.params);
     return true;
 }
 
@@ -89,8 +142,7 @@ void CFullWavePage::SendWindowEnd() {
 void CFullWavePage::CommitTyped(bool sendWindowEnd) {
     CommitTypedGains();
     std::string text;
-    if (!m_windowEndEdit.TakeTyped(&text)) return;
-    *m_fwValues.windowsEnd = WindowEndFromTyped(ParseLeadingFloat(text.c_str()), m_fw.windowEndCode, m_ctx.params);
+    if (!m_windowEndEdit.TakeTyped(&text) || !TakeWindowEnd(text)) return;
     if (sendWindowEnd) SendWindowEnd();
 }
 

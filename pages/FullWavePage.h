@@ -39,13 +39,15 @@ protected:
     // Shows the parameters; sends nothing.
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code) override;
-    bool OnValueEntered(int id, float typed) override;
+    bool OnValueEntered(int id, const std::string& text) override;
     void OnAllArrow(int delta) override;
     void OnAllKey(int delta) override;
     int32_t UnknownCode(int id) const override;
     std::string TipText(int id) const override;
 
     void StackChanged();
+    // The list's choice made: sent when it differs from the stack in force.
+    void StackChosen();
 
 private:
     // The window end as the box holds it, within its drive range.
@@ -56,6 +58,10 @@ private:
     // The Download's commands, the typed values committed.
     void SendDownload();
     void ApplyAllStep(const kelvane::ArrowResult& r);
+    // The window end's typed text stored, limited to its drive range; text
+    // that is no whole number is refused at the box (false).
+    bool TakeWindowEnd(const std::string& text);
+    std::string WindowEndNote(int32_t typed, int32_t sent) const;
 
     FullWaveLayout m_fw;
     FullWaveValues m_fwValues;

@@ -8,6 +8,7 @@
 #include "core/logic/DriveLimits.h"
 #include "base/logic/NumberText.h"
 #include "pages/logic/GainRules.h"
+#include "pages/logic/GeneralRules.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -206,13 +207,14 @@ bool CGainPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
         return CResizePage::OnMessage(msg, wParam, lParam, result);
     }
     if (msg != WM_EDITVALUE) return CResizePage::OnMessage(msg, wParam, lParam, result);
-    const uint32_t bits = static_cast<uint32_t>(wParam);
-    float typed;
-    std::memcpy(&typed, &bits, sizeof typed);
+    // The box's text, not the number the edit read from it: the rule of
+    // what counts as a number is the page's.
+    (void)wParam;
     const int id = static_cast<int>(lParam);
+    const std::string text = GetItemText(id);
     const int index = GainEditIndex(id);
-    if (index >= 0) OnGainEntered(index, typed);
-    else if (!OnValueEntered(id, typed)) return false;
+    if (index >= 0) OnGainEntered(index, text);
+    else if (!OnValueEntered(id, text)) return false;
     result = 0;
     return true;
 }
@@ -235,21 +237,47 @@ void CGainPage::NoteLimited(int index, int32_t from, int32_t sent) {
     m_limitNotes[index] = LimitedTip(from, sent, "dB");
 }
 
-void CGainPage::OnGainEntered(int index, float typed) { StoreGain(index, typed, true); }
+void CGainPage::OnGainEntered(int index, const std::string& text) { StoreGain(index, text, true); }
 
-void CGainPage::StoreGain(int index, float typed, bool send) {
-    const int32_t g = GainFromTyped(typed, GainStep());
-    m_limitNotes[index].clear();
-    if (index < m_layout.channels) {
-        m_values.gains[index] = g;
-        SetItemInt(m_layout.gainEdits[index], g);
-        if (send) Send(m_layout.firstChannelCode + index, g);
-        return;
+bool CGainPage::StoreGain(int index, const std::string& text, bool send) {
+    CMyEdit& edit = m_gainEdits[index];
+    const std::string range = GainRangeTip(GainStep());
+    int32_t typed = 0;
+    if (!ParseStrictInt(text, &typed)) {
+        edit.Revert(RefusedEntryTip(text, range));
+        return false;
     }
-    for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
-    if (m_layout.allSetsAllGain) *m_values.allGain = g;
-    ShowAllGains(std::to_string(g).c_str());
-    if (send) Send(m_layout.allCode, g);
+    const int32_t g = QuantiseGain(typed, GainStep());
+    m_limitNotes[index].clear();
+    const bool limited = g != typed;
+    const std::string box = std::string(m_layout.section) + " " +
+                            (index < m_layout.channels ? "CH" + std::to_string(index + 1) : std::string("ALL")) + " gain";
+    // A limited value is journaled as such, both numbers beside the command.
+    const std::string note = limited && send ? LimitedEntryNote(box, typed, g, "dB") : std::string();
+    const auto store = [&] {
+        if (index < m_layout.channels) {
+            m_values.gains[index] = g;
+            SetItemInt(m_layout.gainEdits[index], g);
+            if (send) Send(m_layout.firstChannelCode + index, g);
+        } else {
+            for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
+            if (m_layout.allSetsAllGain) *m_values.allGain = g;
+            ShowAllGains(std::to_string(g).c_str());
+            if (send) Send(m_layout.allCode, g);
+        }
+    };
+    if (note.empty()) {
+        store();
+    } else {
+        CommandBatch batch(m_ctx.commands, note.c_str());
+        store();
+    }
+    if (limited) {
+        // The box's tip leads with the range already.
+        m_limitNotes[index] = "sent " + FormatInt(g) + " dB, not " + FormatInt(typed) + " dB";
+        edit.ShowNote(LimitedEntryTip(typed, g, "dB", range));
+    }
+    return true;
 }
 
 // ALL first: it writes every channel's box, and a channel typed beside it
@@ -258,9 +286,9 @@ void CGainPage::CommitTypedGains() {
     std::string texts[kMaxGainChannels + 1];
     bool typed[kMaxGainChannels + 1] = {};
     for (int i = 0; i <= m_layout.channels; ++i) typed[i] = m_gainEdits[i].TakeTyped(&texts[i]);
-    if (typed[m_layout.channels]) StoreGain(m_layout.channels, ParseLeadingFloat(texts[m_layout.channels].c_str()), false);
+    if (typed[m_layout.channels]) StoreGain(m_layout.channels, texts[m_layout.channels], false);
     for (int ch = 0; ch < m_layout.channels; ++ch)
-        if (typed[ch]) StoreGain(ch, ParseLeadingFloat(texts[ch].c_str()), false);
+        if (typed[ch]) StoreGain(ch, texts[ch], false);
 }
 
 void CGainPage::OnGainKey(int index, int delta) {

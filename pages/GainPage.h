@@ -79,8 +79,8 @@ protected:
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    // A value entered in an edit that is not a gain edit; true when handled.
-    virtual bool OnValueEntered(int /*id*/, float /*typed*/) { return false; }
+    // Text entered in an edit that is not a gain edit; true when handled.
+    virtual bool OnValueEntered(int /*id*/, const std::string& /*text*/) { return false; }
     // One click beside ALL (delta -1 upper, +1 lower).
     virtual void OnAllArrow(int delta) = 0;
     // Up or Down in ALL: as its arrow, but stopping at the range ends.
@@ -94,7 +94,7 @@ protected:
     virtual std::string TipText(int id) const;
 
     // The operator actions the pages share, each to the end: member, mirror, command.
-    void OnGainEntered(int index, float typed);
+    void OnGainEntered(int index, const std::string& text);
     void OnChannelArrow(int index, int delta);
     // The ArrowResult of an arrow or a key into the channel's box, stored and sent.
     void ApplyChannelStep(int index, const kelvane::ArrowResult& r);
@@ -111,8 +111,10 @@ protected:
     void ShowAllGains(const char* text) const;  // into every channel edit, then ALL
 
     int32_t GainStep() const { return m_ctx.params.GainStep; }
-    // The typed number of a gain box, as Enter commits it, optionally without the command.
-    void StoreGain(int index, float typed, bool send);
+    // The typed text of a gain box, as Enter commits it, optionally without
+    // the command. Text that is no whole number is refused: the box shows the
+    // gain in force again and says why; false then.
+    bool StoreGain(int index, const std::string& text, bool send);
     // Fills words 0..2 of the page's block and sends a copy.
     void Send(int32_t code, int32_t value);
 

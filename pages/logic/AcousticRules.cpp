@@ -1,5 +1,6 @@
 #include "pages/logic/AcousticRules.h"
 
+#include "base/logic/NumberText.h"
 #include "base/logic/Saturate.h"
 
 namespace kelvane {
@@ -39,6 +40,17 @@ std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore,
     const int32_t before = TruncToInt32(static_cast<double>(storedBefore) * 10.0 + 0.5);
     const int32_t d = SaturateInt64(int64_t{p} - before);
     return Shift(k, d, kThresholdMinPosMin, kThresholdMinPosMax, positions, links);
+}
+
+std::string DtPairRefusal(int32_t dtMin, int32_t dtMax) {
+    if (dtMin <= dtMax) return std::string();
+    return "Not taken: DtMin " + FormatInt(dtMin) + " would be above DtMax " + FormatInt(dtMax);
+}
+
+std::string CutPairRefusal(int32_t lowCut, int32_t highCut) {
+    if (lowCut < highCut) return std::string();
+    return "Not taken: Low Freq Cutoff " + FormatInt(lowCut) + " would not be below High Freq Cutoff " +
+           FormatInt(highCut);
 }
 
 }  // namespace kelvane

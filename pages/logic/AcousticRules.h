@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kelvane {
@@ -34,5 +35,11 @@ std::vector<SliderShift> LinkedStartShifts(int k, int32_t p, int32_t storedBefor
 // are skipped like the start offsets' rather than taken past the slider's range.
 std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore,
                                          const int32_t positions[4], const int32_t links[4]);
+
+// The typed pairs that must keep their order: DtMin not above DtMax, LowCut
+// below HighCut. Why the pair is refused, for the note at the box ("DtMin 40
+// would be above DtMax 30: not taken"), or "" when it holds.
+std::string DtPairRefusal(int32_t dtMin, int32_t dtMax);
+std::string CutPairRefusal(int32_t lowCut, int32_t highCut);
 
 }  // namespace kelvane

@@ -103,4 +103,30 @@ DtWindowEnd FitDtWindowEnd(int32_t start, int32_t length) {
     return {w.end[0], w.end[0] - w.start[0]};
 }
 
+namespace {
+// Long garbage is shown by its start: the note must fit beside the box.
+constexpr size_t kShownTextMax = 16;
+}
+
+std::string RefusedEntryTip(const std::string& text, const std::string& range) {
+    const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+    std::string what;
+    if (blank) {
+        what = "an empty box";
+    } else {
+        what = "\"" + (text.size() > kShownTextMax ? text.substr(0, kShownTextMax) + "..." : text) + "\"";
+    }
+    return "Not taken: " + what + " is not a whole number (" + range + ")";
+}
+
+std::string LimitedEntryTip(int32_t typed, int32_t sent, const char* unit, const std::string& range) {
+    const std::string u = unit && *unit ? std::string(" ") + unit : std::string();
+    return "Sent " + FormatInt(sent) + u + ", not " + FormatInt(typed) + u + " (" + range + ")";
+}
+
+std::string LimitedEntryNote(const std::string& what, int32_t typed, int32_t sent, const char* unit) {
+    const std::string u = unit && *unit ? std::string(" ") + unit : std::string();
+    return what + " limited: " + FormatInt(typed) + u + " typed, " + FormatInt(sent) + u + " sent";
+}
+
 }  // namespace kelvane

@@ -57,4 +57,13 @@ struct DtWindowEnd {
 };
 DtWindowEnd FitDtWindowEnd(int32_t start, int32_t length);
 
+// What the operator is told at a box whose text Enter refused (anything but a
+// whole number: letters, "4o", "1e3", empty, a sign alone), with the box's
+// range: "Not taken: \"4o\" is not a whole number (-31 to 80 dB ...)".
+std::string RefusedEntryTip(const std::string& text, const std::string& range);
+// A whole number sent limited or cut to the step: "Sent 78 dB, not 90 dB (...)".
+std::string LimitedEntryTip(int32_t typed, int32_t sent, const char* unit, const std::string& range);
+// The journal's line for it: "Monopole CH3 gain limited: 90 dB typed, 78 dB sent".
+std::string LimitedEntryNote(const std::string& what, int32_t typed, int32_t sent, const char* unit);
+
 }  // namespace kelvane

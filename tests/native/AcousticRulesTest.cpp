@@ -88,5 +88,20 @@ TEST(AcousticRules, LinkedMinShifts) {
     }
 }
 
+// Equal bounds: a DT range of one value is a range, a band of no width is not.
+TEST(AcousticRules, PairsOutOfOrderAreRefusedAndNamed) {
+    struct Case { bool dt; int32_t lo, hi; const char* want; } cases[] = {
+        {true, 40, 30, "Not taken: DtMin 40 would be above DtMax 30"},
+        {true, 30, 30, ""},
+        {true, -5, 30, ""},
+        {true, 2147483647, -2147483647 - 1, "Not taken: DtMin 2147483647 would be above DtMax -2147483648"},
+        {false, 3000, 3000, "Not taken: Low Freq Cutoff 3000 would not be below High Freq Cutoff 3000"},
+        {false, 5000, 3000, "Not taken: Low Freq Cutoff 5000 would not be below High Freq Cutoff 3000"},
+        {false, 2999, 3000, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.want, c.dt ? DtPairRefusal(c.lo, c.hi) : CutPairRefusal(c.lo, c.hi)) << c.lo << " " << c.hi;
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -209,5 +209,22 @@ TEST(GainRules, DtWindowEndSentIsTheBlocksWithinItsRange) {
     }
 }
 
+// What the operator reads at a box: the text refused (long garbage cut, an
+// empty or blank box named so) and both numbers of a limited value.
+TEST(GainRules, EntryNotesNameTheTextAndBothValues) {
+    const std::string range = "-31 to 80 dB in steps of 3 dB";
+    struct Case { std::string got, want; } cases[] = {
+        {RefusedEntryTip("4o", range), "Not taken: \"4o\" is not a whole number (" + range + ")"},
+        {RefusedEntryTip("", range), "Not taken: an empty box is not a whole number (" + range + ")"},
+        {RefusedEntryTip("  ", range), "Not taken: an empty box is not a whole number (" + range + ")"},
+        {RefusedEntryTip(std::string(300, '9') + "x", range),
+         "Not taken: \"" + std::string(16, '9') + "...\" is not a whole number (" + range + ")"},
+        {LimitedEntryTip(90, 78, "dB", range), "Sent 78 dB, not 90 dB (" + range + ")"},
+        {LimitedEntryTip(-5, 99, "", "any"), "Sent 99, not -5 (any)"},
+        {LimitedEntryNote("Monopole CH3 gain", 4, 3, "dB"), "Monopole CH3 gain limited: 4 dB typed, 3 dB sent"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.want, c.got);
+}
+
 }  // namespace
 }  // namespace kelvane

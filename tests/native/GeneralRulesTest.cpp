@@ -40,6 +40,7 @@ TEST(GeneralRules, StrictIntegerField) {
         {"", false, 0}, {"   ", false, 0}, {"-", false, 0}, {"+", false, 0},
         {"12a", false, 0}, {"1 2", false, 0}, {"- 5", false, 0}, {"1.5", false, 0},
         {"0x10", false, 0}, {"--5", false, 0},
+        {"abc", false, 0}, {"4o", false, 0}, {"1e", false, 0}, {"1e3", false, 0},  // what a typed box refuses
     };
     for (const auto& c : cases) {
         int32_t v = 12345;

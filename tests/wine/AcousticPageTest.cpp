@@ -186,38 +186,49 @@ TEST_F(AcousticPage, FilterTypeFromTheIniSelectsItsEntry) {
     }
 }
 
-// Typed values are cut to integers and kept within nine characters, so the
-// settings file gives each back unchanged at the next start.
-TEST_F(AcousticPage, TypedValuesAreTruncatedAndLimited) {
+// Only whole numbers are taken, kept within nine characters so the settings
+// file gives each back unchanged at the next start; other text, and a DtMin
+// above DtMax, is refused at the box: the block keeps the value in force.
+TEST_F(AcousticPage, TypedValuesAreCheckedAndLimited) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    struct Case { int id; const char* typed; const char* shown; size_t field; int32_t value; } cases[] = {
-        {IDC_AP_DT_MIN, "12.9", "12", offsetof(ProcessPara, DtMin), 12},
-        {IDC_AP_DT_MIN, "-3", "-3", offsetof(ProcessPara, DtMin), -3},
-        {IDC_AP_DT_MIN, "-3.99", "-3", offsetof(ProcessPara, DtMin), -3},
-        {IDC_AP_DT_MIN, "1e10", "999999999", offsetof(ProcessPara, DtMin), 999999999},
-        {IDC_AP_DT_MIN, "-1e10", "-99999999", offsetof(ProcessPara, DtMin), -99999999},
-        {IDC_AP_COR_WIN, "2147483647", "999999999", offsetof(ProcessPara, CorWinLength), 999999999},
-        {IDC_AP_DT_MIN, "nan", "0", offsetof(ProcessPara, DtMin), 0},
-        {IDC_AP_DT_MIN, "abc", "0", offsetof(ProcessPara, DtMin), 0},
-        {IDC_AP_DT_MIN, "inf", "0", offsetof(ProcessPara, DtMin), 0},
-        {IDC_AP_DT_MIN, "0x40", "0", offsetof(ProcessPara, DtMin), 0},
-        {IDC_AP_DT_MAX, "250.5", "250", offsetof(ProcessPara, DtMax), 250},
-        {IDC_AP_DT_MAX, "-7", "-7", offsetof(ProcessPara, DtMax), -7},  // below DtMin: accepted
-        {IDC_AP_COR_WIN, " 640us", "640", offsetof(ProcessPara, CorWinLength), 640},
+    const size_t dtMin = offsetof(ProcessPara, DtMin), dtMax = offsetof(ProcessPara, DtMax),
+                 corWin = offsetof(ProcessPara, CorWinLength);
+    struct Case { int id; const char* typed; const char* shown; size_t field; int32_t value; const char* note; } cases[] = {
+        {IDC_AP_DT_MIN, "12", "12", dtMin, 12, ""},
+        {IDC_AP_DT_MIN, "-3", "-3", dtMin, -3, ""},
+        {IDC_AP_DT_MIN, "-3.99", "-3", dtMin, -3, "Not taken: \"-3.99\""},
+        {IDC_AP_DT_MIN, "1e10", "-3", dtMin, -3, "Not taken: \"1e10\""},
+        {IDC_AP_DT_MIN, "-1234567890", "-99999999", dtMin, -99999999, "Sent -99999999, not -1234567890"},
+        {IDC_AP_COR_WIN, "2147483647", "999999999", corWin, 999999999, "Sent 999999999"},
+        {IDC_AP_DT_MIN, "nan", "-99999999", dtMin, -99999999, "Not taken: \"nan\""},
+        {IDC_AP_DT_MIN, "abc", "-99999999", dtMin, -99999999, "Not taken"},
+        {IDC_AP_DT_MIN, "0x40", "-99999999", dtMin, -99999999, "Not taken"},
+        {IDC_AP_DT_MIN, "", "-99999999", dtMin, -99999999, "Not taken: an empty box"},
+        {IDC_AP_DT_MAX, "250", "250", dtMax, 250, ""},
+        {IDC_AP_DT_MIN, "251", "-99999999", dtMin, -99999999, "Not taken: DtMin 251 would be above DtMax 250"},
+        {IDC_AP_DT_MIN, "12", "12", dtMin, 12, ""},
+        {IDC_AP_DT_MAX, "-7", "250", dtMax, 250, "Not taken: DtMin 12 would be above DtMax -7"},
+        {IDC_AP_DT_MAX, "12", "12", dtMax, 12, ""},
+        {IDC_AP_COR_WIN, " 640us", "999999999", corWin, 999999999, "Not taken"},
+        {IDC_AP_COR_WIN, " 640 ", "640", corWin, 640, ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
         op->TypeAndEnter(kAcoustic, c.id, c.typed);
-        EXPECT_EQ(c.shown, Text(c.id)) << c.typed;
-        EXPECT_TRUE(IntIs(Block(), c.field, c.value)) << c.typed;
+        EXPECT_EQ(c.shown, Text(c.id));
+        EXPECT_TRUE(IntIs(Block(), c.field, c.value));
+        const std::string note = NoteAt(op->Control(kAcoustic, c.id));
+        EXPECT_EQ(0u, note.find(c.note)) << note;
+        EXPECT_EQ(*c.note == '\0', note.empty()) << note;
     }
     // The keyboard's own path: Enter through the message loop.
     op->TypeAndEnterViaLoop(kAcoustic, IDC_AP_DT_MIN, "12.9");
     EXPECT_EQ("12", Text(IDC_AP_DT_MIN));
-    EXPECT_TRUE(IntIs(Block(), offsetof(ProcessPara, DtMin), 12));
+    EXPECT_TRUE(IntIs(Block(), dtMin, 12));
     Close();
     const std::string ini = host.ReadIni();
     EXPECT_TRUE(Contains(ini, "DtMin=12\r\n")) << ini;
-    EXPECT_TRUE(Contains(ini, "DtMax=-7\r\n")) << ini;
+    EXPECT_TRUE(Contains(ini, "DtMax=12\r\n")) << ini;
     EXPECT_TRUE(Contains(ini, "CorWinLength=640\r\n")) << ini;
 }
 
@@ -225,18 +236,18 @@ TEST_F(AcousticPage, TypedValuesAreTruncatedAndLimited) {
 // host's processing gets after the next start.
 TEST_F(AcousticPage, TypedExtremesComeBackAfterARestart) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    op->TypeAndEnter(kAcoustic, IDC_AP_DT_MAX, "1e10");
+    op->TypeAndEnter(kAcoustic, IDC_AP_DT_MAX, "2147483647");
     op->TypeAndEnter(kAcoustic, IDC_AP_DT_MIN, "-1234567890");
     op->SelectCombo(kAcoustic, IDC_AP_FILTER_TYPE, 2);
-    op->TypeAndEnter(kAcoustic, IDC_AP_LOW_CUT, "1234567890");
+    op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "1234567890");
     const ProcessPara before = Block();
     Close();
     ASSERT_TRUE(host.Load());
     const ProcessPara after = Block();
     EXPECT_TRUE(IntIs(after, offsetof(ProcessPara, DtMax), 999999999));
     EXPECT_TRUE(IntIs(after, offsetof(ProcessPara, DtMin), -99999999));
-    EXPECT_TRUE(FloatIs(after, offsetof(ProcessPara, LowCut), 999999999.0f));
-    for (size_t field : {offsetof(ProcessPara, DtMax), offsetof(ProcessPara, DtMin), offsetof(ProcessPara, LowCut)})
+    EXPECT_TRUE(FloatIs(after, offsetof(ProcessPara, HighCut), 999999999.0f));
+    for (size_t field : {offsetof(ProcessPara, DtMax), offsetof(ProcessPara, DtMin), offsetof(ProcessPara, HighCut)})
         EXPECT_TRUE(FieldIs(after, field, reinterpret_cast<const unsigned char*>(&before) + field));
     host.Unload();
 }
@@ -248,16 +259,24 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
     ASSERT_TRUE(op->Enabled(kAcoustic, IDC_AP_LOW_CUT));
     ASSERT_TRUE(op->Enabled(kAcoustic, IDC_AP_HIGH_CUT));
 
-    op->TypeAndEnter(kAcoustic, IDC_AP_LOW_CUT, "3500.7");
-    EXPECT_EQ("3500", Text(IDC_AP_LOW_CUT));
-    EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, LowCut), 3500.0f));
-    op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "-12.5");
-    EXPECT_EQ("-12", Text(IDC_AP_HIGH_CUT));
-    EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), -12.0f));
-    op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "1e10");
-    EXPECT_EQ("999999999", Text(IDC_AP_HIGH_CUT));
-    EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), 999999999.0f));
-    op->TypeAndEnter(kAcoustic, IDC_AP_HIGH_CUT, "18000");
+    // The band's low end stays below its high end: from 0 and 0, the high
+    // end first. A refused cut-off leaves the block's pair as it was.
+    struct Cut { int id; const char* typed; float low, high; const char* note; } cuts[] = {
+        {IDC_AP_LOW_CUT, "3500", 0.0f, 0.0f, "Not taken: Low Freq Cutoff 3500 would not be below High Freq Cutoff 0"},
+        {IDC_AP_HIGH_CUT, "2147483647", 0.0f, 999999999.0f, "Sent 999999999"},
+        {IDC_AP_LOW_CUT, "3500", 3500.0f, 999999999.0f, ""},
+        {IDC_AP_HIGH_CUT, "3500", 3500.0f, 999999999.0f, "Not taken: Low Freq Cutoff 3500 would not be below"},
+        {IDC_AP_HIGH_CUT, "-12.5", 3500.0f, 999999999.0f, "Not taken: \"-12.5\""},
+        {IDC_AP_HIGH_CUT, "18000", 3500.0f, 18000.0f, ""},
+    };
+    for (const Cut& c : cuts) {
+        SCOPED_TRACE(c.typed);
+        op->TypeAndEnter(kAcoustic, c.id, c.typed);
+        EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, LowCut), c.low));
+        EXPECT_TRUE(FloatIs(Block(), offsetof(ProcessPara, HighCut), c.high));
+        const std::string note = NoteAt(op->Control(kAcoustic, c.id));
+        EXPECT_EQ(0u, note.find(c.note)) << note;
+    }
 
     struct Step { int index; bool enabled; } steps[] = {{0, false}, {2, true}, {1, false}};
     for (const Step& s : steps) {

@@ -51,7 +51,7 @@ const FullWave kMonopole = {
     0x8221, 0x8229, 0x822A, 0x822B, 0x822C, 0x822D,
     4, 0, false,
     // interval 0: the key is missing; the General page shows 36
-    {{24, "50", 80}, {24, "10000", 8640}, {24, "1e10", 8640}, {0, "20000", 12960}, {12, "10000", 4320},
+    {{24, "50", 80}, {24, "10000", 8640}, {24, "2147483647", 8640}, {0, "20000", 12960}, {12, "10000", 4320},
      {36, "20000", 12960}},
 };
 
@@ -64,7 +64,7 @@ const FullWave kDipole = {
     IDC_DIP_AUTO_ON, IDC_DIP_AUTO_OFF, IDC_DIP_STACK, IDC_DIP_WIN_END, IDC_DIP_FILTER,
     0x8231, 0x8239, 0x823A, 0x823B, 0x823D, 0x823C,  // filter before window end here
     12, 3, true,
-    {{36, "100", 240}, {36, "20000", 12960}, {36, "1e10", 12960}, {0, "100", 240}, {24, "20000", 8640},
+    {{36, "100", 240}, {36, "20000", 12960}, {36, "2147483647", 12960}, {0, "100", 240}, {24, "20000", 8640},
      {48, "20000", 17280}},
 };
 
@@ -90,20 +90,70 @@ struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
     std::string Text(const Operator& op, int id) const { return op.Text(P.page, id); }
 };
 
+// Only a whole number goes out, limited to -31..80 and cut to the step, the
+// box saying so; any other text is refused: nothing sent, the box back to the
+// gain in force and a note at it that says why.
 TEST_P(FullWavePage, TypedGainsFollowTheGainRule) {
-    Operator op = Open();
-    struct Case { int ch; const char* typed; const char* shown; } cases[] = {
-        {2, "100", "78"}, {0, "-31", "-30"}, {4, "12.9", "12"}, {5, "-4.5", "-3"}, {7, "1e10", "78"},
+    Operator op = Open("Ch3Gain=12\r\n");
+    struct Case { int ch; const char* typed; const char* shown; bool sent; const char* note; } cases[] = {
+        {2, "abc", "12", false, "Not taken: \"abc\" is not a whole number"},
+        {2, "4o", "12", false, "Not taken: \"4o\""},
+        {2, "", "12", false, "Not taken: an empty box"},
+        {2, "-", "12", false, "Not taken: \"-\""},
+        {2, "12.9", "12", false, "Not taken: \"12.9\""},
+        {2, "1e10", "12", false, "Not taken: \"1e10\""},
+        {2, "100", "78", true, "Sent 78 dB, not 100 dB"},
+        {0, "-31", "-30", true, "Sent -30 dB, not -31 dB"},
+        {5, "-4", "-3", true, "Sent -3 dB, not -4 dB"},
+        {7, " 9 ", "9", true, ""},
+        {7, "99999999999", "9", false, "Not taken"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
         op.TypeAndEnter(P.page, P.edits[c.ch], c.typed);
-        EXPECT_EQ(c.shown, Text(op, P.edits[c.ch])) << c.typed;
-        EXPECT_EQ(std::vector<Cmd>({{P.ch1Code + c.ch, std::stoi(c.shown)}}), Sent()) << c.typed;
+        EXPECT_EQ(c.shown, Text(op, P.edits[c.ch]));
+        EXPECT_EQ(c.sent ? std::vector<Cmd>({{P.ch1Code + c.ch, std::stoi(c.shown)}}) : std::vector<Cmd>(), Sent());
+        const std::string note = NoteAt(op.Control(P.page, P.edits[c.ch]));
+        EXPECT_EQ(0u, note.find(c.note)) << note;
+        EXPECT_EQ(*c.note == '\0', note.empty()) << note;
     }
+    op.TypeAndEnter(P.page, P.edits[2], "x");
+    op.ClickPageItem(harness::kGeneral);
+    harness::PumpFor(600);
+    EXPECT_EQ("", NoteAt(op.Control(P.page, P.edits[2]))) << "the note goes with its page";
     host.Unload();
     EXPECT_EQ("78", Saved("Ch3Gain"));
     EXPECT_EQ("-30", Saved("Ch1Gain"));
     EXPECT_EQ("-3", Saved("Ch6Gain"));
+}
+
+// Escape takes typed, unsent text back to the value in force; text set from
+// outside the page (WM_SETTEXT, as automation and dictation enter it) counts
+// as typed: tinted, and taken by Send all as keys are.
+TEST_P(FullWavePage, EscapeAndTextSetFromOutside) {
+    Operator op = Open("IsAuto=0\r\nCh1Gain=12\r\nCh2Gain=6\r\n", kSendableGeneral);
+    HWND ch1 = op.Control(P.page, P.edits[0]);
+    harness::TypeChars(ch1, "45");
+    harness::PressViaLoop(ch1, VK_ESCAPE);
+    EXPECT_EQ("12", Text(op, P.edits[0]));
+    HWND ch2 = op.Control(P.page, P.edits[1]);
+    SendMessageA(ch2, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("33"));
+    harness::Operator::Pump();
+    EXPECT_TRUE(harness::ColoursOf(ch2).back == kelvane::TintColours(harness::CurrentScheme()).back);
+    EXPECT_TRUE(Sent().empty());
+    op.SendAllSettings();
+    const std::vector<Cmd> sent = Sent();
+    for (const Cmd& c : sent) {
+        if (c.code == P.ch1Code) {
+            EXPECT_EQ(12, c.value);
+        }
+        if (c.code == P.ch1Code + 1) {
+            EXPECT_EQ(33, c.value);
+        }
+    }
+    host.Unload();
+    EXPECT_EQ("12", Saved("Ch1Gain"));
+    EXPECT_EQ("33", Saved("Ch2Gain"));
 }
 
 TEST_P(FullWavePage, AllEntrySetsAllNineGains) {
@@ -206,6 +256,11 @@ TEST_P(FullWavePage, WindowEndIsLimitedByTheSampleInterval) {
         ASSERT_TRUE(harness::ReadBlock(TOOL_CONTROL_BLOCK_NAME, words, sizeof words));
         EXPECT_EQ(c.want, words[P.windowWord / 4]);
     }
+    // Not a whole number: nothing sent, the end in force stays and is shown.
+    op.TypeAndEnter(P.page, P.windowEnd, "1e10");
+    EXPECT_EQ(std::to_string(P.windows[5].want), Text(op, P.windowEnd));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(0u, NoteAt(op.Control(P.page, P.windowEnd)).find("Not taken: \"1e10\""));
     host.Unload();
     EXPECT_EQ(std::to_string(P.windows[5].want), Saved("WindowsEnd"));
 }
@@ -218,8 +273,24 @@ TEST_P(FullWavePage, StackValueSelectionIsStoredAndSent) {
         op.SelectCombo(P.page, P.stack, index);
         EXPECT_EQ(std::vector<Cmd>({{P.stackCode, index + 1}}), Sent());
     }
+    // The closed list: arrow keys move the shown choice only; Enter or the
+    // focus leaving sends the choice, once.
+    HWND list = op.Control(P.page, P.stack);
+    SetFocus(list);
+    harness::PressViaLoop(list, VK_DOWN, false, false, 2);
+    EXPECT_EQ(2, op.ComboSel(P.page, P.stack));
+    EXPECT_TRUE(Sent().empty()) << "a move is not a choice";
+    harness::PressViaLoop(list, VK_RETURN);
+    EXPECT_EQ(std::vector<Cmd>({{P.stackCode, 3}}), Sent());
+    harness::PressViaLoop(list, VK_RETURN);
+    EXPECT_TRUE(Sent().empty()) << "the stack in force again";
+    harness::PressViaLoop(list, VK_UP);
+    EXPECT_TRUE(Sent().empty());
+    SetFocus(op.Control(P.page, P.edits[0]));
+    harness::Operator::Pump();
+    EXPECT_EQ(std::vector<Cmd>({{P.stackCode, 2}}), Sent());
     host.Unload();
-    EXPECT_EQ("1", Saved("StackValue"));
+    EXPECT_EQ("2", Saved("StackValue"));
 }
 
 // Auto and manual gain are independent here: nothing is ever disabled.

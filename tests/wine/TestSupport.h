@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,34 @@ inline void NextCase(harness::HostHarness& host, const std::string& name) {
 inline bool SlowRun() {
     const char* v = std::getenv("KELVANE_SLOW");
     return v && std::strcmp(v, "1") == 0;
+}
+
+struct NoteSearch {
+    HWND box;
+    std::string text;
+};
+inline BOOL CALLBACK FindNote(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<NoteSearch*>(p);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpiA(cls, "tooltips_class32") != 0 || !IsWindowVisible(w)) return TRUE;
+    char text[1024] = {};
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = s->box;
+    ti.uId = reinterpret_cast<UINT_PTR>(s->box);
+    ti.lpszText = text;
+    SendMessageA(w, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ti));
+    if (text[0] == '\0') return TRUE;
+    s->text = text;
+    return FALSE;
+}
+
+// The note shown at a box (its balloon), "" when none is showing.
+inline std::string NoteAt(HWND box) {
+    NoteSearch search{box, std::string()};
+    EnumThreadWindows(GetCurrentThreadId(), &FindNote, reinterpret_cast<LPARAM>(&search));
+    return search.text;
 }
 
 // Seconds from the performance counter.

@@ -784,6 +784,8 @@ TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
     } cases[] = {
         {"a typed gain", [](Operator& o) { o.ClickPageItem(harness::kDtGain); o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "12"); },
          " sent DT CH1 gain 12 dB"},
+        {"a limited typed gain", [](Operator& o) { o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "100"); },
+         " DT CH1 gain limited: 100 dB typed, 78 dB sent: 1 command sent"},
         {"an arrow", [](Operator& o) { o.ClickPageItem(harness::kMonopole); o.Arrow(harness::kMonopole, IDC_MONO_SPIN_CH8, true); },
          " sent Monopole CH8 gain "},
         {"DT Download", [](Operator& o) { o.Click(harness::kDtGain, IDC_DT_DOWNLOAD_ALL); }, " DT Download: 6 commands sent"},
