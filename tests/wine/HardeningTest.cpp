@@ -1069,7 +1069,8 @@ void*(__cdecl* FailingAllocations::real)(size_t) = nullptr;
 // limit (the stack list left with no selection by another program: the page
 // sends it unlimited), an exception stopped at the boundary (the host's DSP
 // report handled while allocations fail) and a save that went to the copy
-// (a read-only settings file at unload). A full log passes to Kelvane.log.1.
+// (a read-only settings file at unload), after a line with the version. A
+// full log passes to Kelvane.log.1.
 // A log that cannot be written (read-only, locked) changes nothing else: the
 // same commands, blocks, tip, settings file and copy.
 TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
@@ -1172,6 +1173,9 @@ TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
             EXPECT_EQ(at - lineStart, 23u) << "the local time first: " << written.substr(lineStart, 40);
         }
         EXPECT_LT(written.size(), 4096u) << "a line each";
+        const std::string version = stamp + "Kelvane " KELVANE_VERSION_TEXT "\r\n";
+        EXPECT_EQ(23u, written.find(version)) << "the version opens the load's lines\n" << written;
+        EXPECT_EQ(written.find(version), written.rfind(version)) << "once a load\n" << written;
     }
 }
 
