@@ -196,6 +196,14 @@ add_test(NAME bench_unexpected_box
 set_tests_properties(bench_unexpected_box PROPERTIES TIMEOUT 60
   PASS_REGULAR_EXPRESSION "unexpected-box.txt:6: FAILED: unexpected message box: Delta-T RxDelay")
 
+# The release: the version reads alike in VERSION, the changelog, the
+# package's name, the DLL's version resource and log line, and the job record
+# bench_job had the real DLL write.
+set_tests_properties(bench_job PROPERTIES FIXTURES_SETUP job_record)
+add_test(NAME version_agrees COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-version.sh $<TARGET_FILE:Kelvane>
+  ${CMAKE_BINARY_DIR}/bench-out/job/job-record.txt)
+set_tests_properties(version_agrees PROPERTIES FIXTURES_REQUIRED job_record TIMEOUT 60)
+
 # The short soak: a seeded random operator and host with the invariants
 # checked after every step, two fixed seeds side by side (scripts/soak.sh runs
 # it for hours). A failure leaves its replay in bench-out/soak-N/replay.txt.
