@@ -10,8 +10,11 @@ if(MSVC)
     COMMAND lib /nologo /machine:x86 /def:${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def /out:${TAMSIL_IMPLIB}
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
 else()
+  # Named without its folder: dlltool makes its symbols' names from the path,
+  # and they would carry the build folder into the plug-in.
   add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
-    COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l ${TAMSIL_IMPLIB}
+    COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l libtamsil_import.a
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
 endif()
 add_custom_target(tamsil_import DEPENDS ${TAMSIL_IMPLIB})
@@ -35,12 +38,15 @@ target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
   comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
 # The library goes out without its debug information, which a host would map
 # (and Wine read) at every load; it stays beside it in Kelvane.dll.debug, which
-# the debuggers find through the link left in the library.
+# the debuggers find through the link left in the library. objcopy stamps the
+# images it writes with the time unless SOURCE_DATE_EPOCH says otherwise: 0,
+# as the linker leaves it (--no-insert-timestamp), so a build is the same bytes.
 function(kelvane_split_debug target)
   if(MINGW AND CMAKE_OBJCOPY)
+    set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
-      COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+      COMMAND ${objcopy} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
+      COMMAND ${objcopy} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
               $<TARGET_FILE_NAME:${target}>
       WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>)
   endif()
@@ -196,13 +202,16 @@ add_test(NAME bench_unexpected_box
 set_tests_properties(bench_unexpected_box PROPERTIES TIMEOUT 60
   PASS_REGULAR_EXPRESSION "unexpected-box.txt:6: FAILED: unexpected message box: Delta-T RxDelay")
 
-# The release: the version reads alike in VERSION, the changelog, the
+# The release. The version reads alike in VERSION, the changelog, the
 # package's name, the DLL's version resource and log line, and the job record
-# bench_job had the real DLL write.
+# bench_job had the real DLL write. The DLL, built again from nothing in
+# another folder, has the same bytes.
 set_tests_properties(bench_job PROPERTIES FIXTURES_SETUP job_record)
 add_test(NAME version_agrees COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-version.sh $<TARGET_FILE:Kelvane>
   ${CMAKE_BINARY_DIR}/bench-out/job/job-record.txt)
 set_tests_properties(version_agrees PROPERTIES FIXTURES_REQUIRED job_record TIMEOUT 60)
+add_test(NAME reproducible_dll COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-again.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600)
 
 # The short soak: a seeded random operator and host with the invariants
 # checked after every step, two fixed seeds side by side (scripts/soak.sh runs
@@ -219,6 +228,7 @@ endforeach()
 # earlier runs of the tree).
 set_tests_properties(wine_system_0 wine_system_1 PROPERTIES COST 300)
 set_tests_properties(wine_cycles PROPERTIES COST 200)
+set_tests_properties(reproducible_dll PROPERTIES COST 150)
 set_tests_properties(wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_german PROPERTIES COST 60)
 
 # Every Wine run has a prefix, a drive D: and a display of its own (see
