@@ -118,8 +118,6 @@ target_sources(kelvane_wine_tests PRIVATE ${KELVANE_PAGE_BASE})
 set_source_files_properties(${KELVANE_PAGE_BASE} PROPERTIES SKIP_PRECOMPILE_HEADERS ON
   COMPILE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release>:-O2>")
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
-# Files of the source tree the tests read (the fuzz corpus), through Wine's Z: drive.
-target_compile_definitions(kelvane_wine_tests PRIVATE KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # The environment matrix: the system tests again in hosts that differ from ours
 # the way real installations do (tests/wine/HostEnvironmentTest.cpp says what
@@ -236,6 +234,8 @@ set_tests_properties(wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_germ
 get_property(KELVANE_TESTS DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY TESTS)
 foreach(t IN LISTS KELVANE_TESTS)
   if(NOT t STREQUAL "dll_tables")
-    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KELVANE_WINE_SLOT=${t})
+    # The source tree, whose files (the fuzz corpus) the tests read through
+    # Wine's Z: drive; given at run time, so no build path is compiled in.
+    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KELVANE_WINE_SLOT=${t} KELVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR})
   endif()
 endforeach()

@@ -586,8 +586,13 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
     };
     std::vector<Source> sources;
     for (const Awkward& a : awkward) sources.push_back({a.name, a.text, a.exact ? 1 : 0, true});
-    // The fuzzer's seeds: two bytes choose its block sizes, the rest is the file.
-    std::string corpus = std::string("Z:") + KELVANE_SOURCE_DIR + "\\tests\\fuzz\\corpus";
+    // The fuzzer's seeds: two bytes choose its block sizes, the rest is the
+    // file. They are in the source tree (through Wine's Z:), which the
+    // verification kit on Windows does not carry; the path is not compiled
+    // in, so the test program is the same bytes whatever folder built it.
+    const char* source = std::getenv("KELVANE_SOURCE_DIR");
+    if (!source || !*source) GTEST_SKIP() << "KELVANE_SOURCE_DIR (the source tree, for the fuzz corpus) is not set";
+    std::string corpus = std::string("Z:") + source + "\\tests\\fuzz\\corpus";
     std::replace(corpus.begin(), corpus.end(), '/', '\\');
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((corpus + "\\*.seed").c_str(), &found);
