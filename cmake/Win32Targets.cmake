@@ -208,6 +208,12 @@ set_tests_properties(bench_job PROPERTIES FIXTURES_SETUP job_record)
 add_test(NAME version_agrees COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-version.sh $<TARGET_FILE:Kelvane>
   ${CMAKE_BINARY_DIR}/bench-out/job/job-record.txt)
 set_tests_properties(version_agrees PROPERTIES FIXTURES_REQUIRED job_record TIMEOUT 60)
+# The verification kit as a Windows user runs it (scripts/verify-kit-wine.sh):
+# zipped, unpacked, `cmd /c .\verify.cmd` in a fresh prefix, its report read.
+# The suites it runs are the entries above, so here it runs a few of each kind.
+add_test(NAME verify_kit COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/verify-kit-wine.sh ${CMAKE_BINARY_DIR} win32)
+set_tests_properties(verify_kit PROPERTIES TIMEOUT 300 ENVIRONMENT
+  "VERIFY_TESTS=HostEnvironment.*:CoreTest.IniValuesLoad*:WindowTest.PageList*;VERIFY_SCRIPTS=job;VERIFY_CYCLES=no")
 add_test(NAME reproducible_dll COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-again.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600)
 

@@ -13,6 +13,8 @@
 #   scripts/package.sh --check   make both, then again from a copy of the
 #                                tree in another folder, and compare bytes
 #   scripts/package.sh --name    print the package's name
+#   scripts/package.sh --kit BUILD OUT   only the kit's zip, into OUT, from
+#                                the programs BUILD has built (the kit's test)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -20,25 +22,9 @@ version=$(head -n1 VERSION)
 name=Kelvane-$version
 case "${1:-}" in
   --name) echo "$name"; exit 0 ;;
-  --check | "") ;;
-  *) echo "usage: scripts/package.sh [--check|--name]" >&2; exit 2 ;;
+  --check | "" | --kit) ;;
+  *) echo "usage: scripts/package.sh [--check|--name|--kit BUILD OUT]" >&2; exit 2 ;;
 esac
-
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) ||
-    { echo "package: not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 1; }
-fi
-export SOURCE_DATE_EPOCH
-
-bash scripts/deps.sh
-build=$root/build/cross
-cmake --preset cross >/dev/null
-cmake --build --preset cross --target Kelvane KelvaneEntry Tamsil KelvaneBench KelvaneProbe kelvane_wine_tests
-bin=$build/bin
-
-stage=$build/package
-rm -rf "$stage"
-mkdir -p "$stage" "$root/dist"
 
 # A folder's files as the zip and SHA256SUMS list them: sorted bytewise.
 listing() { (cd "$1" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort); }
@@ -52,6 +38,48 @@ zip_folder() {
   (cd "$stage" && find "$1" -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -@ "$2")
 }
 
+# The verification kit: the test programs, the bench with its scripts, the
+# Tamsil.dll stand-in and the plug-in, run by verify.cmd on any Windows.
+# zip_kit BIN OUT
+zip_kit() {
+  local k=$stage/$name-verify
+  mkdir -p "$k/bin" "$k/scripts"
+  cp "$1/Kelvane.dll" "$1/KelvaneEntry1.dll" "$1/Tamsil.dll" "$1/KelvaneBench.exe" \
+    "$1/KelvaneProbe.exe" "$1/kelvane_wine_tests.exe" "$k/bin/"
+  cp bench/scripts/demo.txt bench/scripts/faults.txt bench/scripts/job.txt "$k/scripts/"
+  cp verify/verify.cmd verify/README.txt "$k/"
+  # The Windows command processor wants CRLF.
+  sed -i 's/\r*$/\r/' "$k/verify.cmd" "$k/README.txt"
+  echo "$version" >"$k/VERSION"
+  zip_folder "$name-verify" "$2/$name-verify.zip"
+}
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) ||
+    { echo "package: not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 1; }
+fi
+export SOURCE_DATE_EPOCH
+
+if [ "${1:-}" = --kit ]; then
+  build=$(cd "${2:?--kit BUILD OUT}" && pwd)
+  mkdir -p "${3:?--kit BUILD OUT}"
+  stage=$build/package-kit
+  rm -rf "$stage"
+  mkdir -p "$stage"
+  zip_kit "$build/bin" "$(cd "$3" && pwd)"
+  exit 0
+fi
+
+bash scripts/deps.sh
+build=$root/build/cross
+cmake --preset cross >/dev/null
+cmake --build --preset cross --target Kelvane KelvaneEntry Tamsil KelvaneBench KelvaneProbe kelvane_wine_tests
+bin=$build/bin
+
+stage=$build/package
+rm -rf "$stage"
+mkdir -p "$stage" "$root/dist"
+
 # The package.
 p=$stage/$name
 mkdir -p "$p/debug" "$p/include"
@@ -61,18 +89,7 @@ cp include/KelvaneHost.h "$p/include/"
 cp README.md CHANGELOG.md "$p/"
 zip_folder "$name" "$root/dist/$name.zip"
 
-# The verification kit: the test programs, the bench with its scripts, the
-# Tamsil.dll stand-in and the plug-in, run by verify.cmd on any Windows.
-k=$stage/$name-verify
-mkdir -p "$k/bin" "$k/scripts"
-cp "$bin/Kelvane.dll" "$bin/KelvaneEntry1.dll" "$bin/Tamsil.dll" "$bin/KelvaneBench.exe" \
-  "$bin/KelvaneProbe.exe" "$bin/kelvane_wine_tests.exe" "$k/bin/"
-cp bench/scripts/demo.txt bench/scripts/faults.txt bench/scripts/job.txt "$k/scripts/"
-cp verify/verify.cmd verify/README.txt "$k/"
-# The Windows command processor wants CRLF.
-sed -i 's/\r*$/\r/' "$k/verify.cmd" "$k/README.txt"
-echo "$version" >"$k/VERSION"
-zip_folder "$name-verify" "$root/dist/$name-verify.zip"
+zip_kit "$bin" "$root/dist"
 
 (cd "$root/dist" && sha256sum "$name.zip" "$name-verify.zip" >SHA256SUMS)
 echo "dist/$name.zip, dist/$name-verify.zip (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"

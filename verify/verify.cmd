@@ -13,7 +13,7 @@ set "KIT=%~dp0"
 set "REPORT=%KIT%verify-report.txt"
 set "RESULTS=%KIT%results"
 set /p VERSION=<"%KIT%VERSION"
-if not defined VERIFY_TESTS set "VERIFY_TESTS=-Cycles.*:Hardening.InMemoryReaderReadsAsThePlatform"
+if not defined VERIFY_TESTS set "VERIFY_TESTS=-Cycles.*"
 if not defined VERIFY_SCRIPTS set "VERIFY_SCRIPTS=demo faults job"
 if not defined VERIFY_CYCLES set "VERIFY_CYCLES=yes"
 if exist "%RESULTS%" rmdir /s /q "%RESULTS%"
@@ -22,44 +22,20 @@ if exist "%KIT%work" rmdir /s /q "%KIT%work"
 mkdir "%KIT%work"
 echo Kelvane %VERSION% verification: this takes 5 to 15 minutes; do not use the mouse meanwhile.
 
-rem What this machine is.
-for /f "delims=" %%v in ('ver') do set "WINVER=%%v"
-set "BITS=32-bit Windows"
-if /i "%PROCESSOR_ARCHITECTURE%"=="AMD64" set "BITS=64-bit Windows"
-if /i "%PROCESSOR_ARCHITECTURE%"=="ARM64" set "BITS=64-bit Windows (ARM64)"
-if defined PROCESSOR_ARCHITEW6432 set "BITS=64-bit Windows (this script in its 32-bit command processor)"
-set "DPI="
-for /f "tokens=3" %%d in ('reg query "HKCU\Control Panel\Desktop\WindowMetrics" /v AppliedDPI 2^>nul ^| find "AppliedDPI"') do set /a DPI=%%d
-if not defined DPI for /f "tokens=3" %%d in ('reg query "HKCU\Control Panel\Desktop" /v LogPixels 2^>nul ^| find "LogPixels"') do set /a DPI=%%d
-if not defined DPI set "DPI=96 (the system default; no setting found)"
-set "LOCALE="
-for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v LocaleName 2^>nul ^| find "LocaleName"') do set "LOCALE=%%l"
-for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v sDecimal 2^>nul ^| find "sDecimal"') do set "DECIMAL=%%l"
-if not defined LOCALE set "LOCALE=unknown"
-rem The security products the Security Center lists (client Windows only).
-set "SECURITY="
-for %%c in (AntiVirusProduct AntiSpywareProduct FirewallProduct) do (
-  for /f "tokens=1,* delims==" %%a in ('wmic /namespace:\\root\SecurityCenter2 path %%c get displayName /value 2^>nul ^| find "="') do (
-    set "NAME=%%b"
-    if defined NAME if "!SECURITY!"=="" (set "SECURITY=!NAME!") else (echo "!SECURITY!" | find /i "!NAME!" >nul || set "SECURITY=!SECURITY!; !NAME!")
-  )
-)
-if not defined SECURITY if exist "%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" (
-  for /f "delims=" %%n in ('powershell -NoProfile -Command "Get-WmiObject -Namespace root\SecurityCenter2 -Class AntiVirusProduct,FirewallProduct -ErrorAction SilentlyContinue | ForEach-Object { $_.displayName }" 2^>nul') do (
-    if "!SECURITY!"=="" (set "SECURITY=%%n") else (set "SECURITY=!SECURITY!; %%n")
-  )
-)
-if not defined SECURITY set "SECURITY=none listed (the Security Center lists none, or this Windows has none)"
-
-rem Drive D: for the run.
+rem Drive D: for the run: the kit's work folder, known by a file of its own.
 set "MAPPED="
 set "SKIP="
-if exist D:\nul (
-  set "SKIP=drive D: exists on this machine (the tests would use D:\pellora_project and D:\work); run the kit where D: is free, e.g. a colleague's PC or after moving the D: drive letter"
+set "DRIVE=D: mapped to the kit's work folder with subst"
+echo Kelvane verification kit work folder>"%KIT%work\kelvane-verify-work.txt"
+if exist D:\kelvane-verify-work.txt (
+  set "DRIVE=D: was the kit's work folder already"
+) else if exist D:\nul (
+  set "SKIP=drive D: exists on this machine (the tests would use D:\pellora_project and D:\work); run the kit where D: is free, or map D: to this kit's work folder yourself"
 ) else (
   subst D: "%KIT%work" >"%RESULTS%\subst.txt" 2>&1
-  if exist D:\nul (set "MAPPED=yes") else (set "SKIP=subst could not map drive D: to the kit's work folder (see results\subst.txt)")
+  if exist D:\kelvane-verify-work.txt (set "MAPPED=yes") else (set "SKIP=subst could not map drive D: to the kit's work folder (see results\subst.txt)")
 )
+if defined SKIP set "DRIVE=not mapped"
 
 set "OVERALL=PASSED"
 set "SUITES="
@@ -81,35 +57,66 @@ if /i "%VERIFY_CYCLES%"=="yes" (
 )
 for %%s in (%VERIFY_SCRIPTS%) do (
   echo bench script %%s...
-  start "" /wait KelvaneBench.exe --script "%KIT%scripts\%%s.txt" --out "%RESULTS%\%%s" --work D:\bench-%%s
-  call :suite "bench %%s" !ERRORLEVEL! "%RESULTS%\%%s"
+  KelvaneBench.exe --script "%KIT%scripts\%%s.txt" --out "%RESULTS%\%%s" --work D:\bench-%%s >"%RESULTS%\bench-%%s.txt" 2>&1
+  call :suite "bench %%s" !ERRORLEVEL! "%RESULTS%\bench-%%s.txt"
 )
 cd /d "%KIT%"
 if defined MAPPED subst D: /d >nul 2>&1
 
 :report
 cd /d "%KIT%"
-> "%REPORT%" (
-  echo Kelvane %VERSION% verification report
-  echo.
-  echo Result:            !OVERALL!
-  echo Written:           %DATE% %TIME%
-  echo Computer:          %COMPUTERNAME%
-  echo Windows:           !WINVER!
-  echo Bitness:           !BITS!; the test programs and the plug-in are 32-bit
-  echo DPI:               !DPI!
-  echo Locale:            !LOCALE!, decimal separator "!DECIMAL!"
-  echo Security products: !SECURITY!
-  echo Kit folder:        %KIT%
-  echo.
-  echo Suites:
-  type "%RESULTS%\suites.txt"
-  echo.
-  echo What to send back: this file and the folder "results" ^(zipped^), to the
-  echo Kelvane developers, with the host's name and version and what else runs on
-  echo the machine. A FAILED suite names the failing tests in results\*.txt; the
-  echo bench scripts' journals and screenshots are in results\^<script^>\.
+rem What this machine is (after the suites, so nothing of it runs beside them).
+for /f "delims=" %%v in ('ver') do set "WINVER=%%v"
+set "BITS=32-bit Windows"
+if /i "%PROCESSOR_ARCHITECTURE%"=="AMD64" set "BITS=64-bit Windows"
+if /i "%PROCESSOR_ARCHITECTURE%"=="ARM64" set "BITS=64-bit Windows (ARM64)"
+if defined PROCESSOR_ARCHITEW6432 set "BITS=64-bit Windows (this script in its 32-bit command processor)"
+set "DPI="
+for /f "tokens=3" %%d in ('reg query "HKCU\Control Panel\Desktop\WindowMetrics" /v AppliedDPI 2^>nul ^| find "AppliedDPI"') do set /a DPI=%%d
+if not defined DPI for /f "tokens=3" %%d in ('reg query "HKCU\Control Panel\Desktop" /v LogPixels 2^>nul ^| find "LogPixels"') do set /a DPI=%%d
+if not defined DPI for /f "tokens=3" %%d in ('reg query "HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts" /v LogPixels 2^>nul ^| find "LogPixels"') do set /a DPI=%%d
+if not defined DPI set "DPI=96 (the system default; no setting found)"
+set "LOCALE="
+for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v LocaleName 2^>nul ^| find "LocaleName"') do set "LOCALE=%%l"
+for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v sDecimal 2^>nul ^| find "sDecimal"') do set "DECIMAL=%%l"
+if not defined LOCALE set "LOCALE=unknown"
+rem The security products the Security Center lists (client Windows only).
+set "SECURITY="
+for %%c in (AntiVirusProduct AntiSpywareProduct FirewallProduct) do (
+  for /f "tokens=1,* delims==" %%a in ('wmic /namespace:\\root\SecurityCenter2 path %%c get displayName /value 2^>nul ^| find "="') do (
+    set "NAME=%%b"
+    if defined NAME if "!SECURITY!"=="" (set "SECURITY=!NAME!") else (echo "!SECURITY!" | find /i "!NAME!" >nul || set "SECURITY=!SECURITY!; !NAME!")
+  )
 )
+rem Windows 11 24H2 and later have no wmic: PowerShell lists them there.
+where wmic >nul 2>&1 || if exist "%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" (
+  for /f "delims=" %%n in ('powershell -NoProfile -Command "Get-WmiObject -Namespace root\SecurityCenter2 -Class AntiVirusProduct,FirewallProduct -ErrorAction SilentlyContinue | ForEach-Object { $_.displayName }" 2^>nul') do (
+    if "!SECURITY!"=="" (set "SECURITY=%%n") else (set "SECURITY=!SECURITY!; %%n")
+  )
+)
+if not defined SECURITY set "SECURITY=none listed (the Security Center lists none, or this Windows has none)"
+
+type nul >"%REPORT%"
+>>"%REPORT%" echo Kelvane %VERSION% verification report
+>>"%REPORT%" echo.
+>>"%REPORT%" echo Result:            !OVERALL!
+>>"%REPORT%" echo Written:           %DATE% %TIME%
+>>"%REPORT%" echo Computer:          %COMPUTERNAME%
+>>"%REPORT%" echo Windows:           !WINVER!
+>>"%REPORT%" echo Bitness:           !BITS!; the test programs and the plug-in are 32-bit
+>>"%REPORT%" echo DPI:               !DPI!
+>>"%REPORT%" echo Locale:            !LOCALE!, decimal separator "!DECIMAL!"
+>>"%REPORT%" echo Security products: !SECURITY!
+>>"%REPORT%" echo Kit folder:        %KIT%
+>>"%REPORT%" echo Drive D:           !DRIVE!
+>>"%REPORT%" echo.
+>>"%REPORT%" echo Suites:
+type "%RESULTS%\suites.txt" >>"%REPORT%"
+>>"%REPORT%" echo.
+>>"%REPORT%" echo What to send back: this file and the folder "results" ^(zipped^), to the
+>>"%REPORT%" echo Kelvane developers, with the host's name and version and what else runs on
+>>"%REPORT%" echo the machine. A FAILED suite names the failing tests in results\*.txt; the
+>>"%REPORT%" echo bench scripts' journals and screenshots are in results\^<script^>\.
 type "%REPORT%"
 if "!OVERALL!"=="PASSED" exit /b 0
 exit /b 1
