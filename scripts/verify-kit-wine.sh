@@ -29,17 +29,11 @@ read -r display <"$fifo"
 rm -f "$fifo"
 export DISPLAY=:$display
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$arch" = win64 ]; then
-  # A 64-bit prefix of its own, made afresh: 32-bit programs run under WoW64.
-  export WINEARCH=win64 WINEPREFIX=$build/wineprefix-kit-win64
-  rm -rf "$WINEPREFIX"
-  wineboot --init </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-else
-  export WINEARCH=win32 WINEPREFIX=$build/wineprefix-kit-win32
-  rm -rf "$WINEPREFIX"
-  KELVANE_WINE_D=$kit/unused-d bash "$root/cmake/wine-prefix.sh" "$build"
-fi
+# A fresh prefix, from the build's template of that kind (win64: 32-bit
+# programs under WoW64).
+export WINEARCH=$arch KELVANE_WINE_ARCH=$arch WINEPREFIX=$build/wineprefix-kit-$arch
+rm -rf "$WINEPREFIX"
+KELVANE_WINE_D=$kit/unused-d bash "$root/cmake/wine-prefix.sh" "$build"
 # Wine's subst maps nothing: D: is the kit's work folder before the kit
 # starts, as a user may map it by hand (verify.cmd knows it by its file).
 mkdir -p "$folder/work"
