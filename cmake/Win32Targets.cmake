@@ -165,7 +165,10 @@ set_tests_properties(wine_host_cc6 PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=cc6)
 # host and plug-in see the 32-bit views of folders and registry, as on 64-bit
 # Windows: what finds and writes files (the settings file, its copies in
 # %LOCALAPPDATA%, set-ups, the record, long paths).
-add_test(NAME wine_host_wow64 COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:CoreTest.*:SetupTest.*)
+set(KELVANE_WOW64_TESTS "CoreTest.StartUp*:CoreTest.UnloadWrites*:CoreTest.MissingWorkFolder*:\
+CoreTest.HostCreatedBlocks*:CoreTest.ProcessExitWithoutUnload*:CoreTest.IniUnwritableAtUnload*:\
+CoreTest.CopiesOfTwoWorkFolders*:CoreTest.ALongWorkFolder*:SetupTest.SavedSetupRestores*:SetupTest.TheRecordIsOffered*")
+add_test(NAME wine_host_wow64 COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_WOW64_TESTS})
 set_tests_properties(wine_host_wow64 PROPERTIES ENVIRONMENT "KELVANE_HOST_ENV=wow64;KELVANE_WINE_ARCH=win64")
 set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_wow64 PROPERTIES TIMEOUT 600)
 
@@ -224,7 +227,9 @@ foreach(arch win32 win64)
     "VERIFY_TESTS=HostEnvironment.*:CoreTest.IniValuesLoad*:WindowTest.PageList*;VERIFY_SCRIPTS=job;VERIFY_CYCLES=no")
 endforeach()
 add_test(NAME reproducible_dll COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-again.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600)
+# About a minute of both cores: with the Wine tests beside it the test command
+# passed ten minutes from a fresh clone, so scripts/release-check.sh runs it.
+set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600 LABELS release)
 
 # The short soak: a seeded random operator and host with the invariants
 # checked after every step, two fixed seeds side by side (scripts/soak.sh runs
@@ -241,7 +246,6 @@ endforeach()
 # earlier runs of the tree).
 set_tests_properties(wine_system_0 wine_system_1 PROPERTIES COST 300)
 set_tests_properties(wine_cycles PROPERTIES COST 200)
-set_tests_properties(reproducible_dll PROPERTIES COST 150)
 set_tests_properties(wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_german PROPERTIES COST 60)
 
 # Every Wine run has a prefix, a drive D: and a display of its own (see
