@@ -81,18 +81,19 @@ set "LOCALE="
 for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v LocaleName 2^>nul ^| find "LocaleName"') do set "LOCALE=%%l"
 for /f "tokens=3" %%l in ('reg query "HKCU\Control Panel\International" /v sDecimal 2^>nul ^| find "sDecimal"') do set "DECIMAL=%%l"
 if not defined LOCALE set "LOCALE=unknown"
-rem The security products the Security Center lists (client Windows only).
+rem The security products the Security Center lists (client Windows only), as
+rem it lists them: a product that is antivirus and firewall is named twice.
 set "SECURITY="
 for %%c in (AntiVirusProduct AntiSpywareProduct FirewallProduct) do (
   for /f "tokens=1,* delims==" %%a in ('wmic /namespace:\\root\SecurityCenter2 path %%c get displayName /value 2^>nul ^| find "="') do (
-    set "NAME=%%b"
-    if defined NAME if "!SECURITY!"=="" (set "SECURITY=!NAME!") else (echo "!SECURITY!" | find /i "!NAME!" >nul || set "SECURITY=!SECURITY!; !NAME!")
+    rem wmic ends its lines with an extra carriage return: a second pass drops it.
+    for /f "delims=" %%n in ("%%b") do call :addsecurity "%%n"
   )
 )
 rem Windows 11 24H2 and later have no wmic: PowerShell lists them there.
 where wmic >nul 2>&1 || if exist "%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" (
-  for /f "delims=" %%n in ('powershell -NoProfile -Command "Get-WmiObject -Namespace root\SecurityCenter2 -Class AntiVirusProduct,FirewallProduct -ErrorAction SilentlyContinue | ForEach-Object { $_.displayName }" 2^>nul') do (
-    if "!SECURITY!"=="" (set "SECURITY=%%n") else (set "SECURITY=!SECURITY!; %%n")
+  for %%c in (AntiVirusProduct AntiSpywareProduct FirewallProduct) do (
+    for /f "delims=" %%n in ('powershell -NoProfile -Command "Get-WmiObject -Namespace root\SecurityCenter2 -Class %%c -ErrorAction SilentlyContinue | ForEach-Object { $_.displayName }" 2^>nul') do call :addsecurity "%%n"
   )
 )
 if not defined SECURITY set "SECURITY=none listed (the Security Center lists none, or this Windows has none)"
@@ -134,4 +135,10 @@ exit /b 0
 
 :line
 >>"%RESULTS%\suites.txt" echo   %~1: %~2
+exit /b 0
+
+rem :addsecurity NAME - adds a product's name to SECURITY
+:addsecurity
+if "%~1"=="" exit /b 0
+if defined SECURITY (set "SECURITY=!SECURITY!; %~1") else (set "SECURITY=%~1")
 exit /b 0
