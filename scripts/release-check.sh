@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What a release needs checked beyond the test command, which has no room
-# for it (about 25 minutes here):
+# for it (16.6 minutes here, at load 2-7):
 #   scripts/package.sh --check   both zips made, then made again from a copy
 #                                of the tree in another folder: same bytes
 #   reproducible_dll (ctest label "release"): the DLLs built again from
