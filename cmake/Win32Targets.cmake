@@ -10,8 +10,11 @@ if(MSVC)
     COMMAND lib /nologo /machine:x86 /def:${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def /out:${TAMSIL_IMPLIB}
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
 else()
+  # Named without its folder: dlltool makes its symbols' names from the path,
+  # and they would carry the build folder into the plug-in.
   add_custom_command(OUTPUT ${TAMSIL_IMPLIB}
-    COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l ${TAMSIL_IMPLIB}
+    COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def -l libtamsil_import.a
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/TamsilImport.def)
 endif()
 add_custom_target(tamsil_import DEPENDS ${TAMSIL_IMPLIB})
@@ -35,12 +38,15 @@ target_link_libraries(Kelvane PRIVATE kelvane_logic ${TAMSIL_IMPLIB}
   comctl32 user32 gdi32 kernel32 ${KELVANE_STATIC_LINK})
 # The library goes out without its debug information, which a host would map
 # (and Wine read) at every load; it stays beside it in Kelvane.dll.debug, which
-# the debuggers find through the link left in the library.
+# the debuggers find through the link left in the library. objcopy stamps the
+# images it writes with the time unless SOURCE_DATE_EPOCH says otherwise: 0,
+# as the linker leaves it (--no-insert-timestamp), so a build is the same bytes.
 function(kelvane_split_debug target)
   if(MINGW AND CMAKE_OBJCOPY)
+    set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
-      COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+      COMMAND ${objcopy} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
+      COMMAND ${objcopy} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
               $<TARGET_FILE_NAME:${target}>
       WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>)
   endif()
@@ -112,8 +118,6 @@ target_sources(kelvane_wine_tests PRIVATE ${KELVANE_PAGE_BASE})
 set_source_files_properties(${KELVANE_PAGE_BASE} PROPERTIES SKIP_PRECOMPILE_HEADERS ON
   COMPILE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release>:-O2>")
 target_include_directories(kelvane_wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
-# Files of the source tree the tests read (the fuzz corpus), through Wine's Z: drive.
-target_compile_definitions(kelvane_wine_tests PRIVATE KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # The environment matrix: the system tests again in hosts that differ from ours
 # the way real installations do (tests/wine/HostEnvironmentTest.cpp says what
@@ -157,7 +161,16 @@ add_custom_command(TARGET kelvane_wine_tests POST_BUILD
 add_test(NAME wine_host_cc6 COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${KELVANE_CC6_TESTS}
   --gtest_filter=HostEnvironment.*:${KELVANE_CONTROL_SUITES})
 set_tests_properties(wine_host_cc6 PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=cc6)
-set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_cc6 PROPERTIES TIMEOUT 600)
+# WoW64: a 64-bit prefix (a template of its own, made once), where the 32-bit
+# host and plug-in see the 32-bit views of folders and registry, as on 64-bit
+# Windows: what finds and writes files (the settings file, its copies in
+# %LOCALAPPDATA%, set-ups, the record, long paths).
+set(KELVANE_WOW64_TESTS "CoreTest.StartUp*:CoreTest.UnloadWrites*:CoreTest.MissingWorkFolder*:\
+CoreTest.HostCreatedBlocks*:CoreTest.ProcessExitWithoutUnload*:CoreTest.IniUnwritableAtUnload*:\
+CoreTest.CopiesOfTwoWorkFolders*:CoreTest.ALongWorkFolder*:SetupTest.SavedSetupRestores*:SetupTest.TheRecordIsOffered*")
+add_test(NAME wine_host_wow64 COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_WOW64_TESTS})
+set_tests_properties(wine_host_wow64 PROPERTIES ENVIRONMENT "KELVANE_HOST_ENV=wow64;KELVANE_WINE_ARCH=win64")
+set_tests_properties(wine_host_german wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_wow64 PROPERTIES TIMEOUT 600)
 
 # Export/import table check of the built DLL, and the floor its version resource names.
 add_test(NAME dll_tables COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Kelvane> -DRC=${KELVANE_RC}
@@ -196,6 +209,28 @@ add_test(NAME bench_unexpected_box
 set_tests_properties(bench_unexpected_box PROPERTIES TIMEOUT 60
   PASS_REGULAR_EXPRESSION "unexpected-box.txt:6: FAILED: unexpected message box: Delta-T RxDelay")
 
+# The release. The version reads alike in VERSION, the changelog, the
+# package's name, the DLL's version resource and log line, and the job record
+# bench_job had the real DLL write. The DLL, built again from nothing in
+# another folder, has the same bytes.
+set_tests_properties(bench_job PROPERTIES FIXTURES_SETUP job_record)
+add_test(NAME version_agrees COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-version.sh $<TARGET_FILE:Kelvane>
+  ${CMAKE_BINARY_DIR}/bench-out/job/job-record.txt)
+set_tests_properties(version_agrees PROPERTIES FIXTURES_REQUIRED job_record TIMEOUT 60)
+# The verification kit as a Windows user runs it (scripts/verify-kit-wine.sh):
+# zipped, unpacked, `cmd /c .\verify.cmd` in a fresh prefix, its report read.
+# The suites it runs are the entries above, so here it runs a few of each kind.
+# In both kinds of prefix: 32-bit, and 64-bit with the kit under WoW64.
+foreach(arch win32 win64)
+  add_test(NAME verify_kit_${arch} COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/verify-kit-wine.sh ${CMAKE_BINARY_DIR} ${arch})
+  set_tests_properties(verify_kit_${arch} PROPERTIES TIMEOUT 300 ENVIRONMENT
+    "VERIFY_TESTS=HostEnvironment.*:CoreTest.IniValuesLoad*:WindowTest.PageList*;VERIFY_SCRIPTS=job;VERIFY_CYCLES=no")
+endforeach()
+add_test(NAME reproducible_dll COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-again.sh ${CMAKE_BINARY_DIR})
+# About a minute of both cores: with the Wine tests beside it the test command
+# passed ten minutes from a fresh clone, so scripts/release-check.sh runs it.
+set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600 LABELS release)
+
 # The short soak: a seeded random operator and host with the invariants
 # checked after every step, two fixed seeds side by side (scripts/soak.sh runs
 # it for hours). A failure leaves its replay in bench-out/soak-N/replay.txt.
@@ -218,6 +253,8 @@ set_tests_properties(wine_host_fpu wine_host_dpi144 wine_host_cc6 wine_host_germ
 get_property(KELVANE_TESTS DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY TESTS)
 foreach(t IN LISTS KELVANE_TESTS)
   if(NOT t STREQUAL "dll_tables")
-    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KELVANE_WINE_SLOT=${t})
+    # The source tree, whose files (the fuzz corpus) the tests read through
+    # Wine's Z: drive; given at run time, so no build path is compiled in.
+    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KELVANE_WINE_SLOT=${t} KELVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR})
   endif()
 endforeach()

@@ -4,12 +4,15 @@
 # (default <build>/wine-d). The first prefix, <build>/wineprefix, is made by
 # wineboot; every other one (WINEPREFIX) starts as a hard-linked copy of it,
 # which takes a second instead of twenty. KELVANE_WINE_DPI (e.g. 144) gives a
-# new prefix that DPI.
+# new prefix that DPI. KELVANE_WINE_ARCH=win64 makes 64-bit prefixes (their
+# own template, <build>/wineprefix-win64), where our 32-bit programs run
+# under WoW64 as the hosts do on 64-bit Windows.
 set -euo pipefail
 build=$1
+export WINEARCH=${KELVANE_WINE_ARCH:-win32}
 template=$build/wineprefix
+[ "$WINEARCH" = win32 ] || template=$build/wineprefix-$WINEARCH
 export WINEPREFIX=${WINEPREFIX:-$template}
-export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 drive_d=${KELVANE_WINE_D:-$build/wine-d}

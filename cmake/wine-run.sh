@@ -23,8 +23,12 @@ for a in "$@"; do
     export WINEPREFIX=$build/wineprefix-script KELVANE_WINE_D=$build/wine-d-script
   fi
 done
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-export WINEARCH=win32
+export WINEARCH=${KELVANE_WINE_ARCH:-win32}
+if [ "$WINEARCH" = win32 ]; then
+  export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+else
+  export WINEPREFIX=${WINEPREFIX:-$build/wineprefix-$WINEARCH}
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ -z "$slot" ]; then

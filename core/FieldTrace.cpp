@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "KelvaneVersion.h"
 #include "framework/ModuleGuard.h"
 
 using kelvane::TraceKind;
@@ -14,6 +15,8 @@ kelvane::TraceRecorder g_recorder;
 std::string g_logPath;
 std::string g_olderPath;
 std::mutex g_writing;  // one writer at a time
+// A load's first lines open with the version, so a log sent in names the build.
+bool g_versionWritten = false;
 
 void OnAbsorbed(const char* what) noexcept {
     FieldTrace::Note(TraceKind::BoundaryException, what && *what ? what : "an exception of no standard type");
@@ -55,8 +58,16 @@ void Write(bool force) noexcept {
     const DWORD tick = GetTickCount();
     if (!g_recorder.Due(tick, force)) return;
     try {
-        const kelvane::TraceRecorder::Take take = g_recorder.Lines(LocalJournalTime(), tick, GetCurrentProcessId(), force);
-        if (!take.text.empty() && Append(take.text.data(), take.text.size())) g_recorder.Commit(take, tick);
+        const kelvane::JournalTime now = LocalJournalTime();
+        const kelvane::TraceRecorder::Take take = g_recorder.Lines(now, tick, GetCurrentProcessId(), force);
+        if (take.text.empty()) return;
+        const std::string text = g_versionWritten ? take.text
+            : kelvane::FormatJournalTime(now) + " pid " + std::to_string(GetCurrentProcessId()) +
+                  " Kelvane " KELVANE_VERSION_TEXT "\r\n" + take.text;
+        if (Append(text.data(), text.size())) {
+            g_recorder.Commit(take, tick);
+            g_versionWritten = true;
+        }
     } catch (...) {
         // Out of memory: the lines wait for the next try.
     }

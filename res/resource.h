@@ -5,6 +5,8 @@
 #ifndef KELVANE_RES_RESOURCE_H
 #define KELVANE_RES_RESOURCE_H
 
+#include "KelvaneVersion.h"  // made from VERSION by CMake
+
 #ifndef IDC_STATIC
 #define IDC_STATIC                  (-1)
 #endif
@@ -194,7 +196,6 @@
 #define IDC_AP_MIN4_VALUE           1067
 
 // Set-ups and the job record: File menu commands and their dialogs
-#define KELVANE_VERSION_TEXT        "1.0.0.0"
 #define ID_FILE_SAVE_SETUP          32780
 #define ID_FILE_LOAD_SETUP          32781
 #define ID_FILE_SAVE_RECORD         32782

@@ -11,13 +11,14 @@
 # Prints the time of each phase at the end.
 #   scripts/test.sh [--fast] [ctest options]
 #   --fast   leaves out the fuzz, the cycles and the soak (ctest label "slow")
+# The release's long checks (ctest label "release") are scripts/release-check.sh's.
 # Other arguments go to the cross build's ctest, e.g. -R wine_system.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ctest_args=()
-fast=()
+fast=(-LE release)
 for a in "$@"; do
-  if [ "$a" = "--fast" ]; then fast=(-LE slow); else ctest_args+=("$a"); fi
+  if [ "$a" = "--fast" ]; then fast=(-LE 'slow|release'); else ctest_args+=("$a"); fi
 done
 
 phases=()

@@ -8,6 +8,8 @@
 //           unmasked in the x87 control word
 //   dpi144  runs in a Wine prefix at 144 DPI (a DPI-aware host)
 //   cc6     has a manifest beside the exe asking for common controls 6
+//   wow64   runs in a 64-bit Wine prefix, under WoW64 as the hosts do on
+//           64-bit Windows (32-bit folder and registry views)
 // Unset: our plain host (C locale, 96 DPI, common controls 5, masked FPU).
 #include <gtest/gtest.h>
 
@@ -92,4 +94,10 @@ TEST(HostEnvironment, IsTheHostTheMatrixAskedFor) {
     EXPECT_EQ(env == "fpu" ? kUnmaskedFpu : static_cast<unsigned>(_MCW_EM), fpu);
     EXPECT_EQ(env == "dpi144" ? 144 : 96, ScreenDpi());
     EXPECT_EQ(env == "cc6", CommonControls6());
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    // The plain host may be under WoW64 too (the kit on 64-bit Windows).
+    if (env == "wow64") {
+        EXPECT_TRUE(wow64) << "a 32-bit prefix, not a 64-bit one";
+    }
 }
