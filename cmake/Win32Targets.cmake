@@ -143,7 +143,8 @@ GeneralPage.DspError*:CoreTest.TheStripShows*:WindowTest.TrendFits*")
 set(KELVANE_CONTROL_SUITES "WindowTest.PageList*:WindowTest.Clicking*:WindowTest.StatusStrip*:\
 WindowTest.EnterCommits*:OperatorCues.Tip*:OperatorCues.NumericControls*:OperatorCues.TypedText*:\
 OperatorCues.StuckDipole*:AcousticPage.OpensWith*:AcousticPage.ArrowKey*:AcousticPage.EveryScrollCode*:\
-AcousticPage.CurveAndThreshold*:DtGainPage.ChannelArrows*:GeneralPage.StatusLines*")
+AcousticPage.CurveAndThreshold*:DtGainPage.ChannelArrows*:GeneralPage.StatusLines*:\
+FullWavePage.TypedGainsFollowTheGainRule/*:FullWavePage.EscapeAndTextSetFromOutside/*")
 add_test(NAME wine_host_german COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_LOCALE_TESTS})
 set_tests_properties(wine_host_german PROPERTIES ENVIRONMENT KELVANE_HOST_ENV=german)
 add_test(NAME wine_host_fpu COMMAND kelvane_wine_tests --gtest_filter=HostEnvironment.*:${KELVANE_FPU_TESTS})
