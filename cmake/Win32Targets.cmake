@@ -235,7 +235,7 @@ set_tests_properties(reproducible_dll PROPERTIES TIMEOUT 600 LABELS release)
 # The short soak: a seeded random operator and host with the invariants
 # checked after every step, two fixed seeds side by side (scripts/soak.sh runs
 # it for hours). A failure leaves its replay in bench-out/soak-N/replay.txt.
-set(KELVANE_SOAK_SECONDS 30 CACHE STRING "Seconds of each short soak in the test command")
+set(KELVANE_SOAK_SECONDS 45 CACHE STRING "Seconds of each short soak in the test command")
 foreach(seed 1 2)
   add_test(NAME soak_${seed}
     COMMAND KelvaneBench --soak ${KELVANE_SOAK_SECONDS} --seed ${seed}
