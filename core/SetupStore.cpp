@@ -9,13 +9,17 @@
 
 using namespace kelvane;
 
-std::wstring WideOf(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+namespace {
+std::wstring WideIn(UINT codePage, const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+    if (n > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
     return wide;
 }
+}  // namespace
+
+std::wstring WideOf(const std::string& utf8) { return WideIn(CP_UTF8, utf8); }
 
 std::string Utf8Of(const std::wstring& wide) {
     if (wide.empty()) return std::string();
@@ -25,13 +29,7 @@ std::string Utf8Of(const std::wstring& wide) {
     return utf8;
 }
 
-std::string Utf8OfAnsi(const std::string& ansi) {
-    if (ansi.empty()) return std::string();
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
-    return Utf8Of(wide);
-}
+std::string Utf8OfAnsi(const std::string& ansi) { return Utf8Of(WideIn(CP_ACP, ansi)); }
 
 bool IsWholeText(const std::wstring& wide) {
     for (size_t i = 0; i < wide.size(); ++i) {

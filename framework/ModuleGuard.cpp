@@ -152,14 +152,14 @@ void OpenModuleGuards(HMODULE module, const entry::Bodies& frameCall) {
     // Windows of ours left on another thread at unload keep controls of the
     // common controls, and their subclass chains, until that thread destroys
     // them: that library must stay however the host loads it.
+    void* const defSubclassProc = ImportedFunction(reinterpret_cast<void*>(&DefSubclassProc));
     HMODULE comctl = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(ImportedFunction(reinterpret_cast<void*>(&DefSubclassProc))),
-                       &comctl);
+                       reinterpret_cast<LPCWSTR>(defSubclassProc), &comctl);
     const entry::Api* api = LoadEntryModule(module);
     if (!api) return;
     entry::Bodies bodies = frameCall;
-    bodies.defSubclassProc = reinterpret_cast<SUBCLASSPROC>(ImportedFunction(reinterpret_cast<void*>(&DefSubclassProc)));
+    bodies.defSubclassProc = reinterpret_cast<SUBCLASSPROC>(defSubclassProc);
     for (CEntryPoint* e = g_entries; e; e = e->m_next) {
         switch (e->m_shape) {
         case EntryShape::WindowProc: bodies.window = reinterpret_cast<WNDPROC>(e->m_procedure); break;
