@@ -64,10 +64,12 @@ export SOURCE_DATE_EPOCH
 if [ "${1:-}" = --kit ]; then
   build=$(cd "${2:?--kit BUILD OUT}" && pwd)
   mkdir -p "${3:?--kit BUILD OUT}"
-  stage=$build/package-kit
+  out=$(cd "$3" && pwd)
+  # Staged under OUT: the win32 and win64 kit tests run side by side.
+  stage=$out/stage
   rm -rf "$stage"
   mkdir -p "$stage"
-  zip_kit "$build/bin" "$(cd "$3" && pwd)"
+  zip_kit "$build/bin" "$out"
   exit 0
 fi
 
