@@ -8,6 +8,7 @@
 
 #include "core/FrameIntake.h"
 #include "core/HostLink.h"
+#include "core/JobLog.h"
 #include "core/SettingsStore.h"
 #include "core/logic/JobJournal.h"
 #include "core/logic/PageContext.h"
@@ -45,6 +46,7 @@ struct FrameLink {
     const CHostLink& host;       // the send log and the journal
     CSettingsStore& settings;    // save requests, where the settings went
     SessionNotes& notes;         // for the job record
+    CJobLog& job;                // the job's journal on disk
     FrameOwner& owner;
 };
 

@@ -23,7 +23,14 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     // One reading of the clock: the strip and the record give the same second.
     const kelvane::JournalTime now = LocalJournalTime();
     m_sendLog.Sent(sent, delivered, now.msOfDay / 1000);
-    m_journal.Record(now, sent.CodeWord, block->Payload[0], sent.Payload[0], delivered);
+    // The value the operator asked for, where the page limited it first.
+    const int32_t asked = m_hasAsked ? m_asked : block->Payload[0];
+    m_hasAsked = false;
+    m_journal.Record(now, sent.CodeWord, asked, sent.Payload[0], delivered);
+    if (m_job) {
+        m_job->Command(sent.CodeWord, asked, sent.Payload[0], m_action, delivered);
+        if (sent.CodeWord == kelvane::CMD_TOOL_RESET) m_job->Event(delivered ? "Tool Reset" : "Tool Reset (no host window took it)");
+    }
     if (!delivered) {
         FieldTrace::NoteCommand(kelvane::TraceKind::CommandLost, sent, sent);
         return;
@@ -33,11 +40,13 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
 }
 
 void CHostLink::BeginBatch(const char* what) {
+    if (m_depth++ == 0) m_action = what && *what ? what : "operator";
     m_sendLog.BeginBatch(what);
     m_journal.BeginAction(what);
 }
 
 void CHostLink::EndBatch() {
+    if (m_depth > 0 && --m_depth == 0) m_action = "operator";
     m_sendLog.EndBatch(LocalSecondsOfDay());
     m_journal.EndAction();
 }

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "core/JobLog.h"
 #include "core/logic/JobJournal.h"
 #include "core/logic/PageContext.h"
 #include "core/logic/ParameterSet.h"
@@ -23,11 +26,14 @@ public:
     HWND HostWindow() const { return m_hostWnd; }
     // The control window each command names (wParam); null while none is open.
     void SetControlWindow(HWND control) { m_controlWnd = control; }
+    // Where every command is written down for the job (none until given).
+    void SetJobLog(CJobLog* job) { m_job = job; }
 
     // Synchronous: the host has finished with the block when this returns.
     void SendToolCommand(const kelvane::ToolCommand* block) override;
     void BeginBatch(const char* what) override;
     void EndBatch() override;
+    void AskedFor(int32_t value) override { m_asked = value; m_hasAsked = true; }
     bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
 
     // What the status strip says was sent last.
@@ -41,4 +47,9 @@ private:
     HWND m_controlWnd = nullptr;
     kelvane::SendLog m_sendLog;
     kelvane::JobJournal m_journal;
+    CJobLog* m_job = nullptr;
+    int m_depth = 0;
+    std::string m_action = "operator";  // the outermost batch's name
+    int32_t m_asked = 0;
+    bool m_hasAsked = false;
 };

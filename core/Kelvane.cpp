@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "KelvaneHost.h"
+#include "KelvaneVersion.h"
 #include "core/FieldTrace.h"
 #include "core/logic/IniRules.h"
 #include "framework/ModuleGuard.h"
@@ -39,6 +40,9 @@ BOOL CKelvaneApp::InitInstance() {
     FieldTrace::PlaceIn(m_settings.IoFolder());
     PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_settings.NoteStartingSettings();
+    m_job.Open(m_settings.SettingsFolder(), KELVANE_VERSION_TEXT);
+    m_host.SetJobLog(&m_job);
+    m_job.Start(&CKelvaneApp::JobTick, this);
     return CWinApp::InitInstance();
 }
 
@@ -46,10 +50,14 @@ int CKelvaneApp::ExitInstance() {
     // Nothing of ours may run once the image goes: no more background
     // writes (one waiting out a lock gives up), frame calls out of the image.
     m_settings.StopBackgroundSaves();
+    m_job.Stop();
     WaitForGuardedCalls(kUnloadCallsWaitMs);
     m_settings.SaveAtUnload(kUnloadLockWaitMs);  // the last write, after any background one
     m_windowsGone = m_frame.Destroy();
     if (m_windowsGone) m_frame.ReleaseClass();
+    // After the window's own lines (its close); nothing is journaled after.
+    m_host.SetJobLog(nullptr);
+    m_job.Close();
     m_blocks.CloseToolControlBlock();
     m_blocks.CloseProcessBlock();
     return CWinApp::ExitInstance();
@@ -58,8 +66,16 @@ int CKelvaneApp::ExitInstance() {
 void CKelvaneApp::ProcessExitShutdown() {
     // Other threads are gone and windows may be half torn down: save only.
     m_settings.SaveAtExit();
+    m_job.CloseAtExit();
     m_blocks.CloseToolControlBlock();
     m_blocks.CloseProcessBlock();
+}
+
+void CKelvaneApp::JobTick(void* self) {
+    auto* app = static_cast<CKelvaneApp*>(self);
+    const FrameCounts::Tally counts = app->m_intake.Counts().Read();
+    for (const StreamEvent& e : app->m_stream.Sample(GetTickCount(), counts.frames, counts.usable))
+        app->m_job.Event(e.what, e.forMs);
 }
 
 void CKelvaneApp::TakeFrame(const int16_t* frame) {

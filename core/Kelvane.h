@@ -13,10 +13,12 @@
 #include "core/FrameIntake.h"
 #include "core/FrameLink.h"
 #include "core/HostLink.h"
+#include "core/JobLog.h"
 #include "core/SettingsStore.h"
 #include "core/SharedBlocks.h"
 #include "core/WinApp.h"
 #include "core/logic/JobJournal.h"
+#include "core/logic/JournalLines.h"
 #include "core/logic/ParameterSet.h"
 
 class CKelvaneApp : public CWinApp {
@@ -44,13 +46,19 @@ public:
     void TakeFrame(const int16_t* frame);
 
 private:
+    // Every 100 ms on the journal's thread, window or not: the frame
+    // stream's events (and the trend's sample).
+    static void JobTick(void* self);
+
     kelvane::ParameterSet m_params{};
     CSharedBlocks m_blocks;
     CHostLink m_host{m_params};
     CFrameIntake m_intake;
     CSettingsStore m_settings{m_params};
     kelvane::SessionNotes m_notes;
+    CJobLog m_job;
+    kelvane::StreamEvents m_stream;  // the journal thread's only
     CFrameHolder m_frame{m_host, m_intake};
-    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_frame};
+    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_job, m_frame};
     bool m_windowsGone = true;
 };

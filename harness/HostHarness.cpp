@@ -77,6 +77,19 @@ void HostHarness::PrepareWorkFolder(const std::string& workFolder, bool keepIni)
             SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
         }
+        // A fresh folder has no job yet: an earlier run's journals go too.
+        const std::string jobs = m_workFolder + "\\Jobs";
+        WIN32_FIND_DATAA found{};
+        HANDLE h = FindFirstFileA((jobs + "\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string file = jobs + "\\" + found.cFileName;
+                SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(file.c_str());
+            } while (FindNextFileA(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryA(jobs.c_str());
     }
 }
 

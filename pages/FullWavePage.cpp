@@ -103,7 +103,10 @@ bool CFullWavePage::OnValueEntered(int id, const std::string& text) {
     std::optional<CommandBatch> batch;
     const std::string what = std::string(Layout().section) + " window end";
     const std::string note = w != typed ? LimitedEntryNote(what, typed, w, "us") : std::string();
-    if (!note.empty()) batch.emplace(m_ctx.commands, note.c_str());
+    if (!note.empty()) {
+        batch.emplace(m_ctx.commands, note.c_str());
+        m_ctx.commands.AskedFor(typed);
+    }
     SendWindowEnd();
     batch.reset();
     if (w != typed) m_windowEndEdit.ShowNote(WindowEndNote(typed, w));

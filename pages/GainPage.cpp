@@ -57,6 +57,11 @@ void CGainPage::SetHealthTips(const std::string* tips) {
     if (m_hWnd) RefreshReadBacks(changed);
 }
 
+std::string CGainPage::ReadBackMismatch(int ch) const {
+    if (ch < 0 || ch >= m_layout.channels || !m_readBackCues.Warning(ch)) return std::string();
+    return "reported " + FormatInt(m_readBackCues.Reported(ch)) + " dB, set " + FormatInt(m_readBackCues.Setting(ch)) + " dB";
+}
+
 bool CGainPage::HasReadBackWarning() const {
     if (m_stale) return true;
     for (int ch = 0; ch < m_layout.channels; ++ch)
@@ -258,12 +263,18 @@ bool CGainPage::StoreGain(int index, const std::string& text, bool send) {
         if (index < m_layout.channels) {
             m_values.gains[index] = g;
             SetItemInt(m_layout.gainEdits[index], g);
-            if (send) Send(m_layout.firstChannelCode + index, g);
+            if (send) {
+                if (limited) m_ctx.commands.AskedFor(typed);
+                Send(m_layout.firstChannelCode + index, g);
+            }
         } else {
             for (int ch = 0; ch < m_layout.channels; ++ch) m_values.gains[ch] = g;
             if (m_layout.allSetsAllGain) *m_values.allGain = g;
             ShowAllGains(std::to_string(g).c_str());
-            if (send) Send(m_layout.allCode, g);
+            if (send) {
+                if (limited) m_ctx.commands.AskedFor(typed);
+                Send(m_layout.allCode, g);
+            }
         }
     };
     if (note.empty()) {

@@ -56,6 +56,9 @@ public:
     void SetHealthTips(const std::string* tips);
     // A read-back box warns: a channel disagrees or is flagged, or the numbers are old.
     bool HasReadBackWarning() const;
+    // Channel ch's read-back has disagreed with its set gain for a while:
+    // "reported 42 dB, set 30 dB", or "" while it agrees.
+    std::string ReadBackMismatch(int ch) const;
     // The page's "Download all commands": its settings as they stand, none
     // changed but what the drive limits change.
     virtual void DownloadAll() {}

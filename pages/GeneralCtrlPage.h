@@ -39,6 +39,7 @@ public:
     bool FieldsValid() const;
     // The sixteen DSP status lines and the time of the last report, as shown.
     std::vector<std::string> StatusLines() const;
+    bool Reported() const { return m_reported; }
     std::string LastReport() const;
 
 protected:

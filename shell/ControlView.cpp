@@ -308,8 +308,15 @@ void CControlView::SetDspStatus(const kelvane::DspStatusReport& report) {
 }
 
 std::string CControlView::DspErrorNote() const { return m_general.DspErrorNote(); }
+void CControlView::ReadBackMismatches(std::string (&out)[20]) const {
+    const CGainPage* const pages[kelvane::kTrendSections] = {&m_dtGain, &m_monopole, &m_dipole};
+    for (int s = 0; s < kelvane::kTrendSections; ++s)
+        for (int c = 0; c < kelvane::kTrendCount[s]; ++c) out[kelvane::kTrendFirst[s] + c] = pages[s]->ReadBackMismatch(c);
+}
+
 std::string CControlView::LastDspReport() const { return m_general.LastReport(); }
 std::vector<std::string> CControlView::DspStatusLines() const { return m_general.StatusLines(); }
+bool CControlView::HasDspReport() const { return m_general.Reported(); }
 
 void CControlView::AddPageHeldSettings(kelvane::ParameterSet& settings) const {
     if (m_dtGain.m_hWnd) settings.DtFilter = m_dtGain.IsChecked(IDC_DT_FILTER) ? 1 : 0;

@@ -48,6 +48,9 @@ public:
     // The health rules' tip of each of the twenty channels (trend order),
     // empty where a channel is healthy: its box and its page are marked.
     void SetHealthTips(const std::string* tips);
+    // Per channel in snapshot order (DT 1-4, monopole 1-8, dipole 1-8):
+    // how its read-back disagrees with its set gain, "" where it agrees.
+    void ReadBackMismatches(std::string (&out)[20]) const;
     // The next (delta 1) or previous (-1) page, wrapping at both ends, chosen
     // in the page list as the operator would.
     void StepPage(int delta);
@@ -65,6 +68,8 @@ public:
     // For the job record: when the last DSP report came, and its lines.
     std::string LastDspReport() const;
     std::vector<std::string> DspStatusLines() const;
+    // Whether the tool has sent a DSP report since the window opened.
+    bool HasDspReport() const;
     // What only the pages hold of the operator's settings (the DT filter
     // box, which the parameter set does not keep) goes into settings.
     void AddPageHeldSettings(kelvane::ParameterSet& settings) const;

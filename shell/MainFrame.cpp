@@ -99,6 +99,7 @@ void CMainFrame::UnregisterWindowClass() {
 bool CMainFrame::OnCreate() {
     m_link.owner.FrameUp(this);  // pages send commands during creation; notices come here
     CreateStatusStrip();
+    m_link.job.Event("Control window opened");
     m_watch.Open(SampleFrames());
     m_trend.Open(m_link.intake.Counts().Usable());
     m_pView = new (std::nothrow) CControlView(kelvane::PageContext{m_link.pages.params, m_trendTap, m_link.pages.blocks});
@@ -320,18 +321,24 @@ void CMainFrame::UpdateStatusStrip() {
     const CSettingsFile::Status settings = m_link.settings.Status();
     const std::string dsp = m_pView ? m_pView->DspErrorNote() : std::string();
     const std::string dspBrief = dsp.empty() ? std::string() : "DSP error";
-    const std::string saveBrief = settings.shortLine.empty() ? settings.line : settings.shortLine;
-    const std::string saveEssence = saveBrief.substr(0, saveBrief.find(" ("));
     const auto join = [](const std::string& a, const std::string& b) {
         return a.empty() ? b : b.empty() ? a : a + "; " + b;
     };
+    // A job journal that cannot be written goes with the settings' saves.
+    const std::string journal = m_link.job.Failure();
+    const std::string saveLine = join(settings.line, journal.empty() ? journal : "Job journal not written: " + journal);
+    const std::string saveBrief =
+        join(settings.shortLine.empty() ? settings.line : settings.shortLine, journal.empty() ? "" : "Journal not written");
+    const std::string saveEssence =
+        join(settings.line.empty() ? std::string() : saveBrief.substr(0, saveBrief.find(" (")),
+             journal.empty() ? "" : "Journal not written");
     // A channel flagged in auto gain leads, until acknowledged; shortened
     // alongside the others.
     const std::vector<std::string> health = HealthStripForms();
     m_stripShowsHealth = !health.empty();
     std::vector<std::string> failure;
-    if (!dsp.empty() || !settings.line.empty() || !health.empty()) {
-        const std::string others[] = {join(dsp, settings.line), join(dsp, saveBrief), join(dspBrief, saveBrief),
+    if (!dsp.empty() || !saveLine.empty() || !health.empty()) {
+        const std::string others[] = {join(dsp, saveLine), join(dsp, saveBrief), join(dspBrief, saveBrief),
                                       join(dspBrief, saveEssence)};
         for (size_t i = 0; i < 4; ++i) {
             const std::string form =
@@ -355,7 +362,8 @@ void CMainFrame::UpdateStatusStrip() {
 std::string CMainFrame::StripTip() const {
     std::string tip = m_failureTip;
     if (m_failureCut) tip = tip.empty() ? m_failure.front() : m_failure.front() + "\r\n" + tip;
-    return FieldTrace::WithCounts(tip);
+    const std::string job = "Job: " + m_link.job.Title() + " (journal " + m_link.job.Path() + ")";
+    return FieldTrace::WithCounts(tip.empty() ? job : job + "\r\n" + tip);
 }
 
 void CMainFrame::SetStripTip(const std::string& text) {
@@ -373,6 +381,11 @@ void CMainFrame::SetStripTip(const std::string& text) {
 }
 
 bool CMainFrame::OnSetupCommand(UINT id) {
+    if (id == ID_FILE_NEW_JOB) {
+        NewJobFromMenu(m_hWnd, m_link);
+        UpdateStatusStrip();
+        return true;
+    }
     if (id != ID_FILE_SAVE_SETUP && id != ID_FILE_LOAD_SETUP && id != ID_FILE_SAVE_RECORD) return false;
     if (!m_pView || !m_pView->m_hWnd) return true;
     if (id == ID_FILE_SAVE_SETUP) SaveSetupFromMenu(m_hWnd, m_link, *m_pView);
@@ -390,6 +403,7 @@ void CMainFrame::ShowSettingsNotice() {
         if (c == '\r' || c == '\n') c = ' ';
     const int32_t now = LocalSecondsOfDay();
     m_link.notes.SaveFailed(oneLine, now);
+    m_link.job.Event("Settings not saved to the file: " + oneLine);
     m_link.notes.NoticeShown(oneLine, now);
     ModalMessageBox(m_hWnd, notice, "Varro Control Window", MB_OK | MB_ICONWARNING);
 }
@@ -398,6 +412,7 @@ void CMainFrame::OnSetupLoaded() {
     // The pages were made anew: they show the last read-back again, and its
     // old look when it is old. The trend marks the moment.
     MarkTrend(kelvane::TrendMarkKind::SetupLoad);
+    m_link.job.Event("Set-up loaded: " + m_link.notes.Setup());
     if (m_readBackShown && m_pView) m_pView->ShowReadBack(m_link.intake.Gains());
     m_stale = false;
     m_watch.Sample(SampleFrames());
@@ -431,7 +446,10 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
             const uint32_t sentBefore = m_trendTap.Sent();
             if (m_pView) m_pView->SendAllSettings();
-            if (m_trendTap.Sent() != sentBefore) MarkTrend(kelvane::TrendMarkKind::SendAll);
+            if (m_trendTap.Sent() != sentBefore) {
+                MarkTrend(kelvane::TrendMarkKind::SendAll);
+                m_link.job.Event("Send all: " + std::to_string(m_trendTap.Sent() - sentBefore) + " commands");
+            }
             UpdateStatusStrip();
             return 0;
         }
@@ -488,6 +506,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Reads only what the host's report really holds: a bad address is ignored.
         if (m_pView && Readable(report, offsetof(kelvane::DspStatusReport, StatusWord) + 2)) {
             m_pView->SetDspStatus(*report);
+            JournalDspErrors();
             UpdateStatusStrip();
         }
         return 0;
@@ -502,6 +521,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (m_trendWnd && m_trendWnd->m_hWnd) DestroyWindow(m_trendWnd->m_hWnd);
         UninstallDialogNavigation();
         m_link.settings.SaveIfChanged();  // closing: no need to wait for the timer
+        m_link.job.Event("Control window closed");
         // A handler of ours may still run under this (the window went under
         // its modal loop): it finds no strip to write to.
         m_strip = nullptr;
@@ -549,12 +569,44 @@ void CMainFrame::ShowReadBack() {
     m_shownUsable = usable;
     if (m_pView) m_pView->ShowReadBack(m_link.intake.Gains());
     m_lastReadBackTick = GetTickCount();
+    JournalMismatches();
     // The first good frame clears the stale look at once.
     if (m_stale) {
         m_watch.Sample(SampleFrames());
         UpdateStale();
     }
     if (m_pView) m_pView->RefreshPageMarks();
+}
+
+// Each channel's disagreement with its set gain, as it begins and ends.
+void CMainFrame::JournalMismatches() {
+    if (!m_pView) return;
+    std::string now[kelvane::kTrendChannels];
+    m_pView->ReadBackMismatches(now);
+    const DWORD tick = GetTickCount();
+    for (int c = 0; c < kelvane::kTrendChannels; ++c) {
+        if (now[c].empty() == m_mismatch[c].empty()) continue;
+        const std::string name = kelvane::HealthChannelName(c);
+        if (!now[c].empty()) {
+            m_link.job.Event(name + " read-back differs from the set gain (" + now[c] + ")");
+            m_mismatchSince[c] = tick;
+        } else {
+            m_link.job.Event(name + " read-back agrees with the set gain again", tick - m_mismatchSince[c]);
+        }
+        m_mismatch[c] = now[c];
+    }
+}
+
+void CMainFrame::JournalDspErrors() {
+    if (!m_pView) return;
+    std::string errors;
+    for (const std::string& line : m_pView->DspStatusLines()) {
+        const size_t colon = line.find(':');
+        if (line.find("ERROR") != std::string::npos) errors += (errors.empty() ? "" : ", ") + line.substr(0, colon);
+    }
+    if (errors == m_dspErrors) return;
+    m_link.job.Event(errors.empty() ? std::string("DSP errors cleared") : "DSP error reported: " + errors);
+    m_dspErrors = errors;
 }
 
 void CMainFrame::SampleTrend() {
@@ -592,6 +644,7 @@ void CMainFrame::OnHealthEvents(const std::vector<kelvane::HealthEvent>& events)
     bool began = false;
     for (const kelvane::HealthEvent& e : events) {
         m_link.notes.Event(kelvane::HealthEventLine(e), now);
+        m_link.job.Event(kelvane::HealthEventLine(e));
         if (!e.began) continue;
         m_trend.Mark(e.flag.since, kelvane::TrendMarkKind::Health);
         began = true;

@@ -119,6 +119,12 @@ private:
     static constexpr UINT kTrendTickMs = kelvane::kTrendMinSpacingMs;
     void SampleTrend();
     void OpenTrend();
+    // The job journal's read-back mismatch and DSP error events.
+    void JournalMismatches();
+    void JournalDspErrors();
+    std::string m_mismatch[kelvane::kTrendChannels];
+    DWORD m_mismatchSince[kelvane::kTrendChannels] = {};
+    std::string m_dspErrors;
     // Channel health in auto gain, judged from the trend's samples: each
     // flag that begins or ends goes to the record's events, a new one to
     // the trend and, while the window is not active, to the taskbar.
@@ -143,6 +149,7 @@ private:
         void SendToolCommand(const kelvane::ToolCommand* block) override;
         void BeginBatch(const char* what) override { m_next.BeginBatch(what); }
         void EndBatch() override { m_next.EndBatch(); }
+        void AskedFor(int32_t value) override { m_next.AskedFor(value); }
         bool SentSinceStart(int32_t code) const override { return m_next.SentSinceStart(code); }
         uint32_t Sent() const { return m_sent; }
         uint32_t ToolResets() const { return m_toolResets; }

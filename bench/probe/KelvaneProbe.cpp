@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
                 hadIni ? "loaded" : "absent: defaults in force, written at unload");
     std::fputs(harness::DescribeBlocks("\n").c_str(), stdout);
     host.Init();
-    if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
     const std::string staged = host.IniPath() + ".probe";
     for (int i = 0; i < reloads; ++i) {
         host.Unload();
@@ -90,6 +89,7 @@ int main(int argc, char** argv) {
         CloseHandle(go);
         CloseHandle(ready);
     }
+    if (exitWithoutUnload) ExitProcess(0);  // a host that simply exits
 
     if (show) {
         HWND w = host.Show();

@@ -17,6 +17,9 @@ public:
     // The commands of one Download, between these two, are reported as one.
     virtual void BeginBatch(const char* /*what*/) {}
     virtual void EndBatch() {}
+    // The next command's value was asked for as value and limited by the
+    // page: the journal keeps both.
+    virtual void AskedFor(int32_t /*value*/) {}
     // A command with this code reached the host since the library started.
     virtual bool SentSinceStart(int32_t /*code*/) const { return true; }
 

@@ -20,6 +20,7 @@ const KindWords kKinds[kTraceKinds] = {
     {"unreadable frames", "unreadable frame", "unreadable frames"},
     {"save fell back", "save that went to the copy", "saves that went to the copy"},
     {"command lost", "command lost (no host window)", "commands lost (no host window)"},
+    {"job journal not written", "job journal write that failed", "job journal writes that failed"},
 };
 
 std::string Count(uint32_t n) { return FormatInt(n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n)); }

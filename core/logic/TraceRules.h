@@ -17,8 +17,8 @@
 
 namespace kelvane {
 
-enum class TraceKind : int { BoundaryException, LastGuardLimit, UnreadableFrame, SaveFallback, CommandLost };
-constexpr int kTraceKinds = 5;
+enum class TraceKind : int { BoundaryException, LastGuardLimit, UnreadableFrame, SaveFallback, CommandLost, JournalNotWritten };
+constexpr int kTraceKinds = 6;
 
 // Beside the settings file; the older generation adds ".1".
 constexpr const char* kTraceFileName = "Kelvane.log";

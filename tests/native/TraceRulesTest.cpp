@@ -79,11 +79,11 @@ TEST(FieldTrace, LogPassesToTheOlderGenerationAtItsBound) {
 TEST(FieldTrace, CountsSayWhatWasAbsorbedSinceStart) {
     const uint32_t none[kTraceKinds] = {};
     EXPECT_EQ(TraceCountsText(none, "D:\\w\\Kelvane.log"), "");
-    const uint32_t some[kTraceKinds] = {1, 2, 0, 1, 3};
+    const uint32_t some[kTraceKinds] = {1, 2, 0, 1, 3, 0};
     EXPECT_EQ(TraceCountsText(some, "D:\\w\\Kelvane.log"),
               "Absorbed since start: 1 exception stopped at the boundary, 2 values limited by the last guard, "
               "1 save that went to the copy, 3 commands lost (no host window).\r\nDetails in D:\\w\\Kelvane.log");
-    const uint32_t frames[kTraceKinds] = {0, 0, 4000000000u, 0, 0};
+    const uint32_t frames[kTraceKinds] = {0, 0, 4000000000u, 0, 0, 0};
     EXPECT_EQ(TraceCountsText(frames, "L"), "Absorbed since start: 2147483647 unreadable frames.\r\nDetails in L");
 }
 

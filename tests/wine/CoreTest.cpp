@@ -14,10 +14,12 @@
 #include <memory>
 #include <thread>
 
+#include "DialogDriver.h"
 #include "HostHarness.h"
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
 #include "TestSupport.h"
+#include "core/logic/JournalLines.h"
 #include "core/logic/TraceRules.h"
 #include "resource.h"
 
@@ -453,13 +455,35 @@ std::string LocalCopyPath(const std::string& workFolder) {
     return std::string(buf) + "\\Kelvane\\" + SettingsCopyName(harness::SettingsPath(workFolder));
 }
 
-void DeleteFolder(const std::string& folder) {
-    for (const std::string& file : {harness::SettingsPath(folder), folder + "\\" + SettingsCopyName(harness::SettingsPath(folder)),
-                                    folder + "\\" + kTraceFileName}) {
-        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(file.c_str());
+// The folder and everything in it (the settings, their copy, the log, the
+// jobs), past the path limit too.
+void DeleteFolderW(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteFolderW(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Again while the job journal's writer has a file of it open for a moment.
+void DeleteFolder(const std::string& folder) {
+    const std::wstring path = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+    for (int tries = 0; tries < 20 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++tries) {
+        if (tries > 0) Sleep(50);
+        DeleteFolderW(path);
+    }
 }
 
 const std::string kOperatorsFile = "[DT GAIN CONTROL]\r\nFirstStartTime=100\r\nAllGain=12\r\n[OTHER]\r\nKey=1\r\n";
@@ -880,7 +904,7 @@ TEST_F(CoreTest, ALongWorkFolderSaves) {
 
     // Gone, it has no short name: the path fits no file, the operator is
     // told so in words, and the settings go to the copy.
-    RemoveDirectoryA(folder.c_str());
+    DeleteFolder(folder);
     DeleteFileA(LocalCopyPath(folder).c_str());
     ASSERT_TRUE(host.Load());
     host.Init();
@@ -953,6 +977,128 @@ TEST_F(CoreTest, TheStripShowsAFailedSaveAtOnce) {
     EXPECT_EQ(std::string::npos, op.StripText(2).find("Settings")) << op.StripText(2);
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
     EXPECT_FALSE(IsFile(host.CopyPath())) << "the file holds all the copy held";
+}
+
+// ---------------------------------------------------------------------------
+// The job journal
+
+// The job's journal files in the work folder, newest part last.
+std::string JournalText(const std::string& workFolder) {
+    std::string text;
+    WIN32_FIND_DATAA found{};
+    HANDLE h = FindFirstFileA((workFolder + "\\Jobs\\*.journal").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return text;
+    do text += ReadRaw(workFolder + "\\Jobs\\" + found.cFileName);
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return text;
+}
+
+std::string JournalPath(const std::string& workFolder) {
+    WIN32_FIND_DATAA found{};
+    HANDLE h = FindFirstFileA((workFolder + "\\Jobs\\*.journal").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    FindClose(h);
+    return workFolder + "\\Jobs\\" + found.cFileName;
+}
+
+// One job through a closed window, a reload and two host restarts (one host
+// exits without unloading): its record holds every command and event, and
+// who and where the job is.
+TEST_F(CoreTest, TheJobRecordSpansReloadsClosesAndHostRestarts) {
+    {
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        kelvane::JobIdentity id;
+        id.company = "Acme Oil";
+        id.well = "A-12";
+        id.run = "3";
+        id.notes = "two\r\nlines";
+        EXPECT_TRUE(harness::NewJob(op.Frame(), id).messages.empty());
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
+        SendMessageA(op.Frame(), WM_CLOSE, 0, 0);
+        PumpFor(0.2);
+        host.Unload();
+    }
+    {
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH4, "6");
+        host.Unload();
+    }
+    PROCESS_INFORMATION pi = StartProbe("--exit-without-unload --work " + host.WorkFolder() + " --type 1 " +
+                                        std::to_string(IDC_DT_CH1) + " 12");
+    ASSERT_NE(nullptr, pi.hProcess);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    Operator op = harness::OpenOnPage(host, harness::kGeneral);
+    EXPECT_NE(harness::TipText(StatusStrip(op.Frame())).find("Job: Well A-12, run 3"), std::string::npos);
+    const std::string path = host.WorkFolder() + "\\whole-job.txt";
+    DeleteFileA(path.c_str());
+    DeleteFileA((host.WorkFolder() + "\\whole-job.csv").c_str());
+    EXPECT_TRUE(harness::SaveJobRecord(op.Frame(), path).messages.empty());
+    host.Unload();
+    const std::string record = ReadRaw(path);
+    const std::string csv = ReadRaw(host.WorkFolder() + "\\whole-job.csv");
+    for (const char* text : {"Company      Acme Oil\r\nWell         A-12\r\nRun          3\r\nNotes        two  lines\r\n",
+                             "4 loads of the plug-in: 1 reload, 2 host restarts", "Control window closed",
+                             "Plug-in loaded (reload", "Host process ended (plug-in not unloaded)",
+                             "Plug-in loaded (host restart"})
+        EXPECT_NE(record.find(text), std::string::npos) << text << "\n" << record;
+    for (const char* text : {",CMD_MONO_CH3_GAIN,0x8223,9,", ",CMD_MONO_CH4_GAIN,0x8224,6,", ",CMD_DT_CH1_GAIN,0x8251,12,",
+                             ",,plug-in reload,", ",,plug-in host restart,"})
+        EXPECT_NE(csv.find(text), std::string::npos) << text << "\n" << csv;
+}
+
+// A journal another program holds changes no command, block or setting; the
+// strip says so while it lasts, and no line is lost once it can be written.
+TEST_F(CoreTest, AJournalThatCannotBeWrittenChangesNothingElse) {
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
+    PumpFor(0.3);
+    const std::string journal = JournalPath(host.WorkFolder());
+    ASSERT_FALSE(journal.empty());
+    {
+        FileLock lock(journal);
+        ASSERT_TRUE(lock.Held());
+        host.ClearCommands();
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
+        ASSERT_EQ(1u, host.Commands().size());
+        EXPECT_EQ(9, host.Commands()[0].Value());
+        EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_CH3), "9");
+        const double locked = Now();
+        while (op.StripText(2).find("Journal not written") == std::string::npos && Now() - locked < 5.0) PumpFor(0.1);
+        EXPECT_NE(op.StripText(2).find("Journal not written"), std::string::npos) << op.StripText(2);
+        EXPECT_NE(harness::TipText(StatusStrip(op.Frame())).find("job journal write"), std::string::npos);
+    }
+    const double freed = Now();
+    while (op.StripText(2).find("Journal not written") != std::string::npos && Now() - freed < 5.0) PumpFor(0.1);
+    EXPECT_EQ(op.StripText(2).find("Journal not written"), std::string::npos) << op.StripText(2);
+    EXPECT_NE(JournalText(host.WorkFolder()).find("\tcode=0x8223\tname=CMD_MONO_CH3_GAIN\tasked=9\tsent=9"), std::string::npos);
+    host.Unload();
+    EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
+}
+
+// A host killed while it runs: what the journal had been given more than a
+// moment before is on disk, and every line there reads whole.
+TEST_F(CoreTest, AHostKilledLosesAtMostTheLastMoment) {
+    const std::string event = "KelvaneTestKill" + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + "-ready").c_str());
+    PROCESS_INFORMATION pi = StartProbe("--work " + host.WorkFolder() + " --type 1 " + std::to_string(IDC_DT_CH1) +
+                                        " 12 --hold " + event);
+    ASSERT_NE(nullptr, pi.hProcess);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
+    Sleep(1000);
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 30000);
+    for (HANDLE h : {pi.hThread, pi.hProcess, ready}) CloseHandle(h);
+    const kelvane::JournalRead read = kelvane::ReadJournalText(JournalText(host.WorkFolder()));
+    EXPECT_EQ(0u, read.skipped);
+    bool typed = false;
+    for (const kelvane::JournalLine& line : read.lines)
+        typed = typed || (line.kind == "cmd" && line.GetInt("code") == kelvane::CMD_DT_CH1_GAIN && line.GetInt("sent") == 12);
+    EXPECT_TRUE(typed) << "the command sent a second before the kill is in the journal";
+    for (const kelvane::JournalLine& line : read.lines)
+        EXPECT_TRUE(line.kind != "unload" && line.kind != "exit") << "the killed host wrote no end";
 }
 
 }  // namespace
