@@ -195,4 +195,23 @@ DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace, std::
                           replace);
 }
 
+DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string& shot) {
+    int shown = 0;  // a refusal brings the dialog back: given up then
+    return RunWithDialogs([&] { Menu(frame, ID_FILE_NEW_JOB); },
+                          [&](HWND dialog, const std::string&) {
+                              if (!GetDlgItem(dialog, IDC_JOB_WELL) || shown++ > 0) {
+                                  PushDialogButton(dialog, IDCANCEL);
+                                  return;
+                              }
+                              const std::pair<int, const std::string*> fields[] = {
+                                  {IDC_JOB_COMPANY, &job.company}, {IDC_JOB_WELL, &job.well},
+                                  {IDC_JOB_FIELD, &job.field},     {IDC_JOB_RUN, &job.run},
+                                  {IDC_JOB_ENGINEER, &job.engineer}, {IDC_JOB_SERIAL, &job.serial},
+                                  {IDC_JOB_NOTES, &job.notes}};
+                              for (const auto& f : fields) SetDialogText(dialog, f.first, *f.second);
+                              if (!shot.empty()) SaveWindowPng(dialog, shot);
+                              PushDialogButton(dialog, IDOK);
+                          });
+}
+
 }  // namespace harness

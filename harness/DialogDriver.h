@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/logic/JournalLines.h"
+
 namespace harness {
 
 // What happened while the dialogs were answered.
@@ -48,5 +50,9 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
 // The record to path ("" takes the place offered, which goes to offered);
 // a question whether to replace a file is answered as replace says.
 DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace = true, std::string* offered = nullptr);
+
+// File "New job...", its fields filled from job and started; shot: a PNG of
+// the dialog as filled ("" for none).
+DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string& shot = "");
 
 }  // namespace harness

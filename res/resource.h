@@ -212,5 +212,15 @@
 #define IDC_SETUP_PREVIEW_TEXT      1206
 #define IDC_RECORD_PATH             1207
 #define IDC_RECORD_NOTE             1208
+#define ID_FILE_NEW_JOB             32783
+#define IDD_NEW_JOB                 1104
+#define IDC_JOB_COMPANY             1210
+#define IDC_JOB_WELL                1211
+#define IDC_JOB_FIELD               1212
+#define IDC_JOB_RUN                 1213
+#define IDC_JOB_ENGINEER            1214
+#define IDC_JOB_SERIAL              1215
+#define IDC_JOB_NOTES               1216
+#define IDC_JOB_NOTE                1217
 
 #endif // KELVANE_RES_RESOURCE_H

@@ -9,6 +9,7 @@
 #include "base/logic/NumberText.h"
 #include "core/SetupStore.h"
 #include "core/logic/DriveLimits.h"
+#include "core/logic/JournalLines.h"
 #include "core/logic/SetupRules.h"
 #include "resource.h"
 #include "shell/ControlView.h"
@@ -389,9 +390,40 @@ std::string JournalPathOf(const std::string& path) {
     return csvPath + ".csv";
 }
 
+// An event as the record lists it: "14:02:11.250 Frames resumed after 12.3 s
+// (12.3 s)", the date too when it is not the record's day.
+std::string EventText(const JobEvent& e, const std::string& day) {
+    const std::string when = FormatJournalTime(e.at);
+    std::string text = (when.compare(0, 10, day) == 0 ? when.substr(11) : when) + " " + e.text;
+    if (e.forMs >= 0 && e.text.find(" after ") == std::string::npos)
+        text += " (for " + FormatFixed(static_cast<double>(e.forMs) / 1000.0, 1) + " s)";
+    return text;
+}
+
+std::string LoadsText(const JobReplay& job) {
+    size_t reloads = 0, restarts = 0;
+    for (const JobLoad& l : job.Loads()) {
+        reloads += l.how == "reload";
+        restarts += l.how == "host restart";
+    }
+    return std::to_string(job.Loads().size()) + (job.Loads().size() == 1 ? " load" : " loads") + " of the plug-in: " +
+           std::to_string(reloads) + (reloads == 1 ? " reload, " : " reloads, ") + std::to_string(restarts) +
+           (restarts == 1 ? " host restart" : " host restarts");
+}
+
 bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string& path, std::string& why) {
+    // The whole job, from its journal: every load, command and event.
+    const JobReplay job = app.job.Replay();
     JobRecordInput in;
     in.when = Now(false);
+    const JobIdentity& id = job.Identity();
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"Company", &id.company}, {"Well", &id.well},         {"Field", &id.field},  {"Run", &id.run},
+        {"Engineer", &id.engineer}, {"Tool serial", &id.serial}, {"Notes", &id.notes}};
+    for (const auto& f : fields)
+        if (!f.second->empty()) in.job.emplace_back(f.first, *f.second);
+    in.journalPath = app.job.Path();
+    in.loads = LoadsText(job);
     in.workFolder = RecordFolder(app);
     in.version = KELVANE_VERSION_TEXT;
     in.setupLoaded = app.notes.Setup();
@@ -406,17 +438,61 @@ bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string&
     for (int i = 0; i < 8; ++i) in.readBack[4 + i] = words.Monopole[i];
     for (int i = 0; i < 8; ++i) in.readBack[12 + i] = words.Dipole[i];
     in.dspReport = view.LastDspReport();
-    in.dspLines = view.DspStatusLines();
+    if (view.HasDspReport()) in.dspLines = view.DspStatusLines();
     in.failedSaves = app.notes.FailedSaves();
     if (app.settings.NoticePending())
         in.failedSaves.push_back("A save went to a copy of the settings file; the operator has not been told yet.");
     in.notices = app.notes.Notices();
-    in.events = app.notes.Events();
+    for (const JobEvent& e : job.Events()) in.events.push_back(EventText(e, in.when.substr(0, 10)));
+    if (job.Skipped() > 0)
+        in.events.push_back(std::to_string(job.Skipped()) + " damaged or torn journal lines were passed over");
     // Both files or neither: a report without its journal is no record.
-    return WriteWholeFiles({{path, FormatJobRecord(in, app.host.Journal())},
-                            {JournalPathOf(path), JournalCsv(app.host.Journal())}},
-                           why);
+    return WriteWholeFiles({{path, FormatJobRecord(in, job.Commands())}, {JournalPathOf(path), JobCsv(job)}}, why);
 }
+
+// "New job": who and where; the well and the run are needed.
+class CNewJobDialog : public CDialog {
+public:
+    explicit CNewJobDialog(JobIdentity job) : CDialog(IDD_NEW_JOB), m_job(std::move(job)) {}
+    const JobIdentity& Job() const { return m_job; }
+
+protected:
+    BOOL OnInitDialog() override {
+        for (const Field& f : Fields()) SetText(Item(f.id), *f.value);
+        return TRUE;
+    }
+    bool OnCommand(int id, int) override {
+        if (id == IDOK) {
+            for (const Field& f : Fields()) *f.value = Trimmed(Utf8Of(WideTextOf(Item(f.id))));
+            const int missing = m_job.well.empty() ? IDC_JOB_WELL : m_job.run.empty() ? IDC_JOB_RUN : 0;
+            if (missing) {
+                MessageBoxW(m_hWnd, L"A job needs its well and its run number.", WideOf(kTitle).c_str(), MB_OK | MB_ICONWARNING);
+                SetFocus(Item(missing));
+                return true;
+            }
+        }
+        if (id == IDOK || id == IDCANCEL) EndDialog(m_hWnd, id);
+        return id == IDOK || id == IDCANCEL;
+    }
+
+private:
+    struct Field {
+        int id;
+        std::string* value;
+    };
+    std::vector<Field> Fields() {
+        return {{IDC_JOB_COMPANY, &m_job.company}, {IDC_JOB_WELL, &m_job.well},         {IDC_JOB_FIELD, &m_job.field},
+                {IDC_JOB_RUN, &m_job.run},         {IDC_JOB_ENGINEER, &m_job.engineer}, {IDC_JOB_SERIAL, &m_job.serial},
+                {IDC_JOB_NOTES, &m_job.notes}};
+    }
+    static std::string Trimmed(std::string s) {
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t')) s.pop_back();
+        size_t start = 0;
+        while (start < s.size() && (s[start] == ' ' || s[start] == '\t')) ++start;
+        return s.substr(start);
+    }
+    JobIdentity m_job;
+};
 
 void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
     const std::string folder = RecordFolder(app);
@@ -447,4 +523,16 @@ void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view)
             Tell(owner, app.notes, "The job record was not saved (neither file was written): " + why + ".");
         return;
     }
+}
+
+bool NewJobFromMenu(HWND owner, const FrameLink& app) {
+    CNewJobDialog dialog{JobIdentity{}};
+    if (dialog.DoModal(owner) != IDOK) return false;
+    std::string why;
+    if (!app.job.NewJob(dialog.Job(), why)) {
+        Tell(owner, app.notes, "The new job was not started (the job in force goes on): " + why + ".");
+        return false;
+    }
+    app.job.Event("New job: " + JobTitle(dialog.Job(), ""));
+    return true;
 }

@@ -16,6 +16,8 @@ void SaveSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& 
 // True when a set-up was loaded and sent.
 bool LoadSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
 void SaveJobRecordFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
+// File "New job...": true when a new job's journal is in force.
+bool NewJobFromMenu(HWND owner, const kelvane::FrameLink& app);
 
 // Writes the report to path and the journal beside it (path with ".csv"
 // for its ".txt"); false with why.

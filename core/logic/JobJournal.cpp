@@ -55,6 +55,50 @@ std::string SentText(const JournalEntry& e, int32_t recordDate) {
     return v + " at " + (e.at.date == recordDate ? when.substr(11) : when) + (e.delivered ? "" : " (lost)");
 }
 
+// A setting's value as the window shows it: the names of the Acoustic
+// page's lists, not their numbers.
+std::string ShownValue(const SetupSetting& s, const ParameterSet& p) {
+    static const char* const kCurves[] = {"First Wave Pick", "Correlation"};
+    static const char* const kFilters[] = {"No Filter", "Dt FIR Filter(3K-20KHz)", "ButWorth Bandpass Filter"};
+    const std::string text = SetupValueText(s, p);
+    const size_t v = text.size() == 1 && text[0] >= '0' && text[0] <= '9' ? static_cast<size_t>(text[0] - '0') : 9;
+    if (std::strcmp(s.label, "DT curve") == 0 && v < 2) return kCurves[v];
+    if (std::strcmp(s.label, "Filter type") == 0 && v < 3) return kFilters[v];
+    return text;
+}
+
+// Lines past 80 columns go on under the first, indented, broken at spaces.
+std::string Wrapped(const std::string& s) {
+    constexpr size_t kWidth = 80;
+    if (s.size() <= kWidth) return s + "\r\n";
+    size_t indent = s.find_first_not_of(' ');
+    if (indent == std::string::npos || indent > 20) indent = 0;
+    const std::string more(indent + 4, ' ');
+    std::string out;
+    std::string rest = s;
+    bool first = true;
+    while (!rest.empty()) {
+        const size_t room = first ? kWidth : kWidth - more.size();
+        if (rest.size() <= room) {
+            out += (first ? "" : more) + rest + "\r\n";
+            break;
+        }
+        size_t cut = rest.rfind(' ', room);
+        if (cut == std::string::npos || cut <= (first ? indent : 0)) cut = room;
+        out += (first ? "" : more) + rest.substr(0, cut) + "\r\n";
+        rest = rest.substr(cut);
+        while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+        first = false;
+    }
+    return out;
+}
+
+std::string OneLine(std::string s) {
+    for (char& c : s)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    return s;
+}
+
 bool Later(const JournalEntry& a, const JournalEntry& b) {
     return a.at.date != b.at.date ? a.at.date > b.at.date : a.at.msOfDay > b.at.msOfDay;
 }
@@ -147,10 +191,16 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
     for (size_t i = 0; i < in.when.size() && i < 10; ++i)
         if (in.when[i] >= '0' && in.when[i] <= '9') date = date * 10 + (in.when[i] - '0');
     std::string out;
-    auto line = [&out](const std::string& s) { out += s + "\r\n"; };
+    auto line = [&out](const std::string& s) { out += Wrapped(OneLine(s)); };
+    // A path stays whole on its line, so it can be copied from the record.
+    auto pathLine = [&out](const std::string& s) { out += OneLine(s) + "\r\n"; };
     line("KELVANE JOB RECORD - Varro acoustic tool");
+    if (in.job.empty()) line(Pad("Job", 13) + "not identified (File, \"New job...\" names it)");
+    for (const auto& field : in.job) line(Pad(field.first, 13) + field.second);
     line(Pad("Written", 13) + in.when);
-    line(Pad("Work folder", 13) + in.workFolder);
+    if (!in.journalPath.empty()) pathLine(Pad("Journal", 13) + in.journalPath);
+    if (!in.loads.empty()) line(Pad("Loads", 13) + in.loads);
+    pathLine(Pad("Work folder", 13) + in.workFolder);
     line(Pad("Plug-in", 13) + "Kelvane " + in.version);
     line(Pad("Set-up", 13) + (in.setupLoaded.empty() ? std::string("none loaded since start") : in.setupLoaded));
     line("");
@@ -171,12 +221,12 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
                 const JournalEntry* last = nullptr;
                 for (int32_t c = CMD_GAIN_STEP_1DB; c <= CMD_GAIN_STEP_3DB; ++c)
                     if (const JournalEntry* e = journal.LastOf(c); e && (!last || Later(*e, *last))) last = e;
-                sent = last ? SentText(*last, date) : "not sent since start";
+                sent = last ? SentText(*last, date) : "not sent in this job";
             } else if (s.code != 0) {
                 const JournalEntry* e = journal.LastOf(s.code);
-                sent = e ? SentText(*e, date) : "not sent since start";
+                sent = e ? SentText(*e, date) : "not sent in this job";
             }
-            line("  " + Pad(s.label, 25) + " " + Pad(SetupValueText(s, in.settings), 10) + " " + sent);
+            line("  " + Pad(s.label, 25) + " " + Pad(ShownValue(s, in.settings), 10) + " " + sent);
         }
     }
     line("");
@@ -193,7 +243,8 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
         }
     }
     line("");
-    line("DSP STATUS (" + in.dspReport + ")");
+    // Lines only from a report: before one the tool has told nothing.
+    line("DSP STATUS (" + (in.dspLines.empty() ? std::string("no report yet") : in.dspReport) + ")");
     for (size_t i = 0; i < in.dspLines.size(); i += 2)
         line("  " + Pad(in.dspLines[i], 37) + (i + 1 < in.dspLines.size() ? " " + in.dspLines[i + 1] : ""));
     line("");
@@ -208,7 +259,7 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
     line("EVENTS" + std::string(in.events.empty() ? ": none" : ""));
     for (const std::string& s : in.events) line("  " + s);
     line("");
-    line("JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) + " commands sent since the library loaded.");
+    line("JOURNAL  " + FormatInt(static_cast<int32_t>(journal.Total())) + " commands sent in this job.");
     if (journal.Dropped() > 0)
         line("The oldest " + FormatInt(static_cast<int32_t>(journal.Dropped())) + " were dropped from memory, " +
              FormatInt(static_cast<int32_t>(journal.Size())) + " kept.");

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/logic/ParameterSet.h"
@@ -90,6 +91,11 @@ private:
 // What the job record shows besides the journal.
 struct JobRecordInput {
     std::string when;         // "2026-12-08 16:20:05"
+    // The job: its identification as label and value ("Well", "A-12"),
+    // empty when none was given; its journal; its loads in words.
+    std::vector<std::pair<std::string, std::string>> job;
+    std::string journalPath;
+    std::string loads;        // "3 loads of the plug-in: 1 reload, 1 host restart"
     std::string workFolder;
     std::string version;
     std::string setupLoaded;  // "" when none was loaded
@@ -105,7 +111,8 @@ struct JobRecordInput {
     std::vector<std::string> notices;
     std::vector<std::string> events;
 };
-// Plain text, at most 80 columns, for one or two A4 pages.
+// Plain text, at most 80 columns (longer lines wrap), for one or two A4
+// pages; journal: the whole job's commands.
 std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal);
 
 }  // namespace kelvane

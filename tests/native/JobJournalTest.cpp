@@ -69,7 +69,7 @@ TEST(JobJournal, RecordFitsTwoPagesAndNamesEverySettingWithItsLastSend) {
     for (const SetupSetting& s : SetupSettings()) EXPECT_NE(record.find(s.label), std::string::npos) << s.label;
     EXPECT_NE(record.find("Gain step                 3 dB       2 dB at 00:00:01.000"), std::string::npos) << record;
     EXPECT_NE(record.find("CH3 gain                  0 dB       78 dB at 00:00:02.000"), std::string::npos);
-    EXPECT_NE(record.find("CH1 gain                  0 dB       not sent since start"), std::string::npos);
+    EXPECT_NE(record.find("CH1 gain                  0 dB       not sent in this job"), std::string::npos);
     EXPECT_NE(record.find("The oldest 1 were dropped from memory, 2 kept."), std::string::npos);
     EXPECT_NE(record.find("no frame with read-back since start"), std::string::npos);
     EXPECT_NE(record.find("11:00:00 The settings were saved to a copy"), std::string::npos);

@@ -93,7 +93,7 @@ std::vector<CodeValue> JournalCommands(const std::string& csv) {
             else if (c == ',' && !quoted) f.emplace_back();
             else f.back() += c;
         }
-        if (f.size() < 6) continue;
+        if (f.size() < 6 || f[4].empty()) continue;  // a row where the plug-in was loaded
         const int32_t value = f[5] == "on" ? VALUE_ON : f[5] == "off" ? VALUE_OFF : std::atoi(f[5].c_str());
         out.push_back({static_cast<int32_t>(std::strtol(f[4].c_str(), nullptr, 16)), value});
     }
