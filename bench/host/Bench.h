@@ -147,6 +147,8 @@ private:
     int32_t m_monoInterval = 0, m_dipoleInterval = 0;
     bool m_trusted = true;                // this load read the file and nothing held it since
     bool m_heldAtUnload = false;
+    size_t m_steps = 0;
+    size_t m_journalFrom = SIZE_MAX;      // the host's journal when checking began
     kelvane::ProcessPara m_processBefore{};
     kelvane::ToolControlPara m_toolBefore{};
 };

@@ -268,8 +268,64 @@ private:
         else if (!accept && m_bench.Journal().size() != before) Fail(s, "a cancelled preview sent commands");
         else if (accept && m_bench.Journal().size() == before) Fail(s, "the loaded set-up sent nothing");
     }
-    // The record's journal must hold every command the host took since the
-    // plug-in loaded, in order, with the same values.
+    // File "New job...", answered with "Well A-12; Run 3; Company Acme; ...":
+    // the record from here on holds this job's commands only.
+    void JobNew(const ScriptStep& s) {
+        kelvane::JobIdentity id;
+        std::istringstream parts(s.text);
+        std::string part;
+        while (std::getline(parts, part, ';')) {
+            while (!part.empty() && part[0] == ' ') part.erase(0, 1);
+            const size_t space = part.find(' ');
+            const std::string key = part.substr(0, space), value = space == std::string::npos ? "" : part.substr(space + 1);
+            std::string* field = key == "Well" ? &id.well : key == "Run" ? &id.run : key == "Company" ? &id.company
+                               : key == "Field" ? &id.field : key == "Engineer" ? &id.engineer
+                               : key == "Serial" ? &id.serial : key == "Notes" ? &id.notes : nullptr;
+            if (!field) return Fail(s, "job new: no field '" + key + "'");
+            *field = value;
+        }
+        Boxes(s, harness::NewJob(m_op->Frame(), id, m_out + "\\new-job.png"));
+        m_jobAt = m_bench.Journal().size();
+        m_jobNamed = true;
+    }
+    // The journal of the job in force: the work folder's newest.
+    std::string JournalText() const {
+        const std::string jobs = harness::HostWorkSpace() + "\\Jobs";
+        WIN32_FIND_DATAA found{};
+        HANDLE h = FindFirstFileA((jobs + "\\*.journal").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return std::string();
+        std::string newest;
+        FILETIME newestTime{};
+        do {
+            if (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0) {
+                newest = found.cFileName;
+                newestTime = found.ftLastWriteTime;
+            }
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+        return ReadText(jobs + "\\" + newest);
+    }
+    void JobTail(const ScriptStep& s) {
+        harness::PumpFor(300);  // the writer's next turn
+        std::vector<std::string> lines;
+        std::istringstream in(JournalText());
+        std::string line;
+        while (std::getline(in, line)) lines.push_back(line);
+        const size_t n = static_cast<size_t>(s.num[0]);
+        for (size_t i = lines.size() > n ? lines.size() - n : 0; i < lines.size(); ++i)
+            std::printf("%s:%d: journal: %s\n", m_scriptPath.c_str(), s.line, lines[i].c_str());
+    }
+    void ExpectJournal(const ScriptStep& s) {
+        harness::PumpFor(300);
+        if (JournalText().find(s.text) == std::string::npos) Fail(s, "the job's journal has no \"" + s.text + "\"");
+    }
+    void ExpectRecord(const ScriptStep& s) {
+        if (ReadText(m_lastRecord).find(s.text) == std::string::npos)
+            Fail(s, "the record " + m_lastRecord + " has no \"" + s.text + "\"");
+    }
+    // The record's journal must hold every command the host took in the
+    // job, in order, with the same values, across reloads (before a "job
+    // new", the day's journal may hold earlier runs' commands first).
     void Record(const ScriptStep& s) {
         const std::string path = m_out + "\\" + s.text;
         const std::string csvPath = path.substr(0, path.size() - (EndsWithTxt(path) ? 4 : 0)) + ".csv";
@@ -278,28 +334,38 @@ private:
         DeleteFileA(path.c_str());
         DeleteFileA(csvPath.c_str());
         Boxes(s, harness::SaveJobRecord(m_op->Frame(), path));
+        m_lastRecord = path;
         std::string csv = ReadText(csvPath);
         std::istringstream lines(csv);
         std::string line;
         std::getline(lines, line);  // the header
-        size_t i = m_loadedAt;
-        const auto& j = m_bench.Journal();
+        std::vector<std::pair<int32_t, int32_t>> record;
         while (std::getline(lines, line)) {
             const std::vector<std::string> f = CsvFields(line);
             int32_t code = 0;
+            if (f.size() >= 9 && f[4].empty()) continue;  // where the plug-in was loaded
             if (f.size() < 9 || !ParseScriptInt(f[4], code)) {
                 Fail(s, "journal line not understood: " + line);
                 return;
             }
             const int32_t value = f[5] == "on" ? VALUE_ON : f[5] == "off" ? VALUE_OFF : ParseLeadingInt(f[5].c_str());
-            if (i >= j.size() || j[i].block.CodeWord != code || j[i].block.Payload[0] != value) {
-                Fail(s, "the record's journal differs from the host's at command " + std::to_string(i - m_loadedAt + 1) +
-                            ": " + line);
+            record.emplace_back(code, value);
+        }
+        const auto& j = m_bench.Journal();
+        const size_t host = j.size() - m_jobAt;
+        if (record.size() < host || (m_jobNamed && record.size() != host)) {
+            Fail(s, "the record holds " + std::to_string(record.size()) + " commands, the host took " +
+                        std::to_string(host) + " in the job");
+            return;
+        }
+        const size_t skip = record.size() - host;
+        for (size_t i = 0; i < host; ++i) {
+            const auto& want = j[m_jobAt + i].block;
+            if (record[skip + i].first != want.CodeWord || record[skip + i].second != want.Payload[0]) {
+                Fail(s, "the record's journal differs from the host's at command " + std::to_string(i + 1));
                 return;
             }
-            ++i;
         }
-        if (i != j.size()) Fail(s, "the record's journal lacks " + std::to_string(j.size() - i) + " commands");
         ShowRecord(path);
     }
     static bool EndsWithTxt(const std::string& p) { return p.size() > 4 && lstrcmpiA(p.c_str() + p.size() - 4, ".txt") == 0; }
@@ -441,6 +507,9 @@ private:
     std::unique_ptr<harness::Operator> m_op;
     size_t m_commandCursor = 0;  // "expect command" searches from here on
     size_t m_loadedAt = 0;       // the host's journal when the plug-in last loaded
+    size_t m_jobAt = 0;          // the host's journal when the job began
+    bool m_jobNamed = false;     // a "job new" began it (else the day's journal)
+    std::string m_lastRecord;
     int m_failures = 0;
     std::string m_lastFailure;
     bool m_boxStep = false;      // the step was "expect box" or "answer box"
@@ -513,6 +582,10 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"setup load", &ScriptRun::SetupLoad, true},
     {"setup cancel", &ScriptRun::SetupLoad, true},
     {"record", &ScriptRun::Record, true},
+    {"job new", &ScriptRun::JobNew, true},
+    {"job tail", &ScriptRun::JobTail, false},
+    {"expect journal", &ScriptRun::ExpectJournal, false},
+    {"expect record", &ScriptRun::ExpectRecord, false},
 };
 
 void ScriptRun::Step(const ScriptStep& s) {

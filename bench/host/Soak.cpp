@@ -28,6 +28,7 @@
 #include "bench/logic/BenchScript.h"
 #include "bench/logic/ReplayShrink.h"
 #include "core/logic/DriveLimits.h"
+#include "core/logic/JournalLines.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -140,6 +141,51 @@ std::string DiffWords(const void* before, const void* after, size_t size) {
 
 // ---- The invariants, after every step.
 
+namespace {
+
+// The plug-in's journal in the work folder: every file's lines in time order
+// (the day's journal changes at midnight).
+std::vector<JournalLine> WorkFolderJournal() {
+    const std::string jobs = harness::HostWorkSpace() + "\\Jobs";
+    std::vector<JournalLine> lines;
+    WIN32_FIND_DATAA found{};
+    HANDLE h = FindFirstFileA((jobs + "\\*.journal").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return lines;
+    do {
+        std::ifstream in(jobs + "\\" + found.cFileName, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const JournalRead read = ReadJournalText(text);
+        lines.insert(lines.end(), read.lines.begin(), read.lines.end());
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::stable_sort(lines.begin(), lines.end(), [](const JournalLine& a, const JournalLine& b) {
+        return a.at.date != b.at.date ? a.at.date < b.at.date : a.at.msOfDay < b.at.msOfDay;
+    });
+    return lines;
+}
+
+// Every command the host took since checking began is in the journal, in
+// order, with its value: its last commands taken are those the host took.
+std::string JournalMisses(const std::vector<JournalEntry>& host, size_t from) {
+    std::vector<std::pair<int32_t, int32_t>> taken;
+    for (const JournalLine& line : WorkFolderJournal())
+        if (line.kind == "cmd" && line.GetInt("delivered") == 1)
+            taken.emplace_back(static_cast<int32_t>(line.GetInt("code")), static_cast<int32_t>(line.GetInt("sent")));
+    const size_t want = host.size() - from;
+    if (taken.size() < want)
+        return "the job journal holds " + std::to_string(taken.size()) + " commands, the host took " + std::to_string(want);
+    const size_t skip = taken.size() - want;
+    for (size_t i = 0; i < want; ++i) {
+        const ToolCommand& c = host[from + i].block;
+        if (taken[skip + i].first != c.CodeWord || taken[skip + i].second != c.Payload[0])
+            return "the job journal differs from the host at command " + std::to_string(i + 1) + " of " + std::to_string(want) +
+                   " (" + Hex(c.CodeWord) + " " + std::to_string(c.Payload[0]) + ")";
+    }
+    return std::string();
+}
+
+}  // namespace
+
 InvariantCheck::InvariantCheck(Bench& bench) : m_bench(bench) {}
 
 void InvariantCheck::Before(const ScriptStep& s, bool settingsHeld) {
@@ -159,6 +205,13 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
     // follows the interval last sent; before one is sent this load, the
     // widest interval of the list bounds it.
     const auto& journal = m_bench.Journal();
+    if (m_journalFrom == SIZE_MAX) m_journalFrom = m_seen;
+    // The job journal: now and then, once its writer has had its turn.
+    if (++m_steps % 40 == 0 || s.verb == "reload") {
+        harness::PumpFor(250);
+        const std::string misses = JournalMisses(journal, m_journalFrom);
+        if (!misses.empty()) fail(misses);
+    }
     for (; m_seen < journal.size(); ++m_seen) {
         const ToolCommand& c = journal[m_seen].block;
         const int32_t code = c.CodeWord, value = c.Payload[0];

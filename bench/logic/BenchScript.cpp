@@ -58,6 +58,8 @@ const Grammar kGrammar[] = {
     {"check", 0, 0, false, false},
     {"setup save", 0, 0, true, true},      {"setup load", 0, 0, true, true},
     {"setup cancel", 0, 0, true, true},    {"record", 0, 0, true, true},
+    {"job new", 0, 0, true, true},         {"job tail", 0, 1, false, false},
+    {"expect journal", 0, 0, true, true},  {"expect record", 0, 0, true, true},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -134,7 +136,9 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         std::string verb = head[0];
         std::string afterVerb;
         Tokens(line, 1, &afterVerb);
-        if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note" || verb == "setup") && head.size() == 2) {
+        if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note" || verb == "setup" ||
+             verb == "job") &&
+            head.size() == 2) {
             verb += " " + head[1];
             afterVerb = rest;
         }
