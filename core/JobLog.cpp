@@ -96,6 +96,16 @@ void CJobLog::ChooseJournal(const std::string& version) {
     m_first = first;
     m_part = 1;
     while (Exists(PartPath(m_part + 1))) ++m_part;
+    // What the tool was last sent, as the journal tells it.
+    for (int part = 1; part <= m_part; ++part)
+        for (const JournalLine& line : kelvane::ReadJournalText(ReadAll(PartPath(part))).lines)
+            if ((line.kind == "cmd" && line.GetInt("delivered") == 1) || line.kind == "tool") {
+                kelvane::SentValue v;
+                v.value = static_cast<int32_t>(line.GetInt("sent"));
+                v.at = line.at;
+                if (line.kind == "tool") kelvane::ParseJournalTime(line.Get("at"), v.at);
+                m_lastSent[static_cast<int32_t>(line.GetInt("code"))] = v;
+            }
     m_title = kelvane::JobTitle(job, DayText(now));
     m_version = version;
     JournalLine load{now, "load", {}};
@@ -147,7 +157,22 @@ void CJobLog::Add(JournalLine line) {
     if (inPlace) Drain(false);
 }
 
+bool CJobLog::LastSent(int32_t code, kelvane::SentValue* out) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto it = m_lastSent.find(code);
+    if (it == m_lastSent.end()) return false;
+    *out = it->second;
+    return true;
+}
+
 void CJobLog::Command(int32_t code, int32_t asked, int32_t sent, const std::string& action, bool delivered) {
+    if (delivered) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        kelvane::SentValue& v = m_lastSent[code];
+        v.value = sent;
+        v.at = LocalJournalTime();
+        v.thisLoad = true;
+    }
     JournalLine line{{}, "cmd", {}};
     const char* name = kelvane::CommandName(code);
     line.Add("code", kelvane::CodeHex(code, true)).Add("name", name ? name : "?");
@@ -301,10 +326,17 @@ bool CJobLog::NewJob(const kelvane::JobIdentity& job, std::string& why) {
     m_part = 1;
     m_afterFailure = false;
     m_title = kelvane::JobTitle(job, stamp.substr(0, 10));
-    // The new journal's replay starts with this load, as any journal does.
+    // The new journal's replay starts with this load, as any journal does,
+    // and knows what the tool was last sent before it.
     JournalLine load{now, "load", {}};
     load.Add("pid", static_cast<int64_t>(GetCurrentProcessId())).Add("version", m_version);
     m_queue.push_back(kelvane::EncodeJournalLine(load));
+    for (const auto& sent : m_lastSent) {
+        JournalLine tool{now, "tool", {}};
+        tool.Add("code", kelvane::CodeHex(sent.first, true)).Add("sent", sent.second.value);
+        tool.Add("at", kelvane::FormatJournalTime(sent.second.at));
+        m_queue.push_back(kelvane::EncodeJournalLine(tool));
+    }
     return true;
 }
 

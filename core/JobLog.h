@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <map>
+
 #include "core/logic/JournalLines.h"
+#include "core/logic/ToolState.h"
 
 class CJobLog {
 public:
@@ -49,6 +52,10 @@ public:
     // (also for later loads in this work folder). False, with why, when the
     // journal could not be made (the job in force stays).
     bool NewJob(const kelvane::JobIdentity& job, std::string& why);
+
+    // The last value a host window took with code, across the job's loads
+    // (a new job's journal starts with what the tool was last sent).
+    bool LastSent(int32_t code, kelvane::SentValue* out) const;
 
     // The whole job as its files hold it and with the lines still waiting.
     kelvane::JobReplay Replay() const;
@@ -87,6 +94,7 @@ private:
     std::wstring m_first;   // the journal's first file name
     bool m_stopped = false;
     bool m_threaded = false;
+    std::map<int32_t, kelvane::SentValue> m_lastSent;
     HANDLE m_wake = nullptr;
     void (*m_tick)(void*) = nullptr;
     void* m_tickContext = nullptr;

@@ -214,4 +214,53 @@ DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string&
                           });
 }
 
+namespace {
+
+struct SendAllPreview {
+    bool send = true;
+    bool answered = false;
+    std::vector<std::vector<std::string>>* rows = nullptr;
+};
+SendAllPreview* g_sendAll = nullptr;
+
+BOOL CALLBACK FindSendAllPreview(HWND w, LPARAM lp) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) && GetDlgItem(w, IDC_SETUP_CHANGES) &&
+        TextOf(w).rfind("Send all settings", 0) == 0) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK OnSendAllTimer(HWND, UINT, UINT_PTR, DWORD) {
+    SendAllPreview* p = g_sendAll;
+    if (!p || p->answered) return;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindSendAllPreview, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    p->answered = true;
+    if (p->rows) *p->rows = ListRows(dialog, IDC_SETUP_CHANGES);
+    PushDialogButton(dialog, p->send ? IDOK : IDCANCEL);
+}
+
+}  // namespace
+
+void SendAllAnswering(HWND frame, bool send, std::vector<std::vector<std::string>>* rows) {
+    AnswerSendAllPreview([frame] { Menu(frame, ID_FILE_SEND_ALL); }, send, rows);
+}
+
+void AnswerSendAllPreview(const std::function<void()>& action, bool send, std::vector<std::vector<std::string>>* rows) {
+    SendAllPreview preview;
+    preview.send = send;
+    preview.rows = rows;
+    SendAllPreview* outer = g_sendAll;
+    g_sendAll = &preview;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &OnSendAllTimer);
+    action();
+    KillTimer(nullptr, timer);
+    g_sendAll = outer;
+}
+
 }  // namespace harness

@@ -51,6 +51,14 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
 // a question whether to replace a file is answered as replace says.
 DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace = true, std::string* offered = nullptr);
 
+// File "Send all settings", its preview answered as send says (OK or
+// Cancel) whatever else shows meanwhile (a range message is left to the
+// caller's own answer); rows: the preview's rows.
+void SendAllAnswering(HWND frame, bool send, std::vector<std::vector<std::string>>* rows = nullptr);
+// The same for a Send all that action brings about (a key, a message).
+void AnswerSendAllPreview(const std::function<void()>& action, bool send,
+                          std::vector<std::vector<std::string>>* rows = nullptr);
+
 // File "New job...", its fields filled from job and started; shot: a PNG of
 // the dialog as filled ("" for none).
 DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string& shot = "");

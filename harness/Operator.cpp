@@ -1,5 +1,7 @@
 #include "Operator.h"
 
+#include "DialogDriver.h"
+
 #include "resource.h"
 
 #include <commctrl.h>
@@ -101,8 +103,8 @@ bool Operator::StripPartShowsAll(int part) const {
     return size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + kInset <= rc.right - rc.left;
 }
 
-void Operator::SendAllSettings() {
-    SendMessageA(m_frame, WM_COMMAND, MAKEWPARAM(ID_FILE_SEND_ALL, 0), 0);
+void Operator::SendAllSettings(bool send) {
+    SendAllAnswering(m_frame, send);
     Pump();
 }
 

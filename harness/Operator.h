@@ -39,7 +39,8 @@ public:
     // (the last part's less the size grip).
     bool StripPartShowsAll(int part) const;
     // File, "Send all settings to the tool", as the menu sends it.
-    void SendAllSettings();
+    // File "Send all settings", its preview answered OK (or Cancel).
+    void SendAllSettings(bool send = true);
 
     // A real mouse click on item k of the page list (k < 0: its empty area).
     void ClickPageItem(int k);

@@ -444,8 +444,10 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (LOWORD(wParam) == ID_FILE_SEND_ALL) {
+            // Nothing goes blind: what would change from the tool's values first.
+            if (!m_pView || !m_pView->m_hWnd || !ConfirmSendAll(m_hWnd, m_link, *m_pView) || !m_pView) return 0;
             const uint32_t sentBefore = m_trendTap.Sent();
-            if (m_pView) m_pView->SendAllSettings();
+            m_pView->SendAllSettings();
             if (m_trendTap.Sent() != sentBefore) {
                 MarkTrend(kelvane::TrendMarkKind::SendAll);
                 m_link.job.Event("Send all: " + std::to_string(m_trendTap.Sent() - sentBefore) + " commands");

@@ -10,6 +10,7 @@
 #include "core/SetupStore.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/JournalLines.h"
+#include "core/logic/ToolState.h"
 #include "core/logic/SetupRules.h"
 #include "resource.h"
 #include "shell/ControlView.h"
@@ -300,23 +301,21 @@ private:
     std::string m_chosen;
 };
 
+// What a set-up load or a Send all would change, row by row; OK goes ahead,
+// Cancel changes and sends nothing.
 class CPreviewDialog : public CDialog {
 public:
-    CPreviewDialog(std::string name, std::vector<SetupChange> rows)
-        : CDialog(IDD_SETUP_PREVIEW), m_name(std::move(name)), m_rows(std::move(rows)) {}
+    CPreviewDialog(const char* caption, std::string text, const char* const (&columns)[4], std::vector<SetupChange> rows)
+        : CDialog(IDD_SETUP_PREVIEW), m_caption(caption), m_text(std::move(text)), m_columns(columns),
+          m_rows(std::move(rows)) {}
 
 protected:
     BOOL OnInitDialog() override {
-        const std::string count = FormatInt(static_cast<int32_t>(m_rows.size()));
-        const std::string text =
-            "Loading \"" + m_name + "\" changes " + (m_rows.empty() ? std::string("no setting") : count +
-            (m_rows.size() == 1 ? " setting" : " settings")) +
-            ". OK sets every page and sends every setting to the tool; Cancel changes nothing.";
-        SetText(Item(IDC_SETUP_PREVIEW_TEXT), text);
-        static const char* const kNames[] = {"Page", "Setting", "Now", "Set-up (as sent)"};
-        static const int kWidths[] = {105, 95, 70, 130};
+        SetWindowTextA(m_hWnd, m_caption);
+        SetText(Item(IDC_SETUP_PREVIEW_TEXT), m_text);
+        static const int kWidths[] = {105, 95, 100, 100};
         HWND list = Item(IDC_SETUP_CHANGES);
-        AddColumns(list, kNames, kWidths, 4);
+        AddColumns(list, m_columns, kWidths, 4);
         for (const SetupChange& c : m_rows) AddRow(list, {c.page, c.setting, c.now, c.setup});
         return TRUE;
     }
@@ -327,9 +326,13 @@ protected:
     }
 
 private:
-    std::string m_name;
+    const char* m_caption;
+    std::string m_text;
+    const char* const (&m_columns)[4];
     std::vector<SetupChange> m_rows;
 };
+
+std::string Settings(size_t n) { return n == 1 ? "1 setting" : FormatInt(static_cast<int32_t>(n)) + " settings"; }
 
 }  // namespace
 
@@ -356,7 +359,12 @@ bool LoadSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
                         why + ".");
         return false;
     }
-    CPreviewDialog preview(name, DiffSetup(now, setup.values));
+    const std::vector<SetupChange> rows = DiffSetup(now, setup.values);
+    static const char* const kColumns[4] = {"Page", "Setting", "Now", "Set-up (as sent)"};
+    CPreviewDialog preview("Load set-up: what would change",
+                           "Loading \"" + name + "\" changes " + (rows.empty() ? std::string("no setting") : Settings(rows.size())) +
+                               ". OK sets every page and sends every setting to the tool; Cancel changes nothing.",
+                           kColumns, rows);
     if (preview.DoModal(owner) != IDOK) return false;
 
     // Member, mirrors, pages; then the commands, as "Send all" sends them,
@@ -535,4 +543,21 @@ bool NewJobFromMenu(HWND owner, const FrameLink& app) {
     }
     app.job.Event("New job: " + JobTitle(dialog.Job(), ""));
     return true;
+}
+
+bool ConfirmSendAll(HWND owner, const FrameLink& app, CControlView& view) {
+    ParameterSet willSend = CurrentSettings(app, view);
+    LimitSetup(willSend);
+    const ToolView tool =
+        ToolHolds(willSend, [&app](int32_t code, SentValue* v) { return app.job.LastSent(code, v); });
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    const std::vector<SetupChange> rows = DiffSendAll(willSend, tool, t.wYear * 10000 + t.wMonth * 100 + t.wDay);
+    static const char* const kColumns[4] = {"Page", "Setting", "Tool now (last sent)", "Will send"};
+    const std::string text =
+        rows.empty() ? std::string("The tool was last sent every value Send all would send. OK sends them again; Cancel sends nothing.")
+                     : Settings(rows.size()) + " would change from what the tool was last sent, or are not known. "
+                                               "OK sends every setting to the tool; Cancel sends nothing.";
+    CPreviewDialog preview("Send all settings: what would change", text, kColumns, rows);
+    return preview.DoModal(owner) == IDOK;
 }

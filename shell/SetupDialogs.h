@@ -16,6 +16,9 @@ void SaveSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& 
 // True when a set-up was loaded and sent.
 bool LoadSetupFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
 void SaveJobRecordFromMenu(HWND owner, const kelvane::FrameLink& app, CControlView& view);
+// Send all's preview: what each setting would change from what the tool was
+// last sent; true when the operator chose to send.
+bool ConfirmSendAll(HWND owner, const kelvane::FrameLink& app, CControlView& view);
 // File "New job...": true when a new job's journal is in force.
 bool NewJobFromMenu(HWND owner, const kelvane::FrameLink& app);
 

@@ -147,6 +147,12 @@ private:
     void Page(const ScriptStep& s) { m_op->ClickPageItem(s.num[0]); }
     void Wait(const ScriptStep& s) { harness::PumpFor(static_cast<DWORD>(s.num[0])); }
     void SendAll(const ScriptStep&) { m_op->SendAllSettings(); }
+    // The preview answered Cancel: nothing may go to the tool.
+    void SendAllCancel(const ScriptStep& s) {
+        const size_t before = m_bench.Journal().size();
+        m_op->SendAllSettings(false);
+        if (m_bench.Journal().size() != before) Fail(s, "a cancelled Send all sent commands");
+    }
     void ExpectBox(const ScriptStep& s) {
         g_boxes.expected = s.text;
         g_boxes.answer = "OK";
@@ -582,6 +588,7 @@ const ScriptRun::Verb ScriptRun::kVerbs[] = {
     {"setup load", &ScriptRun::SetupLoad, true},
     {"setup cancel", &ScriptRun::SetupLoad, true},
     {"record", &ScriptRun::Record, true},
+    {"sendall cancel", &ScriptRun::SendAllCancel, true},
     {"job new", &ScriptRun::JobNew, true},
     {"job tail", &ScriptRun::JobTail, false},
     {"expect journal", &ScriptRun::ExpectJournal, false},

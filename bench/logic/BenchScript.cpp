@@ -58,6 +58,7 @@ const Grammar kGrammar[] = {
     {"check", 0, 0, false, false},
     {"setup save", 0, 0, true, true},      {"setup load", 0, 0, true, true},
     {"setup cancel", 0, 0, true, true},    {"record", 0, 0, true, true},
+    {"sendall cancel", 0, 0, false, false},
     {"job new", 0, 0, true, true},         {"job tail", 0, 1, false, false},
     {"expect journal", 0, 0, true, true},  {"expect record", 0, 0, true, true},
 };
@@ -137,7 +138,7 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         std::string afterVerb;
         Tokens(line, 1, &afterVerb);
         if ((verb == "fault" || verb == "expect" || verb == "answer" || verb == "note" || verb == "setup" ||
-             verb == "job") &&
+             verb == "job" || verb == "sendall") &&
             head.size() == 2) {
             verb += " " + head[1];
             afterVerb = rest;

@@ -60,8 +60,10 @@ bool Digits(const std::string& s, size_t at, size_t n, int32_t& v) {
     return true;
 }
 
+}  // namespace
+
 // "2026-12-09 14:40:01.123"
-bool ParseTime(const std::string& s, JournalTime& t) {
+bool ParseJournalTime(const std::string& s, JournalTime& t) {
     int32_t y, mo, d, h, mi, se, ms;
     if (s.size() != 23 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':' || s[19] != '.')
         return false;
@@ -73,6 +75,8 @@ bool ParseTime(const std::string& s, JournalTime& t) {
     t.msOfDay = ((h * 60 + mi) * 60 + se) * 1000 + ms;
     return true;
 }
+
+namespace {
 
 bool ParseInt64(const std::string& s, int64_t& v) {
     if (s.size() > 2 && s.size() <= 10 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {  // a command code
@@ -158,7 +162,7 @@ bool DecodeJournalLine(const std::string& text, JournalLine& out) {
     }
     if (parts.size() < 2) return false;
     JournalLine line;
-    if (!ParseTime(parts[0], line.at)) return false;
+    if (!ParseJournalTime(parts[0], line.at)) return false;
     line.kind = Unescape(parts[1]);
     for (size_t i = 2; i < parts.size(); ++i) {
         const size_t eq = parts[i].find('=');

@@ -28,6 +28,8 @@ struct JournalLine {
     int64_t GetInt(const std::string& key, int64_t fallback = 0) const;
 };
 
+// "2026-12-09 14:40:01.123" back to its time; false when it is not one.
+bool ParseJournalTime(const std::string& text, JournalTime& out);
 // The line as written, with its checksum and "\r\n". Tabs, line breaks and
 // backslashes in keys or values are escaped, so a line is always one line.
 std::string EncodeJournalLine(const JournalLine& line);

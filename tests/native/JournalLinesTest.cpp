@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "KelvaneHost.h"
 #include "core/logic/IniRules.h"
 #include "core/logic/JournalLines.h"
+#include "core/logic/ToolState.h"
 
 using namespace kelvane;
 
@@ -198,4 +200,52 @@ TEST(JournalLines, RecordNamesTheJobAndKeepsItsLayout) {
     JobRecordInput none = in;
     none.job.clear();
     EXPECT_NE(FormatJobRecord(none, j).find("Job          not identified"), std::string::npos);
+}
+
+// What the tool holds from the commands it last took: switches and filters
+// as on/off, the latest of the three gain step commands, the DT window's
+// length from the end sent and the start; Send all's preview lists what
+// differs or is not known, never the gain step or an ALL gain.
+TEST(ToolState, HoldsWhatWasLastSentAndSendAllListsWhatDiffers) {
+    ParameterSet base{};
+    SetDefaultParameters(base, BlockView());
+    base.MonoStackValue = 1;
+    base.MonoIsAuto = 0;
+    base.DtFirstStartTime = 200;
+    const std::map<int32_t, SentValue> sent = {
+        {CMD_MONO_STACK, {3, {20261208, 1000}, false}},
+        {CMD_MONO_AUTO_GAIN, {VALUE_ON, {20261209, 2000}, true}},
+        {CMD_GAIN_STEP_3DB, {0, {20261209, 3000}, true}},
+        {CMD_GAIN_STEP_1DB, {0, {20261209, 4000}, true}},  // the latest
+        {CMD_DT_WIN_END, {1400, {20261209, 5000}, true}},
+        {CMD_MONO_ALL_GAIN, {30, {20261209, 6000}, true}},
+    };
+    const ToolView tool = ToolHolds(base, [&](int32_t code, SentValue* v) {
+        const auto it = sent.find(code);
+        if (it == sent.end()) return false;
+        *v = it->second;
+        return true;
+    });
+    EXPECT_EQ(tool.values.MonoStackValue, 3);
+    EXPECT_EQ(tool.values.MonoIsAuto, 1);
+    EXPECT_EQ(tool.values.GainStep, 1);
+    EXPECT_EQ(tool.values.DtFirstWinLength, 1200);
+    const std::vector<SetupChange> rows = DiffSendAll(base, tool, 20261209);
+    auto find = [&](const std::string& page, const std::string& setting) -> const SetupChange* {
+        for (const SetupChange& r : rows)
+            if (r.page == page && r.setting == setting) return &r;
+        return nullptr;
+    };
+    const SetupChange* stack = find("Monopole Control/Full wave", "Stack");
+    ASSERT_NE(stack, nullptr);
+    EXPECT_EQ(stack->now, "3, sent 2026-12-08 00:00:01 before the reload");
+    EXPECT_EQ(stack->setup, "1");
+    const SetupChange* autoGain = find("Monopole Control/Full wave", "Auto gain");
+    ASSERT_NE(autoGain, nullptr);
+    EXPECT_EQ(autoGain->now, "on, sent 00:00:02");
+    const SetupChange* ch1 = find("Dipole Control/Full wave", "CH1 gain");
+    ASSERT_NE(ch1, nullptr);
+    EXPECT_EQ(ch1->now, "not known");
+    EXPECT_EQ(find("General Control", "Gain step"), nullptr);
+    EXPECT_EQ(find("Monopole Control/Full wave", "ALL gain"), nullptr);
 }

@@ -1331,7 +1331,9 @@ TEST_F(Hardening, HostClosesTheWindowUnderEveryDialogOfOurs) {
              PushDialogButton(name, IDOK);
          }},
         {"Save job record", nullptr, menu(ID_FILE_SAVE_RECORD), 1, nullptr},
-        {"Send all: the range message", badDelay, menu(ID_FILE_SEND_ALL), 1, nullptr},
+        {"Send all: the preview", nullptr, menu(ID_FILE_SEND_ALL), 1, nullptr},
+        {"Send all: the range message", badDelay, menu(ID_FILE_SEND_ALL), 2,
+         [](HWND preview) { PushDialogButton(preview, IDOK); }},
         {"Download: the range message", badDelay, [](Operator& op) { op.Click(kGeneral, IDC_GEN_DOWNLOAD); }, 1,
          nullptr},
         {"Trend: save as CSV", nullptr,

@@ -502,3 +502,45 @@ TEST_F(SetupTest, ListRenamesAndDeletes) {
     EXPECT_FALSE(IsFile(SetupPath("first")));
     EXPECT_FALSE(IsFile(SetupPath("second")));
 }
+
+// After a reload the pages start from fixed values (stack, window end,
+// filters): Send all shows what it would change from what the tool was last
+// sent before the reload; Cancel sends nothing, OK sends what it showed.
+TEST_F(SetupTest, SendAllShowsWhatItWouldChangeFromTheToolFirst) {
+    {
+        Operator op = harness::OpenOnPage(host, harness::kMonopole);
+        op.SelectCombo(harness::kMonopole, IDC_MONO_STACK, 2);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_WIN_END, "4000");
+        op.Click(harness::kMonopole, IDC_MONO_FILTER);
+        host.Unload();
+    }
+    Operator op = harness::OpenOnPage(host, harness::kMonopole);
+    ASSERT_EQ(op.ComboSel(harness::kMonopole, IDC_MONO_STACK), 0);
+    auto row = [](const std::vector<std::vector<std::string>>& rows, const std::string& setting) {
+        for (const auto& r : rows)
+            if (r.size() == 4 && r[0] == "Monopole Control/Full wave" && r[1] == setting) return r;
+        return std::vector<std::string>();
+    };
+    std::vector<std::vector<std::string>> rows;
+    host.ClearCommands();
+    harness::SendAllAnswering(op.Frame(), false, &rows);
+    EXPECT_TRUE(host.Commands().empty()) << "Cancel sends nothing";
+    const std::vector<std::string> stack = row(rows, "Stack");
+    ASSERT_EQ(stack.size(), 4u) << ::testing::PrintToString(rows);
+    EXPECT_EQ(stack[2].rfind("3, sent ", 0), 0u) << stack[2];
+    EXPECT_NE(stack[2].find("before the reload"), std::string::npos) << stack[2];
+    EXPECT_EQ(stack[3], "1");
+    EXPECT_EQ(row(rows, "Window end")[2].rfind("4000 us, sent ", 0), 0u) << ::testing::PrintToString(rows);
+    EXPECT_EQ(row(rows, "Downhole filter")[3], "off");
+
+    harness::SendAllAnswering(op.Frame(), true, &rows);
+    EXPECT_EQ(host.Commands().size(), 41u);
+    int32_t sentStack = -1;
+    for (const auto& c : host.Commands())
+        if (c.Code() == CMD_MONO_STACK) sentStack = c.Value();
+    EXPECT_EQ(sentStack, 1);
+    // Sent now: a second Send all changes nothing the tool holds.
+    harness::SendAllAnswering(op.Frame(), false, &rows);
+    EXPECT_TRUE(rows.empty()) << ::testing::PrintToString(rows);
+    host.Unload();
+}

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "DialogDriver.h"
 #include "HostHarness.h"
 #include "framework/PrivateMessages.h"
 #include "Operator.h"
@@ -592,7 +593,7 @@ TEST_F(WindowTest, CtrlShiftDPostsSendAllToTheFrame) {
         SetFocus(target);
         const std::string before = c.id ? op.Text(c.page, c.id) : std::string();
         g_frameCommandCount = 0;
-        PressViaLoop(target, 'D', true, c.shift);
+        harness::AnswerSendAllPreview([&] { PressViaLoop(target, 'D', true, c.shift); }, false);
         ASSERT_EQ(c.commands, g_frameCommandCount);
         if (c.commands) {
             EXPECT_EQ(static_cast<UINT>(MAKEWPARAM(ID_FILE_SEND_ALL, 0)), g_frameCommands[0]);
