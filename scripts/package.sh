@@ -3,8 +3,8 @@
 # as needed):
 #   dist/Kelvane-<version>.zip         what a host copies (Kelvane.dll,
 #       KelvaneEntry1.dll), their debug information, the host header, the
-#       README (host integration and operation) with its screenshots,
-#       CHANGELOG.md, SHA256SUMS
+#       README and docs/*.md (operation, host integration) with their
+#       screenshots, CHANGELOG.md, SHA256SUMS
 #   dist/Kelvane-<version>-verify.zip  the verification kit (verify.cmd)
 #   dist/SHA256SUMS                    both zips
 # The same commit gives the same bytes: file times are SOURCE_DATE_EPOCH
@@ -90,8 +90,9 @@ cp "$bin/Kelvane.dll" "$bin/KelvaneEntry1.dll" "$p/"
 cp "$bin/Kelvane.dll.debug" "$bin/KelvaneEntry1.dll.debug" "$p/debug/"
 cp include/KelvaneHost.h "$p/include/"
 cp README.md CHANGELOG.md "$p/"
-# The README's pictures, where its links look for them.
+# The documents and their pictures, where the links look for them.
 mkdir -p "$p/docs"
+cp docs/*.md "$p/docs/"
 cp -r docs/screenshots "$p/docs/"
 zip_folder "$name" "$root/dist/$name.zip"
 

@@ -255,8 +255,8 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
             ProcessPara a = m_processBefore, b = process;
             a.CurveSelect = b.CurveSelect = 0;
             a.ThresholdType = b.ThresholdType = 0;
-            const std::string process = DiffWords(&a, &b, sizeof a);
-            if (!process.empty()) fail("VarroProcessPara after the reload:" + process);
+            const std::string fields = DiffWords(&a, &b, sizeof a);
+            if (!fields.empty()) fail("VarroProcessPara after the reload:" + fields);
             ToolControlPara c = m_toolBefore, d = tool;
             c.MonoWinEnd = d.MonoWinEnd = 0;  // the window ends start at their start values
             c.DipoleWinEnd = d.DipoleWinEnd = 0;

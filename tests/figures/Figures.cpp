@@ -258,7 +258,8 @@ void HealthFigures() {
         char label[96];
         std::snprintf(label, sizeof label, "fault to flag: %s", f.what);
         if (r.detectMs < 0) std::printf("  %-58s     never\n", label);
-        else std::printf("  %-58s %9.1f s   %6.2fx\n", label, r.detectMs / 1000.0, r.detectMs / 30000.0);
+        else std::printf("  %-58s %9.1f s   %6.2fx\n", label, static_cast<double>(r.detectMs) / 1000.0,
+                         static_cast<double>(r.detectMs) / 30000.0);
     }
 }
 
@@ -391,8 +392,8 @@ int main(int argc, char** argv) {
                 double total = 0;
                 for (int i = 0; i < 500; ++i) {
                     if (changeAll) {
-                        for (int base : {READBACK_MONO_WORD, READBACK_DT_WORD, READBACK_DIPOLE_WORD})
-                            for (int k = 0; k < 8; ++k) frame[base + k] = static_cast<int16_t>((i % 2) * 40 + k);
+                        for (int first : {READBACK_MONO_WORD, READBACK_DT_WORD, READBACK_DIPOLE_WORD})
+                            for (int j = 0; j < 8; ++j) frame[first + j] = static_cast<int16_t>((i % 2) * 40 + j);
                     }
                     host.Process();  // outside the clock: only the notice is timed
                     const double t0 = Now();

@@ -47,11 +47,11 @@ struct Cycles : ::testing::Test {
 
     // Open and close as the operator's close box does.
     void OpenClose() {
-        HWND frame = host.Show();
-        ASSERT_NE(nullptr, frame);
-        SendMessageA(frame, WM_CLOSE, 0, 0);
+        HWND shown = host.Show();
+        ASSERT_NE(nullptr, shown);
+        SendMessageA(shown, WM_CLOSE, 0, 0);
         HostHarness::Pump();
-        ASSERT_FALSE(IsWindow(frame));
+        ASSERT_FALSE(IsWindow(shown));
     }
 
     // One operator session: open, a page switch, a typed gain, a frame, close.

@@ -470,7 +470,7 @@ TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, FullWavePage, ::testing::Values(&kMonopole, &kDipole),
-                         [](const ::testing::TestParamInfo<const FullWave*>& info) { return info.param->name; });
+                         [](const ::testing::TestParamInfo<const FullWave*>& p) { return p.param->name; });
 
 // Download all commands, on the monopole page only: eleven commands, and the
 // auto-gain state the radios show.

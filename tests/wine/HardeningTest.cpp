@@ -1658,7 +1658,7 @@ TEST_F(Hardening, OnlyCompiledCodeInImagesRuns) {
             if (!t.second) outsideImages.push_back(t.first);
         }
         CloseHandle(held);
-        PumpFor(0.3);
+        PumpFor(300);
         Operator again(host.Show());
         for (int f = 0; f < 20; ++f) host.Process();
         Operator::Pump();

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <stdexcept>
@@ -37,7 +38,7 @@ std::vector<WORD> BuildTemplate(const std::vector<Ctl>& ctls) {
     dword(WS_CHILD | WS_VISIBLE);
     dword(0);
     t.push_back(static_cast<WORD>(ctls.size()));
-    for (WORD v : {0, 0, 200, 150}) t.push_back(v);
+    for (WORD v : std::initializer_list<WORD>{0, 0, 200, 150}) t.push_back(v);
     t.push_back(0);  // no menu
     t.push_back(0);  // the dialog class
     t.push_back(0);  // no title
@@ -45,7 +46,7 @@ std::vector<WORD> BuildTemplate(const std::vector<Ctl>& ctls) {
         if (t.size() % 2) t.push_back(0);  // items start on a DWORD
         dword(WS_CHILD | WS_VISIBLE | WS_BORDER | SS_CENTER);
         dword(0);
-        for (WORD v : {0, 0, 10, 10}) t.push_back(v);
+        for (WORD v : std::initializer_list<WORD>{0, 0, 10, 10}) t.push_back(v);
         t.push_back(static_cast<WORD>(c.id));
         t.push_back(0xFFFF);
         t.push_back(0x0082);  // static
