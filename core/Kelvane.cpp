@@ -38,9 +38,14 @@ BOOL CKelvaneApp::InitInstance() {
     // Start-up never writes the INI; a missing file is created at shut-down.
     m_settings.Load(m_blocks.ProcessBlock());
     FieldTrace::PlaceIn(m_settings.IoFolder());
+    m_job.Open(m_settings.SettingsFolder(), KELVANE_VERSION_TEXT);
     PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_settings.NoteStartingSettings();
-    m_job.Open(m_settings.SettingsFolder(), KELVANE_VERSION_TEXT);
+    // A start never changes the tool by default: unsaved settings, or what
+    // the tool was last sent, before defaults.
+    const auto lastSent = [this](int32_t code, SentValue* v) { return m_job.LastSent(code, v); };
+    if (m_settings.TakeNewestSettings(m_blocks.ProcessBlock(), lastSent))
+        PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_host.SetJobLog(&m_job);
     m_job.Start(&CKelvaneApp::JobTick, this);
     return CWinApp::InitInstance();

@@ -508,6 +508,30 @@ void CSettingsFile::FindUntoldCopy() {
     }
 }
 
+std::string CSettingsFile::UnsavedCopy() const {
+    for (const std::string& copy : CopyPaths()) {
+        if (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        char owner[1024] = {}, kind[32] = {};
+        GetPrivateProfileStringA(kNoteSection, "For", "", owner, sizeof owner, copy.c_str());
+        GetPrivateProfileStringA(kNoteSection, "Kind", "", kind, sizeof kind, copy.c_str());
+        ForgetCached(copy);
+        if (SamePath(owner, m_iniPath) && std::string(kind) == kFailureKind) return copy;
+    }
+    return std::string();
+}
+
+void CSettingsFile::TakeBack(const std::string& copyIo) {
+    m_failureCopy = copyIo;
+    const std::unique_lock<std::mutex> state = LockState();
+    // A file that could not be read at start is told of first; the copy
+    // taken back goes with it.
+    if (m_notice.pending && m_notice.kind == Kind::Failure && m_notice.copyIo != copyIo) {
+        m_notice.reason += " The settings kept in " + Shown(copyIo) + " are in force.";
+        return;
+    }
+    m_notice = Notice{true, Kind::TakenBack, Shown(copyIo), copyIo, ""};
+}
+
 bool CSettingsFile::NoticePending() const {
     const std::unique_lock<std::mutex> state = LockState();
     return m_notice.pending;
@@ -540,6 +564,11 @@ std::string CSettingsFile::TakeNotice() {
             OpenAndRead(notice.copyIo, bytes, error))
             WriteAtomically(notice.copyIo, bytes, {{kNoteSection, "Shown", "1"}}, error);
     }
+    if (notice.kind == Kind::TakenBack)
+        return "The control settings that could not be saved to\r\n" + m_iniPath +
+               "\r\nwhen the plug-in last unloaded were kept in\r\n" + notice.copy +
+               "\r\n\r\nThey are in force again. They go into the first file at the next save, and the copy is "
+               "then removed.";
     if (notice.kind == Kind::Conflict)
         return "Another program changed settings in\r\n" + m_iniPath +
                "\r\nwhile the control window changed them too.\r\n\r\n" + notice.reason +

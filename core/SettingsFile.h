@@ -58,6 +58,12 @@ public:
 
     // Where the settings went and why, when not (or not all) to the INI: ""
     // when there is nothing the operator has not been told. Told once.
+    // A copy of this file's settings that a save could not put in it (not
+    // another program's values): as reached, or "".
+    std::string UnsavedCopy() const;
+    // Its settings are in force again: the next good save puts them in the
+    // file and removes the copy; the operator is told once.
+    void TakeBack(const std::string& copyIo);
     bool NoticePending() const;
     std::string TakeNotice();
 
@@ -71,7 +77,7 @@ public:
     Status LastStatus() const;
 
 private:
-    enum class Kind { Failure, Conflict };
+    enum class Kind { Failure, Conflict, TakenBack };
     struct Notice {
         bool pending = false;
         Kind kind = Kind::Failure;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "KelvaneHost.h"
@@ -65,7 +66,9 @@ void CSettingsStore::LoadWorkFolder() {
 void CSettingsStore::Load(const BlockView& process) {
     // A file that exists but cannot be read starts as a missing one does:
     // read through the platform it would load 0 for every key.
-    if (m_file.Open(m_iniPath) != CSettingsFile::State::Readable) {
+    const CSettingsFile::State state = m_file.Open(m_iniPath);
+    m_fileUnreadable = state == CSettingsFile::State::Unreadable;
+    if (state != CSettingsFile::State::Readable) {
         SetDefaultParameters(m_params, process);
         return;
     }
@@ -78,6 +81,33 @@ void CSettingsStore::Load(const BlockView& process) {
     LoadAcousticProcess(m_params, ini, process);
     LoadOptions(m_params, ini);
     m_file.EndLoad(loaded);
+}
+
+bool CSettingsStore::TakeNewestSettings(const BlockView& process, const LastSentLookup& lastSent) {
+    const std::string copy = m_file.UnsavedCopy();
+    if (!copy.empty()) {
+        Win32Profile ini(copy);
+        LoadGeneralControl(m_params, ini);
+        LoadDtGainControl(m_params, ini);
+        LoadDipoleControl(m_params, ini);
+        LoadMonopoleControl(m_params, ini);
+        LoadAcousticProcess(m_params, ini, process);
+        LoadOptions(m_params, ini);
+        m_file.TakeBack(copy);
+        return true;
+    }
+    if (!m_fileUnreadable) return false;
+    // Unreadable (held, damaged, too long a path): what the tool holds.
+    const ToolView tool = ToolHolds(m_params, lastSent);
+    const std::vector<SetupSetting>& rows = SetupSettings();
+    bool any = false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!tool.known[i]) continue;
+        std::memcpy(reinterpret_cast<unsigned char*>(&m_params) + rows[i].member,
+                    reinterpret_cast<const unsigned char*>(&tool.values) + rows[i].member, 4);
+        any = true;
+    }
+    return any;
 }
 
 void CSettingsStore::NoteStartingSettings() {

@@ -13,6 +13,7 @@
 #include "core/logic/ParameterSet.h"
 #include "core/logic/SaveRules.h"
 #include "core/logic/SharedBlock.h"
+#include "core/logic/ToolState.h"
 
 class CSettingsStore {
 public:
@@ -29,6 +30,12 @@ public:
     void Load(const kelvane::BlockView& process);
     // After the start-up's publishing: what a later save compares with.
     void NoteStartingSettings();
+    // Then the newest good source: settings a save could not put in the file
+    // (kept in its copy) are in force again, as changes the next save writes;
+    // without a copy, a file that could not be read gives way to what the
+    // tool was last sent (defaults only where neither knows). True when the
+    // parameter set changed (the blocks are to be published again).
+    bool TakeNewestSettings(const kelvane::BlockView& process, const kelvane::LastSentLookup& lastSent);
 
     // From the window's timer: a save once the settings have stayed changed
     // a moment. When the window closes: a save of whatever changed. Both
@@ -65,6 +72,7 @@ private:
     void Post(const kelvane::SavedKeys& keys);
 
     kelvane::ParameterSet& m_params;
+    bool m_fileUnreadable = false;  // there, but the start-up could not read it
     std::string m_iniPath;
     std::string m_workFolder;
     CSettingsFile m_file;

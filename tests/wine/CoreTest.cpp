@@ -603,18 +603,23 @@ TEST_F(CoreTest, IniUnwritableAtUnload) {
         EXPECT_EQ(host.IniPath(), IniValue(copy, "UNSAVED SETTINGS", "For"));
         EXPECT_EQ("0", IniValue(copy, "UNSAVED SETTINGS", "Shown"));
 
-        // The next start: told once, as the window opens.
+        // The next start takes the copy back by itself: told once, as the
+        // window opens; the next save puts it in the file and removes it.
         ASSERT_TRUE(host.Load());
         host.Init();
         HWND frame = nullptr;
         const std::string notice = ShowAnswering(host, &frame);
         EXPECT_NE(std::string::npos, notice.find(copyPath)) << notice;
-        EXPECT_NE(std::string::npos, notice.find(c.words)) << notice;
+        EXPECT_NE(std::string::npos, notice.find("They are in force again")) << notice;
+        EXPECT_EQ("9", Operator(frame).Text(harness::kMonopole, IDC_MONO_CH3));
         SendMessageA(frame, WM_CLOSE, 0, 0);
         HostHarness::Pump();
         EXPECT_EQ("", ShowAnswering(host, &frame));
         host.Unload();
-        EXPECT_EQ("1", IniValue(ReadRaw(copyPath), "UNSAVED SETTINGS", "Shown"));
+        const std::string ini = host.ReadIni();
+        EXPECT_EQ("9", IniValue(ini, "MONOPOLE CONTROL", "Ch3Gain")) << c.words;
+        EXPECT_EQ("1", IniValue(ini, "OTHER", "Key")) << "another program's keys stay";
+        EXPECT_FALSE(IsFile(copyPath)) << "the copy goes once the file holds it";
         DeleteFileA(LocalCopyPath(host.WorkFolder()).c_str());
     }
 }
@@ -1099,6 +1104,49 @@ TEST_F(CoreTest, AHostKilledLosesAtMostTheLastMoment) {
     EXPECT_TRUE(typed) << "the command sent a second before the kill is in the journal";
     for (const kelvane::JournalLine& line : read.lines)
         EXPECT_TRUE(line.kind != "unload" && line.kind != "exit") << "the killed host wrote no end";
+}
+
+// A start that cannot read its file takes the newest good source: the copy
+// of settings a held file could not take, else what the tool was last sent;
+// the DT page's opening command then sends that state, not a default.
+TEST_F(CoreTest, ALockedStartTakesTheCopyThenWhatTheToolWasLastSent) {
+    host.WriteIni(kOperatorsFile);
+    {
+        Operator op = harness::OpenOnPage(host, harness::kDtGain);
+        op.Click(harness::kDtGain, IDC_DT_AUTO_OFF);
+        op.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "44");
+        host.Unload();
+    }
+    std::string sentCh1;  // 44 at the gain step in force
+    for (const auto& cmd : host.Commands())
+        if (cmd.Code() == kelvane::CMD_DT_CH1_GAIN) sentCh1 = std::to_string(cmd.Value());
+    DeleteFileA(host.CopyPath().c_str());
+    for (const bool withCopy : {false, true}) {
+        SCOPED_TRACE(withCopy ? "a copy of unsaved settings" : "only the journal");
+        if (withCopy) {
+            // Unsaved settings: auto gain on again, CH1 at 20 dB.
+            std::ofstream(host.CopyPath(), std::ios::binary)
+                << "[DT GAIN CONTROL]\r\nIsAuto=1\r\nCh1Gain=20\r\n[UNSAVED SETTINGS]\r\nFor=" << host.IniPath()
+                << "\r\nKind=not saved\r\nShown=1\r\n";
+        }
+        FileLock lock(host.IniPath());
+        ASSERT_TRUE(host.Load());
+        host.Init();
+        host.ClearCommands();
+        HWND frame = nullptr;
+        ShowAnswering(host, &frame);
+        ASSERT_NE(nullptr, frame);
+        Operator op(frame);
+        op.ClickPageItem(harness::kDtGain);
+        int32_t autoSent = 0;
+        for (const auto& cmd : host.Commands())
+            if (cmd.Code() == kelvane::CMD_DT_AUTO_GAIN) autoSent = cmd.Value();
+        EXPECT_EQ(withCopy ? kelvane::VALUE_ON : kelvane::VALUE_OFF, autoSent) << "the opening sends the state in force";
+        EXPECT_EQ(withCopy ? "20" : sentCh1, op.Text(harness::kDtGain, IDC_DT_CH1));
+        host.Unload();
+        lock.Release();
+        DeleteFileA(host.CopyPath().c_str());
+    }
 }
 
 }  // namespace
