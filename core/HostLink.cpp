@@ -50,3 +50,16 @@ void CHostLink::EndBatch() {
     m_sendLog.EndBatch(LocalSecondsOfDay());
     m_journal.EndAction();
 }
+
+std::string CHostLink::ToolHolds(int32_t code) const {
+    kelvane::SentValue v;
+    if (!m_job) return std::string();
+    if (!m_job->LastSent(code, &v)) return "tool: not known";
+    kelvane::ToolCommand c{};
+    c.CodeWord = code;
+    c.Payload[0] = v.value;
+    const kelvane::JournalTime now = LocalJournalTime();
+    const std::string when = kelvane::FormatJournalTime(v.at).substr(0, 19);
+    return "tool: " + kelvane::DescribeCommand(c) + ", sent " + (v.at.date == now.date ? when.substr(11) : when) +
+           (v.thisLoad ? "" : " before the reload");
+}

@@ -35,6 +35,7 @@ public:
     void EndBatch() override;
     void AskedFor(int32_t value) override { m_asked = value; m_hasAsked = true; }
     bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
+    std::string ToolHolds(int32_t code) const override;
 
     // What the status strip says was sent last.
     const kelvane::SendLog& Sent() const { return m_sendLog; }

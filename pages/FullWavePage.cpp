@@ -43,7 +43,9 @@ std::string CFullWavePage::TipText(int id) const {
         int32_t lo = 0, hi = 0;
         DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
         const std::string tip = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
-        return m_ctx.commands.SentSinceStart(m_fw.windowEndCode) ? tip : tip + "; " + kNotSentSinceStartNote;
+        if (m_ctx.commands.SentSinceStart(m_fw.windowEndCode)) return tip;
+        const std::string holds = m_ctx.commands.ToolHolds(m_fw.windowEndCode);
+        return tip + "; " + kNotSentSinceStartNote + (holds.empty() ? "" : "; " + holds);
     }
     return CGainPage::TipText(id);
 }

@@ -129,8 +129,11 @@ BOOL CALLBACK CGainPage::RefreshIfUnknown(HWND control, LPARAM page) {
 
 std::string CGainPage::TipText(int id) const {
     const int32_t code = UnknownCode(id);
-    if (code != 0 && GainEditIndex(id) < 0)
-        return m_ctx.commands.SentSinceStart(code) ? std::string() : std::string(kNotSentSinceStartTip);
+    if (code != 0 && GainEditIndex(id) < 0) {
+        if (m_ctx.commands.SentSinceStart(code)) return std::string();
+        const std::string holds = m_ctx.commands.ToolHolds(code);
+        return holds.empty() ? std::string(kNotSentSinceStartTip) : std::string(kNotSentSinceStartTip) + "; " + holds;
+    }
     const int edit = GainEditIndex(id);
     if (edit >= 0) {
         const std::string& note = m_limitNotes[edit];

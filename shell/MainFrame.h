@@ -151,6 +151,7 @@ private:
         void EndBatch() override { m_next.EndBatch(); }
         void AskedFor(int32_t value) override { m_next.AskedFor(value); }
         bool SentSinceStart(int32_t code) const override { return m_next.SentSinceStart(code); }
+        std::string ToolHolds(int32_t code) const override { return m_next.ToolHolds(code); }
         uint32_t Sent() const { return m_sent; }
         uint32_t ToolResets() const { return m_toolResets; }
 

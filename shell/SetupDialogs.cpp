@@ -527,8 +527,14 @@ void SaveJobRecordFromMenu(HWND owner, const FrameLink& app, CControlView& view)
             !Ask(owner, "\"" + existing[0] + "\" and \"" + existing[1] + "\" exist. Replace them?"))
             continue;
         std::string why;
-        if (!WriteJobRecord(app, view, path, why))
+        if (!WriteJobRecord(app, view, path, why)) {
             Tell(owner, app.notes, "The job record was not saved (neither file was written): " + why + ".");
+            return;
+        }
+        const std::string text = "The job record was saved:\n" + path + "\n" + JournalPathOf(path);
+        RunModal(owner, IDCANCEL, [&] {
+            return MessageBoxW(owner, WideOf(text).c_str(), WideOf(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+        });
         return;
     }
 }

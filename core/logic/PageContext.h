@@ -4,6 +4,8 @@
 // blocks implement the two interfaces; the tests of a page could give others.
 #pragma once
 
+#include <string>
+
 #include "KelvaneHost.h"
 #include "core/logic/ParameterSet.h"
 #include "core/logic/SharedBlock.h"
@@ -22,6 +24,10 @@ public:
     virtual void AskedFor(int32_t /*value*/) {}
     // A command with this code reached the host since the library started.
     virtual bool SentSinceStart(int32_t /*code*/) const { return true; }
+    // What the tool was last sent with code, as far as the job's journal
+    // knows: "tool: Monopole stack 3, sent 10:32:05 before the reload", or
+    // "tool: not known" ("" where nobody keeps a journal).
+    virtual std::string ToolHolds(int32_t /*code*/) const { return std::string(); }
 
 protected:
     ~CommandSink() = default;

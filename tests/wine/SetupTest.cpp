@@ -516,6 +516,12 @@ TEST_F(SetupTest, SendAllShowsWhatItWouldChangeFromTheToolFirst) {
     }
     Operator op = harness::OpenOnPage(host, harness::kMonopole);
     ASSERT_EQ(op.ComboSel(harness::kMonopole, IDC_MONO_STACK), 0);
+    // Shown in force, with what the tool was last sent and when.
+    const std::string stackTip = harness::TipText(op.Control(harness::kMonopole, IDC_MONO_STACK));
+    EXPECT_NE(stackTip.find("tool: Monopole stack 3, sent "), std::string::npos) << stackTip;
+    EXPECT_NE(stackTip.find(" before the reload"), std::string::npos) << stackTip;
+    const std::string endTip = harness::TipText(op.Control(harness::kMonopole, IDC_MONO_WIN_END));
+    EXPECT_NE(endTip.find("tool: Monopole window end 4000 us"), std::string::npos) << endTip;
     auto row = [](const std::vector<std::vector<std::string>>& rows, const std::string& setting) {
         for (const auto& r : rows)
             if (r.size() == 4 && r[0] == "Monopole Control/Full wave" && r[1] == setting) return r;
