@@ -178,7 +178,7 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
 
 DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace, std::string* offered) {
     int asked = 0;  // a refused replace asks for the file again: given up then
-    return RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_RECORD); },
+    DialogRun run = RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_RECORD); },
                           [&](HWND dialog, const std::string&) {
                               if (GetDlgItem(dialog, IDC_RECORD_PATH) && asked++ == 0) {
                                   if (offered) {
@@ -193,6 +193,13 @@ DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace, std::
                               }
                           },
                           replace);
+    // Where a saved record went is news, not a problem: saved lists it.
+    for (size_t i = run.messages.size(); i-- > 0;)
+        if (run.messages[i].rfind("The job record was saved:", 0) == 0) {
+            run.saved = run.messages[i];
+            run.messages.erase(run.messages.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    return run;
 }
 
 DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string& shot) {

@@ -339,7 +339,15 @@ private:
         // plug-in would (rightly) ask before replacing it.
         DeleteFileA(path.c_str());
         DeleteFileA(csvPath.c_str());
-        Boxes(s, harness::SaveJobRecord(m_op->Frame(), path));
+        // The box that says where the record went is the step's own.
+        g_boxes.expected = "The job record was saved:";
+        g_boxes.answer = "OK";
+        g_boxes.armed = true;
+        g_boxes.met = false;
+        const harness::DialogRun run = harness::SaveJobRecord(m_op->Frame(), path);
+        Boxes(s, run);
+        if (!g_boxes.met && run.saved.empty()) Fail(s, "no box said where the record went");
+        g_boxes.armed = false;
         m_lastRecord = path;
         std::string csv = ReadText(csvPath);
         std::istringstream lines(csv);
