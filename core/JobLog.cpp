@@ -1,5 +1,7 @@
 #include "core/JobLog.h"
 
+#include <vector>
+
 #include "core/FieldTrace.h"
 #include "core/logic/SendLog.h"
 #include "framework/ModuleGuard.h"
@@ -54,6 +56,20 @@ std::string ReadAll(const std::wstring& path, size_t atMost = SIZE_MAX) {
     return text;
 }
 
+// Each whole line of the file, read a piece at a time.
+template <class F>
+void ForEachLine(const std::wstring& path, F onLine) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    kelvane::JournalStream stream;
+    std::vector<char> buffer(65536);
+    DWORD got = 0;
+    while (ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0)
+        stream.Feed(buffer.data(), got, onLine);
+    CloseHandle(h);
+}
+
 std::string DayText(const kelvane::JournalTime& t) { return kelvane::FormatJournalTime(t).substr(0, 10); }
 
 }  // namespace
@@ -98,14 +114,14 @@ void CJobLog::ChooseJournal(const std::string& version) {
     while (Exists(PartPath(m_part + 1))) ++m_part;
     // What the tool was last sent, as the journal tells it.
     for (int part = 1; part <= m_part; ++part)
-        for (const JournalLine& line : kelvane::ReadJournalText(ReadAll(PartPath(part))).lines)
-            if ((line.kind == "cmd" && line.GetInt("delivered") == 1) || line.kind == "tool") {
-                kelvane::SentValue v;
-                v.value = static_cast<int32_t>(line.GetInt("sent"));
-                v.at = line.at;
-                if (line.kind == "tool") kelvane::ParseJournalTime(line.Get("at"), v.at);
-                m_lastSent[static_cast<int32_t>(line.GetInt("code"))] = v;
-            }
+        ForEachLine(PartPath(part), [this](const JournalLine& line) {
+            if ((line.kind != "cmd" || line.GetInt("delivered") != 1) && line.kind != "tool") return;
+            kelvane::SentValue v;
+            v.value = static_cast<int32_t>(line.GetInt("sent"));
+            v.at = line.at;
+            if (line.kind == "tool") kelvane::ParseJournalTime(line.Get("at"), v.at);
+            m_lastSent[static_cast<int32_t>(line.GetInt("code"))] = v;
+        });
     m_title = kelvane::JobTitle(job, DayText(now));
     m_version = version;
     JournalLine load{now, "load", {}};
@@ -361,7 +377,10 @@ std::vector<JournalLine> CJobLog::Lines(const char* kind) const {
         for (const JournalLine& line : read.lines)
             if (!kind || line.kind == kind) lines.push_back(line);
     };
-    for (int part = 1; part <= parts; ++part) keep(kelvane::ReadJournalText(ReadAll(PartPath(part))));
+    for (int part = 1; part <= parts; ++part)
+        ForEachLine(PartPath(part), [&](const JournalLine& line) {
+            if (!kind || line.kind == kind) lines.push_back(line);
+        });
     std::string queued;
     {
         std::lock_guard<std::mutex> lock(m_lock);

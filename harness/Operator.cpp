@@ -29,7 +29,8 @@ std::string g_boxText;
 BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM lp) {
     char cls[16] = {};
     GetClassNameA(w, cls, sizeof cls);
-    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) {
+    // A message box (its text static), not a dialog of the plug-in's own.
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF)) {
         *reinterpret_cast<HWND*>(lp) = w;
         return FALSE;
     }

@@ -149,6 +149,7 @@ private:
     bool m_heldAtUnload = false;
     size_t m_steps = 0;
     size_t m_journalFrom = SIZE_MAX;      // the host's journal when checking began
+    size_t m_sentBefore = 0;              // the host's journal before this step
     kelvane::ProcessPara m_processBefore{};
     kelvane::ToolControlPara m_toolBefore{};
 };

@@ -477,7 +477,8 @@ private:
             return;
         }
         SetFocus(control);
-        harness::PressViaLoop(control, key.vk, key.ctrl, key.shift);
+        // Ctrl+Shift+D is Send all: its preview is answered OK, as 'sendall' does.
+        harness::AnswerSendAllPreview([&] { harness::PressViaLoop(control, key.vk, key.ctrl, key.shift); }, true);
     }
     // The settings file held by another program for a while: open without
     // sharing, or read-only; "free" gives it back. A file that does not exist

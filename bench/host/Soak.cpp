@@ -143,34 +143,45 @@ std::string DiffWords(const void* before, const void* after, size_t size) {
 
 namespace {
 
-// The plug-in's journal in the work folder: every file's lines in time order
-// (the day's journal changes at midnight).
-std::vector<JournalLine> WorkFolderJournal() {
+// The commands host windows took, from the plug-in's journal in the work
+// folder: every file, in time order (the day's journal changes at
+// midnight), read a piece at a time.
+std::vector<std::pair<int32_t, int32_t>> JournalCommandsTaken() {
+    struct Taken {
+        JournalTime at;
+        int32_t code, value;
+    };
+    std::vector<Taken> taken;
     const std::string jobs = harness::HostWorkSpace() + "\\Jobs";
-    std::vector<JournalLine> lines;
     WIN32_FIND_DATAA found{};
     HANDLE h = FindFirstFileA((jobs + "\\*.journal").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return lines;
-    do {
-        std::ifstream in(jobs + "\\" + found.cFileName, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const JournalRead read = ReadJournalText(text);
-        lines.insert(lines.end(), read.lines.begin(), read.lines.end());
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-    std::stable_sort(lines.begin(), lines.end(), [](const JournalLine& a, const JournalLine& b) {
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::ifstream in(jobs + "\\" + found.cFileName, std::ios::binary);
+            JournalStream stream;
+            char buffer[65536];
+            while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+                stream.Feed(buffer, static_cast<size_t>(in.gcount()), [&taken](const JournalLine& line) {
+                    if (line.kind == "cmd" && line.GetInt("delivered") == 1)
+                        taken.push_back({line.at, static_cast<int32_t>(line.GetInt("code")), static_cast<int32_t>(line.GetInt("sent"))});
+                });
+            }
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+    }
+    std::stable_sort(taken.begin(), taken.end(), [](const Taken& a, const Taken& b) {
         return a.at.date != b.at.date ? a.at.date < b.at.date : a.at.msOfDay < b.at.msOfDay;
     });
-    return lines;
+    std::vector<std::pair<int32_t, int32_t>> out;
+    out.reserve(taken.size());
+    for (const Taken& t : taken) out.emplace_back(t.code, t.value);
+    return out;
 }
 
 // Every command the host took since checking began is in the journal, in
 // order, with its value: its last commands taken are those the host took.
 std::string JournalMisses(const std::vector<JournalEntry>& host, size_t from) {
-    std::vector<std::pair<int32_t, int32_t>> taken;
-    for (const JournalLine& line : WorkFolderJournal())
-        if (line.kind == "cmd" && line.GetInt("delivered") == 1)
-            taken.emplace_back(static_cast<int32_t>(line.GetInt("code")), static_cast<int32_t>(line.GetInt("sent")));
+    const std::vector<std::pair<int32_t, int32_t>> taken = JournalCommandsTaken();
     const size_t want = host.size() - from;
     if (taken.size() < want)
         return "the job journal holds " + std::to_string(taken.size()) + " commands, the host took " + std::to_string(want);
@@ -189,6 +200,7 @@ std::string JournalMisses(const std::vector<JournalEntry>& host, size_t from) {
 InvariantCheck::InvariantCheck(Bench& bench) : m_bench(bench) {}
 
 void InvariantCheck::Before(const ScriptStep& s, bool settingsHeld) {
+    m_sentBefore = m_bench.Journal().size();
     if (s.verb != "reload") return;
     m_heldAtUnload = settingsHeld;
     harness::ReadBlock(PROCESS_BLOCK_NAME, &m_processBefore, sizeof m_processBefore);
@@ -206,6 +218,19 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
     // widest interval of the list bounds it.
     const auto& journal = m_bench.Journal();
     if (m_journalFrom == SIZE_MAX) m_journalFrom = m_seen;
+    // No command the operator did not ask for: only an operator's action
+    // sends, and opening the window only the DT auto-gain state it must.
+    static const char* const kSending[] = {"type", "click", "arrow", "slider", "select", "sendall",
+                                           "setup load", "key", "answer box"};
+    bool asked = false;
+    for (const char* verb : kSending) asked = asked || s.verb == verb;
+    for (size_t i = m_sentBefore; !asked && i < journal.size(); ++i) {
+        const int32_t code = journal[i].block.CodeWord;
+        if (s.verb == "show" && code == CMD_DT_AUTO_GAIN) continue;
+        fail("step '" + s.verb + "' sent " + Hex(code) + " " + std::to_string(journal[i].block.Payload[0]) +
+             ", which nobody asked for");
+        break;
+    }
     // The job journal: now and then, once its writer has had its turn.
     if (++m_steps % 40 == 0 || s.verb == "reload") {
         harness::PumpFor(250);

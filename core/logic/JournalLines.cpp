@@ -175,24 +175,10 @@ bool DecodeJournalLine(const std::string& text, JournalLine& out) {
 
 JournalRead ReadJournalText(const std::string& text) {
     JournalRead read;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            // No line break yet: a write cut short (or a power cut's zeros).
-            read.tornTail = true;
-            ++read.skipped;
-            break;
-        }
-        const std::string piece = text.substr(start, end - start);
-        start = end + 1;
-        if (piece.empty() || piece == "\r") continue;  // a writer's fresh start after a failure
-        JournalLine line;
-        if (DecodeJournalLine(piece, line))
-            read.lines.push_back(std::move(line));
-        else
-            ++read.skipped;
-    }
+    JournalStream stream;
+    stream.Feed(text.data(), text.size(), [&read](const JournalLine& line) { read.lines.push_back(line); });
+    read.skipped = stream.Skipped();
+    read.tornTail = stream.TornTail();
     return read;
 }
 

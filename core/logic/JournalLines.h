@@ -44,6 +44,37 @@ struct JournalRead {
 // Every whole line of a journal file's text, in the order written.
 JournalRead ReadJournalText(const std::string& text);
 
+// The same as the file's bytes come in pieces, so a long journal is read
+// without holding it whole: each whole line goes to onLine as it ends.
+class JournalStream {
+public:
+    template <class F>
+    void Feed(const char* data, size_t n, F onLine) {
+        for (size_t i = 0; i < n; ++i) {
+            if (data[i] != '\n') {
+                if (m_partial.size() < kLongestLine) m_partial += data[i];
+                continue;
+            }
+            JournalLine line;
+            if (m_partial.empty() || m_partial == "\r") {
+            } else if (DecodeJournalLine(m_partial, line)) {
+                onLine(line);
+            } else {
+                ++m_skipped;
+            }
+            m_partial.clear();
+        }
+    }
+    // The end of the bytes: a line left without its break was cut short.
+    bool TornTail() const { return !m_partial.empty(); }
+    size_t Skipped() const { return m_skipped + (TornTail() ? 1 : 0); }
+
+private:
+    static constexpr size_t kLongestLine = 64 * 1024;  // longer: damaged, whatever it holds
+    std::string m_partial;
+    size_t m_skipped = 0;
+};
+
 // A journal's parts once it passes kJournalPartBytes: "X.journal", then
 // "X.2.journal", "X.3.journal", ... (a job's journal is all of them).
 constexpr uint64_t kJournalPartBytes = 8u * 1024u * 1024u;
