@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/LocalClock.h"
 #include "base/logic/NumberText.h"
 #include "framework/ModuleGuard.h"
 
@@ -225,11 +226,7 @@ void CDialog::SetCheck(int id, bool checked) const {
 
 // ---- control helpers
 
-int32_t LocalSecondsOfDay() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
-}
+int32_t LocalSecondsOfDay() { return kelvane::ReadLocalClock().msOfDay / 1000; }
 
 namespace ctl {
 // A slider of a hidden page is drawn whole when the page is shown: asking it

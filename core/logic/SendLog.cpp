@@ -1,16 +1,10 @@
 #include "core/logic/SendLog.h"
 
 #include "base/logic/NumberText.h"
+#include "base/logic/Text.h"
 #include "core/logic/CommandList.h"
 
 namespace kelvane {
-
-std::string CodeHex(int32_t code, bool upperCase) {
-    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
-    std::string text = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(static_cast<uint32_t>(code) >> shift) & 0xF];
-    return text;
-}
 
 std::string DescribeCommand(const ToolCommand& block) {
     const CommandRow* row = FindCommand(block.CodeWord);

@@ -8,6 +8,7 @@
 
 #include "KelvaneHost.h"
 #include "base/logic/NumberText.h"
+#include "base/logic/Text.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 
@@ -34,33 +35,6 @@ float FloatOf(const ParameterSet& p, size_t off) {
     return v;
 }
 void SetBits(ParameterSet& p, size_t off, const void* v) { std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, v, 4); }
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && IsCBlank(s[a])) ++a;
-    while (b > a && IsCBlank(s[b - 1])) --b;
-    return s.substr(a, b - a);
-}
-
-bool StrictInt(const std::string& t, int32_t& out) {
-    size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
-    if (i == t.size() || t.size() - i > 10) return false;
-    int64_t v = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
-        v = v * 10 + (t[i] - '0');
-    }
-    if (t[0] == '-') v = -v;
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
 
 // Plain decimal only: sign, digits, point, digits, exponent; a finite float.
 bool StrictReal(const std::string& t, float& out) {
@@ -167,7 +141,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
             why = At(static_cast<int>(lines.size()) + 1) + "holds a zero byte: not a set-up (not a text file)";
             return false;
         }
-        if (Lower(Trim(line)) == "[set-up]") anySetupSection = true;
+        if (Lower(Trimmed(line)) == "[set-up]") anySetupSection = true;
         lines.push_back(line);
         start = end + 1;
     }
@@ -186,7 +160,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
     std::string section;
     for (size_t n = 0; n < lines.size(); ++n) {
         const int lineNo = static_cast<int>(n) + 1;
-        const std::string line = Trim(lines[n]);
+        const std::string line = Trimmed(lines[n]);
         const bool cut = endsInLine && n + 1 == lines.size();
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
@@ -195,7 +169,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                                         : "a section name without its closing ]");
                 return false;
             }
-            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            section = Lower(Trimmed(line.substr(1, line.size() - 2)));
             if (section == Lower(kSetupEndSection)) ended = true;
             continue;
         }
@@ -205,8 +179,8 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                                     : Quoted(line) + " is neither a section, a key nor a comment");
             return false;
         }
-        const std::string key = Trim(line.substr(0, eq));
-        const std::string value = Trim(line.substr(eq + 1));
+        const std::string key = Trimmed(line.substr(0, eq));
+        const std::string value = Trimmed(line.substr(eq + 1));
         if (section.empty()) {
             why = At(lineNo) + "key \"" + key + "\" comes before any section";
             return false;
@@ -221,7 +195,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
             continue;
         }
         if (section == Lower(kSetupEndSection) && Lower(key) == "keys") {
-            if (!StrictInt(value, keyCount) || keyCount < 0) {
+            if (!ParseStrictInt(value, &keyCount) || keyCount < 0) {
                 why = At(lineNo) + "key \"Keys\" of [" + kSetupEndSection + "]: " + Quoted(value) + " is not a count";
                 return false;
             }
@@ -245,7 +219,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                 SetBits(out.values, s.member, &v);
             } else {
                 int32_t v = 0;
-                if (!StrictInt(value, v)) {
+                if (!ParseStrictInt(value, &v)) {
                     why = where + Quoted(value) + " is not a whole number";
                     return false;
                 }
@@ -281,7 +255,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
 }
 
 std::string SetupNameProblem(const std::string& name) {
-    if (Trim(name).empty()) return "A set-up needs a name.";
+    if (Trimmed(name).empty()) return "A set-up needs a name.";
     // Characters, not bytes: the name is UTF-8.
     size_t characters = 0;
     for (size_t i = 0; i < name.size();) {
