@@ -9,7 +9,7 @@ namespace kelvane {
 std::string DescribeCommand(const ToolCommand& block) {
     const CommandRow* row = FindCommand(block.CodeWord);
     if (!row) return "command " + CodeHex(block.CodeWord, false);
-    const std::string name = row->label;
+    std::string name = row->label;
     const int32_t v = block.Payload[0];
     switch (row->unit) {
     case ValueUnit::None: return name;
