@@ -20,3 +20,6 @@ inline LocalClockReading ReadLocalClock() {
 }
 
 }  // namespace kelvane
+
+// The local time of day, in seconds since midnight: the strip's clock.
+inline int32_t LocalSecondsOfDay() { return kelvane::ReadLocalClock().msOfDay / 1000; }

@@ -5,6 +5,7 @@
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 #include "base/logic/Saturate.h"
+#include "framework/Controls.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/DialogResize.h"
+#include "framework/Wnd.h"
 
 using namespace kelvane;
 
