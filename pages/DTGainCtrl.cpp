@@ -156,7 +156,7 @@ void CDTGainCtrl::SendWindowEnd(bool storeEnd) {
     Send(CMD_DT_WIN_END, fit.end);
 }
 
-// Sends what the page holds; changes nothing, not even "IsAuto".
+// Sends what the page holds; changes nothing, not even the auto-gain state.
 void CDTGainCtrl::DownloadAll() {
     CommitTypedGains();
     SendChannelGains();
