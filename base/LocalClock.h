@@ -16,7 +16,8 @@ struct LocalClockReading {
 inline LocalClockReading ReadLocalClock() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    return {t.wYear * 10000 + t.wMonth * 100 + t.wDay, ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
+    return {t.wYear * 10000 + t.wMonth * 100 + t.wDay,
+            ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
 }
 
 }  // namespace kelvane

@@ -153,7 +153,7 @@ constexpr const char* kAcoustic = "Acoustic Process";
         .Why("every start, with a file or without, begins with the window end the block publishes"),     \
     Setting(S, nullptr, KELVANE_M(A##Filter)).Load(LoadRule::NotLoaded)                                       \
         .Setup(PAGE, "Downhole filter", SetupUnit::Check, SetupRange::Switch).Sent(CMD_##C##_DOWNHOLE_FILTER)  \
-        .SetupKey(X " Filter").Why("the downhole filter is the check box's state, never kept")
+        .SetupKey(X " Filter").Why("the check box's state; the settings file never keeps it")
 
 // Row order is the settings file's key order within each section and the
 // order of a set-up's keys and of its preview.
