@@ -108,10 +108,10 @@ set_tests_properties(wine_cycles PROPERTIES TIMEOUT 2400 LABELS slow)
 
 # The resize engine's test runs the page base on a dialog template of its own,
 # so the page base (otherwise only inside the DLL) is compiled into the test too.
-# Wnd.cpp brings the dialog procedure and AfxGetResourceHandle, which the test
-# points at its own module.
-set(KELVANE_PAGE_BASE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp
-  ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
+# Dialog.cpp brings the dialog procedure, Wnd.cpp AfxGetResourceHandle, which
+# the test points at its own module.
+set(KELVANE_PAGE_BASE ${CMAKE_SOURCE_DIR}/framework/DialogResize.cpp ${CMAKE_SOURCE_DIR}/framework/Dialog.cpp
+  ${CMAKE_SOURCE_DIR}/framework/Wnd.cpp ${CMAKE_SOURCE_DIR}/framework/ModuleGuard.cpp)
 target_sources(kelvane_wine_tests PRIVATE ${KELVANE_PAGE_BASE})
 # Product files compile as the DLL has them, optimised and without the tests'
 # precompiled header (clang-tidy reads either entry).

@@ -18,14 +18,7 @@ extern "C" __declspec(dllimport) const int16_t* __cdecl GetToolSubsetPtr(int32_t
 namespace {
 // Made at load as the host's entry points expect; its constructor allocates nothing.
 CKelvaneApp theApp;  // NOLINT(cert-err58-cpp)
-CWinApp* g_app = nullptr;
 }  // namespace
-
-CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) { g_app = this; }
-CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
-}
-CWinApp* AfxGetApp() { return g_app; }
 
 // No exception may cross into the host: each export goes through the entry
 // barrier (ModuleGuard.h).

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "KelvaneVersion.h"
+#include "base/LocalClock.h"
 #include "framework/ModuleGuard.h"
 
 using kelvane::TraceKind;
@@ -76,9 +77,8 @@ void Write(bool force) noexcept {
 }  // namespace
 
 kelvane::JournalTime LocalJournalTime() {
-    SYSTEMTIME t{};
-    GetLocalTime(&t);
-    return {t.wYear * 10000 + t.wMonth * 100 + t.wDay, ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
+    const kelvane::LocalClockReading now = kelvane::ReadLocalClock();
+    return {now.date, now.msOfDay};
 }
 
 void FieldTrace::Open() { SetAbsorbedExceptionReport(&OnAbsorbed); }

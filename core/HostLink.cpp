@@ -3,9 +3,9 @@
 #include <cassert>
 
 #include "KelvaneHost.h"
+#include "base/LocalClock.h"
 #include "core/FieldTrace.h"
 #include "core/logic/DriveLimits.h"
-#include "framework/Wnd.h"
 
 using kelvane::ToolCommand;
 

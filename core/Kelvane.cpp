@@ -23,7 +23,7 @@ constexpr DWORD kUnloadLockWaitMs = 200;
 
 }  // namespace
 
-CKelvaneApp::CKelvaneApp() : CWinApp(nullptr) {}
+CKelvaneApp::CKelvaneApp() = default;
 CKelvaneApp::~CKelvaneApp() = default;
 
 BOOL CKelvaneApp::InitInstance() {

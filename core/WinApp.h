@@ -6,17 +6,13 @@
 
 class CWinApp {
 public:
-    explicit CWinApp(const char* appName = nullptr);
+    CWinApp() = default;
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
-    virtual ~CWinApp();
+    virtual ~CWinApp() = default;
 
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return 0; }
 
-    const char* m_pszAppName;
     HINSTANCE m_hInstance = nullptr;
 };
-
-// The current application object of this module.
-CWinApp* AfxGetApp();

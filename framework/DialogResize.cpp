@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "framework/Wnd.h"
+
 using namespace kelvane;
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "framework/Wnd.h"
+#include "framework/Dialog.h"
 #include "framework/logic/ResizeGeometry.h"
 
 class CResizePage : public CDialog {

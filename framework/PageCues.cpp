@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "framework/MyEdit.h"
+#include "framework/Dialog.h"
 #include "framework/Wnd.h"
 #include "framework/logic/CueColours.h"
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "framework/Wnd.h"
+#include "framework/Dialog.h"
 
 #include "framework/logic/CueColours.h"
 

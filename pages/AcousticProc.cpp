@@ -11,6 +11,7 @@
 #include "core/logic/DriveLimits.h"
 #include "base/logic/NumberText.h"
 #include "base/logic/Saturate.h"
+#include "framework/Controls.h"
 #include "pages/logic/AcousticRules.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/GeneralRules.h"

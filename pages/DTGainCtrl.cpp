@@ -5,6 +5,7 @@
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 #include "base/logic/Saturate.h"
+#include "framework/Controls.h"
 #include "pages/logic/GainRules.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"
@@ -155,7 +156,7 @@ void CDTGainCtrl::SendWindowEnd(bool storeEnd) {
     Send(CMD_DT_WIN_END, fit.end);
 }
 
-// Sends what the page holds; changes nothing, not even "IsAuto".
+// Sends what the page holds; changes nothing, not even the auto-gain state.
 void CDTGainCtrl::DownloadAll() {
     CommitTypedGains();
     SendChannelGains();

@@ -1,6 +1,7 @@
 // CDTGainCtrl: the "DT Gain Control" page. Four channels and an ALL entry
-// that sets them (not "AllGain"), relative ALL arrows, auto gain that swaps
-// the gain entries for the window sliders, and the auto-gain window.
+// that sets them (not the stored ALL gain), relative ALL arrows, auto gain
+// that swaps the gain entries for the window sliders, and the auto-gain
+// window.
 #pragma once
 
 #include "pages/GainPage.h"
@@ -37,7 +38,7 @@ private:
 
     bool m_sendOnOpen = true;
     int32_t m_filterCheck = 0;  // the check box's state as last read
-    // The page's copies of "FirstStartTime", "FirstWinLength", "Total Offset".
+    // The page's copies of the window start, length and offset.
     int32_t m_start = 0;
     int32_t m_length = 0;
     int32_t m_offset = 0;

@@ -26,8 +26,8 @@ CDipoleControl::CDipoleControl(const PageContext& ctx)
                                    &ctx.params.DipoleStackValue, &ctx.params.DipoleWindowsEnd},
                     ctx) {}
 
-// "Auto Gain On" first follows any nonzero "IsAuto"; the common fill then
-// checks the radio of a 0 or 1.
+// "Auto Gain On" first follows any nonzero auto-gain state; the common fill
+// then checks the radio of a 0 or 1.
 BOOL CDipoleControl::OnInitDialog() {
     SetCheck(IDC_DIP_AUTO_ON, *Values().isAuto != 0);
     return CFullWavePage::OnInitDialog();

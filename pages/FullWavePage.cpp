@@ -2,6 +2,7 @@
 
 #include "core/logic/DriveLimits.h"
 #include "base/logic/NumberText.h"
+#include "framework/Controls.h"
 #include <optional>
 #include <string>
 

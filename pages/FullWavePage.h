@@ -18,8 +18,8 @@ struct FullWaveLayout {
 
 struct FullWaveValues {
     GainPageValues gain;
-    int32_t* stackValue;           // "StackValue"
-    int32_t* windowsEnd;           // "WindowsEnd"
+    int32_t* stackValue;
+    int32_t* windowsEnd;
 };
 
 class CFullWavePage : public CGainPage {

@@ -29,7 +29,7 @@ struct GainPageLayout {
     int32_t autoCode;
     int filterId;
     int32_t filterCode;
-    bool allSetsAllGain;                    // the DT ALL edit leaves "AllGain" alone
+    bool allSetsAllGain;                    // the DT ALL edit leaves the stored ALL gain alone
     int downloadId;                         // 0: the page has no Download button
     const char* section;                    // "DT", "Monopole", "Dipole"
 };
@@ -37,9 +37,9 @@ struct GainPageLayout {
 // Where a page's values live. All but the filter are in the parameter set;
 // the DT filter state is the page's own.
 struct GainPageValues {
-    int32_t* gains;    // "Ch1Gain".., layout.channels entries
-    int32_t* allGain;  // "AllGain": shown in ALL on opening
-    int32_t* isAuto;   // "IsAuto"
+    int32_t* gains;    // the channel gains, layout.channels entries
+    int32_t* allGain;  // shown in ALL on opening
+    int32_t* isAuto;   // the auto-gain state
     int32_t* filter;   // downhole-filter state (1 checked, 0 not)
 };
 
@@ -76,7 +76,7 @@ protected:
     const GainPageLayout& Layout() const { return m_layout; }
     const GainPageValues& Values() const { return m_values; }
 
-    // Binds the numeric edits and shows the gains and "AllGain".
+    // Binds the numeric edits and shows the gains and the stored ALL gain.
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code) override;
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/LocalClock.h"
 #include "core/logic/DriveLimits.h"
+#include "framework/Controls.h"
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "base/LocalClock.h"
 #include "base/logic/NumberText.h"
 #include "core/FieldTrace.h"
 #include "core/HostMemory.h"

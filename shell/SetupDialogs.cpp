@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/LocalClock.h"
 #include "base/logic/NumberText.h"
 #include "core/SetupStore.h"
 #include "core/logic/DriveLimits.h"

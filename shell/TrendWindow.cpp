@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "framework/Controls.h"
 #include "framework/PageCues.h"
 
 using namespace kelvane;

@@ -1,34 +1,51 @@
 #include "KelvaneHost.h"
+#include "core/logic/CommandList.h"
 
 namespace kelvane {
+namespace {
+
+// The host header's public constants are the list's, code for code and
+// limit for limit.
+#define KELVANE_SAME_CODE(NAME, CODE, ...) static_assert(NAME == (CODE), #NAME " differs from the command list");
+KELVANE_COMMANDS(KELVANE_SAME_CODE, KELVANE_SAME_CODE)
+#undef KELVANE_SAME_CODE
+
+constexpr bool SameLimit(const DriveLimit& a, const DriveLimit& b) {
+    return a.Code == b.Code && a.Rule == b.Rule && a.Min == b.Min && a.Max == b.Max && a.Step == b.Step;
+}
+
+constexpr bool HostTableIsTheList() {
+    size_t valueRows = 0;
+    for (const CommandRow& row : kCommands) valueRows += row.carriesValue;
+    if (valueRows != sizeof(DRIVE_LIMITS) / sizeof(DRIVE_LIMITS[0])) return false;
+    for (const DriveLimit& host : DRIVE_LIMITS) {
+        const int i = CommandIndex(host.Code);
+        if (i < 0 || !kCommands[i].carriesValue || !SameLimit(host, kCommands[i].limit)) return false;
+    }
+    return true;
+}
+
+constexpr bool ListIsSound() {
+    for (const CommandRow& a : kCommands) {
+        for (const CommandRow& b : kCommands)
+            if (&a != &b && a.code == b.code) return false;
+        if (a.code < 0x8200 || a.code > 0x82FF || !a.label) return false;
+        if (!a.carriesValue) continue;
+        if (a.limit.Min > a.limit.Max) return false;
+        if (a.limit.Rule == DRIVE_LIST && (a.limit.Step <= 0 || (a.limit.Max - a.limit.Min) % a.limit.Step != 0))
+            return false;
+    }
+    return true;
+}
+
+static_assert(HostTableIsTheList(), "the host header's DRIVE_LIMITS differ from the command list");
+static_assert(ListIsSound(), "a command code twice, outside 0x82nn, or with limits that contradict themselves");
+
+}  // namespace
 
 const char* CommandName(int32_t code) {
-    struct Entry {
-        int32_t code;
-        const char* name;
-    };
-#define E(c) {c, #c}
-    static const Entry kNames[] = {
-        E(CMD_STATUS_CHECK),
-        E(CMD_MONO_CH1_GAIN), E(CMD_MONO_CH2_GAIN), E(CMD_MONO_CH3_GAIN), E(CMD_MONO_CH4_GAIN),
-        E(CMD_MONO_CH5_GAIN), E(CMD_MONO_CH6_GAIN), E(CMD_MONO_CH7_GAIN), E(CMD_MONO_CH8_GAIN),
-        E(CMD_MONO_ALL_GAIN), E(CMD_MONO_STACK), E(CMD_MONO_AUTO_GAIN), E(CMD_MONO_WIN_END),
-        E(CMD_MONO_DOWNHOLE_FILTER), E(CMD_MONO_SAMPLERATE),
-        E(CMD_DIPOLE_CH1_GAIN), E(CMD_DIPOLE_CH2_GAIN), E(CMD_DIPOLE_CH3_GAIN), E(CMD_DIPOLE_CH4_GAIN),
-        E(CMD_DIPOLE_CH5_GAIN), E(CMD_DIPOLE_CH6_GAIN), E(CMD_DIPOLE_CH7_GAIN), E(CMD_DIPOLE_CH8_GAIN),
-        E(CMD_DIPOLE_ALL_GAIN), E(CMD_DIPOLE_STACK), E(CMD_DIPOLE_AUTO_GAIN), E(CMD_DIPOLE_DOWNHOLE_FILTER),
-        E(CMD_DIPOLE_WIN_END), E(CMD_DIPOLE_SAMPLERATE),
-        E(CMD_DT_CH1_GAIN), E(CMD_DT_CH2_GAIN), E(CMD_DT_CH3_GAIN), E(CMD_DT_CH4_GAIN), E(CMD_DT_ALL_GAIN),
-        E(CMD_DT_WIN_START), E(CMD_DT_WIN_END), E(CMD_DT_TOTAL_OFFSET), E(CMD_DT_AUTO_GAIN),
-        E(CMD_DT_DOWNHOLE_FILTER),
-        E(CMD_GAIN_STEP_1DB), E(CMD_GAIN_STEP_2DB), E(CMD_GAIN_STEP_3DB), E(CMD_DSP_RESET), E(CMD_TOOL_RESET),
-        E(CMD_DT_RXDELAY), E(CMD_DT_RXDELAY_STEP), E(CMD_MONO_RXDELAY), E(CMD_MONO_RXDELAY_STEP),
-        E(CMD_DIPOLE_RXDELAY), E(CMD_DIPOLE_RXDELAY_STEP),
-    };
-#undef E
-    for (const Entry& e : kNames)
-        if (e.code == code) return e.name;
-    return nullptr;
+    const CommandRow* row = FindCommand(code);
+    return row ? row->name : nullptr;
 }
 
 }  // namespace kelvane

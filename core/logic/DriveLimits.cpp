@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/logic/Saturate.h"
+#include "core/logic/CommandList.h"
 
 namespace kelvane {
 
@@ -23,9 +24,8 @@ int32_t WindowEndInterval(int32_t windowEndCode, const ParameterSet& p) {
 }
 
 const DriveLimit* FindDriveLimit(int32_t code) {
-    for (const DriveLimit& row : DRIVE_LIMITS)
-        if (row.Code == code) return &row;
-    return nullptr;
+    const CommandRow* row = FindCommand(code);
+    return row && row->carriesValue ? &row->limit : nullptr;
 }
 
 int32_t ListValue(const DriveLimit& row, int32_t value) {

@@ -1,5 +1,6 @@
-// The last word on every value sent to the tool: the host header's drive
-// table, with the bounds that follow the current sample intervals.
+// The last word on every value sent to the tool: the command list's drive
+// limits (the host header's DRIVE_LIMITS), with the bounds that follow the
+// current sample intervals.
 #pragma once
 
 #include <cstddef>

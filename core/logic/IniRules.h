@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/logic/ParameterSet.h"
+#include "core/logic/SettingList.h"
 #include "core/logic/SharedBlock.h"
 
 namespace kelvane {
@@ -19,14 +20,7 @@ public:
     virtual void Write(const char* section, const char* key, const std::string& value) = 0;
 };
 
-constexpr const char* kGeneralSection = "GENERAL CONTROL";
-constexpr const char* kDtSection = "DT GAIN CONTROL";
-constexpr const char* kMonoSection = "MONOPOLE CONTROL";
-constexpr const char* kDipoleSection = "DIPOLE CONTROL";
-constexpr const char* kAcousticSection = "ACOUSTIC PROCESS";
-constexpr const char* kOptionsSection = "OPTIONS";
 constexpr size_t kValueBufferSize = 10;  // values are cut to 9 characters
-
 
 void LoadGeneralControl(ParameterSet& p, ProfileStore& ini);
 void LoadDtGainControl(ParameterSet& p, ProfileStore& ini);
@@ -50,7 +44,7 @@ std::string SavedFloatText(float v);
 void PublishParameters(const ParameterSet& p, const BlockView& toolControl, const BlockView& process);
 
 // Writes the ProcessPara field that mirrors the member at byte offset member
-// of the set, as the settings table says (nothing for an unmirrored member).
+// of the set, as the settings list says (nothing for an unmirrored member).
 void PublishMember(const ParameterSet& p, size_t member, const BlockView& process);
 
 // One read the load rules make of the settings file: its default text and
@@ -61,10 +55,6 @@ struct ProfileRead {
 };
 // Every read a start-up with a settings file makes, in order.
 std::vector<ProfileRead> LoadReads();
-
-// The settings table's own consistency: one row per member, a key and a
-// section for every saved row, one member per mirrored field.
-bool SettingsTableIsWhole(std::string* why);
 
 // The DT windows as the page sends them, from start, length and offset as
 // stored (a hand-edited file may hold anything): the start and offset within

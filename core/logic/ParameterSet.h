@@ -1,6 +1,8 @@
 // Every operator setting. One set, owned by the application object; the
 // pages read and write its plain members through their PageContext, the
-// settings store loads and saves it, the last guard limits by it.
+// settings store loads and saves it, the last guard limits by it. Where each
+// member lives in the settings file, and its rules, is its row in
+// SettingList.h.
 #pragma once
 
 #include <cstdint>
@@ -8,17 +10,17 @@
 namespace kelvane {
 
 struct ParameterSet {
-    int32_t GainStep;             // GC "Gain Step": 1, 2 or 3 dB
+    int32_t GainStep;             // 1, 2 or 3 dB
     // "DIPOLE CONTROL"
-    int32_t DipoleChGain[8];      // "Ch1Gain".."Ch8Gain"
-    int32_t DipoleAllGain;        // "AllGain"
-    int32_t DipoleStackValue;     // "StackValue"
-    int32_t DipoleWindowsEnd;     // "WindowsEnd"
-    int32_t DipoleIsAuto;         // "IsAuto"
+    int32_t DipoleChGain[8];
+    int32_t DipoleAllGain;
+    int32_t DipoleStackValue;
+    int32_t DipoleWindowsEnd;
+    int32_t DipoleIsAuto;
     int32_t DipoleFilter;         // downhole filter, not persisted
-    int32_t DipoleSampleRate;     // GC "Dipole SAMPLERATE"
-    int32_t DipoleDelay;          // GC "Dipole DELAY"
-    int32_t DipoleDelayStep;      // GC "Dipole DELAY STEP"
+    int32_t DipoleSampleRate;
+    int32_t DipoleDelay;
+    int32_t DipoleDelayStep;
     // "MONOPOLE CONTROL"
     int32_t MonoIsAuto;
     int32_t MonoStackValue;
@@ -26,20 +28,20 @@ struct ParameterSet {
     int32_t MonoAllGain;
     int32_t MonoWindowsEnd;
     int32_t MonoFilter;           // not persisted
-    int32_t MonoSampleRate;       // GC "Mono SAMPLERATE"
-    int32_t MonoDelay;            // GC "Mono DELAY"
-    int32_t MonoDelayStep;        // GC "Mono DELAY STEP"
+    int32_t MonoSampleRate;
+    int32_t MonoDelay;
+    int32_t MonoDelayStep;
     // "DT GAIN CONTROL"
     int32_t DtIsAuto;
     int32_t DtChGain[4];
     int32_t DtAllGain;            // loaded, never saved
-    int32_t DtTotalOffset;        // "Total Offset"
-    int32_t DtFirstStartTime;     // "FirstStartTime"
+    int32_t DtTotalOffset;
+    int32_t DtFirstStartTime;
     int32_t DtWinEnd;             // not persisted
-    int32_t DtFirstWinLength;     // "FirstWinLength"
-    int32_t DtSampleRate;         // GC "DT SAMPLERATE"
-    int32_t DtDelay;              // GC "DT DELAY"
-    int32_t DtDelayStep;          // GC "DT DELAY STEP"
+    int32_t DtFirstWinLength;
+    int32_t DtSampleRate;
+    int32_t DtDelay;
+    int32_t DtDelayStep;
     int32_t DtFilter;             // not persisted
     // Acoustic process links, not persisted.
     int32_t StartLink[4];
@@ -55,13 +57,13 @@ struct ParameterSet {
     float Coefficient;
     float ThresholdFactor;
     int32_t SearchWinLength;
-    int32_t T01RStart[4];         // "T01R1Start".."T01R4Start"
-    float ThresholdMin[4];        // "ThresholdMin1".."ThresholdMin4"
+    int32_t T01RStart[4];
+    float ThresholdMin[4];
     int32_t ThresholdType;        // not persisted
     int32_t MonoWinStart;         // 80 from start-up on
     int32_t DipoleWinStart;       // 240 from start-up on
     // "OPTIONS": how the window behaves, not what the tool holds.
-    int32_t BumplessAutoGainOff;  // "BumplessAutoGainOff": 1 = manual gains take the read-back
+    int32_t BumplessAutoGainOff;  // 1 = manual gains take the read-back
 };
 
 }  // namespace kelvane

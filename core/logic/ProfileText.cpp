@@ -2,19 +2,13 @@
 
 #include <cstring>
 
+#include "base/logic/Text.h"
+
 namespace kelvane {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsQuote(char c) { return c == '"' || c == '\''; }
-
-bool SameName(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return i == a.size() && !b[i];
-}
 
 // Names and values are C strings to the platform: a NUL ends them.
 std::string UpToNul(const std::string& text, size_t begin, size_t end) {

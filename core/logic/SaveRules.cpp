@@ -4,26 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/logic/Text.h"
+
 namespace kelvane {
 namespace {
-
-// Profile names compare without case (ASCII: our sections and keys).
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // The name part of a listed line: up to the first '=' (a line without one is all name).
 std::string LineName(const std::string& line) { return line.substr(0, line.find('=')); }
 
-std::string Trimmed(const std::string& s) {
-    const size_t first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
+// The profile reader strips spaces and tabs around names and values, no other blanks.
+std::string ProfileTrimmed(const std::string& s) { return Trimmed(s, " \t"); }
 
 // "KC" and eight hexadecimal digits: 14 characters with the extension, one
 // fewer than "KelvaneCtrl.ini".
@@ -104,9 +94,9 @@ bool ValueIn(const ProfileListing& listing, const std::string& section, const st
     for (size_t s = 0; s < distinct.size() && s < listing.lines.size(); ++s) {
         if (!SameName(distinct[s], section)) continue;
         for (const std::string& line : listing.lines[s]) {
-            if (!SameName(Trimmed(LineName(line)), key)) continue;
+            if (!SameName(ProfileTrimmed(LineName(line)), key)) continue;
             const size_t eq = line.find('=');
-            *text = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
+            *text = eq == std::string::npos ? std::string() : ProfileTrimmed(line.substr(eq + 1));
             return true;
         }
         return false;  // the reader looks in the first section of the name only

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "KelvaneHost.h"
+#include "base/logic/Text.h"  // CodeHex, which the strip and the record share
 
 namespace kelvane {
 
@@ -15,8 +16,6 @@ std::string DescribeCommand(const ToolCommand& block);
 // The unit of a command's value: "dB", "us", "on/off", "count", or "" when
 // the code alone says it all.
 const char* CommandUnit(int32_t code);
-// A command code's low 16 bits as "0x822a" (the strip) or "0x822A" (the record).
-std::string CodeHex(int32_t code, bool upperCase);
 
 class SendLog {
 public:

@@ -8,85 +8,18 @@
 
 #include "KelvaneHost.h"
 #include "base/logic/NumberText.h"
+#include "base/logic/Text.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/IniRules.h"
 
 namespace kelvane {
 namespace {
 
-#define M(f) offsetof(ParameterSet, f)
-constexpr const char* kGeneral = "General Control";
-constexpr const char* kDt = "DT Gain Control";
-constexpr const char* kMono = "Monopole Control/Full wave";
-constexpr const char* kDipole = "Dipole Control/Full wave";
-constexpr const char* kAcoustic = "Acoustic Process";
 constexpr SetupUnit Db = SetupUnit::Db;
 constexpr SetupUnit Us = SetupUnit::Us;
 constexpr SetupUnit OnOff = SetupUnit::OnOff;
 constexpr SetupUnit Check = SetupUnit::Check;
-constexpr SetupUnit Num = SetupUnit::None;
 constexpr SetupUnit Real = SetupUnit::Real;
-
-#define CH(P, S, A, n, CODE) {P, "CH" #n " gain", S, "Ch" #n "Gain", M(A##ChGain[(n) - 1]), Db, (CODE) + (n) - 1}
-#define FULLWAVE(P, S, A, X, C)                                                                                 \
-    {P, "Auto gain", S, "IsAuto", M(A##IsAuto), OnOff, CMD_##C##_AUTO_GAIN},                                   \
-    CH(P, S, A, 1, CMD_##C##_CH1_GAIN), CH(P, S, A, 2, CMD_##C##_CH1_GAIN), CH(P, S, A, 3, CMD_##C##_CH1_GAIN), \
-    CH(P, S, A, 4, CMD_##C##_CH1_GAIN), CH(P, S, A, 5, CMD_##C##_CH1_GAIN), CH(P, S, A, 6, CMD_##C##_CH1_GAIN), \
-    CH(P, S, A, 7, CMD_##C##_CH1_GAIN), CH(P, S, A, 8, CMD_##C##_CH1_GAIN),                                     \
-    {P, "ALL gain", S, "AllGain", M(A##AllGain), Db, CMD_##C##_ALL_GAIN},                                       \
-    {P, "Stack", S, "StackValue", M(A##StackValue), Num, CMD_##C##_STACK},                                      \
-    {P, "Window end", S, "WindowsEnd", M(A##WindowsEnd), Us, CMD_##C##_WIN_END},                               \
-    {P, "Downhole filter", kSetupSection, X " Filter", M(A##Filter), Check, CMD_##C##_DOWNHOLE_FILTER}
-
-// In file order: each settings section's keys as the settings file writes
-// them, then what it does not keep. The gain step's command depends on the
-// value (the record looks at all three).
-const SetupSetting kSettingRows[] = {
-    {kGeneral, "Gain step", kGeneralSection, "Gain Step", M(GainStep), Db, CMD_GAIN_STEP_1DB},
-    {kGeneral, "DT receiver delay", kGeneralSection, "DT DELAY", M(DtDelay), Us, CMD_DT_RXDELAY},
-    {kGeneral, "DT delay step", kGeneralSection, "DT DELAY STEP", M(DtDelayStep), Us, CMD_DT_RXDELAY_STEP},
-    {kGeneral, "DT sample interval", kGeneralSection, "DT SAMPLERATE", M(DtSampleRate), Us, 0},
-    {kGeneral, "Monopole receiver delay", kGeneralSection, "Mono DELAY", M(MonoDelay), Us, CMD_MONO_RXDELAY},
-    {kGeneral, "Monopole delay step", kGeneralSection, "Mono DELAY STEP", M(MonoDelayStep), Us,
-     CMD_MONO_RXDELAY_STEP},
-    {kGeneral, "Monopole sample interval", kGeneralSection, "Mono SAMPLERATE", M(MonoSampleRate), Us,
-     CMD_MONO_SAMPLERATE},
-    {kGeneral, "Dipole receiver delay", kGeneralSection, "Dipole DELAY", M(DipoleDelay), Us, CMD_DIPOLE_RXDELAY},
-    {kGeneral, "Dipole delay step", kGeneralSection, "Dipole DELAY STEP", M(DipoleDelayStep), Us,
-     CMD_DIPOLE_RXDELAY_STEP},
-    {kGeneral, "Dipole sample interval", kGeneralSection, "Dipole SAMPLERATE", M(DipoleSampleRate), Us,
-     CMD_DIPOLE_SAMPLERATE},
-    {kDt, "Auto gain", kDtSection, "IsAuto", M(DtIsAuto), OnOff, CMD_DT_AUTO_GAIN},
-    CH(kDt, kDtSection, Dt, 1, CMD_DT_CH1_GAIN), CH(kDt, kDtSection, Dt, 2, CMD_DT_CH1_GAIN),
-    CH(kDt, kDtSection, Dt, 3, CMD_DT_CH1_GAIN), CH(kDt, kDtSection, Dt, 4, CMD_DT_CH1_GAIN),
-    {kDt, "Window start", kDtSection, "FirstStartTime", M(DtFirstStartTime), Us, CMD_DT_WIN_START},
-    {kDt, "Window length", kDtSection, "FirstWinLength", M(DtFirstWinLength), Us, CMD_DT_WIN_END},
-    {kDt, "Window offset", kDtSection, "Total Offset", M(DtTotalOffset), Us, CMD_DT_TOTAL_OFFSET},
-    FULLWAVE(kMono, kMonoSection, Mono, "Mono", MONO),
-    FULLWAVE(kDipole, kDipoleSection, Dipole, "Dipole", DIPOLE),
-    {kAcoustic, "T01R1 start", kAcousticSection, "T01R1Start", M(T01RStart[0]), Us, 0},
-    {kAcoustic, "T01R2 start", kAcousticSection, "T01R2Start", M(T01RStart[1]), Us, 0},
-    {kAcoustic, "T01R3 start", kAcousticSection, "T01R3Start", M(T01RStart[2]), Us, 0},
-    {kAcoustic, "T01R4 start", kAcousticSection, "T01R4Start", M(T01RStart[3]), Us, 0},
-    {kAcoustic, "Threshold min 1", kAcousticSection, "ThresholdMin1", M(ThresholdMin[0]), Real, 0},
-    {kAcoustic, "Threshold min 2", kAcousticSection, "ThresholdMin2", M(ThresholdMin[1]), Real, 0},
-    {kAcoustic, "Threshold min 3", kAcousticSection, "ThresholdMin3", M(ThresholdMin[2]), Real, 0},
-    {kAcoustic, "Threshold min 4", kAcousticSection, "ThresholdMin4", M(ThresholdMin[3]), Real, 0},
-    {kAcoustic, "DT min", kAcousticSection, "DtMin", M(DtMin), Num, 0},
-    {kAcoustic, "DT max", kAcousticSection, "DtMax", M(DtMax), Num, 0},
-    {kAcoustic, "Correlation window", kAcousticSection, "CorWinLength", M(CorWinLength), Num, 0},
-    {kAcoustic, "Coefficient", kAcousticSection, "Coefficient", M(Coefficient), Real, 0},
-    {kAcoustic, "Threshold factor", kAcousticSection, "ThresholdFactor", M(ThresholdFactor), Real, 0},
-    {kAcoustic, "Search window", kAcousticSection, "SearchWinLength", M(SearchWinLength), Us, 0},
-    {kAcoustic, "Filter type", kAcousticSection, "FilterType", M(FilterType), Num, 0, 3},
-    {kAcoustic, "High cut", kAcousticSection, "HighCut", M(HighCut), Num, 0},
-    {kAcoustic, "Low cut", kAcousticSection, "LowCut", M(LowCut), Num, 0},
-    {kDt, "Downhole filter", kSetupSection, "DT Filter", M(DtFilter), Check, CMD_DT_DOWNHOLE_FILTER},
-    {kAcoustic, "DT curve", kSetupSection, "Curve Select", M(CurveSelect), Num, 0, 2},
-};
-#undef FULLWAVE
-#undef CH
-#undef M
 
 const char* const kFileSections[] = {kSetupSection,  kGeneralSection,  kDtSection,       kMonoSection,
                                      kDipoleSection, kAcousticSection, kSetupEndSection};
@@ -102,39 +35,6 @@ float FloatOf(const ParameterSet& p, size_t off) {
     return v;
 }
 void SetBits(ParameterSet& p, size_t off, const void* v) { std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, v, 4); }
-
-// The gain step and the drive-limited values carry the command's own value.
-bool CarriesPayload(const SetupSetting& s) {
-    return s.code != 0 && s.code != CMD_DT_WIN_END && s.code != CMD_GAIN_STEP_1DB && s.unit != OnOff &&
-           s.unit != Check;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && IsCBlank(s[a])) ++a;
-    while (b > a && IsCBlank(s[b - 1])) --b;
-    return s.substr(a, b - a);
-}
-
-bool StrictInt(const std::string& t, int32_t& out) {
-    size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
-    if (i == t.size() || t.size() - i > 10) return false;
-    int64_t v = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
-        v = v * 10 + (t[i] - '0');
-    }
-    if (t[0] == '-') v = -v;
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
 
 // Plain decimal only: sign, digits, point, digits, exponent; a finite float.
 bool StrictReal(const std::string& t, float& out) {
@@ -171,7 +71,14 @@ std::string At(int line) { return "line " + FormatInt(line) + ": "; }
 }  // namespace
 
 const std::vector<SetupSetting>& SetupSettings() {
-    static const std::vector<SetupSetting> rows(std::begin(kSettingRows), std::end(kSettingRows));
+    static const std::vector<SetupSetting> rows = [] {
+        std::vector<SetupSetting> carried;
+        for (const SettingRow& r : kSettings)
+            if (r.label)
+                carried.push_back({r.page, r.label, r.key ? r.section : kSetupSection, r.key ? r.key : r.setupKey,
+                                   r.member, r.unit, r.code, r.choices, r.range});
+        return carried;
+    }();
     return rows;
 }
 
@@ -234,7 +141,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
             why = At(static_cast<int>(lines.size()) + 1) + "holds a zero byte: not a set-up (not a text file)";
             return false;
         }
-        if (Lower(Trim(line)) == "[set-up]") anySetupSection = true;
+        if (Lower(Trimmed(line)) == "[set-up]") anySetupSection = true;
         lines.push_back(line);
         start = end + 1;
     }
@@ -253,7 +160,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
     std::string section;
     for (size_t n = 0; n < lines.size(); ++n) {
         const int lineNo = static_cast<int>(n) + 1;
-        const std::string line = Trim(lines[n]);
+        const std::string line = Trimmed(lines[n]);
         const bool cut = endsInLine && n + 1 == lines.size();
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
@@ -262,7 +169,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                                         : "a section name without its closing ]");
                 return false;
             }
-            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            section = Lower(Trimmed(line.substr(1, line.size() - 2)));
             if (section == Lower(kSetupEndSection)) ended = true;
             continue;
         }
@@ -272,8 +179,8 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                                     : Quoted(line) + " is neither a section, a key nor a comment");
             return false;
         }
-        const std::string key = Trim(line.substr(0, eq));
-        const std::string value = Trim(line.substr(eq + 1));
+        const std::string key = Trimmed(line.substr(0, eq));
+        const std::string value = Trimmed(line.substr(eq + 1));
         if (section.empty()) {
             why = At(lineNo) + "key \"" + key + "\" comes before any section";
             return false;
@@ -288,7 +195,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
             continue;
         }
         if (section == Lower(kSetupEndSection) && Lower(key) == "keys") {
-            if (!StrictInt(value, keyCount) || keyCount < 0) {
+            if (!ParseStrictInt(value, &keyCount) || keyCount < 0) {
                 why = At(lineNo) + "key \"Keys\" of [" + kSetupEndSection + "]: " + Quoted(value) + " is not a count";
                 return false;
             }
@@ -312,11 +219,11 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
                 SetBits(out.values, s.member, &v);
             } else {
                 int32_t v = 0;
-                if (!StrictInt(value, v)) {
+                if (!ParseStrictInt(value, &v)) {
                     why = where + Quoted(value) + " is not a whole number";
                     return false;
                 }
-                if (s.member == offsetof(ParameterSet, GainStep) && (v < 1 || v > 3)) {
+                if (s.range == SetupRange::GainStep && (v < 1 || v > 3)) {
                     why = where + Quoted(value) + " is not a gain step (1, 2 or 3 dB)";
                     return false;
                 }
@@ -348,7 +255,7 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
 }
 
 std::string SetupNameProblem(const std::string& name) {
-    if (Trim(name).empty()) return "A set-up needs a name.";
+    if (Trimmed(name).empty()) return "A set-up needs a name.";
     // Characters, not bytes: the name is UTF-8.
     size_t characters = 0;
     for (size_t i = 0; i < name.size();) {
@@ -415,7 +322,7 @@ void LimitSetup(ParameterSet& p) {
     // Intervals first: the window ends' bounds follow them.
     for (int pass = 0; pass < 2; ++pass)
         for (const SetupSetting& s : SetupSettings()) {
-            if (!CarriesPayload(s)) continue;
+            if (s.range != SetupRange::Drive) continue;
             const bool interval = s.code == CMD_MONO_SAMPLERATE || s.code == CMD_DIPOLE_SAMPLERATE;
             if (interval != (pass == 0)) continue;
             const int32_t v = LimitDriveValue(s.code, IntOf(p, s.member), p);
@@ -423,14 +330,16 @@ void LimitSetup(ParameterSet& p) {
         }
     for (const SetupSetting& s : SetupSettings()) {
         int32_t v = IntOf(p, s.member);
-        if (s.unit == OnOff || s.unit == Check) v = v != 0 ? 1 : 0;  // as the pages read them
-        else if (s.choices > 0) v = v < 0 ? 0 : v >= s.choices ? s.choices - 1 : v;
-        else if (s.code == 0 && s.unit != Real && s.section == kAcousticSection) v = LimitTypedInt(v);
-        else continue;
+        switch (s.range) {
+        case SetupRange::Switch: v = v != 0 ? 1 : 0; break;  // as the pages read them
+        case SetupRange::Choices: v = v < 0 ? 0 : v >= s.choices ? s.choices - 1 : v; break;
+        case SetupRange::Typed: v = LimitTypedInt(v); break;
+        default: continue;
+        }
         SetBits(p, s.member, &v);
     }
-    // The length the DT page sends: its end within the end range after the
-    // (limited) start, and after it.
+    // SetupRange::DtLength: the length the DT page sends, its end within the
+    // end range after the (limited) start, and after it.
     const DtWindows w = FitDtWindows(p.DtFirstStartTime, p.DtFirstWinLength, 0);
     p.DtFirstWinLength = w.end[0] - w.start[0];
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/logic/ParameterSet.h"
+#include "core/logic/SettingList.h"
 #include "core/logic/SharedBlock.h"
 
 namespace kelvane {
@@ -22,8 +23,8 @@ constexpr const char* kSetupExtension = ".ini";
 constexpr size_t kSetupMaxBytes = 64 * 1024;
 constexpr size_t kSetupNameMax = 64;
 
-// One operator setting as a set-up keeps it.
-enum class SetupUnit { None, Db, Us, OnOff, Check, Count, Real };
+// One operator setting as a set-up keeps it: the settings list's rows that
+// a set-up carries, in the list's order.
 struct SetupSetting {
     const char* page;     // "General Control", ...
     const char* label;    // "CH3 gain", as the preview and the record name it
@@ -32,7 +33,8 @@ struct SetupSetting {
     size_t member;        // offsetof(ParameterSet, ...)
     SetupUnit unit;
     int32_t code;         // the command that carries it (0: published, no command)
-    int32_t choices = 0;  // a list's entry count: the value is an index below it
+    int32_t choices;      // a list's entry count: the value is an index below it
+    SetupRange range;
 };
 const std::vector<SetupSetting>& SetupSettings();
 

@@ -23,27 +23,6 @@ const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount] = {
     {"Delta-T Samplerate(us)", false, 0, 0, 0},
 };
 
-bool ParseStrictInt(const std::string& text, int32_t* out) {
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n && IsCBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const size_t firstDigit = i;
-    int64_t v = 0;
-    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > int64_t{2147483648}) return false;  // beyond int32 either way; stop before int64 overflows
-    }
-    if (i == firstDigit) return false;
-    while (i < n && IsCBlank(text[i])) ++i;
-    if (i != n) return false;
-    if (negative) v = -v;
-    if (v > kInt32Max || v < kInt32Min) return false;
-    if (out) *out = static_cast<int32_t>(v);
-    return true;
-}
-
 std::string RangeMessage(const DownloadFieldRule& rule) {
     std::string msg = std::string(rule.label) + ": enter an integer";
     if (rule.bounded) {

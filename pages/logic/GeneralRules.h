@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/logic/Text.h"  // ParseStrictInt, for the pages
 #include "core/logic/ParameterSet.h"
 
 namespace kelvane {
@@ -36,9 +37,6 @@ struct DownloadFieldRule {
 };
 extern const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount];
 
-// The platform's integer-field rule: optional blanks around an optional sign
-// and at least one digit, nothing else, and the value must fit in int32.
-bool ParseStrictInt(const std::string& text, int32_t* out);
 
 // "Dipole RxDelay(us): enter an integer from 240 to 800." or, unbounded,
 // "Delta-T Samplerate(us): enter an integer.", and what Download sends where

@@ -17,7 +17,7 @@ constexpr int kMaxCueChannels = 8;
 // gain differed from the gain set for it.
 class ReadBackCues {
 public:
-    // One handled notice. manualGain: the section's "IsAuto" is 0; with auto
+    // One handled notice. manualGain: the section's auto gain is off; with auto
     // gain the tool picks its gains, so nothing counts. A new setting starts
     // the count afresh, giving the tool its notices to follow it.
     // Returns a bit (1 << channel) for each channel whose warning changed.

@@ -13,28 +13,6 @@
 namespace kelvane {
 namespace {
 
-TEST(DriveLimits, TableIsConsistent) {
-    std::set<int32_t> codes;
-    for (const DriveLimit& row : DRIVE_LIMITS) {
-        EXPECT_TRUE(codes.insert(row.Code).second) << "one row per code: " << row.Code;
-        EXPECT_NE(nullptr, CommandName(row.Code)) << row.Code;
-        EXPECT_LE(row.Min, row.Max) << CommandName(row.Code);
-        if (row.Rule == DRIVE_LIST) {
-            EXPECT_EQ(0, (row.Max - row.Min) % row.Step) << CommandName(row.Code);
-        }
-    }
-    // Only the commands without a value have no row; every named code has
-    // an operator's name for the status strip.
-    for (int32_t code = 0x8200; code <= 0x82FF; ++code) {
-        ToolCommand block{};
-        block.CodeWord = code;
-        EXPECT_EQ(CommandName(code) == nullptr, DescribeCommand(block).find("command 0x") == 0) << code;
-        if (!CommandName(code) || codes.count(code)) continue;
-        const bool noValue = code == CMD_STATUS_CHECK || (code >= CMD_GAIN_STEP_1DB && code <= CMD_TOOL_RESET);
-        EXPECT_TRUE(noValue) << CommandName(code) << " carries a value but has no drive limit";
-    }
-}
-
 TEST(DriveLimits, EachRuleLimitsItsValue) {
     struct Case { int32_t code, value, monoInterval, dipoleInterval, want; } cases[] = {
         {CMD_DT_CH1_GAIN, 500, 24, 36, 80},

@@ -51,11 +51,6 @@ void LoadAll(Loaded& l, MemoryProfile& ini) {
     LoadOptions(l.p, ini);
 }
 
-TEST(IniRules, SettingsTableIsWhole) {
-    std::string why;
-    EXPECT_TRUE(SettingsTableIsWhole(&why)) << why;
-}
-
 // The page publishes through the same rows the load uses.
 TEST(IniRules, PublishedMemberGoesToItsOwnField) {
     ParameterSet p{};

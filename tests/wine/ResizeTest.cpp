@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/DialogResize.h"
+#include "framework/Wnd.h"
 
 using namespace kelvane;
 
