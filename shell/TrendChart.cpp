@@ -177,7 +177,7 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
 }
 
 // Auto-gain periods: from a sample in auto gain to the next one, unless a gap lies between.
-void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendRing& ring, const TrendLayout& layout,
+void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendSeries& ring, const TrendLayout& layout,
                    int section) {
     const uint8_t bit = static_cast<uint8_t>(1u << section);
     size_t i = layout.First();
@@ -205,7 +205,7 @@ void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const Tre
     SetBkColor(dc, style.m_scheme.window);
 }
 
-void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendRing& ring,
+void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendSeries& ring,
                const TrendScale& scale) {
     for (size_t i = 0; i < ring.MarkCount(); ++i) {
         const TrendMark& mark = ring.MarkAt(i);
@@ -231,7 +231,7 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
     }
 }
 
-void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, const TrendRing& ring,
+void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, const TrendSeries& ring,
                   const TrendLayout& layout, int section) {
     const int first = kTrendFirst[section];
     const int count = kTrendCount[section];
@@ -278,7 +278,7 @@ void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT
     DeleteObject(clip);
 }
 
-void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendRing& ring,
+void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendSeries& ring,
                const TrendScale& scale, int section, const TrendChartView& view) {
     if (view.hoverX < plot.left || view.hoverX > plot.right) return;
     SelectObject(dc, style.m_cursor);
@@ -291,14 +291,21 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         lines.push_back(FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - tick), true));
         lines.push_back("no usable frames");
     } else {
-        const TrendSample& s = ring.At(at);
-        const bool autoOn = (s.autoOn >> section & 1) != 0;
-        lines.push_back(FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - s.tick), true) +
-                        (autoOn ? "  auto gain" : ""));
+        // An interval of the job's history: its lowest and highest sample.
+        size_t low = at, high = at;
+        if (ring.At(at).reduced == 1 && at + 1 < ring.Size() && ring.At(at + 1).reduced == 2) high = at + 1;
+        if (ring.At(at).reduced == 2 && at > 0 && ring.At(at - 1).reduced == 1) low = at - 1;
+        const TrendSample& s = ring.At(low);
+        const TrendSample& h = ring.At(high);
+        const bool autoOn = ((s.autoOn | h.autoOn) >> section & 1) != 0;
+        auto clock = [&](uint32_t tick) { return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - tick), low == high); };
+        lines.push_back(clock(s.tick) + (low == high ? "" : " - " + clock(h.tick)) + (autoOn ? "  auto gain" : ""));
         for (int c = 0; c < kTrendCount[section]; ++c) {
             const int ch = kTrendFirst[section] + c;
-            std::string line = ChannelLabel(c) + "  " + FormatInt(s.gain[ch]) + " dB";
-            if (!autoOn && s.set[ch] != s.gain[ch]) line += "  (set " + FormatInt(s.set[ch]) + ")";
+            std::string line = ChannelLabel(c) + "  " + FormatInt(s.gain[ch]);
+            if (h.gain[ch] != s.gain[ch]) line += " to " + FormatInt(h.gain[ch]);
+            line += " dB";
+            if (!autoOn && h.set[ch] != h.gain[ch]) line += "  (set " + FormatInt(h.set[ch]) + ")";
             lines.push_back(line);
         }
     }
@@ -365,7 +372,7 @@ CTrendStyle::~CTrendStyle() {
 
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style) { return PlotRect(MetricsOf(dc, style), rc); }
 
-void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const TrendRing& ring, int section,
+void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const TrendSeries& ring, int section,
                     const TrendChartView& view, RECT* textBounds) {
     if (section < 0 || section >= kTrendSections) return;
     if (textBounds) *textBounds = RECT{0, 0, 0, 0};

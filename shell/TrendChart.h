@@ -48,5 +48,5 @@ struct TrendChartView {
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style);
 // Draws the chart of section (0 DT, 1 Monopole, 2 Dipole) into rc;
 // textBounds, when given, gets the bounds of every text drawn.
-void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const kelvane::TrendRing& ring, int section,
+void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const kelvane::TrendSeries& ring, int section,
                     const TrendChartView& view, RECT* textBounds = nullptr);

@@ -23,7 +23,7 @@ constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintTickMs = 200;
 // The charts move on at least this often while nothing new comes.
 constexpr uint32_t kIdleRepaintMs = 1000;
-const char* const kSpanNames[3] = {"Last 1 minute", "Last 10 minutes", "Last 30 minutes"};
+const char* const kSpanNames[4] = {"Last 1 minute", "Last 10 minutes", "Last 30 minutes", "Whole job"};
 
 // Kept for the session (the library's life): where the operator put the
 // window and which period it showed.
@@ -35,7 +35,16 @@ int g_span = 1;
 
 constexpr uint32_t CTrendWindow::kSpans[3];
 
-CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow** gone) {
+int64_t TrendWallNowMs() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    FILETIME ft{};
+    if (!SystemTimeToFileTime(&t, &ft)) return 0;
+    const int64_t hundredNs = static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+    return hundredNs / 10000 - 11644473600000LL;  // from 1601 to 1970
+}
+
+CTrendWindow* CTrendWindow::Open(HWND owner, const TrendStore& store, CTrendWindow** gone) {
     if (*gone && (*gone)->m_hWnd) {
         ShowWindow((*gone)->m_hWnd, IsIconic((*gone)->m_hWnd) ? SW_RESTORE : SW_SHOW);
         SetForegroundWindow((*gone)->m_hWnd);
@@ -45,7 +54,7 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
                                            LoadCursor(nullptr, IDC_ARROW), nullptr, 0);
     if (!trendClass) return nullptr;
     g_trendClass = trendClass;
-    CTrendWindow* wnd = new (std::nothrow) CTrendWindow(ring, gone);
+    CTrendWindow* wnd = new (std::nothrow) CTrendWindow(store, gone);
     if (!wnd) return nullptr;
     *gone = wnd;
     // Over the control window, a little in from its top-left corner, the
@@ -112,7 +121,7 @@ void CTrendWindow::OnCreate() {
     m_span = child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, kSpanId);
     m_copy = child("BUTTON", "&Copy", BS_PUSHBUTTON | WS_TABSTOP, kCopyId);
     m_save = child("BUTTON", "&Save as CSV...", BS_PUSHBUTTON | WS_TABSTOP, kSaveId);
-    ctl::ComboFill(m_span, kSpanNames, 3);
+    ctl::ComboFill(m_span, kSpanNames, 4);
     ctl::ComboSetSel(m_span, g_span);
     MakeStyle();
     SetTimer(m_hWnd, kRepaintTimer, kRepaintTickMs, nullptr);
@@ -173,29 +182,62 @@ void CTrendWindow::Paint(HDC dc) {
     RECT bar{0, 0, client.right, m_toolbarHeight};
     FillRect(mem, &bar, GetSysColorBrush(COLOR_BTNFACE));
     m_paintNow = GetTickCount();
-    const TrendChartView base{m_paintNow, kSpans[g_span], NowMsOfDay(), -1};
-    for (int s = 0; s < kTrendSections; ++s) {
-        const RECT rc = ChartRect(s);
-        TrendChartView view = base;
-        if (m_mouse.y >= rc.top && m_mouse.y < rc.bottom) view.hoverX = m_mouse.x;
-        DrawTrendChart(mem, rc, *m_style, m_ring, s, view, m_probing ? &m_textBounds[s] : nullptr);
-    }
+    const int64_t wall = TrendWallNowMs();
+    const int32_t msOfDay = NowMsOfDay();
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        const TrendSeries shown = Shown(ring, history, m_paintNow, wall, &span);
+        const TrendChartView base{m_paintNow, span, msOfDay, -1};
+        for (int s = 0; s < kTrendSections; ++s) {
+            const RECT rc = ChartRect(s);
+            TrendChartView view = base;
+            if (m_mouse.y >= rc.top && m_mouse.y < rc.bottom) view.hoverX = m_mouse.x;
+            DrawTrendChart(mem, rc, *m_style, shown, s, view, m_probing ? &m_textBounds[s] : nullptr);
+        }
+        m_paintedSize = ring.Size();
+        m_paintedNewest = ring.Size() ? ring.At(ring.Size() - 1).tick : 0;
+        m_paintedMarks = ring.MarkCount() + history.MarkCount();
+        m_paintedHistory = history.Size();
+    });
     BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, oldBmp);
     DeleteObject(bmp);
     DeleteDC(mem);
-    m_paintedSize = m_ring.Size();
-    m_paintedNewest = m_ring.Size() ? m_ring.At(m_ring.Size() - 1).tick : 0;
-    m_paintedMarks = m_ring.MarkCount();
+}
+
+TrendSeries CTrendWindow::Shown(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+                                uint32_t* spanMs) {
+    if (g_span != kWholeJob) {
+        *spanMs = kSpans[g_span];
+        return ring;
+    }
+    m_job.Build(ring, history, nowTick, nowWallMs);
+    *spanMs = m_job.SpanMs();
+    return m_job.Series();
 }
 
 void CTrendWindow::OnTimer() {
-    const bool changed = m_ring.Size() != m_paintedSize || m_ring.MarkCount() != m_paintedMarks ||
-                         (m_ring.Size() && m_ring.At(m_ring.Size() - 1).tick != m_paintedNewest);
+    bool changed = false;
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        changed = ring.Size() != m_paintedSize || ring.MarkCount() + history.MarkCount() != m_paintedMarks ||
+                  history.Size() != m_paintedHistory ||
+                  (ring.Size() && ring.At(ring.Size() - 1).tick != m_paintedNewest);
+    });
     if (changed || GetTickCount() - m_paintNow >= kIdleRepaintMs) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-std::string CTrendWindow::ShownCsv() const { return TrendCsv(m_ring, GetTickCount(), kSpans[g_span], NowMsOfDay()); }
+std::string CTrendWindow::ShownCsv() {
+    std::string csv;
+    const uint32_t now = GetTickCount();
+    const int64_t wall = TrendWallNowMs();
+    const int32_t msOfDay = NowMsOfDay();
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        const TrendSeries shown = Shown(ring, history, now, wall, &span);
+        csv = TrendCsv(shown, now, span, msOfDay);
+    });
+    return csv;
+}
 
 void CTrendWindow::CopyCsv() {
     const std::string csv = ShownCsv();
@@ -254,7 +296,6 @@ void CTrendWindow::Probe(TrendProbe* probe) {
     RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     m_probing = false;
     probe->now = m_paintNow;
-    probe->spanMs = kSpans[g_span];
     HDC dc = GetDC(m_hWnd);
     for (int s = 0; s < kTrendSections; ++s) {
         probe->chart[s] = ChartRect(s);
@@ -263,12 +304,20 @@ void CTrendWindow::Probe(TrendProbe* probe) {
     }
     ReleaseDC(m_hWnd, dc);
     probe->count = 0;
-    for (size_t i = m_ring.FirstWithin(probe->now, probe->spanMs); i < m_ring.Size(); ++i) {
-        if (probe->samples && probe->count < probe->capacity) probe->samples[probe->count] = m_ring.At(i);
-        ++probe->count;
-    }
     probe->marks = 0;
-    for (size_t i = 0; i < m_ring.MarkCount(); ++i) probe->marks += probe->now - m_ring.MarkAt(i).tick <= probe->spanMs;
+    probe->reduced = 0;
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        // The same period the paint just showed: its tick, with the wall clock read now.
+        const TrendSeries shown = Shown(ring, history, probe->now, TrendWallNowMs() - (GetTickCount() - probe->now), &span);
+        probe->spanMs = span;
+        for (size_t i = shown.FirstWithin(probe->now, span); i < shown.Size(); ++i) {
+            if (probe->samples && probe->count < probe->capacity) probe->samples[probe->count] = shown.At(i);
+            probe->reduced += shown.At(i).reduced != 0;
+            ++probe->count;
+        }
+        for (size_t i = 0; i < shown.MarkCount(); ++i) probe->marks += probe->now - shown.MarkAt(i).tick <= span;
+    });
 }
 
 LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -312,7 +361,7 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kSpanId && HIWORD(wParam) == CBN_SELCHANGE) {
             const int sel = ctl::ComboSel(m_span);
-            if (sel >= 0 && sel < 3) g_span = sel;
+            if (sel >= 0 && sel <= kWholeJob) g_span = sel;
             InvalidateRect(m_hWnd, nullptr, FALSE);
         } else if (LOWORD(wParam) == kCopyId) {
             CopyCsv();
