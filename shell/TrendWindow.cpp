@@ -177,17 +177,27 @@ void CTrendWindow::Paint(HDC dc) {
     if (client.right <= 0 || client.bottom <= 0 || !m_style) return;
     // Off screen first: a chart redrawn ten times a second must not flicker.
     HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    // A 32-bit DIB: the charts draw their lines straight into its bits.
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bmp) {
+        bits = nullptr;
+        bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    }
+    const TrendPixels pixels{bits, client.right, client.bottom};
     HGDIOBJ oldBmp = SelectObject(mem, bmp);
     RECT bar{0, 0, client.right, m_toolbarHeight};
     FillRect(mem, &bar, GetSysColorBrush(COLOR_BTNFACE));
     m_paintNow = GetTickCount();
     const int64_t wall = TrendWallNowMs();
     const int32_t msOfDay = NowMsOfDay();
+    const int32_t width = PlotWidth(mem);
     m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
         uint32_t span = 0;
-        const TrendSeries shown = Shown(ring, history, m_paintNow, wall, &span);
-        const TrendChartView base{m_paintNow, span, msOfDay, -1};
+        const TrendSeries shown = Shown(ring, history, m_paintNow, wall, width, &span);
+        const TrendChartView base{m_paintNow, span, msOfDay, -1, bits ? &pixels : nullptr};
         for (int s = 0; s < kTrendSections; ++s) {
             const RECT rc = ChartRect(s);
             TrendChartView view = base;
@@ -205,13 +215,18 @@ void CTrendWindow::Paint(HDC dc) {
     DeleteDC(mem);
 }
 
+int32_t CTrendWindow::PlotWidth(HDC dc) const {
+    const RECT plot = TrendPlotRect(dc, ChartRect(0), *m_style);
+    return plot.right - plot.left;
+}
+
 TrendSeries CTrendWindow::Shown(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
-                                uint32_t* spanMs) {
+                                int32_t widthPx, uint32_t* spanMs) {
     if (g_span != kWholeJob) {
         *spanMs = kSpans[g_span];
         return ring;
     }
-    m_job.Build(ring, history, nowTick, nowWallMs);
+    m_job.Build(ring, history, nowTick, nowWallMs, widthPx);
     *spanMs = m_job.SpanMs();
     return m_job.Series();
 }
@@ -233,7 +248,7 @@ std::string CTrendWindow::ShownCsv() {
     const int32_t msOfDay = NowMsOfDay();
     m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
         uint32_t span = 0;
-        const TrendSeries shown = Shown(ring, history, now, wall, &span);
+        const TrendSeries shown = Shown(ring, history, now, wall, 0, &span);
         csv = TrendCsv(shown, now, span, msOfDay);
     });
     return csv;
@@ -309,7 +324,8 @@ void CTrendWindow::Probe(TrendProbe* probe) {
     m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
         uint32_t span = 0;
         // The same period the paint just showed: its tick, with the wall clock read now.
-        const TrendSeries shown = Shown(ring, history, probe->now, TrendWallNowMs() - (GetTickCount() - probe->now), &span);
+        const TrendSeries shown = Shown(ring, history, probe->now, TrendWallNowMs() - (GetTickCount() - probe->now),
+                                        probe->plot[0].right - probe->plot[0].left, &span);
         probe->spanMs = span;
         for (size_t i = shown.FirstWithin(probe->now, span); i < shown.Size(); ++i) {
             if (probe->samples && probe->count < probe->capacity) probe->samples[probe->count] = shown.At(i);

@@ -60,8 +60,10 @@ private:
     int32_t NowMsOfDay() const;
     // The shown period's samples (the ring, or the whole job built into
     // m_job) and its span, at nowTick / nowWallMs; under the store's lock.
+    // widthPx: the plots' width (0: every interval of the history, as the CSV gives them).
     kelvane::TrendSeries Shown(const kelvane::TrendRing& ring, const kelvane::TrendHistory& history, uint32_t nowTick,
-                               int64_t nowWallMs, uint32_t* spanMs);
+                               int64_t nowWallMs, int32_t widthPx, uint32_t* spanMs);
+    int32_t PlotWidth(HDC dc) const;
     std::string ShownCsv();
     void CopyCsv();
     void SaveCsv();

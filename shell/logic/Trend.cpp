@@ -1,6 +1,7 @@
 #include "shell/logic/Trend.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "base/logic/NumberText.h"
@@ -37,19 +38,49 @@ size_t TrendSeries::FirstWithin(uint32_t now, uint32_t ageMs) const {
     return lo;
 }
 
-void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs) {
+void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+                           int32_t widthPx) {
     m_samples.clear();
     m_marks.clear();
+    constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
     const int64_t oldest = nowWallMs - static_cast<int64_t>(kTrendWholeJobMaxMs);
     auto tickOf = [&](int64_t wallMs) {
         return nowTick - static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(0, nowWallMs - wallMs), kTrendWholeJobMaxMs));
     };
-    // Where the ring's samples begin, in wall time: the history stops there.
-    const int64_t ringStart = ring.Size() ? nowWallMs - static_cast<int64_t>(nowTick - ring.At(0).tick)
-                                          : std::numeric_limits<int64_t>::max();
+    // Where the ring's samples begin, in wall time.
+    int64_t ringStart = ring.Size() ? nowWallMs - static_cast<int64_t>(nowTick - ring.At(0).tick) : kNever;
+    const int64_t start = std::max(oldest, history.Empty() ? ringStart : std::min(history.StartMs(), ringStart));
+    const int64_t span = start == kNever ? 0 : nowWallMs - start;
+    m_spanMs = static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(60000, span), kTrendWholeJobMaxMs));
+    // A long job: the ring's part is a few pixels, which its own intervals draw as well.
+    const bool useRing = ring.Size() && span <= static_cast<int64_t>(kTrendWholeJobRingMs);
+    if (!useRing) ringStart = kNever;
+    // Intervals within one pixel column are drawn as one.
+    const int64_t columnMs = widthPx > 0 ? m_spanMs / widthPx : 0;
+    auto columnOf = [&](int64_t wallMs) { return columnMs > 0 ? (wallMs - start) / columnMs : wallMs; };
+
     const size_t total = history.Size() + (history.HasOpen() ? 1 : 0);
-    m_samples.reserve(2 * total + ring.Size());
-    bool gap = false;  // an interval left out: the next one starts after a gap
+    m_samples.reserve(2 * total + (useRing ? ring.Size() : 0));
+    TrendInterval acc{};
+    bool open = false;
+    bool gap = true;  // the first, and one after an interval left out, start after a gap
+    auto emit = [&] {
+        if (!open) return;
+        TrendSample s{};
+        s.tick = tickOf(acc.wallMs);
+        std::copy(acc.min, acc.min + kTrendChannels, s.gain);
+        std::copy(acc.set, acc.set + kTrendChannels, s.set);
+        s.autoOn = acc.autoOn;
+        s.gapBefore = acc.gapBefore;
+        s.reduced = 1;
+        m_samples.push_back(s);
+        s.tick = tickOf(std::min(acc.wallMs + static_cast<int64_t>(acc.lengthMs), ringStart));
+        std::copy(acc.max, acc.max + kTrendChannels, s.gain);
+        s.gapBefore = 0;
+        s.reduced = 2;
+        m_samples.push_back(s);
+        open = false;
+    };
     for (size_t i = 0; i < total; ++i) {
         const TrendInterval& v = i < history.Size() ? history.At(i) : history.Open();
         if (v.wallMs >= ringStart) break;
@@ -57,28 +88,32 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
             gap = true;
             continue;
         }
-        TrendSample s{};
-        s.tick = tickOf(v.wallMs);
-        std::copy(v.min, v.min + kTrendChannels, s.gain);
-        std::copy(v.set, v.set + kTrendChannels, s.set);
-        s.autoOn = v.autoOn;
-        s.gapBefore = static_cast<uint8_t>(v.gapBefore || gap || m_samples.empty());
-        s.reduced = 1;
-        m_samples.push_back(s);
-        s.tick = tickOf(std::min(v.wallMs + static_cast<int64_t>(v.lengthMs), ringStart));
-        std::copy(v.max, v.max + kTrendChannels, s.gain);
-        s.gapBefore = 0;
-        s.reduced = 2;
-        m_samples.push_back(s);
+        const bool gapBefore = v.gapBefore || gap;
         gap = false;
+        if (open && !gapBefore && columnMs > 0 && columnOf(v.wallMs) == columnOf(acc.wallMs)) {
+            const int64_t end = std::max(acc.wallMs + static_cast<int64_t>(acc.lengthMs), v.wallMs + static_cast<int64_t>(v.lengthMs));
+            acc.lengthMs = static_cast<uint32_t>(std::min<int64_t>(end - acc.wallMs, UINT32_MAX));
+            for (int c = 0; c < kTrendChannels; ++c) {
+                acc.min[c] = std::min(acc.min[c], v.min[c]);
+                acc.max[c] = std::max(acc.max[c], v.max[c]);
+                acc.set[c] = v.set[c];
+            }
+            acc.autoOn = static_cast<uint8_t>(acc.autoOn | v.autoOn);
+            continue;
+        }
+        emit();
+        acc = v;
+        acc.gapBefore = gapBefore;
+        open = true;
     }
-    for (size_t i = 0; i < ring.Size(); ++i) {
-        m_samples.push_back(ring.At(i));
-        // The ring's oldest follows the history as a line unless its own gap says otherwise.
-        if (i == 0 && m_samples.size() > 1) {
-            const TrendSample& before = m_samples[m_samples.size() - 2];
-            if (m_samples.back().tick - before.tick > kTrendGapMs + history.IntervalMs()) m_samples.back().gapBefore = 1;
-            else m_samples.back().gapBefore = 0;
+    emit();
+    if (useRing) {
+        const size_t joined = m_samples.size();
+        for (size_t i = 0; i < ring.Size(); ++i) m_samples.push_back(ring.At(i));
+        // The ring's oldest follows the history as one line unless a gap lies between.
+        if (joined > 0) {
+            TrendSample& first = m_samples[joined];
+            first.gapBefore = first.tick - m_samples[joined - 1].tick > kTrendGapMs + history.IntervalMs() ? 1 : 0;
         }
     }
     m_marks.reserve(history.MarkCount());
@@ -86,9 +121,6 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
         const TrendWallMark& mark = history.MarkAt(i);
         if (mark.wallMs >= oldest && mark.wallMs <= nowWallMs) m_marks.push_back({tickOf(mark.wallMs), mark.kind});
     }
-    const int64_t start = history.Empty() ? ringStart : std::min(history.StartMs(), ringStart);
-    const int64_t span = start == std::numeric_limits<int64_t>::max() ? 0 : nowWallMs - start;
-    m_spanMs = static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(60000, span), kTrendWholeJobMaxMs));
 }
 
 // ---- scale

@@ -45,13 +45,17 @@ private:
 
 // The whole job as the charts draw it, in ticks back from nowTick: the
 // history's intervals (each as two samples, its lowest gains at its start
-// and its highest at its end) up to where the ring begins, then the ring's
-// own samples; the marks from the history's wall times. At most
-// kTrendWholeJobMaxMs back (older is left out: ticks wrap).
+// and its highest at its end), those within one of widthPx columns as one
+// (0: every interval), up to where the ring begins, then the ring's own
+// samples while the job is at most kTrendWholeJobRingMs long (longer, the
+// ring is a few pixels its intervals draw as well); the marks from the
+// history's wall times. At most kTrendWholeJobMaxMs back (ticks wrap).
 constexpr uint32_t kTrendWholeJobMaxMs = 0x7FFFFFFFu;
+constexpr uint32_t kTrendWholeJobRingMs = 4 * kTrendKeepMs;
 class TrendJobSeries {
 public:
-    void Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs);
+    void Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+               int32_t widthPx = 0);
     TrendSeries Series() const { return {m_samples.data(), m_samples.size(), m_marks.data(), m_marks.size()}; }
     // From the job's start to now, at least a minute.
     uint32_t SpanMs() const { return m_spanMs; }

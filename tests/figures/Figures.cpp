@@ -122,20 +122,24 @@ void TrendChartFigures() {
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bmp);
     const RECT rc{0, 0, 900, 240};
-    const TrendChartView view{kTrendKeepMs, kTrendKeepMs, 12 * 3600 * 1000, 450};
+    const TrendPixels pixels{bits, 900, 240};
+    const TrendChartView view{kTrendKeepMs, kTrendKeepMs, 12 * 3600 * 1000, 450, &pixels};
     auto draw = [&](const TrendStore& store, int section) {
         return PerCall(20, [&] {
             store.Read([&](const TrendRing& ring, const TrendHistory&) { DrawTrendChart(dc, rc, style, ring, section, view); });
             GdiFlush();
         });
     };
-    // The whole job as the window draws it: the series built, then a chart.
+    // The whole job as the window draws it: the series built (once for the
+    // three charts, counted here for one), then a chart.
     TrendJobSeries job;
-    auto drawJob = [&](const TrendStore& store, int section, bool build) {
+    const RECT plot = TrendPlotRect(dc, rc, style);
+    const int32_t width = plot.right - plot.left;
+    auto drawJob = [&](const TrendStore& store, int section) {
         return PerCall(20, [&] {
             store.Read([&](const TrendRing& ring, const TrendHistory& history) {
-                if (build || !job.SpanMs()) job.Build(ring, history, kDayMs, kWall0 + kDayMs);
-                const TrendChartView whole{kDayMs, job.SpanMs(), 0, 450};
+                job.Build(ring, history, kDayMs, kWall0 + kDayMs, width);
+                const TrendChartView whole{kDayMs, job.SpanMs(), 0, 450, &pixels};
                 DrawTrendChart(dc, rc, style, job.Series(), section, whole);
             });
             GdiFlush();
@@ -148,12 +152,12 @@ void TrendChartFigures() {
     Row("30 minutes full: Monopole, 8 lines + set gains, hover", draw(full, 1), base);
     Row("DT without the hunt", draw(flat, 0), base);
     Row("DT hunting, auto gain never on", draw(manual, 0), base);
-    Row("whole 24-hour job: DT, auto gain shaded, series built", drawJob(day, 0, true), base);
-    Row("whole 24-hour job: Monopole, 8 lines + set gains, hover", drawJob(day, 1, true), base);
+    Row("whole 24-hour job: DT, auto gain shaded, series built", drawJob(day, 0), base);
+    Row("whole 24-hour job: Monopole, 8 lines + set gains, hover", drawJob(day, 1), base);
     const size_t bytes = day.Bytes();  // the store's lock is not taken twice
     day.Read([&](const TrendRing& ring, const TrendHistory& history) {
-        Row("of it, the series built (24 h: history + 30 min ring)",
-            PerCall(20, [&] { job.Build(ring, history, kDayMs, kWall0 + kDayMs); }), base);
+        Row("of it, the series built (24 h in 10 s intervals, per column)",
+            PerCall(20, [&] { job.Build(ring, history, kDayMs, kWall0 + kDayMs, width); }), base);
         std::printf("  24-hour job: %zu intervals of %u s, %zu ring samples, store %zu bytes (bound %zu)\n",
                     history.Size(), history.IntervalMs() / 1000, ring.Size(), bytes, TrendStore::kMaxBytes);
     });
