@@ -327,8 +327,8 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
                const TrendScale& scale) {
     // Over a whole job marks may lie closer than their notches: one where
     // they would overlap, and a name only where it clears the one before.
-    int lastX = INT32_MIN;
-    int lastTextRight = INT32_MIN;
+    int lastX = INT32_MIN / 2;
+    int lastTextRight = INT32_MIN / 2;
     for (size_t i = 0; i < ring.MarkCount(); ++i) {
         const TrendMark& mark = ring.MarkAt(i);
         if (scale.now - mark.tick > scale.spanMs) continue;

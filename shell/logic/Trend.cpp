@@ -88,7 +88,10 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
             gap = true;
             continue;
         }
-        const bool gapBefore = v.gapBefore || gap;
+        // A stop shorter than a column would show as a pixel-wide hole many
+        // times its length: drawn on (the CSV still has it).
+        const bool hidden = columnMs > 0 && open && v.wallMs - (acc.wallMs + static_cast<int64_t>(acc.lengthMs)) < columnMs;
+        const bool gapBefore = (v.gapBefore && !hidden) || gap;
         gap = false;
         if (open && !gapBefore && columnMs > 0 && columnOf(v.wallMs) == columnOf(acc.wallMs)) {
             const int64_t end = std::max(acc.wallMs + static_cast<int64_t>(acc.lengthMs), v.wallMs + static_cast<int64_t>(v.lengthMs));
