@@ -86,20 +86,16 @@ void Polyline(HDC dc, const std::vector<TrendPoint>& run, int dot, int passes) {
 // out, the pattern running on along a line), passes rows deep.
 class Canvas {
 public:
-    Canvas(HDC dc, const RECT& clip, const TrendPixels* pixels) {
-        POINT view{}, window{};
-        GetViewportOrgEx(dc, &view);
-        GetWindowOrgEx(dc, &window);
-        RECT box{};
-        if (!pixels || !pixels->bits || GetMapMode(dc) != MM_TEXT || view.x != window.x || view.y != window.y ||
-            GetClipBox(dc, &box) == ERROR)
-            return;
+    // pixels: the bits of the DIB selected into dc, whose origin and mapping
+    // the chart leaves as they are (device pixels).
+    Canvas(const RECT& clip, const TrendPixels* pixels) {
+        if (!pixels || !pixels->bits) return;
         m_bits = static_cast<uint8_t*>(pixels->bits);
         m_stride = pixels->width * 4;
-        m_clip.left = std::max<LONG>({0, clip.left, box.left});
-        m_clip.top = std::max<LONG>({0, clip.top, box.top});
-        m_clip.right = std::min<LONG>({pixels->width, clip.right, box.right});
-        m_clip.bottom = std::min<LONG>({pixels->height, clip.bottom, box.bottom});
+        m_clip.left = std::max<LONG>(0, clip.left);
+        m_clip.top = std::max<LONG>(0, clip.top);
+        m_clip.right = std::min<LONG>(pixels->width, clip.right);
+        m_clip.bottom = std::min<LONG>(pixels->height, clip.bottom);
         GdiFlush();  // what GDI drew before is in the bits
     }
     bool Ok() const { return m_bits != nullptr; }
@@ -362,7 +358,7 @@ void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT
     const int first = kTrendFirst[section];
     const int count = kTrendCount[section];
     const int dot = style.Px(2);
-    Canvas canvas(dc, RECT{plot.left, plot.top, plot.right + 1, plot.bottom + 1}, pixels);
+    Canvas canvas(RECT{plot.left, plot.top, plot.right + 1, plot.bottom + 1}, pixels);
     for (int c = 0; c < count; ++c) {
         const TrendInk ink{style.m_ink[c].colour, TrendPattern::Dot};
         for (const auto& run : TrendTrace(ring, layout, first + c, true))

@@ -38,8 +38,9 @@ public:
     COLORREF m_autoBack = 0;  // behind a hatched auto brush
 };
 
-// The 32-bit top-down DIB selected into the chart's DC, when the caller made
-// one: the channels' lines then go straight into its bits.
+// The 32-bit top-down DIB selected into the chart's DC (in device pixels,
+// the DC's origin left at 0,0), when the caller made one: the channels'
+// lines then go straight into its bits.
 struct TrendPixels {
     void* bits;
     int width;

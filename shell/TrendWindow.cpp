@@ -38,10 +38,13 @@ constexpr uint32_t CTrendWindow::kSpans[3];
 int64_t TrendWallNowMs() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    FILETIME ft{};
-    if (!SystemTimeToFileTime(&t, &ft)) return 0;
-    const int64_t hundredNs = static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-    return hundredNs / 10000 - 11644473600000LL;  // from 1601 to 1970
+    // Days since 1970-01-01 of the civil date (March-based years).
+    const int64_t y = static_cast<int64_t>(t.wYear) - (t.wMonth <= 2 ? 1 : 0);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (t.wMonth + (t.wMonth > 2 ? -3 : 9)) + 2) / 5 + t.wDay - 1;
+    const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    return ((days * 24 + t.wHour) * 60 + t.wMinute) * 60000 + t.wSecond * 1000 + t.wMilliseconds;
 }
 
 CTrendWindow* CTrendWindow::Open(HWND owner, const TrendStore& store, CTrendWindow** gone) {

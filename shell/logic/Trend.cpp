@@ -83,7 +83,9 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
     };
     for (size_t i = 0; i < total; ++i) {
         const TrendInterval& v = i < history.Size() ? history.At(i) : history.Open();
-        if (v.wallMs >= ringStart) break;
+        // Up to the ring, and clear of it by a sample's spacing: the ring's
+        // ticks and the history's wall times come from two clocks.
+        if (v.wallMs + static_cast<int64_t>(v.lengthMs) >= ringStart - static_cast<int64_t>(kTrendMinSpacingMs)) break;
         if (v.wallMs < oldest) {
             gap = true;
             continue;

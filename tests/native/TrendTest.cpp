@@ -453,7 +453,7 @@ TEST(TrendStore, WholeJobSeriesJoinsHistoryAndRing) {
         job.Build(ring, history, nowTick, t0 + 40 * 60000 + 50);
         const TrendSeries s = job.Series();
         EXPECT_EQ(3600000u + 40u * 60000u + 50u, job.SpanMs());
-        ASSERT_EQ(2 * (1 + 61) + ring.Size(), s.Size()) << "the interval the ring begins in too";
+        ASSERT_EQ(2 * (1 + 60) + ring.Size(), s.Size()) << "not the interval the ring begins in";
         EXPECT_EQ(1, s.At(0).reduced);
         EXPECT_EQ(20, s.At(0).gain[0]);
         EXPECT_EQ(30, s.At(1).gain[0]);
