@@ -55,7 +55,8 @@ set(KELVANE_FLOOR_GDI32
   CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreatePen DeleteDC GetTextColor GetTextExtentPoint32A PatBlt Polygon
   ExtTextOutA GetBkColor
   BitBlt CreateHatchBrush CreateRectRgnIndirect ExtCreatePen IntersectClipRect LineTo MoveToEx Polyline Rectangle RestoreDC SaveDC SelectClipRgn SetTextAlign TextOutA
-  GetViewportOrgEx SetViewportOrgEx)
+  GetViewportOrgEx SetViewportOrgEx
+  CreateDIBSection GdiFlush)
 
 # Comctl32.dll 5.82 (without a manifest) and 6.
 set(KELVANE_FLOOR_COMCTL32

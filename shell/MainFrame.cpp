@@ -618,6 +618,7 @@ void CMainFrame::SampleTrend() {
     in.usable = counts.Usable();
     in.lastUsableTick = counts.LastUsableTick();
     in.now = GetTickCount();
+    in.wallMs = TrendWallNowMs();
     const kelvane::ReadBackWords words = m_link.intake.Gains();
     const kelvane::ParameterSet& p = m_link.pages.params;
     const int32_t* const reported[kelvane::kTrendSections] = {words.Dt, words.Monopole, words.Dipole};
@@ -636,8 +637,9 @@ void CMainFrame::SampleTrend() {
         m_resetsJudged = m_trendTap.ToolResets();
         events = m_health.ToolReset(in.now);
     }
-    const std::vector<kelvane::HealthEvent> more =
-        taken ? m_health.Offer(m_trend.At(m_trend.Size() - 1), p.GainStep) : m_health.Idle(in.now);
+    kelvane::TrendSample last{};
+    if (taken) m_trend.Read([&](const kelvane::TrendRing& ring, const kelvane::TrendHistory&) { last = ring.At(ring.Size() - 1); });
+    const std::vector<kelvane::HealthEvent> more = taken ? m_health.Offer(last, p.GainStep) : m_health.Idle(in.now);
     events.insert(events.end(), more.begin(), more.end());
     if (!events.empty()) OnHealthEvents(events);
 }
@@ -649,7 +651,7 @@ void CMainFrame::OnHealthEvents(const std::vector<kelvane::HealthEvent>& events)
         m_link.notes.Event(kelvane::HealthEventLine(e), now);
         m_link.job.Event(kelvane::HealthEventLine(e));
         if (!e.began) continue;
-        m_trend.Mark(e.flag.since, kelvane::TrendMarkKind::Health);
+        m_trend.Mark(TrendWallNowMs() - (GetTickCount() - e.flag.since), e.flag.since, kelvane::TrendMarkKind::Health);
         began = true;
     }
     ShowHealthLooks();
@@ -700,14 +702,14 @@ void CMainFrame::AskForAttention() {
     FlashWindowEx(&flash);
 }
 
-void CMainFrame::MarkTrend(kelvane::TrendMarkKind kind) { m_trend.Mark(GetTickCount(), kind); }
+void CMainFrame::MarkTrend(kelvane::TrendMarkKind kind) { m_trend.Mark(TrendWallNowMs(), GetTickCount(), kind); }
 
 void CMainFrame::OpenTrend() { CTrendWindow::Open(m_hWnd, m_trend, &m_trendWnd); }
 
 void CMainFrame::TrendTap::SendToolCommand(const kelvane::ToolCommand* block) {
     if (!m_window) return;
     if (block && block->CodeWord == kelvane::CMD_TOOL_RESET) {
-        m_trend.Mark(GetTickCount(), kelvane::TrendMarkKind::ToolReset);
+        m_trend.Mark(TrendWallNowMs(), GetTickCount(), kelvane::TrendMarkKind::ToolReset);
         ++m_toolResets;
     }
     ++m_sent;

@@ -144,7 +144,7 @@ private:
     // modal loop the host closed the window in) is dropped: nobody chose it.
     class TrendTap : public kelvane::CommandSink {
     public:
-        TrendTap(kelvane::CommandSink& next, kelvane::TrendRing& trend, const HWND& window)
+        TrendTap(kelvane::CommandSink& next, kelvane::TrendStore& trend, const HWND& window)
             : m_next(next), m_trend(trend), m_window(window) {}
         void SendToolCommand(const kelvane::ToolCommand* block) override;
         void BeginBatch(const char* what) override { m_next.BeginBatch(what); }
@@ -157,12 +157,12 @@ private:
 
     private:
         kelvane::CommandSink& m_next;
-        kelvane::TrendRing& m_trend;
+        kelvane::TrendStore& m_trend;
         const HWND& m_window;
         uint32_t m_sent = 0;
         uint32_t m_toolResets = 0;
     };
-    kelvane::TrendRing m_trend;
+    kelvane::TrendStore m_trend;
     TrendTap m_trendTap;
     CTrendWindow* m_trendWnd = nullptr;
 };

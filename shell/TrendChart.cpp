@@ -1,6 +1,8 @@
 #include "shell/TrendChart.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,108 @@ void Polyline(HDC dc, const std::vector<TrendPoint>& run, int dot, int passes) {
         return;
     }
     Stroke(dc, passes, [&] { ::Polyline(dc, reinterpret_cast<const POINT*>(run.data()), static_cast<int>(run.size())); });
+}
+
+// The channels' lines straight into the 32-bit DIB the chart is painted
+// in, where there is one: under Wine GDI spends about a microsecond a
+// segment and more a pixel, and a hunting channel over 30 minutes is a
+// thousand segments. Drawn as GDI draws a cosmetic pen (end points left
+// out, the pattern running on along a line), passes rows deep.
+class Canvas {
+public:
+    // pixels: the bits of the DIB selected into dc, whose origin and mapping
+    // the chart leaves as they are (device pixels).
+    Canvas(const RECT& clip, const TrendPixels* pixels) {
+        if (!pixels || !pixels->bits) return;
+        m_bits = static_cast<uint8_t*>(pixels->bits);
+        m_stride = pixels->width * 4;
+        m_clip.left = std::max<LONG>(0, clip.left);
+        m_clip.top = std::max<LONG>(0, clip.top);
+        m_clip.right = std::min<LONG>(pixels->width, clip.right);
+        m_clip.bottom = std::min<LONG>(pixels->height, clip.bottom);
+        GdiFlush();  // what GDI drew before is in the bits
+    }
+    bool Ok() const { return m_bits != nullptr; }
+
+    void Polyline(const std::vector<TrendPoint>& run, TrendInk ink, int passes) {
+        // Blue in the lowest byte, as a 32-bit DIB holds it.
+        m_colour = (ink.colour & 0xFF) << 16 | (ink.colour & 0xFF00) | (ink.colour >> 16 & 0xFF);
+        m_passes = passes;
+        static const uint8_t kDash[] = {18, 6}, kDot[] = {3, 3}, kDashDot[] = {9, 6, 3, 6};
+        switch (ink.pattern) {
+        case TrendPattern::Solid: m_pattern = nullptr, m_patternLength = 0; break;
+        case TrendPattern::Dash: m_pattern = kDash, m_patternLength = 2; break;
+        case TrendPattern::Dot: m_pattern = kDot, m_patternLength = 2; break;
+        case TrendPattern::DashDot: m_pattern = kDashDot, m_patternLength = 4; break;
+        }
+        m_patternAt = 0;
+        m_patternLeft = m_pattern ? m_pattern[0] : 0;
+        for (size_t i = 1; i < run.size(); ++i) Segment(run[i - 1].x, run[i - 1].y, run[i].x, run[i].y);
+    }
+
+private:
+    void Plot(int32_t x, int32_t y) {
+        if (m_pattern) {
+            const bool on = m_patternAt % 2 == 0;
+            if (--m_patternLeft <= 0) {
+                m_patternAt = (m_patternAt + 1) % m_patternLength;
+                m_patternLeft = m_pattern[m_patternAt];
+            }
+            if (!on) return;
+        }
+        if (x < m_clip.left || x >= m_clip.right) return;
+        for (int k = 0; k < m_passes; ++k) {
+            const int32_t row = y + k;
+            if (row < m_clip.top || row >= m_clip.bottom) continue;
+            reinterpret_cast<uint32_t*>(m_bits + static_cast<ptrdiff_t>(row) * m_stride)[x] = m_colour;
+        }
+    }
+    // Bresenham, the last point left to the next segment.
+    void Segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+        const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+        // Wholly outside on one side: nothing to plot, the pattern moves on.
+        if ((std::max(x0, x1) < m_clip.left || std::min(x0, x1) >= m_clip.right ||
+             std::max(y0, y1) + m_passes <= m_clip.top || std::min(y0, y1) >= m_clip.bottom) && !m_pattern)
+            return;
+        int32_t err = dx + dy;
+        while (x0 != x1 || y0 != y1) {
+            Plot(x0, y0);
+            const int32_t e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
+        }
+    }
+
+    uint8_t* m_bits = nullptr;
+    LONG m_stride = 0;
+    RECT m_clip{};
+    uint32_t m_colour = 0;
+    int m_passes = 1;
+    const uint8_t* m_pattern = nullptr;
+    int m_patternLength = 0;
+    int m_patternAt = 0;
+    int m_patternLeft = 0;
+};
+
+// A run on the canvas when there is one, else through GDI with the pen selected.
+void Run(HDC dc, Canvas& canvas, const std::vector<TrendPoint>& run, TrendInk ink, HPEN pen, int dot, int passes) {
+    if (!canvas.Ok()) {
+        SelectObject(dc, pen);
+        Polyline(dc, run, dot, passes);
+        return;
+    }
+    if (run.size() == 1) {  // a lone sample: a short dash, so it shows
+        canvas.Polyline({{run[0].x - dot, run[0].y}, {run[0].x + dot + 1, run[0].y}}, {ink.colour, TrendPattern::Solid}, passes);
+        return;
+    }
+    canvas.Polyline(run, ink, passes);
 }
 
 std::string ChannelLabel(int c) { return "CH" + FormatInt(c + 1); }
@@ -177,17 +281,26 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
 }
 
 // Auto-gain periods: from a sample in auto gain to the next one, unless a gap lies between.
-void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendRing& ring, const TrendLayout& layout,
+void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendSeries& ring, const TrendLayout& layout,
                    int section) {
     const uint8_t bit = static_cast<uint8_t>(1u << section);
     size_t i = layout.First();
     SetBkColor(dc, style.m_autoBack);
     int start = -1;
     int last = 0;
+    // Periods a pixel apart or less are filled as one (a whole job has
+    // hundreds of them, and each fill is a call).
+    RECT pending{0, plot.top, -1, plot.bottom};
+    auto fill = [&] {
+        if (pending.right > pending.left) FillRect(dc, &pending, style.m_auto);
+    };
     auto flush = [&](int end) {
         if (start < 0) return;
-        RECT r{start, plot.top, std::max(end, start + 1), plot.bottom};
-        FillRect(dc, &r, style.m_auto);
+        if (start > pending.right + 1) {
+            fill();
+            pending.left = start;
+        }
+        pending.right = std::max<LONG>(pending.right, std::max(end, start + 1));
         start = -1;
     };
     for (; i < ring.Size(); ++i) {
@@ -202,15 +315,22 @@ void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const Tre
         last = x;
     }
     flush(last);
+    fill();
     SetBkColor(dc, style.m_scheme.window);
 }
 
-void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendRing& ring,
+void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendSeries& ring,
                const TrendScale& scale) {
+    // Over a whole job marks may lie closer than their notches: one where
+    // they would overlap, and a name only where it clears the one before.
+    int lastX = INT32_MIN / 2;
+    int lastTextRight = INT32_MIN / 2;
     for (size_t i = 0; i < ring.MarkCount(); ++i) {
         const TrendMark& mark = ring.MarkAt(i);
         if (scale.now - mark.tick > scale.spanMs) continue;
         const int x = TrendX(scale, mark.tick);
+        if (x - lastX <= m.tick) continue;
+        lastX = x;
         SelectObject(dc, style.m_mark);
         Line(dc, x, plot.top, x, plot.bottom);
         // A notch on the time axis and the mark's name at the top, on the window colour.
@@ -225,29 +345,32 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         const int width = TextSize(dc, name).cx;
         int textX = x + m.pad / 2;
         if (textX + width > plot.right) textX = std::max<int>(plot.left + 1, x - m.pad / 2 - width);
+        if (textX <= lastTextRight + m.pad / 2) continue;
+        lastTextRight = textX + width;
         SetBkMode(dc, OPAQUE);
         Text(dc, textX, plot.top + 1, name);
         SetBkMode(dc, TRANSPARENT);
     }
 }
 
-void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, const TrendRing& ring,
-                  const TrendLayout& layout, int section) {
+void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& rc, const RECT& plot,
+                  const TrendSeries& ring, const TrendLayout& layout, int section, const TrendPixels* pixels) {
     const int first = kTrendFirst[section];
     const int count = kTrendCount[section];
     const int dot = style.Px(2);
+    Canvas canvas(RECT{plot.left, plot.top, plot.right + 1, plot.bottom + 1}, pixels);
     for (int c = 0; c < count; ++c) {
-        SelectObject(dc, style.m_reference[c]);
-        for (const auto& run : TrendTrace(ring, layout, first + c, true)) Polyline(dc, run, dot, style.m_thinWidth);
+        const TrendInk ink{style.m_ink[c].colour, TrendPattern::Dot};
+        for (const auto& run : TrendTrace(ring, layout, first + c, true))
+            Run(dc, canvas, run, ink, style.m_reference[c], dot, style.m_thinWidth);
     }
     struct EndLabel {
         int x, y, channel;
     };
     std::vector<EndLabel> labels;
     for (int c = 0; c < count; ++c) {
-        SelectObject(dc, style.m_line[c]);
         const auto runs = TrendTrace(ring, layout, first + c, false);
-        for (const auto& run : runs) Polyline(dc, run, dot, style.m_lineWidth);
+        for (const auto& run : runs) Run(dc, canvas, run, style.m_ink[c], style.m_line[c], dot, style.m_lineWidth);
         if (!runs.empty()) labels.push_back({runs.back().back().x, runs.back().back().y, c});
     }
     // Each line's number at its end; lines that end together share one
@@ -278,7 +401,7 @@ void DrawChannels(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT
     DeleteObject(clip);
 }
 
-void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendRing& ring,
+void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& plot, const TrendSeries& ring,
                const TrendScale& scale, int section, const TrendChartView& view) {
     if (view.hoverX < plot.left || view.hoverX > plot.right) return;
     SelectObject(dc, style.m_cursor);
@@ -291,14 +414,21 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         lines.push_back(FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - tick), true));
         lines.push_back("no usable frames");
     } else {
-        const TrendSample& s = ring.At(at);
-        const bool autoOn = (s.autoOn >> section & 1) != 0;
-        lines.push_back(FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - s.tick), true) +
-                        (autoOn ? "  auto gain" : ""));
+        // An interval of the job's history: its lowest and highest sample.
+        size_t low = at, high = at;
+        if (ring.At(at).reduced == 1 && at + 1 < ring.Size() && ring.At(at + 1).reduced == 2) high = at + 1;
+        if (ring.At(at).reduced == 2 && at > 0 && ring.At(at - 1).reduced == 1) low = at - 1;
+        const TrendSample& s = ring.At(low);
+        const TrendSample& h = ring.At(high);
+        const bool autoOn = ((s.autoOn | h.autoOn) >> section & 1) != 0;
+        auto clock = [&](uint32_t tick) { return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - tick), low == high); };
+        lines.push_back(clock(s.tick) + (low == high ? "" : " - " + clock(h.tick)) + (autoOn ? "  auto gain" : ""));
         for (int c = 0; c < kTrendCount[section]; ++c) {
             const int ch = kTrendFirst[section] + c;
-            std::string line = ChannelLabel(c) + "  " + FormatInt(s.gain[ch]) + " dB";
-            if (!autoOn && s.set[ch] != s.gain[ch]) line += "  (set " + FormatInt(s.set[ch]) + ")";
+            std::string line = ChannelLabel(c) + "  " + FormatInt(s.gain[ch]);
+            if (h.gain[ch] != s.gain[ch]) line += " to " + FormatInt(h.gain[ch]);
+            line += " dB";
+            if (!autoOn && h.set[ch] != h.gain[ch]) line += "  (set " + FormatInt(h.set[ch]) + ")";
             lines.push_back(line);
         }
     }
@@ -336,6 +466,7 @@ CTrendStyle::CTrendStyle(const SchemeColours& scheme, int dpi)
     m_font = CreateFontIndirectA(&lf);
     for (int c = 0; c < 8; ++c) {
         const TrendInk ink = TrendInkFor(scheme, c);
+        m_ink[c] = ink;
         m_line[c] = PatternPen(ink.colour, ink.pattern);
         m_reference[c] = PatternPen(ink.colour, TrendPattern::Dot);
     }
@@ -365,7 +496,7 @@ CTrendStyle::~CTrendStyle() {
 
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style) { return PlotRect(MetricsOf(dc, style), rc); }
 
-void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const TrendRing& ring, int section,
+void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const TrendSeries& ring, int section,
                     const TrendChartView& view, RECT* textBounds) {
     if (section < 0 || section >= kTrendSections) return;
     if (textBounds) *textBounds = RECT{0, 0, 0, 0};
@@ -388,7 +519,7 @@ void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const Tren
     SelectClipRgn(dc, nullptr);
     DrawAxes(dc, style, m, plot, scale, view);
     IntersectClipRect(dc, plot.left, plot.top, plot.right + 1, plot.bottom + 1);
-    DrawChannels(dc, style, m, rc, ring, layout, section);
+    DrawChannels(dc, style, m, rc, plot, ring, layout, section, view.pixels);
     SelectClipRgn(dc, nullptr);
     DrawMarks(dc, style, m, plot, ring, scale);
     SelectObject(dc, style.m_axis);

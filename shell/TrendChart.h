@@ -26,6 +26,7 @@ public:
     int m_lineWidth;  // a channel's line, pixels: 1 at 96 DPI, 2 at 144, 3 at 192
     int m_thinWidth;  // set gains, axes, marks
     HFONT m_font = nullptr;
+    kelvane::TrendInk m_ink[8] = {};  // what m_line draws, for lines drawn straight into a DIB
     HPEN m_line[8] = {};
     HPEN m_reference[8] = {};
     HPEN m_grid = nullptr;
@@ -37,16 +38,26 @@ public:
     COLORREF m_autoBack = 0;  // behind a hatched auto brush
 };
 
+// The 32-bit top-down DIB selected into the chart's DC (in device pixels,
+// the DC's origin left at 0,0), when the caller made one: the channels'
+// lines then go straight into its bits.
+struct TrendPixels {
+    void* bits;
+    int width;
+    int height;
+};
+
 struct TrendChartView {
     uint32_t now;         // the tick at the right edge
     uint32_t spanMs;      // shown period
     int32_t nowMsOfDay;   // local time at now
     int hoverX;           // the mouse's x, or -1
+    const TrendPixels* pixels = nullptr;  // null: GDI draws the lines
 };
 
 // The plot area of a chart drawn into rc on dc (dc's font: any).
 RECT TrendPlotRect(HDC dc, const RECT& rc, const CTrendStyle& style);
 // Draws the chart of section (0 DT, 1 Monopole, 2 Dipole) into rc;
 // textBounds, when given, gets the bounds of every text drawn.
-void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const kelvane::TrendRing& ring, int section,
+void DrawTrendChart(HDC dc, const RECT& rc, const CTrendStyle& style, const kelvane::TrendSeries& ring, int section,
                     const TrendChartView& view, RECT* textBounds = nullptr);

@@ -24,7 +24,7 @@ constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintTickMs = 200;
 // The charts move on at least this often while nothing new comes.
 constexpr uint32_t kIdleRepaintMs = 1000;
-const char* const kSpanNames[3] = {"Last 1 minute", "Last 10 minutes", "Last 30 minutes"};
+const char* const kSpanNames[4] = {"Last 1 minute", "Last 10 minutes", "Last 30 minutes", "Whole job"};
 
 // Kept for the session (the library's life): where the operator put the
 // window and which period it showed.
@@ -36,7 +36,19 @@ int g_span = 1;
 
 constexpr uint32_t CTrendWindow::kSpans[3];
 
-CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow** gone) {
+int64_t TrendWallNowMs() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    // Days since 1970-01-01 of the civil date (March-based years).
+    const int64_t y = static_cast<int64_t>(t.wYear) - (t.wMonth <= 2 ? 1 : 0);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (t.wMonth + (t.wMonth > 2 ? -3 : 9)) + 2) / 5 + t.wDay - 1;
+    const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    return ((days * 24 + t.wHour) * 60 + t.wMinute) * 60000 + t.wSecond * 1000 + t.wMilliseconds;
+}
+
+CTrendWindow* CTrendWindow::Open(HWND owner, const TrendStore& store, CTrendWindow** gone) {
     if (*gone && (*gone)->m_hWnd) {
         ShowWindow((*gone)->m_hWnd, IsIconic((*gone)->m_hWnd) ? SW_RESTORE : SW_SHOW);
         SetForegroundWindow((*gone)->m_hWnd);
@@ -46,7 +58,7 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendRing& ring, CTrendWindow
                                            LoadCursor(nullptr, IDC_ARROW), nullptr, 0);
     if (!trendClass) return nullptr;
     g_trendClass = trendClass;
-    CTrendWindow* wnd = new (std::nothrow) CTrendWindow(ring, gone);
+    CTrendWindow* wnd = new (std::nothrow) CTrendWindow(store, gone);
     if (!wnd) return nullptr;
     *gone = wnd;
     // Over the control window, a little in from its top-left corner, the
@@ -113,7 +125,7 @@ void CTrendWindow::OnCreate() {
     m_span = child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, kSpanId);
     m_copy = child("BUTTON", "&Copy", BS_PUSHBUTTON | WS_TABSTOP, kCopyId);
     m_save = child("BUTTON", "&Save as CSV...", BS_PUSHBUTTON | WS_TABSTOP, kSaveId);
-    ctl::ComboFill(m_span, kSpanNames, 3);
+    ctl::ComboFill(m_span, kSpanNames, 4);
     ctl::ComboSetSel(m_span, g_span);
     MakeStyle();
     SetTimer(m_hWnd, kRepaintTimer, kRepaintTickMs, nullptr);
@@ -169,34 +181,82 @@ void CTrendWindow::Paint(HDC dc) {
     if (client.right <= 0 || client.bottom <= 0 || !m_style) return;
     // Off screen first: a chart redrawn ten times a second must not flicker.
     HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    // A 32-bit DIB: the charts draw their lines straight into its bits.
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bmp) {
+        bits = nullptr;
+        bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    }
+    const TrendPixels pixels{bits, client.right, client.bottom};
     HGDIOBJ oldBmp = SelectObject(mem, bmp);
     RECT bar{0, 0, client.right, m_toolbarHeight};
     FillRect(mem, &bar, GetSysColorBrush(COLOR_BTNFACE));
     m_paintNow = GetTickCount();
-    const TrendChartView base{m_paintNow, kSpans[g_span], NowMsOfDay(), -1};
-    for (int s = 0; s < kTrendSections; ++s) {
-        const RECT rc = ChartRect(s);
-        TrendChartView view = base;
-        if (m_mouse.y >= rc.top && m_mouse.y < rc.bottom) view.hoverX = m_mouse.x;
-        DrawTrendChart(mem, rc, *m_style, m_ring, s, view, m_probing ? &m_textBounds[s] : nullptr);
-    }
+    const int64_t wall = TrendWallNowMs();
+    const int32_t msOfDay = NowMsOfDay();
+    const int32_t width = PlotWidth(mem);
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        const TrendSeries shown = Shown(ring, history, m_paintNow, wall, width, &span);
+        const TrendChartView base{m_paintNow, span, msOfDay, -1, bits ? &pixels : nullptr};
+        for (int s = 0; s < kTrendSections; ++s) {
+            const RECT rc = ChartRect(s);
+            TrendChartView view = base;
+            if (m_mouse.y >= rc.top && m_mouse.y < rc.bottom) view.hoverX = m_mouse.x;
+            DrawTrendChart(mem, rc, *m_style, shown, s, view, m_probing ? &m_textBounds[s] : nullptr);
+        }
+        m_paintedSize = ring.Size();
+        m_paintedNewest = ring.Size() ? ring.At(ring.Size() - 1).tick : 0;
+        m_paintedMarks = ring.MarkCount() + history.MarkCount();
+        m_paintedHistory = history.Size();
+    });
     BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, oldBmp);
     DeleteObject(bmp);
     DeleteDC(mem);
-    m_paintedSize = m_ring.Size();
-    m_paintedNewest = m_ring.Size() ? m_ring.At(m_ring.Size() - 1).tick : 0;
-    m_paintedMarks = m_ring.MarkCount();
+}
+
+int32_t CTrendWindow::PlotWidth(HDC dc) const {
+    const RECT plot = TrendPlotRect(dc, ChartRect(0), *m_style);
+    return plot.right - plot.left;
+}
+
+TrendSeries CTrendWindow::Shown(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+                                int32_t widthPx, uint32_t* spanMs) {
+    if (g_span != kWholeJob) {
+        *spanMs = kSpans[g_span];
+        return ring;
+    }
+    m_job.Build(ring, history, nowTick, nowWallMs, widthPx);
+    *spanMs = m_job.SpanMs();
+    return m_job.Series();
 }
 
 void CTrendWindow::OnTimer() {
-    const bool changed = m_ring.Size() != m_paintedSize || m_ring.MarkCount() != m_paintedMarks ||
-                         (m_ring.Size() && m_ring.At(m_ring.Size() - 1).tick != m_paintedNewest);
+    bool changed = false;
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        changed = ring.Size() != m_paintedSize || ring.MarkCount() + history.MarkCount() != m_paintedMarks ||
+                  history.Size() != m_paintedHistory ||
+                  (ring.Size() && ring.At(ring.Size() - 1).tick != m_paintedNewest);
+    });
     if (changed || GetTickCount() - m_paintNow >= kIdleRepaintMs) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-std::string CTrendWindow::ShownCsv() const { return TrendCsv(m_ring, GetTickCount(), kSpans[g_span], NowMsOfDay()); }
+std::string CTrendWindow::ShownCsv() {
+    std::string csv;
+    const uint32_t now = GetTickCount();
+    const int64_t wall = TrendWallNowMs();
+    const int32_t msOfDay = NowMsOfDay();
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        const TrendSeries shown = Shown(ring, history, now, wall, 0, &span);
+        csv = TrendCsv(shown, now, span, msOfDay);
+    });
+    return csv;
+}
 
 void CTrendWindow::CopyCsv() {
     const std::string csv = ShownCsv();
@@ -255,7 +315,6 @@ void CTrendWindow::Probe(TrendProbe* probe) {
     RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     m_probing = false;
     probe->now = m_paintNow;
-    probe->spanMs = kSpans[g_span];
     HDC dc = GetDC(m_hWnd);
     for (int s = 0; s < kTrendSections; ++s) {
         probe->chart[s] = ChartRect(s);
@@ -264,12 +323,21 @@ void CTrendWindow::Probe(TrendProbe* probe) {
     }
     ReleaseDC(m_hWnd, dc);
     probe->count = 0;
-    for (size_t i = m_ring.FirstWithin(probe->now, probe->spanMs); i < m_ring.Size(); ++i) {
-        if (probe->samples && probe->count < probe->capacity) probe->samples[probe->count] = m_ring.At(i);
-        ++probe->count;
-    }
     probe->marks = 0;
-    for (size_t i = 0; i < m_ring.MarkCount(); ++i) probe->marks += probe->now - m_ring.MarkAt(i).tick <= probe->spanMs;
+    probe->reduced = 0;
+    m_store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        uint32_t span = 0;
+        // The same period the paint just showed: its tick, with the wall clock read now.
+        const TrendSeries shown = Shown(ring, history, probe->now, TrendWallNowMs() - (GetTickCount() - probe->now),
+                                        probe->plot[0].right - probe->plot[0].left, &span);
+        probe->spanMs = span;
+        for (size_t i = shown.FirstWithin(probe->now, span); i < shown.Size(); ++i) {
+            if (probe->samples && probe->count < probe->capacity) probe->samples[probe->count] = shown.At(i);
+            probe->reduced += shown.At(i).reduced != 0;
+            ++probe->count;
+        }
+        for (size_t i = 0; i < shown.MarkCount(); ++i) probe->marks += probe->now - shown.MarkAt(i).tick <= span;
+    });
 }
 
 LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -313,7 +381,7 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kSpanId && HIWORD(wParam) == CBN_SELCHANGE) {
             const int sel = ctl::ComboSel(m_span);
-            if (sel >= 0 && sel < 3) g_span = sel;
+            if (sel >= 0 && sel <= kWholeJob) g_span = sel;
             InvalidateRect(m_hWnd, nullptr, FALSE);
         } else if (LOWORD(wParam) == kCopyId) {
             CopyCsv();

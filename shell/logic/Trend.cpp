@@ -1,6 +1,8 @@
 #include "shell/logic/Trend.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "base/logic/NumberText.h"
 
@@ -12,8 +14,6 @@ namespace {
 
 constexpr int32_t kDayMs = 24 * 3600 * 1000;
 
-int8_t GainByte(int32_t v) { return static_cast<int8_t>(std::min(127, std::max(-128, v))); }
-
 // Signed distance b - a of two wrapping ticks.
 int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a); }
 
@@ -21,78 +21,111 @@ int SectionOf(int channel) { return channel < kTrendFirst[1] ? 0 : channel < kTr
 
 }  // namespace
 
-const char* TrendMarkName(TrendMarkKind kind) {
-    switch (kind) {
-    case TrendMarkKind::ToolReset: return "Tool Reset";
-    case TrendMarkKind::SendAll: return "Send all";
-    case TrendMarkKind::SetupLoad: return "Set-up load";
-    case TrendMarkKind::Health: return "Health flag";
-    }
-    return "";
+// ---- series
+
+TrendSeries::TrendSeries(const TrendRing& ring) : m_marks(ring.Marks()), m_markCount(ring.MarkCount()) {
+    m_a = ring.FirstRun(&m_na);
+    m_b = ring.SecondRun(&m_nb);
 }
 
-// ---- the ring
-
-void TrendRing::Open(uint32_t usable) { m_sampledUsable = usable; }
-
-bool TrendRing::Offer(const TrendInput& in) {
-    Prune(in.now);
-    if (in.usable == m_sampledUsable) return false;
-    // The frame came before this tick; a count read after the clock may
-    // show one a moment younger than now.
-    const uint32_t tick = TickDiff(in.now, in.lastUsableTick) > 0 ? in.now : in.lastUsableTick;
-    if (m_size) {
-        const uint32_t last = At(m_size - 1).tick;
-        if (TickDiff(last, tick) < static_cast<int32_t>(kTrendMinSpacingMs)) return false;  // taken at a later tick
-    }
-    TrendSample s{};
-    s.tick = tick;
-    for (int c = 0; c < kTrendChannels; ++c) {
-        s.gain[c] = GainByte(in.gain[c]);
-        s.set[c] = GainByte(in.set[c]);
-    }
-    s.autoOn = in.autoOn;
-    s.gapBefore = !m_size || TickDiff(At(m_size - 1).tick, tick) > static_cast<int32_t>(kTrendGapMs);
-    PushSample(s);
-    m_sampledUsable = in.usable;
-    return true;
-}
-
-void TrendRing::PushSample(const TrendSample& s) {
-    if (m_samples.empty()) m_samples.resize(kTrendCapacity);
-    if (m_size == kTrendCapacity) {
-        m_head = (m_head + 1) % kTrendCapacity;
-        --m_size;
-    }
-    m_samples[(m_head + m_size) % kTrendCapacity] = s;
-    ++m_size;
-}
-
-void TrendRing::Prune(uint32_t now) {
-    // Unsigned ages: a sample from the future (it cannot be) counts as old.
-    while (m_size && now - At(0).tick > kTrendKeepMs) {
-        m_head = (m_head + 1) % kTrendCapacity;
-        --m_size;
-    }
-    while (!m_marks.empty() && now - m_marks.front().tick > kTrendKeepMs) m_marks.erase(m_marks.begin());
-}
-
-void TrendRing::Mark(uint32_t tick, TrendMarkKind kind) {
-    if (m_marks.empty()) m_marks.reserve(kTrendMarkCapacity);
-    if (m_marks.size() == kTrendMarkCapacity) m_marks.erase(m_marks.begin());
-    auto at = m_marks.end();
-    while (at != m_marks.begin() && static_cast<int32_t>((at - 1)->tick - tick) > 0) --at;
-    m_marks.insert(at, {tick, kind});
-}
-
-size_t TrendRing::FirstWithin(uint32_t now, uint32_t ageMs) const {
-    size_t lo = 0, hi = m_size;
+size_t TrendSeries::FirstWithin(uint32_t now, uint32_t ageMs) const {
+    size_t lo = 0, hi = Size();
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
         if (now - At(mid).tick > ageMs) lo = mid + 1;
         else hi = mid;
     }
     return lo;
+}
+
+void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+                           int32_t widthPx) {
+    m_samples.clear();
+    m_marks.clear();
+    constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+    const int64_t oldest = nowWallMs - static_cast<int64_t>(kTrendWholeJobMaxMs);
+    auto tickOf = [&](int64_t wallMs) {
+        return nowTick - static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(0, nowWallMs - wallMs), kTrendWholeJobMaxMs));
+    };
+    // Where the ring's samples begin, in wall time.
+    int64_t ringStart = ring.Size() ? nowWallMs - static_cast<int64_t>(nowTick - ring.At(0).tick) : kNever;
+    const int64_t start = std::max(oldest, history.Empty() ? ringStart : std::min(history.StartMs(), ringStart));
+    const int64_t span = start == kNever ? 0 : nowWallMs - start;
+    m_spanMs = static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(60000, span), kTrendWholeJobMaxMs));
+    // A long job: the ring's part is a few pixels, which its own intervals draw as well.
+    const bool useRing = ring.Size() && span <= static_cast<int64_t>(kTrendWholeJobRingMs);
+    if (!useRing) ringStart = kNever;
+    // Intervals within one pixel column are drawn as one.
+    const int64_t columnMs = widthPx > 0 ? m_spanMs / widthPx : 0;
+    auto columnOf = [&](int64_t wallMs) { return columnMs > 0 ? (wallMs - start) / columnMs : wallMs; };
+
+    const size_t total = history.Size() + (history.HasOpen() ? 1 : 0);
+    m_samples.reserve(2 * total + (useRing ? ring.Size() : 0));
+    TrendInterval acc{};
+    bool open = false;
+    bool gap = true;  // the first, and one after an interval left out, start after a gap
+    auto emit = [&] {
+        if (!open) return;
+        TrendSample s{};
+        s.tick = tickOf(acc.wallMs);
+        std::copy(acc.min, acc.min + kTrendChannels, s.gain);
+        std::copy(acc.set, acc.set + kTrendChannels, s.set);
+        s.autoOn = acc.autoOn;
+        s.gapBefore = acc.gapBefore;
+        s.reduced = 1;
+        m_samples.push_back(s);
+        s.tick = tickOf(std::min(acc.wallMs + static_cast<int64_t>(acc.lengthMs), ringStart));
+        std::copy(acc.max, acc.max + kTrendChannels, s.gain);
+        s.gapBefore = 0;
+        s.reduced = 2;
+        m_samples.push_back(s);
+        open = false;
+    };
+    for (size_t i = 0; i < total; ++i) {
+        const TrendInterval& v = i < history.Size() ? history.At(i) : history.Open();
+        // Up to the ring, and clear of it by a sample's spacing: the ring's
+        // ticks and the history's wall times come from two clocks.
+        if (v.wallMs + static_cast<int64_t>(v.lengthMs) >= ringStart - static_cast<int64_t>(kTrendMinSpacingMs)) break;
+        if (v.wallMs < oldest) {
+            gap = true;
+            continue;
+        }
+        // A stop shorter than a column would show as a pixel-wide hole many
+        // times its length: drawn on (the CSV still has it).
+        const bool hidden = columnMs > 0 && open && v.wallMs - (acc.wallMs + static_cast<int64_t>(acc.lengthMs)) < columnMs;
+        const bool gapBefore = (v.gapBefore && !hidden) || gap;
+        gap = false;
+        if (open && !gapBefore && columnMs > 0 && columnOf(v.wallMs) == columnOf(acc.wallMs)) {
+            const int64_t end = std::max(acc.wallMs + static_cast<int64_t>(acc.lengthMs), v.wallMs + static_cast<int64_t>(v.lengthMs));
+            acc.lengthMs = static_cast<uint32_t>(std::min<int64_t>(end - acc.wallMs, UINT32_MAX));
+            for (int c = 0; c < kTrendChannels; ++c) {
+                acc.min[c] = std::min(acc.min[c], v.min[c]);
+                acc.max[c] = std::max(acc.max[c], v.max[c]);
+                acc.set[c] = v.set[c];
+            }
+            acc.autoOn = static_cast<uint8_t>(acc.autoOn | v.autoOn);
+            continue;
+        }
+        emit();
+        acc = v;
+        acc.gapBefore = gapBefore;
+        open = true;
+    }
+    emit();
+    if (useRing) {
+        const size_t joined = m_samples.size();
+        for (size_t i = 0; i < ring.Size(); ++i) m_samples.push_back(ring.At(i));
+        // The ring's oldest follows the history as one line unless a gap lies between.
+        if (joined > 0) {
+            TrendSample& first = m_samples[joined];
+            first.gapBefore = first.tick - m_samples[joined - 1].tick > kTrendGapMs + history.IntervalMs() ? 1 : 0;
+        }
+    }
+    m_marks.reserve(history.MarkCount());
+    for (size_t i = 0; i < history.MarkCount(); ++i) {
+        const TrendWallMark& mark = history.MarkAt(i);
+        if (mark.wallMs >= oldest && mark.wallMs <= nowWallMs) m_marks.push_back({tickOf(mark.wallMs), mark.kind});
+    }
 }
 
 // ---- scale
@@ -176,7 +209,7 @@ private:
 
 }  // namespace
 
-TrendLayout::TrendLayout(const TrendRing& ring, const TrendScale& scale) : m_y{} {
+TrendLayout::TrendLayout(const TrendSeries& ring, const TrendScale& scale) : m_y{} {
     m_first = ring.FirstWithin(scale.now, scale.spanMs);
     // The sample before the span, when the line runs on from it, enters at the left edge.
     if (m_first > 0 && m_first < ring.Size() && !ring.At(m_first).gapBefore) --m_first;
@@ -208,7 +241,7 @@ TrendLayout::TrendLayout(const TrendRing& ring, const TrendScale& scale) : m_y{}
     }
 }
 
-std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendLayout& layout, int channel,
+std::vector<std::vector<TrendPoint>> TrendTrace(const TrendSeries& ring, const TrendLayout& layout, int channel,
                                                 bool reference) {
     std::vector<std::vector<TrendPoint>> runs;
     if (channel < 0 || channel >= kTrendChannels) return runs;
@@ -230,7 +263,8 @@ std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const Tre
 // ---- axes
 
 uint32_t TrendTimeStepMs(uint32_t spanMs, int32_t widthPx, int32_t minGapPx) {
-    static const uint32_t kSteps[] = {5000, 10000, 15000, 30000, 60000, 120000, 300000, 600000};
+    static const uint32_t kSteps[] = {5000,    10000,   15000,   30000,    60000,    120000,   300000,
+                                      600000,  1800000, 3600000, 7200000,  10800000, 21600000, 43200000};
     for (uint32_t step : kSteps)
         if (spanMs && static_cast<int64_t>(step) * std::max(0, widthPx) >= static_cast<int64_t>(minGapPx) * spanMs)
             return step;
@@ -282,7 +316,7 @@ TrendInk TrendInkFor(const SchemeColours& scheme, int channel) {
 
 // ---- hover
 
-size_t TrendSampleAt(const TrendRing& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs) {
+size_t TrendSampleAt(const TrendSeries& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs) {
     const size_t none = ring.Size();
     const uint32_t age = now - tick;
     if (age > spanMs) return none;
@@ -307,7 +341,7 @@ void AppendCells(std::string& row, int count) {
 
 }  // namespace
 
-std::string TrendCsv(const TrendRing& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay) {
+std::string TrendCsv(const TrendSeries& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay) {
     std::string csv = "Time,Event";
     for (int s = 0; s < kTrendSections; ++s)
         for (int c = 1; c <= kTrendCount[s]; ++c) csv += std::string(",") + kTrendSectionNames[s] + " CH" + FormatInt(c);
@@ -331,7 +365,7 @@ std::string TrendCsv(const TrendRing& ring, uint32_t now, uint32_t spanMs, int32
         for (; mark < ring.MarkCount() && TickDiff(ring.MarkAt(mark).tick, s.tick) >= 0; ++mark)
             eventRow(ring.MarkAt(mark).tick, TrendMarkName(ring.MarkAt(mark).kind));
         if (s.gapBefore && i > first) eventRow(ring.At(i - 1).tick, "no usable frames");
-        csv += clock(s.tick) + ",";
+        csv += clock(s.tick) + "," + (s.reduced == 1 ? "interval lowest" : s.reduced == 2 ? "interval highest" : "");
         for (int c = 0; c < kTrendChannels; ++c) csv += "," + FormatInt(s.gain[c]);
         for (int sec = 0; sec < kTrendSections; ++sec) csv += (s.autoOn >> sec & 1) ? ",on" : ",off";
         for (int c = 0; c < kTrendChannels; ++c) csv += "," + FormatInt(s.set[c]);

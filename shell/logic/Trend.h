@@ -1,7 +1,6 @@
-// The read-back trend: the gains the tool reported over the last minutes,
-// sampled from the window's timer (never per frame) into a bounded ring,
-// and the arithmetic of drawing them (time and dB axes, traces with gaps,
-// the value under the mouse, the CSV of a period).
+// The read-back trend's drawing arithmetic: the series a chart shows (the
+// ring, or the whole job), time and dB axes, traces with gaps, the value
+// under the mouse, the CSV of a period. The samples are kept by TrendStore.
 #pragma once
 
 #include <cstddef>
@@ -9,93 +8,62 @@
 #include <string>
 #include <vector>
 
+#include "core/logic/TrendStore.h"
 #include "framework/logic/CueColours.h"
 #include "shell/logic/FrameWatch.h"
 
 namespace kelvane {
 
-// The twenty channels in snapshot order: DT 1-4, monopole 1-8, dipole 1-8.
-constexpr int kTrendChannels = 20;
-constexpr int kTrendSections = 3;
-constexpr int kTrendFirst[kTrendSections] = {0, 4, 12};
-constexpr int kTrendCount[kTrendSections] = {4, 8, 8};
 extern const char* const kTrendSectionNames[kTrendSections];  // "DT", "Monopole", "Dipole"
-
-// At most ten samples a second, kept for at most 30 minutes: the ring never
-// holds more than kTrendCapacity samples.
-constexpr uint32_t kTrendMinSpacingMs = 100;
-constexpr uint32_t kTrendKeepMs = 30u * 60u * 1000u;
-constexpr size_t kTrendCapacity = kTrendKeepMs / kTrendMinSpacingMs;
-constexpr size_t kTrendMarkCapacity = 256;
-// No usable frame for as long as the read-back takes to look old: a gap.
-constexpr uint32_t kTrendGapMs = kStaleAfterMs;
+static_assert(kTrendGapMs == kStaleAfterMs, "a gap in the trend is the read-back looking old");
 // The drive range the dB axis shows.
 constexpr int32_t kTrendMinDb = -31;
 constexpr int32_t kTrendMaxDb = 80;
 
-// One sample. Gains are whole dB; what the tool can apply (-31..80) fits a
-// byte, a report beyond -128..127 is kept at that end.
-struct TrendSample {
-    uint32_t tick;                  // when the frame with these words came (ms, wraps)
-    int8_t gain[kTrendChannels];    // reported
-    int8_t set[kTrendChannels];     // last sent to the tool
-    uint8_t autoOn;                 // bit s: section s in auto gain
-    uint8_t gapBefore;              // no usable frame for kTrendGapMs before it
-    uint8_t pad[2];
-};
-static_assert(sizeof(TrendSample) == 48, "the ring's size is counted from this");
-
-enum class TrendMarkKind : uint8_t { ToolReset = 0, SendAll = 1, SetupLoad = 2, Health = 3 };
-// "Tool Reset", "Send all", "Set-up load", "Health flag"
-const char* TrendMarkName(TrendMarkKind kind);
-
-struct TrendMark {
-    uint32_t tick;
-    TrendMarkKind kind;
-};
-
-// What the window's timer hands over at each tick.
-struct TrendInput {
-    uint32_t now;                    // the tick of this timer tick
-    uint32_t usable;                 // usable frames counted so far
-    uint32_t lastUsableTick;         // when the last of them came
-    int32_t gain[kTrendChannels];    // the snapshot now
-    int32_t set[kTrendChannels];     // the parameter set's gains now
-    uint8_t autoOn;
-};
-
-class TrendRing {
+// The samples and marks a chart draws, oldest first: the ring as it lies in
+// memory (two runs), or the whole job built for a paint (one).
+class TrendSeries {
 public:
-    // Bytes the ring holds at most (samples and marks).
-    static constexpr size_t kMaxBytes = kTrendCapacity * sizeof(TrendSample) + kTrendMarkCapacity * sizeof(TrendMark);
-
-    // The frames counted so far are old: only a frame after these is sampled.
-    void Open(uint32_t usable);
-    // Takes a sample when a usable frame came since the last one and the
-    // last is at least kTrendMinSpacingMs older; drops what is older than
-    // kTrendKeepMs. True when a sample was taken.
-    bool Offer(const TrendInput& in);
-    // Drops samples and marks older than kTrendKeepMs at now.
-    void Prune(uint32_t now);
-    // Kept in time order: a mark may name a moment a little in the past.
-    void Mark(uint32_t tick, TrendMarkKind kind);
-
-    size_t Size() const { return m_size; }
-    const TrendSample& At(size_t i) const { return m_samples[(m_head + i) % kTrendCapacity]; }  // 0: oldest
-    size_t MarkCount() const { return m_marks.size(); }
+    TrendSeries(const TrendRing& ring);  // NOLINT(google-explicit-constructor): a ring is a series
+    TrendSeries(const TrendSample* samples, size_t count, const TrendMark* marks, size_t markCount)
+        : m_a(samples), m_na(count), m_marks(marks), m_markCount(markCount) {}
+    size_t Size() const { return m_na + m_nb; }
+    const TrendSample& At(size_t i) const { return i < m_na ? m_a[i] : m_b[i - m_na]; }
+    size_t MarkCount() const { return m_markCount; }
     const TrendMark& MarkAt(size_t i) const { return m_marks[i]; }
     // The first sample no older than ageMs at now (Size() when none is).
     size_t FirstWithin(uint32_t now, uint32_t ageMs) const;
-    // Bytes in use now (never above kMaxBytes).
-    size_t Bytes() const { return m_samples.capacity() * sizeof(TrendSample) + m_marks.capacity() * sizeof(TrendMark); }
 
 private:
-    void PushSample(const TrendSample& s);
-    std::vector<TrendSample> m_samples;  // kTrendCapacity once the first sample comes
-    size_t m_head = 0;
-    size_t m_size = 0;
+    const TrendSample* m_a = nullptr;
+    size_t m_na = 0;
+    const TrendSample* m_b = nullptr;
+    size_t m_nb = 0;
+    const TrendMark* m_marks = nullptr;
+    size_t m_markCount = 0;
+};
+
+// The whole job as the charts draw it, in ticks back from nowTick: the
+// history's intervals (each as two samples, its lowest gains at its start
+// and its highest at its end), those within one of widthPx columns as one
+// (0: every interval), up to where the ring begins, then the ring's own
+// samples while the job is at most kTrendWholeJobRingMs long (longer, the
+// ring is a few pixels its intervals draw as well); the marks from the
+// history's wall times. At most kTrendWholeJobMaxMs back (ticks wrap).
+constexpr uint32_t kTrendWholeJobMaxMs = 0x7FFFFFFFu;
+constexpr uint32_t kTrendWholeJobRingMs = 4 * kTrendKeepMs;
+class TrendJobSeries {
+public:
+    void Build(const TrendRing& ring, const TrendHistory& history, uint32_t nowTick, int64_t nowWallMs,
+               int32_t widthPx = 0);
+    TrendSeries Series() const { return {m_samples.data(), m_samples.size(), m_marks.data(), m_marks.size()}; }
+    // From the job's start to now, at least a minute.
+    uint32_t SpanMs() const { return m_spanMs; }
+
+private:
+    std::vector<TrendSample> m_samples;
     std::vector<TrendMark> m_marks;
-    uint32_t m_sampledUsable = 0;
+    uint32_t m_spanMs = 60000;
 };
 
 // ---- drawing arithmetic
@@ -123,7 +91,7 @@ uint32_t TrendTickAt(const TrendScale& scale, int32_t x);
 // every gain a sample can hold.
 class TrendLayout {
 public:
-    TrendLayout(const TrendRing& ring, const TrendScale& scale);
+    TrendLayout(const TrendSeries& ring, const TrendScale& scale);
     size_t First() const { return m_first; }         // ring index of the first sample laid out
     int32_t X(size_t ringIndex) const { return m_x[ringIndex - m_first]; }
     int32_t Y(int8_t gain) const { return m_y[static_cast<uint8_t>(gain)]; }
@@ -139,10 +107,10 @@ private:
 // draws as fast as a screen of points.
 // reference: the set gain instead of the report, only while the section's
 // auto gain is off (an auto period ends a run).
-std::vector<std::vector<TrendPoint>> TrendTrace(const TrendRing& ring, const TrendLayout& layout, int channel,
+std::vector<std::vector<TrendPoint>> TrendTrace(const TrendSeries& ring, const TrendLayout& layout, int channel,
                                                 bool reference);
 
-// Where the clock labels go: a step of 5 s to 10 min, the smallest that
+// Where the clock labels go: a step of 5 s to 12 h, the smallest that
 // leaves minGapPx between labels; the ticks (newest last) on whole steps of
 // local time. nowMsOfDay: the local time at scale.now.
 struct TrendTimeTick {
@@ -162,7 +130,7 @@ int32_t MsOfDayAgo(int32_t nowMsOfDay, uint32_t msAgo);
 // where its line is drawn: up to the next sample unless a gap follows, else
 // within slackMs (a pixel or two) of it; the newest while frames still come.
 // None in a gap, before the first or outside the span: Size().
-size_t TrendSampleAt(const TrendRing& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs);
+size_t TrendSampleAt(const TrendSeries& ring, uint32_t now, uint32_t spanMs, uint32_t tick, uint32_t slackMs);
 
 // How channel c of a chart is drawn: eight hues told apart also by their
 // pattern (channels 5-8 dashed); where a hue does not read on the window
@@ -180,6 +148,6 @@ TrendInk TrendInkFor(const SchemeColours& scheme, int channel);
 // The shown period as CSV: a header, then one row per sample (local time,
 // the twenty reported gains, the three auto states, the twenty set gains);
 // a gap is a row "no usable frames" and a mark a row with its name.
-std::string TrendCsv(const TrendRing& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay);
+std::string TrendCsv(const TrendSeries& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay);
 
 }  // namespace kelvane

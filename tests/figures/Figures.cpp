@@ -78,31 +78,39 @@ HWND MakeSink() {
 
 // One chart of the read-back trend redrawn, as its window does for every new
 // sample: a full 30-minute ring (ten samples a second, DT hunting in auto
-// gain, the others manual with their set gains) against the empty chart
-// (legend, axes, grid) in the same run. Target: the full chart under 5 ms.
+// gain, the others manual with their set gains) and a whole 24-hour job
+// (its history in 10 s intervals, the ring for the last 30 minutes) against
+// the empty chart (legend, axes, grid) in the same run. Target: both under 5 ms.
 void TrendChartFigures() {
-    auto fill = [](TrendRing& ring, bool hunt, bool autoGain) {
+    constexpr int64_t kWall0 = 1765000000000;  // any day, 00:00 local
+    auto input = [](uint32_t t, uint32_t usable, bool hunt, bool autoGain) {
+        TrendInput in{};
+        in.now = in.lastUsableTick = t;
+        in.wallMs = kWall0 + t;
+        in.usable = usable;
+        for (int c = 0; c < kTrendChannels; ++c) {
+            const int32_t h = static_cast<int32_t>((t / 100 + 7 * c) % 64);
+            in.gain[c] = c < 4 && hunt ? 36 + (h < 32 ? h : 64 - h) * 21 / 32 : 40 + c % 8 - (c == 13 ? 15 : 0);
+            in.set[c] = 40 + c % 8;
+        }
+        in.autoOn = autoGain && (t / 60000) % 4 ? 1 : 0;  // DT in auto gain three minutes of four
+        return in;
+    };
+    auto fill = [&](TrendStore& store, uint32_t lengthMs, bool hunt, bool autoGain) {
         uint32_t usable = 0;
-        for (uint32_t t = 0; t <= kTrendKeepMs; t += kTrendMinSpacingMs) {
-            TrendInput in{};
-            in.now = in.lastUsableTick = t;
-            in.usable = ++usable;
-            for (int c = 0; c < kTrendChannels; ++c) {
-                const int32_t h = static_cast<int32_t>((t / 100 + 7 * c) % 64);
-                in.gain[c] = c < 4 && hunt ? 36 + (h < 32 ? h : 64 - h) * 21 / 32 : 40 + c % 8 - (c == 13 ? 15 : 0);
-                in.set[c] = 40 + c % 8;
-            }
-            in.autoOn = autoGain && (t / 60000) % 4 ? 1 : 0;  // DT in auto gain three minutes of four
-            if (t % 370000 < kTrendMinSpacingMs) ring.Mark(t, TrendMarkKind::SendAll);
+        for (uint32_t t = 0; t <= lengthMs; t += kTrendMinSpacingMs) {
+            if (t % 370000 < kTrendMinSpacingMs) store.Mark(kWall0 + t, t, TrendMarkKind::SendAll);
             if (t % 300000 < 4000) continue;  // a frame stop every five minutes
-            ring.Offer(in);
+            store.Offer(input(t, ++usable, hunt, autoGain));
         }
     };
-    TrendRing full, flat, manual;
-    fill(full, true, true);
-    fill(flat, false, true);
-    fill(manual, true, false);
-    const TrendRing empty;
+    constexpr uint32_t kDayMs = 24u * 3600u * 1000u;
+    TrendStore full, flat, manual, day;
+    fill(full, kTrendKeepMs, true, true);
+    fill(flat, kTrendKeepMs, false, true);
+    fill(manual, kTrendKeepMs, true, false);
+    fill(day, kDayMs, true, true);
+    const TrendStore empty;
     const int dpi = 96;
     CTrendStyle style(harness::CurrentScheme(), dpi);
     HDC screen = GetDC(nullptr);
@@ -114,10 +122,26 @@ void TrendChartFigures() {
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bmp);
     const RECT rc{0, 0, 900, 240};
-    const TrendChartView view{kTrendKeepMs, kTrendKeepMs, 12 * 3600 * 1000, 450};
-    auto draw = [&](const TrendRing& ring, int section) {
+    const TrendPixels pixels{bits, 900, 240};
+    const TrendChartView view{kTrendKeepMs, kTrendKeepMs, 12 * 3600 * 1000, 450, &pixels};
+    auto draw = [&](const TrendStore& store, int section) {
         return PerCall(20, [&] {
-            DrawTrendChart(dc, rc, style, ring, section, view);
+            store.Read([&](const TrendRing& ring, const TrendHistory&) { DrawTrendChart(dc, rc, style, ring, section, view); });
+            GdiFlush();
+        });
+    };
+    // The whole job as the window draws it: the series built (once for the
+    // three charts, counted here for one), then a chart.
+    TrendJobSeries job;
+    const RECT plot = TrendPlotRect(dc, rc, style);
+    const int32_t width = plot.right - plot.left;
+    auto drawJob = [&](const TrendStore& store, int section) {
+        return PerCall(20, [&] {
+            store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+                job.Build(ring, history, kDayMs, kWall0 + kDayMs, width);
+                const TrendChartView whole{kDayMs, job.SpanMs(), 0, 450, &pixels};
+                DrawTrendChart(dc, rc, style, job.Series(), section, whole);
+            });
             GdiFlush();
         });
     };
@@ -128,15 +152,26 @@ void TrendChartFigures() {
     Row("30 minutes full: Monopole, 8 lines + set gains, hover", draw(full, 1), base);
     Row("DT without the hunt", draw(flat, 0), base);
     Row("DT hunting, auto gain never on", draw(manual, 0), base);
+    Row("whole 24-hour job: DT, auto gain shaded, series built", drawJob(day, 0), base);
+    Row("whole 24-hour job: Monopole, 8 lines + set gains, hover", drawJob(day, 1), base);
+    const size_t bytes = day.Bytes();  // the store's lock is not taken twice
+    day.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        Row("of it, the series built (24 h in 10 s intervals, per column)",
+            PerCall(20, [&] { job.Build(ring, history, kDayMs, kWall0 + kDayMs, width); }), base);
+        std::printf("  24-hour job: %zu intervals of %u s, %zu ring samples, store %zu bytes (bound %zu)\n",
+                    history.Size(), history.IntervalMs() / 1000, ring.Size(), bytes, TrendStore::kMaxBytes);
+    });
     const TrendScale scale{60, 30, 860, 210, view.now, view.spanMs};
     size_t points = 0;  // used, so the work is not optimised away
-    const double trace = PerCall(20, [&] {
-        const TrendLayout layout(full, scale);
-        for (int c = 0; c < 4; ++c)
-            for (bool reference : {true, false})
-                for (const auto& run : TrendTrace(full, layout, c, reference)) points += run.size();
+    full.Read([&](const TrendRing& ring, const TrendHistory&) {
+        const double trace = PerCall(20, [&] {
+            const TrendLayout layout(ring, scale);
+            for (int c = 0; c < 4; ++c)
+                for (bool reference : {true, false})
+                    for (const auto& run : TrendTrace(ring, layout, c, reference)) points += run.size();
+        });
+        Row("of 30 minutes, DT's lines worked out (no drawing)", trace, base);
     });
-    Row("of it, DT's lines worked out (no drawing)", trace, base);
     if (!points) std::printf("  (no points?)\n");
     SelectObject(dc, old);
     DeleteObject(bmp);

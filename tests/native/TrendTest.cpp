@@ -23,7 +23,33 @@ TrendInput Input(uint32_t now, uint32_t usable, uint32_t lastUsable, int32_t gai
         in.set[c] = gain;
     }
     in.autoOn = autoOn;
+    in.wallMs = now;
     return in;
+}
+
+// A store fed one sample per stepMs from wall time from to to (a tick that
+// wraps), DT CH1 reporting gain(wall).
+template <class Gain>
+void Feed(TrendStore& store, int64_t from, int64_t to, uint32_t stepMs, Gain gain, uint32_t& usable) {
+    for (int64_t w = from; w <= to; w += stepMs) {
+        TrendInput in = Input(static_cast<uint32_t>(w), ++usable, static_cast<uint32_t>(w), 40);
+        in.wallMs = w;
+        in.gain[0] = gain(w);
+        store.Offer(in);
+    }
+}
+
+TrendInterval Interval(int64_t wallMs, uint32_t lengthMs, int8_t low, int8_t high, bool gap = false) {
+    TrendInterval v{};
+    v.wallMs = wallMs;
+    v.lengthMs = lengthMs;
+    for (int c = 0; c < kTrendChannels; ++c) {
+        v.min[c] = low;
+        v.max[c] = high;
+        v.set[c] = 40;
+    }
+    v.gapBefore = gap ? 1 : 0;
+    return v;
 }
 
 }  // namespace
@@ -166,7 +192,9 @@ TEST(Trend, ClockLabelsSitOnWholeSteps) {
     EXPECT_EQ(10000u, TrendTimeStepMs(60000, 600, 60));
     EXPECT_EQ(60000u, TrendTimeStepMs(600000, 600, 60));
     EXPECT_EQ(120000u, TrendTimeStepMs(600000, 600, 61));
-    EXPECT_EQ(600000u, TrendTimeStepMs(1800000, 50, 60));
+    EXPECT_EQ(3600000u, TrendTimeStepMs(1800000, 50, 60));
+    EXPECT_EQ(7200000u, TrendTimeStepMs(86400000, 800, 60)) << "a day's job on a chart";
+    EXPECT_EQ(43200000u, TrendTimeStepMs(604800000, 800, 60)) << "a week: the longest step";
     const TrendScale scale{0, 0, 600, 111, 5000000, 60000};
     // Now is 00:00:25 local: the labels run back over midnight.
     const auto ticks = TrendTimeTicks(scale, 25000, 60);
@@ -248,4 +276,225 @@ TEST(Trend, LayoutPutsEverySampleWhereTheScaleDoes) {
             EXPECT_EQ(TrendY(scale, 80), layout.Y(80));
             EXPECT_EQ(TrendY(scale, -31), layout.Y(-128));
         }
+}
+
+// ---- the whole job
+
+// Samples folded into 10 s intervals: the lowest and highest kept, a new
+// interval at each boundary and after each gap (marked), the open one closed
+// once its time is past even when no frame comes; the journal gets each
+// closed interval once, in order.
+TEST(TrendStore, HistoryReducesToLowestAndHighestPerInterval) {
+    TrendStore store;
+    uint32_t usable = 0;
+    const int64_t t0 = 1765000000000;  // on a whole 10 s
+    // 0-25 s at 10 a second, a stop of 3 s, then 28-31 s; DT CH1 saw-tooths 30..39.
+    auto saw = [&](int64_t w) { return static_cast<int32_t>(30 + (w - t0) / 100 % 10); };
+    Feed(store, t0, t0 + 25000, 100, saw, usable);
+    Feed(store, t0 + 28000, t0 + 31000, 100, [](int64_t) { return 200; }, usable);
+    TrendInput quiet = Input(static_cast<uint32_t>(t0 + 45000), usable, static_cast<uint32_t>(t0 + 31000));
+    quiet.wallMs = t0 + 45000;
+    store.Offer(quiet);  // no frame, but the 30-40 s interval is over
+    const std::vector<TrendInterval> closed = store.TakeClosed();
+    EXPECT_TRUE(store.TakeClosed().empty()) << "each once";
+    const struct {
+        int64_t start;
+        uint32_t length;
+        int low, high;
+        bool gap;
+    } want[] = {{0, 9900, 30, 39, true}, {10000, 9900, 30, 39, false}, {20000, 5000, 30, 39, false},
+                {28000, 1900, 127, 127, true}, {30000, 1000, 127, 127, false}};
+    ASSERT_EQ(5u, closed.size());
+    store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        ASSERT_EQ(5u, history.Size());
+        EXPECT_FALSE(history.HasOpen());
+        EXPECT_EQ(t0, history.StartMs());
+        EXPECT_EQ(ring.Size(), 251u + 31u);
+    });
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(t0 + want[i].start, closed[i].wallMs);
+        EXPECT_EQ(want[i].length, closed[i].lengthMs);
+        EXPECT_EQ(want[i].low, closed[i].min[0]);
+        EXPECT_EQ(want[i].high, closed[i].max[0]);
+        EXPECT_EQ(40, closed[i].min[1]);
+        EXPECT_EQ(want[i].gap, closed[i].gapBefore != 0);
+    }
+}
+
+// 50 hours of frames: past the history's room the intervals double; each
+// channel's extremes stay in it, in time order, within the bound; a day
+// and a week at full rate stay within the store's bound (under 16 MB).
+TEST(TrendStore, HistoryMergesAtCapacityAndStaysBounded) {
+    static_assert(TrendStore::kMaxBytes < 16u * 1024u * 1024u, "a night's job in bounded memory");
+    TrendStore store;
+    uint32_t usable = 0;
+    const int64_t t0 = 1765000000000;
+    const int64_t spikeLow = t0 + 3 * 3600000 + 124000, spikeHigh = t0 + 47 * 3600000 + 6000;
+    Feed(store, t0, t0 + 50 * 3600000LL, 2000, [&](int64_t w) { return w == spikeLow ? -20 : w == spikeHigh ? 90 : 40; },
+         usable);
+    EXPECT_LE(store.Bytes(), TrendStore::kMaxBytes);
+    store.Read([&](const TrendRing&, const TrendHistory& history) {
+        EXPECT_LE(history.Size(), kTrendHistoryCapacity);
+        EXPECT_EQ(2 * kTrendIntervalMs, history.IntervalMs());
+        EXPECT_EQ(t0, history.StartMs());
+        int low = 127, high = -128;
+        for (size_t i = 0; i < history.Size(); ++i) {
+            if (i) {
+                ASSERT_GE(history.At(i).wallMs, history.At(i - 1).wallMs + history.At(i - 1).lengthMs) << i;
+            }
+            ASSERT_LE(history.At(i).lengthMs, history.IntervalMs()) << i;
+            low = std::min<int>(low, history.At(i).min[0]);
+            high = std::max<int>(high, history.At(i).max[0]);
+        }
+        EXPECT_EQ(-20, low);
+        EXPECT_EQ(90, high);
+    });
+    // Frames only every 2.5 s (each after a gap): merged in pairs all the same.
+    TrendStore sparse;
+    Feed(sparse, t0, t0 + 50 * 3600000LL, 2500, [](int64_t) { return 40; }, usable);
+    sparse.Read([&](const TrendRing&, const TrendHistory& history) { EXPECT_LE(history.Size(), kTrendHistoryCapacity); });
+    for (const int64_t hours : {24, 7 * 24}) {
+        TrendStore job;
+        Feed(job, t0, t0 + hours * 3600000, hours == 24 ? 100 : 1000, [](int64_t w) { return static_cast<int32_t>(w % 50); },
+             usable);
+        for (int m = 0; m < 5000; ++m) job.Mark(t0 + m, static_cast<uint32_t>(m), TrendMarkKind::Health);
+        EXPECT_LE(job.Bytes(), TrendStore::kMaxBytes) << hours << " h";
+        job.Read([&](const TrendRing& ring, const TrendHistory& history) {
+            EXPECT_GE(ring.At(0).tick - static_cast<uint32_t>(t0), static_cast<uint32_t>(hours * 3600000 - kTrendKeepMs))
+                << "the last 30 minutes at full rate";
+            EXPECT_EQ(kTrendHistoryMarkCapacity, history.MarkCount());
+            EXPECT_EQ(hours == 24 ? kTrendIntervalMs : 4 * kTrendIntervalMs, history.IntervalMs()) << hours << " h";
+        });
+    }
+}
+
+TEST(TrendStore, IntervalTextRoundTripsAndRefusesDamage) {
+    TrendInterval v = Interval(-5, 4294967295u, -128, 127, true);
+    v.autoOn = 5;
+    v.min[3] = 0;
+    v.max[19] = 0;
+    v.set[7] = -31;
+    const std::string text = TrendIntervalText(v);
+    EXPECT_EQ(std::string::npos, text.find_first_of("\t\r\n"));
+    TrendInterval back{};
+    ASSERT_TRUE(ParseTrendInterval(text, back)) << text;
+    EXPECT_EQ(text, TrendIntervalText(back));
+    const std::string good = TrendIntervalText(Interval(1765000000000, 10000, 30, 39));
+    const std::string cut = good.substr(0, good.size() - 3);
+    const std::string damaged[] = {
+        "",
+        cut,                                          // torn
+        good + " ",                                   // trailing
+        good + ",1",                                  // a value too many
+        good + " 7",                                  // a field too many
+        "x" + good,                                   // not a number
+        good.substr(0, good.find(' ')) + "  " + good.substr(good.find(' ') + 1),  // empty field
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(4, 1, "9"),        // autoOn 9
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(6, 1, "2"),        // gap 2
+        TrendIntervalText(Interval(0, 1, 50, 39)),                            // lowest above highest
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(8, 2, "128"),       // beyond a byte
+        "0 -1 0 0 " + good.substr(good.find(' ', good.find(' ', good.find(' ', good.find(' ') + 1) + 1) + 1) + 1),
+    };
+    for (const std::string& d : damaged) {
+        TrendInterval out = v;
+        EXPECT_FALSE(ParseTrendInterval(d, out)) << "'" << d << "'";
+        EXPECT_EQ(TrendIntervalText(v), TrendIntervalText(out)) << "untouched";
+    }
+}
+
+// The journal's older history restored at load goes before what this run
+// sampled, in time order: what overlaps or is out of order is left out,
+// and a restart stands between them as a gap.
+TEST(TrendStore, RestoredHistoryKeepsTimeOrder) {
+    TrendStore store;
+    uint32_t usable = 0;
+    const int64_t t0 = 1765000000000;
+    Feed(store, t0, t0 + 25000, 100, [](int64_t) { return 40; }, usable);
+    store.Restore({Interval(t0 - 60000, 9000, 10, 20), Interval(t0 - 50000, 9000, 11, 21, true),
+                   Interval(t0 - 45000, 9000, 12, 22) /* overlaps */, Interval(t0 - 30000, 5000, 13, 23),
+                   Interval(t0 - 5000, 9000, 14, 24) /* runs into this run */});
+    Feed(store, t0 + 25100, t0 + 40000, 100, [](int64_t) { return 41; }, usable);
+    store.Restore({Interval(t0 - 90000, 1000, 9, 9)});
+    store.MarkAt(t0 - 55000, TrendMarkKind::SetupLoad);
+    store.Read([&](const TrendRing&, const TrendHistory& history) {
+        ASSERT_EQ(8u, history.Size());
+        const int firstLow[] = {9, 10, 11, 13, 40, 40, 40, 41};
+        const bool gap[] = {true, true, true, false, true, false, false, false};
+        for (size_t i = 0; i < history.Size(); ++i) {
+            SCOPED_TRACE(TrendIntervalText(history.At(i)).substr(0, 40));
+            EXPECT_EQ(firstLow[i], history.At(i).min[0]);
+            EXPECT_EQ(gap[i], history.At(i).gapBefore != 0);
+            if (i) {
+                EXPECT_GE(history.At(i).wallMs, history.At(i - 1).wallMs + history.At(i - 1).lengthMs);
+            }
+        }
+        EXPECT_EQ(41, history.At(7).max[0]);
+        EXPECT_EQ(t0 - 90000, history.StartMs());
+        ASSERT_EQ(1u, history.MarkCount());
+    });
+    EXPECT_EQ(4u, store.TakeClosed().size()) << "only what this run closed goes to the journal";
+}
+
+// The whole job as drawn: the history's intervals as lowest-then-highest
+// pairs up to where the ring starts, then the ring; in time order, with the
+// history's marks in ticks and the span from the job's start.
+TEST(TrendStore, WholeJobSeriesJoinsHistoryAndRing) {
+    TrendStore store;
+    uint32_t usable = 0;
+    const int64_t t0 = 1765000000000;
+    store.Restore({Interval(t0 - 3600000, 10000, 20, 30, true)});
+    store.MarkAt(t0 - 3595000, TrendMarkKind::ToolReset);
+    // 40 minutes of frames: the first ten only in the history.
+    Feed(store, t0, t0 + 40 * 60000, 100, [](int64_t w) { return static_cast<int32_t>(w / 100 % 10); }, usable);
+    const uint32_t nowTick = static_cast<uint32_t>(t0 + 40 * 60000 + 50);
+    TrendJobSeries job;
+    store.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        job.Build(ring, history, nowTick, t0 + 40 * 60000 + 50);
+        const TrendSeries s = job.Series();
+        EXPECT_EQ(3600000u + 40u * 60000u + 50u, job.SpanMs());
+        ASSERT_EQ(2 * (1 + 60) + ring.Size(), s.Size()) << "not the interval the ring begins in";
+        EXPECT_EQ(1, s.At(0).reduced);
+        EXPECT_EQ(20, s.At(0).gain[0]);
+        EXPECT_EQ(30, s.At(1).gain[0]);
+        EXPECT_TRUE(s.At(2).gapBefore) << "the restart";
+        EXPECT_EQ(nowTick - (3600000u + 40u * 60000u + 50u), s.At(0).tick);
+        EXPECT_EQ(0, s.At(s.Size() - ring.Size()).reduced);
+        EXPECT_FALSE(s.At(s.Size() - ring.Size()).gapBefore) << "the ring follows the history as one line";
+        for (size_t i = 1; i < s.Size(); ++i) ASSERT_GE(static_cast<int32_t>(s.At(i).tick - s.At(i - 1).tick), 0) << i;
+        ASSERT_EQ(1u, s.MarkCount());
+        EXPECT_EQ(nowTick - (3595000u + 40u * 60000u + 50u), s.MarkAt(0).tick);
+        EXPECT_EQ(s.Size() - 1, TrendSampleAt(s, nowTick, job.SpanMs(), nowTick - 10, 100));
+        const std::string csv = TrendCsv(s, nowTick, job.SpanMs(), 12 * 3600000);
+        EXPECT_NE(std::string::npos, csv.find(",interval lowest,20,"));
+        EXPECT_NE(std::string::npos, csv.find(",interval highest,30,"));
+    });
+    // Six hours on 100 columns: the history alone (the ring is a pixel of
+    // it), at most a pair per column, each channel's extremes kept; a stop
+    // of 4 s (a fiftieth of a column) drawn on, one of 20 minutes a gap.
+    TrendStore longJob;
+    auto spikes = [&](int64_t w) { return w == t0 + 7777000 ? -30 : w == t0 + 9999000 ? 99 : 40; };
+    Feed(longJob, t0, t0 + 3 * 3600000, 1000, spikes, usable);
+    Feed(longJob, t0 + 3 * 3600000 + 5000, t0 + 4 * 3600000, 1000, spikes, usable);
+    Feed(longJob, t0 + 4 * 3600000 + 1200000, t0 + 6 * 3600000, 1000, spikes, usable);
+    longJob.Read([&](const TrendRing& ring, const TrendHistory& history) {
+        job.Build(ring, history, static_cast<uint32_t>(t0 + 6 * 3600000), t0 + 6 * 3600000, 100);
+        const TrendSeries s = job.Series();
+        EXPECT_LE(s.Size(), 2u * 101u);
+        EXPECT_GE(s.Size(), 2u * 90u);
+        int low = 127, high = -128;
+        size_t gaps = 0;
+        for (size_t i = 0; i < s.Size(); ++i) {
+            ASSERT_NE(0, s.At(i).reduced) << i;
+            gaps += s.At(i).gapBefore;
+            if (i) {
+                ASSERT_GE(static_cast<int32_t>(s.At(i).tick - s.At(i - 1).tick), 0) << i;
+            }
+            low = std::min<int>(low, s.At(i).gain[0]);
+            high = std::max<int>(high, s.At(i).gain[0]);
+        }
+        EXPECT_EQ(-30, low);
+        EXPECT_EQ(99, high);
+        EXPECT_EQ(2u, gaps) << "the first, and the 20-minute stop";
+    });
 }

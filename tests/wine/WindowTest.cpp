@@ -1027,6 +1027,32 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     EXPECT_NE(std::string::npos, csv.find(",no usable frames,"));
     EXPECT_NE(std::string::npos, csv.find(",Tool Reset,"));
     EXPECT_NE(std::string::npos, csv.find(",,15,35,55,75,41,42,")) << "the last sample's DT and monopole gains";
+
+    // "Whole job": a job younger than the ring shows the ring's samples as
+    // they are, the Tool Reset from the job's history (kept by wall time),
+    // over at least a minute; Copy gives the same rows.
+    HWND period = FindWindowExA(trend, nullptr, "COMBOBOX", nullptr);
+    char name[32] = {};
+    ASSERT_EQ(4, SendMessageA(period, CB_GETCOUNT, 0, 0));
+    SendMessageA(period, CB_GETLBTEXT, CTrendWindow::kWholeJob, reinterpret_cast<LPARAM>(name));
+    EXPECT_STREQ("Whole job", name);
+    op.SetTrendSpan(CTrendWindow::kWholeJob);
+    const std::vector<TrendSample> whole = Probe(trend, probe);
+    EXPECT_EQ(60000u, probe.spanMs);
+    EXPECT_EQ(1u, probe.marks) << "the Tool Reset";
+    EXPECT_EQ(0u, probe.reduced);
+    ASSERT_EQ(samples.size(), whole.size());
+    for (size_t i = 0; i < whole.size(); ++i) {
+        EXPECT_EQ(samples[i].tick, whole[i].tick) << i;
+        EXPECT_EQ(samples[i].gain[0], whole[i].gain[0]) << i;
+    }
+    const TrendScale wholeScale{plot.left, plot.top, plot.right, plot.bottom, probe.now, probe.spanMs};
+    const int wholeX = (TrendX(wholeScale, whole[2].tick) + TrendX(wholeScale, whole[3].tick)) / 2;
+    dc = GetDC(trend);
+    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, wholeX, TrendY(wholeScale, 10)) & 0xFFFFFF) << "drawn as before";
+    ReleaseDC(trend, dc);
+    SendMessageA(FindWindowExA(trend, nullptr, "BUTTON", "&Copy"), BM_CLICK, 0, 0);
+    EXPECT_EQ(csv, ClipboardText());
 }
 
 // The trend opens inside the work area of its monitor, at any DPI, and every
