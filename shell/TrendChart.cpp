@@ -421,7 +421,7 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         const TrendSample& s = ring.At(low);
         const TrendSample& h = ring.At(high);
         const bool autoOn = ((s.autoOn | h.autoOn) >> section & 1) != 0;
-        auto clock = [&](uint32_t tick) { return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - tick), low == high); };
+        auto clock = [&](uint32_t when) { return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - when), low == high); };
         lines.push_back(clock(s.tick) + (low == high ? "" : " - " + clock(h.tick)) + (autoOn ? "  auto gain" : ""));
         for (int c = 0; c < kTrendCount[section]; ++c) {
             const int ch = kTrendFirst[section] + c;
