@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "base/logic/CivilDays.h"
+
 namespace kelvane {
 
 struct LocalClockReading {
@@ -18,6 +20,15 @@ inline LocalClockReading ReadLocalClock() {
     GetLocalTime(&t);
     return {t.wYear * 10000 + t.wMonth * 100 + t.wDay,
             ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds};
+}
+
+// Local wall time in milliseconds since 1970-01-01 (local midnight based):
+// the trend's clock that survives a reload and a host restart, as ticks do not.
+inline int64_t LocalWallMs() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    const int64_t days = DaysSince1970(t.wYear, t.wMonth, t.wDay);
+    return ((days * 24 + t.wHour) * 60 + t.wMinute) * 60000 + t.wSecond * 1000 + t.wMilliseconds;
 }
 
 }  // namespace kelvane

@@ -12,6 +12,7 @@
 #include "core/SettingsStore.h"
 #include "core/logic/JobJournal.h"
 #include "core/logic/PageContext.h"
+#include "core/logic/TrendStore.h"
 
 namespace kelvane {
 
@@ -47,6 +48,7 @@ struct FrameLink {
     CSettingsStore& settings;    // save requests, where the settings went
     SessionNotes& notes;         // for the job record
     CJobLog& job;                // the job's journal on disk
+    TrendStore& trend;           // the read-back trend of the whole job
     FrameOwner& owner;
 };
 

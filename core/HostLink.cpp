@@ -6,6 +6,7 @@
 #include "base/LocalClock.h"
 #include "core/FieldTrace.h"
 #include "core/logic/DriveLimits.h"
+#include "core/logic/TrendStore.h"
 
 using kelvane::ToolCommand;
 
@@ -29,7 +30,9 @@ void CHostLink::SendToolCommand(const ToolCommand* block) {
     m_journal.Record(now, sent.CodeWord, asked, sent.Payload[0], delivered);
     if (m_job) {
         m_job->Command(sent.CodeWord, asked, sent.Payload[0], m_action, delivered);
-        if (sent.CodeWord == kelvane::CMD_TOOL_RESET) m_job->Event(delivered ? "Tool Reset" : "Tool Reset (no host window took it)");
+        if (sent.CodeWord == kelvane::CMD_TOOL_RESET)
+            m_job->Event(delivered ? "Tool Reset" : "Tool Reset (no host window took it)", -1,
+                         static_cast<int>(kelvane::TrendMarkKind::ToolReset));
     }
     if (!delivered) {
         FieldTrace::NoteCommand(kelvane::TraceKind::CommandLost, sent, sent);

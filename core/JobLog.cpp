@@ -197,10 +197,11 @@ void CJobLog::Command(int32_t code, int32_t asked, int32_t sent, const std::stri
     Add(std::move(line));
 }
 
-void CJobLog::Event(const std::string& what, int64_t forMs) {
+void CJobLog::Event(const std::string& what, int64_t forMs, int mark) {
     JournalLine line{{}, "event", {}};
     line.Add("what", what);
     if (forMs >= 0) line.Add("for", forMs);
+    if (mark >= 0) line.Add("mark", mark);
     Add(std::move(line));
 }
 

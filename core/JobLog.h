@@ -43,8 +43,9 @@ public:
 
     // A command as it left (or would have left) the plug-in.
     void Command(int32_t code, int32_t asked, int32_t sent, const std::string& action, bool delivered);
-    // "Send all", "Frames stopped", ...; forMs where the event tells a length.
-    void Event(const std::string& what, int64_t forMs = -1);
+    // "Send all", "Frames stopped", ...; forMs where the event tells a length;
+    // mark, a trend mark's kind (TrendMarkKind) for the whole-job trend.
+    void Event(const std::string& what, int64_t forMs = -1, int mark = -1);
     // Any line; its time is stamped now.
     void Add(kelvane::JournalLine line);
 

@@ -4,6 +4,7 @@
 
 #include "KelvaneHost.h"
 #include "KelvaneVersion.h"
+#include "base/LocalClock.h"
 #include "core/FieldTrace.h"
 #include "core/logic/IniRules.h"
 #include "framework/ModuleGuard.h"
@@ -47,6 +48,8 @@ BOOL CKelvaneApp::InitInstance() {
     if (m_settings.TakeNewestSettings(m_blocks.ProcessBlock(), lastSent))
         PublishParameters(m_params, m_blocks.ToolControlBlock(), m_blocks.ProcessBlock());
     m_host.SetJobLog(&m_job);
+    RestoreTrend();
+    PublishTrendReference(m_params, m_trend);
     m_job.Start(&CKelvaneApp::JobTick, this);
     return CWinApp::InitInstance();
 }
@@ -81,6 +84,45 @@ void CKelvaneApp::JobTick(void* self) {
     const FrameCounts::Tally counts = app->m_intake.Counts().Read();
     for (const StreamEvent& e : app->m_stream.Sample(GetTickCount(), counts.frames, counts.usable))
         app->m_job.Event(e.what, e.forMs);
+    app->SampleTrend();
+}
+
+// The reported gains of the last usable frame, beside the set gains and
+// auto states the window's thread last handed over (this thread reads
+// nothing that thread writes).
+void CKelvaneApp::SampleTrend() {
+    TrendInput in{};
+    const FrameCounts::Tally counts = m_intake.Counts().Read();
+    in.now = GetTickCount();
+    in.usable = counts.usable;
+    in.lastUsableTick = counts.lastUsableTick;
+    in.wallMs = LocalWallMs();
+    const ReadBackWords words = m_intake.Gains();
+    const int32_t* const reported[kTrendSections] = {words.Dt, words.Monopole, words.Dipole};
+    for (int s = 0; s < kTrendSections; ++s)
+        for (int c = 0; c < kTrendCount[s]; ++c) in.gain[kTrendFirst[s] + c] = reported[s][c];
+    m_trend.Reference(in.set, in.autoOn);
+    m_trend.Offer(in);
+    for (const TrendInterval& interval : m_trend.TakeClosed()) {
+        JournalLine line{{}, "trend", {}};
+        line.Add("i", TrendIntervalText(interval));
+        m_job.Add(std::move(line));
+    }
+}
+
+void CKelvaneApp::RestoreTrend() {
+    m_trend.Open(m_intake.Counts().Usable());
+    std::vector<TrendInterval> intervals;
+    for (const JournalLine& line : m_job.Lines("trend")) {
+        TrendInterval interval{};
+        if (ParseTrendInterval(line.Get("i"), interval)) intervals.push_back(interval);
+    }
+    m_trend.Restore(intervals);
+    for (const JournalLine& line : m_job.Lines("event")) {
+        const int64_t mark = line.GetInt("mark", -1);
+        if (mark < 0 || mark > static_cast<int64_t>(TrendMarkKind::Health)) continue;
+        m_trend.MarkAt(JournalWallMs(line.at), static_cast<TrendMarkKind>(mark));
+    }
 }
 
 void CKelvaneApp::TakeFrame(const int16_t* frame) {

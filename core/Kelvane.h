@@ -20,6 +20,7 @@
 #include "core/logic/JobJournal.h"
 #include "core/logic/JournalLines.h"
 #include "core/logic/ParameterSet.h"
+#include "core/logic/TrendStore.h"
 
 class CKelvaneApp : public CWinApp {
 public:
@@ -49,6 +50,9 @@ private:
     // Every 100 ms on the journal's thread, window or not: the frame
     // stream's events (and the trend's sample).
     static void JobTick(void* self);
+    void SampleTrend();
+    // The job's trend before this load, from its journal.
+    void RestoreTrend();
 
     kelvane::ParameterSet m_params{};
     CSharedBlocks m_blocks;
@@ -58,7 +62,8 @@ private:
     kelvane::SessionNotes m_notes;
     CJobLog m_job;
     kelvane::StreamEvents m_stream;  // the journal thread's only
+    kelvane::TrendStore m_trend;     // sampled by the journal's thread, window or not
     CFrameHolder m_frame{m_host, m_intake};
-    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_job, m_frame};
+    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_job, m_trend, m_frame};
     bool m_windowsGone = true;
 };

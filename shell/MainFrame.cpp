@@ -46,7 +46,8 @@ FrameMaker g_frameMaker;
 const bool g_frameMakerRegistered = (kelvane::RegisterControlFrameMaker(&g_frameMaker), true);
 }  // namespace
 
-CMainFrame::CMainFrame(const kelvane::FrameLink& link) : m_link(link), m_trendTap(link.pages.commands, m_trend, m_hWnd) {}
+CMainFrame::CMainFrame(const kelvane::FrameLink& link)
+    : m_link(link), m_trend(link.trend), m_trendTap(link.pages.commands, link.trend, m_hWnd) {}
 
 bool CMainFrame::Open() {
     if (!LoadFrame(IDR_MAINFRAME, WS_VISIBLE | WS_SYSMENU)) return false;
@@ -102,7 +103,6 @@ bool CMainFrame::OnCreate() {
     CreateStatusStrip();
     m_link.job.Event("Control window opened");
     m_watch.Open(SampleFrames());
-    m_trend.Open(m_link.intake.Counts().Usable());
     m_pView = new (std::nothrow) CControlView(kelvane::PageContext{m_link.pages.params, m_trendTap, m_link.pages.blocks});
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
@@ -413,7 +413,7 @@ void CMainFrame::OnSetupLoaded() {
     // The pages were made anew: they show the last read-back again, and its
     // old look when it is old. The trend marks the moment.
     MarkTrend(kelvane::TrendMarkKind::SetupLoad);
-    m_link.job.Event("Set-up loaded: " + m_link.notes.Setup());
+    m_link.job.Event("Set-up loaded: " + m_link.notes.Setup(), -1, static_cast<int>(kelvane::TrendMarkKind::SetupLoad));
     if (m_readBackShown && m_pView) m_pView->ShowReadBack(m_link.intake.Gains());
     m_stale = false;
     m_watch.Sample(SampleFrames());
@@ -451,7 +451,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             m_pView->SendAllSettings();
             if (m_trendTap.Sent() != sentBefore) {
                 MarkTrend(kelvane::TrendMarkKind::SendAll);
-                m_link.job.Event("Send all: " + std::to_string(m_trendTap.Sent() - sentBefore) + " commands");
+                m_link.job.Event("Send all: " + std::to_string(m_trendTap.Sent() - sentBefore) + " commands", -1,
+                                 static_cast<int>(kelvane::TrendMarkKind::SendAll));
             }
             UpdateStatusStrip();
             return 0;
@@ -612,34 +613,26 @@ void CMainFrame::JournalDspErrors() {
     m_dspErrors = errors;
 }
 
+// Health judges each new sample of the application's trend (which its
+// own thread takes, window or not), from the window's timer.
 void CMainFrame::SampleTrend() {
-    const kelvane::FrameCounts& counts = m_link.intake.Counts();
-    kelvane::TrendInput in{};
-    in.usable = counts.Usable();
-    in.lastUsableTick = counts.LastUsableTick();
-    in.now = GetTickCount();
-    in.wallMs = TrendWallNowMs();
-    const kelvane::ReadBackWords words = m_link.intake.Gains();
-    const kelvane::ParameterSet& p = m_link.pages.params;
-    const int32_t* const reported[kelvane::kTrendSections] = {words.Dt, words.Monopole, words.Dipole};
-    const int32_t* const set[kelvane::kTrendSections] = {p.DtChGain, p.MonoChGain, p.DipoleChGain};
-    const int32_t isAuto[kelvane::kTrendSections] = {p.DtIsAuto, p.MonoIsAuto, p.DipoleIsAuto};
-    for (int s = 0; s < kelvane::kTrendSections; ++s) {
-        for (int c = 0; c < kelvane::kTrendCount[s]; ++c) {
-            in.gain[kelvane::kTrendFirst[s] + c] = reported[s][c];
-            in.set[kelvane::kTrendFirst[s] + c] = set[s][c];
-        }
-        if (isAuto[s]) in.autoOn = static_cast<uint8_t>(in.autoOn | 1u << s);
-    }
-    const bool taken = m_trend.Offer(in);
+    const uint32_t now = GetTickCount();
+    kelvane::PublishTrendReference(m_link.pages.params, m_trend);
+    kelvane::TrendSample last{};
+    bool taken = false;
+    m_trend.Read([&](const kelvane::TrendRing& ring, const kelvane::TrendHistory&) {
+        if (ring.Size() == 0) return;
+        last = ring.At(ring.Size() - 1);
+        taken = last.tick != m_judgedTick;
+    });
+    if (taken) m_judgedTick = last.tick;
     std::vector<kelvane::HealthEvent> events;
     if (m_trendTap.ToolResets() != m_resetsJudged) {
         m_resetsJudged = m_trendTap.ToolResets();
-        events = m_health.ToolReset(in.now);
+        events = m_health.ToolReset(now);
     }
-    kelvane::TrendSample last{};
-    if (taken) m_trend.Read([&](const kelvane::TrendRing& ring, const kelvane::TrendHistory&) { last = ring.At(ring.Size() - 1); });
-    const std::vector<kelvane::HealthEvent> more = taken ? m_health.Offer(last, p.GainStep) : m_health.Idle(in.now);
+    const std::vector<kelvane::HealthEvent> more =
+        taken ? m_health.Offer(last, m_link.pages.params.GainStep) : m_health.Idle(now);
     events.insert(events.end(), more.begin(), more.end());
     if (!events.empty()) OnHealthEvents(events);
 }
@@ -649,7 +642,7 @@ void CMainFrame::OnHealthEvents(const std::vector<kelvane::HealthEvent>& events)
     bool began = false;
     for (const kelvane::HealthEvent& e : events) {
         m_link.notes.Event(kelvane::HealthEventLine(e), now);
-        m_link.job.Event(kelvane::HealthEventLine(e));
+        m_link.job.Event(kelvane::HealthEventLine(e), -1, e.began ? static_cast<int>(kelvane::TrendMarkKind::Health) : -1);
         if (!e.began) continue;
         m_trend.Mark(TrendWallNowMs() - (GetTickCount() - e.flag.since), e.flag.since, kelvane::TrendMarkKind::Health);
         began = true;

@@ -113,8 +113,8 @@ private:
     kelvane::FrameWatch m_watch;
     bool m_stale = false;
 
-    // The read-back trend: sampled from a timer of its own, whether or not
-    // its window is open, so the window shows the minutes before it opened.
+    // Channel health judges the application's trend (sampled by the
+    // journal's thread, window or not) at this timer's ticks.
     static constexpr UINT_PTR kTrendTimer = 5;
     static constexpr UINT kTrendTickMs = kelvane::kTrendMinSpacingMs;
     void SampleTrend();
@@ -162,7 +162,8 @@ private:
         uint32_t m_sent = 0;
         uint32_t m_toolResets = 0;
     };
-    kelvane::TrendStore m_trend;
+    kelvane::TrendStore& m_trend;  // the application's: sampled window or not
+    uint32_t m_judgedTick = 0;     // the trend sample health last judged
     TrendTap m_trendTap;
     CTrendWindow* m_trendWnd = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "shell/TrendWindow.h"
 
+#include "base/LocalClock.h"
+
 #include <commdlg.h>
 
 #include <algorithm>
@@ -36,17 +38,7 @@ int g_span = 1;
 
 constexpr uint32_t CTrendWindow::kSpans[3];
 
-int64_t TrendWallNowMs() {
-    SYSTEMTIME t{};
-    GetLocalTime(&t);
-    // Days since 1970-01-01 of the civil date (March-based years).
-    const int64_t y = static_cast<int64_t>(t.wYear) - (t.wMonth <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (t.wMonth + (t.wMonth > 2 ? -3 : 9)) + 2) / 5 + t.wDay - 1;
-    const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-    return ((days * 24 + t.wHour) * 60 + t.wMinute) * 60000 + t.wSecond * 1000 + t.wMilliseconds;
-}
+int64_t TrendWallNowMs() { return kelvane::LocalWallMs(); }
 
 CTrendWindow* CTrendWindow::Open(HWND owner, const TrendStore& store, CTrendWindow** gone) {
     if (*gone && (*gone)->m_hWnd) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/logic/CivilDays.h"
 #include "base/logic/NumberText.h"
 #include "core/logic/SendLog.h"
 
@@ -61,6 +62,10 @@ bool Digits(const std::string& s, size_t at, size_t n, int32_t& v) {
 }
 
 }  // namespace
+
+int64_t JournalWallMs(const JournalTime& t) {
+    return DaysSince1970(t.date / 10000, t.date / 100 % 100, t.date % 100) * 86400000 + t.msOfDay;
+}
 
 // "2026-12-09 14:40:01.123"
 bool ParseJournalTime(const std::string& s, JournalTime& t) {

@@ -28,6 +28,9 @@ struct JournalLine {
     int64_t GetInt(const std::string& key, int64_t fallback = 0) const;
 };
 
+// A journal time as milliseconds since 1970-01-01 of the same local clock
+// (the trend's wall time).
+int64_t JournalWallMs(const JournalTime& t);
 // "2026-12-09 14:40:01.123" back to its time; false when it is not one.
 bool ParseJournalTime(const std::string& text, JournalTime& out);
 // The line as written, with its checksum and "\r\n". Tabs, line breaks and

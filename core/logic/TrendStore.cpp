@@ -358,4 +358,29 @@ size_t TrendStore::Bytes() const {
     return m_ring.Bytes() + m_history.Bytes() + m_closed.capacity() * sizeof(TrendInterval);
 }
 
+void TrendStore::SetReference(const int32_t (&set)[kTrendChannels], uint8_t autoOn) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (int c = 0; c < kTrendChannels; ++c) m_set[c] = set[c];
+    m_autoOn = autoOn;
+}
+
+void TrendStore::Reference(int32_t (&set)[kTrendChannels], uint8_t& autoOn) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (int c = 0; c < kTrendChannels; ++c) set[c] = m_set[c];
+    autoOn = m_autoOn;
+}
+
+// What the trend samples are taken with: the set gains and auto states.
+void PublishTrendReference(const ParameterSet& p, TrendStore& trend) {
+    int32_t set[kTrendChannels] = {};
+    const int32_t* const gains[kTrendSections] = {p.DtChGain, p.MonoChGain, p.DipoleChGain};
+    const int32_t isAuto[kTrendSections] = {p.DtIsAuto, p.MonoIsAuto, p.DipoleIsAuto};
+    uint8_t autoOn = 0;
+    for (int s = 0; s < kTrendSections; ++s) {
+        for (int c = 0; c < kTrendCount[s]; ++c) set[kTrendFirst[s] + c] = gains[s][c];
+        if (isAuto[s]) autoOn = static_cast<uint8_t>(autoOn | 1u << s);
+    }
+    trend.SetReference(set, autoOn);
+}
+
 }  // namespace kelvane

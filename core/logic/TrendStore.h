@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/logic/ParameterSet.h"
+
 namespace kelvane {
 
 // The twenty channels in snapshot order: DT 1-4, monopole 1-8, dipole 1-8.
@@ -194,12 +196,21 @@ public:
         f(static_cast<const TrendRing&>(m_ring), static_cast<const TrendHistory&>(m_history));
     }
     size_t Bytes() const;
+    // The set gains and the sections in auto gain, as the thread that owns
+    // the parameter set last handed them over: what samples are taken with.
+    void SetReference(const int32_t (&set)[kTrendChannels], uint8_t autoOn);
+    void Reference(int32_t (&set)[kTrendChannels], uint8_t& autoOn) const;
 
 private:
     mutable std::mutex m_lock;
+    int32_t m_set[kTrendChannels] = {};
+    uint8_t m_autoOn = 0;
     TrendRing m_ring;
     TrendHistory m_history;
     std::vector<TrendInterval> m_closed;
 };
+
+// The parameter set's channel gains and auto states as the trend's reference.
+void PublishTrendReference(const ParameterSet& p, TrendStore& trend);
 
 }  // namespace kelvane

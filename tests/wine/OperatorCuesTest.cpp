@@ -287,9 +287,9 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
         {harness::kDtGain, IDC_DT_WIN_LENGTH, "200 to 1200 us"},
         {harness::kDtGain, IDC_DT_OFFSET, "0 to 100 us"},
         {harness::kDtGain, IDC_DT_READBACK4, "Gain the tool reports, -31 to 80 dB"},
-        {harness::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us); not sent since start"},
+        {harness::kMonopole, IDC_MONO_WIN_END, "80 to 8640 us (360 x 24 us); not sent since start; tool: not known"},
         {harness::kMonopole, IDC_MONO_READBACK8, "Gain the tool reports, -31 to 80 dB"},
-        {harness::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us); not sent since start"},
+        {harness::kDipole, IDC_DIP_WIN_END, "240 to 12960 us (360 x 36 us); not sent since start; tool: not known"},
         {harness::kAcoustic, IDC_AP_LOW_CUT, "-99999999 to 999999999"},
         {harness::kAcoustic, IDC_AP_HIGH_CUT, "-99999999 to 999999999"},
         {harness::kAcoustic, IDC_AP_DT_MIN, "-99999999 to 999999999 us/ft"},
@@ -309,7 +309,7 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
     EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(harness::kGeneral, IDC_GEN_DOWNLOAD); },
                                       &op))
         << "Download refused a field";
-    EXPECT_EQ("80 to 12960 us (360 x 36 us); not sent since start",
+    EXPECT_EQ("80 to 12960 us (360 x 36 us); not sent since start; tool: not known",
               harness::TipText(op.Control(harness::kMonopole, IDC_MONO_WIN_END)));
     op.TypeAndEnter(harness::kDipole, IDC_DIP_WIN_END, "9000");
     EXPECT_EQ("240 to 17280 us (360 x 48 us)", harness::TipText(op.Control(harness::kDipole, IDC_DIP_WIN_END)))

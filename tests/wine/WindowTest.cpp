@@ -1055,6 +1055,43 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     EXPECT_EQ(csv, ClipboardText());
 }
 
+// The trend goes on while the control window is closed, and after a reload
+// the whole-job view shows the job's history from its journal.
+TEST_F(WindowTest, TrendGoesOnWithTheWindowClosedAndAcrossAReload) {
+    SendMessageA(frame, WM_CLOSE, 0, 0);
+    PumpFor(100);
+    const std::vector<int16_t> gains = GainFrame(10, 40, 50);
+    for (int i = 0; i < 60; ++i) {  // 12 s: at least one whole 10 s interval
+        host.SetFrame(gains.data());
+        host.Process();
+        PumpFor(200);
+    }
+    host.SetFrame(nullptr);
+    {
+        Operator op(host.Show());
+        HWND trend = op.OpenTrend();
+        ASSERT_NE(nullptr, trend);
+        op.SetTrendSpan(0);
+        TrendProbe probe{};
+        EXPECT_GE(Probe(trend, probe).size(), 40u) << "sampled while the window was closed";
+    }
+    host.Unload();
+    ASSERT_TRUE(host.Load());
+    host.Init();
+    Operator op(host.Show());
+    HWND trend = op.OpenTrend();
+    ASSERT_NE(nullptr, trend);
+    op.SetTrendSpan(CTrendWindow::kWholeJob);
+    TrendProbe probe{};
+    const std::vector<TrendSample> whole = Probe(trend, probe);
+    EXPECT_GT(probe.reduced, 0u) << "intervals from the journal";
+    ASSERT_FALSE(whole.empty());
+    for (const TrendSample& s : whole) {
+        EXPECT_EQ(10, s.gain[0]);
+        EXPECT_EQ(50, s.gain[12]);
+    }
+}
+
 // The trend opens inside the work area of its monitor, at any DPI, and every
 // text of its charts (legend, axes, end labels, a mark made a moment ago at
 // the right edge) lies inside its chart, also at the smallest size allowed.
