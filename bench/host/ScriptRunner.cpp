@@ -215,7 +215,7 @@ private:
             Fail(s, "no trend window opened");
             return;
         }
-        m_op->SetTrendSpan(s.num[0] == 1 ? 0 : s.num[0] == 10 ? 1 : 2);
+        m_op->SetTrendSpan(s.num[0] == 0 ? 3 : s.num[0] == 1 ? 0 : s.num[0] == 10 ? 1 : 2);
     }
     void Lag(const ScriptStep& s) {
         m_bench.WithSim([&](ToolSim& sim) { sim.SetLag(s.num[0]); });

@@ -195,8 +195,8 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         if (verb == "expect field" && step.word != "toolcontrol" && step.word != "process")
             return fail("expect field takes toolcontrol or process");
         if (verb == "ini" && !ParseIniEdit(step)) return fail("ini takes [SECTION] KEY=VALUE");
-        if (verb == "trend" && step.num[0] != 1 && step.num[0] != 10 && step.num[0] != 30)
-            return fail("trend takes 1, 10 or 30 (minutes)");
+        if (verb == "trend" && step.num[0] != 0 && step.num[0] != 1 && step.num[0] != 10 && step.num[0] != 30)
+            return fail("trend takes 1, 10 or 30 (minutes), or 0 (the whole job)");
         if (verb == "stream" && (step.num[0] < 0 || step.num[1] < 0)) return fail("stream takes N MS, both >= 0");
         if (verb == "settings" && step.word != "locked" && step.word != "readonly" && step.word != "free")
             return fail("settings takes locked, readonly or free");

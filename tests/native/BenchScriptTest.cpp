@@ -82,7 +82,7 @@ TEST(BenchScript, NamesTheFirstBadLine) {
         {"screenshot\n", "line 1: 'screenshot' needs more"},
         {"expect strip 2\n", "line 1: 'expect strip' needs more"},
         {"expect command 0x1FFFFFFFF 1\n", "line 1: '0x1FFFFFFFF' is not a number"},
-        {"trend 5\n", "line 1: trend takes 1, 10 or 30 (minutes)"},
+        {"trend 5\n", "line 1: trend takes 1, 10 or 30 (minutes), or 0 (the whole job)"},
         {"stream 10 -1\n", "line 1: stream takes N MS, both >= 0"},
         {"trendshot\n", "line 1: 'trendshot' needs more"},
         {"key 1 1003 ctrl+f13\n", "line 1: no key 'ctrl+f13'"},
