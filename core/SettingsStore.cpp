@@ -48,6 +48,16 @@ private:
     Win32Profile m_platform;
 };
 
+// Every section the settings file holds, in the start-up's order.
+void LoadEverySection(ParameterSet& p, ProfileStore& ini, const BlockView& process) {
+    LoadGeneralControl(p, ini);
+    LoadDtGainControl(p, ini);
+    LoadDipoleControl(p, ini);
+    LoadMonopoleControl(p, ini);
+    LoadAcousticProcess(p, ini, process);
+    LoadOptions(p, ini);
+}
+
 }  // namespace
 
 void CSettingsStore::LoadWorkFolder() {
@@ -74,12 +84,7 @@ void CSettingsStore::Load(const BlockView& process) {
     }
     ProfileText loaded(m_file.LoadedBytes());  // parsed once, for the reads and for the saves' listing
     LoadProfile ini(loaded, m_file.ReadPath());
-    LoadGeneralControl(m_params, ini);
-    LoadDtGainControl(m_params, ini);
-    LoadDipoleControl(m_params, ini);
-    LoadMonopoleControl(m_params, ini);
-    LoadAcousticProcess(m_params, ini, process);
-    LoadOptions(m_params, ini);
+    LoadEverySection(m_params, ini, process);
     m_file.EndLoad(loaded);
 }
 
@@ -87,12 +92,7 @@ bool CSettingsStore::TakeNewestSettings(const BlockView& process, const LastSent
     const std::string copy = m_file.UnsavedCopy();
     if (!copy.empty()) {
         Win32Profile ini(copy);
-        LoadGeneralControl(m_params, ini);
-        LoadDtGainControl(m_params, ini);
-        LoadDipoleControl(m_params, ini);
-        LoadMonopoleControl(m_params, ini);
-        LoadAcousticProcess(m_params, ini, process);
-        LoadOptions(m_params, ini);
+        LoadEverySection(m_params, ini, process);
         m_file.TakeBack(copy);
         return true;
     }

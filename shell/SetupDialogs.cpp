@@ -8,6 +8,7 @@
 
 #include "base/LocalClock.h"
 #include "base/logic/NumberText.h"
+#include "base/logic/Text.h"
 #include "core/SetupStore.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/JournalLines.h"
@@ -493,12 +494,6 @@ private:
         return {{IDC_JOB_COMPANY, &m_job.company}, {IDC_JOB_WELL, &m_job.well},         {IDC_JOB_FIELD, &m_job.field},
                 {IDC_JOB_RUN, &m_job.run},         {IDC_JOB_ENGINEER, &m_job.engineer}, {IDC_JOB_SERIAL, &m_job.serial},
                 {IDC_JOB_NOTES, &m_job.notes}};
-    }
-    static std::string Trimmed(std::string s) {
-        while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t')) s.pop_back();
-        size_t start = 0;
-        while (start < s.size() && (s[start] == ' ' || s[start] == '\t')) ++start;
-        return s.substr(start);
     }
     JobIdentity m_job;
 };

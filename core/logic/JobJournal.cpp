@@ -1,9 +1,11 @@
 #include "core/logic/JobJournal.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "KelvaneHost.h"
 #include "base/logic/NumberText.h"
+#include "core/logic/CommandList.h"
 #include "core/logic/SendLog.h"
 #include "core/logic/SetupRules.h"
 
@@ -14,14 +16,16 @@ constexpr size_t kMaxActions = 1000;  // names kept; later new ones show as "oth
 
 std::string Two(int32_t v) { return (v < 10 ? "0" : "") + FormatInt(v); }
 
-// The page a command belongs to, by its name.
+// The page a command belongs to, as the command list says.
 const char* PageOf(int32_t code) {
-    const char* name = CommandName(code);
-    if (!name) return "";
-    if (std::strncmp(name, "CMD_DT_", 7) == 0) return "DT";
-    if (std::strncmp(name, "CMD_MONO_", 9) == 0) return "Monopole";
-    if (std::strncmp(name, "CMD_DIPOLE_", 11) == 0) return "Dipole";
-    return "General";
+    const CommandRow* row = FindCommand(code);
+    if (!row) return "";
+    switch (row->section) {
+    case CommandSection::Dt: return "DT";
+    case CommandSection::Monopole: return "Monopole";
+    case CommandSection::Dipole: return "Dipole";
+    default: return "General";
+    }
 }
 
 // The value as the unit reads: "on"/"off" for switches, the number otherwise.
@@ -60,11 +64,11 @@ std::string SentText(const JournalEntry& e, int32_t recordDate) {
 std::string ShownValue(const SetupSetting& s, const ParameterSet& p) {
     static const char* const kCurves[] = {"First Wave Pick", "Correlation"};
     static const char* const kFilters[] = {"No Filter", "Dt FIR Filter(3K-20KHz)", "ButWorth Bandpass Filter"};
-    const std::string text = SetupValueText(s, p);
-    const size_t v = text.size() == 1 && text[0] >= '0' && text[0] <= '9' ? static_cast<size_t>(text[0] - '0') : 9;
-    if (std::strcmp(s.label, "DT curve") == 0 && v < 2) return kCurves[v];
-    if (std::strcmp(s.label, "Filter type") == 0 && v < 3) return kFilters[v];
-    return text;
+    int32_t v = 0;
+    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + s.member, 4);
+    if (s.member == offsetof(ParameterSet, CurveSelect) && v >= 0 && v < 2) return kCurves[v];
+    if (s.member == offsetof(ParameterSet, FilterType) && v >= 0 && v < 3) return kFilters[v];
+    return SetupValueText(s, p);
 }
 
 // Lines past 80 columns go on under the first, indented, broken at spaces.
