@@ -13,7 +13,7 @@
 void ReleaseRuntimeAtUnload();  // RuntimeUnload.cpp
 
 extern "C" __declspec(dllimport) const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a,
-                                                                          uint32_t b);
+                                                                         uint32_t b);
 
 namespace {
 // Made at load as the host's entry points expect; its constructor allocates nothing.
@@ -78,18 +78,18 @@ void* g_kelvaneProcessTarget = reinterpret_cast<void*>(&ToolControlProcessDirect
 // stack under a frame call waiting in the host's library, or under the window
 // the export opens, when the library goes.
 #if defined(__GNUC__)
-__asm__(".text\n"
-        ".globl _ToolControlShow\n"
-        "_ToolControlShow:\n"
-        "    jmp *_g_kelvaneShowTarget\n"
-        ".globl _ToolControlProcess\n"
-        "_ToolControlProcess:\n"
-        "    jmp *_g_kelvaneProcessTarget\n");
+__asm__(
+    ".text\n"
+    ".globl _ToolControlShow\n"
+    "_ToolControlShow:\n"
+    "    jmp *_g_kelvaneShowTarget\n"
+    ".globl _ToolControlProcess\n"
+    "_ToolControlProcess:\n"
+    "    jmp *_g_kelvaneProcessTarget\n");
 #else
 extern "C" __declspec(naked) void* __cdecl ToolControlShow(uint32_t) { __asm jmp dword ptr[g_kelvaneShowTarget] }
-extern "C" __declspec(naked) void __cdecl ToolControlProcess(uint32_t, uint32_t) {
-    __asm jmp dword ptr[g_kelvaneProcessTarget]
-}
+extern "C" __declspec(naked) void __cdecl ToolControlProcess(uint32_t,
+                                                             uint32_t){__asm jmp dword ptr[g_kelvaneProcessTarget]}
 #endif
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -100,8 +100,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         AfxSetResourceHandle(instance);
         {
             entry::Bodies frameCall{};
-            frameCall.fetch =
-                reinterpret_cast<entry::FetchProc>(ImportedFunction(reinterpret_cast<void*>(&GetToolSubsetPtr)));
+            frameCall.fetch = reinterpret_cast<entry::FetchProc>(
+                ImportedFunction(reinterpret_cast<void*>(&GetToolSubsetPtr)));
             frameCall.fetchId = kelvane::TOOL_SUBSET_ID;
             frameCall.fetchArg = kelvane::TOOL_SUBSET_ARG;
             frameCall.frame = &ProcessFrame;
@@ -132,7 +132,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         ReleaseRuntimeAtUnload();
         return TRUE;
     }
-    default:
-        return TRUE;
+    default: return TRUE;
     }
 }

@@ -27,8 +27,8 @@ HANDLE OpenForAppending(const std::string& path) {
     // Read-only means "no more" (appending alone is not refused everywhere).
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return INVALID_HANDLE_VALUE;
-    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Appends bytes, first passing a full log to the older generation. False
@@ -63,8 +63,9 @@ void Write(bool force) noexcept {
         const kelvane::TraceRecorder::Take take = g_recorder.Lines(now, tick, GetCurrentProcessId(), force);
         if (take.text.empty()) return;
         const std::string text = g_versionWritten ? take.text
-            : kelvane::FormatJournalTime(now) + " pid " + std::to_string(GetCurrentProcessId()) +
-                  " Kelvane " KELVANE_VERSION_TEXT "\r\n" + take.text;
+                                                  : kelvane::FormatJournalTime(now) + " pid " +
+                                                        std::to_string(GetCurrentProcessId()) +
+                                                        " Kelvane " KELVANE_VERSION_TEXT "\r\n" + take.text;
         if (Append(text.data(), text.size())) {
             g_recorder.Commit(take, tick);
             g_versionWritten = true;
@@ -94,7 +95,9 @@ void FieldTrace::Close() noexcept {
     Write(true);
 }
 
-void FieldTrace::Note(TraceKind kind, const char* detail) noexcept { g_recorder.Note(kind, LocalJournalTime(), detail); }
+void FieldTrace::Note(TraceKind kind, const char* detail) noexcept {
+    g_recorder.Note(kind, LocalJournalTime(), detail);
+}
 
 void FieldTrace::NoteCommand(TraceKind kind, const kelvane::ToolCommand& asked,
                              const kelvane::ToolCommand& sent) noexcept {

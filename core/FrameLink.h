@@ -42,13 +42,13 @@ protected:
 
 // Everything the frame, its view, pages and dialogs reach of the application.
 struct FrameLink {
-    PageContext pages;           // the parameter set, the command sink, the blocks
-    CFrameIntake& intake;        // the read-back gains and the frame counts
-    const CHostLink& host;       // the send log and the journal
-    CSettingsStore& settings;    // save requests, where the settings went
-    SessionNotes& notes;         // for the job record
-    CJobLog& job;                // the job's journal on disk
-    TrendStore& trend;           // the read-back trend of the whole job
+    PageContext pages;         // the parameter set, the command sink, the blocks
+    CFrameIntake& intake;      // the read-back gains and the frame counts
+    const CHostLink& host;     // the send log and the journal
+    CSettingsStore& settings;  // save requests, where the settings went
+    SessionNotes& notes;       // for the job record
+    CJobLog& job;              // the job's journal on disk
+    TrendStore& trend;         // the read-back trend of the whole job
     FrameOwner& owner;
 };
 

@@ -33,7 +33,10 @@ public:
     void SendToolCommand(const kelvane::ToolCommand* block) override;
     void BeginBatch(const char* what) override;
     void EndBatch() override;
-    void AskedFor(int32_t value) override { m_asked = value; m_hasAsked = true; }
+    void AskedFor(int32_t value) override {
+        m_asked = value;
+        m_hasAsked = true;
+    }
     bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
     std::string ToolHolds(int32_t code) const override;
 

@@ -51,7 +51,8 @@ std::string ReadAll(const std::wstring& path, size_t atMost = SIZE_MAX) {
     std::string text;
     char buffer[65536];
     DWORD got = 0;
-    while (text.size() < atMost && ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    while (text.size() < atMost && ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
     CloseHandle(h);
     return text;
 }
@@ -212,8 +213,9 @@ std::wstring CJobLog::PartPath(int part) const {
 bool CJobLog::OpenFileLocked(std::string& why) {
     if (m_file != INVALID_HANDLE_VALUE) return true;
     CreateDirectoryW(m_folder.c_str(), nullptr);
-    m_file = CreateFileW(PartPath(m_part).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_file = CreateFileW(PartPath(m_part).c_str(), FILE_APPEND_DATA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file == INVALID_HANDLE_VALUE) {
         why = SystemWords(GetLastError());
         return false;
@@ -265,7 +267,8 @@ void CJobLog::Drain(bool retryNow) {
         }
         DWORD written = 0;
         if (ok) {
-            ok = WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+            ok = WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                 written == text.size();
             if (!ok) why = SystemWords(GetLastError() ? GetLastError() : ERROR_DISK_FULL);
             m_fileBytes += written;
             if (written > 0) m_unflushed = true;
@@ -300,8 +303,9 @@ bool CJobLog::NewJob(const kelvane::JobIdentity& job, std::string& why) {
     const kelvane::JournalTime now = LocalJournalTime();
     const std::string stamp = kelvane::FormatJournalTime(now);
     // "2026-12-09 1440 A-12 run 3.journal"
-    std::string name = stamp.substr(0, 10) + " " + stamp.substr(11, 2) + stamp.substr(14, 2) + stamp.substr(17, 2) + " " +
-                       kelvane::JournalNamePart(job.well) + " run " + kelvane::JournalNamePart(job.run) + ".journal";
+    std::string name = stamp.substr(0, 10) + " " + stamp.substr(11, 2) + stamp.substr(14, 2) + stamp.substr(17, 2) +
+                       " " + kelvane::JournalNamePart(job.well) + " run " + kelvane::JournalNamePart(job.run) +
+                       ".journal";
     const std::wstring first = Wide(CP_UTF8, name);
     CreateDirectoryW(m_folder.c_str(), nullptr);
     // The new journal starts with who and where, written now: a job that
@@ -314,7 +318,8 @@ bool CJobLog::NewJob(const kelvane::JobIdentity& job, std::string& why) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(h, head.data(), static_cast<DWORD>(head.size()), &written, nullptr) && written == head.size();
+    const bool ok = WriteFile(h, head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
+                    written == head.size();
     if (!ok) why = SystemWords(GetLastError() ? GetLastError() : ERROR_DISK_FULL);
     FlushFileBuffers(h);
     CloseHandle(h);

@@ -64,6 +64,7 @@ private:
     kelvane::StreamEvents m_stream;  // the journal thread's only
     kelvane::TrendStore m_trend;     // sampled by the journal's thread, window or not
     CFrameHolder m_frame{m_host, m_intake};
-    kelvane::FrameLink m_link{{m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_job, m_trend, m_frame};
+    kelvane::FrameLink m_link{
+        {m_params, m_host, m_blocks}, m_intake, m_host, m_settings, m_notes, m_job, m_trend, m_frame};
     bool m_windowsGone = true;
 };

@@ -78,10 +78,8 @@ bool OpenAndRead(const std::string& path, std::string& bytes, DWORD& error, HAND
                 return false;
             }
             const bool read = ReadAll(f, bytes, e);
-            if (read && keep)
-                *keep = f;
-            else
-                CloseHandle(f);
+            if (read && keep) *keep = f;
+            else CloseHandle(f);
             return read;
         },
         error);
@@ -95,9 +93,8 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, DWORD& erro
         return false;
     }
     DWORD written = 0;
-    const bool ok = bytes.empty() ||
-                    (WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                     written == bytes.size());
+    const bool ok = bytes.empty() || (WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                      written == bytes.size());
     if (!ok) error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
     CloseHandle(f);
     return ok;
@@ -129,12 +126,11 @@ struct Why {
 };
 Why Reason(DWORD error, const std::string& name) {
     switch (error) {
-    case ERROR_FILE_READ_ONLY:
-        return {name + " is read-only", "The file is read-only.", "read-only"};
+    case ERROR_FILE_READ_ONLY: return {name + " is read-only", "The file is read-only.", "read-only"};
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return {name + " is locked by another program", "Another program holds the file open without sharing it (locked).",
-                "locked"};
+        return {name + " is locked by another program",
+                "Another program holds the file open without sharing it (locked).", "locked"};
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
@@ -142,16 +138,15 @@ Why Reason(DWORD error, const std::string& name) {
         return {"the folder of " + name + " is missing",
                 "Its folder is missing (removed, or its drive or network share is not connected).", "folder missing"};
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return {"the disk of " + name + " is full", "The disk is full.", "disk full"};
+    case ERROR_HANDLE_DISK_FULL: return {"the disk of " + name + " is full", "The disk is full.", "disk full"};
     case ERROR_FILENAME_EXCED_RANGE:
         return {"the path of " + name + " is too long",
                 "Its path is longer than the system allows for a file (" + std::to_string(MAX_PATH - 1) +
                     " characters), and the folder has no short name that fits.",
                 "path too long"};
     case ERROR_WRITE_FAULT:
-        return {name + " could not be written whole", "The file could not be written whole (the disk may be full or failing).",
-                "written short"};
+        return {name + " could not be written whole",
+                "The file could not be written whole (the disk may be full or failing).", "written short"};
     case ERROR_ACCESS_DENIED:
         return {name + " may not be written",
                 "Access is denied: this user may not write there, or another program holds the file.", "access denied"};
@@ -214,9 +209,9 @@ std::string KeyList(const SavedKeys& keys, bool withValues) {
 
 std::string SystemWords(unsigned long error) {
     char buf[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                   nullptr, error, 0, buf, sizeof buf, nullptr);
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr, error, 0,
+        buf, sizeof buf, nullptr);
     std::string text(buf, n);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
         text.pop_back();
@@ -474,14 +469,15 @@ bool CSettingsFile::WriteAtomically(const std::string& target, const std::string
     }
     ok = ok && FlushToDisk(temp, error);
     if (ok && attrs != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(temp.c_str(), attrs);
-    ok = ok && Retrying(
-                   [&](DWORD& e) {
-                       if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                           return true;
-                       e = GetLastError();
-                       return false;
-                   },
-                   error, true);
+    ok = ok &&
+         Retrying(
+             [&](DWORD& e) {
+                 if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                     return true;
+                 e = GetLastError();
+                 return false;
+             },
+             error, true);
     ForgetCached(temp);
     if (!ok) DeleteFileA(temp.c_str());
     ForgetCached(target);

@@ -115,7 +115,7 @@ private:
     kelvane::ProfileListing m_loadedListing;
     kelvane::ProfileListing m_knownListing;  // as last read or written
     HANDLE m_loadHandle = INVALID_HANDLE_VALUE;
-    std::string m_failureCopy;     // a copy of unsaved settings written since start-up
+    std::string m_failureCopy;        // a copy of unsaved settings written since start-up
     kelvane::SavedKeys m_copiedKeys;  // what that copy holds of the session's keys
 
     // The notice and the status are read by the window's thread while a

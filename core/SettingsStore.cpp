@@ -21,8 +21,7 @@ public:
     explicit Win32Profile(const std::string& path) : m_path(path) {}
     std::string Read(const char* section, const char* key, const char* defaultText, size_t bufferSize) override {
         std::vector<char> buf(bufferSize + 1, '\0');
-        GetPrivateProfileStringA(section, key, defaultText, buf.data(), static_cast<DWORD>(bufferSize),
-                                 m_path.c_str());
+        GetPrivateProfileStringA(section, key, defaultText, buf.data(), static_cast<DWORD>(bufferSize), m_path.c_str());
         return std::string(buf.data());
     }
     void Write(const char*, const char*, const std::string&) override {}

@@ -23,9 +23,11 @@ std::wstring WideOf(const std::string& utf8) { return WideIn(CP_UTF8, utf8); }
 
 std::string Utf8Of(const std::wstring& wide) {
     if (wide.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
     std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
     return utf8;
 }
 
@@ -113,7 +115,8 @@ bool WriteWholeFiles(const std::vector<WholeFile>& files, std::string& why) {
         const DWORD attrs = GetFileAttributesW(WideOf(f.path).c_str());
         if (attrs == INVALID_FILE_ATTRIBUTES) continue;
         if (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-            why = f.path + ((attrs & FILE_ATTRIBUTE_DIRECTORY) ? ": a folder has that name" : ": the file is read-only");
+            why = f.path +
+                  ((attrs & FILE_ATTRIBUTE_DIRECTORY) ? ": a folder has that name" : ": the file is read-only");
             return false;
         }
     }

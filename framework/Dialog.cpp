@@ -12,15 +12,15 @@
 CDialog::~CDialog() { Destroy(); }
 
 bool CDialog::Create(HWND parent) {
-    m_hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), parent,
-                                s_entry.As<DLGPROC>(), reinterpret_cast<LPARAM>(this));
+    m_hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), parent, s_entry.As<DLGPROC>(),
+                                reinterpret_cast<LPARAM>(this));
     return m_hWnd != nullptr;
 }
 
 INT_PTR CDialog::DoModal(HWND owner) {
     return RunModal(owner, static_cast<INT_PTR>(IDCANCEL), [&] {
-        return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
-                               s_entry.As<DLGPROC>(), reinterpret_cast<LPARAM>(this));
+        return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, s_entry.As<DLGPROC>(),
+                               reinterpret_cast<LPARAM>(this));
     });
 }
 
@@ -75,8 +75,7 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             }
         }
         switch (msg) {
-        case WM_COMMAND:
-            return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_COMMAND: return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
         case WM_NOTIFY: {
             LRESULT result = 0;
             if (!self->OnNotify(reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
@@ -89,11 +88,8 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
                 return TRUE;
             }
             break;
-        case WM_NCDESTROY:
-            self->m_hWnd = nullptr;
-            return FALSE;
-        default:
-            break;
+        case WM_NCDESTROY: self->m_hWnd = nullptr; return FALSE;
+        default: break;
         }
         LRESULT result = 0;
         if (!self->OnMessage(msg, wParam, lParam, result)) return FALSE;

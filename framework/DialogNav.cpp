@@ -61,19 +61,13 @@ bool DialogKey(const MSG& msg, HWND dialog) {
         case VK_UP:
         case VK_DOWN:
         case VK_RETURN:
-        case VK_ESCAPE:
-            return true;
-        default:
-            return false;
+        case VK_ESCAPE: return true;
+        default: return false;
         }
-    case WM_CHAR:
-        return msg.wParam == '\t' || msg.wParam == '\r' || msg.wParam == VK_ESCAPE;
-    case WM_SYSKEYDOWN:
-        return IsMnemonic(dialog, MapVirtualKeyA(static_cast<UINT>(msg.wParam), MAPVK_VK_TO_CHAR));
-    case WM_SYSCHAR:
-        return IsMnemonic(dialog, msg.wParam);
-    default:
-        return false;
+    case WM_CHAR: return msg.wParam == '\t' || msg.wParam == '\r' || msg.wParam == VK_ESCAPE;
+    case WM_SYSKEYDOWN: return IsMnemonic(dialog, MapVirtualKeyA(static_cast<UINT>(msg.wParam), MAPVK_VK_TO_CHAR));
+    case WM_SYSCHAR: return IsMnemonic(dialog, msg.wParam);
+    default: return false;
     }
 }
 

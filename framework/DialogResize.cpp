@@ -11,8 +11,8 @@ const ResizeMapEntry kEmptyMap[] = {{-1, 0}};
 // The map is static data ending in {-1, 0}; a map without it stops here
 // rather than reading on without end.
 constexpr size_t kMaxMapRows = 4096;
-constexpr DWORD kGripperStyle =
-    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOX | SBS_SIZEBOXBOTTOMRIGHTALIGN;
+constexpr DWORD kGripperStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOX |
+                                SBS_SIZEBOXBOTTOMRIGHTALIGN;
 static_assert(kGripperStyle == 0x5400001C, "size gripper style");
 static_assert((RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW) == 0x0185, "page repaint flags");
 static_assert((SWP_NOZORDER | SWP_NOACTIVATE) == 0x14, "control move flags");
@@ -61,9 +61,9 @@ bool CResizePage::InitResize(bool addGripper, bool useMinTrackSize, DWORD forced
 
     const ResizeMapEntry* map = GetResizeMap();
     assert(map && "a page needs a resize map");
-    const MapError error =
-        BuildResizeList(map, kMaxMapRows, m_gripper != FALSE, kGripperId,
-                        [this](int32_t id, RszRect* rc) { return ChildRect(m_hWnd, Item(id), rc); }, m_entries);
+    const MapError error = BuildResizeList(
+        map, kMaxMapRows, m_gripper != FALSE, kGripperId,
+        [this](int32_t id, RszRect* rc) { return ChildRect(m_hWnd, Item(id), rc); }, m_entries);
     assert(error != MapError::MissingEnd && "No End Group Entry in the DLGRESIZE Map");
     assert(error == MapError::None && "malformed DLGRESIZE map");
     return error == MapError::None;
@@ -74,8 +74,8 @@ bool CResizePage::PositionControl(int cx, int cy, const RszRect& group, const Re
     HWND child = Item(entry.id);
     RszRect current{};
     if (!child || !ChildRect(m_hWnd, child, &current)) return true;
-    const RszRect r =
-        PositionControlRect(cx, cy, m_initialWidth, m_initialHeight, group, entry, grouped, next, current);
+    const RszRect r = PositionControlRect(cx, cy, m_initialWidth, m_initialHeight, group, entry, grouped, next,
+                                          current);
     if ((entry.flags & RSZ_REPAINT) && IsWindowVisible(m_hWnd)) InvalidateRect(child, nullptr, TRUE);
     if (NeedsMove(entry.flags))
         SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -110,7 +110,6 @@ bool CResizePage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& /*r
         if (lParam && m_minTrackSize.x != -1 && m_minTrackSize.y != -1)
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = m_minTrackSize;
         return false;  // the default handling runs on
-    default:
-        return false;
+    default: return false;
     }
 }

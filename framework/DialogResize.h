@@ -25,8 +25,8 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     // Moves one listed control from where it is now; a control that is gone is left alone.
-    bool PositionControl(int cx, int cy, const kelvane::RszRect& group, const kelvane::ResizeData& entry,
-                         bool grouped, int next);
+    bool PositionControl(int cx, int cy, const kelvane::RszRect& group, const kelvane::ResizeData& entry, bool grouped,
+                         int next);
 
     std::vector<kelvane::ResizeData> m_entries;
     int m_initialWidth = 0;

@@ -99,10 +99,9 @@ void ReportAbsorbedException() noexcept {
     }
 }
 
-
 namespace {
 
-CEntryPoint* g_entries = nullptr;  // every CEntryPoint, linked at static construction
+CEntryPoint* g_entries = nullptr;   // every CEntryPoint, linked at static construction
 const entry::Api* g_api = nullptr;  // the entry module's, while this load has a slot
 int g_slot = -1;
 entry::ProcessProc g_processEntry = nullptr;
@@ -212,4 +211,3 @@ void EndUnload(HWND leftWindow, bool keep) {
     g_api = nullptr;
     g_slot = -1;
 }
-

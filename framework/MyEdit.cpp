@@ -113,8 +113,8 @@ void CMyEdit::ShowNote(const std::string& note) {
     if (!m_hWnd || note.empty()) return;
     if (!m_note) {
         m_note = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                 WS_POPUP | TTS_NOPREFIX | TTS_BALLOON | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, nullptr, nullptr);
+                                 WS_POPUP | TTS_NOPREFIX | TTS_BALLOON | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, nullptr, nullptr);
         if (!m_note) return;
         TOOLINFOA ti{};
         ti.cbSize = sizeof ti;
@@ -196,11 +196,9 @@ bool CMyEdit::StepArrows(int delta) const {
 // comctl32 calls the subclass procedure through its entry (ModuleGuard.h).
 CEntryPoint CMyEdit::s_entry(EntryShape::SubclassProc, reinterpret_cast<void*>(&CMyEdit::SubclassProc));
 
-LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                       DWORD_PTR refData) {
-    return NoThrowEntry<LRESULT>(0, [&]() -> LRESULT {
-        return OnMessage(reinterpret_cast<CMyEdit*>(refData), hwnd, msg, wParam, lParam);
-    });
+LRESULT CALLBACK CMyEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR refData) {
+    return NoThrowEntry<LRESULT>(
+        0, [&]() -> LRESULT { return OnMessage(reinterpret_cast<CMyEdit*>(refData), hwnd, msg, wParam, lParam); });
 }
 
 LRESULT CMyEdit::PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -220,9 +218,7 @@ LRESULT CMyEdit::OnMessage(CMyEdit* self, HWND hwnd, UINT msg, WPARAM wParam, LP
     case WM_CHAR:
         if (wParam == '\r' || wParam == 0x1B) return 0;  // no beep for the keys we handled
         break;
-    case WM_KILLFOCUS:
-        self->HideNote();
-        break;
+    case WM_KILLFOCUS: self->HideNote(); break;
     case WM_TIMER:
         if (wParam == kNoteTimer) {
             // The balloon is a window of its own: it goes with its box when

@@ -81,13 +81,13 @@ private:
     void DestroyNote();
 
     HWND m_hWnd = nullptr;
-    HWND m_arrows = nullptr;      // the up-down that Up and Down stand for
+    HWND m_arrows = nullptr;  // the up-down that Up and Down stand for
     KeyStep m_keyStep;
-    std::string m_committed;      // the text last written by the program or committed by Enter
-    std::string m_before;         // the committed text before the last commit: the value in force
-    HWND m_note = nullptr;        // the balloon, made at the first note
+    std::string m_committed;  // the text last written by the program or committed by Enter
+    std::string m_before;     // the committed text before the last commit: the value in force
+    HWND m_note = nullptr;    // the balloon, made at the first note
     std::string m_noteText;
-    int m_noteTicks = 0;          // timer ticks left until the balloon goes
+    int m_noteTicks = 0;                 // timer ticks left until the balloon goes
     static inline int s_pageWrites = 0;  // the UI thread's own writes in progress
     bool m_dirty = false;
     bool m_programWrite = false;  // inside WM_SETTEXT: its EN_CHANGE is no typing

@@ -19,11 +19,15 @@ constexpr int kMaxTipWidth = 400;
 kelvane::SchemeColours CurrentScheme() {
     HIGHCONTRASTA hc{};
     hc.cbSize = sizeof hc;
-    const bool highContrast =
-        SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
-    return kelvane::SchemeColours{GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
-                                  GetSysColor(COLOR_HIGHLIGHTTEXT), GetSysColor(COLOR_HIGHLIGHT), highContrast,
-                                  GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
+    const bool highContrast = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) &&
+                              (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    return kelvane::SchemeColours{GetSysColor(COLOR_WINDOWTEXT),
+                                  GetSysColor(COLOR_WINDOW),
+                                  GetSysColor(COLOR_HIGHLIGHTTEXT),
+                                  GetSysColor(COLOR_HIGHLIGHT),
+                                  highContrast,
+                                  GetSysColor(COLOR_GRAYTEXT),
+                                  GetSysColor(COLOR_3DFACE)};
 }
 
 namespace {
@@ -34,11 +38,12 @@ bool IsButton(HWND control) { return (SendMessageA(control, WM_GETDLGCODE, 0, 0)
 
 HBRUSH PaintCue(HDC dc, Cue cue, bool onFace) {
     const kelvane::SchemeColours scheme = CurrentScheme();
-    const kelvane::ColourPair pair = cue == Cue::Unknown ? kelvane::UnknownColours(scheme, onFace ? scheme.face : scheme.window)
-                                     : cue == Cue::Tint  ? kelvane::TintColours(scheme)
-                                     : cue == Cue::Stale ? kelvane::StaleColours(scheme)
+    const kelvane::ColourPair pair = cue == Cue::Unknown
+                                         ? kelvane::UnknownColours(scheme, onFace ? scheme.face : scheme.window)
+                                     : cue == Cue::Tint   ? kelvane::TintColours(scheme)
+                                     : cue == Cue::Stale  ? kelvane::StaleColours(scheme)
                                      : cue == Cue::Health ? kelvane::HealthColours(scheme)
-                                                         : kelvane::WarningColours(scheme);
+                                                          : kelvane::WarningColours(scheme);
     SetTextColor(dc, pair.text);
     SetBkColor(dc, pair.back);
     SetDCBrushColor(dc, pair.back);
@@ -239,7 +244,11 @@ bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
     case WM_RBUTTONUP:
         if (m_tooltip) {
             const DWORD pos = GetMessagePos();
-            MSG m{m_page, msg, wParam, lParam, static_cast<DWORD>(GetMessageTime()),
+            MSG m{m_page,
+                  msg,
+                  wParam,
+                  lParam,
+                  static_cast<DWORD>(GetMessageTime()),
                   POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))}};
             SendMessageA(m_tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
         }
@@ -255,10 +264,7 @@ bool CPageCues::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         if (m_tooltip && IsWindow(m_tooltip)) DestroyWindow(m_tooltip);
         m_tooltip = nullptr;
         return false;
-    case WM_NCDESTROY:
-        Detach();
-        return false;
-    default:
-        return false;
+    case WM_NCDESTROY: Detach(); return false;
+    default: return false;
     }
 }

@@ -53,7 +53,9 @@ public:
     bool Attach(CDialog& page, TipText tipText, StaticCue staticCue = StaticCue());
     void AddTips(const CueTip* tips, size_t count);
     template <size_t N>
-    void AddTips(const CueTip (&tips)[N]) { AddTips(tips, N); }
+    void AddTips(const CueTip (&tips)[N]) {
+        AddTips(tips, N);
+    }
 
     // Control id's colours or tip changed: repaints it, and a tip on show
     // takes the new text.

@@ -21,7 +21,7 @@ CWnd::~CWnd() {
 }
 
 const char* CWnd::RegisterOwnClass(const char* name, const char* spare, UINT classStyle, HCURSOR cursor,
-                                HBRUSH background, UINT iconId) {
+                                   HBRUSH background, UINT iconId) {
     HINSTANCE inst = AfxGetResourceHandle();
     for (const char* candidate : {name, spare}) {
         WNDCLASSEXA existing{};
@@ -34,8 +34,8 @@ const char* CWnd::RegisterOwnClass(const char* name, const char* spare, UINT cla
             if (existing.hIcon) DestroyIcon(existing.hIcon);
         }
         // Loaded for the class alone, and destroyed with it at unload.
-        HICON icon = iconId ? static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0,
-                                                             LR_DEFAULTSIZE))
+        HICON icon = iconId ? static_cast<HICON>(
+                                  LoadImageA(inst, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE))
                             : nullptr;
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof wc;
@@ -60,16 +60,14 @@ void CWnd::UnregisterOwnClass(const char* name) {
     if (UnregisterClassA(name, AfxGetResourceHandle()) && wc.hIcon) DestroyIcon(wc.hIcon);
 }
 
-bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
-                    int cy, HWND parent, HMENU menu) {
-    HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, menu,
-                                AfxGetResourceHandle(), this);
+bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx, int cy,
+                    HWND parent, HMENU menu) {
+    HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, menu, AfxGetResourceHandle(),
+                                this);
     return hwnd != nullptr;
 }
 
-LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(m_hWnd, msg, wParam, lParam);
-}
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProcA(m_hWnd, msg, wParam, lParam); }
 
 // The system calls the class procedure through its entry (ModuleGuard.h).
 CEntryPoint CWnd::s_entry(EntryShape::WindowProc, reinterpret_cast<void*>(&CWnd::StaticWndProc));

@@ -22,8 +22,8 @@ public:
     HWND m_hWnd = nullptr;
 
     // Creates a window of a class whose procedure is ours.
-    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
-                  int cy, HWND parent, HMENU menu);
+    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx, int cy,
+                  HWND parent, HMENU menu);
     // Registers a class of ours once per load of the library (with the icon
     // of the resource iconId, 0 for none) and returns the name it goes by,
     // null when none could be registered. A class an earlier load left
@@ -31,7 +31,7 @@ public:
     // names that load's procedure: it is replaced, or, while a window of it
     // still stands, the spare name is used.
     static const char* RegisterOwnClass(const char* name, const char* spare, UINT classStyle, HCURSOR cursor,
-                                     HBRUSH background, UINT iconId);
+                                        HBRUSH background, UINT iconId);
     // At unload, with its icon: a class left registered would keep a
     // procedure address of the unloaded image.
     static void UnregisterOwnClass(const char* name);

@@ -90,7 +90,9 @@ DialogRun RunWithDialogs(const std::function<void()>& action, const DialogAnswer
     return driving.run;
 }
 
-void SetDialogText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideOfUtf8(text).c_str()); }
+void SetDialogText(HWND dialog, int id, const std::string& text) {
+    SetDlgItemTextW(dialog, id, WideOfUtf8(text).c_str());
+}
 
 void PushDialogButton(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
@@ -179,20 +181,20 @@ DialogRun LoadSetup(HWND frame, const std::string& name, bool accept, const std:
 DialogRun SaveJobRecord(HWND frame, const std::string& path, bool replace, std::string* offered) {
     int asked = 0;  // a refused replace asks for the file again: given up then
     DialogRun run = RunWithDialogs([&] { Menu(frame, ID_FILE_SAVE_RECORD); },
-                          [&](HWND dialog, const std::string&) {
-                              if (GetDlgItem(dialog, IDC_RECORD_PATH) && asked++ == 0) {
-                                  if (offered) {
-                                      wchar_t buf[1024] = {};
-                                      GetDlgItemTextW(dialog, IDC_RECORD_PATH, buf, 1024);
-                                      *offered = Utf8(buf);
-                                  }
-                                  if (!path.empty()) SetDialogText(dialog, IDC_RECORD_PATH, path);
-                                  PushDialogButton(dialog, IDOK);
-                              } else {
-                                  PushDialogButton(dialog, IDCANCEL);
-                              }
-                          },
-                          replace);
+                                   [&](HWND dialog, const std::string&) {
+                                       if (GetDlgItem(dialog, IDC_RECORD_PATH) && asked++ == 0) {
+                                           if (offered) {
+                                               wchar_t buf[1024] = {};
+                                               GetDlgItemTextW(dialog, IDC_RECORD_PATH, buf, 1024);
+                                               *offered = Utf8(buf);
+                                           }
+                                           if (!path.empty()) SetDialogText(dialog, IDC_RECORD_PATH, path);
+                                           PushDialogButton(dialog, IDOK);
+                                       } else {
+                                           PushDialogButton(dialog, IDCANCEL);
+                                       }
+                                   },
+                                   replace);
     // Where a saved record went is news, not a problem: saved lists it.
     for (size_t i = run.messages.size(); i-- > 0;)
         if (run.messages[i].rfind("The job record was saved:", 0) == 0) {
@@ -211,8 +213,8 @@ DialogRun NewJob(HWND frame, const kelvane::JobIdentity& job, const std::string&
                                   return;
                               }
                               const std::pair<int, const std::string*> fields[] = {
-                                  {IDC_JOB_COMPANY, &job.company}, {IDC_JOB_WELL, &job.well},
-                                  {IDC_JOB_FIELD, &job.field},     {IDC_JOB_RUN, &job.run},
+                                  {IDC_JOB_COMPANY, &job.company},   {IDC_JOB_WELL, &job.well},
+                                  {IDC_JOB_FIELD, &job.field},       {IDC_JOB_RUN, &job.run},
                                   {IDC_JOB_ENGINEER, &job.engineer}, {IDC_JOB_SERIAL, &job.serial},
                                   {IDC_JOB_NOTES, &job.notes}};
                               for (const auto& f : fields) SetDialogText(dialog, f.first, *f.second);

@@ -17,10 +17,10 @@ namespace harness {
 
 // What happened while the dialogs were answered.
 struct DialogRun {
-    std::vector<std::string> captions;     // every dialog seen, in order
-    std::vector<std::string> messages;     // texts of message boxes (answered Yes, or OK)
+    std::vector<std::string> captions;                  // every dialog seen, in order
+    std::vector<std::string> messages;                  // texts of message boxes (answered Yes, or OK)
     std::vector<std::vector<std::string>> previewRows;  // the preview's rows: page, setting, now, set-up
-    std::string saved;  // a record's "saved" message, kept apart from the messages
+    std::string saved;                                  // a record's "saved" message, kept apart from the messages
 };
 
 // Called once for each dialog that shows (not for message boxes), and again

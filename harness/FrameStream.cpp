@@ -20,8 +20,8 @@ FrameStream::FrameStream(HostHarness& host, double perSecond, bool changing)
           while (!m_stop.load()) {
               for (const long due = static_cast<long>((Now() - t0) * perSecond); sent < due; ++sent) {
                   if (changing)
-                      for (int base : {kelvane::READBACK_MONO_WORD, kelvane::READBACK_DT_WORD,
-                                       kelvane::READBACK_DIPOLE_WORD})
+                      for (int base :
+                           {kelvane::READBACK_MONO_WORD, kelvane::READBACK_DT_WORD, kelvane::READBACK_DIPOLE_WORD})
                           for (int i = 0; i < 8; ++i) m_frame[base + i] = static_cast<int16_t>((sent + i) % 80);
                   host.Process();
                   m_sent.store(sent + 1);

@@ -16,12 +16,11 @@
 namespace harness {
 
 struct RecordedCommand {
-    HWND controlWindow;           // wParam of WM_TOOLCONTROL
-    kelvane::ToolCommand block;   // all 520 bytes as the host saw them
+    HWND controlWindow;          // wParam of WM_TOOLCONTROL
+    kelvane::ToolCommand block;  // all 520 bytes as the host saw them
     int32_t Code() const { return block.CodeWord; }
     int32_t Value() const { return block.Payload[0]; }
 };
-
 
 // Creates every folder of a drive path ("D:\\a\\b") that is missing.
 void MakeFolders(const std::string& path);
@@ -69,15 +68,15 @@ public:
     std::string ReadIni() const;
     bool IniExists() const;
 
-    bool Load();       // LoadLibrary("Kelvane.dll"): the plug-in's start-up runs
-    void Unload();     // FreeLibrary: shut-down runs (see UnloadPlugin)
+    bool Load();    // LoadLibrary("Kelvane.dll"): the plug-in's start-up runs
+    void Unload();  // FreeLibrary: shut-down runs (see UnloadPlugin)
     // The loaded library, now the caller's to free (a test that unloads at an
     // awkward moment); the harness forgets it.
     HMODULE TakeModule();
     bool Loaded() const { return m_dll != nullptr; }
-    void Init();       // ToolControlInit(0, 0, host window)
+    void Init();  // ToolControlInit(0, 0, host window)
     void InitWith(HWND hostWindow);
-    HWND Show();       // ToolControlShow(0)
+    HWND Show();                                   // ToolControlShow(0)
     void Process(uint32_t a = 0, uint32_t b = 0);  // ToolControlProcess
 
     // Frames served by GetToolSubsetPtr (null = a dropped frame).

@@ -72,8 +72,13 @@ kelvane::SchemeColours CurrentScheme() {
     HIGHCONTRASTA hc{};
     hc.cbSize = sizeof hc;
     const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
-    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHTTEXT),
-            GetSysColor(COLOR_HIGHLIGHT), on, GetSysColor(COLOR_GRAYTEXT), GetSysColor(COLOR_3DFACE)};
+    return {GetSysColor(COLOR_WINDOWTEXT),
+            GetSysColor(COLOR_WINDOW),
+            GetSysColor(COLOR_HIGHLIGHTTEXT),
+            GetSysColor(COLOR_HIGHLIGHT),
+            on,
+            GetSysColor(COLOR_GRAYTEXT),
+            GetSysColor(COLOR_3DFACE)};
 }
 
 HWND Operator::StatusStrip() const { return FindWindowExA(m_frame, nullptr, STATUSCLASSNAMEA, nullptr); }
@@ -411,7 +416,8 @@ HWND TooltipOf(HWND control) {
     TipSearch search{control, ExistingTooltipOf(control)};
     if (search.found || !control) return search.found;
     // A page makes its tips when the mouse first comes over it, as it does here.
-    SendMessageA(GetParent(control), WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageA(GetParent(control), WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -24,9 +24,9 @@ public:
     HWND Frame() const { return m_frame; }
     HWND View() const;
     HWND PageList() const;
-    HWND PageWindow(int page) const;             // the page dialog, shown or not
+    HWND PageWindow(int page) const;  // the page dialog, shown or not
     HWND Control(int page, int id) const { return GetDlgItem(PageWindow(page), id); }
-    int ShownPage() const;                        // -1 when none is visible
+    int ShownPage() const;  // -1 when none is visible
     // Whether page's item in the page list carries the warning mark.
     bool PageMarked(int page) const;
     HWND StatusStrip() const;
@@ -51,7 +51,7 @@ public:
     HWND TrendWindow() const;
     void SetTrendSpan(int index);
 
-    void Click(int page, int id);                 // push button, radio, check box
+    void Click(int page, int id);  // push button, radio, check box
     void TypeAndEnter(int page, int id, const std::string& text);
     // Types, then presses Enter through the thread's message loop, so the
     // dialog manager sees the key first (the path a real keyboard takes).

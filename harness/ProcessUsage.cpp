@@ -54,7 +54,7 @@ kelvane::UsageSample MeasureUsage(int cycle) {
     if (u.user == 0) u.user = ProbeUser();
     DWORD handles = 0;
     u.kernel = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles ? static_cast<long>(handles)
-                                                                                : ProbeKernel();
+                                                                               : ProbeKernel();
     return u;
 }
 

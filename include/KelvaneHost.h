@@ -16,8 +16,8 @@ constexpr unsigned WM_DSPSTATUS = 0x0595;    // host -> control window: wParam =
 
 // One tool command: 130 little-endian int32 words, always sent whole.
 struct ToolCommand {
-    int32_t CodeWord;      // 0x82nn
-    int32_t ArgWord;       // 1 when Payload[0] carries a value
+    int32_t CodeWord;  // 0x82nn
+    int32_t ArgWord;   // 1 when Payload[0] carries a value
     int32_t Payload[128];
 };
 static_assert(sizeof(ToolCommand) == 520, "ToolCommand is 520 bytes");
@@ -32,12 +32,12 @@ constexpr int32_t VALUE_OFF = 0xFF;
 
 // Shared block "ToolControlPara": acquisition windows, microseconds.
 struct ToolControlPara {
-    int32_t MonoWinStart;     // 0
-    int32_t MonoWinEnd;       // 4
-    int32_t DipoleWinStart;   // 8
-    int32_t DipoleWinEnd;     // 12
-    int32_t DtWinStart[4];    // 16..28
-    int32_t DtWinEnd[4];      // 32..44
+    int32_t MonoWinStart;    // 0
+    int32_t MonoWinEnd;      // 4
+    int32_t DipoleWinStart;  // 8
+    int32_t DipoleWinEnd;    // 12
+    int32_t DtWinStart[4];   // 16..28
+    int32_t DtWinEnd[4];     // 32..44
 };
 static_assert(sizeof(ToolControlPara) == 48, "ToolControlPara is 48 bytes");
 static_assert(offsetof(ToolControlPara, MonoWinStart) == 0, "layout");
@@ -49,19 +49,19 @@ static_assert(offsetof(ToolControlPara, DtWinEnd) == 32, "layout");
 
 // Shared block "VarroProcessPara": the host's acoustic-processing parameters.
 struct ProcessPara {
-    int32_t CurveSelect;       // 0: 0 first-wave pick, 1 correlation
-    int32_t FilterType;        // 4: 0 none, 1 DT FIR, 2 band-pass
-    float LowCut;              // 8
-    float HighCut;             // 12
-    int32_t DtMin;             // 16
-    int32_t DtMax;             // 20
-    int32_t CorWinLength;      // 24
-    float Coefficient;         // 28
-    int32_t ThresholdType;     // 32: 0 manual, 1 auto
-    int32_t T01RStart[4];      // 36..48
-    int32_t SearchWinLength;   // 52
-    float ThresholdMin[4];     // 56..68
-    float ThresholdFactor;     // 72
+    int32_t CurveSelect;      // 0: 0 first-wave pick, 1 correlation
+    int32_t FilterType;       // 4: 0 none, 1 DT FIR, 2 band-pass
+    float LowCut;             // 8
+    float HighCut;            // 12
+    int32_t DtMin;            // 16
+    int32_t DtMax;            // 20
+    int32_t CorWinLength;     // 24
+    float Coefficient;        // 28
+    int32_t ThresholdType;    // 32: 0 manual, 1 auto
+    int32_t T01RStart[4];     // 36..48
+    int32_t SearchWinLength;  // 52
+    float ThresholdMin[4];    // 56..68
+    float ThresholdFactor;    // 72
 };
 static_assert(sizeof(ProcessPara) == 76, "ProcessPara is 76 bytes");
 static_assert(offsetof(ProcessPara, CurveSelect) == 0, "layout");
@@ -104,22 +104,22 @@ constexpr int32_t DIPOLE_WINDOW_END_AT_START = 8880;
 // The host's DSP status report; only StatusWord (byte 8) is read.
 struct DspStatusReport {
     int32_t Reserved[2];
-    uint16_t StatusWord;   // bit i set = DSP line i in error
+    uint16_t StatusWord;  // bit i set = DSP line i in error
     uint16_t Reserved2;
 };
 static_assert(offsetof(DspStatusReport, StatusWord) == 8, "status word at byte 8");
 
 // Read-back gains in each data frame (signed 16-bit word offsets).
-constexpr int READBACK_MONO_WORD = 2898;     // 8 words
-constexpr int READBACK_DT_WORD = 4352;       // 4 words
-constexpr int READBACK_DIPOLE_WORD = 7246;   // 8 words
+constexpr int READBACK_MONO_WORD = 2898;    // 8 words
+constexpr int READBACK_DT_WORD = 4352;      // 4 words
+constexpr int READBACK_DIPOLE_WORD = 7246;  // 8 words
 constexpr int FRAME_MIN_WORDS = 7254;
-constexpr int TOOL_SUBSET_ID = 130;          // first argument of GetToolSubsetPtr
-constexpr int TOOL_SUBSET_ARG = 4;           // second argument
+constexpr int TOOL_SUBSET_ID = 130;  // first argument of GetToolSubsetPtr
+constexpr int TOOL_SUBSET_ARG = 4;   // second argument
 
 // Command codes.
 constexpr int32_t CMD_STATUS_CHECK = 0x8201;
-constexpr int32_t CMD_MONO_CH1_GAIN = 0x8221;   // .. CH8 = 0x8228
+constexpr int32_t CMD_MONO_CH1_GAIN = 0x8221;  // .. CH8 = 0x8228
 constexpr int32_t CMD_MONO_CH2_GAIN = 0x8222;
 constexpr int32_t CMD_MONO_CH3_GAIN = 0x8223;
 constexpr int32_t CMD_MONO_CH4_GAIN = 0x8224;

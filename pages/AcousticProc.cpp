@@ -18,7 +18,6 @@
 #include "pages/logic/ReadBackCues.h"
 #include "resource.h"
 
-
 namespace {
 
 const int kStartSlider[4] = {IDC_AP_START1, IDC_AP_START2, IDC_AP_START3, IDC_AP_START4};
@@ -53,7 +52,6 @@ const CueTip kTips[] = {
     {IDC_AP_MIN3, "0.1 to 10.0"},
     {IDC_AP_MIN4, "0.1 to 10.0"},
 };
-
 
 int IndexOf(const int (&ids)[4], int id) {
     for (int i = 0; i < 4; ++i)
@@ -242,7 +240,8 @@ void CAcousticProc::OnEditValue(int id) {
     CMyEdit* edit = EditOf(id);
     if (!member || !edit) return;
     const std::string text = GetItemText(id);
-    const std::string range = kelvane::RangeTip(kelvane::LimitTypedInt(INT64_MIN), kelvane::LimitTypedInt(INT64_MAX), "");
+    const std::string range = kelvane::RangeTip(kelvane::LimitTypedInt(INT64_MIN), kelvane::LimitTypedInt(INT64_MAX),
+                                                "");
     int32_t typed = 0;
     if (!kelvane::ParseStrictInt(text, &typed)) {
         edit->Revert(kelvane::RefusedEntryTip(text, range));

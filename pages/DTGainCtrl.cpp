@@ -47,8 +47,8 @@ enum { kStartTime, kWinLength, kOffset };
 
 CDTGainCtrl::CDTGainCtrl(const PageContext& ctx)
     : CGainPage(IDD_DTGAIN, kLayout,
-                GainPageValues{ctx.params.DtChGain, &ctx.params.DtAllGain, &ctx.params.DtIsAuto, &m_filterCheck},
-                ctx) {}
+                GainPageValues{ctx.params.DtChGain, &ctx.params.DtAllGain, &ctx.params.DtIsAuto, &m_filterCheck}, ctx) {
+}
 
 CDTGainCtrl::~CDTGainCtrl() = default;
 
@@ -64,7 +64,8 @@ BOOL CDTGainCtrl::OnInitDialog() {
         ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
         ShowSlider(k, values[k]);
     }
-    SetItemInt(kSliders[kStartTime].valueLabel, FitDtWindows(values[kStartTime], values[kWinLength], values[kOffset]).start[0]);
+    SetItemInt(kSliders[kStartTime].valueLabel,
+               FitDtWindows(values[kStartTime], values[kWinLength], values[kOffset]).start[0]);
 
     // The tool learns the auto-gain state each time the page opens.
     const bool on = set.DtIsAuto != 0;

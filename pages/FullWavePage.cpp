@@ -76,11 +76,8 @@ bool CFullWavePage::OnCommand(int id, int code) {
             if (SendMessageA(Item(id), CB_GETDROPPEDSTATE, 0, 0)) StackChosen();
             return true;
         case CBN_CLOSEUP:
-        case CBN_KILLFOCUS:
-            StackChosen();
-            return true;
-        default:
-            break;
+        case CBN_KILLFOCUS: StackChosen(); return true;
+        default: break;
         }
     }
     return CGainPage::OnCommand(id, code);

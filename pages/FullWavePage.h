@@ -12,8 +12,8 @@ struct FullWaveLayout {
     int stackId;
     int32_t stackCode;
     int windowEndId;
-    int32_t windowEndCode;       // its drive limit bounds the entry
-    size_t windowEndWord;        // byte offset in ToolControlPara
+    int32_t windowEndCode;  // its drive limit bounds the entry
+    size_t windowEndWord;   // byte offset in ToolControlPara
 };
 
 struct FullWaveValues {

@@ -59,7 +59,8 @@ void CGainPage::SetHealthTips(const std::string* tips) {
 
 std::string CGainPage::ReadBackMismatch(int ch) const {
     if (ch < 0 || ch >= m_layout.channels || !m_readBackCues.Warning(ch)) return std::string();
-    return "reported " + FormatInt(m_readBackCues.Reported(ch)) + " dB, set " + FormatInt(m_readBackCues.Setting(ch)) + " dB";
+    return "reported " + FormatInt(m_readBackCues.Reported(ch)) + " dB, set " + FormatInt(m_readBackCues.Setting(ch)) +
+           " dB";
 }
 
 bool CGainPage::HasReadBackWarning() const {
@@ -104,7 +105,8 @@ BOOL CGainPage::OnInitDialog() {
         const CueTip tips[] = {{m_layout.gainEdits[i], nullptr}, {kFirstReadBackId + i, nullptr}};
         m_cues.AddTips(tips, i < m_layout.channels ? 2 : 1);
     }
-    const CueTip unknownTips[] = {{m_layout.autoOnId, nullptr}, {m_layout.autoOffId, nullptr}, {m_layout.filterId, nullptr}};
+    const CueTip unknownTips[] = {
+        {m_layout.autoOnId, nullptr}, {m_layout.autoOffId, nullptr}, {m_layout.filterId, nullptr}};
     m_cues.AddTips(unknownTips);
     return TRUE;
 }
@@ -192,8 +194,7 @@ bool CGainPage::OnCommand(int id, int code) {
         const std::string what = std::string(m_layout.section) + " Download";
         CommandBatch batch(m_ctx.commands, what.c_str());
         DownloadAll();
-    }
-    else return false;
+    } else return false;
     return true;
 }
 
@@ -259,7 +260,8 @@ bool CGainPage::StoreGain(int index, const std::string& text, bool send) {
     m_limitNotes[index].clear();
     const bool limited = g != typed;
     const std::string box = std::string(m_layout.section) + " " +
-                            (index < m_layout.channels ? "CH" + std::to_string(index + 1) : std::string("ALL")) + " gain";
+                            (index < m_layout.channels ? "CH" + std::to_string(index + 1) : std::string("ALL")) +
+                            " gain";
     // A limited value is journaled as such, both numbers beside the command.
     const std::string note = limited && send ? LimitedEntryNote(box, typed, g, "dB") : std::string();
     const auto store = [&] {
@@ -310,7 +312,8 @@ void CGainPage::OnGainKey(int index, int delta) {
         OnAllKey(delta);
         return;
     }
-    ApplyChannelStep(index, StepGainKey(GetItemText(m_layout.gainEdits[index]), delta, GainStep(), m_values.gains[index]));
+    ApplyChannelStep(index,
+                     StepGainKey(GetItemText(m_layout.gainEdits[index]), delta, GainStep(), m_values.gains[index]));
 }
 
 void CGainPage::OnChannelArrow(int index, int delta) {

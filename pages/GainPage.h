@@ -19,19 +19,19 @@ constexpr int kMaxGainChannels = 8;
 
 // Control ids and command codes of one gain page.
 struct GainPageLayout {
-    int channels;                           // 4 (DT) or 8
-    int gainEdits[kMaxGainChannels + 1];    // CH1#.. in channel order, then ALL
-    int arrows[kMaxGainChannels + 1];       // beside them, same order
-    int32_t firstChannelCode;               // channel n sends firstChannelCode + n - 1
+    int channels;                         // 4 (DT) or 8
+    int gainEdits[kMaxGainChannels + 1];  // CH1#.. in channel order, then ALL
+    int arrows[kMaxGainChannels + 1];     // beside them, same order
+    int32_t firstChannelCode;             // channel n sends firstChannelCode + n - 1
     int32_t allCode;
     int autoOnId;
     int autoOffId;
     int32_t autoCode;
     int filterId;
     int32_t filterCode;
-    bool allSetsAllGain;                    // the DT ALL edit leaves the stored ALL gain alone
-    int downloadId;                         // 0: the page has no Download button
-    const char* section;                    // "DT", "Monopole", "Dipole"
+    bool allSetsAllGain;  // the DT ALL edit leaves the stored ALL gain alone
+    int downloadId;       // 0: the page has no Download button
+    const char* section;  // "DT", "Monopole", "Dipole"
 };
 
 // Where a page's values live. All but the filter are in the parameter set;
@@ -110,7 +110,7 @@ protected:
     // the parameter set), not sent: the send that follows takes them.
     void CommitTypedGains();
     void DownholeFilter();
-    void SendChannelGains();      // every channel's gain, channel 1 first
+    void SendChannelGains();                    // every channel's gain, channel 1 first
     void ShowAllGains(const char* text) const;  // into every channel edit, then ALL
 
     int32_t GainStep() const { return m_ctx.params.GainStep; }

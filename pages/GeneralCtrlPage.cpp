@@ -271,9 +271,7 @@ void CGeneralCtrlPage::DrawStatusLine(const DRAWITEMSTRUCT& item) const {
         SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
     } else {
         switch (DspStatusLook(m_reported, m_dspFlags[line])) {
-        case DspLineLook::Error:
-            PaintCue(dc, Cue::Warning);
-            break;
+        case DspLineLook::Error: PaintCue(dc, Cue::Warning); break;
         case DspLineLook::NoData:
             SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));

@@ -81,7 +81,7 @@ private:
     int m_dipoleIndex = 0;
     // Outlive the page window: a later window shows the last report.
     int32_t m_dspFlags[kelvane::kDspLineCount] = {};
-    bool m_reported = false;         // a status report has come
+    bool m_reported = false;   // a status report has come
     int32_t m_reportTime = 0;  // local time of the last one, seconds since midnight
     // Reset, gain-step and status-check commands; only words 0 and 1 are written.
     kelvane::ToolCommand m_command{};

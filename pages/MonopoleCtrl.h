@@ -7,5 +7,4 @@
 class CMonopoleCtrl : public CFullWavePage {
 public:
     explicit CMonopoleCtrl(const kelvane::PageContext& ctx);
-
 };

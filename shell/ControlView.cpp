@@ -33,8 +33,8 @@ int ScreenDpi() {
 
 // Shared, so never destroyed; one size per process, as the DPI is.
 HICON LoadPageIcon(int id, int size) {
-    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size,
-                                         LR_DEFAULTCOLOR | LR_SHARED));
+    return static_cast<HICON>(
+        LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 // Lines of the longest label as the list wraps it within width pixels.
@@ -119,8 +119,7 @@ HIMAGELIST SharedPageImages(int size) {
     if (dc) PaintCue(dc, Cue::Warning);
     const COLORREF text = dc ? GetTextColor(dc) : 0, back = dc ? GetBkColor(dc) : 0;
     if (dc) DeleteDC(dc);
-    if (g_images.list && g_images.size == size && g_images.text == text && g_images.back == back)
-        return g_images.list;
+    if (g_images.list && g_images.size == size && g_images.text == text && g_images.back == back) return g_images.list;
     // Only one window is open at a time, and it is made after the last went.
     CControlView::ReleaseSharedImages();
     // Colour enough for the warning mark's scheme colours; the page icons
@@ -194,7 +193,8 @@ void CControlView::OnInitialUpdate(int belowForm) {
     SetWindowLongPtrA(area, GWL_EXSTYLE, GetWindowLongPtrA(area, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     for (int i = 0; i < 5; ++i)
         if (CDialog* page = Page(i)) {
-            if (page->Create(area)) SetWindowPos(page->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            if (page->Create(area))
+                SetWindowPos(page->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
 
     SendMessageA(m_pageIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadPageIcon(kPages[0].icon, m_iconSize)), 0);
@@ -311,7 +311,8 @@ std::string CControlView::DspErrorNote() const { return m_general.DspErrorNote()
 void CControlView::ReadBackMismatches(std::string (&out)[20]) const {
     const CGainPage* const pages[kelvane::kTrendSections] = {&m_dtGain, &m_monopole, &m_dipole};
     for (int s = 0; s < kelvane::kTrendSections; ++s)
-        for (int c = 0; c < kelvane::kTrendCount[s]; ++c) out[kelvane::kTrendFirst[s] + c] = pages[s]->ReadBackMismatch(c);
+        for (int c = 0; c < kelvane::kTrendCount[s]; ++c)
+            out[kelvane::kTrendFirst[s] + c] = pages[s]->ReadBackMismatch(c);
 }
 
 std::string CControlView::LastDspReport() const { return m_general.LastReport(); }
@@ -349,9 +350,7 @@ void CControlView::StepPage(int delta) {
 
 bool CControlView::OnShortcut(UINT key, bool shift) {
     switch (key) {
-    case VK_TAB:
-        StepPage(shift ? -1 : 1);
-        return true;
+    case VK_TAB: StepPage(shift ? -1 : 1); return true;
     case VK_NEXT:
     case VK_PRIOR:
         if (shift) return false;
@@ -362,8 +361,7 @@ bool CControlView::OnShortcut(UINT key, bool shift) {
         // The frame's File menu item: the frame sends every setting.
         PostMessageA(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(ID_FILE_SEND_ALL, 0), 0);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -400,9 +398,9 @@ void CControlView::FitFrameToForm(int belowForm) {
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &monitor)) return;
     const RECT& work = monitor.rcWork;
-    const kelvane::RszRect placed =
-        kelvane::FitFrameToWorkArea({now.left, now.top, now.right, now.bottom}, want.right - want.left,
-                                    want.bottom - want.top, {work.left, work.top, work.right, work.bottom});
+    const kelvane::RszRect placed = kelvane::FitFrameToWorkArea({now.left, now.top, now.right, now.bottom},
+                                                                want.right - want.left, want.bottom - want.top,
+                                                                {work.left, work.top, work.right, work.bottom});
     // A frame made where the last one was fitted needs no move: moving a
     // top-level window costs the platform dozens of requests.
     if (placed.left == now.left && placed.top == now.top && placed.right == now.right && placed.bottom == now.bottom)
@@ -423,8 +421,8 @@ void CControlView::ScrollTo(int bar, int pos) {
     if (delta == 0) return;
     current = pos;
     SetScrollPos(m_hWnd, bar, pos, TRUE);
-    ScrollWindowEx(m_hWnd, bar == SB_HORZ ? delta : 0, bar == SB_VERT ? delta : 0, nullptr, nullptr, nullptr,
-                   nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    ScrollWindowEx(m_hWnd, bar == SB_HORZ ? delta : 0, bar == SB_VERT ? delta : 0, nullptr, nullptr, nullptr, nullptr,
+                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
 }
 
 bool CControlView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -460,8 +458,8 @@ bool CControlView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         if (lParam) return false;  // a control's own scroll notice
         const int bar = msg == WM_VSCROLL ? SB_VERT : SB_HORZ;
         SCROLLINFO si{};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_ALL;
+        si.cbSize = sizeof si;
+        si.fMask = SIF_ALL;
         GetScrollInfo(m_hWnd, bar, &si);
         int pos = si.nPos;
         switch (LOWORD(wParam)) {
@@ -479,7 +477,6 @@ bool CControlView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         result = 0;
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -74,8 +74,8 @@ public:
     // box, which the parameter set does not keep) goes into settings.
     void AddPageHeldSettings(kelvane::ParameterSet& settings) const;
 
-    HWND m_pageIcon = nullptr;   // IDC_VIEW_PAGEICON
-    HWND m_pageList = nullptr;   // IDC_VIEW_PAGELIST
+    HWND m_pageIcon = nullptr;  // IDC_VIEW_PAGEICON
+    HWND m_pageList = nullptr;  // IDC_VIEW_PAGELIST
 
 protected:
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;

@@ -78,7 +78,7 @@ bool CMainFrame::LoadFrame(UINT resourceId, DWORD style) {
     // The class and its icon are made once per load of the library and go
     // together at unload; a window opened again must not load another icon.
     const char* registered = RegisterOwnClass(kFrameClass, kSpareFrameClass, CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
-                                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), IDI_FRAME);
+                                              reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), IDI_FRAME);
     if (!registered) return false;
     g_frameClass = registered;
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
@@ -103,7 +103,8 @@ bool CMainFrame::OnCreate() {
     CreateStatusStrip();
     m_link.job.Event("Control window opened");
     m_watch.Open(SampleFrames());
-    m_pView = new (std::nothrow) CControlView(kelvane::PageContext{m_link.pages.params, m_trendTap, m_link.pages.blocks});
+    m_pView = new (std::nothrow)
+        CControlView(kelvane::PageContext{m_link.pages.params, m_trendTap, m_link.pages.blocks});
     if (m_pView && m_pView->Create(m_hWnd, kFirstPaneId)) {
         RecalcLayout();
         m_pView->OnInitialUpdate(StatusStripHeight());
@@ -138,8 +139,8 @@ bool CMainFrame::OnCreate() {
 
 void CMainFrame::CreateStatusStrip() {
     m_strip = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, m_hWnd,
-                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusStripId)),
-                              AfxGetResourceHandle(), nullptr);
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusStripId)), AfxGetResourceHandle(),
+                              nullptr);
     for (std::string& text : m_stripTexts) text.clear();
     m_stripParts = 0;
     m_countWidths[0] = m_countWidths[1] = 0;
@@ -294,7 +295,8 @@ void CMainFrame::UpdateStale() {
     m_stale = stale;
     std::string note;
     if (stale) {
-        const std::string since = kelvane::FormatClock(kelvane::SecondsOfDayAgo(LocalSecondsOfDay(), m_watch.SinceMs()));
+        const std::string since = kelvane::FormatClock(
+            kelvane::SecondsOfDayAgo(LocalSecondsOfDay(), m_watch.SinceMs()));
         note = m_watch.AnyUsable() ? "No report from the tool since " + since
                                    : "No report from the tool since the window opened at " + since;
     }
@@ -328,11 +330,11 @@ void CMainFrame::UpdateStatusStrip() {
     // A job journal that cannot be written goes with the settings' saves.
     const std::string journal = m_link.job.Failure();
     const std::string saveLine = join(settings.line, journal.empty() ? journal : "Job journal not written: " + journal);
-    const std::string saveBrief =
-        join(settings.shortLine.empty() ? settings.line : settings.shortLine, journal.empty() ? "" : "Journal not written");
-    const std::string saveEssence =
-        join(settings.line.empty() ? std::string() : saveBrief.substr(0, saveBrief.find(" (")),
-             journal.empty() ? "" : "Journal not written");
+    const std::string saveBrief = join(settings.shortLine.empty() ? settings.line : settings.shortLine,
+                                       journal.empty() ? "" : "Journal not written");
+    const std::string saveEssence = join(
+        settings.line.empty() ? std::string() : saveBrief.substr(0, saveBrief.find(" (")),
+        journal.empty() ? "" : "Journal not written");
     // A channel flagged in auto gain leads, until acknowledged; shortened
     // alongside the others.
     const std::vector<std::string> health = HealthStripForms();
@@ -342,8 +344,8 @@ void CMainFrame::UpdateStatusStrip() {
         const std::string others[] = {join(dsp, saveLine), join(dsp, saveBrief), join(dspBrief, saveBrief),
                                       join(dspBrief, saveEssence)};
         for (size_t i = 0; i < 4; ++i) {
-            const std::string form =
-                join(health.empty() ? std::string() : health[std::min(i, health.size() - 1)], others[i]);
+            const std::string form = join(health.empty() ? std::string() : health[std::min(i, health.size() - 1)],
+                                          others[i]);
             if (failure.empty() || form != failure.back()) failure.push_back(form);
         }
     }
@@ -424,11 +426,8 @@ void CMainFrame::OnSetupLoaded() {
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_CREATE:
-        return OnCreate() ? 0 : -1;
-    case WM_SIZE:
-        RecalcLayout();
-        return 0;
+    case WM_CREATE: return OnCreate() ? 0 : -1;
+    case WM_SIZE: RecalcLayout(); return 0;
     case WM_SETFOCUS:
         if (m_pView && m_pView->m_hWnd) SetFocus(m_pView->m_hWnd);
         return 0;
@@ -467,9 +466,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         if (OnSetupCommand(LOWORD(wParam))) return 0;
         break;
-    case kelvane::WM_READBACKNOTICE:
-        OnReadBackNotice();
-        return 0;
+    case kelvane::WM_READBACKNOTICE: OnReadBackNotice(); return 0;
     case WM_NOTIFY: {
         // A click on the strip's failure part while it shows a health flag acknowledges it.
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
@@ -499,9 +496,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         m_readBackDeferred = false;
         ShowReadBack();
         return 0;
-    case kelvane::WM_SETTINGSNOTICE:
-        ShowSettingsNotice();
-        return 0;
+    case kelvane::WM_SETTINGSNOTICE: ShowSettingsNotice(); return 0;
     case kelvane::WM_HOSTSTATE:
         if (m_pView) m_pView->EnableStatusCheck(static_cast<int32_t>(wParam));
         return 0;
@@ -536,8 +531,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // never be handled, and the next ToolControlShow opens a new one.
         m_link.owner.FrameGone(this);
         break;
-    default:
-        break;
+    default: break;
     }
     return CWnd::WindowProc(msg, wParam, lParam);
 }
@@ -555,8 +549,7 @@ void CMainFrame::OnReadBackNotice() {
     const bool streaming = GetTickCount() - m_lastReadBackTick < kStreamGapMs;
     // GetInputState: a key or mouse button waiting, without touching the
     // queue's "new since last looked" bits a host's wait loop may rely on.
-    if (streaming && GetInputState() &&
-        SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
+    if (streaming && GetInputState() && SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {
         m_readBackDeferred = true;
         return;
     }
@@ -631,8 +624,8 @@ void CMainFrame::SampleTrend() {
         m_resetsJudged = m_trendTap.ToolResets();
         events = m_health.ToolReset(now);
     }
-    const std::vector<kelvane::HealthEvent> more =
-        taken ? m_health.Offer(last, m_link.pages.params.GainStep) : m_health.Idle(now);
+    const std::vector<kelvane::HealthEvent> more = taken ? m_health.Offer(last, m_link.pages.params.GainStep)
+                                                         : m_health.Idle(now);
     events.insert(events.end(), more.begin(), more.end());
     if (!events.empty()) OnHealthEvents(events);
 }
@@ -642,7 +635,8 @@ void CMainFrame::OnHealthEvents(const std::vector<kelvane::HealthEvent>& events)
     bool began = false;
     for (const kelvane::HealthEvent& e : events) {
         m_link.notes.Event(kelvane::HealthEventLine(e), now);
-        m_link.job.Event(kelvane::HealthEventLine(e), -1, e.began ? static_cast<int>(kelvane::TrendMarkKind::Health) : -1);
+        m_link.job.Event(kelvane::HealthEventLine(e), -1,
+                         e.began ? static_cast<int>(kelvane::TrendMarkKind::Health) : -1);
         if (!e.began) continue;
         m_trend.Mark(TrendWallNowMs() - (GetTickCount() - e.flag.since), e.flag.since, kelvane::TrendMarkKind::Health);
         began = true;
@@ -669,7 +663,8 @@ void CMainFrame::ShowHealthLooks() {
 std::vector<std::string> CMainFrame::HealthStripForms() const {
     const std::vector<int> flagged = m_health.Unacknowledged();
     if (flagged.empty()) return {};
-    std::vector<std::string> forms = kelvane::HealthFlagForms(flagged.front(), m_health.Flag(flagged.front()), GetTickCount());
+    std::vector<std::string> forms = kelvane::HealthFlagForms(flagged.front(), m_health.Flag(flagged.front()),
+                                                              GetTickCount());
     if (flagged.size() > 1)
         for (std::string& form : forms) form += " (+" + std::to_string(flagged.size() - 1) + " more)";
     return forms;

@@ -30,9 +30,8 @@ constexpr DWORD kReaderStopMs = 1000;  // the reader ends between two files
 // Texts here are UTF-8; windows and message boxes are given UTF-16.
 void Tell(HWND owner, SessionNotes& notes, const std::string& text) {
     notes.NoticeShown(text, LocalSecondsOfDay());
-    RunModal(owner, IDCANCEL, [&] {
-        return MessageBoxW(owner, WideOf(text).c_str(), WideOf(kTitle).c_str(), MB_OK | MB_ICONWARNING);
-    });
+    RunModal(owner, IDCANCEL,
+             [&] { return MessageBoxW(owner, WideOf(text).c_str(), WideOf(kTitle).c_str(), MB_OK | MB_ICONWARNING); });
 }
 
 bool Ask(HWND owner, const std::string& text) {
@@ -54,8 +53,8 @@ std::wstring WideTextOf(HWND window) {
 std::string Now(bool forFileName) {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    const std::string text = FormatJournalTime({t.wYear * 10000 + t.wMonth * 100 + t.wDay,
-                                                ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000});
+    const std::string text = FormatJournalTime(
+        {t.wYear * 10000 + t.wMonth * 100 + t.wDay, ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000});
     if (!forFileName) return text.substr(0, 19);
     std::string compact;  // 20261208-162005
     for (char c : text.substr(0, 19))
@@ -229,7 +228,8 @@ private:
         ListView_DeleteAllItems(list);
         for (const SetupListing& item : m_items) AddRow(list, {item.name, item.saved, item.summary});
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        if (!m_items.empty()) ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        if (!m_items.empty())
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         EnableItem(IDOK, !m_items.empty());
         EnableItem(IDC_SETUP_RENAME, !m_items.empty());
         EnableItem(IDC_SETUP_DELETE, !m_items.empty());
@@ -291,7 +291,8 @@ private:
         const SetupListing* item = Selected();
         if (!item || !Ask(m_hWnd, "Delete the set-up \"" + item->name + "\"?")) return;
         std::string why;
-        if (!m_store.Delete(item->name, why)) Tell(m_hWnd, m_notes, "\"" + item->name + "\" could not be deleted: " + why + ".");
+        if (!m_store.Delete(item->name, why))
+            Tell(m_hWnd, m_notes, "\"" + item->name + "\" could not be deleted: " + why + ".");
         Fill();
     }
 
@@ -307,7 +308,8 @@ private:
 // Cancel changes and sends nothing.
 class CPreviewDialog : public CDialog {
 public:
-    CPreviewDialog(const char* caption, std::string text, const char* const (&columns)[4], std::vector<SetupChange> rows)
+    CPreviewDialog(const char* caption, std::string text, const char* const (&columns)[4],
+                   std::vector<SetupChange> rows)
         : CDialog(IDD_SETUP_PREVIEW), m_caption(caption), m_text(std::move(text)), m_columns(columns),
           m_rows(std::move(rows)) {}
 
@@ -357,14 +359,16 @@ bool LoadSetupFromMenu(HWND owner, const FrameLink& app, CControlView& view) {
     std::string text, why;
     SetupFile setup;
     if (!store.Read(name, text, why) || !ParseSetup(text, now, setup, why)) {
-        Tell(owner, app.notes, "The set-up \"" + name + "\" was not loaded; nothing changed.\n\n" + store.PathOf(name) + ":\n" +
-                        why + ".");
+        Tell(owner, app.notes,
+             "The set-up \"" + name + "\" was not loaded; nothing changed.\n\n" + store.PathOf(name) + ":\n" + why +
+                 ".");
         return false;
     }
     const std::vector<SetupChange> rows = DiffSetup(now, setup.values);
     static const char* const kColumns[4] = {"Page", "Setting", "Now", "Set-up (as sent)"};
     CPreviewDialog preview("Load set-up: what would change",
-                           "Loading \"" + name + "\" changes " + (rows.empty() ? std::string("no setting") : Settings(rows.size())) +
+                           "Loading \"" + name + "\" changes " +
+                               (rows.empty() ? std::string("no setting") : Settings(rows.size())) +
                                ". OK sets every page and sends every setting to the tool; Cancel changes nothing.",
                            kColumns, rows);
     if (preview.DoModal(owner) != IDOK) return false;
@@ -396,7 +400,8 @@ std::string RecordFolder(const FrameLink& app) { return Utf8OfAnsi(app.settings.
 // The journal's file beside the report: its name with ".csv" for ".txt".
 std::string JournalPathOf(const std::string& path) {
     std::string csvPath = path;
-    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0) csvPath.resize(csvPath.size() - 4);
+    if (csvPath.size() > 4 && lstrcmpiA(csvPath.c_str() + csvPath.size() - 4, ".txt") == 0)
+        csvPath.resize(csvPath.size() - 4);
     return csvPath + ".csv";
 }
 
@@ -416,9 +421,9 @@ std::string LoadsText(const JobReplay& job) {
         reloads += l.how == "reload";
         restarts += l.how == "host restart";
     }
-    return std::to_string(job.Loads().size()) + (job.Loads().size() == 1 ? " load" : " loads") + " of the plug-in: " +
-           std::to_string(reloads) + (reloads == 1 ? " reload, " : " reloads, ") + std::to_string(restarts) +
-           (restarts == 1 ? " host restart" : " host restarts");
+    return std::to_string(job.Loads().size()) + (job.Loads().size() == 1 ? " load" : " loads") +
+           " of the plug-in: " + std::to_string(reloads) + (reloads == 1 ? " reload, " : " reloads, ") +
+           std::to_string(restarts) + (restarts == 1 ? " host restart" : " host restarts");
 }
 
 bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string& path, std::string& why) {
@@ -428,7 +433,7 @@ bool WriteJobRecord(const FrameLink& app, CControlView& view, const std::string&
     in.when = Now(false);
     const JobIdentity& id = job.Identity();
     const std::pair<const char*, const std::string*> fields[] = {
-        {"Company", &id.company}, {"Well", &id.well},         {"Field", &id.field},  {"Run", &id.run},
+        {"Company", &id.company},   {"Well", &id.well},          {"Field", &id.field}, {"Run", &id.run},
         {"Engineer", &id.engineer}, {"Tool serial", &id.serial}, {"Notes", &id.notes}};
     for (const auto& f : fields)
         if (!f.second->empty()) in.job.emplace_back(f.first, *f.second);
@@ -476,7 +481,8 @@ protected:
             for (const Field& f : Fields()) *f.value = Trimmed(Utf8Of(WideTextOf(Item(f.id))));
             const int missing = m_job.well.empty() ? IDC_JOB_WELL : m_job.run.empty() ? IDC_JOB_RUN : 0;
             if (missing) {
-                MessageBoxW(m_hWnd, L"A job needs its well and its run number.", WideOf(kTitle).c_str(), MB_OK | MB_ICONWARNING);
+                MessageBoxW(m_hWnd, L"A job needs its well and its run number.", WideOf(kTitle).c_str(),
+                            MB_OK | MB_ICONWARNING);
                 SetFocus(Item(missing));
                 return true;
             }
@@ -550,16 +556,18 @@ bool NewJobFromMenu(HWND owner, const FrameLink& app) {
 bool ConfirmSendAll(HWND owner, const FrameLink& app, CControlView& view) {
     ParameterSet willSend = CurrentSettings(app, view);
     LimitSetup(willSend);
-    const ToolView tool =
-        ToolHolds(willSend, [&app](int32_t code, SentValue* v) { return app.job.LastSent(code, v); });
+    const ToolView tool = ToolHolds(willSend, [&app](int32_t code, SentValue* v) { return app.job.LastSent(code, v); });
     SYSTEMTIME t{};
     GetLocalTime(&t);
     const std::vector<SetupChange> rows = DiffSendAll(willSend, tool, t.wYear * 10000 + t.wMonth * 100 + t.wDay);
     static const char* const kColumns[4] = {"Page", "Setting", "Tool now (last sent)", "Will send"};
     const std::string text =
-        rows.empty() ? std::string("The tool was last sent every value Send all would send. OK sends them again; Cancel sends nothing.")
-                     : Settings(rows.size()) + " would change from what the tool was last sent, or are not known. "
-                                               "OK sends every setting to the tool; Cancel sends nothing.";
+        rows.empty()
+            ? std::string(
+                  "The tool was last sent every value Send all would send. OK sends them again; Cancel sends nothing.")
+            : Settings(rows.size()) +
+                  " would change from what the tool was last sent, or are not known. "
+                  "OK sends every setting to the tool; Cancel sends nothing.";
     CPreviewDialog preview("Send all settings: what would change", text, kColumns, rows);
     return preview.DoModal(owner) == IDOK;
 }

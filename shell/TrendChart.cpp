@@ -76,7 +76,8 @@ void Polyline(HDC dc, const std::vector<TrendPoint>& run, int dot, int passes) {
         Line(dc, run[0].x - dot, run[0].y, run[0].x + dot + 1, run[0].y, passes);
         return;
     }
-    Stroke(dc, passes, [&] { ::Polyline(dc, reinterpret_cast<const POINT*>(run.data()), static_cast<int>(run.size())); });
+    Stroke(dc, passes,
+           [&] { ::Polyline(dc, reinterpret_cast<const POINT*>(run.data()), static_cast<int>(run.size())); });
 }
 
 // The channels' lines straight into the 32-bit DIB the chart is painted
@@ -139,7 +140,8 @@ private:
         const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
         // Wholly outside on one side: nothing to plot, the pattern moves on.
         if ((std::max(x0, x1) < m_clip.left || std::min(x0, x1) >= m_clip.right ||
-             std::max(y0, y1) + m_passes <= m_clip.top || std::min(y0, y1) >= m_clip.bottom) && !m_pattern)
+             std::max(y0, y1) + m_passes <= m_clip.top || std::min(y0, y1) >= m_clip.bottom) &&
+            !m_pattern)
             return;
         int32_t err = dx + dy;
         while (x0 != x1 || y0 != y1) {
@@ -175,7 +177,8 @@ void Run(HDC dc, Canvas& canvas, const std::vector<TrendPoint>& run, TrendInk in
         return;
     }
     if (run.size() == 1) {  // a lone sample: a short dash, so it shows
-        canvas.Polyline({{run[0].x - dot, run[0].y}, {run[0].x + dot + 1, run[0].y}}, {ink.colour, TrendPattern::Solid}, passes);
+        canvas.Polyline({{run[0].x - dot, run[0].y}, {run[0].x + dot + 1, run[0].y}}, {ink.colour, TrendPattern::Solid},
+                        passes);
         return;
     }
     canvas.Polyline(run, ink, passes);
@@ -205,7 +208,8 @@ Metrics MetricsOf(HDC dc, const CTrendStyle& style) {
     HGDIOBJ old = SelectObject(dc, style.m_font);
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
-    Metrics m{style.Px(6), static_cast<int>(tm.tmHeight), TextSize(dc, "-20 dB").cx, TextSize(dc, "1,3-8").cx, style.Px(4)};
+    Metrics m{style.Px(6), static_cast<int>(tm.tmHeight), TextSize(dc, "-20 dB").cx, TextSize(dc, "1,3-8").cx,
+              style.Px(4)};
     SelectObject(dc, old);
     return m;
 }
@@ -281,8 +285,8 @@ void DrawAxes(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& pl
 }
 
 // Auto-gain periods: from a sample in auto gain to the next one, unless a gap lies between.
-void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendSeries& ring, const TrendLayout& layout,
-                   int section) {
+void ShadeAutoGain(HDC dc, const CTrendStyle& style, const RECT& plot, const TrendSeries& ring,
+                   const TrendLayout& layout, int section) {
     const uint8_t bit = static_cast<uint8_t>(1u << section);
     size_t i = layout.First();
     SetBkColor(dc, style.m_autoBack);
@@ -334,7 +338,8 @@ void DrawMarks(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         SelectObject(dc, style.m_mark);
         Line(dc, x, plot.top, x, plot.bottom);
         // A notch on the time axis and the mark's name at the top, on the window colour.
-        const POINT notch[3] = {{x, plot.bottom}, {x - m.tick, plot.bottom + m.tick}, {x + m.tick, plot.bottom + m.tick}};
+        const POINT notch[3] = {
+            {x, plot.bottom}, {x - m.tick, plot.bottom + m.tick}, {x + m.tick, plot.bottom + m.tick}};
         SelectObject(dc, style.m_axis);
         SelectObject(dc, GetStockObject(DC_BRUSH));
         SetDCBrushColor(dc, style.m_scheme.windowText);
@@ -407,7 +412,8 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
     SelectObject(dc, style.m_cursor);
     Line(dc, view.hoverX, plot.top, view.hoverX, plot.bottom);
     const uint32_t tick = TrendTickAt(scale, view.hoverX);
-    const uint32_t slack = static_cast<uint32_t>(static_cast<uint64_t>(scale.spanMs) * 3 / std::max<LONG>(1, plot.right - plot.left));
+    const uint32_t slack = static_cast<uint32_t>(static_cast<uint64_t>(scale.spanMs) * 3 /
+                                                 std::max<LONG>(1, plot.right - plot.left));
     const size_t at = TrendSampleAt(ring, scale.now, scale.spanMs, tick, slack);
     std::vector<std::string> lines;
     if (at == ring.Size()) {
@@ -421,7 +427,9 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
         const TrendSample& s = ring.At(low);
         const TrendSample& h = ring.At(high);
         const bool autoOn = ((s.autoOn | h.autoOn) >> section & 1) != 0;
-        auto clock = [&](uint32_t when) { return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - when), low == high); };
+        auto clock = [&](uint32_t when) {
+            return FormatClockMs(MsOfDayAgo(view.nowMsOfDay, scale.now - when), low == high);
+        };
         lines.push_back(clock(s.tick) + (low == high ? "" : " - " + clock(h.tick)) + (autoOn ? "  auto gain" : ""));
         for (int c = 0; c < kTrendCount[section]; ++c) {
             const int ch = kTrendFirst[section] + c;
@@ -456,7 +464,8 @@ void DrawHover(HDC dc, const CTrendStyle& style, const Metrics& m, const RECT& p
 }  // namespace
 
 CTrendStyle::CTrendStyle(const SchemeColours& scheme, int dpi)
-    : m_scheme(scheme), m_dpi(dpi > 0 ? dpi : 96), m_lineWidth(std::max(1, MulDiv(3, m_dpi, 192))), m_thinWidth(std::max(1, Px(1))) {
+    : m_scheme(scheme), m_dpi(dpi > 0 ? dpi : 96), m_lineWidth(std::max(1, MulDiv(3, m_dpi, 192))),
+      m_thinWidth(std::max(1, Px(1))) {
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof ncm;
     LOGFONTA lf{};

@@ -48,10 +48,10 @@ struct TrendPixels {
 };
 
 struct TrendChartView {
-    uint32_t now;         // the tick at the right edge
-    uint32_t spanMs;      // shown period
-    int32_t nowMsOfDay;   // local time at now
-    int hoverX;           // the mouse's x, or -1
+    uint32_t now;                         // the tick at the right edge
+    uint32_t spanMs;                      // shown period
+    int32_t nowMsOfDay;                   // local time at now
+    int hoverX;                           // the mouse's x, or -1
     const TrendPixels* pixels = nullptr;  // null: GDI draws the lines
 };
 

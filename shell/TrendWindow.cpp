@@ -47,7 +47,7 @@ CTrendWindow* CTrendWindow::Open(HWND owner, const TrendStore& store, CTrendWind
         return *gone;
     }
     const char* trendClass = RegisterOwnClass(kTrendClass, kSpareTrendClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
-                                           LoadCursor(nullptr, IDC_ARROW), nullptr, 0);
+                                              LoadCursor(nullptr, IDC_ARROW), nullptr, 0);
     if (!trendClass) return nullptr;
     g_trendClass = trendClass;
     CTrendWindow* wnd = new (std::nothrow) CTrendWindow(store, gone);
@@ -280,9 +280,9 @@ void CTrendWindow::SaveCsv() {
     // under Wine each such round keeps a handle of the process.
     HMODULE dialogs = LoadLibraryA("comdlg32.dll");
     using SaveFileName = BOOL(WINAPI*)(OPENFILENAMEA*);
-    const auto getSaveFileName =
-        dialogs ? reinterpret_cast<SaveFileName>(reinterpret_cast<void*>(GetProcAddress(dialogs, "GetSaveFileNameA")))
-                : nullptr;
+    const auto getSaveFileName = dialogs ? reinterpret_cast<SaveFileName>(
+                                               reinterpret_cast<void*>(GetProcAddress(dialogs, "GetSaveFileNameA")))
+                                         : nullptr;
     const bool chosen = RunModal(m_hWnd, false, [&] { return getSaveFileName && getSaveFileName(&ofn); });
     if (dialogs) FreeLibrary(dialogs);
     if (!chosen) return;
@@ -334,12 +334,8 @@ void CTrendWindow::Probe(TrendProbe* probe) {
 
 LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_SIZE:
-        Layout();
-        return 0;
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_SIZE: Layout(); return 0;
     case WM_GETMINMAXINFO: {
         auto* mmi = reinterpret_cast<MINMAXINFO*>(lParam);
         const int dpi = m_style ? m_style->m_dpi : 96;
@@ -347,8 +343,7 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         mmi->ptMinTrackSize.y = MulDiv(360, dpi, 96);
         return 0;
     }
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers everything
+    case WM_ERASEBKGND: return 1;  // the paint covers everything
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(m_hWnd, &ps);
@@ -401,8 +396,7 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         g_placement.length = sizeof g_placement;
         g_placed = GetWindowPlacement(m_hWnd, &g_placement) != 0;
         break;
-    default:
-        break;
+    default: break;
     }
     return CWnd::WindowProc(msg, wParam, lParam);
 }

@@ -16,16 +16,16 @@
 // it drew just now: a test reads the chart back without reading pixels.
 constexpr UINT WM_TRENDPROBE = WM_APP + 0x1F0;
 struct TrendProbe {
-    uint32_t now;                    // out: the tick at the charts' right edge
-    uint32_t spanMs;                 // out
-    RECT plot[kelvane::kTrendSections];  // out: plot areas, client coordinates
+    uint32_t now;                         // out: the tick at the charts' right edge
+    uint32_t spanMs;                      // out
+    RECT plot[kelvane::kTrendSections];   // out: plot areas, client coordinates
     RECT chart[kelvane::kTrendSections];  // out: each chart's area
     RECT text[kelvane::kTrendSections];   // out: the bounds of each chart's texts
-    kelvane::TrendSample* samples;   // in: room for capacity samples
-    uint32_t capacity;               // in
-    uint32_t count;                  // out: the shown period's samples, oldest first
-    uint32_t marks;                  // out: marks in the shown period
-    uint32_t reduced;                // out: of count, samples standing for an interval's lowest or highest
+    kelvane::TrendSample* samples;        // in: room for capacity samples
+    uint32_t capacity;                    // in
+    uint32_t count;                       // out: the shown period's samples, oldest first
+    uint32_t marks;                       // out: marks in the shown period
+    uint32_t reduced;                     // out: of count, samples standing for an interval's lowest or highest
 };
 
 // Local wall clock in ms since 1970: the trend's history survives restarts

@@ -124,7 +124,9 @@ std::string FormatFixed(double v, int decimals) {
 
 std::string FormatClock(int32_t secondsOfDay) {
     if (secondsOfDay < 0 || secondsOfDay >= 24 * 3600) secondsOfDay = 0;
-    const auto two = [](int32_t v) { return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)}; };
+    const auto two = [](int32_t v) {
+        return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    };
     return two(secondsOfDay / 3600) + ":" + two(secondsOfDay / 60 % 60) + ":" + two(secondsOfDay % 60);
 }
 

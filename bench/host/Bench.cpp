@@ -22,9 +22,26 @@ constexpr UINT_PTR kFrameTimer = 1;
 constexpr UINT_PTR kRefreshTimer = 2;
 
 enum : int {
-    IDB_SHOW = 100, IDB_STATUS, IDB_RELOAD, IDB_EXPORT, IDB_APPLY, IDB_HOSTSTATE,
-    IDC_STREAM, IDC_WORKER, IDE_RATE, IDE_LAG, IDC_STUCK_SEC, IDE_STUCK_CH, IDC_STUCK_KIND, IDE_OFFSET, IDE_DROP,
-    IDE_DSPBITS, IDC_HOSTSTATE, IDC_JOURNAL, IDE_BLOCKS, IDS_TIMING,
+    IDB_SHOW = 100,
+    IDB_STATUS,
+    IDB_RELOAD,
+    IDB_EXPORT,
+    IDB_APPLY,
+    IDB_HOSTSTATE,
+    IDC_STREAM,
+    IDC_WORKER,
+    IDE_RATE,
+    IDE_LAG,
+    IDC_STUCK_SEC,
+    IDE_STUCK_CH,
+    IDC_STUCK_KIND,
+    IDE_OFFSET,
+    IDE_DROP,
+    IDE_DSPBITS,
+    IDC_HOSTSTATE,
+    IDC_JOURNAL,
+    IDE_BLOCKS,
+    IDS_TIMING,
 };
 
 std::string ItemText(HWND parent, int id) {
@@ -127,10 +144,8 @@ void Bench::CreateControls() {
         int id;
         const char* value;
     } rows[] = {
-        {"Frame rate (Hz):", IDE_RATE, "10"},
-        {"Read-back lag (frames):", IDE_LAG, "0"},
-        {"Read-back offset (dB):", IDE_OFFSET, "0"},
-        {"Drop every N frames (0 = none):", IDE_DROP, "0"},
+        {"Frame rate (Hz):", IDE_RATE, "10"},           {"Read-back lag (frames):", IDE_LAG, "0"},
+        {"Read-back offset (dB):", IDE_OFFSET, "0"},    {"Drop every N frames (0 = none):", IDE_DROP, "0"},
         {"DSP fault bits (hex):", IDE_DSPBITS, "0000"},
     };
     int ry = y + 22;
@@ -141,13 +156,15 @@ void Bench::CreateControls() {
     }
     make("STATIC", "Stuck channel:", SS_LEFT, 22, ry + 3, 120, 18, -1);
     HWND sec = make("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 150, ry, 90, 120, IDC_STUCK_SEC);
-    for (const char* s : {"none", "DT", "Monopole", "Dipole"}) SendMessageA(sec, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    for (const char* s : {"none", "DT", "Monopole", "Dipole"})
+        SendMessageA(sec, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
     SendMessageA(sec, CB_SETCURSEL, 0, 0);
     make("STATIC", "CH#", SS_LEFT, 250, ry + 3, 30, 18, -1);
     make("EDIT", "1", ES_AUTOHSCROLL | ES_NUMBER, 280, ry, 30, 22, IDE_STUCK_CH);
     // Where it sticks: at the gain it has, or pinned at an end of the range.
     HWND kind = make("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 318, ry, 100, 120, IDC_STUCK_KIND);
-    for (const char* k : {"stuck", "pinned high", "pinned low"}) SendMessageA(kind, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(k));
+    for (const char* k : {"stuck", "pinned high", "pinned low"})
+        SendMessageA(kind, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(k));
     SendMessageA(kind, CB_SETCURSEL, 0, 0);
     ry += 30;
     make("BUTTON", "Apply tool settings", BS_PUSHBUTTON, 22, ry, 150, 26, IDB_APPLY);
@@ -202,12 +219,8 @@ LRESULT Bench::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
-    case WM_APP_STATUS:
-        SendStatusReport();
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
-        return 0;
+    case WM_APP_STATUS: SendStatusReport(); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam)); return 0;
     case WM_TIMER:
         if (wParam == kFrameTimer) RunFrame();
         if (wParam == kRefreshTimer) Refresh();
@@ -221,8 +234,7 @@ LRESULT Bench::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         m_hwnd = nullptr;
         PostQuitMessage(0);
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcA(m_hwnd, msg, wParam, lParam);
 }
@@ -275,15 +287,9 @@ void Bench::AddJournalRow(const JournalEntry& e) {
 
 void Bench::OnCommand(int id) {
     switch (id) {
-    case IDB_SHOW:
-        ShowControl();
-        break;
-    case IDB_STATUS:
-        ReportStatus();
-        break;
-    case IDB_RELOAD:
-        Reload();
-        break;
+    case IDB_SHOW: ShowControl(); break;
+    case IDB_STATUS: ReportStatus(); break;
+    case IDB_RELOAD: Reload(); break;
     case IDB_EXPORT: {
         char file[MAX_PATH] = "journal.csv";
         OPENFILENAMEA ofn{};
@@ -299,14 +305,11 @@ void Bench::OnCommand(int id) {
     }
     case IDB_APPLY:
     case IDC_STREAM:
-    case IDC_WORKER:
-        ApplyToolPanel();
-        break;
+    case IDC_WORKER: ApplyToolPanel(); break;
     case IDB_HOSTSTATE:
         SendHostState(static_cast<int>(SendDlgItemMessageA(m_hwnd, IDC_HOSTSTATE, CB_GETCURSEL, 0, 0)));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -24,8 +24,8 @@
 namespace bench {
 
 struct JournalEntry {
-    double timeMs;              // since the bench started
-    kelvane::ToolCommand block; // all 520 bytes as received
+    double timeMs;               // since the bench started
+    kelvane::ToolCommand block;  // all 520 bytes as received
 };
 
 // Call timing of one export, microseconds.
@@ -47,15 +47,15 @@ public:
     HWND Window() const { return m_hwnd; }
 
     // The host contract.
-    bool LoadPlugin();          // LoadLibrary + ToolControlInit(0, 0, host window)
-    void UnloadPlugin();        // FreeLibrary
+    bool LoadPlugin();    // LoadLibrary + ToolControlInit(0, 0, host window)
+    void UnloadPlugin();  // FreeLibrary
     bool Reload();
-    HWND ShowControl();         // ToolControlShow(0)
+    HWND ShowControl();  // ToolControlShow(0)
     HWND ControlWindow() const { return IsWindow(m_control) ? m_control : nullptr; }
-    void RunFrame();            // one simulated frame on the UI thread
+    void RunFrame();  // one simulated frame on the UI thread
     void SendHostState(int state);
-    void SendStatusReport();    // WM_DSPSTATUS with the last report
-    void ReportStatus();        // the simulator's report now, as on a check
+    void SendStatusReport();  // WM_DSPSTATUS with the last report
+    void ReportStatus();      // the simulator's report now, as on a check
 
     // The simulated tool, shared with the streaming thread.
     template <class F>
@@ -141,15 +141,15 @@ public:
 
 private:
     Bench& m_bench;
-    size_t m_seen = 0;                    // journal entries checked
-    std::map<int32_t, int32_t> m_last;    // last value sent per code (ALL counts for its channels)
+    size_t m_seen = 0;                       // journal entries checked
+    std::map<int32_t, int32_t> m_last;       // last value sent per code (ALL counts for its channels)
     std::map<int32_t, std::string> m_boxes;  // gain boxes as last seen, by code
     int32_t m_monoInterval = 0, m_dipoleInterval = 0;
-    bool m_trusted = true;                // this load read the file and nothing held it since
+    bool m_trusted = true;  // this load read the file and nothing held it since
     bool m_heldAtUnload = false;
     size_t m_steps = 0;
-    size_t m_journalFrom = SIZE_MAX;      // the host's journal when checking began
-    size_t m_sentBefore = 0;              // the host's journal before this step
+    size_t m_journalFrom = SIZE_MAX;  // the host's journal when checking began
+    size_t m_sentBefore = 0;          // the host's journal before this step
     kelvane::ProcessPara m_processBefore{};
     kelvane::ToolControlPara m_toolBefore{};
 };

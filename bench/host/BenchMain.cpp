@@ -48,7 +48,8 @@ void DeleteMatching(const std::string& folder, const char* pattern) {
     HANDLE h = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
     } while (FindNextFileA(h, &found));
     FindClose(h);
 }
@@ -71,8 +72,9 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--shrink") && i + 1 < argc) shrink = argv[++i];
         else if (!std::strcmp(argv[i], "--shrink-seconds") && i + 1 < argc) shrinkSeconds = std::atof(argv[++i]);
         else {
-            std::printf("usage: KelvaneBench [--script FILE [--pace MS] | --soak SECONDS [--seed N] | --shrink REPLAY]"
-                        " [--shrink-seconds S] [--out DIR] [--work D:\\folder]\n");
+            std::printf(
+                "usage: KelvaneBench [--script FILE [--pace MS] | --soak SECONDS [--seed N] | --shrink REPLAY]"
+                " [--shrink-seconds S] [--out DIR] [--work D:\\folder]\n");
             return 2;
         }
     }

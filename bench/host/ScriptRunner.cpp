@@ -30,8 +30,8 @@ struct BoxWatch {
     std::string expected;                 // "expect box": text the next box contains
     std::string answer = "OK";            // "answer box": the button that answers it
     bool armed = false;
-    bool met = false;                     // the expected box came and was answered
-    std::string answerFailed;             // it had no such button
+    bool met = false;          // the expected box came and was answered
+    std::string answerFailed;  // it had no such button
 };
 BoxWatch g_boxes;
 constexpr UINT kBoxWatchMs = 100;
@@ -267,7 +267,7 @@ private:
         const size_t before = m_bench.Journal().size();
         const bool accept = s.verb == "setup load";
         const harness::DialogRun run = harness::LoadSetup(m_op->Frame(), s.text, accept, m_out + "\\setup-list.png",
-                                                      m_out + "\\setup-preview.png");
+                                                          m_out + "\\setup-preview.png");
         Boxes(s, run);
         const bool previewed = !run.captions.empty() && run.captions.size() >= 2 && run.messages.empty();
         if (!previewed) Fail(s, "set-up \"" + s.text + "\" was not previewed");
@@ -283,10 +283,16 @@ private:
         while (std::getline(parts, part, ';')) {
             while (!part.empty() && part[0] == ' ') part.erase(0, 1);
             const size_t space = part.find(' ');
-            const std::string key = part.substr(0, space), value = space == std::string::npos ? "" : part.substr(space + 1);
-            std::string* field = key == "Well" ? &id.well : key == "Run" ? &id.run : key == "Company" ? &id.company
-                               : key == "Field" ? &id.field : key == "Engineer" ? &id.engineer
-                               : key == "Serial" ? &id.serial : key == "Notes" ? &id.notes : nullptr;
+            const std::string key = part.substr(0, space),
+                              value = space == std::string::npos ? "" : part.substr(space + 1);
+            std::string* field = key == "Well"       ? &id.well
+                                 : key == "Run"      ? &id.run
+                                 : key == "Company"  ? &id.company
+                                 : key == "Field"    ? &id.field
+                                 : key == "Engineer" ? &id.engineer
+                                 : key == "Serial"   ? &id.serial
+                                 : key == "Notes"    ? &id.notes
+                                                     : nullptr;
             if (!field) return Fail(s, "job new: no field '" + key + "'");
             *field = value;
         }
@@ -382,7 +388,9 @@ private:
         }
         ShowRecord(path);
     }
-    static bool EndsWithTxt(const std::string& p) { return p.size() > 4 && lstrcmpiA(p.c_str() + p.size() - 4, ".txt") == 0; }
+    static bool EndsWithTxt(const std::string& p) {
+        return p.size() > 4 && lstrcmpiA(p.c_str() + p.size() - 4, ".txt") == 0;
+    }
     static std::string ReadText(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::stringstream ss;
@@ -405,8 +413,8 @@ private:
     // The report as it reads, in a fixed font, saved beside it as a picture.
     void ShowRecord(const std::string& path) {
         HWND view = CreateWindowExA(0, "EDIT", ReadText(path).c_str(),
-                                    WS_POPUP | WS_VISIBLE | WS_CAPTION | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 20, 20,
-                                    700, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                                    WS_POPUP | WS_VISIBLE | WS_CAPTION | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 20,
+                                    20, 700, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (!view) return;
         SetWindowTextA(view, ReadText(path).c_str());
         SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
@@ -422,7 +430,7 @@ private:
         ScriptStep settle = s;
         settle.num.assign(1, kSettleMs);
         Wait(settle);
-        HWND w = s.verb == "screenshot" ? m_bench.ControlWindow()
+        HWND w = s.verb == "screenshot"  ? m_bench.ControlWindow()
                  : s.verb == "trendshot" ? (m_op ? m_op->TrendWindow() : nullptr)
                                          : m_bench.Window();
         const std::string path = m_out + "\\" + s.text + ".png";
@@ -527,7 +535,7 @@ private:
     std::string m_lastRecord;
     int m_failures = 0;
     std::string m_lastFailure;
-    bool m_boxStep = false;      // the step was "expect box" or "answer box"
+    bool m_boxStep = false;        // the step was "expect box" or "answer box"
     std::vector<int32_t> m_noted;  // "note readback"
     static constexpr int kSettleMs = 600;
     HANDLE m_settingsLock = INVALID_HANDLE_VALUE;

@@ -98,8 +98,7 @@ bool ResetAtStart(int32_t code) {
     case CMD_DT_DOWNHOLE_FILTER:
     case CMD_DT_ALL_GAIN:  // DT "AllGain" is never written
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -114,10 +113,14 @@ const ProcessBox kProcessBoxes[] = {
     {IDC_AP_COR_WIN, offsetof(ProcessPara, CorWinLength)},
 };
 
-const size_t kProcessFloats[] = {offsetof(ProcessPara, LowCut),          offsetof(ProcessPara, HighCut),
-                                 offsetof(ProcessPara, Coefficient),     offsetof(ProcessPara, ThresholdMin) + 0,
-                                 offsetof(ProcessPara, ThresholdMin) + 4, offsetof(ProcessPara, ThresholdMin) + 8,
-                                 offsetof(ProcessPara, ThresholdMin) + 12, offsetof(ProcessPara, ThresholdFactor)};
+const size_t kProcessFloats[] = {offsetof(ProcessPara, LowCut),
+                                 offsetof(ProcessPara, HighCut),
+                                 offsetof(ProcessPara, Coefficient),
+                                 offsetof(ProcessPara, ThresholdMin) + 0,
+                                 offsetof(ProcessPara, ThresholdMin) + 4,
+                                 offsetof(ProcessPara, ThresholdMin) + 8,
+                                 offsetof(ProcessPara, ThresholdMin) + 12,
+                                 offsetof(ProcessPara, ThresholdFactor)};
 
 std::string Hex(int32_t v) {
     char b[16];
@@ -163,7 +166,8 @@ std::vector<std::pair<int32_t, int32_t>> JournalCommandsTaken() {
             while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
                 stream.Feed(buffer, static_cast<size_t>(in.gcount()), [&taken](const JournalLine& line) {
                     if (line.kind == "cmd" && line.GetInt("delivered") == 1)
-                        taken.push_back({line.at, static_cast<int32_t>(line.GetInt("code")), static_cast<int32_t>(line.GetInt("sent"))});
+                        taken.push_back({line.at, static_cast<int32_t>(line.GetInt("code")),
+                                         static_cast<int32_t>(line.GetInt("sent"))});
                 });
             }
         } while (FindNextFileA(h, &found));
@@ -184,13 +188,14 @@ std::string JournalMisses(const std::vector<JournalEntry>& host, size_t from) {
     const std::vector<std::pair<int32_t, int32_t>> taken = JournalCommandsTaken();
     const size_t want = host.size() - from;
     if (taken.size() < want)
-        return "the job journal holds " + std::to_string(taken.size()) + " commands, the host took " + std::to_string(want);
+        return "the job journal holds " + std::to_string(taken.size()) + " commands, the host took " +
+               std::to_string(want);
     const size_t skip = taken.size() - want;
     for (size_t i = 0; i < want; ++i) {
         const ToolCommand& c = host[from + i].block;
         if (taken[skip + i].first != c.CodeWord || taken[skip + i].second != c.Payload[0])
-            return "the job journal differs from the host at command " + std::to_string(i + 1) + " of " + std::to_string(want) +
-                   " (" + Hex(c.CodeWord) + " " + std::to_string(c.Payload[0]) + ")";
+            return "the job journal differs from the host at command " + std::to_string(i + 1) + " of " +
+                   std::to_string(want) + " (" + Hex(c.CodeWord) + " " + std::to_string(c.Payload[0]) + ")";
     }
     return std::string();
 }
@@ -220,8 +225,8 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
     if (m_journalFrom == SIZE_MAX) m_journalFrom = m_seen;
     // No command the operator did not ask for: only an operator's action
     // sends, and opening the window only the DT auto-gain state it must.
-    static const char* const kSending[] = {"type", "click", "arrow", "slider", "select", "sendall",
-                                           "setup load", "key", "answer box"};
+    static const char* const kSending[] = {"type",    "click",      "arrow", "slider",    "select",
+                                           "sendall", "setup load", "key",   "answer box"};
     bool asked = false;
     for (const char* verb : kSending) asked = asked || s.verb == verb;
     for (size_t i = m_sentBefore; !asked && i < journal.size(); ++i) {
@@ -294,8 +299,8 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
                 char buf[32] = {};
                 GetPrivateProfileStringA(g.section, g.key, "", buf, sizeof buf, ini.c_str());
                 if (box->second != buf)
-                    fail(std::string("[") + g.section + "] " + g.key + " is \"" + buf + "\" after the unload, the box showed \"" +
-                         box->second + "\"");
+                    fail(std::string("[") + g.section + "] " + g.key + " is \"" + buf +
+                         "\" after the unload, the box showed \"" + box->second + "\"");
             }
         }
         if (!m_trusted || m_heldAtUnload) m_last.clear();
@@ -379,8 +384,9 @@ private:
     int Between(int lo, int hi) { return lo + Pick(hi - lo + 1); }
 
     std::string TypedText() {
-        static const char* const kOdd[] = {"", "-", "abc", "1e3", "12x", " 7", "0x10", "12.7", "-0", "+5",
-                                           "99999999999999999999", "-2147483649", "4e38", "nan", "inf", "1,5"};
+        static const char* const kOdd[] = {
+            "",     "-",   "abc", "1e3", "12x", " 7", "0x10", "12.7", "-0", "+5", "99999999999999999999", "-2147483649",
+            "4e38", "nan", "inf", "1,5"};
         const int r = Pick(10);
         if (r < 5) return std::to_string(Between(-60, 140));
         if (r < 7) return std::to_string(Between(-100000, 100000));
@@ -402,8 +408,9 @@ private:
         GetClassNameA(c, cls, sizeof cls);
         if (!_stricmp(cls, "Edit")) {
             if (GetWindowLongA(c, GWL_STYLE) & ES_READONLY) return "key " + at + " tab";
-            static const char* const kKeys[] = {"up", "down", "ctrl+a", "enter", "escape", "tab", "ctrl+tab",
-                                                "ctrl+shift+tab", "ctrl+pagedown", "ctrl+shift+d", "backspace"};
+            static const char* const kKeys[] = {
+                "up",       "down",           "ctrl+a",        "enter",        "escape",   "tab",
+                "ctrl+tab", "ctrl+shift+tab", "ctrl+pagedown", "ctrl+shift+d", "backspace"};
             if (Pick(4) == 0) return "key " + at + " " + kKeys[Pick(static_cast<int>(sizeof kKeys / sizeof kKeys[0]))];
             return "type " + at + " " + TypedText();
         }
@@ -557,16 +564,18 @@ int RunSoak(Bench& bench, double seconds, uint32_t seed, const std::string& outD
     // windows and the plug-in's bounded histories take at a time.
     std::string growth = "too few samples";
     if (ok && usage.size() >= 8) {
-        const std::vector<UsageSample> later(usage.begin() + static_cast<std::ptrdiff_t>(usage.size() / 2), usage.end());
+        const std::vector<UsageSample> later(usage.begin() + static_cast<std::ptrdiff_t>(usage.size() / 2),
+                                             usage.end());
         const bool settled = later.back().cycle - later.front().cycle >= kSettledSteps;
         const GrowthBounds bounds{settled ? kSoakBytesPerStep : kShortSoakBytesPerStep, settled ? 0.1 : 0.25};
         const GrowthVerdict v = JudgeGrowth(later, bounds);
         growth = DescribeGrowth(v, bounds) + " (over the later half)";
         if (!v.ok) {
-            std::printf("soak: growth: %s; samples (step, private bytes, GDI, USER, kernel, windows):\n", v.why.c_str());
+            std::printf("soak: growth: %s; samples (step, private bytes, GDI, USER, kernel, windows):\n",
+                        v.why.c_str());
             for (const UsageSample& u : usage)
-                std::printf("  %d %.0f %ld %ld %ld, %d windows open\n", u.cycle, u.privateBytes, u.gdi, u.user, u.kernel,
-                            u.state);
+                std::printf("  %d %.0f %ld %ld %ld, %d windows open\n", u.cycle, u.privateBytes, u.gdi, u.user,
+                            u.kernel, u.state);
             *failure = "growth: " + v.why;
             ok = false;
         }
@@ -626,7 +635,8 @@ ChildRun RunChild(const std::string& script, const std::string& out, double seco
 std::string FailureOf(const ChildRun& r) {
     if (r.exitCode == 0) return "";
     const size_t at = r.output.find(": FAILED: ");
-    if (at == std::string::npos) return r.exitCode < 0 ? "no end within its time" : "exit " + std::to_string(r.exitCode);
+    if (at == std::string::npos)
+        return r.exitCode < 0 ? "no end within its time" : "exit " + std::to_string(r.exitCode);
     const size_t from = at + 10;
     return r.output.substr(from, r.output.find_first_of("\r\n", from) - from);
 }

@@ -26,41 +26,63 @@ std::vector<std::string> Tokens(const std::string& line, size_t n, std::string* 
 
 struct Grammar {
     const char* verb;
-    int words;       // word arguments before the numbers (0 or 1)
-    int nums;        // numeric arguments; -1 = one or more
-    bool rest;       // takes the rest of the line as text
+    int words;  // word arguments before the numbers (0 or 1)
+    int nums;   // numeric arguments; -1 = one or more
+    bool rest;  // takes the rest of the line as text
     bool restNeeded;
 };
 
 const Grammar kGrammar[] = {
-    {"show", 0, 0, false, false},          {"close", 0, 0, false, false},
-    {"reload", 0, 0, false, false},        {"page", 0, 1, false, false},
-    {"frames", 0, 1, false, false},        {"hoststate", 0, 1, false, false},
-    {"dspstatus", 0, 1, false, false},     {"lag", 0, 1, false, false},
-    {"type", 0, 2, true, false},           {"click", 0, 2, false, false},
-    {"arrow", 0, 2, true, true},           {"slider", 0, -1, false, false},
-    {"select", 0, 3, false, false},        {"screenshot", 0, 0, true, true},
+    {"show", 0, 0, false, false},
+    {"close", 0, 0, false, false},
+    {"reload", 0, 0, false, false},
+    {"page", 0, 1, false, false},
+    {"frames", 0, 1, false, false},
+    {"hoststate", 0, 1, false, false},
+    {"dspstatus", 0, 1, false, false},
+    {"lag", 0, 1, false, false},
+    {"type", 0, 2, true, false},
+    {"click", 0, 2, false, false},
+    {"arrow", 0, 2, true, true},
+    {"slider", 0, -1, false, false},
+    {"select", 0, 3, false, false},
+    {"screenshot", 0, 0, true, true},
     {"benchshot", 0, 0, true, true},
-    {"fault stuck", 1, 1, false, false},   {"fault pinned", 2, 1, false, false},
+    {"fault stuck", 1, 1, false, false},
+    {"fault pinned", 2, 1, false, false},
     {"fault offset", 0, 1, false, false},
-    {"fault drop", 0, 1, false, false},    {"fault clear", 0, 0, false, false},
-    {"expect command", 0, 2, false, false}, {"expect field", 1, 1, true, true},
-    {"expect text", 0, 2, true, false},    {"expect readback", 0, 3, false, false},
+    {"fault drop", 0, 1, false, false},
+    {"fault clear", 0, 0, false, false},
+    {"expect command", 0, 2, false, false},
+    {"expect field", 1, 1, true, true},
+    {"expect text", 0, 2, true, false},
+    {"expect readback", 0, 3, false, false},
     {"ini", 0, 0, true, true},
-    {"wait", 0, 1, false, false},          {"sendall", 0, 0, false, false},
-    {"expect mark", 0, 2, false, false},   {"expect strip", 0, 1, true, true},
-    {"trend", 0, 1, false, false},         {"trendshot", 0, 0, true, true},
+    {"wait", 0, 1, false, false},
+    {"sendall", 0, 0, false, false},
+    {"expect mark", 0, 2, false, false},
+    {"expect strip", 0, 1, true, true},
+    {"trend", 0, 1, false, false},
+    {"trendshot", 0, 0, true, true},
     {"stream", 0, 2, false, false},
-    {"expect box", 0, 0, true, true},      {"answer box", 0, 0, true, true},
-    {"note readback", 0, 1, false, false}, {"expect moved", 0, 2, false, false},
-    {"key", 0, 2, true, true},             {"settings", 1, 0, false, false},
-    {"fault unreadable", 0, 1, false, false}, {"feed", 0, 1, false, false},
+    {"expect box", 0, 0, true, true},
+    {"answer box", 0, 0, true, true},
+    {"note readback", 0, 1, false, false},
+    {"expect moved", 0, 2, false, false},
+    {"key", 0, 2, true, true},
+    {"settings", 1, 0, false, false},
+    {"fault unreadable", 0, 1, false, false},
+    {"feed", 0, 1, false, false},
     {"check", 0, 0, false, false},
-    {"setup save", 0, 0, true, true},      {"setup load", 0, 0, true, true},
-    {"setup cancel", 0, 0, true, true},    {"record", 0, 0, true, true},
+    {"setup save", 0, 0, true, true},
+    {"setup load", 0, 0, true, true},
+    {"setup cancel", 0, 0, true, true},
+    {"record", 0, 0, true, true},
     {"sendall cancel", 0, 0, false, false},
-    {"job new", 0, 0, true, true},         {"job tail", 0, 1, false, false},
-    {"expect journal", 0, 0, true, true},  {"expect record", 0, 0, true, true},
+    {"job new", 0, 0, true, true},
+    {"job tail", 0, 1, false, false},
+    {"expect journal", 0, 0, true, true},
+    {"expect record", 0, 0, true, true},
 };
 
 // step.text "[SECTION] KEY=VALUE" into its three parts.
@@ -91,9 +113,9 @@ bool ParseScriptKey(const std::string& name, ScriptKey& out) {
     static const struct {
         const char* name;
         uint32_t vk;
-    } kKeys[] = {{"up", 0x26},   {"down", 0x28},   {"left", 0x25},   {"right", 0x27}, {"home", 0x24},
-                 {"end", 0x23},  {"pageup", 0x21}, {"pagedown", 0x22}, {"tab", 0x09}, {"enter", 0x0D},
-                 {"escape", 0x1B}, {"space", 0x20}, {"backspace", 0x08}, {"delete", 0x2E}};
+    } kKeys[] = {{"up", 0x26},     {"down", 0x28},   {"left", 0x25},      {"right", 0x27}, {"home", 0x24},
+                 {"end", 0x23},    {"pageup", 0x21}, {"pagedown", 0x22},  {"tab", 0x09},   {"enter", 0x0D},
+                 {"escape", 0x1B}, {"space", 0x20},  {"backspace", 0x08}, {"delete", 0x2E}};
     for (const auto& k : kKeys)
         if (rest == k.name) out.vk = k.vk;
     if (rest.size() == 1 && ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= '0' && rest[0] <= '9')))
@@ -163,7 +185,8 @@ bool ParseScript(const std::string& source, std::vector<ScriptStep>& steps, std:
         }
         if (g->nums >= 0) {
             std::vector<std::string> n = Tokens(remaining, static_cast<size_t>(g->nums), &remaining);
-            if (static_cast<int>(n.size()) != g->nums) return fail("'" + verb + "' needs " + std::to_string(g->nums) + " numbers");
+            if (static_cast<int>(n.size()) != g->nums)
+                return fail("'" + verb + "' needs " + std::to_string(g->nums) + " numbers");
             for (const std::string& t : n) {
                 int32_t v = 0;
                 const bool ok = verb == "dspstatus" ? ParseScriptInt(t.rfind("0x", 0) == 0 ? t : "0x" + t, v)

@@ -41,14 +41,14 @@
 namespace kelvane {
 
 struct ScriptStep {
-    int line = 0;                   // 1-based line in the script
-    std::string verb;               // "type", "expect command", "fault stuck", ...
-    std::vector<int32_t> num;       // the numeric arguments, in order
-    std::string text;               // the rest of the line (type / expect text / screenshot)
-    std::string word;               // a word argument: up|down, toolcontrol|process, dt|mono|dipole;
-                                    // ini: the section
-    std::string word2;              // a second word: fault pinned's section
-    std::string value;              // ini: the key's new text (text holds the key)
+    int line = 0;              // 1-based line in the script
+    std::string verb;          // "type", "expect command", "fault stuck", ...
+    std::vector<int32_t> num;  // the numeric arguments, in order
+    std::string text;          // the rest of the line (type / expect text / screenshot)
+    std::string word;          // a word argument: up|down, toolcontrol|process, dt|mono|dipole;
+                               // ini: the section
+    std::string word2;         // a second word: fault pinned's section
+    std::string value;         // ini: the key's new text (text holds the key)
 };
 
 // Parses a whole script. On failure returns false and sets error to

@@ -10,9 +10,9 @@ namespace kelvane {
 enum class PlantedFault { None, Stuck, PinnedHigh, PinnedLow, Offset };
 
 struct HealthRunResult {
-    int falseFlags = 0;        // flags on channels without a fault
-    int64_t detectMs = -1;     // from the fault to its channel's flag; -1 never
-    int rule = -1;             // HealthRule of that flag, as int
+    int falseFlags = 0;     // flags on channels without a fault
+    int64_t detectMs = -1;  // from the fault to its channel's flag; -1 never
+    int rule = -1;          // HealthRule of that flag, as int
 };
 
 // Runs for runMs of simulated time at frameMs a frame; the fault goes on

@@ -12,34 +12,28 @@ namespace {
 
 int32_t ClampGain(int32_t g) { return std::min(GAIN_MAX_DB, std::max(GAIN_MIN_DB, g)); }
 
-int16_t ToWord(int32_t v) {
-    return static_cast<int16_t>(std::min<int32_t>(32767, std::max<int32_t>(-32768, v)));
-}
+int16_t ToWord(int32_t v) { return static_cast<int16_t>(std::min<int32_t>(32767, std::max<int32_t>(-32768, v))); }
 
 enum class Unit { None, Db, Us, OnOff, Count };
 
 Unit UnitOf(int32_t code) {
     switch (code) {
     case CMD_MONO_STACK:
-    case CMD_DIPOLE_STACK:
-        return Unit::Count;
+    case CMD_DIPOLE_STACK: return Unit::Count;
     case CMD_MONO_AUTO_GAIN:
     case CMD_DIPOLE_AUTO_GAIN:
     case CMD_DT_AUTO_GAIN:
     case CMD_MONO_DOWNHOLE_FILTER:
     case CMD_DIPOLE_DOWNHOLE_FILTER:
-    case CMD_DT_DOWNHOLE_FILTER:
-        return Unit::OnOff;
+    case CMD_DT_DOWNHOLE_FILTER: return Unit::OnOff;
     case CMD_MONO_WIN_END:
     case CMD_DIPOLE_WIN_END:
     case CMD_DT_WIN_START:
     case CMD_DT_WIN_END:
     case CMD_DT_TOTAL_OFFSET:
     case CMD_MONO_SAMPLERATE:
-    case CMD_DIPOLE_SAMPLERATE:
-        return Unit::Us;
-    default:
-        break;
+    case CMD_DIPOLE_SAMPLERATE: return Unit::Us;
+    default: break;
     }
     if ((code >= CMD_MONO_CH1_GAIN && code <= CMD_MONO_ALL_GAIN) ||
         (code >= CMD_DIPOLE_CH1_GAIN && code <= CMD_DIPOLE_ALL_GAIN) ||
@@ -113,7 +107,8 @@ int32_t ToolSim::AppliedGain(Section s, int ch) const {
     if (m_faults.StuckSection == si && m_faults.StuckChannel == ch) return m_faults.StuckGain;
     const SectionState& sec = m_state.Sec[si];
     const int32_t g = sec.AutoGain ? AutoGainFor(m_frame, s, ch, m_state.GainStep) : sec.Gain[ch];
-    if (m_faults.OffsetSection == si && m_faults.OffsetChannel == ch) return ClampGain(AddSat(g, m_faults.ChannelOffset));
+    if (m_faults.OffsetSection == si && m_faults.OffsetChannel == ch)
+        return ClampGain(AddSat(g, m_faults.ChannelOffset));
     return g;
 }
 
@@ -153,14 +148,10 @@ bool ToolSim::Apply(const ToolCommand& cmd) {
     const int32_t v = cmd.Payload[0];
     // Commands without a value.
     switch (code) {
-    case CMD_STATUS_CHECK:
-        m_statusPending = true;
-        return true;
+    case CMD_STATUS_CHECK: m_statusPending = true; return true;
     case CMD_GAIN_STEP_1DB:
     case CMD_GAIN_STEP_2DB:
-    case CMD_GAIN_STEP_3DB:
-        m_state.GainStep = code - CMD_GAIN_STEP_1DB + 1;
-        return true;
+    case CMD_GAIN_STEP_3DB: m_state.GainStep = code - CMD_GAIN_STEP_1DB + 1; return true;
     case CMD_DSP_RESET: {
         // The DSPs forget their acquisition set-up; delays and the gain step
         // live in the tool controller and survive.
@@ -180,8 +171,7 @@ bool ToolSim::Apply(const ToolCommand& cmd) {
         m_state = PowerOnState();
         ++m_toolResets;
         return true;
-    default:
-        break;
+    default: break;
     }
     if (cmd.ArgWord != ARG_VALUE) return false;
 
@@ -207,21 +197,11 @@ bool ToolSim::Apply(const ToolCommand& cmd) {
         return true;
     }
     switch (code) {
-    case CMD_MONO_ALL_GAIN:
-        std::fill(mono.Gain, mono.Gain + 8, ClampGain(v));
-        return true;
-    case CMD_DIPOLE_ALL_GAIN:
-        std::fill(dip.Gain, dip.Gain + 8, ClampGain(v));
-        return true;
-    case CMD_DT_ALL_GAIN:
-        std::fill(dt.Gain, dt.Gain + 4, ClampGain(v));
-        return true;
-    case CMD_MONO_STACK:
-        mono.Stack = std::min(4, std::max(1, v));
-        return true;
-    case CMD_DIPOLE_STACK:
-        dip.Stack = std::min(4, std::max(1, v));
-        return true;
+    case CMD_MONO_ALL_GAIN: std::fill(mono.Gain, mono.Gain + 8, ClampGain(v)); return true;
+    case CMD_DIPOLE_ALL_GAIN: std::fill(dip.Gain, dip.Gain + 8, ClampGain(v)); return true;
+    case CMD_DT_ALL_GAIN: std::fill(dt.Gain, dt.Gain + 4, ClampGain(v)); return true;
+    case CMD_MONO_STACK: mono.Stack = std::min(4, std::max(1, v)); return true;
+    case CMD_DIPOLE_STACK: dip.Stack = std::min(4, std::max(1, v)); return true;
     case CMD_MONO_AUTO_GAIN: return onOff(mono.AutoGain);
     case CMD_DIPOLE_AUTO_GAIN: return onOff(dip.AutoGain);
     case CMD_DT_AUTO_GAIN: return onOff(dt.AutoGain);
@@ -241,8 +221,7 @@ bool ToolSim::Apply(const ToolCommand& cmd) {
     case CMD_MONO_RXDELAY_STEP: mono.RxDelayStep = v; return true;
     case CMD_DIPOLE_RXDELAY: dip.RxDelay = v; return true;
     case CMD_DIPOLE_RXDELAY_STEP: dip.RxDelayStep = v; return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -17,21 +17,21 @@ enum class Section { Dt = 0, Mono = 1, Dipole = 2 };
 constexpr int kSectionChannels[3] = {4, 8, 8};
 
 struct SectionState {
-    int32_t Gain[8];        // commanded manual gains, dB
+    int32_t Gain[8];  // commanded manual gains, dB
     bool AutoGain;
     bool DownholeFilter;
-    int32_t Stack;          // monopole / dipole
-    int32_t WinStart;       // DT first window start, us
-    int32_t WinEnd;         // window end, us
-    int32_t TotalOffset;    // DT window offset per channel, us
+    int32_t Stack;        // monopole / dipole
+    int32_t WinStart;     // DT first window start, us
+    int32_t WinEnd;       // window end, us
+    int32_t TotalOffset;  // DT window offset per channel, us
     int32_t RxDelay;
     int32_t RxDelayStep;
     int32_t SampleInterval;
 };
 
 struct ToolState {
-    SectionState Sec[3];    // indexed by Section
-    int32_t GainStep;       // 1, 2 or 3 dB
+    SectionState Sec[3];  // indexed by Section
+    int32_t GainStep;     // 1, 2 or 3 dB
 };
 
 // The tool as it comes out of a reset.
@@ -45,16 +45,16 @@ struct AppliedGains {
 };
 
 struct Faults {
-    int StuckSection = -1;     // Section as int; -1 = no stuck channel
-    int StuckChannel = 0;      // 0-based
-    int32_t StuckGain = 0;     // what the stuck channel keeps
+    int StuckSection = -1;  // Section as int; -1 = no stuck channel
+    int StuckChannel = 0;   // 0-based
+    int32_t StuckGain = 0;  // what the stuck channel keeps
     // One channel's gain runs this far from what it should be (a faulty
     // gain stage), within the drive range.
     int OffsetSection = -1;
     int OffsetChannel = 0;
     int32_t ChannelOffset = 0;
     int32_t ReadBackOffset = 0;  // dB added to every read-back word
-    int DropEvery = 0;         // every Nth frame is null; 0 = none
+    int DropEvery = 0;           // every Nth frame is null; 0 = none
     uint16_t DspFaultBits = 0;   // bit i set = DSP line i in error
 };
 
@@ -87,7 +87,7 @@ public:
     void OffsetChannel(Section s, int ch, int32_t db);
 
     const ToolState& State() const { return m_state; }
-    AppliedGains Applied() const;      // this frame's gains, before lag and faults
+    AppliedGains Applied() const;  // this frame's gains, before lag and faults
     AppliedGains LastReported() const { return m_reported; }
     int64_t FrameCount() const { return m_frame; }
     int DspResets() const { return m_dspResets; }

@@ -21,7 +21,6 @@
 
 using namespace kelvane;
 
-
 int main(int argc, char** argv) {
     bool show = false, exitWithoutUnload = false;
     int frames = 0, reloads = 0;
@@ -40,13 +39,11 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--reload") && i + 2 < argc) {
             reloads = std::atoi(argv[++i]);
             reloadFile = argv[++i];
-        }
-        else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
+        } else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
         else if (!std::strcmp(argv[i], "--type") && i + 3 < argc) {
             typing.push_back({std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), argv[i + 3]});
             i += 3;
-        }
-        else if (!std::strcmp(argv[i], "--hold") && i + 1 < argc) hold = argv[++i];
+        } else if (!std::strcmp(argv[i], "--hold") && i + 1 < argc) hold = argv[++i];
     }
     harness::HostHarness host;
     host.PrepareWorkFolder(work, /*keepIni=*/true);

@@ -13,7 +13,7 @@ std::atomic<void*> g_duringContext{nullptr};
 }  // namespace
 
 extern "C" __declspec(dllexport) const int16_t* __cdecl GetToolSubsetPtr(int32_t id, int32_t arg, uint32_t a,
-                                                                          uint32_t b) {
+                                                                         uint32_t b) {
     g_args[0] = id;
     g_args[1] = arg;
     g_args[2] = static_cast<int32_t>(a);

@@ -12,5 +12,5 @@ typedef void(__cdecl* TamsilLastArgsFn)(int32_t* args4);
 // Each GetToolSubsetPtr call then waits ms before it returns.
 typedef void(__cdecl* TamsilSetDelayFn)(unsigned long ms);
 // The next GetToolSubsetPtr call runs during(context) before it returns.
-typedef void(__cdecl* TamsilDuringNextCallFn)(void (__cdecl* during)(void*), void* context);
+typedef void(__cdecl* TamsilDuringNextCallFn)(void(__cdecl* during)(void*), void* context);
 }

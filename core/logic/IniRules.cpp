@@ -69,10 +69,18 @@ static_assert(SetupsCarryOrSayWhyNot(), "a set-up carries each row under one key
 
 #define PP(f) offsetof(ProcessPara, f)
 
-int32_t& IntAt(ParameterSet& p, size_t off) { return *reinterpret_cast<int32_t*>(reinterpret_cast<unsigned char*>(&p) + off); }
-int32_t IntAt(const ParameterSet& p, size_t off) { return *reinterpret_cast<const int32_t*>(reinterpret_cast<const unsigned char*>(&p) + off); }
-float& FloatAt(ParameterSet& p, size_t off) { return *reinterpret_cast<float*>(reinterpret_cast<unsigned char*>(&p) + off); }
-float FloatAt(const ParameterSet& p, size_t off) { return *reinterpret_cast<const float*>(reinterpret_cast<const unsigned char*>(&p) + off); }
+int32_t& IntAt(ParameterSet& p, size_t off) {
+    return *reinterpret_cast<int32_t*>(reinterpret_cast<unsigned char*>(&p) + off);
+}
+int32_t IntAt(const ParameterSet& p, size_t off) {
+    return *reinterpret_cast<const int32_t*>(reinterpret_cast<const unsigned char*>(&p) + off);
+}
+float& FloatAt(ParameterSet& p, size_t off) {
+    return *reinterpret_cast<float*>(reinterpret_cast<unsigned char*>(&p) + off);
+}
+float FloatAt(const ParameterSet& p, size_t off) {
+    return *reinterpret_cast<const float*>(reinterpret_cast<const unsigned char*>(&p) + off);
+}
 
 bool InSection(const SettingRow& row, const char* section) {
     return row.section && std::strcmp(row.section, section) == 0;
@@ -109,10 +117,8 @@ void Store(ParameterSet& p, const BlockView& process, const SettingRow& row, dou
         intValue = LimitTypedInt(static_cast<int64_t>(intValue));
         realValue = LimitTypedReal(static_cast<float>(realValue));
     }
-    if (row.type == Type::Float)
-        FloatAt(p, row.member) = static_cast<float>(realValue);
-    else
-        IntAt(p, row.member) = static_cast<int32_t>(intValue);
+    if (row.type == Type::Float) FloatAt(p, row.member) = static_cast<float>(realValue);
+    else IntAt(p, row.member) = static_cast<int32_t>(intValue);
     if (row.mirror == Mirror::RealOfText) process.StoreFloat(row.field, static_cast<float>(realValue));
     else if (row.mirror == Mirror::Same) PublishMember(p, row.member, process);
 }
@@ -125,32 +131,24 @@ void LoadSection(ParameterSet& p, ProfileStore& ini, const BlockView& process, c
     for (const SettingRow& row : kSettings) {
         if (!InSection(row, section)) continue;
         switch (row.load) {
-        case LoadRule::Plain:
-            StoreText(p, process, row, ini.Read(section, row.key, "", kValueBufferSize));
-            break;
+        case LoadRule::Plain: StoreText(p, process, row, ini.Read(section, row.key, "", kValueBufferSize)); break;
         case LoadRule::ZeroIsThree:
             StoreText(p, process, row, ini.Read(section, row.key, "", kValueBufferSize));
             if (IntAt(p, row.member) == 0) IntAt(p, row.member) = 3;
             break;
         case LoadRule::Fallback: {
             const std::string text = ini.Read(section, row.key, "N/A", kValueBufferSize);
-            if (text == "N/A")
-                Store(p, process, row, row.loadValue, row.loadValue);
-            else
-                StoreText(p, process, row, text);
+            if (text == "N/A") Store(p, process, row, row.loadValue, row.loadValue);
+            else StoreText(p, process, row, text);
             break;
         }
-        case LoadRule::StartsAt:
-            IntAt(p, row.member) = static_cast<int32_t>(row.loadValue);
-            break;
+        case LoadRule::StartsAt: IntAt(p, row.member) = static_cast<int32_t>(row.loadValue); break;
         case LoadRule::StartWindowEnd:
-            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END, p);
+            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END,
+                                                  p);
             break;
-        case LoadRule::ClearedAtLoad:
-            IntAt(p, row.member) = 0;
-            break;
-        case LoadRule::NotLoaded:
-            break;
+        case LoadRule::ClearedAtLoad: IntAt(p, row.member) = 0; break;
+        case LoadRule::NotLoaded: break;
         }
     }
 }
@@ -158,7 +156,9 @@ void LoadSection(ParameterSet& p, ProfileStore& ini, const BlockView& process, c
 void SaveSection(const ParameterSet& p, ProfileStore& ini, const char* section) {
     for (const SettingRow& row : kSettings)
         if (row.saved && InSection(row, section))
-            ini.Write(section, row.key, row.type == Type::Float ? SavedFloatText(FloatAt(p, row.member)) : FormatInt(IntAt(p, row.member)));
+            ini.Write(
+                section, row.key,
+                row.type == Type::Float ? SavedFloatText(FloatAt(p, row.member)) : FormatInt(IntAt(p, row.member)));
 }
 
 }  // namespace
@@ -178,7 +178,8 @@ void SetDefaultParameters(ParameterSet& p, const BlockView& process) {
     // Within what the default intervals allow, as a load gives them.
     for (const SettingRow& row : kSettings)
         if (row.load == LoadRule::StartWindowEnd)
-            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END, p);
+            IntAt(p, row.member) = StartWindowEnd(InSection(row, kMonoSection) ? CMD_MONO_WIN_END : CMD_DIPOLE_WIN_END,
+                                                  p);
 }
 
 void SaveGeneralControl(const ParameterSet& p, ProfileStore& ini) { SaveSection(p, ini, kGeneralSection); }
@@ -227,7 +228,9 @@ DtWindows FitDtWindows(int32_t start, int32_t length, int32_t offset) {
     DriveBounds(CMD_DT_WIN_START, none, &startLo, &startHi);
     DriveBounds(CMD_DT_WIN_END, none, &endLo, &endHi);
     DriveBounds(CMD_DT_TOTAL_OFFSET, none, &offsetLo, &offsetHi);
-    const auto within = [](int64_t v, int32_t lo, int32_t hi) { return static_cast<int32_t>(v < lo ? lo : v > hi ? hi : v); };
+    const auto within = [](int64_t v, int32_t lo, int32_t hi) {
+        return static_cast<int32_t>(v < lo ? lo : v > hi ? hi : v);
+    };
     const int32_t first = within(start, startLo, startHi);
     const int32_t o = within(offset, offsetLo, offsetHi);
     DtWindows w{};

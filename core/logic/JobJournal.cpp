@@ -53,7 +53,8 @@ std::string SentText(const JournalEntry& e, int32_t recordDate) {
     const std::string unit = CommandUnit(e.code);
     std::string v = ValueText(e.code, e.value);
     if (unit == "dB" || unit == "us") v += " " + unit;
-    if (e.code >= CMD_GAIN_STEP_1DB && e.code <= CMD_GAIN_STEP_3DB) v = FormatInt(e.code - CMD_GAIN_STEP_1DB + 1) + " dB";
+    if (e.code >= CMD_GAIN_STEP_1DB && e.code <= CMD_GAIN_STEP_3DB)
+        v = FormatInt(e.code - CMD_GAIN_STEP_1DB + 1) + " dB";
     if (e.code == CMD_DT_WIN_END) v = "end " + v;
     const std::string when = FormatJournalTime(e.at);
     return v + " at " + (e.at.date == recordDate ? when.substr(11) : when) + (e.delivered ? "" : " (lost)");
@@ -183,8 +184,9 @@ std::string JournalCsv(const JobJournal& journal) {
         const JournalEntry& e = journal.At(i);
         const char* name = CommandName(e.code);
         out += FormatJournalTime(e.at) + "," + PageOf(e.code) + "," + CsvField(journal.ActionName(e.action)) + "," +
-               (name ? name : "") + "," + CodeHex(e.code, true) + "," + ValueText(e.code, e.value) + "," + CommandUnit(e.code) +
-               "," + (e.asked != e.value ? "from " + ValueText(e.code, e.asked) : std::string("no")) + "," +
+               (name ? name : "") + "," + CodeHex(e.code, true) + "," + ValueText(e.code, e.value) + "," +
+               CommandUnit(e.code) + "," +
+               (e.asked != e.value ? "from " + ValueText(e.code, e.asked) : std::string("no")) + "," +
                (e.delivered ? "yes" : "no") + "\r\n";
     }
     return out;
@@ -234,9 +236,9 @@ std::string FormatJobRecord(const JobRecordInput& in, const JobJournal& journal)
         }
     }
     line("");
-    line("READ-BACK GAINS (dB) " + (in.anyReadBack ? "of the last frame with read-back, " +
-                                                         FormatFixed(in.readBackAgeMs / 1000.0, 1) + " s old"
-                                                   : std::string("- no frame with read-back since start")));
+    line("READ-BACK GAINS (dB) " +
+         (in.anyReadBack ? "of the last frame with read-back, " + FormatFixed(in.readBackAgeMs / 1000.0, 1) + " s old"
+                         : std::string("- no frame with read-back since start")));
     if (in.anyReadBack) {
         const char* names[3] = {"DT", "Monopole", "Dipole"};
         const int first[3] = {0, 4, 12}, count[3] = {4, 8, 8};

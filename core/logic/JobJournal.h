@@ -25,9 +25,9 @@ std::string FormatJournalTime(const JournalTime& t);
 struct JournalEntry {
     JournalTime at;
     int32_t code = 0;
-    int32_t value = 0;     // as sent
-    int32_t asked = 0;     // as the page handed it over, before the last guard
-    uint16_t action = 0;   // JobJournal::ActionName
+    int32_t value = 0;    // as sent
+    int32_t asked = 0;    // as the page handed it over, before the last guard
+    uint16_t action = 0;  // JobJournal::ActionName
     bool delivered = false;
 };
 
@@ -90,12 +90,12 @@ private:
 
 // What the job record shows besides the journal.
 struct JobRecordInput {
-    std::string when;         // "2026-12-08 16:20:05"
+    std::string when;  // "2026-12-08 16:20:05"
     // The job: its identification as label and value ("Well", "A-12"),
     // empty when none was given; its journal; its loads in words.
     std::vector<std::pair<std::string, std::string>> job;
     std::string journalPath;
-    std::string loads;        // "3 loads of the plug-in: 1 reload, 1 host restart"
+    std::string loads;  // "3 loads of the plug-in: 1 reload, 1 host restart"
     std::string workFolder;
     std::string version;
     std::string setupLoaded;  // "" when none was loaded

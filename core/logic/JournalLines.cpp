@@ -88,7 +88,10 @@ bool ParseInt64(const std::string& s, int64_t& v) {
         int64_t r = 0;
         for (size_t i = 2; i < s.size(); ++i) {
             const char c = s[i];
-            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            const int d = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
             if (d < 0) return false;
             r = r * 16 + d;
         }
@@ -245,7 +248,8 @@ void JobReplay::Take(const JournalLine& line) {
         m_events.push_back({line.at, text, -1});
     } else if (line.kind == "unload" || line.kind == "exit") {
         m_unloadSeen = true;
-        m_events.push_back({line.at, line.kind == "exit" ? "Host process ended (plug-in not unloaded)" : "Plug-in unloaded", -1});
+        m_events.push_back(
+            {line.at, line.kind == "exit" ? "Host process ended (plug-in not unloaded)" : "Plug-in unloaded", -1});
     } else if (line.kind == "cmd") {
         const std::string action = line.Get("action", "operator");
         if (action != "operator") m_commands.BeginAction(action.c_str());
@@ -281,8 +285,9 @@ std::vector<StreamEvent> StreamEvents::Sample(uint32_t now, uint32_t frames, uin
     }
     if (frames != m_frames) {
         m_frames = frames;
-        if (m_stopped) out.push_back({"Frames resumed after " + FormatFixed((now - m_lastFrame) / 1000.0, 1) + " s",
-                                      static_cast<int64_t>(now - m_lastFrame)});
+        if (m_stopped)
+            out.push_back({"Frames resumed after " + FormatFixed((now - m_lastFrame) / 1000.0, 1) + " s",
+                           static_cast<int64_t>(now - m_lastFrame)});
         m_stopped = false;
         m_anyFrame = true;
         m_lastFrame = now;

@@ -100,7 +100,7 @@ struct JobLoad {
     JournalTime at;
     std::string how;  // "start", "reload" (same host process) or "host restart"
     std::string version;
-    bool endedUnseen = false;  // the one before it never wrote its unload
+    bool endedUnseen = false;   // the one before it never wrote its unload
     uint64_t firstCommand = 0;  // commands before it in the job
 };
 

@@ -81,10 +81,8 @@ ProfileListing ListingAfterWrites(const ProfileListing& before, const SavedKeys&
         const std::string line = k.key + "=" + k.text;
         size_t i = 0;
         while (i < lines.size() && !SameName(LineName(lines[i]), k.key)) ++i;
-        if (i == lines.size())
-            lines.push_back(line);
-        else
-            lines[i] = LineName(lines[i]) + "=" + k.text;  // the writer keeps the name as the file spells it
+        if (i == lines.size()) lines.push_back(line);
+        else lines[i] = LineName(lines[i]) + "=" + k.text;  // the writer keeps the name as the file spells it
     }
     return after;
 }

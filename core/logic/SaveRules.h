@@ -77,9 +77,9 @@ bool ValueIn(const ProfileListing& listing, const std::string& section, const st
 
 // What one save puts into the file as it is now.
 struct SavePlan {
-    SavedKeys writes;     // in the session's order
-    SavedKeys conflicts;  // changed here and in the file since: the file's text now
-    SavedKeys settled;    // what the file holds of the session's keys once the writes are in
+    SavedKeys writes;          // in the session's order
+    SavedKeys conflicts;       // changed here and in the file since: the file's text now
+    SavedKeys settled;         // what the file holds of the session's keys once the writes are in
     bool changedHere = false;  // the operator changed a key since the last read or write
 };
 

@@ -21,7 +21,7 @@ constexpr SetupUnit OnOff = SetupUnit::OnOff;
 constexpr SetupUnit Check = SetupUnit::Check;
 constexpr SetupUnit Real = SetupUnit::Real;
 
-const char* const kFileSections[] = {kSetupSection,  kGeneralSection,  kDtSection,       kMonoSection,
+const char* const kFileSections[] = {kSetupSection,  kGeneralSection,  kDtSection,      kMonoSection,
                                      kDipoleSection, kAcousticSection, kSetupEndSection};
 
 int32_t IntOf(const ParameterSet& p, size_t off) {
@@ -34,7 +34,9 @@ float FloatOf(const ParameterSet& p, size_t off) {
     std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + off, 4);
     return v;
 }
-void SetBits(ParameterSet& p, size_t off, const void* v) { std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, v, 4); }
+void SetBits(ParameterSet& p, size_t off, const void* v) {
+    std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, v, 4);
+}
 
 // Plain decimal only: sign, digits, point, digits, exponent; a finite float.
 bool StrictReal(const std::string& t, float& out) {
@@ -109,7 +111,8 @@ std::string RenderSetup(const std::string& name, const std::string& saved, const
         }
         for (const SetupSetting& s : SetupSettings()) {
             if (std::strcmp(s.section, section) != 0) continue;
-            const std::string text = s.unit == Real ? FormatShortest(FloatOf(p, s.member)) : FormatInt(IntOf(p, s.member));
+            const std::string text = s.unit == Real ? FormatShortest(FloatOf(p, s.member))
+                                                    : FormatInt(IntOf(p, s.member));
             out += std::string(s.key) + "=" + text + "\r\n";
             ++keys;
         }
@@ -243,7 +246,8 @@ bool ParseSetup(const std::string& text, const ParameterSet& base, SetupFile& ou
     }
     for (size_t i = 0; i < SetupSettings().size(); ++i)
         if (!seenAt[i]) {
-            why = std::string("key \"") + SetupSettings()[i].key + "\" of [" + SetupSettings()[i].section + "] is missing";
+            why = std::string("key \"") + SetupSettings()[i].key + "\" of [" + SetupSettings()[i].section +
+                  "] is missing";
             return false;
         }
     if (keyCount != static_cast<int32_t>(SetupSettings().size())) {
@@ -311,8 +315,8 @@ std::vector<SetupChange> DiffSetup(const ParameterSet& now, const ParameterSet& 
             continue;
         std::string to = SetupValueText(s, sent);
         if (IntOf(sent, s.member) != IntOf(setup, s.member))
-            to += " (limited from " + (s.unit == Real ? FormatShortest(FloatOf(setup, s.member))
-                                                      : FormatInt(IntOf(setup, s.member))) + ")";
+            to += " (limited from " +
+                  (s.unit == Real ? FormatShortest(FloatOf(setup, s.member)) : FormatInt(IntOf(setup, s.member))) + ")";
         rows.push_back({s.page, s.label, SetupValueText(s, now), to});
     }
     return rows;

@@ -30,10 +30,10 @@ struct SetupSetting {
     const char* label;    // "CH3 gain", as the preview and the record name it
     const char* section;  // the settings file's section, or kSetupSection
     const char* key;
-    size_t member;        // offsetof(ParameterSet, ...)
+    size_t member;  // offsetof(ParameterSet, ...)
     SetupUnit unit;
-    int32_t code;         // the command that carries it (0: published, no command)
-    int32_t choices;      // a list's entry count: the value is an index below it
+    int32_t code;     // the command that carries it (0: published, no command)
+    int32_t choices;  // a list's entry count: the value is an index below it
     SetupRange range;
 };
 const std::vector<SetupSetting>& SetupSettings();

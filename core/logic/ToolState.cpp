@@ -12,7 +12,9 @@ int32_t IntAt(const ParameterSet& p, size_t off) {
     std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + off, 4);
     return v;
 }
-void SetIntAt(ParameterSet& p, size_t off, int32_t v) { std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, &v, 4); }
+void SetIntAt(ParameterSet& p, size_t off, int32_t v) {
+    std::memcpy(reinterpret_cast<unsigned char*>(&p) + off, &v, 4);
+}
 
 bool Later(const SentValue& a, const SentValue& b) {
     return a.at.date != b.at.date ? a.at.date > b.at.date : a.at.msOfDay > b.at.msOfDay;
@@ -74,10 +76,11 @@ std::vector<SetupChange> DiffSendAll(const ParameterSet& willSend, const ToolVie
         const SetupSetting& s = settings[i];
         // Published, not sent; or not among Send all's commands: the gain
         // step and the ALL gains (the channels carry what they set).
-        if (s.code == 0 || s.code == CMD_GAIN_STEP_1DB || s.code == CMD_MONO_ALL_GAIN || s.code == CMD_DIPOLE_ALL_GAIN ||
-            s.code == CMD_DT_ALL_GAIN)
+        if (s.code == 0 || s.code == CMD_GAIN_STEP_1DB || s.code == CMD_MONO_ALL_GAIN ||
+            s.code == CMD_DIPOLE_ALL_GAIN || s.code == CMD_DT_ALL_GAIN)
             continue;
-        const bool same = i < tool.known.size() && tool.known[i] && IntAt(tool.values, s.member) == IntAt(willSend, s.member);
+        const bool same = i < tool.known.size() && tool.known[i] &&
+                          IntAt(tool.values, s.member) == IntAt(willSend, s.member);
         if (same) continue;
         rows.push_back({s.page, s.label, ToolNowText(s, tool, i, today), SetupValueText(s, willSend)});
     }

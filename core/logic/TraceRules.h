@@ -17,7 +17,14 @@
 
 namespace kelvane {
 
-enum class TraceKind : int { BoundaryException, LastGuardLimit, UnreadableFrame, SaveFallback, CommandLost, JournalNotWritten };
+enum class TraceKind : int {
+    BoundaryException,
+    LastGuardLimit,
+    UnreadableFrame,
+    SaveFallback,
+    CommandLost,
+    JournalNotWritten
+};
 constexpr int kTraceKinds = 6;
 
 // Beside the settings file; the older generation adds ".1".

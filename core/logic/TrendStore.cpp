@@ -16,7 +16,8 @@ int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a); }
 int64_t EndOf(const TrendInterval& i) { return i.wallMs + static_cast<int64_t>(i.lengthMs); }
 
 uint32_t Span(int64_t from, int64_t to) {
-    return static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(0, to - from), std::numeric_limits<uint32_t>::max()));
+    return static_cast<uint32_t>(
+        std::min<int64_t>(std::max<int64_t>(0, to - from), std::numeric_limits<uint32_t>::max()));
 }
 
 // b folded into a (b after a).
@@ -322,7 +323,8 @@ bool TrendStore::Offer(const TrendInput& in) {
         if (m_closed.capacity() < kClosedCapacity) m_closed.reserve(kClosedCapacity);
         for (const TrendInterval& v : closed) {
             // Nobody takes them: the oldest quarter goes at once, not one by one.
-            if (m_closed.size() >= kClosedCapacity) m_closed.erase(m_closed.begin(), m_closed.begin() + kClosedCapacity / 4);
+            if (m_closed.size() >= kClosedCapacity)
+                m_closed.erase(m_closed.begin(), m_closed.begin() + kClosedCapacity / 4);
             m_closed.push_back(v);
         }
     }

@@ -39,12 +39,12 @@ constexpr size_t kTrendHistoryMarkCapacity = 4096;
 // One sample. Gains are whole dB; what the tool can apply (-31..80) fits a
 // byte, a report beyond -128..127 is kept at that end.
 struct TrendSample {
-    uint32_t tick;                  // when the frame with these words came (ms, wraps)
-    int8_t gain[kTrendChannels];    // reported
-    int8_t set[kTrendChannels];     // last sent to the tool
-    uint8_t autoOn;                 // bit s: section s in auto gain
-    uint8_t gapBefore;              // no usable frame for kTrendGapMs before it
-    uint8_t reduced;                // a history interval's 1: lowest, 2: highest gains (0: a sample)
+    uint32_t tick;                // when the frame with these words came (ms, wraps)
+    int8_t gain[kTrendChannels];  // reported
+    int8_t set[kTrendChannels];   // last sent to the tool
+    uint8_t autoOn;               // bit s: section s in auto gain
+    uint8_t gapBefore;            // no usable frame for kTrendGapMs before it
+    uint8_t reduced;              // a history interval's 1: lowest, 2: highest gains (0: a sample)
     uint8_t pad;
 };
 static_assert(sizeof(TrendSample) == 48, "the ring's size is counted from this");
@@ -67,12 +67,12 @@ struct TrendWallMark {
 
 // What the sampler hands over at each tick.
 struct TrendInput {
-    uint32_t now;                    // the tick of this sampler tick
-    int64_t wallMs;                  // local wall clock at now (ms, any fixed epoch)
-    uint32_t usable;                 // usable frames counted so far
-    uint32_t lastUsableTick;         // when the last of them came
-    int32_t gain[kTrendChannels];    // the snapshot now
-    int32_t set[kTrendChannels];     // the parameter set's gains now
+    uint32_t now;                  // the tick of this sampler tick
+    int64_t wallMs;                // local wall clock at now (ms, any fixed epoch)
+    uint32_t usable;               // usable frames counted so far
+    uint32_t lastUsableTick;       // when the last of them came
+    int32_t gain[kTrendChannels];  // the snapshot now
+    int32_t set[kTrendChannels];   // the parameter set's gains now
     uint8_t autoOn;
 };
 
@@ -116,13 +116,13 @@ private:
 
 // The lowest and highest of every channel over an interval of the job.
 struct TrendInterval {
-    int64_t wallMs;                   // the first sample's local wall time
-    uint32_t lengthMs;                // to the last sample's (0: one sample)
-    int8_t min[kTrendChannels];       // reported
+    int64_t wallMs;              // the first sample's local wall time
+    uint32_t lengthMs;           // to the last sample's (0: one sample)
+    int8_t min[kTrendChannels];  // reported
     int8_t max[kTrendChannels];
-    int8_t set[kTrendChannels];       // last sent, at the interval's end
-    uint8_t autoOn;                   // bit s: section s in auto gain at any time of it
-    uint8_t gapBefore;                // no usable frame for kTrendGapMs (or a restart) before it
+    int8_t set[kTrendChannels];  // last sent, at the interval's end
+    uint8_t autoOn;              // bit s: section s in auto gain at any time of it
+    uint8_t gapBefore;           // no usable frame for kTrendGapMs (or a restart) before it
 };
 
 // One line of text per interval, tab-free: the journal's field.
@@ -134,8 +134,8 @@ bool ParseTrendInterval(const std::string& text, TrendInterval& out);
 class TrendHistory {
 public:
     // Intervals and marks held at most.
-    static constexpr size_t kMaxBytes =
-        kTrendHistoryCapacity * sizeof(TrendInterval) + kTrendHistoryMarkCapacity * sizeof(TrendWallMark);
+    static constexpr size_t kMaxBytes = kTrendHistoryCapacity * sizeof(TrendInterval) +
+                                        kTrendHistoryMarkCapacity * sizeof(TrendWallMark);
 
     size_t Size() const { return m_intervals.size(); }
     const TrendInterval& At(size_t i) const { return m_intervals[i]; }
@@ -177,8 +177,8 @@ private:
 class TrendStore {
 public:
     static constexpr size_t kClosedCapacity = 4096;  // intervals waiting for the journal
-    static constexpr size_t kMaxBytes =
-        TrendRing::kMaxBytes + TrendHistory::kMaxBytes + kClosedCapacity * sizeof(TrendInterval);
+    static constexpr size_t kMaxBytes = TrendRing::kMaxBytes + TrendHistory::kMaxBytes +
+                                        kClosedCapacity * sizeof(TrendInterval);
 
     void Open(uint32_t usable);
     bool Offer(const TrendInput& in);

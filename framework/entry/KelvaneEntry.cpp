@@ -17,16 +17,16 @@ namespace {
 // load can come any more.
 struct Slot {
     std::atomic<LONG> used{0};
-    std::atomic<LONG> closed{0};             // the unload has begun
-    std::atomic<DWORD> unloadingThread{0};   // its own teardown still runs the plug-in's code
-    std::atomic<LONG> pin{0};                // 2 x entries running + 1 while they hold a reference
-    std::atomic<LONG> frames{0};             // frame calls in the entry (also in the host's library)
-    std::atomic<LONG> frameBodies{0};        // frame calls running the plug-in's part
-    std::atomic<DWORD> frameThread{0};       // the thread that last began a frame call
-    std::atomic<LONG> threads{0};            // threads made and not yet out of their entry
-    std::atomic<LONG> threadsRunning{0};     // of them, those started
-    std::atomic<HWND> leftWindow{nullptr};   // a window of the load its thread has yet to destroy
-    std::atomic<LONG> keep{0};               // something of the load may call for good (a hook left)
+    std::atomic<LONG> closed{0};            // the unload has begun
+    std::atomic<DWORD> unloadingThread{0};  // its own teardown still runs the plug-in's code
+    std::atomic<LONG> pin{0};               // 2 x entries running + 1 while they hold a reference
+    std::atomic<LONG> frames{0};            // frame calls in the entry (also in the host's library)
+    std::atomic<LONG> frameBodies{0};       // frame calls running the plug-in's part
+    std::atomic<DWORD> frameThread{0};      // the thread that last began a frame call
+    std::atomic<LONG> threads{0};           // threads made and not yet out of their entry
+    std::atomic<LONG> threadsRunning{0};    // of them, those started
+    std::atomic<HWND> leftWindow{nullptr};  // a window of the load its thread has yet to destroy
+    std::atomic<LONG> keep{0};              // something of the load may call for good (a hook left)
     HMODULE module = nullptr;
     entry::Bodies bodies{};
 };
@@ -101,7 +101,8 @@ LRESULT CALLBACK HookEntry(int code, WPARAM wParam, LPARAM lParam) {
 template <int S>
 void* __cdecl ShowEntry(uint32_t arg) {
     entry::ShowProc body = g_slots[S].bodies.show;
-    return Guarded<void*>(g_slots[S], [=] { return body(arg); }, [] { return static_cast<void*>(nullptr); });
+    return Guarded<void*>(
+        g_slots[S], [=] { return body(arg); }, [] { return static_cast<void*>(nullptr); });
 }
 
 // A frame call takes no module reference: it touches no window and calls

@@ -107,7 +107,7 @@ ColourPair UnknownColours(const SchemeColours& s, uint32_t back) {
 
 ColourPair HealthColours(const SchemeColours& s) {
     const auto same = [](const ColourPair& a, const ColourPair& b) { return a.text == b.text && a.back == b.back; };
-    const ColourPair taken[] = {WarningColours(s), StaleColours(s), UnknownColours(s, s.window),
+    const ColourPair taken[] = {WarningColours(s),         StaleColours(s),          UnknownColours(s, s.window),
                                 UnknownColours(s, s.face), {s.windowText, s.window}, {s.windowText, s.face}};
     const auto usable = [&](const ColourPair& p) {
         if (ContrastRatio(p.text, p.back) < kMinContrast) return false;
@@ -116,7 +116,8 @@ ColourPair HealthColours(const SchemeColours& s) {
         return true;
     };
     if (!s.highContrast) {
-        for (const ColourPair& p : {ColourPair{s.windowText, Rgb(200, 160, 255)}, ColourPair{s.windowText, Rgb(80, 30, 130)}})
+        for (const ColourPair& p :
+             {ColourPair{s.windowText, Rgb(200, 160, 255)}, ColourPair{s.windowText, Rgb(80, 30, 130)}})
             if (Distance(p.back, s.window) >= kMinTintDistance && usable(p)) return p;
     }
     for (const ColourPair& p : {ColourPair{s.window, s.grayText}, ColourPair{s.window, s.windowText},

@@ -57,8 +57,8 @@ bool PlaceBeside(const RszRect& other, int32_t width, int32_t height, const RszR
     struct Side {
         int64_t left, top;
     };
-    const Side sides[4] = {{other.right, top}, {int64_t{other.left} - w, top}, {left, other.bottom},
-                           {left, int64_t{other.top} - h}};
+    const Side sides[4] = {
+        {other.right, top}, {int64_t{other.left} - w, top}, {left, other.bottom}, {left, int64_t{other.top} - h}};
     for (const Side& side : sides) {
         if (side.left < workArea.left || side.left + w > workArea.right || side.top < workArea.top ||
             side.top + h > workArea.bottom)

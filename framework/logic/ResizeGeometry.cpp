@@ -12,7 +12,7 @@ int32_t MulDivPlatform(int32_t a, int32_t b, int32_t c) {
     const auto mag = [](int32_t v) { return static_cast<uint64_t>(v < 0 ? -int64_t{v} : int64_t{v}); };
     const uint64_t den = mag(c);
     const uint64_t q = (mag(a) * mag(b) + den / 2) / den;  // at most 2^62 + 2^30: no wrap
-    if (q > static_cast<uint64_t>(kInt32Max)) return -1;  // -2^31 counts as overflow too
+    if (q > static_cast<uint64_t>(kInt32Max)) return -1;   // -2^31 counts as overflow too
     const int32_t r = static_cast<int32_t>(q);
     return negative ? -r : r;
 }
@@ -28,8 +28,8 @@ int32_t ScaleInGroup(int32_t v, int32_t origin, int32_t extent, int32_t delta) {
 }
 
 // One axis of a control: its edges lo..hi now, eLo..eHi stored, gLo..gHi the group.
-void PlaceAxis(bool grouped, bool size, bool move, int32_t delta, int32_t gLo, int32_t gHi,
-               int32_t eLo, int32_t eHi, int32_t next, int32_t& lo, int32_t& hi) {
+void PlaceAxis(bool grouped, bool size, bool move, int32_t delta, int32_t gLo, int32_t gHi, int32_t eLo, int32_t eHi,
+               int32_t next, int32_t& lo, int32_t& hi) {
     if (!size && !move) return;
     const int32_t length = SubSat(eHi, eLo);
     if (grouped) {
@@ -68,21 +68,19 @@ MapError Fail(MapError e, std::vector<ResizeData>& out) {
 
 }  // namespace
 
-RszRect PositionControlRect(int32_t cx, int32_t cy, int32_t initW, int32_t initH,
-                            const RszRect& group, const ResizeData& e, bool grouped,
-                            int32_t next, const RszRect& current) {
+RszRect PositionControlRect(int32_t cx, int32_t cy, int32_t initW, int32_t initH, const RszRect& group,
+                            const ResizeData& e, bool grouped, int32_t next, const RszRect& current) {
     RszRect r = current;
     const uint32_t f = e.flags;
-    PlaceAxis(grouped, (f & RSZ_SIZE_X) != 0, (f & RSZ_MOVE_X) != 0, SubSat(cx, initW), group.left,
-              group.right, e.rect.left, e.rect.right, next, r.left, r.right);
-    PlaceAxis(grouped, (f & RSZ_SIZE_Y) != 0, (f & RSZ_MOVE_Y) != 0, SubSat(cy, initH), group.top,
-              group.bottom, e.rect.top, e.rect.bottom, next, r.top, r.bottom);
+    PlaceAxis(grouped, (f & RSZ_SIZE_X) != 0, (f & RSZ_MOVE_X) != 0, SubSat(cx, initW), group.left, group.right,
+              e.rect.left, e.rect.right, next, r.left, r.right);
+    PlaceAxis(grouped, (f & RSZ_SIZE_Y) != 0, (f & RSZ_MOVE_Y) != 0, SubSat(cy, initH), group.top, group.bottom,
+              e.rect.top, e.rect.bottom, next, r.top, r.bottom);
     return r;
 }
 
-MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGripper,
-                         int32_t gripperId, const ControlRectFn& findControl,
-                         std::vector<ResizeData>& out) {
+MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGripper, int32_t gripperId,
+                         const ControlRectFn& findControl, std::vector<ResizeData>& out) {
     out.clear();
     RszRect rect{};
     if (hasGripper && findControl && findControl(gripperId, &rect)) {
@@ -121,8 +119,7 @@ MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGrip
     return Fail(MapError::NoEndRow, out);
 }
 
-void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect,
-                const PositionFn& position) {
+void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect, const PositionFn& position) {
     if (!currentRect || !position) return;
     size_t i = 0;
     while (i < list.size()) {
@@ -152,9 +149,8 @@ void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& curren
     }
 }
 
-std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx,
-                                        int32_t cy, int32_t initW, int32_t initH,
-                                        const ControlRectFn& currentRect, const PlaceFn& apply) {
+std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx, int32_t cy, int32_t initW,
+                                        int32_t initH, const ControlRectFn& currentRect, const PlaceFn& apply) {
     std::vector<Placement> out;
     WalkLayout(list, currentRect, [&](size_t idx, const RszRect& group, bool grouped, int32_t next) {
         const ResizeData& e = list[idx];

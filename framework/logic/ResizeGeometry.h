@@ -29,7 +29,7 @@ constexpr uint32_t RSZ_LAYOUT_MASK = 0x001F;
 constexpr int RSZ_GROUP_COUNT_SHIFT = 16;
 constexpr uint32_t RSZ_GROUP_COUNT_MASK = 0x00FF0000;
 
-constexpr int32_t kGripperId = 59393;  // 0xE801
+constexpr int32_t kGripperId = 59393;                                                    // 0xE801
 constexpr uint32_t kGripperFlags = RSZ_GRIPPER | RSZ_MOVE_X | RSZ_MOVE_Y | RSZ_REPAINT;  // 0x401C
 
 struct ResizeMapEntry {
@@ -44,9 +44,7 @@ struct ResizeData {
 };
 
 inline bool NeedsMove(uint32_t flags) { return (flags & RSZ_LAYOUT_MASK) != 0; }
-inline uint32_t GroupCount(uint32_t flags) {
-    return (flags & RSZ_GROUP_COUNT_MASK) >> RSZ_GROUP_COUNT_SHIFT;
-}
+inline uint32_t GroupCount(uint32_t flags) { return (flags & RSZ_GROUP_COUNT_MASK) >> RSZ_GROUP_COUNT_SHIFT; }
 
 // Where one control goes for client size cx x cy. initW x initH is the client
 // size at initialisation, group the union of the group's stored rects, e the
@@ -54,9 +52,8 @@ inline uint32_t GroupCount(uint32_t flags) {
 // current the control's rect now; coordinates no rule sets keep current's.
 // There is one next for both axes: a control that stretches both ways beside
 // its neighbour also places its far vertical edge from it.
-RszRect PositionControlRect(int32_t cx, int32_t cy, int32_t initW, int32_t initH,
-                            const RszRect& group, const ResizeData& e, bool grouped,
-                            int32_t next, const RszRect& current);
+RszRect PositionControlRect(int32_t cx, int32_t cy, int32_t initW, int32_t initH, const RszRect& group,
+                            const ResizeData& e, bool grouped, int32_t next, const RszRect& current);
 
 // Finds a page's control by id: false when it is missing, else its rect in
 // page client coordinates.
@@ -79,9 +76,8 @@ enum class MapError {
 // rows. With hasGripper the gripper's own entry comes first. Missing controls
 // are skipped. On any error the list is left empty, so nothing is laid out and
 // no group count of 0 can reach the walk.
-MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGripper,
-                         int32_t gripperId, const ControlRectFn& findControl,
-                         std::vector<ResizeData>& out);
+MapError BuildResizeList(const ResizeMapEntry* map, size_t maxRows, bool hasGripper, int32_t gripperId,
+                         const ControlRectFn& findControl, std::vector<ResizeData>& out);
 
 // One step of the walk: place list entry index with the group rectangle,
 // whether it is grouped, and the stored start of its stretched neighbour (or -1).
@@ -92,8 +88,7 @@ using PositionFn = std::function<void(size_t index, const RszRect& group, bool g
 // neighbour rule sees controls that earlier steps have already moved. A group
 // count of 0 or past the end of the list (only a corrupted list has one) ends
 // the walk.
-void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect,
-                const PositionFn& position);
+void WalkLayout(const std::vector<ResizeData>& list, const ControlRectFn& currentRect, const PositionFn& position);
 
 struct Placement {
     size_t index;  // entry in the list
@@ -107,8 +102,7 @@ using PlaceFn = std::function<void(const Placement&)>;
 // UpdateLayout over controls reached through currentRect: each placement is
 // handed to apply (which moves the control) before the walk goes on, and all
 // of them are returned in order. A control currentRect cannot find is left out.
-std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx,
-                                        int32_t cy, int32_t initW, int32_t initH,
-                                        const ControlRectFn& currentRect, const PlaceFn& apply);
+std::vector<Placement> LayoutPlacements(const std::vector<ResizeData>& list, int32_t cx, int32_t cy, int32_t initW,
+                                        int32_t initH, const ControlRectFn& currentRect, const PlaceFn& apply);
 
 }  // namespace kelvane

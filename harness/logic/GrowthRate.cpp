@@ -37,7 +37,8 @@ Rates RatesOf(const std::vector<UsageSample>& samples) {
         user.push_back(static_cast<double>(s.user));
         kernel.push_back(static_cast<double>(s.kernel));
     }
-    return Rates{MedianSlope(cycle, bytes), MedianSlope(cycle, gdi), MedianSlope(cycle, user), MedianSlope(cycle, kernel)};
+    return Rates{MedianSlope(cycle, bytes), MedianSlope(cycle, gdi), MedianSlope(cycle, user),
+                 MedianSlope(cycle, kernel)};
 }
 
 int Span(const std::vector<UsageSample>& samples) {
@@ -89,10 +90,9 @@ GrowthVerdict JudgeGrowth(const std::vector<UsageSample>& samples, const GrowthB
 
 std::string DescribeGrowth(const GrowthVerdict& v, const GrowthBounds& bounds) {
     char line[200];
-    std::snprintf(line, sizeof line,
-                  "per cycle: private %+.0f B (bound %.0f), GDI %+.3f, USER %+.3f, kernel %+.3f (bound %.2f)",
-                  v.bytesPerCycle, bounds.bytesPerCycle, v.gdiPerCycle, v.userPerCycle, v.kernelPerCycle,
-                  bounds.handlesPerCycle);
+    std::snprintf(
+        line, sizeof line, "per cycle: private %+.0f B (bound %.0f), GDI %+.3f, USER %+.3f, kernel %+.3f (bound %.2f)",
+        v.bytesPerCycle, bounds.bytesPerCycle, v.gdiPerCycle, v.userPerCycle, v.kernelPerCycle, bounds.handlesPerCycle);
     return line;
 }
 

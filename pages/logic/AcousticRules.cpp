@@ -14,8 +14,8 @@ namespace {
 // The difference d is taken against the stored value, not the slider's last
 // position, so a stored value outside the slider's range shifts the others by
 // the whole gap on the first notification.
-std::vector<SliderShift> Shift(int k, int32_t d, int32_t lo, int32_t hi,
-                               const int32_t positions[4], const int32_t links[4]) {
+std::vector<SliderShift> Shift(int k, int32_t d, int32_t lo, int32_t hi, const int32_t positions[4],
+                               const int32_t links[4]) {
     std::vector<SliderShift> out;
     if (k < 0 || k > 3 || !links[k]) return out;
     for (int j = 0; j < 4; ++j) {
@@ -28,14 +28,14 @@ std::vector<SliderShift> Shift(int k, int32_t d, int32_t lo, int32_t hi,
 
 }  // namespace
 
-std::vector<SliderShift> LinkedStartShifts(int k, int32_t p, int32_t storedBefore,
-                                           const int32_t positions[4], const int32_t links[4]) {
+std::vector<SliderShift> LinkedStartShifts(int k, int32_t p, int32_t storedBefore, const int32_t positions[4],
+                                           const int32_t links[4]) {
     const int32_t d = SaturateInt64(int64_t{p} - storedBefore);
     return Shift(k, d, kStartOffsetMin, kStartOffsetMax, positions, links);
 }
 
-std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore,
-                                         const int32_t positions[4], const int32_t links[4]) {
+std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore, const int32_t positions[4],
+                                         const int32_t links[4]) {
     // The stored minimum in slider steps: widened, times 10, plus 0.5, truncated.
     const int32_t before = TruncToInt32(static_cast<double>(storedBefore) * 10.0 + 0.5);
     const int32_t d = SaturateInt64(int64_t{p} - before);

@@ -28,13 +28,13 @@ struct SliderShift {
 // Receiver k's start-offset slider moved to p; its offset was storedBefore.
 // Every other linked receiver shifts by the same difference, skipped if that
 // would leave 120..2000.
-std::vector<SliderShift> LinkedStartShifts(int k, int32_t p, int32_t storedBefore,
-                                           const int32_t positions[4], const int32_t links[4]);
+std::vector<SliderShift> LinkedStartShifts(int k, int32_t p, int32_t storedBefore, const int32_t positions[4],
+                                           const int32_t links[4]);
 
 // The same for threshold minimums, in slider steps of 0.1; targets outside 1..100
 // are skipped like the start offsets' rather than taken past the slider's range.
-std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore,
-                                         const int32_t positions[4], const int32_t links[4]);
+std::vector<SliderShift> LinkedMinShifts(int k, int32_t p, float storedBefore, const int32_t positions[4],
+                                         const int32_t links[4]);
 
 // The typed pairs that must keep their order: DtMin not above DtMax, LowCut
 // below HighCut. Why the pair is refused, for the note at the box ("DtMin 40

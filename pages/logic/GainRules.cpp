@@ -31,9 +31,7 @@ int32_t QuantiseGain(int32_t v, int32_t step) {
     return static_cast<int32_t>(TruncToStep(LimitGain(v), SafeStep(step)));
 }
 
-int32_t GainFromTyped(float typed, int32_t step) {
-    return QuantiseGain(TruncToInt32(typed), step);
-}
+int32_t GainFromTyped(float typed, int32_t step) { return QuantiseGain(TruncToInt32(typed), step); }
 
 ArrowResult StepGainArrow(const std::string& editText, int delta, int32_t step) {
     const bool lower = delta == 1;

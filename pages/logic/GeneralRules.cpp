@@ -14,12 +14,9 @@ int32_t MonoIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1)
 int32_t DipoleIntervalFromIndex(int idx) { return SaturateInt64((int64_t{idx} + 1) * 12 + 12); }
 
 const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount] = {
-    {"Dipole RxDelay(us)", true, 240, 800, 0},
-    {"Dipole RxDelay step(us)", true, 0, 300, 0},
-    {"Delta-T RxDelay(us)", true, 80, 400, 200},
-    {"Delta-T RxDelay step(us)", true, 0, 125, 0},
-    {"Monopole RxDelay(us)", true, 80, 400, 0},
-    {"Monopole RxDelay step(us)", true, 0, 125, 0},
+    {"Dipole RxDelay(us)", true, 240, 800, 0},   {"Dipole RxDelay step(us)", true, 0, 300, 0},
+    {"Delta-T RxDelay(us)", true, 80, 400, 200}, {"Delta-T RxDelay step(us)", true, 0, 125, 0},
+    {"Monopole RxDelay(us)", true, 80, 400, 0},  {"Monopole RxDelay step(us)", true, 0, 125, 0},
     {"Delta-T Samplerate(us)", false, 0, 0, 0},
 };
 
@@ -32,8 +29,7 @@ std::string RangeMessage(const DownloadFieldRule& rule) {
     return msg + ".";
 }
 
-int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
-                           int32_t values[kDownloadFieldCount]) {
+int ValidateDownloadFields(const std::string texts[kDownloadFieldCount], int32_t values[kDownloadFieldCount]) {
     for (int f = 0; f < kDownloadFieldCount; ++f) {
         const DownloadFieldRule& rule = kDownloadFieldRules[f];
         int32_t v = 0;
@@ -51,8 +47,10 @@ int32_t ClampDtDelay(int32_t v) {
 
 int WindowEndsOverCap(const ParameterSet& p, CappedWindowEnd out[2]) {
     int n = 0;
-    const struct { int32_t code; int32_t end; } ends[2] = {{CMD_MONO_WIN_END, p.MonoWindowsEnd},
-                                                           {CMD_DIPOLE_WIN_END, p.DipoleWindowsEnd}};
+    const struct {
+        int32_t code;
+        int32_t end;
+    } ends[2] = {{CMD_MONO_WIN_END, p.MonoWindowsEnd}, {CMD_DIPOLE_WIN_END, p.DipoleWindowsEnd}};
     for (const auto& e : ends) {
         const int32_t limited = LimitDriveValue(e.code, e.end, p);
         if (limited < e.end) out[n++] = {e.code, limited};

@@ -37,7 +37,6 @@ struct DownloadFieldRule {
 };
 extern const DownloadFieldRule kDownloadFieldRules[kDownloadFieldCount];
 
-
 // "Dipole RxDelay(us): enter an integer from 240 to 800." or, unbounded,
 // "Delta-T Samplerate(us): enter an integer.", and what Download sends where
 // it lowers a value: "... from 80 to 400 (Download sends at most 200).".
@@ -46,8 +45,7 @@ std::string RangeMessage(const DownloadFieldRule& rule);
 // Validates the texts (in DownloadField order) and fills values. Returns the
 // index of the first failing field, or -1 when all pass; values of fields at
 // and after a failure are left untouched.
-int ValidateDownloadFields(const std::string texts[kDownloadFieldCount],
-                           int32_t values[kDownloadFieldCount]);
+int ValidateDownloadFields(const std::string texts[kDownloadFieldCount], int32_t values[kDownloadFieldCount]);
 
 // Download lowers a Delta-T delay above 200 us to 200 without a message.
 int32_t ClampDtDelay(int32_t v);
@@ -56,7 +54,7 @@ int32_t ClampDtDelay(int32_t v);
 // the sample intervals it stored lower their cap below them: each limited to
 // its new cap, monopole first. Returns how many (0 to 2).
 struct CappedWindowEnd {
-    int32_t code;   // CMD_MONO_WIN_END or CMD_DIPOLE_WIN_END
+    int32_t code;  // CMD_MONO_WIN_END or CMD_DIPOLE_WIN_END
     int32_t value;
 };
 int WindowEndsOverCap(const ParameterSet& p, CappedWindowEnd out[2]);

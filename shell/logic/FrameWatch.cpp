@@ -19,9 +19,7 @@ void FrameWatch::Sample(const FrameSample& now) {
     if (m_count < kHistory) ++m_count;
 }
 
-uint32_t FrameWatch::SinceMs() const {
-    return m_now.tick - (AnyUsable() ? m_now.lastUsableTick : m_openTick);
-}
+uint32_t FrameWatch::SinceMs() const { return m_now.tick - (AnyUsable() ? m_now.lastUsableTick : m_openTick); }
 
 double FrameWatch::Rate() const {
     // The oldest sample still inside the window, against the newest.
@@ -42,15 +40,14 @@ std::string FrameWatch::FramesText() const {
     return "Frames: " + FormatFixed(Rate(), 1) + "/s, last " + FormatAge(SinceMs()) + " ago";
 }
 
-std::string FrameWatch::DroppedText() const {
-    return "Dropped: " + FormatInt(static_cast<int32_t>(Dropped()));
-}
+std::string FrameWatch::DroppedText() const { return "Dropped: " + FormatInt(static_cast<int32_t>(Dropped())); }
 
 std::string FormatAge(uint32_t ms) {
     if (ms < 10000) return FormatFixed(ms / 1000.0, 1) + " s";
     const uint32_t s = ms / 1000;
     if (s < 60) return FormatInt(static_cast<int32_t>(s)) + " s";
-    if (s < 3600) return FormatInt(static_cast<int32_t>(s / 60)) + " min " + FormatInt(static_cast<int32_t>(s % 60)) + " s";
+    if (s < 3600)
+        return FormatInt(static_cast<int32_t>(s / 60)) + " min " + FormatInt(static_cast<int32_t>(s % 60)) + " s";
     return FormatInt(static_cast<int32_t>(s / 3600)) + " h " + FormatInt(static_cast<int32_t>(s / 60 % 60)) + " min";
 }
 

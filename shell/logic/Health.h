@@ -23,12 +23,12 @@ enum class HealthRule : uint8_t { Flat = 0, PinnedHigh = 1, PinnedLow = 2, OffMe
 // fault looks like (one value for good, an end of the range, a constant
 // offset). Every planted fault is flagged within the longest time plus a
 // sample or two, well inside half a minute.
-constexpr uint32_t kHealthSettleMs = 10000;   // after auto gain goes on or a Tool Reset
-constexpr uint32_t kHealthFlatMs = 15000;     // within one gain step while the others move
-constexpr uint32_t kHealthPinnedMs = 10000;   // at an end of the drive range
-constexpr uint32_t kHealthOffMs = 15000;      // beyond the spread from the section's median
+constexpr uint32_t kHealthSettleMs = 10000;  // after auto gain goes on or a Tool Reset
+constexpr uint32_t kHealthFlatMs = 15000;    // within one gain step while the others move
+constexpr uint32_t kHealthPinnedMs = 10000;  // at an end of the drive range
+constexpr uint32_t kHealthOffMs = 15000;     // beyond the spread from the section's median
 constexpr int32_t kHealthSpreadDb = 18;
-constexpr uint32_t kHealthClearMs = 5000;     // healthy this long ends a flag
+constexpr uint32_t kHealthClearMs = 5000;  // healthy this long ends a flag
 // A flag is held while its channel still looks so: flat for this long, or
 // beyond this much of the spread.
 constexpr uint32_t kHealthFlatHoldMs = 3000;
@@ -37,19 +37,19 @@ constexpr int32_t kHealthSpreadHoldDb = kHealthSpreadDb / 2;
 struct HealthFlag {
     bool on = false;
     HealthRule rule = HealthRule::Flat;
-    uint32_t since = 0;     // when the channel began to look so (the sample's tick)
-    uint32_t raised = 0;    // when the flag was raised
-    int32_t gain = 0;       // the channel's gain when raised
-    int32_t offset = 0;     // OffMedian: its distance from the median then, dB
-    uint32_t serial = 0;    // a flag that ends and comes back is a new one
+    uint32_t since = 0;   // when the channel began to look so (the sample's tick)
+    uint32_t raised = 0;  // when the flag was raised
+    int32_t gain = 0;     // the channel's gain when raised
+    int32_t offset = 0;   // OffMedian: its distance from the median then, dB
+    uint32_t serial = 0;  // a flag that ends and comes back is a new one
     bool acknowledged = false;
 };
 
 struct HealthEvent {
-    bool began;             // else ended
-    int channel;            // 0..19, trend order
-    HealthFlag flag;        // as it was raised
-    uint32_t tick;          // when raised or ended
+    bool began;       // else ended
+    int channel;      // 0..19, trend order
+    HealthFlag flag;  // as it was raised
+    uint32_t tick;    // when raised or ended
 };
 
 class HealthWatch {
@@ -80,7 +80,7 @@ private:
         bool off = false;
         uint32_t offStart = 0;
         int32_t offBy = 0;
-        bool fresh = true;      // no sample since the timing (re)started
+        bool fresh = true;  // no sample since the timing (re)started
         uint32_t clearStart = 0;
         bool clearing = false;
         HealthFlag flag;

@@ -45,7 +45,8 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
     constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
     const int64_t oldest = nowWallMs - static_cast<int64_t>(kTrendWholeJobMaxMs);
     auto tickOf = [&](int64_t wallMs) {
-        return nowTick - static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(0, nowWallMs - wallMs), kTrendWholeJobMaxMs));
+        return nowTick -
+               static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(0, nowWallMs - wallMs), kTrendWholeJobMaxMs));
     };
     // Where the ring's samples begin, in wall time.
     int64_t ringStart = ring.Size() ? nowWallMs - static_cast<int64_t>(nowTick - ring.At(0).tick) : kNever;
@@ -92,11 +93,13 @@ void TrendJobSeries::Build(const TrendRing& ring, const TrendHistory& history, u
         }
         // A stop shorter than a column would show as a pixel-wide hole many
         // times its length: drawn on (the CSV still has it).
-        const bool hidden = columnMs > 0 && open && v.wallMs - (acc.wallMs + static_cast<int64_t>(acc.lengthMs)) < columnMs;
+        const bool hidden = columnMs > 0 && open &&
+                            v.wallMs - (acc.wallMs + static_cast<int64_t>(acc.lengthMs)) < columnMs;
         const bool gapBefore = (v.gapBefore && !hidden) || gap;
         gap = false;
         if (open && !gapBefore && columnMs > 0 && columnOf(v.wallMs) == columnOf(acc.wallMs)) {
-            const int64_t end = std::max(acc.wallMs + static_cast<int64_t>(acc.lengthMs), v.wallMs + static_cast<int64_t>(v.lengthMs));
+            const int64_t end = std::max(acc.wallMs + static_cast<int64_t>(acc.lengthMs),
+                                         v.wallMs + static_cast<int64_t>(v.lengthMs));
             acc.lengthMs = static_cast<uint32_t>(std::min<int64_t>(end - acc.wallMs, UINT32_MAX));
             for (int c = 0; c < kTrendChannels; ++c) {
                 acc.min[c] = std::min(acc.min[c], v.min[c]);
@@ -263,8 +266,8 @@ std::vector<std::vector<TrendPoint>> TrendTrace(const TrendSeries& ring, const T
 // ---- axes
 
 uint32_t TrendTimeStepMs(uint32_t spanMs, int32_t widthPx, int32_t minGapPx) {
-    static const uint32_t kSteps[] = {5000,    10000,   15000,   30000,    60000,    120000,   300000,
-                                      600000,  1800000, 3600000, 7200000,  10800000, 21600000, 43200000};
+    static const uint32_t kSteps[] = {5000,   10000,   15000,   30000,   60000,    120000,   300000,
+                                      600000, 1800000, 3600000, 7200000, 10800000, 21600000, 43200000};
     for (uint32_t step : kSteps)
         if (spanMs && static_cast<int64_t>(step) * std::max(0, widthPx) >= static_cast<int64_t>(minGapPx) * spanMs)
             return step;
@@ -281,15 +284,15 @@ std::vector<TrendTimeTick> TrendTimeTicks(const TrendScale& scale, int32_t nowMs
     const uint32_t step = TrendTimeStepMs(scale.spanMs, scale.right - scale.left, minGapPx);
     const int32_t now = ((nowMsOfDay % kDayMs) + kDayMs) % kDayMs;
     uint32_t age = static_cast<uint32_t>(now) % step;  // back to the last whole step
-    for (; age <= scale.spanMs; age += step)
-        ticks.push_back({TrendX(scale, scale.now - age), MsOfDayAgo(now, age)});
+    for (; age <= scale.spanMs; age += step) ticks.push_back({TrendX(scale, scale.now - age), MsOfDayAgo(now, age)});
     std::reverse(ticks.begin(), ticks.end());
     return ticks;
 }
 
 int32_t TrendDbStep(int32_t heightPx, int32_t minGapPx) {
     for (int32_t step : {10, 20, 40})
-        if (static_cast<int64_t>(step) * std::max(0, heightPx) >= static_cast<int64_t>(minGapPx) * (kTrendMaxDb - kTrendMinDb))
+        if (static_cast<int64_t>(step) * std::max(0, heightPx) >=
+            static_cast<int64_t>(minGapPx) * (kTrendMaxDb - kTrendMinDb))
             return step;
     return 40;
 }
@@ -304,7 +307,7 @@ std::string FormatClockMs(int32_t msOfDay, bool tenths) {
 // ---- inks
 
 TrendInk TrendInkFor(const SchemeColours& scheme, int channel) {
-    static const uint32_t kHues[8] = {Rgb(31, 119, 180), Rgb(200, 82, 0),  Rgb(34, 139, 34),  Rgb(214, 39, 40),
+    static const uint32_t kHues[8] = {Rgb(31, 119, 180),  Rgb(200, 82, 0),  Rgb(34, 139, 34),  Rgb(214, 39, 40),
                                       Rgb(148, 103, 189), Rgb(140, 86, 75), Rgb(190, 50, 150), Rgb(0, 128, 128)};
     const int c = ((channel % 8) + 8) % 8;
     if (!scheme.highContrast && ContrastRatio(kHues[c], scheme.window) >= kTrendMinLineContrast)
@@ -344,7 +347,8 @@ void AppendCells(std::string& row, int count) {
 std::string TrendCsv(const TrendSeries& ring, uint32_t now, uint32_t spanMs, int32_t nowMsOfDay) {
     std::string csv = "Time,Event";
     for (int s = 0; s < kTrendSections; ++s)
-        for (int c = 1; c <= kTrendCount[s]; ++c) csv += std::string(",") + kTrendSectionNames[s] + " CH" + FormatInt(c);
+        for (int c = 1; c <= kTrendCount[s]; ++c)
+            csv += std::string(",") + kTrendSectionNames[s] + " CH" + FormatInt(c);
     for (int s = 0; s < kTrendSections; ++s) csv += std::string(",") + kTrendSectionNames[s] + " auto gain";
     for (int s = 0; s < kTrendSections; ++s)
         for (int c = 1; c <= kTrendCount[s]; ++c)

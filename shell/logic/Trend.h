@@ -92,7 +92,7 @@ uint32_t TrendTickAt(const TrendScale& scale, int32_t x);
 class TrendLayout {
 public:
     TrendLayout(const TrendSeries& ring, const TrendScale& scale);
-    size_t First() const { return m_first; }         // ring index of the first sample laid out
+    size_t First() const { return m_first; }  // ring index of the first sample laid out
     int32_t X(size_t ringIndex) const { return m_x[ringIndex - m_first]; }
     int32_t Y(int8_t gain) const { return m_y[static_cast<uint8_t>(gain)]; }
 

@@ -126,7 +126,9 @@ void TrendChartFigures() {
     const TrendChartView view{kTrendKeepMs, kTrendKeepMs, 12 * 3600 * 1000, 450, &pixels};
     auto draw = [&](const TrendStore& store, int section) {
         return PerCall(20, [&] {
-            store.Read([&](const TrendRing& ring, const TrendHistory&) { DrawTrendChart(dc, rc, style, ring, section, view); });
+            store.Read([&](const TrendRing& ring, const TrendHistory&) {
+                DrawTrendChart(dc, rc, style, ring, section, view);
+            });
             GdiFlush();
         });
     };
@@ -194,9 +196,10 @@ struct MessageTally {
         colour += m >= WM_CTLCOLORMSGBOX && m <= WM_CTLCOLORSTATIC;
     }
     void Print(const char* what) const {
-        std::printf("  %-22s sent %5d, posted %4d: paint %3d, erase %3d, ncpaint %3d, size %3d, moved %3d, "
-                    "settext %3d, setfont %3d, ctlcolor %4d\n",
-                    what, sent, posted, paint, erase, ncPaint, size, moved, text, font, colour);
+        std::printf(
+            "  %-22s sent %5d, posted %4d: paint %3d, erase %3d, ncpaint %3d, size %3d, moved %3d, "
+            "settext %3d, setfont %3d, ctlcolor %4d\n",
+            what, sent, posted, paint, erase, ncPaint, size, moved, text, font, colour);
     }
 };
 MessageTally* g_tally = nullptr;
@@ -277,8 +280,9 @@ namespace {
 // healthy hunting, and the time from each fault the bench plants to its
 // flag, as a share of the 30 s allowed.
 void HealthFigures() {
-    std::printf("Channel health in auto gain, 20 channels, 10 frames/s, simulated (target: 0 false flags, "
-                "each fault < 1.00x of 30 s):\n");
+    std::printf(
+        "Channel health in auto gain, 20 channels, 10 frames/s, simulated (target: 0 false flags, "
+        "each fault < 1.00x of 30 s):\n");
     const kelvane::HealthRunResult healthy = kelvane::RunHealth(kelvane::PlantedFault::None, 30u * 60u * 1000u);
     std::printf("  %-58s %9d\n", "false flags in 30 min of healthy hunting", healthy.falseFlags);
     const struct {
@@ -293,8 +297,9 @@ void HealthFigures() {
         char label[96];
         std::snprintf(label, sizeof label, "fault to flag: %s", f.what);
         if (r.detectMs < 0) std::printf("  %-58s     never\n", label);
-        else std::printf("  %-58s %9.1f s   %6.2fx\n", label, static_cast<double>(r.detectMs) / 1000.0,
-                         static_cast<double>(r.detectMs) / 30000.0);
+        else
+            std::printf("  %-58s %9.1f s   %6.2fx\n", label, static_cast<double>(r.detectMs) / 1000.0,
+                        static_cast<double>(r.detectMs) / 30000.0);
     }
 }
 
@@ -313,9 +318,10 @@ int main(int argc, char** argv) {
     }
     HostHarness host;
     host.PrepareWorkFolder("D:\\work\\figures");
-    host.WriteIni("[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=12\r\n"
-                  "[MONOPOLE CONTROL]\r\nCh1Gain=3\r\n[DIPOLE CONTROL]\r\nCh2Gain=6\r\n"
-                  "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=100\r\n");
+    host.WriteIni(
+        "[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=12\r\n"
+        "[MONOPOLE CONTROL]\r\nCh1Gain=3\r\n[DIPOLE CONTROL]\r\nCh2Gain=6\r\n"
+        "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=100\r\n");
     // "show": only the opening figures.
     if (argc > 1 && std::strcmp(argv[1], "show") == 0) {
         LoadLibraryA("comctl32.dll");
@@ -464,9 +470,9 @@ int main(int argc, char** argv) {
             double rate;
             bool changing;
         };
-        for (const Stream& st : {Stream{"1 kHz, words unchanged", 1000, false}, Stream{"1 kHz, all words changing", 1000, true},
-                                 Stream{"10 kHz, words unchanged", 10000, false},
-                                 Stream{"10 kHz, all words changing", 10000, true}}) {
+        for (const Stream& st :
+             {Stream{"1 kHz, words unchanged", 1000, false}, Stream{"1 kHz, all words changing", 1000, true},
+              Stream{"10 kHz, words unchanged", 10000, false}, Stream{"10 kHz, all words changing", 10000, true}}) {
             int stLost = 0;
             double us;
             {
@@ -492,7 +498,8 @@ int main(int argc, char** argv) {
         harness::Operator op(w);
         WIN32_FIND_DATAA found{};
         HANDLE find = FindFirstFileA((host.WorkFolder() + "\\Jobs\\*.journal").c_str(), &found);
-        const std::string journal = host.WorkFolder() + "\\Jobs\\" + (find != INVALID_HANDLE_VALUE ? found.cFileName : "");
+        const std::string journal = host.WorkFolder() + "\\Jobs\\" +
+                                    (find != INVALID_HANDLE_VALUE ? found.cFileName : "");
         if (find != INVALID_HANDLE_VALUE) FindClose(find);
         auto sendAll = [&](std::vector<double>& t) {
             for (int i = 0; i < 9; ++i) {
@@ -510,8 +517,9 @@ int main(int argc, char** argv) {
         }
         harness::PumpFor(1200);  // the queued lines go out
         sendAll(written);
-        std::printf("Job journal, Send all (41 commands) on the window's thread, median of 9 (target: written <= 1.2x held,\n"
-                    "  longest <= 5 ms above the held median):\n");
+        std::printf(
+            "Job journal, Send all (41 commands) on the window's thread, median of 9 (target: written <= 1.2x held,\n"
+            "  longest <= 5 ms above the held median):\n");
         Row("journal held by another program (lines queued; baseline)", Median(held), Median(held));
         Row("journal written by its own thread", Median(written), Median(held));
         Row("longest with the journal written", *std::max_element(written.begin(), written.end()), Median(held));

@@ -9,7 +9,7 @@ inline void FuzzFail(const char* what) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
     std::abort();
 }
-#define CHECK(cond)                         \
-    do {                                    \
-        if (!(cond)) FuzzFail(#cond);       \
+#define CHECK(cond)                   \
+    do {                              \
+        if (!(cond)) FuzzFail(#cond); \
     } while (0)

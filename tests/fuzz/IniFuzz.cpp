@@ -142,8 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The cut-offs keep the text's real value in the block, the integer in the set.
         for (size_t off : {offsetof(ProcessPara, LowCut), offsetof(ProcessPara, HighCut)}) {
             if (!process.Has(off)) continue;
-            const std::string t = ini.Read(kAcousticSection, off == offsetof(ProcessPara, LowCut) ? "LowCut" : "HighCut",
-                                           "N/A", kValueBufferSize);
+            const std::string t = ini.Read(
+                kAcousticSection, off == offsetof(ProcessPara, LowCut) ? "LowCut" : "HighCut", "N/A", kValueBufferSize);
             const float want = t == "N/A" ? 0.0f : LimitTypedReal(ParseLeadingFloat(t.c_str()));
             float got;
             std::memcpy(&got, process.bytes.get() + off, 4);
@@ -170,8 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             LoadAll(q, again, process2.view);
             const int32_t* a = reinterpret_cast<const int32_t*>(&p);
             const int32_t* b = reinterpret_cast<const int32_t*>(&q);
-            const float* floats[] = {&p.Coefficient, &p.ThresholdFactor, &p.ThresholdMin[0], &p.ThresholdMin[1],
-                                     &p.ThresholdMin[2], &p.ThresholdMin[3]};
+            const float* floats[] = {&p.Coefficient,     &p.ThresholdFactor, &p.ThresholdMin[0],
+                                     &p.ThresholdMin[1], &p.ThresholdMin[2], &p.ThresholdMin[3]};
             for (size_t i = 0; i < sizeof(ParameterSet) / 4; ++i) {
                 bool isFloat = false;
                 for (const float* f : floats) isFloat = isFloat || reinterpret_cast<const int32_t*>(f) == a + i;

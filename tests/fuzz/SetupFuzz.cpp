@@ -90,7 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(tool.MonoWinEnd == sent.MonoWindowsEnd && tool.DipoleWinEnd == sent.DipoleWindowsEnd);
     int32_t lo = 0, hi = 0;
     CHECK(DriveBounds(CMD_DT_WIN_END, sent, &lo, &hi));
-    CHECK(tool.DtWinStart[0] == sent.DtFirstStartTime && tool.DtWinEnd[0] == sent.DtFirstStartTime + sent.DtFirstWinLength);
-    for (int k = 0; k < 4; ++k) CHECK(tool.DtWinEnd[k] > tool.DtWinStart[k] && tool.DtWinEnd[k] >= lo && tool.DtWinEnd[k] <= hi);
+    CHECK(tool.DtWinStart[0] == sent.DtFirstStartTime &&
+          tool.DtWinEnd[0] == sent.DtFirstStartTime + sent.DtFirstWinLength);
+    for (int k = 0; k < 4; ++k)
+        CHECK(tool.DtWinEnd[k] > tool.DtWinStart[k] && tool.DtWinEnd[k] >= lo && tool.DtWinEnd[k] <= hi);
     return 0;
 }

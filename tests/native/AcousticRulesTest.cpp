@@ -18,11 +18,14 @@ std::string Describe(const std::vector<SliderShift>& shifts) {
 }
 
 TEST(AcousticRules, TenthScaling) {
-    struct Case { int pos; float value; } cases[] = {
+    struct Case {
+        int pos;
+        float value;
+    } cases[] = {
         {1, 0.1f}, {7, 0.7f}, {10, 1.0f}, {11, 1.1f}, {50, 5.0f}, {100, 10.0f}, {0, 0.0f},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TenthValue(c.pos), c.value) << c.pos;   // nearest float of the double quotient
+        EXPECT_EQ(TenthValue(c.pos), c.value) << c.pos;               // nearest float of the double quotient
         EXPECT_EQ(TenthPosition(TenthValue(c.pos)), c.pos) << c.pos;  // and back without drift
     }
 }
@@ -30,10 +33,13 @@ TEST(AcousticRules, TenthScaling) {
 TEST(AcousticRules, TenthPositionRounds) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    struct Case { float stored; int pos; } cases[] = {
-        {0.7f, 7},     // slightly below 0.7: truncation would give 6
-        {0.3f, 3}, {0.29f, 3}, {0.24f, 2}, {0.25f, 3}, {0.0f, 0}, {-0.7f, -7},
-        {nan, 0}, {inf, kInt32Max}, {-inf, kInt32Min}, {1e30f, kInt32Max},
+    struct Case {
+        float stored;
+        int pos;
+    } cases[] = {
+        {0.7f, 7},  // slightly below 0.7: truncation would give 6
+        {0.3f, 3},   {0.29f, 3}, {0.24f, 2},       {0.25f, 3},        {0.0f, 0},
+        {-0.7f, -7}, {nan, 0},   {inf, kInt32Max}, {-inf, kInt32Min}, {1e30f, kInt32Max},
     };
     for (const auto& c : cases) EXPECT_EQ(TenthPosition(c.stored), c.pos) << c.stored;
 }
@@ -90,7 +96,11 @@ TEST(AcousticRules, LinkedMinShifts) {
 
 // Equal bounds: a DT range of one value is a range, a band of no width is not.
 TEST(AcousticRules, PairsOutOfOrderAreRefusedAndNamed) {
-    struct Case { bool dt; int32_t lo, hi; const char* want; } cases[] = {
+    struct Case {
+        bool dt;
+        int32_t lo, hi;
+        const char* want;
+    } cases[] = {
         {true, 40, 30, "Not taken: DtMin 40 would be above DtMax 30"},
         {true, 30, 30, ""},
         {true, -5, 30, ""},

@@ -115,19 +115,24 @@ TEST(BenchScript, ShrinkKeepsOnlyWhatTheFailureNeeds) {
     } cases[] = {
         {"the last step alone", [&](const std::vector<std::string>& v) { return has(v, "s299"); }, {"check", "s299"}},
         {"a step long before it, then the last",
-         [&](const std::vector<std::string>& v) { return before(v, "s7", "s299"); }, {"check", "s7", "s299"}},
+         [&](const std::vector<std::string>& v) { return before(v, "s7", "s299"); },
+         {"check", "s7", "s299"}},
         {"three steps in order",
          [&](const std::vector<std::string>& v) { return before(v, "s3", "s150") && before(v, "s150", "s298"); },
          {"check", "s3", "s150", "s298"}},
-        {"only with the check", [&](const std::vector<std::string>& v) { return v[0] == "check" && has(v, "s42"); },
+        {"only with the check",
+         [&](const std::vector<std::string>& v) { return v[0] == "check" && has(v, "s42"); },
          {"check", "s42"}},
     };
     for (const auto& c : cases) {
         int runs = 0;
-        const auto shortest = ShrinkSteps(steps, 1, [&](const std::vector<std::string>& v) {
-            ++runs;
-            return c.fails(v);
-        }, [] { return true; });
+        const auto shortest = ShrinkSteps(
+            steps, 1,
+            [&](const std::vector<std::string>& v) {
+                ++runs;
+                return c.fails(v);
+            },
+            [] { return true; });
         EXPECT_EQ(c.shortest, shortest) << c.what;
         EXPECT_LT(runs, 200) << c.what;
     }

@@ -11,7 +11,10 @@ constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
 TEST(CueColours, ContrastRatio) {
-    struct Case { uint32_t a, b; double want; } cases[] = {
+    struct Case {
+        uint32_t a, b;
+        double want;
+    } cases[] = {
         {kBlack, kWhite, 21.0},
         {kWhite, kBlack, 21.0},
         {kWarningBack, kWarningBack, 1.0},
@@ -23,15 +26,19 @@ TEST(CueColours, ContrastRatio) {
 
 TEST(CueColours, BlendMovesEachChannelAndStaysInRange) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Case { uint32_t a, b; double w; uint32_t want; } cases[] = {
+    struct Case {
+        uint32_t a, b;
+        double w;
+        uint32_t want;
+    } cases[] = {
         {kWhite, Rgb(48, 150, 250), 0.25, Rgb(203, 229, 254)},
         {kBlack, kWhite, 0.5, Rgb(128, 128, 128)},
         {Rgb(10, 20, 30), Rgb(30, 20, 10), 0.0, Rgb(10, 20, 30)},
         {Rgb(10, 20, 30), Rgb(30, 20, 10), 1.0, Rgb(30, 20, 10)},
-        {Rgb(10, 20, 30), Rgb(30, 20, 10), 7.0, Rgb(30, 20, 10)},   // weights are limited to 0..1
+        {Rgb(10, 20, 30), Rgb(30, 20, 10), 7.0, Rgb(30, 20, 10)},  // weights are limited to 0..1
         {Rgb(10, 20, 30), Rgb(30, 20, 10), -1.0, Rgb(10, 20, 30)},
         {Rgb(10, 20, 30), Rgb(30, 20, 10), nan, Rgb(10, 20, 30)},
-        {0xFF000000u | kWhite, kBlack, 0.0, kWhite},               // a stray top byte is dropped
+        {0xFF000000u | kWhite, kBlack, 0.0, kWhite},  // a stray top byte is dropped
     };
     for (const auto& c : cases) EXPECT_EQ(c.want, Blend(c.a, c.b, c.w)) << std::hex << c.a << " " << c.b;
 }
@@ -57,20 +64,55 @@ TEST(CueColours, PairsFollowTheScheme) {
         ColourPair tint, warning, stale, unknown;  // unknown: on an edit
         ColourPair health;
     } cases[] = {
-        {"wine default", wine, {kBlack, Rgb(203, 229, 254)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
-         {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
-        {"windows default", windows, {kBlack, Rgb(191, 221, 245)}, {kBlack, kWarningBack}, {Rgb(138, 82, 0), face},
-         {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
-        {"high contrast black", hcBlack, {kWhite, Rgb(7, 59, 64)}, {kBlack, Rgb(26, 235, 255)},
-         {Rgb(63, 242, 63), kBlack}, {Rgb(26, 235, 255), kBlack}, {kBlack, Rgb(63, 242, 63)}},
-        {"high contrast white", hcWhite, {kBlack, Rgb(205, 191, 219)}, {kWhite, Rgb(55, 0, 110)},
-         {Rgb(96, 0, 0), kWhite}, {Rgb(55, 0, 110), kWhite}, {kWhite, Rgb(96, 0, 0)}},
-        {"dark", dark, {Rgb(230, 230, 230), Rgb(24, 45, 62)}, {kWhite, Rgb(0, 84, 153)},
-         {Rgb(175, 141, 92), Rgb(43, 43, 43)}, {Rgb(230, 230, 230), Rgb(110, 96, 21)}, {Rgb(230, 230, 230), Rgb(80, 30, 130)}},
-        {"pale selection", paleSelection, {kBlack, Rgb(230, 230, 230)}, {kBlack, kWarningBack},
-         {Rgb(138, 82, 0), face}, {kBlack, Rgb(255, 239, 153)}, {kBlack, Rgb(200, 160, 255)}},
-        {"no grey", noGrey, {kBlack, Rgb(191, 217, 242)}, {kWhite, Rgb(0, 102, 204)}, {kWhite, kBlack},
-         {Rgb(0, 102, 204), kWhite}, {kWhite, Rgb(0, 71, 143)}},
+        {"wine default",
+         wine,
+         {kBlack, Rgb(203, 229, 254)},
+         {kBlack, kWarningBack},
+         {Rgb(138, 82, 0), face},
+         {kBlack, Rgb(255, 239, 153)},
+         {kBlack, Rgb(200, 160, 255)}},
+        {"windows default",
+         windows,
+         {kBlack, Rgb(191, 221, 245)},
+         {kBlack, kWarningBack},
+         {Rgb(138, 82, 0), face},
+         {kBlack, Rgb(255, 239, 153)},
+         {kBlack, Rgb(200, 160, 255)}},
+        {"high contrast black",
+         hcBlack,
+         {kWhite, Rgb(7, 59, 64)},
+         {kBlack, Rgb(26, 235, 255)},
+         {Rgb(63, 242, 63), kBlack},
+         {Rgb(26, 235, 255), kBlack},
+         {kBlack, Rgb(63, 242, 63)}},
+        {"high contrast white",
+         hcWhite,
+         {kBlack, Rgb(205, 191, 219)},
+         {kWhite, Rgb(55, 0, 110)},
+         {Rgb(96, 0, 0), kWhite},
+         {Rgb(55, 0, 110), kWhite},
+         {kWhite, Rgb(96, 0, 0)}},
+        {"dark",
+         dark,
+         {Rgb(230, 230, 230), Rgb(24, 45, 62)},
+         {kWhite, Rgb(0, 84, 153)},
+         {Rgb(175, 141, 92), Rgb(43, 43, 43)},
+         {Rgb(230, 230, 230), Rgb(110, 96, 21)},
+         {Rgb(230, 230, 230), Rgb(80, 30, 130)}},
+        {"pale selection",
+         paleSelection,
+         {kBlack, Rgb(230, 230, 230)},
+         {kBlack, kWarningBack},
+         {Rgb(138, 82, 0), face},
+         {kBlack, Rgb(255, 239, 153)},
+         {kBlack, Rgb(200, 160, 255)}},
+        {"no grey",
+         noGrey,
+         {kBlack, Rgb(191, 217, 242)},
+         {kWhite, Rgb(0, 102, 204)},
+         {kWhite, kBlack},
+         {Rgb(0, 102, 204), kWhite},
+         {kWhite, Rgb(0, 71, 143)}},
     };
     for (const auto& c : cases) {
         const ColourPair tint = TintColours(c.scheme);

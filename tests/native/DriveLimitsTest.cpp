@@ -14,19 +14,21 @@ namespace kelvane {
 namespace {
 
 TEST(DriveLimits, EachRuleLimitsItsValue) {
-    struct Case { int32_t code, value, monoInterval, dipoleInterval, want; } cases[] = {
+    struct Case {
+        int32_t code, value, monoInterval, dipoleInterval, want;
+    } cases[] = {
         {CMD_DT_CH1_GAIN, 500, 24, 36, 80},
         {CMD_MONO_CH8_GAIN, -32, 24, 36, -31},
-        {CMD_DIPOLE_ALL_GAIN, 79, 24, 36, 79},           // in range: untouched, not quantised
+        {CMD_DIPOLE_ALL_GAIN, 79, 24, 36, 79},  // in range: untouched, not quantised
         {CMD_MONO_STACK, 0, 24, 36, 1},
         {CMD_DIPOLE_STACK, 9, 24, 36, 4},
         {CMD_DT_AUTO_GAIN, VALUE_ON, 24, 36, VALUE_ON},
         {CMD_MONO_DOWNHOLE_FILTER, 1, 24, 36, VALUE_OFF},  // not on is off
         {CMD_MONO_SAMPLERATE, 24, 24, 36, 24},
-        {CMD_MONO_SAMPLERATE, 0, 24, 36, 36},            // not a list entry: the one the list shows
+        {CMD_MONO_SAMPLERATE, 0, 24, 36, 36},  // not a list entry: the one the list shows
         {CMD_MONO_SAMPLERATE, 30, 24, 36, 36},
         {CMD_DIPOLE_SAMPLERATE, 12, 24, 36, 48},
-        {CMD_MONO_WIN_END, 0, 0, 36, 80},                // missing "Mono SAMPLERATE" counts as 36
+        {CMD_MONO_WIN_END, 0, 0, 36, 80},  // missing "Mono SAMPLERATE" counts as 36
         {CMD_MONO_WIN_END, 20000, 0, 36, 12960},
         {CMD_MONO_WIN_END, 20000, 12, 36, 4320},
         {CMD_DIPOLE_WIN_END, 0, 24, 0, 240},
@@ -39,7 +41,7 @@ TEST(DriveLimits, EachRuleLimitsItsValue) {
         {CMD_DT_WIN_END, 3700, 24, 36, 3200},
         {CMD_DT_TOTAL_OFFSET, -1, 24, 36, 0},
         {CMD_DT_CH2_GAIN, kInt32Min, 24, 36, -31},
-        {0x82FF, 12345, 24, 36, 12345},                  // no row: passed on as it is
+        {0x82FF, 12345, 24, 36, 12345},  // no row: passed on as it is
     };
     for (const auto& c : cases) {
         ParameterSet p{};
@@ -70,9 +72,17 @@ TEST(DriveLimits, SendGuardLimitsOnlyValueCommands) {
 }
 
 TEST(DriveLimits, TypedFieldsFitNineCharacters) {
-    struct Case { int64_t value; int32_t want; } ints[] = {
-        {0, 0}, {999999999, 999999999}, {1000000000, 999999999}, {kInt32Max, 999999999},
-        {-99999999, -99999999}, {-100000000, -99999999}, {kInt32Min, -99999999},
+    struct Case {
+        int64_t value;
+        int32_t want;
+    } ints[] = {
+        {0, 0},
+        {999999999, 999999999},
+        {1000000000, 999999999},
+        {kInt32Max, 999999999},
+        {-99999999, -99999999},
+        {-100000000, -99999999},
+        {kInt32Min, -99999999},
     };
     for (const auto& c : ints) EXPECT_EQ(c.want, LimitTypedInt(c.value)) << c.value;
     EXPECT_EQ(static_cast<float>(TYPED_FIELD_MAX), LimitTypedReal(FLT_MAX));

@@ -14,7 +14,10 @@ namespace kelvane {
 namespace {
 
 TEST(GeneralRules, SampleIntervalChoices) {
-    struct Case { int32_t us; int mono, dipole; } cases[] = {
+    struct Case {
+        int32_t us;
+        int mono, dipole;
+    } cases[] = {
         {12, 0, 2}, {24, 1, 0}, {36, 2, 1}, {48, 2, 2}, {0, 2, 2}, {-12, 2, 2},
     };
     for (const auto& c : cases) {
@@ -32,15 +35,34 @@ TEST(GeneralRules, SampleIntervalChoices) {
 }
 
 TEST(GeneralRules, StrictIntegerField) {
-    struct Case { const char* text; bool ok; int32_t value; } cases[] = {
-        {"240", true, 240}, {"  -12 ", true, -12}, {"+7", true, 7}, {"\t5\t", true, 5},
-        {"2147483647", true, kInt32Max}, {"-2147483648", true, kInt32Min},
-        {"2147483648", false, 0}, {"-2147483649", false, 0},
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"240", true, 240},
+        {"  -12 ", true, -12},
+        {"+7", true, 7},
+        {"\t5\t", true, 5},
+        {"2147483647", true, kInt32Max},
+        {"-2147483648", true, kInt32Min},
+        {"2147483648", false, 0},
+        {"-2147483649", false, 0},
         {"99999999999999999999999", false, 0},  // must not wrap to a small number
-        {"", false, 0}, {"   ", false, 0}, {"-", false, 0}, {"+", false, 0},
-        {"12a", false, 0}, {"1 2", false, 0}, {"- 5", false, 0}, {"1.5", false, 0},
-        {"0x10", false, 0}, {"--5", false, 0},
-        {"abc", false, 0}, {"4o", false, 0}, {"1e", false, 0}, {"1e3", false, 0},  // what a typed box refuses
+        {"", false, 0},
+        {"   ", false, 0},
+        {"-", false, 0},
+        {"+", false, 0},
+        {"12a", false, 0},
+        {"1 2", false, 0},
+        {"- 5", false, 0},
+        {"1.5", false, 0},
+        {"0x10", false, 0},
+        {"--5", false, 0},
+        {"abc", false, 0},
+        {"4o", false, 0},
+        {"1e", false, 0},
+        {"1e3", false, 0},  // what a typed box refuses
     };
     for (const auto& c : cases) {
         int32_t v = 12345;
@@ -69,14 +91,17 @@ TEST(GeneralRules, RangeMessages) {
 // A Download that lowers a sample interval brings the window ends over the
 // new cap (360 x interval) down to it; ends within it are not sent again.
 TEST(GeneralRules, WindowEndsOverTheNewCapAreLimitedToIt) {
-    struct Case { int32_t monoInterval, dipoleInterval, monoEnd, dipoleEnd; std::vector<std::pair<int32_t, int32_t>> want; } cases[] = {
+    struct Case {
+        int32_t monoInterval, dipoleInterval, monoEnd, dipoleEnd;
+        std::vector<std::pair<int32_t, int32_t>> want;
+    } cases[] = {
         {12, 36, 8640, 8880, {{CMD_MONO_WIN_END, 4320}}},
         {24, 24, 8640, 12960, {{CMD_DIPOLE_WIN_END, 8640}}},
         {12, 24, 12960, 17280, {{CMD_MONO_WIN_END, 4320}, {CMD_DIPOLE_WIN_END, 8640}}},
-        {24, 36, 8640, 8880, {}},                     // at or under the cap: nothing more to send
+        {24, 36, 8640, 8880, {}},  // at or under the cap: nothing more to send
         {36, 48, 2960, 8880, {}},
         {0, 0, 20000, 20000, {{CMD_MONO_WIN_END, 12960}, {CMD_DIPOLE_WIN_END, 17280}}},  // unlisted: the last entry
-        {12, 24, 50, 100, {}},                        // below the lower bound is no cap's business
+        {12, 24, 50, 100, {}},  // below the lower bound is no cap's business
     };
     for (const auto& c : cases) {
         ParameterSet p{};
@@ -106,16 +131,28 @@ TEST(GeneralRules, DspErrorTextUntilAnAllOkReport) {
 TEST(GeneralRules, DownloadStopsAtFirstBadFieldInOrder) {
     // dipole delay, dipole step, DT delay, DT step, mono delay, mono step, DT sample interval
     const std::string good[kDownloadFieldCount] = {"400", "100", "300", "50", "120", "10", "-7"};
-    struct Case { int field; const char* text; int want; } cases[] = {
+    struct Case {
+        int field;
+        const char* text;
+        int want;
+    } cases[] = {
         {-1, "", -1},
-        {kDipoleDelay, "800", -1}, {kDipoleDelay, "801", kDipoleDelay}, {kDipoleDelay, "239", kDipoleDelay},
-        {kDipoleDelayStep, "300", -1}, {kDipoleDelayStep, "301", kDipoleDelayStep},
+        {kDipoleDelay, "800", -1},
+        {kDipoleDelay, "801", kDipoleDelay},
+        {kDipoleDelay, "239", kDipoleDelay},
+        {kDipoleDelayStep, "300", -1},
+        {kDipoleDelayStep, "301", kDipoleDelayStep},
         {kDipoleDelayStep, "-1", kDipoleDelayStep},
-        {kDtDelay, "50", kDtDelay}, {kDtDelay, "400", -1}, {kDtDelay, "401", kDtDelay},
+        {kDtDelay, "50", kDtDelay},
+        {kDtDelay, "400", -1},
+        {kDtDelay, "401", kDtDelay},
         {kDtDelayStep, "126", kDtDelayStep},
-        {kMonoDelay, "79", kMonoDelay}, {kMonoDelay, "80", -1},
-        {kMonoDelayStep, "0", -1}, {kMonoDelayStep, "x", kMonoDelayStep},
-        {kDtSampleInterval, "-2147483648", -1}, {kDtSampleInterval, "", kDtSampleInterval},
+        {kMonoDelay, "79", kMonoDelay},
+        {kMonoDelay, "80", -1},
+        {kMonoDelayStep, "0", -1},
+        {kMonoDelayStep, "x", kMonoDelayStep},
+        {kDtSampleInterval, "-2147483648", -1},
+        {kDtSampleInterval, "", kDtSampleInterval},
     };
     for (const auto& c : cases) {
         std::string texts[kDownloadFieldCount];
@@ -140,12 +177,17 @@ TEST(GeneralRules, DownloadStopsAtFirstBadFieldInOrder) {
 }
 
 TEST(GeneralRules, DtDelayLoweredTo200) {
-    struct Case { int32_t in, want; } cases[] = {{80, 80}, {200, 200}, {201, 200}, {400, 200}, {kInt32Max, 200}, {-5, -5}};
+    struct Case {
+        int32_t in, want;
+    } cases[] = {{80, 80}, {200, 200}, {201, 200}, {400, 200}, {kInt32Max, 200}, {-5, -5}};
     for (const auto& c : cases) EXPECT_EQ(ClampDtDelay(c.in), c.want) << c.in;
 }
 
 TEST(GeneralRules, DspStatusWordToLines) {
-    struct Case { uint16_t word; uint32_t errorLines; } cases[] = {
+    struct Case {
+        uint16_t word;
+        uint32_t errorLines;
+    } cases[] = {
         {0x0000, 0x0000}, {0xFFFF, 0xFFFF}, {0x0001, 0x0001}, {0x0100, 0x0100}, {0x8000, 0x8000}, {0x2010, 0x2010},
     };
     for (const auto& c : cases) {
@@ -158,16 +200,15 @@ TEST(GeneralRules, DspStatusWordToLines) {
 }
 
 TEST(GeneralRules, DspStatusLineText) {
-    struct Case { int line, flag; const char* want; } cases[] = {
-        {0, 1, "MASTER PANEL DSP#1: OK."},
-        {3, 1, "MASTER PANEL DSP#4: OK."},
-        {4, 1, "SLAVE  PANEL DSP#1: OK."},
-        {7, 0, "SLAVE  PANEL DSP#4: ERROR."},
+    struct Case {
+        int line, flag;
+        const char* want;
+    } cases[] = {
+        {0, 1, "MASTER PANEL DSP#1: OK."},     {3, 1, "MASTER PANEL DSP#4: OK."},
+        {4, 1, "SLAVE  PANEL DSP#1: OK."},     {7, 0, "SLAVE  PANEL DSP#4: ERROR."},
         {8, 0, "MASTER PANEL DSP#1: ERROR."},  // right list starts with the master panel again
-        {11, 1, "MASTER PANEL DSP#4: OK."},
-        {13, 0, "SLAVE  PANEL DSP#2: ERROR."},
-        {15, 1, "SLAVE  PANEL DSP#4: OK."},
-        {2, 2, "MASTER PANEL DSP#3: ERROR."},  // only 1 reads as OK
+        {11, 1, "MASTER PANEL DSP#4: OK."},    {13, 0, "SLAVE  PANEL DSP#2: ERROR."},
+        {15, 1, "SLAVE  PANEL DSP#4: OK."},    {2, 2, "MASTER PANEL DSP#3: ERROR."},  // only 1 reads as OK
         {2, -1, "MASTER PANEL DSP#3: ERROR."},
     };
     for (const auto& c : cases) EXPECT_EQ(DspStatusLine(c.line, c.flag), c.want) << c.line;
@@ -175,7 +216,11 @@ TEST(GeneralRules, DspStatusLineText) {
 
 // A line is drawn as an error exactly when its text says "ERROR.", once a report came.
 TEST(GeneralRules, DspStatusLookFollowsTheTextAfterAReport) {
-    struct Case { bool reported; int flag; DspLineLook want; } cases[] = {
+    struct Case {
+        bool reported;
+        int flag;
+        DspLineLook want;
+    } cases[] = {
         {false, 0, DspLineLook::NoData}, {false, 1, DspLineLook::NoData}, {true, 1, DspLineLook::Ok},
         {true, 0, DspLineLook::Error},   {true, 2, DspLineLook::Error},
     };
@@ -183,7 +228,11 @@ TEST(GeneralRules, DspStatusLookFollowsTheTextAfterAReport) {
 }
 
 TEST(GeneralRules, LastReportTextIsTwoDigitsEach) {
-    struct Case { bool reported; int32_t at; const char* want; } cases[] = {
+    struct Case {
+        bool reported;
+        int32_t at;
+        const char* want;
+    } cases[] = {
         {false, 12 * 3600 + 34 * 60 + 56, "No report yet"},
         {true, 0, "Last report 00:00:00"},
         {true, 7 * 3600 + 5 * 60 + 9, "Last report 07:05:09"},
@@ -193,7 +242,10 @@ TEST(GeneralRules, LastReportTextIsTwoDigitsEach) {
 }
 
 TEST(GeneralRules, StatusCheckFollowsHostState) {
-    struct Case { int32_t state; bool enabled; } cases[] = {
+    struct Case {
+        int32_t state;
+        bool enabled;
+    } cases[] = {
         {0, false}, {1, true}, {2, true}, {3, false}, {-1, false}, {kInt32Min, false},
     };
     for (const auto& c : cases) EXPECT_EQ(StatusCheckEnabled(c.state), c.enabled) << c.state;

@@ -82,9 +82,9 @@ TEST(IniRules, KeysWithTheirOwnFallback) {
         const char* text;  // nullptr: key missing
         int32_t want;
     } cases[] = {
-        {"GENERAL CONTROL", "Gain Step", nullptr, 3}, {"GENERAL CONTROL", "Gain Step", "0", 3},
-        {"GENERAL CONTROL", "Gain Step", "5", 5},     {"GENERAL CONTROL", "Gain Step", "abc", 3},
-        {"GENERAL CONTROL", "Gain Step", "2", 2},     {"GENERAL CONTROL", "Gain Step", "-1", -1},
+        {"GENERAL CONTROL", "Gain Step", nullptr, 3},   {"GENERAL CONTROL", "Gain Step", "0", 3},
+        {"GENERAL CONTROL", "Gain Step", "5", 5},       {"GENERAL CONTROL", "Gain Step", "abc", 3},
+        {"GENERAL CONTROL", "Gain Step", "2", 2},       {"GENERAL CONTROL", "Gain Step", "-1", -1},
         {"OPTIONS", "BumplessAutoGainOff", nullptr, 1}, {"OPTIONS", "BumplessAutoGainOff", "0", 0},
         {"OPTIONS", "BumplessAutoGainOff", "1", 1},
     };
@@ -95,7 +95,8 @@ TEST(IniRules, KeysWithTheirOwnFallback) {
         Loaded l;
         if (options) LoadOptions(l.p, ini);
         else LoadGeneralControl(l.p, ini);
-        EXPECT_EQ(c.want, options ? l.p.BumplessAutoGainOff : l.p.GainStep) << c.key << "=" << (c.text ? c.text : "(missing)");
+        EXPECT_EQ(c.want, options ? l.p.BumplessAutoGainOff : l.p.GainStep)
+            << c.key << "=" << (c.text ? c.text : "(missing)");
         MemoryProfile saved;
         if (options) SaveOptions(l.p, saved);
         else SaveGeneralControl(l.p, saved);
@@ -198,7 +199,7 @@ TEST(IniRules, DefaultsFillSetAndMirror) {
     Loaded l;
     SetDefaultParameters(l.p, l.view);
     EXPECT_EQ(3, l.p.GainStep);
-    EXPECT_EQ(2960, l.p.MonoWindowsEnd);   // what the block publishes, not a value past its cap
+    EXPECT_EQ(2960, l.p.MonoWindowsEnd);  // what the block publishes, not a value past its cap
     EXPECT_EQ(8880, l.p.DipoleWindowsEnd);
     EXPECT_EQ(4, l.p.DipoleStackValue);
     EXPECT_EQ(1, l.p.MonoStackValue);
@@ -206,8 +207,8 @@ TEST(IniRules, DefaultsFillSetAndMirror) {
     EXPECT_EQ(24, l.p.MonoSampleRate);
     EXPECT_EQ(8, l.p.DtSampleRate);
     EXPECT_EQ(240, l.p.DipoleDelay);
-    const ProcessPara want = {0, 0, 0.0f, 0.0f, 40, 180, 200, 1.0f, 0, {160, 160, 160, 160}, 800,
-                              {0.3f, 0.3f, 0.3f, 0.3f}, 0.2f};
+    const ProcessPara want = {
+        0, 0, 0.0f, 0.0f, 40, 180, 200, 1.0f, 0, {160, 160, 160, 160}, 800, {0.3f, 0.3f, 0.3f, 0.3f}, 0.2f};
     EXPECT_EQ(0, std::memcmp(&want, &l.block, sizeof want));
 }
 
@@ -226,14 +227,14 @@ TEST(IniRules, SavesWriteEveryKeyInOrder) {
     SaveOptions(l.p, ini);
     std::vector<std::string> got;
     for (const auto& w : ini.writes) got.push_back(w.first + "/" + w.second);
-    const char* fullwave[] = {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain",
+    const char* fullwave[] = {"IsAuto",  "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain",    "Ch5Gain",
                               "Ch6Gain", "Ch7Gain", "Ch8Gain", "AllGain", "StackValue", "WindowsEnd"};
     std::vector<std::string> want;
     for (const char* k : {"Gain Step", "DT DELAY", "DT DELAY STEP", "DT SAMPLERATE", "Mono DELAY", "Mono DELAY STEP",
                           "Mono SAMPLERATE", "Dipole DELAY", "Dipole DELAY STEP", "Dipole SAMPLERATE"})
         want.push_back(std::string("GENERAL CONTROL/") + k);
-    for (const char* k : {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "FirstStartTime", "FirstWinLength",
-                          "Total Offset"})
+    for (const char* k :
+         {"IsAuto", "Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "FirstStartTime", "FirstWinLength", "Total Offset"})
         want.push_back(std::string("DT GAIN CONTROL/") + k);
     for (const char* k : fullwave) want.push_back(std::string("MONOPOLE CONTROL/") + k);
     for (const char* k : fullwave) want.push_back(std::string("DIPOLE CONTROL/") + k);
@@ -252,15 +253,18 @@ TEST(IniRules, SavesWriteEveryKeyInOrder) {
 // The DT windows the block holds are those the page would send, whatever
 // the file held: within the drive table, each end after its start.
 TEST(IniRules, DtWindowsWithinTheDriveTableEachEndAfterItsStart) {
-    struct Case { int32_t start, length, offset; int32_t starts[4], ends[4]; } cases[] = {
-        {100, 300, 20, {100, 120, 140, 160}, {400, 420, 440, 460}},       // as stored
+    struct Case {
+        int32_t start, length, offset;
+        int32_t starts[4], ends[4];
+    } cases[] = {
+        {100, 300, 20, {100, 120, 140, 160}, {400, 420, 440, 460}},              // as stored
         {5000, -4000, 300, {2000, 2000, 2000, 2000}, {2200, 2200, 2200, 2200}},  // the hand-edited file
         {50, 308, 20, {80, 100, 120, 140}, {388, 408, 428, 448}},
         {1900, 1200, 100, {1900, 2000, 2000, 2000}, {3100, 3200, 3200, 3200}},
-        {0, 0, 0, {80, 80, 80, 80}, {280, 280, 280, 280}},               // a file read as empty
+        {0, 0, 0, {80, 80, 80, 80}, {280, 280, 280, 280}},  // a file read as empty
         {kInt32Max, kInt32Max, kInt32Max, {2000, 2000, 2000, 2000}, {3200, 3200, 3200, 3200}},
         {kInt32Min, kInt32Min, kInt32Min, {80, 80, 80, 80}, {280, 280, 280, 280}},
-        {300, 100, -50, {300, 300, 300, 300}, {400, 400, 400, 400}},      // offset below 0 counts as 0
+        {300, 100, -50, {300, 300, 300, 300}, {400, 400, 400, 400}},  // offset below 0 counts as 0
     };
     for (const auto& c : cases) {
         const DtWindows w = FitDtWindows(c.start, c.length, c.offset);
@@ -305,8 +309,17 @@ TEST(IniRules, PublishFitsWindowWordsAndSkipsSmallBlocks) {
 // the limits its entry paths apply, survives a save and a load. The
 // exceptions are the values every start resets and those never saved.
 TEST(IniRules, WhatIsSavedLoadsBackUnchanged) {
-    const int64_t ints[] = {0, -1, 80, -31, 12345, TYPED_FIELD_MAX, TYPED_FIELD_MIN, int64_t{TYPED_FIELD_MAX} + 1,
-                            int64_t{TYPED_FIELD_MIN} - 1, kInt32Max, kInt32Min};
+    const int64_t ints[] = {0,
+                            -1,
+                            80,
+                            -31,
+                            12345,
+                            TYPED_FIELD_MAX,
+                            TYPED_FIELD_MIN,
+                            int64_t{TYPED_FIELD_MAX} + 1,
+                            int64_t{TYPED_FIELD_MIN} - 1,
+                            kInt32Max,
+                            kInt32Min};
     // Tenth values the sliders and linked shifts give (-9.8 to 19.9).
     const int tenths[] = {-98, -1, 1, 3, 7, 25, 100, 199};
     for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
@@ -350,7 +363,10 @@ TEST(IniRules, WhatIsSavedLoadsBackUnchanged) {
 // sign, and what is saved then reads back as that same float, as does any
 // float whose one-decimal text is longer than the reader takes.
 TEST(IniRules, FloatsBeyondTheFileTextComeBackAsPublished) {
-    const struct { const char* text; float published; } cases[] = {
+    const struct {
+        const char* text;
+        float published;
+    } cases[] = {
         {"1e39", std::numeric_limits<float>::max()},
         {"-1e39", -std::numeric_limits<float>::max()},
         {"1e30", 1e30f},
@@ -366,7 +382,8 @@ TEST(IniRules, FloatsBeyondTheFileTextComeBackAsPublished) {
         SaveAcousticProcess(l.p, ini);
         Loaded again;
         LoadAcousticProcess(again.p, ini, again.view);
-        EXPECT_EQ(c.published, again.block.Coefficient) << c.text << " saved as " << ini.Get("ACOUSTIC PROCESS", "Coefficient");
+        EXPECT_EQ(c.published, again.block.Coefficient)
+            << c.text << " saved as " << ini.Get("ACOUSTIC PROCESS", "Coefficient");
     }
 }
 

@@ -92,13 +92,28 @@ TEST(JournalLines, ReplayTellsReloadsAndRestartsAndKeepsEveryCommand) {
     std::vector<JournalLine> lines = {
         IdentityLine({20261209, 500}, id),
         Line(1000, "load", {{"pid", "40"}, {"version", "1.0.0.0"}}),
-        Line(1100, "cmd", {{"code", std::to_string(CMD_DT_CH1_GAIN)}, {"asked", "12"}, {"sent", "12"}, {"action", "operator"}, {"delivered", "1"}}),
+        Line(1100, "cmd",
+             {{"code", std::to_string(CMD_DT_CH1_GAIN)},
+              {"asked", "12"},
+              {"sent", "12"},
+              {"action", "operator"},
+              {"delivered", "1"}}),
         Line(1200, "unload"),
         Line(2000, "load", {{"pid", "40"}, {"version", "1.0.0.0"}}),
-        Line(2100, "cmd", {{"code", std::to_string(CMD_MONO_CH3_GAIN)}, {"asked", "90"}, {"sent", "80"}, {"action", "Send all settings"}, {"delivered", "1"}}),
+        Line(2100, "cmd",
+             {{"code", std::to_string(CMD_MONO_CH3_GAIN)},
+              {"asked", "90"},
+              {"sent", "80"},
+              {"action", "Send all settings"},
+              {"delivered", "1"}}),
         Line(2200, "event", {{"what", "Frames resumed after 12.0 s"}, {"for", "12000"}}),
         Line(3000, "load", {{"pid", "41"}, {"version", "1.0.0.0"}}),  // no unload before: the host died
-        Line(3100, "cmd", {{"code", std::to_string(CMD_DT_CH1_GAIN)}, {"asked", "15"}, {"sent", "15"}, {"action", "operator"}, {"delivered", "0"}}),
+        Line(3100, "cmd",
+             {{"code", std::to_string(CMD_DT_CH1_GAIN)},
+              {"asked", "15"},
+              {"sent", "15"},
+              {"action", "operator"},
+              {"delivered", "0"}}),
         Line(3200, "trend", {{"t", "1"}}),
     };
     JobReplay job;
@@ -154,7 +169,7 @@ TEST(JournalLines, StreamEventsAreToldOnceWhenTheyChange) {
             }
         }
     };
-    run(0, 5000, true, true);      // streaming
+    run(0, 5000, true, true);        // streaming
     run(5000, 15000, false, false);  // stopped
     run(15000, 20000, true, true);   // back
     run(20000, 25000, true, false);  // frames without readable gains

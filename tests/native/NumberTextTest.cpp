@@ -63,11 +63,15 @@ void ExpectCForm() {
         int decimals;
         const char* want;
     } writes[] = {
-        {2.5, 1, "2.5"},         {2.5, 2, "2.50"},
-        {0.25, 1, "0.2"},        {0.375, 2, "0.38"},   // exact ties: half to even
-        {0.35, 1, "0.3"},        {2.675, 2, "2.67"},   // the binary value lies below the tie
-        {0.7f, 2, "0.70"},       {-0.04, 1, "-0.0"},   // the sign stays, as printf writes it
-        {1234567.0, 1, "1234567.0"},                   // no grouping
+        {2.5, 1, "2.5"},
+        {2.5, 2, "2.50"},
+        {0.25, 1, "0.2"},
+        {0.375, 2, "0.38"},  // exact ties: half to even
+        {0.35, 1, "0.3"},
+        {2.675, 2, "2.67"},  // the binary value lies below the tie
+        {0.7f, 2, "0.70"},
+        {-0.04, 1, "-0.0"},           // the sign stays, as printf writes it
+        {1234567.0, 1, "1234567.0"},  // no grouping
         {FLT_MAX, 1, "340282346638528859811704183484516925440.0"},
     };
     for (const auto& c : writes) EXPECT_EQ(c.want, FormatFixed(c.v, c.decimals)) << c.v;
@@ -109,7 +113,8 @@ TEST(NumberText, MatchesTheRuntimeInTheCLocale) {
             std::memcpy(&v, &b, sizeof v);
             if (!std::isfinite(v)) continue;
         } else {
-            v = static_cast<float>(static_cast<int32_t>(next() % 2000001u) - 1000000) / static_cast<float>(1u << (i % 12));
+            v = static_cast<float>(static_cast<int32_t>(next() % 2000001u) - 1000000) /
+                static_cast<float>(1u << (i % 12));
         }
         for (int decimals : {1, 2}) {
             const std::string text = FormatFixed(v, decimals);
@@ -127,10 +132,10 @@ TEST(NumberText, FloatTextReadsOnlyThePlainDecimalForm) {
     const struct {
         const char* text;
         float want;
-    } cases[] = {{"0x20", 0.0f},    {"-0x1p3", -0.0f},  {"inf", 0.0f},     {"-Infinity", 0.0f}, {"nan", 0.0f},
-                 {"NAN(1)", 0.0f},  {" \t12.9dB", 12.9f}, {"-4.5", -4.5f},  {"+.5", 0.5f},      {"7.", 7.0f},
-                 {".", 0.0f},       {"-", 0.0f},       {"", 0.0f},        {"1e2", 100.0f},     {"1E+2x", 100.0f},
-                 {"25e", 25.0f},    {"25e+", 25.0f},   {"2.5e-1", 0.25f}, {"3e1.5", 30.0f},    {"1 2", 1.0f},
+    } cases[] = {{"0x20", 0.0f},   {"-0x1p3", -0.0f},    {"inf", 0.0f},     {"-Infinity", 0.0f}, {"nan", 0.0f},
+                 {"NAN(1)", 0.0f}, {" \t12.9dB", 12.9f}, {"-4.5", -4.5f},   {"+.5", 0.5f},       {"7.", 7.0f},
+                 {".", 0.0f},      {"-", 0.0f},          {"", 0.0f},        {"1e2", 100.0f},     {"1E+2x", 100.0f},
+                 {"25e", 25.0f},   {"25e+", 25.0f},      {"2.5e-1", 0.25f}, {"3e1.5", 30.0f},    {"1 2", 1.0f},
                  {"12abc", 12.0f}};
     for (const auto& c : cases) {
         const float got = ParseLeadingFloat(c.text);
@@ -147,10 +152,12 @@ TEST(NumberText, FloatTextSaturatesBeyondSinglePrecision) {
     const struct {
         const char* text;
         float want;
-    } cases[] = {{"3.4028234e38", FLT_MAX},  {"3.4028236e38", FLT_MAX},  {"1e39", FLT_MAX},   {"-1e39", -FLT_MAX},
-                 {"1e300", FLT_MAX},         {"-1e999", -FLT_MAX},       {"0.001e310", FLT_MAX},
-                 {"1e99999999999999999999", FLT_MAX},                    {"1e-50", 0.0f},     {"-1e-400", -0.0f},
-                 {"1000e-400", 0.0f},        {"0.0e999999", 0.0f}};
+    } cases[] = {{"3.4028234e38", FLT_MAX}, {"3.4028236e38", FLT_MAX},
+                 {"1e39", FLT_MAX},         {"-1e39", -FLT_MAX},
+                 {"1e300", FLT_MAX},        {"-1e999", -FLT_MAX},
+                 {"0.001e310", FLT_MAX},    {"1e99999999999999999999", FLT_MAX},
+                 {"1e-50", 0.0f},           {"-1e-400", -0.0f},
+                 {"1000e-400", 0.0f},       {"0.0e999999", 0.0f}};
     for (const auto& c : cases) EXPECT_EQ(Bits(c.want), Bits(ParseLeadingFloat(c.text))) << c.text;
 }
 
@@ -158,15 +165,24 @@ TEST(NumberText, IntTextSaturates) {
     const struct {
         const char* text;
         int32_t want;
-    } cases[] = {{"  -12abc", -12}, {"+7", 7}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
-                 {"x1", 0},         {"", 0},   {"2.9", 2},                  {nullptr, 0}};
+    } cases[] = {{"  -12abc", -12},
+                 {"+7", 7},
+                 {"99999999999", 2147483647},
+                 {"-99999999999", -2147483647 - 1},
+                 {"x1", 0},
+                 {"", 0},
+                 {"2.9", 2},
+                 {nullptr, 0}};
     for (const auto& c : cases) EXPECT_EQ(c.want, ParseLeadingInt(c.text)) << (c.text ? c.text : "null");
 }
 
 TEST(NumberText, ClockIsTwoDigitsEach) {
-    struct Case { int32_t at; const char* want; } cases[] = {
-        {0, "00:00:00"}, {7 * 3600 + 5 * 60 + 9, "07:05:09"}, {86399, "23:59:59"},
-        {86400, "00:00:00"}, {-1, "00:00:00"},  // outside the day
+    struct Case {
+        int32_t at;
+        const char* want;
+    } cases[] = {
+        {0, "00:00:00"},  {7 * 3600 + 5 * 60 + 9, "07:05:09"}, {86399, "23:59:59"}, {86400, "00:00:00"},
+        {-1, "00:00:00"},  // outside the day
     };
     for (const auto& c : cases) EXPECT_EQ(c.want, FormatClock(c.at)) << c.at;
 }

@@ -15,7 +15,10 @@ TEST(SendLog, SaysWhatWentOutLast) {
         block.Payload[0] = value;
         return block;
     };
-    struct Case { ToolCommand block; const char* want; } described[] = {
+    struct Case {
+        ToolCommand block;
+        const char* want;
+    } described[] = {
         {command(CMD_DT_CH1_GAIN, 12), "DT CH1 gain 12 dB"},
         {command(CMD_MONO_CH8_GAIN, -31), "Monopole CH8 gain -31 dB"},
         {command(CMD_DIPOLE_ALL_GAIN, 80), "Dipole ALL gain 80 dB"},

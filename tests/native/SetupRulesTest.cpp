@@ -41,7 +41,8 @@ ParameterSet AwayFromDefaults() {
         std::memcpy(&v, at, 4);
         if (s.unit == SetupUnit::OnOff || s.unit == SetupUnit::Check) v = v ? 0 : 1;
         else if (s.choices > 0) v = (v + 1) % s.choices;
-        else if (s.unit == SetupUnit::Db && s.member != offsetof(ParameterSet, GainStep)) v = v == k % 60 - 20 ? 1 : k % 60 - 20;
+        else if (s.unit == SetupUnit::Db && s.member != offsetof(ParameterSet, GainStep))
+            v = v == k % 60 - 20 ? 1 : k % 60 - 20;
         else v += 1 + k % 3;
         std::memcpy(at, &v, 4);
     }
@@ -141,17 +142,57 @@ TEST(SetupRules, NamesTheFileSystemCannotHoldOrThatLeaveTheFolder) {
         std::string name;
         bool ok;
     } cases[] = {
-        {"12in sonic", true}, {"hole 2.5", true}, {"Job-7_b (x)", true}, {std::string(64, 'a'), true},
-        {"", false}, {"   ", false}, {std::string(65, 'a'), false}, {"..\\evil", false}, {"../evil", false},
-        {"a/b", false}, {"C:x", false}, {"a*", false}, {"a?", false}, {"\"q\"", false}, {"a|b", false},
-        {"a\tb", false}, {" lead", false}, {"trail ", false}, {"dot.", false}, {".hidden", false}, {"..", false},
-        {"CON", false}, {"con.txt", false}, {"Nul", false}, {"COM1", false}, {"lpt9.ini", false}, {"COM10", true},
-        {"COM0", false}, {"lpt0.txt", false}, {"COM\xC2\xB9", false}, {"lpt\xC2\xB3.log", false}, {"aux .x", false},
-        {"COM\xC2\xB9x", true}, {"CONIN$", false}, {"conout$.txt", false}, {"CONOUT$x", true},
+        {"12in sonic", true},
+        {"hole 2.5", true},
+        {"Job-7_b (x)", true},
+        {std::string(64, 'a'), true},
+        {"", false},
+        {"   ", false},
+        {std::string(65, 'a'), false},
+        {"..\\evil", false},
+        {"../evil", false},
+        {"a/b", false},
+        {"C:x", false},
+        {"a*", false},
+        {"a?", false},
+        {"\"q\"", false},
+        {"a|b", false},
+        {"a\tb", false},
+        {" lead", false},
+        {"trail ", false},
+        {"dot.", false},
+        {".hidden", false},
+        {"..", false},
+        {"CON", false},
+        {"con.txt", false},
+        {"Nul", false},
+        {"COM1", false},
+        {"lpt9.ini", false},
+        {"COM10", true},
+        {"COM0", false},
+        {"lpt0.txt", false},
+        {"COM\xC2\xB9", false},
+        {"lpt\xC2\xB3.log", false},
+        {"aux .x", false},
+        {"COM\xC2\xB9x", true},
+        {"CONIN$", false},
+        {"conout$.txt", false},
+        {"CONOUT$x", true},
         {"\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0 12", true},  // Cyrillic
-        {[] { std::string s; for (int i = 0; i < 64; ++i) s += "\xD0\x96"; return s; }(), true},
-        {[] { std::string s; for (int i = 0; i < 65; ++i) s += "\xD0\x96"; return s; }(), false},
-        {"bad \xFF byte", false}, {"cut \xD0", false},
+        {[] {
+             std::string s;
+             for (int i = 0; i < 64; ++i) s += "\xD0\x96";
+             return s;
+         }(),
+         true},
+        {[] {
+             std::string s;
+             for (int i = 0; i < 65; ++i) s += "\xD0\x96";
+             return s;
+         }(),
+         false},
+        {"bad \xFF byte", false},
+        {"cut \xD0", false},
     };
     for (const auto& c : cases) EXPECT_EQ(SetupNameProblem(c.name).empty(), c.ok) << "\"" << c.name << "\"";
 }

@@ -8,7 +8,11 @@ namespace kelvane {
 namespace {
 
 TEST(Text, TrimsOnlyTheBlanksAsked) {
-    const struct { const char* text; const char* blanks; const char* want; } cases[] = {
+    const struct {
+        const char* text;
+        const char* blanks;
+        const char* want;
+    } cases[] = {
         {" \tKey \t", kCBlanks, "Key"},
         {"\r\v\fKey\n", kCBlanks, "Key"},
         {"\rKey\r", " \t", "\rKey\r"},  // the profile reader strips spaces and tabs only
@@ -20,13 +24,17 @@ TEST(Text, TrimsOnlyTheBlanksAsked) {
 }
 
 TEST(Text, NamesCompareWithoutAsciiCaseOnly) {
-    const struct { const char* a; const char* b; bool same; } cases[] = {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
         {"GENERAL CONTROL", "general control", true},
         {"Gain Step", "GAIN STEP", true},
         {"Gain Step", "Gain Step ", false},
         {"\xC4", "\xE4", false},  // no locale's case: Ä and ä stay apart
         {"", "", true},
-        {"[", "{", false},        // 'Z' + 1 is no letter
+        {"[", "{", false},  // 'Z' + 1 is no letter
     };
     for (const auto& c : cases) EXPECT_EQ(c.same, SameName(c.a, c.b)) << c.a << " ~ " << c.b;
     EXPECT_EQ("set-up end", Lower("SET-UP END"));

@@ -202,14 +202,19 @@ TEST(ToolSim, JournalTexts) {
         ToolCommand cmd;
         const char* text;
     } cases[] = {
-        {Cmd(CMD_MONO_CH3_GAIN, 78), "78 dB"},    {Cmd(CMD_DT_AUTO_GAIN, VALUE_ON), "on"},
-        {Cmd(CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_OFF), "off"}, {Cmd(CMD_DT_WIN_END, 1000), "1000 us"},
-        {Cmd(CMD_MONO_STACK, 2), "2"},             {Cmd(CMD_DSP_RESET, 0, 0), "-"},
+        {Cmd(CMD_MONO_CH3_GAIN, 78), "78 dB"},
+        {Cmd(CMD_DT_AUTO_GAIN, VALUE_ON), "on"},
+        {Cmd(CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_OFF), "off"},
+        {Cmd(CMD_DT_WIN_END, 1000), "1000 us"},
+        {Cmd(CMD_MONO_STACK, 2), "2"},
+        {Cmd(CMD_DSP_RESET, 0, 0), "-"},
         {Cmd(CMD_DT_AUTO_GAIN, 7), "0x7 (neither on nor off)"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.text, DescribeValue(c.cmd)) << std::hex << c.cmd.CodeWord;
-    EXPECT_EQ("{\"t_ms\":1.500,\"code\":\"0x8223\",\"name\":\"CMD_MONO_CH3_GAIN\",\"value\":78,\"unit\":\"dB\","
-              "\"text\":\"78 dB\",\"words\":[33315,1,78]}",
-              JournalJson(1.5, Cmd(CMD_MONO_CH3_GAIN, 78)));
-    EXPECT_EQ("0.000,0x8201,CMD_STATUS_CHECK,-,33281,1048832,0", JournalCsv(0, Cmd(CMD_STATUS_CHECK, 0, ARG_STATUS_CHECK)));
+    EXPECT_EQ(
+        "{\"t_ms\":1.500,\"code\":\"0x8223\",\"name\":\"CMD_MONO_CH3_GAIN\",\"value\":78,\"unit\":\"dB\","
+        "\"text\":\"78 dB\",\"words\":[33315,1,78]}",
+        JournalJson(1.5, Cmd(CMD_MONO_CH3_GAIN, 78)));
+    EXPECT_EQ("0.000,0x8201,CMD_STATUS_CHECK,-,33281,1048832,0",
+              JournalCsv(0, Cmd(CMD_STATUS_CHECK, 0, ARG_STATUS_CHECK)));
 }

@@ -94,7 +94,8 @@ TEST(FieldTrace, QueueIsBoundedAndLinesWaitUntilWritten) {
     TraceRecorder r;
     const JournalTime t{20261208, 1000};
     EXPECT_FALSE(r.Due(0, true));
-    for (size_t i = 0; i < kTraceQueued + 3; ++i) r.Note(TraceKind::CommandLost, t, ("cmd " + std::to_string(i)).c_str());
+    for (size_t i = 0; i < kTraceQueued + 3; ++i)
+        r.Note(TraceKind::CommandLost, t, ("cmd " + std::to_string(i)).c_str());
     r.Note(TraceKind::LastGuardLimit, t, "late");
     uint32_t counts[kTraceKinds];
     r.Counts(counts);
@@ -170,10 +171,8 @@ TEST(FieldTrace, NotingFromManyThreadsLosesNoCount) {
         TraceRecorder::Take tk = r.Lines(t, 0, 1, force);
         for (const std::string& line : TraceLines(tk.text)) {
             const size_t more = line.find(": ");
-            if (line.find("more, not itemised") != std::string::npos)
-                written += std::stoul(line.substr(more + 2));
-            else if (line.find("exception stopped") != std::string::npos)
-                ++written;
+            if (line.find("more, not itemised") != std::string::npos) written += std::stoul(line.substr(more + 2));
+            else if (line.find("exception stopped") != std::string::npos) ++written;
         }
         r.Commit(tk, 0);
     };

@@ -70,16 +70,21 @@ TEST(Trend, SamplingTakesNewUsableFramesAtMostTenASecond) {
         std::vector<Tick> ticks;
     } cases[] = {
         {"frames before the window are not sampled",
-         0, 5, {{100, 5, 90, false, 0, false}, {200, 6, 150, true, 150, true}}},
+         0,
+         5,
+         {{100, 5, 90, false, 0, false}, {200, 6, 150, true, 150, true}}},
         {"no new frame, no sample",
-         1000, 0, {{0, 1, 0, true, 0, true}, {100, 1, 0, false, 0, false}, {200, 1, 0, false, 0, false}}},
+         1000,
+         0,
+         {{0, 1, 0, true, 0, true}, {100, 1, 0, false, 0, false}, {200, 1, 0, false, 0, false}}},
         {"closer than 100 ms waits for a later tick",
-         1000, 0,
+         1000,
+         0,
          {{0, 1, 0, true, 0, true}, {100, 2, 99, false, 0, false}, {200, 3, 190, true, 190, false}}},
-        {"a frame counted after the clock was read is taken as now",
-         1000, 0, {{0, 1, 5, true, 0, true}}},
+        {"a frame counted after the clock was read is taken as now", 1000, 0, {{0, 1, 5, true, 0, true}}},
         {"2 s without a usable frame is no gap, longer is",
-         0xFFFFFF00u, 0,
+         0xFFFFFF00u,
+         0,
          {{0, 1, 0, true, 0, true}, {2000, 2, 2000, true, 2000, false}, {4100, 3, 4001, true, 4001, true}}},
     };
     for (const Case& c : cases) {
@@ -87,7 +92,8 @@ TEST(Trend, SamplingTakesNewUsableFramesAtMostTenASecond) {
         ring.Open(c.openUsable);
         for (const Tick& t : c.ticks) {
             const size_t before = ring.Size();
-            EXPECT_EQ(t.taken, ring.Offer(Input(c.base + t.now, t.usable, c.base + t.lastUsable))) << c.name << " at " << t.now;
+            EXPECT_EQ(t.taken, ring.Offer(Input(c.base + t.now, t.usable, c.base + t.lastUsable)))
+                << c.name << " at " << t.now;
             ASSERT_EQ(before + (t.taken ? 1 : 0), ring.Size()) << c.name;
             if (!t.taken) continue;
             EXPECT_EQ(c.base + t.tick, ring.At(ring.Size() - 1).tick) << c.name << " at " << t.now;
@@ -170,22 +176,22 @@ TEST(Trend, TracesBreakAtGapsAndReferencesSkipAutoGain) {
 TEST(Trend, HoverFindsTheSampleWhereItsLineIsDrawn) {
     TrendRing ring;
     uint32_t usable = 0;
-    for (uint32_t s : {10u, 11u, 12u, 20u, 21u}) ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s)));
+    for (uint32_t s : {10u, 11u, 12u, 20u, 21u})
+        ring.Offer(Input(s * 1000, ++usable, s * 1000, static_cast<int32_t>(s)));
     const struct {
         uint32_t now, at;
         size_t want;  // 5: none
     } cases[] = {
-        {22000, 9000, 5},    // before the first
-        {22000, 10500, 0},   // on the line
-        {22000, 12000, 2},   // on a sample
-        {22000, 12100, 2},   // within the slack after the last before a gap
-        {22000, 15000, 5},   // in the gap
-        {22000, 21500, 4},   // after the newest, frames still coming
-        {30000, 25000, 5},   // after the frames stopped
-        {90000, 20000, 5},   // outside the span
+        {22000, 9000, 5},   // before the first
+        {22000, 10500, 0},  // on the line
+        {22000, 12000, 2},  // on a sample
+        {22000, 12100, 2},  // within the slack after the last before a gap
+        {22000, 15000, 5},  // in the gap
+        {22000, 21500, 4},  // after the newest, frames still coming
+        {30000, 25000, 5},  // after the frames stopped
+        {90000, 20000, 5},  // outside the span
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.want, TrendSampleAt(ring, c.now, 60000, c.at, 200)) << c.now << " " << c.at;
+    for (const auto& c : cases) EXPECT_EQ(c.want, TrendSampleAt(ring, c.now, 60000, c.at, 200)) << c.now << " " << c.at;
 }
 
 TEST(Trend, ClockLabelsSitOnWholeSteps) {
@@ -223,7 +229,8 @@ TEST(Trend, CsvHoldsTheShownPeriodWithMarksAndGaps) {
     ASSERT_EQ(9u, rows.size()) << csv;
     EXPECT_EQ(45, std::count(rows[0].begin(), rows[0].end(), ',') + 1);
     EXPECT_EQ(0u, rows[0].find("Time,Event,DT CH1,"));
-    EXPECT_NE(std::string::npos, rows[0].find(",Dipole CH8,DT auto gain,Monopole auto gain,Dipole auto gain,DT CH1 set,"));
+    EXPECT_NE(std::string::npos,
+              rows[0].find(",Dipole CH8,DT auto gain,Monopole auto gain,Dipole auto gain,DT CH1 set,"));
     EXPECT_EQ(0u, rows[1].find("11:59:50.0,,50,50,")) << rows[1];
     EXPECT_NE(std::string::npos, rows[1].find(",off,on,off,50,"));
     EXPECT_EQ(0u, rows[2].find("11:59:50.5,Tool Reset,,"));
@@ -239,9 +246,11 @@ TEST(Trend, CsvHoldsTheShownPeriodWithMarksAndGaps) {
 // chart differ in colour or pattern, in the default and high-contrast schemes.
 TEST(Trend, InksReadAndDifferInEveryScheme) {
     const SchemeColours schemes[] = {
-        {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 120, 215), false, Rgb(109, 109, 109), Rgb(240, 240, 240)},
+        {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 120, 215), false, Rgb(109, 109, 109),
+         Rgb(240, 240, 240)},
         {Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(0, 0, 0), Rgb(26, 235, 255), true, Rgb(63, 242, 63), Rgb(0, 0, 0)},
-        {Rgb(255, 255, 255), Rgb(30, 30, 30), Rgb(255, 255, 255), Rgb(40, 40, 120), false, Rgb(128, 128, 128), Rgb(30, 30, 30)},
+        {Rgb(255, 255, 255), Rgb(30, 30, 30), Rgb(255, 255, 255), Rgb(40, 40, 120), false, Rgb(128, 128, 128),
+         Rgb(30, 30, 30)},
     };
     for (const SchemeColours& s : schemes) {
         for (int a = 0; a < 8; ++a) {
@@ -291,7 +300,8 @@ TEST(TrendStore, HistoryReducesToLowestAndHighestPerInterval) {
     // 0-25 s at 10 a second, a stop of 3 s, then 28-31 s; DT CH1 saw-tooths 30..39.
     auto saw = [&](int64_t w) { return static_cast<int32_t>(30 + (w - t0) / 100 % 10); };
     Feed(store, t0, t0 + 25000, 100, saw, usable);
-    Feed(store, t0 + 28000, t0 + 31000, 100, [](int64_t) { return 200; }, usable);
+    Feed(
+        store, t0 + 28000, t0 + 31000, 100, [](int64_t) { return 200; }, usable);
     TrendInput quiet = Input(static_cast<uint32_t>(t0 + 45000), usable, static_cast<uint32_t>(t0 + 31000));
     quiet.wallMs = t0 + 45000;
     store.Offer(quiet);  // no frame, but the 30-40 s interval is over
@@ -302,8 +312,11 @@ TEST(TrendStore, HistoryReducesToLowestAndHighestPerInterval) {
         uint32_t length;
         int low, high;
         bool gap;
-    } want[] = {{0, 9900, 30, 39, true}, {10000, 9900, 30, 39, false}, {20000, 5000, 30, 39, false},
-                {28000, 1900, 127, 127, true}, {30000, 1000, 127, 127, false}};
+    } want[] = {{0, 9900, 30, 39, true},
+                {10000, 9900, 30, 39, false},
+                {20000, 5000, 30, 39, false},
+                {28000, 1900, 127, 127, true},
+                {30000, 1000, 127, 127, false}};
     ASSERT_EQ(5u, closed.size());
     store.Read([&](const TrendRing& ring, const TrendHistory& history) {
         ASSERT_EQ(5u, history.Size());
@@ -331,8 +344,11 @@ TEST(TrendStore, HistoryMergesAtCapacityAndStaysBounded) {
     uint32_t usable = 0;
     const int64_t t0 = 1765000000000;
     const int64_t spikeLow = t0 + 3 * 3600000 + 124000, spikeHigh = t0 + 47 * 3600000 + 6000;
-    Feed(store, t0, t0 + 50 * 3600000LL, 2000, [&](int64_t w) { return w == spikeLow ? -20 : w == spikeHigh ? 90 : 40; },
-         usable);
+    Feed(
+        store, t0, t0 + 50 * 3600000LL, 2000, [&](int64_t w) { return w == spikeLow    ? -20
+                                                                      : w == spikeHigh ? 90
+                                                                                       : 40; },
+        usable);
     EXPECT_LE(store.Bytes(), TrendStore::kMaxBytes);
     store.Read([&](const TrendRing&, const TrendHistory& history) {
         EXPECT_LE(history.Size(), kTrendHistoryCapacity);
@@ -352,16 +368,20 @@ TEST(TrendStore, HistoryMergesAtCapacityAndStaysBounded) {
     });
     // Frames only every 2.5 s (each after a gap): merged in pairs all the same.
     TrendStore sparse;
-    Feed(sparse, t0, t0 + 50 * 3600000LL, 2500, [](int64_t) { return 40; }, usable);
-    sparse.Read([&](const TrendRing&, const TrendHistory& history) { EXPECT_LE(history.Size(), kTrendHistoryCapacity); });
+    Feed(
+        sparse, t0, t0 + 50 * 3600000LL, 2500, [](int64_t) { return 40; }, usable);
+    sparse.Read(
+        [&](const TrendRing&, const TrendHistory& history) { EXPECT_LE(history.Size(), kTrendHistoryCapacity); });
     for (const int64_t hours : {24, 7 * 24}) {
         TrendStore job;
-        Feed(job, t0, t0 + hours * 3600000, hours == 24 ? 100 : 1000, [](int64_t w) { return static_cast<int32_t>(w % 50); },
-             usable);
+        Feed(
+            job, t0, t0 + hours * 3600000, hours == 24 ? 100 : 1000,
+            [](int64_t w) { return static_cast<int32_t>(w % 50); }, usable);
         for (int m = 0; m < 5000; ++m) job.Mark(t0 + m, static_cast<uint32_t>(m), TrendMarkKind::Health);
         EXPECT_LE(job.Bytes(), TrendStore::kMaxBytes) << hours << " h";
         job.Read([&](const TrendRing& ring, const TrendHistory& history) {
-            EXPECT_GE(ring.At(0).tick - static_cast<uint32_t>(t0), static_cast<uint32_t>(hours * 3600000 - kTrendKeepMs))
+            EXPECT_GE(ring.At(0).tick - static_cast<uint32_t>(t0),
+                      static_cast<uint32_t>(hours * 3600000 - kTrendKeepMs))
                 << "the last 30 minutes at full rate";
             EXPECT_EQ(kTrendHistoryMarkCapacity, history.MarkCount());
             EXPECT_EQ(hours == 24 ? kTrendIntervalMs : 4 * kTrendIntervalMs, history.IntervalMs()) << hours << " h";
@@ -384,16 +404,16 @@ TEST(TrendStore, IntervalTextRoundTripsAndRefusesDamage) {
     const std::string cut = good.substr(0, good.size() - 3);
     const std::string damaged[] = {
         "",
-        cut,                                          // torn
-        good + " ",                                   // trailing
-        good + ",1",                                  // a value too many
-        good + " 7",                                  // a field too many
-        "x" + good,                                   // not a number
+        cut,                                                                      // torn
+        good + " ",                                                               // trailing
+        good + ",1",                                                              // a value too many
+        good + " 7",                                                              // a field too many
+        "x" + good,                                                               // not a number
         good.substr(0, good.find(' ')) + "  " + good.substr(good.find(' ') + 1),  // empty field
-        TrendIntervalText(Interval(0, 1, 30, 39)).replace(4, 1, "9"),        // autoOn 9
-        TrendIntervalText(Interval(0, 1, 30, 39)).replace(6, 1, "2"),        // gap 2
-        TrendIntervalText(Interval(0, 1, 50, 39)),                            // lowest above highest
-        TrendIntervalText(Interval(0, 1, 30, 39)).replace(8, 2, "128"),       // beyond a byte
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(4, 1, "9"),             // autoOn 9
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(6, 1, "2"),             // gap 2
+        TrendIntervalText(Interval(0, 1, 50, 39)),                                // lowest above highest
+        TrendIntervalText(Interval(0, 1, 30, 39)).replace(8, 2, "128"),           // beyond a byte
         "0 -1 0 0 " + good.substr(good.find(' ', good.find(' ', good.find(' ', good.find(' ') + 1) + 1) + 1) + 1),
     };
     for (const std::string& d : damaged) {
@@ -410,11 +430,13 @@ TEST(TrendStore, RestoredHistoryKeepsTimeOrder) {
     TrendStore store;
     uint32_t usable = 0;
     const int64_t t0 = 1765000000000;
-    Feed(store, t0, t0 + 25000, 100, [](int64_t) { return 40; }, usable);
+    Feed(
+        store, t0, t0 + 25000, 100, [](int64_t) { return 40; }, usable);
     store.Restore({Interval(t0 - 60000, 9000, 10, 20), Interval(t0 - 50000, 9000, 11, 21, true),
                    Interval(t0 - 45000, 9000, 12, 22) /* overlaps */, Interval(t0 - 30000, 5000, 13, 23),
                    Interval(t0 - 5000, 9000, 14, 24) /* runs into this run */});
-    Feed(store, t0 + 25100, t0 + 40000, 100, [](int64_t) { return 41; }, usable);
+    Feed(
+        store, t0 + 25100, t0 + 40000, 100, [](int64_t) { return 41; }, usable);
     store.Restore({Interval(t0 - 90000, 1000, 9, 9)});
     store.MarkAt(t0 - 55000, TrendMarkKind::SetupLoad);
     store.Read([&](const TrendRing&, const TrendHistory& history) {
@@ -446,7 +468,8 @@ TEST(TrendStore, WholeJobSeriesJoinsHistoryAndRing) {
     store.Restore({Interval(t0 - 3600000, 10000, 20, 30, true)});
     store.MarkAt(t0 - 3595000, TrendMarkKind::ToolReset);
     // 40 minutes of frames: the first ten only in the history.
-    Feed(store, t0, t0 + 40 * 60000, 100, [](int64_t w) { return static_cast<int32_t>(w / 100 % 10); }, usable);
+    Feed(
+        store, t0, t0 + 40 * 60000, 100, [](int64_t w) { return static_cast<int32_t>(w / 100 % 10); }, usable);
     const uint32_t nowTick = static_cast<uint32_t>(t0 + 40 * 60000 + 50);
     TrendJobSeries job;
     store.Read([&](const TrendRing& ring, const TrendHistory& history) {

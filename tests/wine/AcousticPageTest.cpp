@@ -97,7 +97,8 @@ TEST_F(AcousticPage, OpensWithTheDefaults) {
     EXPECT_EQ(curve, op->ComboItems(kAcoustic, IDC_AP_CURVE));
     EXPECT_EQ(filter, op->ComboItems(kAcoustic, IDC_AP_FILTER_TYPE));
     EXPECT_EQ(thresholdType, op->ComboItems(kAcoustic, IDC_AP_THRES_TYPE));
-    for (int id : {IDC_AP_CURVE, IDC_AP_FILTER_TYPE, IDC_AP_THRES_TYPE}) EXPECT_EQ(0, op->ComboSel(kAcoustic, id)) << id;
+    for (int id : {IDC_AP_CURVE, IDC_AP_FILTER_TYPE, IDC_AP_THRES_TYPE})
+        EXPECT_EQ(0, op->ComboSel(kAcoustic, id)) << id;
     EXPECT_TRUE(op->Enabled(kAcoustic, IDC_AP_CURVE));
     EXPECT_FALSE(op->Enabled(kAcoustic, IDC_AP_FILTER_TYPE));
     EXPECT_FALSE(op->Enabled(kAcoustic, IDC_AP_THRES_TYPE));
@@ -112,7 +113,10 @@ TEST_F(AcousticPage, OpensWithTheDefaults) {
                    IDC_AP_MIN_LINK2, IDC_AP_MIN_LINK3, IDC_AP_MIN_LINK4})
         EXPECT_FALSE(op->Checked(kAcoustic, id)) << id;
 
-    struct Slider { int id, label, lo, hi, line, page, pos; const char* text; } sliders[] = {
+    struct Slider {
+        int id, label, lo, hi, line, page, pos;
+        const char* text;
+    } sliders[] = {
         {IDC_AP_START1, IDC_AP_START1_VALUE, 120, 2000, 8, 80, 160, "160"},
         {IDC_AP_START2, IDC_AP_START2_VALUE, 120, 2000, 8, 80, 160, "160"},
         {IDC_AP_START3, IDC_AP_START3_VALUE, 120, 2000, 8, 80, 160, "160"},
@@ -146,11 +150,14 @@ TEST_F(AcousticPage, OpensWithStoredValuesFromTheIni) {
         Open("[ACOUSTIC PROCESS]\r\nT01R1Start=5000\r\nT01R3Start=50\r\nThresholdMin1=0.7\r\nThresholdMin4=12.5\r\n"
              "Coefficient=0.7\r\nThresholdFactor=0.7\r\nFilterType=2\r\nLowCut=3500.7\r\nHighCut=-20\r\n"
              "DtMin=-5\r\n"));
-    struct Slider { int id, label, pos; const char* text; } sliders[] = {
+    struct Slider {
+        int id, label, pos;
+        const char* text;
+    } sliders[] = {
         {IDC_AP_START1, IDC_AP_START1_VALUE, 2000, "5000"},
         {IDC_AP_START2, IDC_AP_START2_VALUE, 120, "120"},  // missing key: the fallback
         {IDC_AP_START3, IDC_AP_START3_VALUE, 120, "50"},
-        {IDC_AP_MIN1, IDC_AP_MIN1_VALUE, 7, "0.70"},        // 0.7f is just below 0.7: rounded, not cut to 6
+        {IDC_AP_MIN1, IDC_AP_MIN1_VALUE, 7, "0.70"},  // 0.7f is just below 0.7: rounded, not cut to 6
         {IDC_AP_MIN2, IDC_AP_MIN2_VALUE, 1, "0.00"},
         {IDC_AP_MIN4, IDC_AP_MIN4_VALUE, 100, "12.50"},
         {IDC_AP_COEFF, IDC_AP_COEFF_VALUE, 7, "0.70"},
@@ -170,13 +177,19 @@ TEST_F(AcousticPage, OpensWithStoredValuesFromTheIni) {
 }
 
 TEST_F(AcousticPage, FilterTypeFromTheIniSelectsItsEntry) {
-    struct Case { const char* value; int selection; } cases[] = {
-        {"0", 0}, {"1", 1}, {"5", -1}, {"-1", -1},
+    struct Case {
+        const char* value;
+        int selection;
+    } cases[] = {
+        {"0", 0},
+        {"1", 1},
+        {"5", -1},
+        {"-1", -1},
     };
     for (const Case& c : cases) {
         host.PrepareWorkFolder(TestFolder() + "_" + c.value);
-        ASSERT_NO_FATAL_FAILURE(Open(std::string("[ACOUSTIC PROCESS]\r\nFilterType=") + c.value +
-                                     "\r\nLowCut=300\r\nHighCut=900\r\n"));
+        ASSERT_NO_FATAL_FAILURE(
+            Open(std::string("[ACOUSTIC PROCESS]\r\nFilterType=") + c.value + "\r\nLowCut=300\r\nHighCut=900\r\n"));
         EXPECT_EQ(c.selection, op->ComboSel(kAcoustic, IDC_AP_FILTER_TYPE)) << c.value;
         for (int id : {IDC_AP_LOW_CUT, IDC_AP_HIGH_CUT}) {
             EXPECT_FALSE(op->Enabled(kAcoustic, id)) << c.value;
@@ -193,7 +206,14 @@ TEST_F(AcousticPage, TypedValuesAreCheckedAndLimited) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const size_t dtMin = offsetof(ProcessPara, DtMin), dtMax = offsetof(ProcessPara, DtMax),
                  corWin = offsetof(ProcessPara, CorWinLength);
-    struct Case { int id; const char* typed; const char* shown; size_t field; int32_t value; const char* note; } cases[] = {
+    struct Case {
+        int id;
+        const char* typed;
+        const char* shown;
+        size_t field;
+        int32_t value;
+        const char* note;
+    } cases[] = {
         {IDC_AP_DT_MIN, "12", "12", dtMin, 12, ""},
         {IDC_AP_DT_MIN, "-3", "-3", dtMin, -3, ""},
         {IDC_AP_DT_MIN, "-3.99", "-3", dtMin, -3, "Not taken: \"-3.99\""},
@@ -261,7 +281,12 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
 
     // The band's low end stays below its high end: from 0 and 0, the high
     // end first. A refused cut-off leaves the block's pair as it was.
-    struct Cut { int id; const char* typed; float low, high; const char* note; } cuts[] = {
+    struct Cut {
+        int id;
+        const char* typed;
+        float low, high;
+        const char* note;
+    } cuts[] = {
         {IDC_AP_LOW_CUT, "3500", 0.0f, 0.0f, "Not taken: Low Freq Cutoff 3500 would not be below High Freq Cutoff 0"},
         {IDC_AP_HIGH_CUT, "2147483647", 0.0f, 999999999.0f, "Sent 999999999"},
         {IDC_AP_LOW_CUT, "3500", 3500.0f, 999999999.0f, ""},
@@ -278,7 +303,10 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
         EXPECT_EQ(0u, note.find(c.note)) << note;
     }
 
-    struct Step { int index; bool enabled; } steps[] = {{0, false}, {2, true}, {1, false}};
+    struct Step {
+        int index;
+        bool enabled;
+    } steps[] = {{0, false}, {2, true}, {1, false}};
     for (const Step& s : steps) {
         op->SelectCombo(kAcoustic, IDC_AP_FILTER_TYPE, s.index);
         EXPECT_TRUE(IntIs(Block(), offsetof(ProcessPara, FilterType), s.index)) << s.index;
@@ -295,7 +323,11 @@ TEST_F(AcousticPage, BandPassFilterEnablesTheCutOffs) {
 
 TEST_F(AcousticPage, CurveAndThresholdTypeListsWriteTheBlock) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    struct Step { int id; int index; size_t field; } steps[] = {
+    struct Step {
+        int id;
+        int index;
+        size_t field;
+    } steps[] = {
         {IDC_AP_CURVE, 1, offsetof(ProcessPara, CurveSelect)},
         {IDC_AP_THRES_TYPE, 1, offsetof(ProcessPara, ThresholdType)},
         {IDC_AP_CURVE, 0, offsetof(ProcessPara, CurveSelect)},
@@ -357,18 +389,16 @@ TEST_F(AcousticPage, ArrowKeyStepsEachSlider) {
         {IDC_AP_THRES_FACTOR, IDC_AP_THRES_FACTOR_VALUE, true, 3, "0.3", offsetof(ProcessPara, ThresholdFactor), true,
          0.3f, 0},
         {IDC_AP_MIN3, IDC_AP_MIN3_VALUE, true, 4, "0.4", MinAt(2), true, 0.4f, 0},
-        {IDC_AP_SEARCH_WIN, IDC_AP_SEARCH_WIN_VALUE, true, 808, "808", offsetof(ProcessPara, SearchWinLength), false,
-         0, 808},
+        {IDC_AP_SEARCH_WIN, IDC_AP_SEARCH_WIN_VALUE, true, 808, "808", offsetof(ProcessPara, SearchWinLength), false, 0,
+         808},
         {IDC_AP_START2, IDC_AP_START2_VALUE, false, 152, "152", StartAt(1), false, 0, 152},
     };
     for (const Case& c : cases) {
         op->SliderKey(kAcoustic, c.slider, c.right);
         EXPECT_EQ(c.pos, Pos(c.slider)) << c.slider;
         EXPECT_EQ(c.text, Text(c.label)) << c.slider;
-        if (c.isFloat)
-            EXPECT_TRUE(FloatIs(Block(), c.field, c.f)) << c.slider;
-        else
-            EXPECT_TRUE(IntIs(Block(), c.field, c.i)) << c.slider;
+        if (c.isFloat) EXPECT_TRUE(FloatIs(Block(), c.field, c.f)) << c.slider;
+        else EXPECT_TRUE(IntIs(Block(), c.field, c.i)) << c.slider;
     }
     Close();
     const std::string ini = host.ReadIni();
@@ -379,8 +409,8 @@ TEST_F(AcousticPage, ArrowKeyStepsEachSlider) {
 // Whatever the scroll code, the handler reads the slider's position.
 TEST_F(AcousticPage, EveryScrollCodeTakesTheSliderPosition) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    const int codes[] = {TB_LINEUP, TB_LINEDOWN, TB_PAGEUP, TB_PAGEDOWN, TB_THUMBPOSITION,
-                         TB_THUMBTRACK, TB_TOP, TB_BOTTOM, TB_ENDTRACK};
+    const int codes[] = {TB_LINEUP,     TB_LINEDOWN, TB_PAGEUP, TB_PAGEDOWN, TB_THUMBPOSITION,
+                         TB_THUMBTRACK, TB_TOP,      TB_BOTTOM, TB_ENDTRACK};
     int32_t pos = 200;
     for (int code : codes) {
         pos += 40;
@@ -409,8 +439,8 @@ TEST_F(AcousticPage, LinkedStartSkipsAReceiverPushedBeyond2000) {
 
 // d is taken against the stored 50, not the slider's clamped 120.
 TEST_F(AcousticPage, StoredStartBelowTheRangeShiftsLinkedReceiversByTheWholeGap) {
-    ASSERT_NO_FATAL_FAILURE(Open(
-        "[ACOUSTIC PROCESS]\r\nT01R1Start=500\r\nT01R2Start=700\r\nT01R3Start=50\r\nT01R4Start=1000\r\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        Open("[ACOUSTIC PROCESS]\r\nT01R1Start=500\r\nT01R2Start=700\r\nT01R3Start=50\r\nT01R4Start=1000\r\n"));
     EXPECT_EQ(120, Pos(IDC_AP_START3));
     EXPECT_EQ("50", Text(IDC_AP_START3_VALUE));
     for (int id : {IDC_AP_START_LINK1, IDC_AP_START_LINK3, IDC_AP_START_LINK4}) op->Click(kAcoustic, id);
@@ -441,7 +471,7 @@ TEST_F(AcousticPage, LinksOnOneReceiverShiftNothing) {
         {IDC_AP_START_LINK1, IDC_AP_START1, 240, {240, 160, 160, 160}, {3, 3, 3, 3}},
         {IDC_AP_START_LINK2, IDC_AP_START1, 320, {320, 240, 160, 160}, {3, 3, 3, 3}},
         {IDC_AP_START_LINK2, IDC_AP_START1, 400, {400, 240, 160, 160}, {3, 3, 3, 3}},  // cleared again
-        {IDC_AP_MIN_LINK1, IDC_AP_MIN1, 8, {400, 240, 160, 160}, {8, 3, 3, 3}},  // start links do not count
+        {IDC_AP_MIN_LINK1, IDC_AP_MIN1, 8, {400, 240, 160, 160}, {8, 3, 3, 3}},        // start links do not count
     };
     for (const Step& s : steps) {
         if (s.click) op->Click(kAcoustic, s.click);
@@ -469,8 +499,15 @@ TEST_F(AcousticPage, ThumbClickOnZeroMinimumShiftsTheLinkedOne) {
     op->Click(kAcoustic, IDC_AP_MIN_LINK2);
     op->ClickSliderThumb(kAcoustic, IDC_AP_MIN1);
     const ProcessPara pp = Block();
-    struct Want { int pos; const char* text; float value; } want[4] = {
-        {1, "0.1", 0.1f}, {2, "0.2", 0.2f}, {1, "0.00", 0.0f}, {1, "0.00", 0.0f},
+    struct Want {
+        int pos;
+        const char* text;
+        float value;
+    } want[4] = {
+        {1, "0.1", 0.1f},
+        {2, "0.2", 0.2f},
+        {1, "0.00", 0.0f},
+        {1, "0.00", 0.0f},
     };
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(want[k].pos, Pos(kMinSlider[k])) << k;
@@ -500,7 +537,12 @@ TEST_F(AcousticPage, LinkedMinimumSkipsATargetOutsideTheSlider) {
     ASSERT_NO_FATAL_FAILURE(Open(
         "[ACOUSTIC PROCESS]\r\nThresholdMin1=1.0\r\nThresholdMin2=9.6\r\nThresholdMin3=0.5\r\nThresholdMin4=5.0\r\n"));
     for (int id : {IDC_AP_MIN_LINK1, IDC_AP_MIN_LINK2, IDC_AP_MIN_LINK3}) op->Click(kAcoustic, id);
-    struct Step { int to; int pos[4]; float value[4]; const char* text[4]; } steps[] = {
+    struct Step {
+        int to;
+        int pos[4];
+        float value[4];
+        const char* text[4];
+    } steps[] = {
         // d = +5: receiver 2 would reach 101. The drag's later notices find
         // d = 0 and rewrite it in place, hence its label's one decimal.
         {15, {15, 96, 10, 50}, {1.5f, 9.6f, 1.0f, 5.0f}, {"1.5", "9.6", "1.0", "5.00"}},

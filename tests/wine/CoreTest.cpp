@@ -119,8 +119,8 @@ TEST_F(CoreTest, EverySettingRoundTripsExactly) {
     ASSERT_TRUE(host.ReadProcess(&pp));
     // CurveSelect, FilterType, LowCut, HighCut, DtMin, DtMax, CorWinLength, Coefficient, ThresholdType,
     // T01RStart, SearchWinLength, ThresholdMin, ThresholdFactor.
-    const ProcessPara want{0, 2, 300.0f, 9000.0f, 50, 170, 250, 2.5f, 0, {200, 248, 296, 344}, 640,
-                           {0.7f, 1.5f, 2.5f, 10.0f}, 0.5f};
+    const ProcessPara want{
+        0, 2, 300.0f, 9000.0f, 50, 170, 250, 2.5f, 0, {200, 248, 296, 344}, 640, {0.7f, 1.5f, 2.5f, 10.0f}, 0.5f};
     EXPECT_EQ(0, std::memcmp(&want, &pp, sizeof want));
     host.Unload();
     EXPECT_EQ(ini, host.ReadIni());
@@ -144,14 +144,14 @@ TEST_F(CoreTest, IniValuesLoadWithOverridesAndFallbacks) {
     EXPECT_EQ(0, std::memcmp(ends, tc.DtWinEnd, sizeof ends));
     ProcessPara pp{};
     ASSERT_TRUE(host.ReadProcess(&pp));
-    EXPECT_EQ(120, pp.T01RStart[0]);   // "N/A": fallback
-    EXPECT_EQ(0, pp.T01RStart[1]);     // lower case is not "N/A"
-    EXPECT_EQ(0, pp.T01RStart[2]);     // present but empty
-    EXPECT_EQ(120, pp.T01RStart[3]);   // missing: fallback
+    EXPECT_EQ(120, pp.T01RStart[0]);  // "N/A": fallback
+    EXPECT_EQ(0, pp.T01RStart[1]);    // lower case is not "N/A"
+    EXPECT_EQ(0, pp.T01RStart[2]);    // present but empty
+    EXPECT_EQ(120, pp.T01RStart[3]);  // missing: fallback
     EXPECT_EQ(0.0f, pp.ThresholdMin[0]);
     EXPECT_EQ(120, pp.SearchWinLength);
     EXPECT_EQ(Bits(3500.7f), pp.LowCut);
-    EXPECT_EQ(123456789, pp.DtMin);    // cut to 9 characters
+    EXPECT_EQ(123456789, pp.DtMin);  // cut to 9 characters
     host.Unload();
     const std::string ini = host.ReadIni();
     EXPECT_NE(std::string::npos, ini.find("Gain Step=3\r\n"));
@@ -163,11 +163,16 @@ TEST_F(CoreTest, IniValuesLoadWithOverridesAndFallbacks) {
 // The block holds the DT windows the page would send, whatever the file
 // says: within the drive table, each end after its start.
 TEST_F(CoreTest, LoadedDtWindowsAreTheOnesThePageWouldSend) {
-    struct Case { const char* file; int32_t starts[4], ends[4]; } cases[] = {
+    struct Case {
+        const char* file;
+        int32_t starts[4], ends[4];
+    } cases[] = {
         {"FirstStartTime=999999999\r\nTotal Offset=999999999\r\nFirstWinLength=999999999\r\n",
-         {2000, 2000, 2000, 2000}, {3200, 3200, 3200, 3200}},
+         {2000, 2000, 2000, 2000},
+         {3200, 3200, 3200, 3200}},
         {"FirstStartTime=5000\r\nFirstWinLength=-4000\r\nTotal Offset=300\r\n",
-         {2000, 2000, 2000, 2000}, {2200, 2200, 2200, 2200}},
+         {2000, 2000, 2000, 2000},
+         {2200, 2200, 2200, 2200}},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -230,7 +235,8 @@ size_t PlatformSize(HANDLE mapping) {
         LARGE_INTEGER size;
     } info{};
     typedef LONG(NTAPI * Fn)(HANDLE, int, PVOID, ULONG, PULONG);
-    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySection")));
+    auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySection")));
     return fn && fn(mapping, 0, &info, sizeof info, nullptr) == 0 ? static_cast<size_t>(info.size.QuadPart) : 0;
 }
 
@@ -721,9 +727,7 @@ TEST_F(CoreTest, AHostKilledWhileSavingLeavesTheFileWhole) {
     const std::string after = host.ReadIni();
     ASSERT_NE(std::string::npos, after.find("LowCut=0\r\n"));
     const std::string source = host.WorkFolder() + "\\before.ini";
-    {
-        std::ofstream(source, std::ios::binary) << before;
-    }
+    { std::ofstream(source, std::ios::binary) << before; }
     for (DWORD afterMs = 150; afterMs < 600; afterMs += 53) {
         PROCESS_INFORMATION pi = StartProbe("--reload 100000 " + source + " --work " + host.WorkFolder());
         ASSERT_NE(nullptr, pi.hProcess);
@@ -776,7 +780,8 @@ TEST_F(CoreTest, AnOutsideEditSurvivesTheUnload) {
         host.PrepareWorkFolder(TestFolder());
         WriteOwnFile(host);
         ASSERT_TRUE(host.Load());
-        if (operatorChanges) harness::OpenOnPage(host, harness::kMonopole).TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
+        if (operatorChanges)
+            harness::OpenOnPage(host, harness::kMonopole).TypeAndEnter(harness::kMonopole, IDC_MONO_CH3, "9");
         EditElsewhere(host.IniPath(), "DT GAIN CONTROL", "Ch2Gain", "42");
         const std::string edited = host.ReadIni();
         host.Unload();
@@ -830,8 +835,10 @@ TEST_F(CoreTest, AKeyChangedHereAndElsewhereKeepsBothValues) {
     // Whole, or in short with the whole in the tip.
     EXPECT_EQ(0u, op.StripText(2).find("Settings saved; also changed elsewhere")) << op.StripText(2);
     const std::string tip = harness::TipText(StatusStrip(op.Frame()));
-    EXPECT_NE(std::string::npos, (op.StripText(2) + tip).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
-        << op.StripText(2) << "\n" << tip;
+    EXPECT_NE(std::string::npos,
+              (op.StripText(2) + tip).find("Settings saved; also changed elsewhere: MONOPOLE CONTROL Ch3Gain"))
+        << op.StripText(2) << "\n"
+        << tip;
     EXPECT_NE(std::string::npos, tip.find(host.CopyPath()));
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
@@ -1045,13 +1052,13 @@ TEST_F(CoreTest, TheJobRecordSpansReloadsClosesAndHostRestarts) {
     host.Unload();
     const std::string record = ReadRaw(path);
     const std::string csv = ReadRaw(host.WorkFolder() + "\\whole-job.csv");
-    for (const char* text : {"Company      Acme Oil\r\nWell         A-12\r\nRun          3\r\nNotes        two  lines\r\n",
-                             "4 loads of the plug-in: 1 reload, 2 host restarts", "Control window closed",
-                             "Plug-in loaded (reload", "Host process ended (plug-in not unloaded)",
-                             "Plug-in loaded (host restart"})
+    for (const char* text :
+         {"Company      Acme Oil\r\nWell         A-12\r\nRun          3\r\nNotes        two  lines\r\n",
+          "4 loads of the plug-in: 1 reload, 2 host restarts", "Control window closed", "Plug-in loaded (reload",
+          "Host process ended (plug-in not unloaded)", "Plug-in loaded (host restart"})
         EXPECT_NE(record.find(text), std::string::npos) << text << "\n" << record;
-    for (const char* text : {",CMD_MONO_CH3_GAIN,0x8223,9,", ",CMD_MONO_CH4_GAIN,0x8224,6,", ",CMD_DT_CH1_GAIN,0x8251,12,",
-                             ",,plug-in reload,", ",,plug-in host restart,"})
+    for (const char* text : {",CMD_MONO_CH3_GAIN,0x8223,9,", ",CMD_MONO_CH4_GAIN,0x8224,6,",
+                             ",CMD_DT_CH1_GAIN,0x8251,12,", ",,plug-in reload,", ",,plug-in host restart,"})
         EXPECT_NE(csv.find(text), std::string::npos) << text << "\n" << csv;
 }
 
@@ -1078,7 +1085,8 @@ TEST_F(CoreTest, AJournalThatCannotBeWrittenChangesNothingElse) {
     const double freed = Now();
     while (op.StripText(2).find("Journal not written") != std::string::npos && Now() - freed < 5.0) PumpFor(0.1);
     EXPECT_EQ(op.StripText(2).find("Journal not written"), std::string::npos) << op.StripText(2);
-    EXPECT_NE(JournalText(host.WorkFolder()).find("\tcode=0x8223\tname=CMD_MONO_CH3_GAIN\tasked=9\tsent=9"), std::string::npos);
+    EXPECT_NE(JournalText(host.WorkFolder()).find("\tcode=0x8223\tname=CMD_MONO_CH3_GAIN\tasked=9\tsent=9"),
+              std::string::npos);
     host.Unload();
     EXPECT_EQ("9", IniValue(host.ReadIni(), "MONOPOLE CONTROL", "Ch3Gain"));
 }
@@ -1100,7 +1108,8 @@ TEST_F(CoreTest, AHostKilledLosesAtMostTheLastMoment) {
     EXPECT_EQ(0u, read.skipped);
     bool typed = false;
     for (const kelvane::JournalLine& line : read.lines)
-        typed = typed || (line.kind == "cmd" && line.GetInt("code") == kelvane::CMD_DT_CH1_GAIN && line.GetInt("sent") == 12);
+        typed = typed ||
+                (line.kind == "cmd" && line.GetInt("code") == kelvane::CMD_DT_CH1_GAIN && line.GetInt("sent") == 12);
     EXPECT_TRUE(typed) << "the command sent a second before the kill is in the journal";
     for (const kelvane::JournalLine& line : read.lines)
         EXPECT_TRUE(line.kind != "unload" && line.kind != "exit") << "the killed host wrote no end";
@@ -1141,7 +1150,8 @@ TEST_F(CoreTest, ALockedStartTakesTheCopyThenWhatTheToolWasLastSent) {
         int32_t autoSent = 0;
         for (const auto& cmd : host.Commands())
             if (cmd.Code() == kelvane::CMD_DT_AUTO_GAIN) autoSent = cmd.Value();
-        EXPECT_EQ(withCopy ? kelvane::VALUE_ON : kelvane::VALUE_OFF, autoSent) << "the opening sends the state in force";
+        EXPECT_EQ(withCopy ? kelvane::VALUE_ON : kelvane::VALUE_OFF, autoSent)
+            << "the opening sends the state in force";
         EXPECT_EQ(withCopy ? "20" : sentCh1, op.Text(harness::kDtGain, IDC_DT_CH1));
         host.Unload();
         lock.Release();

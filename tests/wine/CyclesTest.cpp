@@ -25,7 +25,8 @@ namespace {
 
 // Prints the figures and the samples (a clean series is what
 // tests/native/GrowthRateTest.cpp replays), then checks the rates.
-void ExpectNoGrowth(const char* what, const std::vector<UsageSample>& samples, double seconds, const GrowthBounds& bounds) {
+void ExpectNoGrowth(const char* what, const std::vector<UsageSample>& samples, double seconds,
+                    const GrowthBounds& bounds) {
     const GrowthVerdict v = JudgeGrowth(samples, bounds);
     const int cycles = samples.back().cycle;
     std::printf("[ figures  ] %s, %d cycles, %.1f ms per cycle; %s\n", what, cycles, seconds * 1000 / cycles,

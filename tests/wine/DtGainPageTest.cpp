@@ -60,8 +60,15 @@ std::vector<Cmd> GainCommands(const int32_t (&g)[4]) {
 // A whole number is limited and cut to the step; other text is refused, the
 // box showing the gain in force (0 here), and nothing goes out.
 TEST_F(DtGainPage, TypedGainsAreLimitedAndCutToTheStep) {
-    struct Case { const char* typed; const char* shown; bool sent; };
-    struct Step { int step; Case ch[4]; } steps[] = {
+    struct Case {
+        const char* typed;
+        const char* shown;
+        bool sent;
+    };
+    struct Step {
+        int step;
+        Case ch[4];
+    } steps[] = {
         {3, {{"100", "78", true}, {"-31", "-30", true}, {"-4", "-3", true}, {"1e10", "0", false}}},
         {1, {{"-31", "-31", true}, {"95", "80", true}, {"12.9", "0", false}, {"-100", "-31", true}}},
         {2, {{"79", "78", true}, {"-31", "-30", true}, {"-3", "-2", true}, {"abc", "0", false}}},
@@ -105,8 +112,14 @@ TEST_F(DtGainPage, TypedButNotEnteredGoesOutWithDownload) {
 // The General page's step applies from the next entry on.
 TEST_F(DtGainPage, GainStepChosenOnTheGeneralPageAppliesAtOnce) {
     Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n");
-    struct Case { int radio; const char* typed; const char* shown; } cases[] = {
-        {IDC_GEN_STEP1, "-31", "-31"}, {IDC_GEN_STEP2, "79", "78"}, {IDC_GEN_STEP3, "-31", "-30"},
+    struct Case {
+        int radio;
+        const char* typed;
+        const char* shown;
+    } cases[] = {
+        {IDC_GEN_STEP1, "-31", "-31"},
+        {IDC_GEN_STEP2, "79", "78"},
+        {IDC_GEN_STEP3, "-31", "-30"},
     };
     for (const auto& c : cases) {
         op.ClickPageItem(harness::kGeneral);
@@ -145,12 +158,16 @@ TEST_F(DtGainPage, AllEntrySetsTheFourChannelsButNotAllGain) {
 }
 
 TEST_F(DtGainPage, AllArrowsMoveEachChannelFromItsOwnGain) {
-    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
-                       "Ch1Gain=79\r\nCh2Gain=10\r\nCh3Gain=-31\r\nCh4Gain=0\r\nAllGain=5\r\n");
-    struct Case { bool up; int32_t want[4]; } cases[] = {
-        {true, {80, 13, -28, 3}},    // not cut to the step; 79 stops at 80
+    Operator op = Open(
+        "[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+        "Ch1Gain=79\r\nCh2Gain=10\r\nCh3Gain=-31\r\nCh4Gain=0\r\nAllGain=5\r\n");
+    struct Case {
+        bool up;
+        int32_t want[4];
+    } cases[] = {
+        {true, {80, 13, -28, 3}},  // not cut to the step; 79 stops at 80
         {false, {77, 10, -31, 0}},
-        {false, {74, 7, -31, -3}},   // -31 holds while the others move on
+        {false, {74, 7, -31, -3}},  // -31 holds while the others move on
     };
     for (const auto& c : cases) {
         op.Arrow(kDtGain, IDC_DT_SPIN_ALL, c.up);
@@ -162,17 +179,20 @@ TEST_F(DtGainPage, AllArrowsMoveEachChannelFromItsOwnGain) {
 
 // Stepping past one end passes through an empty edit to the other end.
 TEST_F(DtGainPage, ChannelArrowsCycleThroughAnEmptyEdit) {
-    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
-                       "Ch1Gain=-30\r\nCh3Gain=78\r\n");
+    Operator op = Open(
+        "[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+        "Ch1Gain=-30\r\nCh3Gain=78\r\n");
     op.SetText(kDtGain, IDC_DT_CH2, "");
-    struct Case { int ch; bool up; const char* text; int32_t value; } cases[] = {
-        {0, false, "", -30},   // no step below -31: cleared, gain kept
-        {0, false, "80", 80},
-        {0, false, "75", 75},   // 80 is cut to 78 before the step
-        {1, true, "-31", -31}, // empty: the far end, not cut to the step
-        {1, true, "-27", -27},
-        {2, true, "", 78},
-        {2, true, "-31", -31},
+    struct Case {
+        int ch;
+        bool up;
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {0, false, "", -30},                          // no step below -31: cleared, gain kept
+        {0, false, "80", 80},  {0, false, "75", 75},  // 80 is cut to 78 before the step
+        {1, true, "-31", -31},                        // empty: the far end, not cut to the step
+        {1, true, "-27", -27}, {2, true, "", 78},    {2, true, "-31", -31},
     };
     for (const auto& c : cases) {
         op.Arrow(kDtGain, kArrows[c.ch], c.up);
@@ -188,11 +208,20 @@ TEST_F(DtGainPage, ChannelArrowsCycleThroughAnEmptyEdit) {
 // steps from its limit, and a gain the file held goes out limited; the box,
 // the parameter and the file take the value sent.
 TEST_F(DtGainPage, GainsOutsideTheRangeGoOutLimited) {
-    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
-                       "Ch1Gain=500\r\nCh2Gain=-100\r\n");
+    Operator op = Open(
+        "[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+        "Ch1Gain=500\r\nCh2Gain=-100\r\n");
     EXPECT_EQ("500", op.Text(kDtGain, IDC_DT_CH1)) << "loaded values are shown as they are";
-    struct Case { int ch; const char* typed; bool up; const char* text; int32_t value; } cases[] = {
-        {2, "99999", false, "75", 75}, {2, "99999", true, "78", 78}, {3, "-500", true, "-27", -27},
+    struct Case {
+        int ch;
+        const char* typed;
+        bool up;
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {2, "99999", false, "75", 75},
+        {2, "99999", true, "78", 78},
+        {3, "-500", true, "-27", -27},
         {3, "81", true, "78", 78},
     };
     for (const auto& c : cases) {
@@ -214,8 +243,14 @@ TEST_F(DtGainPage, GainsOutsideTheRangeGoOutLimited) {
 
 TEST_F(DtGainPage, AutoGainSwapsTheGainEntriesForTheSliders) {
     Operator op = Open();  // no INI: auto gain on
-    struct Case { int radio; bool on; } cases[] = {
-        {0, true}, {IDC_DT_AUTO_OFF, false}, {IDC_DT_AUTO_OFF, false}, {IDC_DT_AUTO_ON, true},
+    struct Case {
+        int radio;
+        bool on;
+    } cases[] = {
+        {0, true},
+        {IDC_DT_AUTO_OFF, false},
+        {IDC_DT_AUTO_OFF, false},
+        {IDC_DT_AUTO_ON, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.radio);
@@ -235,7 +270,12 @@ TEST_F(DtGainPage, AutoGainSwapsTheGainEntriesForTheSliders) {
 }
 
 TEST_F(DtGainPage, OpeningSendsTheAutoGainStateOnly) {
-    struct Case { const char* isAuto; int32_t value; int radio; const char* saved; } cases[] = {
+    struct Case {
+        const char* isAuto;
+        int32_t value;
+        int radio;
+        const char* saved;
+    } cases[] = {
         {"2", VALUE_ON, IDC_DT_AUTO_ON, "1"},
         {"1", VALUE_ON, IDC_DT_AUTO_ON, "1"},
         {"0", VALUE_OFF, IDC_DT_AUTO_OFF, "0"},
@@ -251,8 +291,9 @@ TEST_F(DtGainPage, OpeningSendsTheAutoGainStateOnly) {
 }
 
 TEST_F(DtGainPage, StartTimeDragSendsTheWindowOnRelease) {
-    Operator op = Open("[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=80\r\nFirstWinLength=600\r\n"
-                       "Total Offset=24\r\n");
+    Operator op = Open(
+        "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=80\r\nFirstWinLength=600\r\n"
+        "Total Offset=24\r\n");
     for (int pos : {200, 400}) {
         op.TrackSlider(kDtGain, IDC_DT_START_TIME, pos);
         EXPECT_EQ(std::to_string(pos), op.Text(kDtGain, IDC_DT_START_TIME_VALUE));
@@ -273,17 +314,26 @@ TEST_F(DtGainPage, StartTimeDragSendsTheWindowOnRelease) {
 // The shared block is rewritten from the page's S, L, O on every notice, so
 // what the host scribbled there is gone after any move.
 TEST_F(DtGainPage, EverySliderMoveRewritesTheEightWindowWords) {
-    Operator op = Open("[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=100\r\nFirstWinLength=300\r\n"
-                       "Total Offset=20\r\n");
+    Operator op = Open(
+        "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=100\r\nFirstWinLength=300\r\n"
+        "Total Offset=20\r\n");
     HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, TOOL_CONTROL_BLOCK_NAME);
     ASSERT_NE(nullptr, mapping);
     auto* view = static_cast<ToolControlPara*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(nullptr, view);
-    struct Case { int slider; bool right; int32_t starts[4], ends[4]; std::vector<Cmd> sent; } cases[] = {
+    struct Case {
+        int slider;
+        bool right;
+        int32_t starts[4], ends[4];
+        std::vector<Cmd> sent;
+    } cases[] = {
         {IDC_DT_WIN_LENGTH, true, {100, 120, 140, 160}, {408, 428, 448, 468}, {{CMD_DT_WIN_END, 408}}},
         {IDC_DT_WIN_LENGTH, false, {100, 120, 140, 160}, {400, 420, 440, 460}, {{CMD_DT_WIN_END, 400}}},
         {IDC_DT_OFFSET, true, {100, 121, 142, 163}, {400, 421, 442, 463}, {{CMD_DT_TOTAL_OFFSET, 21}}},
-        {IDC_DT_START_TIME, true, {108, 129, 150, 171}, {408, 429, 450, 471},
+        {IDC_DT_START_TIME,
+         true,
+         {108, 129, 150, 171},
+         {408, 429, 450, 471},
          {{CMD_DT_WIN_START, 108}, {CMD_DT_WIN_END, 408}}},
     };
     for (const auto& c : cases) {
@@ -305,8 +355,9 @@ TEST_F(DtGainPage, EverySliderMoveRewritesTheEightWindowWords) {
 // 50 until the StartTime slider itself moves, while the label, the block and
 // the window end sent show and count from the 80 the tool can take.
 TEST_F(DtGainPage, LoadedStartTimeBelowTheRangeIsKeptUntilItsSliderMoves) {
-    const std::string ini = "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=50\r\nFirstWinLength=300\r\n"
-                            "Total Offset=20\r\n";
+    const std::string ini =
+        "[DT GAIN CONTROL]\r\nIsAuto=1\r\nFirstStartTime=50\r\nFirstWinLength=300\r\n"
+        "Total Offset=20\r\n";
     Operator op = Open(ini);
     EXPECT_EQ(80, op.SliderPos(kDtGain, IDC_DT_START_TIME));
     EXPECT_EQ("80", op.Text(kDtGain, IDC_DT_START_TIME_VALUE));
@@ -332,7 +383,10 @@ TEST_F(DtGainPage, LoadedStartTimeBelowTheRangeIsKeptUntilItsSliderMoves) {
 // A stored window length past its slider: the end sent is the one the block
 // holds, and an end past its own range shortens the length everywhere.
 TEST_F(DtGainPage, StoredLengthBeyondItsSliderGivesTheEndTheBlockHolds) {
-    struct Case { int32_t start, sentStart, sentEnd; const char* length; } cases[] = {
+    struct Case {
+        int32_t start, sentStart, sentEnd;
+        const char* length;
+    } cases[] = {
         {400, 408, 1908, "1500"},
         {1990, 1998, 3200, "1202"},
     };
@@ -351,8 +405,9 @@ TEST_F(DtGainPage, StoredLengthBeyondItsSliderGivesTheEndTheBlockHolds) {
 }
 
 TEST_F(DtGainPage, DownloadSendsGainsFilterAndAutoStateInOrder) {
-    Operator op = Open("[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
-                       "Ch1Gain=3\r\nCh2Gain=6\r\nCh3Gain=-9\r\nCh4Gain=12\r\n");
+    Operator op = Open(
+        "[GENERAL CONTROL]\r\nGain Step=3\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+        "Ch1Gain=3\r\nCh2Gain=6\r\nCh3Gain=-9\r\nCh4Gain=12\r\n");
     std::vector<Cmd> want = GainCommands({3, 6, -9, 12});
     want.push_back({CMD_DT_DOWNHOLE_FILTER, VALUE_OFF});
     want.push_back({CMD_DT_AUTO_GAIN, VALUE_OFF});

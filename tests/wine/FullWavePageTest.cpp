@@ -23,48 +23,88 @@ namespace {
 
 using Cmd = harness::CodeValue;
 
-struct WindowCase { int interval; const char* typed; int32_t want; };
+struct WindowCase {
+    int interval;
+    const char* typed;
+    int32_t want;
+};
 
 struct FullWave {
     const char* name;
     int page;
     const char* section;
     const char* intervalKey;
-    int edits[9];   // CH1#..CH8#, ALL
+    int edits[9];  // CH1#..CH8#, ALL
     int arrows[9];
     int autoOn, autoOff, stack, windowEnd, filter;
     // Codes as the tool knows them, written out so the table pins them.
     int32_t ch1Code, allCode, stackCode, autoCode, windowEndCode, filterCode;
     size_t windowWord;
-    int initialStack;             // every start selects this stack item
-    bool autoRadioFor2;           // "IsAuto" 2 on opening checks "Auto Gain On"
+    int initialStack;    // every start selects this stack item
+    bool autoRadioFor2;  // "IsAuto" 2 on opening checks "Auto Gain On"
     WindowCase windows[6];
 };
 
 const FullWave kMonopole = {
-    "Monopole", harness::kMonopole, "MONOPOLE CONTROL", "Mono SAMPLERATE",
+    "Monopole",
+    harness::kMonopole,
+    "MONOPOLE CONTROL",
+    "Mono SAMPLERATE",
     {IDC_MONO_CH1, IDC_MONO_CH2, IDC_MONO_CH3, IDC_MONO_CH4, IDC_MONO_CH5, IDC_MONO_CH6, IDC_MONO_CH7, IDC_MONO_CH8,
      IDC_MONO_ALL},
-    {IDC_MONO_SPIN_CH1, IDC_MONO_SPIN_CH2, IDC_MONO_SPIN_CH3, IDC_MONO_SPIN_CH4, IDC_MONO_SPIN_CH5,
-     IDC_MONO_SPIN_CH6, IDC_MONO_SPIN_CH7, IDC_MONO_SPIN_CH8, IDC_MONO_SPIN_ALL},
-    IDC_MONO_AUTO_ON, IDC_MONO_AUTO_OFF, IDC_MONO_STACK, IDC_MONO_WIN_END, IDC_MONO_FILTER,
-    0x8221, 0x8229, 0x822A, 0x822B, 0x822C, 0x822D,
-    4, 0, false,
+    {IDC_MONO_SPIN_CH1, IDC_MONO_SPIN_CH2, IDC_MONO_SPIN_CH3, IDC_MONO_SPIN_CH4, IDC_MONO_SPIN_CH5, IDC_MONO_SPIN_CH6,
+     IDC_MONO_SPIN_CH7, IDC_MONO_SPIN_CH8, IDC_MONO_SPIN_ALL},
+    IDC_MONO_AUTO_ON,
+    IDC_MONO_AUTO_OFF,
+    IDC_MONO_STACK,
+    IDC_MONO_WIN_END,
+    IDC_MONO_FILTER,
+    0x8221,
+    0x8229,
+    0x822A,
+    0x822B,
+    0x822C,
+    0x822D,
+    4,
+    0,
+    false,
     // interval 0: the key is missing; the General page shows 36
-    {{24, "50", 80}, {24, "10000", 8640}, {24, "2147483647", 8640}, {0, "20000", 12960}, {12, "10000", 4320},
+    {{24, "50", 80},
+     {24, "10000", 8640},
+     {24, "2147483647", 8640},
+     {0, "20000", 12960},
+     {12, "10000", 4320},
      {36, "20000", 12960}},
 };
 
 const FullWave kDipole = {
-    "Dipole", harness::kDipole, "DIPOLE CONTROL", "Dipole SAMPLERATE",
+    "Dipole",
+    harness::kDipole,
+    "DIPOLE CONTROL",
+    "Dipole SAMPLERATE",
     {IDC_DIP_CH1, IDC_DIP_CH2, IDC_DIP_CH3, IDC_DIP_CH4, IDC_DIP_CH5, IDC_DIP_CH6, IDC_DIP_CH7, IDC_DIP_CH8,
      IDC_DIP_ALL},
     {IDC_DIP_SPIN_CH1, IDC_DIP_SPIN_CH2, IDC_DIP_SPIN_CH3, IDC_DIP_SPIN_CH4, IDC_DIP_SPIN_CH5, IDC_DIP_SPIN_CH6,
      IDC_DIP_SPIN_CH7, IDC_DIP_SPIN_CH8, IDC_DIP_SPIN_ALL},
-    IDC_DIP_AUTO_ON, IDC_DIP_AUTO_OFF, IDC_DIP_STACK, IDC_DIP_WIN_END, IDC_DIP_FILTER,
-    0x8231, 0x8239, 0x823A, 0x823B, 0x823D, 0x823C,  // filter before window end here
-    12, 3, true,
-    {{36, "100", 240}, {36, "20000", 12960}, {36, "2147483647", 12960}, {0, "100", 240}, {24, "20000", 8640},
+    IDC_DIP_AUTO_ON,
+    IDC_DIP_AUTO_OFF,
+    IDC_DIP_STACK,
+    IDC_DIP_WIN_END,
+    IDC_DIP_FILTER,
+    0x8231,
+    0x8239,
+    0x823A,
+    0x823B,
+    0x823D,
+    0x823C,  // filter before window end here
+    12,
+    3,
+    true,
+    {{36, "100", 240},
+     {36, "20000", 12960},
+     {36, "2147483647", 12960},
+     {0, "100", 240},
+     {24, "20000", 8640},
      {48, "20000", 17280}},
 };
 
@@ -80,9 +120,9 @@ struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
     void SetUp() override { host.PrepareWorkFolder(TestFolder()); }
 
     // ini holds the lines of this page's section (and may add others).
-    Operator Open(const std::string& sectionLines = std::string(), const std::string& generalLines = "Gain Step=3\r\n") {
-        const std::string ini =
-            "[GENERAL CONTROL]\r\n" + generalLines + "[" + P.section + "]\r\n" + sectionLines;
+    Operator Open(const std::string& sectionLines = std::string(),
+                  const std::string& generalLines = "Gain Step=3\r\n") {
+        const std::string ini = "[GENERAL CONTROL]\r\n" + generalLines + "[" + P.section + "]\r\n" + sectionLines;
         return harness::OpenOnPage(host, P.page, ini, &opening);
     }
     std::vector<Cmd> Sent() { return harness::TakeCommands(host); }
@@ -95,7 +135,13 @@ struct FullWavePage : ::testing::TestWithParam<const FullWave*> {
 // gain in force and a note at it that says why.
 TEST_P(FullWavePage, TypedGainsFollowTheGainRule) {
     Operator op = Open("Ch3Gain=12\r\n");
-    struct Case { int ch; const char* typed; const char* shown; bool sent; const char* note; } cases[] = {
+    struct Case {
+        int ch;
+        const char* typed;
+        const char* shown;
+        bool sent;
+        const char* note;
+    } cases[] = {
         {2, "abc", "12", false, "Not taken: \"abc\" is not a whole number"},
         {2, "4o", "12", false, "Not taken: \"4o\""},
         {2, "", "12", false, "Not taken: an empty box"},
@@ -169,18 +215,22 @@ TEST_P(FullWavePage, AllEntrySetsAllNineGains) {
         for (int ch = 0; ch < 8; ++ch) EXPECT_EQ((Cmd{P.ch1Code + ch, 18}), sent[ch]);
     }
     host.Unload();
-    for (const char* key : {"Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain", "Ch6Gain", "Ch7Gain", "Ch8Gain",
-                            "AllGain"})
+    for (const char* key :
+         {"Ch1Gain", "Ch2Gain", "Ch3Gain", "Ch4Gain", "Ch5Gain", "Ch6Gain", "Ch7Gain", "Ch8Gain", "AllGain"})
         EXPECT_EQ("18", Saved(key)) << key;
 }
 
 TEST_P(FullWavePage, ChannelArrowsCycleThroughAnEmptyEdit) {
     Operator op = Open("Ch1Gain=-30\r\nCh3Gain=78\r\n");
     op.SetText(P.page, P.edits[1], "");
-    struct Case { int ch; bool up; const char* text; int32_t value; } cases[] = {
-        {0, false, "", -30}, {0, false, "80", 80}, {0, false, "75", 75},
-        {1, true, "-31", -31}, {1, true, "-27", -27},
-        {2, true, "", 78}, {2, true, "-31", -31},
+    struct Case {
+        int ch;
+        bool up;
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {0, false, "", -30},   {0, false, "80", 80}, {0, false, "75", 75},  {1, true, "-31", -31},
+        {1, true, "-27", -27}, {2, true, "", 78},    {2, true, "-31", -31},
     };
     for (const auto& c : cases) {
         op.Arrow(P.page, P.arrows[c.ch], c.up);
@@ -197,7 +247,13 @@ TEST_P(FullWavePage, ChannelArrowsCycleThroughAnEmptyEdit) {
 // file held limited; the box, the parameter and the file take the value sent.
 TEST_P(FullWavePage, GainsOutsideTheRangeGoOutLimited) {
     Operator op = Open("Ch1Gain=500\r\nCh2Gain=-100\r\n");
-    struct Case { int index; const char* typed; bool up; const char* text; int32_t code, value; } cases[] = {
+    struct Case {
+        int index;
+        const char* typed;
+        bool up;
+        const char* text;
+        int32_t code, value;
+    } cases[] = {
         {2, "99999", false, "75", P.ch1Code + 2, 75},
         {3, "81", true, "78", P.ch1Code + 3, 78},
         {8, "-500", true, "-27", P.allCode, -27},  // last: ALL sets every channel
@@ -226,7 +282,11 @@ TEST_P(FullWavePage, GainsOutsideTheRangeGoOutLimited) {
 // every channel; all nine gains take the value.
 TEST_P(FullWavePage, AllArrowsSetAllNineGains) {
     Operator op = Open("AllGain=78\r\nCh4Gain=-20\r\n");
-    struct Case { bool up; const char* text; int32_t value; } cases[] = {
+    struct Case {
+        bool up;
+        const char* text;
+        int32_t value;
+    } cases[] = {
         {true, "", 78}, {true, "-31", -31}, {true, "-27", -27}, {false, "-30", -30}, {false, "", -30},
     };
     for (const auto& c : cases) {
@@ -296,9 +356,12 @@ TEST_P(FullWavePage, StackValueSelectionIsStoredAndSent) {
 // Auto and manual gain are independent here: nothing is ever disabled.
 TEST_P(FullWavePage, AutoGainRadiosAndFilterSendTheirCodes) {
     Operator op = Open("IsAuto=1\r\n");
-    struct Case { int id; std::vector<Cmd> sent; } cases[] = {
-        {P.autoOff, {{P.autoCode, VALUE_OFF}}}, {P.autoOff, {{P.autoCode, VALUE_OFF}}},
-        {P.autoOn, {{P.autoCode, VALUE_ON}}},   {P.filter, {{P.filterCode, VALUE_ON}}},
+    struct Case {
+        int id;
+        std::vector<Cmd> sent;
+    } cases[] = {
+        {P.autoOff, {{P.autoCode, VALUE_OFF}}},  {P.autoOff, {{P.autoCode, VALUE_OFF}}},
+        {P.autoOn, {{P.autoCode, VALUE_ON}}},    {P.filter, {{P.filterCode, VALUE_ON}}},
         {P.filter, {{P.filterCode, VALUE_OFF}}}, {P.autoOff, {{P.autoCode, VALUE_OFF}}},
     };
     for (const auto& c : cases) {
@@ -314,8 +377,13 @@ TEST_P(FullWavePage, AutoGainRadiosAndFilterSendTheirCodes) {
 }
 
 TEST_P(FullWavePage, OpeningShowsTheParametersAndSendsNothing) {
-    struct Case { const char* isAuto; bool on, off; } cases[] = {
-        {"0", false, true}, {"1", true, false}, {"2", P.autoRadioFor2, false},
+    struct Case {
+        const char* isAuto;
+        bool on, off;
+    } cases[] = {
+        {"0", false, true},
+        {"1", true, false},
+        {"2", P.autoRadioFor2, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.isAuto);
@@ -373,7 +441,8 @@ TEST_P(FullWavePage, TypedButNotEnteredGoesOutWithSendAll) {
     EXPECT_EQ(1, ends) << "the window end once";
     EXPECT_EQ("51", Text(op, P.edits[0]));
     EXPECT_EQ("2000", Text(op, P.windowEnd));
-    EXPECT_FALSE(harness::ColoursOf(op.Control(P.page, P.edits[0])).back == kelvane::TintColours(harness::CurrentScheme()).back);
+    EXPECT_FALSE(harness::ColoursOf(op.Control(P.page, P.edits[0])).back ==
+                 kelvane::TintColours(harness::CurrentScheme()).back);
     ToolControlPara tc{};
     ASSERT_TRUE(host.ReadToolControl(&tc));
     EXPECT_EQ(2000, P.page == harness::kMonopole ? tc.MonoWinEnd : tc.DipoleWinEnd);
@@ -422,7 +491,8 @@ TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
     host.Process();
     HostHarness::Pump();
     SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_BUMPLESS, 0);
-    EXPECT_EQ(static_cast<UINT>(MF_UNCHECKED), GetMenuState(GetMenu(op.Frame()), ID_FILE_BUMPLESS, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(static_cast<UINT>(MF_UNCHECKED),
+              GetMenuState(GetMenu(op.Frame()), ID_FILE_BUMPLESS, MF_BYCOMMAND) & MF_CHECKED);
     Sent();
     op.Click(P.page, P.autoOff);
     EXPECT_EQ(std::vector<Cmd>({{P.autoCode, VALUE_OFF}}), Sent());
@@ -436,9 +506,12 @@ TEST_P(FullWavePage, AutoGainOffIsBumplessWithFreshReadBack) {
 TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
     Operator op = Open("IsAuto=0\r\n", kSendableGeneral);
     const SchemeColours scheme = harness::CurrentScheme();
-    struct Control { int id; uint32_t back; } controls[] = {
+    struct Control {
+        int id;
+        uint32_t back;
+    } controls[] = {
         {P.stack, scheme.window}, {P.windowEnd, scheme.window}, {P.filter, scheme.face},
-        {P.autoOn, scheme.face}, {P.autoOff, scheme.face},
+        {P.autoOn, scheme.face},  {P.autoOff, scheme.face},
     };
     auto unknown = [&](const Control& c) {
         const harness::DrawColours now = harness::ColoursOf(op.Control(P.page, c.id));
@@ -447,7 +520,8 @@ TEST_P(FullWavePage, ValuesNotSentSinceStartLookApartUntilSent) {
     };
     auto tipSaysSo = [&](int id) {
         const std::string tip = harness::TipText(op.Control(P.page, id));
-        return tip.find("Not sent since start") != std::string::npos || tip.find("; not sent since start") != std::string::npos;
+        return tip.find("Not sent since start") != std::string::npos ||
+               tip.find("; not sent since start") != std::string::npos;
     };
     for (const Control& c : controls) {
         EXPECT_TRUE(unknown(c)) << c.id;
@@ -475,8 +549,15 @@ INSTANTIATE_TEST_SUITE_P(, FullWavePage, ::testing::Values(&kMonopole, &kDipole)
 // Download all commands, on the monopole page only: eleven commands, and the
 // auto-gain state the radios show.
 TEST(FullWavePageMonopole, DownloadAllSendsElevenCommandsInOrder) {
-    struct Case { const char* isAuto; int click; bool filter; int stack; int32_t autoValue; const char* saved; } cases[] = {
-        {"0", 0, false, 0, VALUE_OFF, "0"},   // no radio clicked: the latch starts from "IsAuto"
+    struct Case {
+        const char* isAuto;
+        int click;
+        bool filter;
+        int stack;
+        int32_t autoValue;
+        const char* saved;
+    } cases[] = {
+        {"0", 0, false, 0, VALUE_OFF, "0"},  // no radio clicked: the latch starts from "IsAuto"
         {"1", 0, true, 3, VALUE_ON, "1"},
         {"2", 0, false, 1, VALUE_ON, "1"},
         {"1", IDC_MONO_AUTO_OFF, false, 0, VALUE_OFF, "0"},

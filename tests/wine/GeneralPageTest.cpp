@@ -29,8 +29,8 @@ bool IniHas(const std::string& ini, const std::string& line) { return ini.find(l
 // with the given keys replaced.
 std::string GeneralIni(const std::vector<std::pair<std::string, int>>& changes) {
     std::vector<std::pair<std::string, int>> keys = {
-        {"Gain Step", 3},      {"DT DELAY", 80},          {"DT DELAY STEP", 0},     {"DT SAMPLERATE", 8},
-        {"Mono DELAY", 80},    {"Mono DELAY STEP", 0},    {"Mono SAMPLERATE", 24},  {"Dipole DELAY", 240},
+        {"Gain Step", 3},         {"DT DELAY", 80},          {"DT DELAY STEP", 0},    {"DT SAMPLERATE", 8},
+        {"Mono DELAY", 80},       {"Mono DELAY STEP", 0},    {"Mono SAMPLERATE", 24}, {"Dipole DELAY", 240},
         {"Dipole DELAY STEP", 0}, {"Dipole SAMPLERATE", 36},
     };
     for (const auto& c : changes)
@@ -132,7 +132,10 @@ int LineHeight(HWND control) {
 }
 
 TEST_F(GeneralPage, GainStepRadioFollowsTheLoadedStep) {
-    struct Case { std::string ini; bool step1, step2, step3; } cases[] = {
+    struct Case {
+        std::string ini;
+        bool step1, step2, step3;
+    } cases[] = {
         {"", false, false, true},  // no INI: the default step 3
         {GeneralIni({{"Gain Step", 2}}), false, true, false},
         {GeneralIni({{"Gain Step", 5}}), false, false, false},
@@ -151,12 +154,14 @@ TEST_F(GeneralPage, GainStepRadioFollowsTheLoadedStep) {
 
 // Loaded intervals choose the list entry; Download stores and sends the entry shown.
 TEST_F(GeneralPage, SampleIntervalListsFollowTheLoadedValues) {
-    struct Case { int mono, dipole; const char* monoText; const char* dipoleText; int32_t monoSent, dipoleSent; } cases[] = {
-        {12, 24, "12", "24", 12, 24},
-        {24, 36, "24", "36", 24, 36},
-        {36, 48, "36", "48", 36, 48},
-        {0, 12, "36", "48", 36, 48},
-        {48, 0, "36", "48", 36, 48},
+    struct Case {
+        int mono, dipole;
+        const char* monoText;
+        const char* dipoleText;
+        int32_t monoSent, dipoleSent;
+    } cases[] = {
+        {12, 24, "12", "24", 12, 24}, {24, 36, "24", "36", 24, 36}, {36, 48, "36", "48", 36, 48},
+        {0, 12, "36", "48", 36, 48},  {48, 0, "36", "48", 36, 48},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -211,9 +216,11 @@ TEST_F(GeneralPage, DownloadSendsEightCommandsInTableOrder) {
     EXPECT_TRUE(host.Commands().empty()) << "edits wait for Download";
     EXPECT_EQ("", Download(op));
 
-    const struct { int32_t code, value; } want[] = {
-        {CMD_DT_RXDELAY, 150},         {CMD_DT_RXDELAY_STEP, 7},     {CMD_MONO_RXDELAY, 120},
-        {CMD_MONO_RXDELAY_STEP, 11},   {CMD_MONO_SAMPLERATE, 24},    {CMD_DIPOLE_RXDELAY, 640},
+    const struct {
+        int32_t code, value;
+    } want[] = {
+        {CMD_DT_RXDELAY, 150},         {CMD_DT_RXDELAY_STEP, 7},    {CMD_MONO_RXDELAY, 120},
+        {CMD_MONO_RXDELAY_STEP, 11},   {CMD_MONO_SAMPLERATE, 24},   {CMD_DIPOLE_RXDELAY, 640},
         {CMD_DIPOLE_RXDELAY_STEP, 13}, {CMD_DIPOLE_SAMPLERATE, 48},
     };
     ASSERT_EQ(8u, host.Commands().size());
@@ -230,9 +237,9 @@ TEST_F(GeneralPage, DownloadSendsEightCommandsInTableOrder) {
 
     host.Unload();
     const std::string ini = host.ReadIni();
-    for (const char* line : {"DT DELAY=150", "DT DELAY STEP=7", "DT SAMPLERATE=9", "Mono DELAY=120",
-                             "Mono DELAY STEP=11", "Mono SAMPLERATE=24", "Dipole DELAY=640", "Dipole DELAY STEP=13",
-                             "Dipole SAMPLERATE=48"})
+    for (const char* line :
+         {"DT DELAY=150", "DT DELAY STEP=7", "DT SAMPLERATE=9", "Mono DELAY=120", "Mono DELAY STEP=11",
+          "Mono SAMPLERATE=24", "Dipole DELAY=640", "Dipole DELAY STEP=13", "Dipole SAMPLERATE=48"})
         EXPECT_TRUE(IniHas(ini, line)) << line << "\n" << ini;
 }
 
@@ -252,12 +259,22 @@ TEST_F(GeneralPage, DtDelayAbove200IsLoweredWithoutAMessage) {
 // values; a refusal names the first field in validation order, focuses it,
 // and nothing is sent or stored.
 TEST_F(GeneralPage, DownloadValidatesEachFieldInOrder) {
-    struct Case { int id; const char* text; int id2; const char* text2; const char* message; int focus; } cases[] = {
-        {IDC_GEN_DT_DELAY, "50", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
-        {IDC_GEN_DT_DELAY, "401", 0, nullptr, "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
+    struct Case {
+        int id;
+        const char* text;
+        int id2;
+        const char* text2;
+        const char* message;
+        int focus;
+    } cases[] = {
+        {IDC_GEN_DT_DELAY, "50", 0, nullptr,
+         "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
+        {IDC_GEN_DT_DELAY, "401", 0, nullptr,
+         "Delta-T RxDelay(us): enter an integer from 80 to 400 (Download sends at most 200).", IDC_GEN_DT_DELAY},
         {IDC_GEN_DT_DELAY, "80", 0, nullptr, "", 0},
         {IDC_GEN_DIP_DELAY, "800", 0, nullptr, "", 0},
-        {IDC_GEN_DIP_DELAY, "801", 0, nullptr, "Dipole RxDelay(us): enter an integer from 240 to 800.", IDC_GEN_DIP_DELAY},
+        {IDC_GEN_DIP_DELAY, "801", 0, nullptr, "Dipole RxDelay(us): enter an integer from 240 to 800.",
+         IDC_GEN_DIP_DELAY},
         {IDC_GEN_DIP_DELAY_STEP, "300", 0, nullptr, "", 0},
         {IDC_GEN_DIP_DELAY_STEP, "301", 0, nullptr, "Dipole RxDelay step(us): enter an integer from 0 to 300.",
          IDC_GEN_DIP_DELAY_STEP},
@@ -275,7 +292,7 @@ TEST_F(GeneralPage, DownloadValidatesEachFieldInOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.id) + "=" + c.text);
         NextCase(host, "c" + std::to_string(n++));
-        Operator op = Open();  // defaults: DT 80, mono 80, dipole 240, steps 0
+        Operator op = Open();                             // defaults: DT 80, mono 80, dipole 240, steps 0
         op.SetText(kGeneral, IDC_GEN_MONO_DELAY, "111");  // a valid change that must not be stored on refusal
         op.SetText(kGeneral, c.id, c.text);
         if (c.text2) op.SetText(kGeneral, c.id2, c.text2);
@@ -307,7 +324,11 @@ TEST_F(GeneralPage, OutOfRangeDisplayOnlyStepIsShownAndSentLimited) {
 
 TEST_F(GeneralPage, GainStepClicksSetTheStepAndSendEveryTime) {
     Operator op = Open();  // step 3 checked
-    struct Click { int id; int32_t code; int checked; } clicks[] = {
+    struct Click {
+        int id;
+        int32_t code;
+        int checked;
+    } clicks[] = {
         {IDC_GEN_STEP3, CMD_GAIN_STEP_3DB, IDC_GEN_STEP3},  // already checked: sends all the same
         {IDC_GEN_STEP1, CMD_GAIN_STEP_1DB, IDC_GEN_STEP1},
         {IDC_GEN_STEP1, CMD_GAIN_STEP_1DB, IDC_GEN_STEP1},
@@ -332,7 +353,10 @@ TEST_F(GeneralPage, GainStepClicksSetTheStepAndSendEveryTime) {
 TEST_F(GeneralPage, ResetsAndCheckSendCodeAndSecondWordOnly) {
     Operator op = Open();
     EXPECT_EQ("", Download(op));
-    struct Case { int id; int32_t code, arg; } cases[] = {
+    struct Case {
+        int id;
+        int32_t code, arg;
+    } cases[] = {
         {IDC_GEN_DSP_RESET, CMD_DSP_RESET, 0},
         {IDC_GEN_TOOL_RESET, CMD_TOOL_RESET, 0},
         {IDC_GEN_CHECK, CMD_STATUS_CHECK, ARG_STATUS_CHECK},
@@ -465,7 +489,10 @@ TEST_F(GeneralPage, NullOrUnreadableReportLeavesTheLinesAlone) {
 TEST_F(GeneralPage, CheckFollowsTheLastHostState) {
     Operator op = Open();
     EXPECT_TRUE(op.Enabled(kGeneral, IDC_GEN_CHECK)) << "enabled before any host state";
-    struct Case { int32_t state; bool enabled; } cases[] = {
+    struct Case {
+        int32_t state;
+        bool enabled;
+    } cases[] = {
         {0, false}, {1, true}, {3, false}, {2, true}, {-1, false}, {1, true},
     };
     for (const auto& c : cases) {

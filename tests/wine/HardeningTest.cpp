@@ -160,8 +160,9 @@ std::string WordDiff(const char* what, const void* got, const void* want, size_t
         int32_t g, w;
         std::memcpy(&g, static_cast<const char*>(got) + i, 4);
         std::memcpy(&w, static_cast<const char*>(want) + i, 4);
-        if (g != w) out += std::string(what) + "@" + std::to_string(i) + " " + std::to_string(g) + "!=" +
-                           std::to_string(w) + "; ";
+        if (g != w)
+            out += std::string(what) + "@" + std::to_string(i) + " " + std::to_string(g) + "!=" + std::to_string(w) +
+                   "; ";
     }
     return out;
 }
@@ -182,10 +183,23 @@ public:
     bool Chance(int percent) { return Below(100) < percent; }
 
     std::string Value() {
-        static const char* const kTexts[] = {
-            "0", "1", "2", "3", "5", "-1", "12", "78", "-31", "80", "100", "1200", "999999999",
-            "1234567890123", "-2147483648", "2147483647", "2147483648", "+17", "-0", "N/A", "n/a", "",
-            "abc", "12abc", "3500.7", "-0.05", "0.3", "1e39", "-1e39", "1e-50", "nan", "inf", "0x10", "9."};
+        static const char* const kTexts[] = {"0",           "1",
+                                             "2",           "3",
+                                             "5",           "-1",
+                                             "12",          "78",
+                                             "-31",         "80",
+                                             "100",         "1200",
+                                             "999999999",   "1234567890123",
+                                             "-2147483648", "2147483647",
+                                             "2147483648",  "+17",
+                                             "-0",          "N/A",
+                                             "n/a",         "",
+                                             "abc",         "12abc",
+                                             "3500.7",      "-0.05",
+                                             "0.3",         "1e39",
+                                             "-1e39",       "1e-50",
+                                             "nan",         "inf",
+                                             "0x10",        "9."};
         if (Chance(60)) return kTexts[Below(sizeof kTexts / sizeof *kTexts)];
         std::string s = Chance(20) ? "-" : "";
         const int digits = 1 + Below(14);
@@ -237,7 +251,9 @@ public:
         for (int i = 0; i < n; ++i) {
             const size_t at = s.empty() ? 0 : static_cast<size_t>(Below(static_cast<int>(s.size())));
             switch (Below(9)) {
-            case 0: if (!s.empty()) s[at] = static_cast<char>(m_rng()); break;
+            case 0:
+                if (!s.empty()) s[at] = static_cast<char>(m_rng());
+                break;
             case 1: s.insert(at, 1 + Below(4), static_cast<char>(m_rng())); break;
             case 2: s.erase(at, 1 + Below(16)); break;
             case 3: {  // duplicate the line at 'at'
@@ -308,8 +324,18 @@ struct Hardening : ::testing::Test {
 };
 
 enum class IniKind { Decodable, Mutated, Garbage, LongLine, ManySections, NoBrackets, Directory, ReadOnly, Missing };
-enum class ConfigKind { Valid, Missing, Directory, Garbage, LongWorkSpace, NoSuchFolder, FileAsFolder, Quoted,
-                        TrailingBackslash, Mutated };
+enum class ConfigKind {
+    Valid,
+    Missing,
+    Directory,
+    Garbage,
+    LongWorkSpace,
+    NoSuchFolder,
+    FileAsFolder,
+    Quoted,
+    TrailingBackslash,
+    Mutated
+};
 
 struct FileCase {
     IniKind ini;
@@ -347,7 +373,8 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
     };
     // Another seed (KELVANE_HARDENING_SEED) gives another 200 files.
     uint32_t seed = 20261207;
-    if (const char* s = std::getenv("KELVANE_HARDENING_SEED")) seed = static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
+    if (const char* s = std::getenv("KELVANE_HARDENING_SEED"))
+        seed = static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
     FileMaker make(seed);
 
     // A work folder left empty puts the INI at the root of the current drive:
@@ -411,7 +438,8 @@ TEST_F(Hardening, DamagedIniAndConfigFiles) {
 
             // Where the plug-in will look, read as it reads it.
             char work[256] = {};
-            GetPrivateProfileStringA(HOST_CONFIG_SECTION, HOST_CONFIG_WORK_KEY, "", work, sizeof work, HOST_CONFIG_PATH);
+            GetPrivateProfileStringA(HOST_CONFIG_SECTION, HOST_CONFIG_WORK_KEY, "", work, sizeof work,
+                                     HOST_CONFIG_PATH);
             const std::string iniPath = std::string(work) + "\\KelvaneCtrl.ini";
             const bool atRoot = work[0] == '\0';
             const bool ours = atRoot || _strnicmp(work, folder.c_str(), folder.size()) == 0;
@@ -526,30 +554,36 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         std::string text;
         bool exact;
     };
-    const std::string full = "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=90\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
-                             "Ch1Gain=12\r\n[MONOPOLE CONTROL]\r\nCh3Gain=-6\r\n[DIPOLE CONTROL]\r\nAllGain=9\r\n"
-                             "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=3500.7\r\nThresholdMin2=0.4\r\nT01R1Start=N/A\r\n";
+    const std::string full =
+        "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=90\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\n"
+        "Ch1Gain=12\r\n[MONOPOLE CONTROL]\r\nCh3Gain=-6\r\n[DIPOLE CONTROL]\r\nAllGain=9\r\n"
+        "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=3500.7\r\nThresholdMin2=0.4\r\nT01R1Start=N/A\r\n";
     const std::string big(70000, '7');
     const Awkward awkward[] = {
         {"as a save writes it", full, true},
         {"empty file", "", true},
         {"spaces around keys and values",
-         "[GENERAL CONTROL]\r\n  Gain Step  =  2  \r\n\tDT DELAY\t=\t90\t\r\n [DT GAIN CONTROL]\t\r\n Ch1Gain= 7\r\n", true},
+         "[GENERAL CONTROL]\r\n  Gain Step  =  2  \r\n\tDT DELAY\t=\t90\t\r\n [DT GAIN CONTROL]\t\r\n Ch1Gain= 7\r\n",
+         true},
         {"line feeds only", "[GENERAL CONTROL]\nGain Step=2\n\n\n[ACOUSTIC PROCESS]\nDtMin=41\n", true},
         {"no final line break", "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=90", true},
         {"comment lines",
          "; by hand\r\n[GENERAL CONTROL]\r\n;Gain Step=9\r\n; Gain Step\r\nGain Step=2\r\n# DT DELAY=1\r\n", true},
         {"names in other case", "[general control]\r\ngain step=2\r\n[Acoustic Process]\r\nDTMIN=33\r\n", true},
-        {"repeated keys", "[GENERAL CONTROL]\r\nGain Step=2\r\nGain Step=3\r\n[ACOUSTIC PROCESS]\r\nDtMin=5\r\ndtmin=6\r\n",
-         true},
+        {"repeated keys",
+         "[GENERAL CONTROL]\r\nGain Step=2\r\nGain Step=3\r\n[ACOUSTIC PROCESS]\r\nDtMin=5\r\ndtmin=6\r\n", true},
         {"keys before the first section", "Gain Step=5\r\n[GENERAL CONTROL]\r\nDT DELAY=1\r\n", true},
         {"empty values, '=' in a value, N/A with blanks",
-         "[GENERAL CONTROL]\r\nGain Step=\r\nDT DELAY=2=3\r\n[ACOUSTIC PROCESS]\r\nT01R1Start=N/A   \r\nDtMin=\r\n", true},
+         "[GENERAL CONTROL]\r\nGain Step=\r\nDT DELAY=2=3\r\n[ACOUSTIC PROCESS]\r\nT01R1Start=N/A   \r\nDtMin=\r\n",
+         true},
         {"values of nine, ten and more characters",
          "[GENERAL CONTROL]\r\nGain Step=123456789\r\nDT DELAY=1234567890\r\nMono DELAY=-12345678901234\r\n", true},
         {"very long lines",
-         "[GENERAL CONTROL]\r\nGain Step=" + big + "\r\n" + big + "=5\r\n[" + big + "]\r\nDT DELAY=4\r\n"
-         "[ACOUSTIC PROCESS]\r\nDtMin=" + big, true},
+         "[GENERAL CONTROL]\r\nGain Step=" + big + "\r\n" + big + "=5\r\n[" + big +
+             "]\r\nDT DELAY=4\r\n"
+             "[ACOUSTIC PROCESS]\r\nDtMin=" +
+             big,
+         true},
         {"repeated sections",
          "[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nCh1Gain=4\r\n[general control]\r\nDT DELAY=99\r\n",
          false},
@@ -557,7 +591,8 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         {"quotes",
          "[ACOUSTIC PROCESS]\r\nDtMin=\"55\"\r\nDtMax='66'\r\nCorWinLength=\"77'\r\nT01R1Start=\"\"\r\nT01R2Start=\"\r\n"
          "Coefficient=\"123456789\"\r\nThresholdFactor=\"12345678\"\r\nT01R3Start=\"N/A\"\r\n"
-         "SearchWinLength=\"1234567890\"\r\n", false},
+         "SearchWinLength=\"1234567890\"\r\n",
+         false},
         {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + full, false},
         {"UTF-8 byte-order mark before a key", "\xEF\xBB\xBFGain Step=1\r\n" + full, false},
         {"UTF-16 with its mark", Utf16(full), false},
@@ -570,7 +605,10 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         {"header without ']'", "[GENERAL CONTROL\r\nGain Step=2\r\n", false},
         {"empty header", "[GENERAL CONTROL]\r\nGain Step=2\r\n[]\r\nDT DELAY=5\r\n", false},
         {"empty key name", "[GENERAL CONTROL]\r\n=5\r\n= 6\r\nGain Step=2\r\n", false},
-        {"a byte beyond ASCII", "; Gr\xF6\xDF" "e\r\n[GENERAL CONTROL]\r\nGain Step=2\xA0\r\n", false},
+        {"a byte beyond ASCII",
+         "; Gr\xF6\xDF"
+         "e\r\n[GENERAL CONTROL]\r\nGain Step=2\xA0\r\n",
+         false},
     };
 
     // Every read the load makes; for the files written here, each key once
@@ -657,9 +695,10 @@ TEST_F(Hardening, InMemoryReaderReadsAsThePlatform) {
         host.Unload();
         ++loaded;
     }
-    std::printf("[ figures  ] %zu files (%d exact, %d listed in memory, %d read alike key by key, %d loaded by the "
-                "plug-in) in %.1f s\n",
-                sources.size(), exactFiles, listed, compared, loaded, Now() - start);
+    std::printf(
+        "[ figures  ] %zu files (%d exact, %d listed in memory, %d read alike key by key, %d loaded by the "
+        "plug-in) in %.1f s\n",
+        sources.size(), exactFiles, listed, compared, loaded, Now() - start);
 }
 
 // ---------------------------------------------------------------------------
@@ -835,7 +874,8 @@ struct BadMemory {
         SYSTEM_INFO si;
         GetSystemInfo(&si);
         page = si.dwPageSize;
-        run = static_cast<char*>(VirtualAlloc(nullptr, (kReadablePages + 1) * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        run = static_cast<char*>(
+            VirtualAlloc(nullptr, (kReadablePages + 1) * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         std::memset(run, 0xFF, (kReadablePages + 1) * page);
         DWORD old;
         VirtualProtect(Unreadable(), page, PAGE_NOACCESS, &old);
@@ -918,7 +958,9 @@ TEST_F(Hardening, UnreadableFramesAreSkipped) {
     const BadMemory memory;
     const size_t span = kReadBackSpan.end - kReadBackSpan.begin;
     // The frame whose read-back words start at a place.
-    auto frameAt = [](uintptr_t spanStart) { return reinterpret_cast<const int16_t*>(spanStart - kReadBackSpan.begin); };
+    auto frameAt = [](uintptr_t spanStart) {
+        return reinterpret_cast<const int16_t*>(spanStart - kReadBackSpan.begin);
+    };
     for (const BadMemory::Place& b : memory.BadPlaces(span)) {
         host.SetFrame(frameAt(b.at));
         std::thread acquisition([&] { host.Process(); });  // the host's acquisition thread
@@ -1037,7 +1079,8 @@ struct FailingAllocations {
 
     explicit FailingAllocations(HMODULE dll) {
         auto* base = reinterpret_cast<unsigned char*>(dll);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base +
+                                                                   reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
         for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
             if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "msvcrt.dll") != 0) continue;
@@ -1091,7 +1134,9 @@ TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
     struct Case {
         LogState state;
         const char* what;
-    } cases[] = {{LogState::Writable, "writable"}, {LogState::Full, "full"}, {LogState::ReadOnly, "read-only"},
+    } cases[] = {{LogState::Writable, "writable"},
+                 {LogState::Full, "full"},
+                 {LogState::ReadOnly, "read-only"},
                  {LogState::Locked, "locked"}};
     const std::string kept = "2026-01-01 00:00:00.000 pid 1 command lost: from before\r\n";
     Outcome first;
@@ -1145,8 +1190,9 @@ TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
         out.ini = host.ReadIni();
         out.copy = ReadRaw(host.CopyPath());
 
-        EXPECT_NE(std::string::npos, out.tip.find("1 exception stopped at the boundary, 1 value limited by the last guard, "
-                                                  "1 unreadable frame, "))
+        EXPECT_NE(std::string::npos,
+                  out.tip.find("1 exception stopped at the boundary, 1 value limited by the last guard, "
+                               "1 unreadable frame, "))
             << out.tip;
         EXPECT_NE(std::string::npos, out.tip.find("command lost (no host window).\r\nDetails in " + log)) << out.tip;
         EXPECT_EQ("12", IniValue(out.copy, "MONOPOLE CONTROL", "Ch3Gain"));
@@ -1170,8 +1216,10 @@ TEST_F(Hardening, FieldTraceRecordsWhatWasAbsorbed) {
             EXPECT_EQ(before, ReadRaw(older)) << "the full log is the older generation";
         }
         const std::string stamp = " pid " + std::to_string(GetCurrentProcessId()) + " ";
-        for (const std::string& event : std::vector<std::string>{"command lost: DT auto gain", "unreadable frames: 1 skipped", "last guard limited: Monopole stack 0, sent as 1",
-              "exception stopped: std::bad_alloc", "save fell back: Not saved to " + host.IniPath() + ". The file is read-only."}) {
+        for (const std::string& event : std::vector<std::string>{
+                 "command lost: DT auto gain", "unreadable frames: 1 skipped",
+                 "last guard limited: Monopole stack 0, sent as 1", "exception stopped: std::bad_alloc",
+                 "save fell back: Not saved to " + host.IniPath() + ". The file is read-only."}) {
             const size_t at = written.find(stamp + event);
             ASSERT_NE(std::string::npos, at) << event << "\n" << written;
             const size_t lineStart = written.rfind('\n', at) == std::string::npos ? 0 : written.rfind('\n', at) + 1;
@@ -1264,7 +1312,7 @@ TEST_F(Hardening, ShowWhileTheRangeMessageIsUp) {
 // allocates right after, as hosts do, over anything freed too early).
 struct CloseUnderDialog {
     HWND frame = nullptr;
-    int closeAt = 0;   // the dialog (1 = the first shown) under which the window is closed
+    int closeAt = 0;  // the dialog (1 = the first shown) under which the window is closed
     int seen = 0;
     HWND last = nullptr;
     bool closed = false;
@@ -1317,15 +1365,13 @@ TEST_F(Hardening, HostClosesTheWindowUnderEveryDialogOfOurs) {
         std::function<void(HWND)> answer;
     } cases[] = {
         {"Load set-up: the list", nullptr, menu(ID_FILE_LOAD_SETUP), 1, nullptr},
-        {"Load set-up: the preview", keepSetup,
-         menu(ID_FILE_LOAD_SETUP), 2,
+        {"Load set-up: the preview", keepSetup, menu(ID_FILE_LOAD_SETUP), 2,
          [](HWND list) {
              ChooseListRow(list, IDC_SETUP_LIST, "kept");
              PushDialogButton(list, IDOK);
          }},
         {"Save set-up: the name", nullptr, menu(ID_FILE_SAVE_SETUP), 1, nullptr},
-        {"Save set-up: replace it?", keepSetup,
-         menu(ID_FILE_SAVE_SETUP), 2,
+        {"Save set-up: replace it?", keepSetup, menu(ID_FILE_SAVE_SETUP), 2,
          [](HWND name) {
              SetDialogText(name, IDC_SETUP_NAME, "kept");
              PushDialogButton(name, IDOK);
@@ -1390,10 +1436,8 @@ UnloadDuringBox g_unloadDuringBox;
 void CALLBACK UnloadThenCloseBox(HWND, UINT, UINT_PTR id, DWORD) {
     HWND box = BoxOnce(id, g_unloadDuringBox.done);
     if (!box) return;
-    if (g_unloadDuringBox.fromThread)
-        std::thread([] { FreeLibrary(g_unloadDuringBox.dll); }).join();
-    else
-        FreeLibrary(g_unloadDuringBox.dll);
+    if (g_unloadDuringBox.fromThread) std::thread([] { FreeLibrary(g_unloadDuringBox.dll); }).join();
+    else FreeLibrary(g_unloadDuringBox.dll);
     g_unloadDuringBox.stillLoaded = GetModuleHandleA("Kelvane.dll") != nullptr;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
@@ -1480,16 +1524,22 @@ LRESULT CALLBACK SkinEdits(int code, WPARAM wParam, LPARAM lParam) {
 
 // Also in a host whose own procedure stands in front of some of the edits.
 TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
-    const struct { int id; const char* key; const char* typed; } boxes[] = {
-        {IDC_MONO_CH1, "Ch1Gain", "12"}, {IDC_MONO_CH2, "Ch2Gain", "6"},
-        {IDC_MONO_CH3, "Ch3Gain", "18"}, {IDC_MONO_CH4, "Ch4Gain", "24"}};
+    const struct {
+        int id;
+        const char* key;
+        const char* typed;
+    } boxes[] = {{IDC_MONO_CH1, "Ch1Gain", "12"},
+                 {IDC_MONO_CH2, "Ch2Gain", "6"},
+                 {IDC_MONO_CH3, "Ch3Gain", "18"},
+                 {IDC_MONO_CH4, "Ch4Gain", "24"}};
     for (const bool skinned : {false, true}) {
         SCOPED_TRACE(skinned ? "host subclasses every other edit" : "plain host");
         if (skinned) {
             host.Unload();
             ASSERT_TRUE(host.Load());
         }
-        HHOOK skin = skinned ? SetWindowsHookExA(WH_CALLWNDPROCRET, &SkinEdits, nullptr, GetCurrentThreadId()) : nullptr;
+        HHOOK skin = skinned ? SetWindowsHookExA(WH_CALLWNDPROCRET, &SkinEdits, nullptr, GetCurrentThreadId())
+                             : nullptr;
         Operator op = OpenOnPage(host, kMonopole);
         size_t skinnedBoxes = 0;
         for (const auto& b : boxes) {
@@ -1628,8 +1678,8 @@ std::map<DWORD, bool> ThreadsStartingInImages() {
         HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID);
         void* start = nullptr;
         MEMORY_BASIC_INFORMATION mbi{};
-        const bool known = thread && query && query(thread, 9 /* the thread's start address */, &start,
-                                                    sizeof start, nullptr) == 0;
+        const bool known = thread && query &&
+                           query(thread, 9 /* the thread's start address */, &start, sizeof start, nullptr) == 0;
         threads[te.th32ThreadID] = !known || !start ||
                                    (VirtualQuery(start, &mbi, sizeof mbi) == sizeof mbi && mbi.Type == MEM_IMAGE);
         if (thread) CloseHandle(thread);

@@ -28,7 +28,6 @@ using namespace kelvane::testsupport;
 
 namespace {
 
-
 bool Same(const harness::DrawColours& got, const ColourPair& want) {
     return got.text == want.text && got.back == want.back;
 }
@@ -68,8 +67,8 @@ std::string CueIni(int dtAuto = 0, int monoAuto = 0, int dipoleAuto = 0) {
     return "[GENERAL CONTROL]\r\nGain Step=3\r\nMono SAMPLERATE=24\r\nDipole SAMPLERATE=36\r\n"
            "DT DELAY=100\r\nDT DELAY STEP=10\r\nMono DELAY=100\r\nMono DELAY STEP=10\r\n"
            "Dipole DELAY=300\r\nDipole DELAY STEP=10\r\n"
-           "[DT GAIN CONTROL]\r\n" + isAuto(dtAuto) + channels +
-           "[MONOPOLE CONTROL]\r\n" + isAuto(monoAuto) + channels + more +
+           "[DT GAIN CONTROL]\r\n" +
+           isAuto(dtAuto) + channels + "[MONOPOLE CONTROL]\r\n" + isAuto(monoAuto) + channels + more +
            "[DIPOLE CONTROL]\r\n" + isAuto(dipoleAuto) + channels + more;
 }
 
@@ -124,7 +123,8 @@ TEST_F(OperatorCues, NoMismatchWhileTheToolChoosesItsGains) {
     for (int frameNo = 1; frameNo <= 5; ++frameNo) {
         FeedChannel2(5);
         for (const GainPage& g : kGainPages)
-            EXPECT_TRUE(Plain(harness::ColoursOf(op.Control(g.page, kReadBack1 + 1)))) << g.name << ", frame " << frameNo;
+            EXPECT_TRUE(Plain(harness::ColoursOf(op.Control(g.page, kReadBack1 + 1))))
+                << g.name << ", frame " << frameNo;
     }
 
     // Manual gain: the count starts with it.
@@ -168,7 +168,10 @@ TEST_F(OperatorCues, ReadBackBoxIsWrittenOnlyWhenItsNumberChanges) {
     HWND box = op.Control(harness::kDtGain, kReadBack1 + 1);
     ASSERT_TRUE(SetWindowSubclass(box, &CountWrites, 1, 0));
     g_boxWrites = 0;
-    struct Step { int16_t value; int writes; } steps[] = {{7, 1}, {7, 1}, {7, 1}, {-5, 2}, {-5, 2}, {7, 3}};
+    struct Step {
+        int16_t value;
+        int writes;
+    } steps[] = {{7, 1}, {7, 1}, {7, 1}, {-5, 2}, {-5, 2}, {7, 3}};
     for (const Step& s : steps) {
         FeedChannel2(s.value);
         EXPECT_EQ(s.writes, g_boxWrites) << s.value;
@@ -257,11 +260,18 @@ TEST_F(OperatorCues, PageRewritingAnEditClearsItsTint) {
 
 TEST_F(OperatorCues, GainTipsFollowTheGainStep) {
     Operator op = Open(harness::kGeneral);
-    const struct { int page, id; } edits[] = {
-        {harness::kDtGain, IDC_DT_CH1}, {harness::kDtGain, IDC_DT_ALL}, {harness::kMonopole, IDC_MONO_CH3},
+    const struct {
+        int page, id;
+    } edits[] = {
+        {harness::kDtGain, IDC_DT_CH1},
+        {harness::kDtGain, IDC_DT_ALL},
+        {harness::kMonopole, IDC_MONO_CH3},
         {harness::kDipole, IDC_DIP_ALL},
     };
-    const struct { int radio; const char* tip; } steps[] = {
+    const struct {
+        int radio;
+        const char* tip;
+    } steps[] = {
         {0, "-31 to 80 dB in steps of 3 dB"},
         {IDC_GEN_STEP1, "-31 to 80 dB in steps of 1 dB"},
         {IDC_GEN_STEP2, "-31 to 80 dB in steps of 2 dB"},
@@ -275,7 +285,10 @@ TEST_F(OperatorCues, GainTipsFollowTheGainStep) {
 
 TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
     Operator op = Open(harness::kGeneral);
-    const struct { int page, id; const char* tip; } cases[] = {
+    const struct {
+        int page, id;
+        const char* tip;
+    } cases[] = {
         {harness::kGeneral, IDC_GEN_DT_DELAY, "80 to 400 us; Download sends at most 200 us"},
         {harness::kGeneral, IDC_GEN_DT_DELAY_STEP, "0 to 125 us"},
         {harness::kGeneral, IDC_GEN_DT_SAMPLERATE, "any integer, us"},
@@ -306,8 +319,8 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
     // The window end follows the sample interval that Download stores.
     op.SelectCombo(harness::kGeneral, IDC_GEN_MONO_SAMPLERATE, 2);
     op.SelectCombo(harness::kGeneral, IDC_GEN_DIP_SAMPLERATE, 2);
-    EXPECT_EQ("", op.AnswerMessageBox([](void* o) { static_cast<Operator*>(o)->Click(harness::kGeneral, IDC_GEN_DOWNLOAD); },
-                                      &op))
+    EXPECT_EQ("", op.AnswerMessageBox(
+                      [](void* o) { static_cast<Operator*>(o)->Click(harness::kGeneral, IDC_GEN_DOWNLOAD); }, &op))
         << "Download refused a field";
     EXPECT_EQ("80 to 12960 us (360 x 36 us); not sent since start; tool: not known",
               harness::TipText(op.Control(harness::kMonopole, IDC_MONO_WIN_END)));
@@ -320,8 +333,10 @@ TEST_F(OperatorCues, NumericControlsTellTheirRangeAndUnit) {
 // a read-back box (a static, which lets the mouse through to the page).
 TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
     Operator op = Open(harness::kDtGain);
-    const struct { int id; bool enabled; } cases[] = {
-        {IDC_DT_START_TIME, false}, {IDC_DT_CH1, true}, {IDC_DT_READBACK2, true}};
+    const struct {
+        int id;
+        bool enabled;
+    } cases[] = {{IDC_DT_START_TIME, false}, {IDC_DT_CH1, true}, {IDC_DT_READBACK2, true}};
     for (const auto& c : cases) {
         HWND control = op.Control(harness::kDtGain, c.id);
         ASSERT_EQ(c.enabled, IsWindowEnabled(control) != FALSE) << c.id;
@@ -349,9 +364,14 @@ TEST_F(OperatorCues, TipShowsOnHoverAlsoOverDisabledControlsAndStatics) {
 // static); not for a window opening under a resting pointer, nor for the
 // pointer over a place without a tip.
 TEST_F(OperatorCues, TooltipComesWhenThePointerFirstPointsAtATip) {
-    const struct { int id; bool tip; const char* what; } cases[] = {
-        {IDC_DT_START_TIME, true, "a disabled control"}, {IDC_DT_CH1, true, "an edit"},
-        {IDC_DT_READBACK2, true, "a read-back static"}, {0, false, "the page's corner"}};
+    const struct {
+        int id;
+        bool tip;
+        const char* what;
+    } cases[] = {{IDC_DT_START_TIME, true, "a disabled control"},
+                 {IDC_DT_CH1, true, "an edit"},
+                 {IDC_DT_READBACK2, true, "a read-back static"},
+                 {0, false, "the page's corner"}};
     for (const auto& c : cases) {
         SetCursorPos(1279, 1023);  // away from where the window opens
         Operator op = Open(harness::kDtGain);
@@ -557,8 +577,8 @@ TEST_F(OperatorCues, HealthFlagIsShownAcknowledgedAndFlashesOnlyWhenNotActive) {
         for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; ++n) {
             for (int s = 0; s < 3; ++s)
                 for (int c = 0; c < kGainPages[s].channels; ++c)
-                    frame[kGainPages[s].firstWord + c] =
-                        static_cast<int16_t>(ToolSim::AutoGainFor(n, static_cast<Section>(s), c, 3));
+                    frame[kGainPages[s].firstWord + c] = static_cast<int16_t>(
+                        ToolSim::AutoGainFor(n, static_cast<Section>(s), c, 3));
             if (pinned) frame[READBACK_MONO_WORD + 2] = static_cast<int16_t>(GAIN_MAX_DB);
             host.SetFrame(frame.data());
             host.Process();

@@ -105,8 +105,8 @@ struct ResizeEngine : ::testing::Test {
         RegisterClassA(&wc);
     }
     void SetUp() override {
-        host = CreateWindowExA(0, kHostClass, "Resize", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 640, 480,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        host = CreateWindowExA(0, kHostClass, "Resize", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 640, 480, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, host);
     }
     void TearDown() override {
@@ -142,7 +142,10 @@ constexpr ResizeMapEntry kBegin{-1, RSZ_BEGIN_GROUP};
 constexpr ResizeMapEntry kEndGroup{-1, RSZ_END_GROUP};
 
 TEST_F(ResizeEngine, PlacesControlsToThePixel) {
-    struct Want { int id; RECT rect; };
+    struct Want {
+        int id;
+        RECT rect;
+    };
     struct Case {
         const char* name;
         std::vector<Ctl> ctls;
@@ -150,29 +153,47 @@ TEST_F(ResizeEngine, PlacesControlsToThePixel) {
         std::vector<SIZE> sizes;  // applied in turn; checked after the last
         std::vector<Want> want;
     } cases[] = {
-        {"moves with both edges, size kept", {{1, {250, 150, 300, 200}}}, {{1, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd},
-         {{450, 330}}, {{1, {300, 180, 350, 230}}}},
-        {"offsets count from the first size, not the last", {{1, {250, 150, 300, 200}}},
-         {{1, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd}, {{450, 330}, {380, 290}}, {{1, {230, 140, 280, 190}}}},
-        {"stretch alone keeps its left edge", {{1, {10, 20, 110, 40}}}, {{1, RSZ_SIZE_X}, kEnd},
-         {{450, 330}}, {{1, {10, 20, 160, 40}}}},
-        {"stretch both ways", {{1, {10, 20, 110, 40}}}, {{1, RSZ_SIZE_X | RSZ_SIZE_Y}, kEnd}, {{450, 330}},
+        {"moves with both edges, size kept",
+         {{1, {250, 150, 300, 200}}},
+         {{1, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd},
+         {{450, 330}},
+         {{1, {300, 180, 350, 230}}}},
+        {"offsets count from the first size, not the last",
+         {{1, {250, 150, 300, 200}}},
+         {{1, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd},
+         {{450, 330}, {380, 290}},
+         {{1, {230, 140, 280, 190}}}},
+        {"stretch alone keeps its left edge",
+         {{1, {10, 20, 110, 40}}},
+         {{1, RSZ_SIZE_X}, kEnd},
+         {{450, 330}},
+         {{1, {10, 20, 160, 40}}}},
+        {"stretch both ways",
+         {{1, {10, 20, 110, 40}}},
+         {{1, RSZ_SIZE_X | RSZ_SIZE_Y}, kEnd},
+         {{450, 330}},
          {{1, {10, 20, 160, 70}}}},
         // Group 10..220 wide 210 grows by 50: the first ends 10 before the
         // second's scaled start (10 + 110 * 260 / 210 = 146).
         {"side by side in a group: gap kept, widths scale",
          {{1, {10, 10, 110, 30}}, {2, {120, 10, 220, 30}}},
-         {kBegin, {1, RSZ_SIZE_X}, {2, RSZ_SIZE_X}, kEndGroup, kEnd}, {{450, 330}},
+         {kBegin, {1, RSZ_SIZE_X}, {2, RSZ_SIZE_X}, kEndGroup, kEnd},
+         {{450, 330}},
          {{1, {10, 10, 136, 30}}, {2, {146, 10, 270, 30}}}},
         {"grouped movers keep their fraction of the group",
          {{1, {0, 100, 50, 120}}, {2, {150, 100, 200, 120}}},
-         {kBegin, {1, RSZ_MOVE_X}, {2, RSZ_MOVE_X}, kEndGroup, kEnd}, {{600, 300}},
+         {kBegin, {1, RSZ_MOVE_X}, {2, RSZ_MOVE_X}, kEndGroup, kEnd},
+         {{600, 300}},
          {{1, {0, 100, 50, 120}}, {2, {300, 100, 350, 120}}}},
-        {"named twice: the second placement starts from the first", {{1, {10, 20, 110, 40}}},
-         {{1, RSZ_SIZE_X}, {1, RSZ_MOVE_Y}, kEnd}, {{450, 330}}, {{1, {10, 50, 160, 70}}}},
+        {"named twice: the second placement starts from the first",
+         {{1, {10, 20, 110, 40}}},
+         {{1, RSZ_SIZE_X}, {1, RSZ_MOVE_Y}, kEnd},
+         {{450, 330}},
+         {{1, {10, 50, 160, 70}}}},
         {"unlisted and flagless controls stay, a missing one is skipped",
          {{1, {10, 20, 110, 40}}, {2, {10, 60, 110, 80}}, {3, {250, 150, 300, 200}}},
-         {{2, 0}, {999, RSZ_MOVE_X}, {3, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd}, {{450, 330}},
+         {{2, 0}, {999, RSZ_MOVE_X}, {3, RSZ_MOVE_X | RSZ_MOVE_Y}, kEnd},
+         {{450, 330}},
          {{1, {10, 20, 110, 40}}, {2, {10, 60, 110, 80}}, {3, {300, 180, 350, 230}}}},
     };
     for (const auto& c : cases) {
@@ -200,7 +221,12 @@ TEST_F(ResizeEngine, GripperKeepsTheCornerHidesOnMaximiseShowsOnRestore) {
     const auto visible = [&] { return (GetWindowLongA(grip, GWL_STYLE) & WS_VISIBLE) != 0; };
     EXPECT_EQ("400x300", corner());
 
-    struct Step { WPARAM type; int cx, cy; bool visible; const char* corner; } steps[] = {
+    struct Step {
+        WPARAM type;
+        int cx, cy;
+        bool visible;
+        const char* corner;
+    } steps[] = {
         {SIZE_MAXIMIZED, 450, 330, false, "450x330"},
         {SIZE_MINIMIZED, 0, 0, false, "450x330"},  // minimising lays out nothing
         {SIZE_RESTORED, 420, 310, true, "420x310"},
@@ -219,7 +245,10 @@ TEST_F(ResizeEngine, GripperKeepsTheCornerHidesOnMaximiseShowsOnRestore) {
 }
 
 TEST_F(ResizeEngine, MinimumTrackSizeAndForcedStyle) {
-    struct Case { Options options; POINT want; } cases[] = {
+    struct Case {
+        Options options;
+        POINT want;
+    } cases[] = {
         {Options{false, true, WS_CLIPCHILDREN}, {kPageW, kPageH}},
         {Options{false, false, WS_CLIPCHILDREN}, {11, 22}},  // none: the query passes unchanged
     };
@@ -250,7 +279,8 @@ TEST_F(ResizeEngine, MovesOnlyControlsWithLayoutBitsKeepingZOrderAndActivation) 
     ASSERT_TRUE(p.initResult);
     for (int id : {1, 2, 3}) {
         HWND h = GetDlgItem(p.m_hWnd, id);
-        SetWindowLongPtrA(h, GWLP_USERDATA, SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordMoves)));
+        SetWindowLongPtrA(h, GWLP_USERDATA,
+                          SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordMoves)));
     }
     g_moves.clear();
     Resize(450, 330);
@@ -278,7 +308,11 @@ TEST_F(ResizeEngine, MalformedMapLaysOutNothing) {
     tooMany.push_back(kEndGroup);
     tooMany.push_back(mover);
     tooMany.push_back(kEnd);
-    struct Case { const char* name; std::vector<ResizeMapEntry> map; bool gripper; } cases[] = {
+    struct Case {
+        const char* name;
+        std::vector<ResizeMapEntry> map;
+        bool gripper;
+    } cases[] = {
         {"nested group", {kBegin, mover, kBegin, {2, RSZ_SIZE_X}, kEndGroup, kEndGroup, kEnd}, false},
         {"end without begin", {mover, kEndGroup, kEnd}, false},
         {"unknown marker", {mover, {-1, RSZ_REPAINT}, kEnd}, false},
@@ -354,7 +388,8 @@ TEST_F(ResizeEngine, ExceptionsStopAtTheWindowProcedure) {
     throwing.reset();
 
     ThrowingWindow window;
-    ASSERT_NE(nullptr, CWnd::RegisterOwnClass("KelvaneThrowingWindow", "KelvaneThrowingWindow2", 0, nullptr, nullptr, 0));
+    ASSERT_NE(nullptr,
+              CWnd::RegisterOwnClass("KelvaneThrowingWindow", "KelvaneThrowingWindow2", 0, nullptr, nullptr, 0));
     ASSERT_TRUE(window.CreateEx(0, "KelvaneThrowingWindow", "throws", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
     EXPECT_EQ(0, SendMessageA(window.m_hWnd, WM_USER, 0, 0));
     EXPECT_EQ(1, SendMessageA(window.m_hWnd, WM_USER + 1, 0, 0));
@@ -362,17 +397,47 @@ TEST_F(ResizeEngine, ExceptionsStopAtTheWindowProcedure) {
 }
 
 TEST_F(ResizeEngine, MulDivAgreesWithThePlatform) {
-    struct Case { int a, b, c, want; } cases[] = {
-        {5, 1, 2, 3},     {-5, 1, 2, -3},     {5, -1, 2, -3},     {5, 1, -2, -3},   {-5, -1, -2, -3},
-        {-5, 1, -2, 3},   {1, 1, 2, 1},       {-1, 1, 2, -1},     {3, 1, 2, 2},     {-3, 1, 2, -2},
-        {7, 1, 3, 2},     {8, 1, 3, 3},       {-7, 1, 3, -2},     {-8, 1, 3, -3},   {1, 1, 3, 0},
-        {-1, 1, 3, 0},    {300, 450, 400, 338}, {110, 260, 210, 136}, {0, 5, 7, 0}, {0, 0, 1, 0},
-        {0, 0, -1, 0},    {1, 1, 0, -1},      {0, 0, 0, -1},      {-7, 3, 0, -1},
-        {INT_MAX, INT_MAX, INT_MAX, INT_MAX}, {INT_MAX, 2, 1, -1}, {1073741823, 2, 1, 2147483646},
-        {1073741824, 2, 1, -1},               {-1073741824, 2, 1, -1},  {INT_MAX, -1, 1, -INT_MAX},
-        {INT_MAX, INT_MAX, 2, -1},            {INT_MAX, INT_MAX, -INT_MAX, -INT_MAX},
-        {INT_MIN, 1, 2, -1073741824},         {INT_MIN, -1, 2, 1073741824},  {INT_MIN, 1, 1, -1},
-        {INT_MIN, -1, 1, -1},                 {INT_MIN, INT_MIN, INT_MAX, -1}, {-1, 1, INT_MIN, 0},
+    struct Case {
+        int a, b, c, want;
+    } cases[] = {
+        {5, 1, 2, 3},
+        {-5, 1, 2, -3},
+        {5, -1, 2, -3},
+        {5, 1, -2, -3},
+        {-5, -1, -2, -3},
+        {-5, 1, -2, 3},
+        {1, 1, 2, 1},
+        {-1, 1, 2, -1},
+        {3, 1, 2, 2},
+        {-3, 1, 2, -2},
+        {7, 1, 3, 2},
+        {8, 1, 3, 3},
+        {-7, 1, 3, -2},
+        {-8, 1, 3, -3},
+        {1, 1, 3, 0},
+        {-1, 1, 3, 0},
+        {300, 450, 400, 338},
+        {110, 260, 210, 136},
+        {0, 5, 7, 0},
+        {0, 0, 1, 0},
+        {0, 0, -1, 0},
+        {1, 1, 0, -1},
+        {0, 0, 0, -1},
+        {-7, 3, 0, -1},
+        {INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+        {INT_MAX, 2, 1, -1},
+        {1073741823, 2, 1, 2147483646},
+        {1073741824, 2, 1, -1},
+        {-1073741824, 2, 1, -1},
+        {INT_MAX, -1, 1, -INT_MAX},
+        {INT_MAX, INT_MAX, 2, -1},
+        {INT_MAX, INT_MAX, -INT_MAX, -INT_MAX},
+        {INT_MIN, 1, 2, -1073741824},
+        {INT_MIN, -1, 2, 1073741824},
+        {INT_MIN, 1, 1, -1},
+        {INT_MIN, -1, 1, -1},
+        {INT_MIN, INT_MIN, INT_MAX, -1},
+        {-1, 1, INT_MIN, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.want, MulDivPlatform(c.a, c.b, c.c)) << c.a << " * " << c.b << " / " << c.c << " (ours)";
@@ -384,10 +449,10 @@ TEST_F(ResizeEngine, MulDivAgreesWithThePlatform) {
     // from Windows' (which historically gives 2 for 1 * -2^31 / -2^31). Ours
     // keep to the documented rule there; the engine never gets near these.
     const Case quirks[] = {
-        {1, INT_MIN, INT_MIN, 1},               // Wine 0, Windows 2
-        {INT_MIN, 1, -2, 1073741824},           // Wine -1073741824
+        {1, INT_MIN, INT_MIN, 1},                  // Wine 0, Windows 2
+        {INT_MIN, 1, -2, 1073741824},              // Wine -1073741824
         {INT_MAX, INT_MAX, INT_MIN, -2147483646},  // Wine 2147483645
-        {INT_MIN, INT_MIN, INT_MIN, -1},        // -2^31 exactly; Wine -2147483647
+        {INT_MIN, INT_MIN, INT_MIN, -1},           // -2^31 exactly; Wine -2147483647
     };
     for (const auto& c : quirks)
         EXPECT_EQ(c.want, MulDivPlatform(c.a, c.b, c.c)) << c.a << " * " << c.b << " / " << c.c;

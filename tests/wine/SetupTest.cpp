@@ -138,15 +138,12 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
     EXPECT_TRUE(loaded.messages.empty());
     const std::vector<CodeValue> sent = harness::TakeCommands(host);
     const std::vector<CodeValue> want = {
-        {0x8262, 0},
-        {0x8271, 120}, {0x8272, 5}, {0x8273, 200}, {0x8274, 10}, {0x822E, 12}, {0x8275, 400}, {0x8276, 20},
-        {0x823E, 48},
-        {0x8251, 4}, {0x8252, 6}, {0x8253, 8}, {0x8254, 10}, {0x825C, 0x88}, {0x825B, 0xFF},
-        {0x8256, 400}, {0x8257, 1200}, {0x8258, 50},
-        {0x8221, 2}, {0x8222, 4}, {0x8223, 6}, {0x8224, 8}, {0x8225, 10}, {0x8226, 12}, {0x8227, 14}, {0x8228, 16},
-        {0x822D, 0x88}, {0x822A, 3}, {0x822B, 0xFF}, {0x822C, 3000},
-        {0x8231, -2}, {0x8232, -4}, {0x8233, -6}, {0x8234, -8}, {0x8235, 20}, {0x8236, 22}, {0x8237, 24},
-        {0x8238, 26}, {0x823C, 0x88}, {0x823A, 2}, {0x823B, 0xFF}, {0x823D, 9000},
+        {0x8262, 0},    {0x8271, 120},  {0x8272, 5},    {0x8273, 200},  {0x8274, 10}, {0x822E, 12},   {0x8275, 400},
+        {0x8276, 20},   {0x823E, 48},   {0x8251, 4},    {0x8252, 6},    {0x8253, 8},  {0x8254, 10},   {0x825C, 0x88},
+        {0x825B, 0xFF}, {0x8256, 400},  {0x8257, 1200}, {0x8258, 50},   {0x8221, 2},  {0x8222, 4},    {0x8223, 6},
+        {0x8224, 8},    {0x8225, 10},   {0x8226, 12},   {0x8227, 14},   {0x8228, 16}, {0x822D, 0x88}, {0x822A, 3},
+        {0x822B, 0xFF}, {0x822C, 3000}, {0x8231, -2},   {0x8232, -4},   {0x8233, -6}, {0x8234, -8},   {0x8235, 20},
+        {0x8236, 22},   {0x8237, 24},   {0x8238, 26},   {0x823C, 0x88}, {0x823A, 2},  {0x823B, 0xFF}, {0x823D, 9000},
     };
     EXPECT_EQ(sent, want);
     all.insert(all.end(), sent.begin(), sent.end());
@@ -168,8 +165,10 @@ TEST_F(SetupTest, SavedSetupRestoresEveryPageAfterARestartAndTheRecordListsEvery
     EXPECT_NE(op.StripText(2).find("Set-up \"every setting\" loaded: 42 commands sent"), std::string::npos)
         << op.StripText(2);
     EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, MonoWinEnd)), 3000);
-    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DipoleWinEnd)), 9000);
-    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DtWinEnd) + 4), 1250);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DipoleWinEnd)),
+              9000);
+    EXPECT_EQ(BlockInt(TOOL_CONTROL_BLOCK_NAME, sizeof(ToolControlPara), offsetof(ToolControlPara, DtWinEnd) + 4),
+              1250);
     EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CorWinLength)), 300);
     EXPECT_EQ(BlockInt(PROCESS_BLOCK_NAME, sizeof(ProcessPara), offsetof(ProcessPara, CurveSelect)), 1);
 
@@ -220,7 +219,8 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
         PutFile(SetupPath(c.name), c.text);
         const harness::DialogRun run = harness::LoadSetup(op.Frame(), c.name, true);
         ASSERT_EQ(run.messages.size(), 1u) << c.name;
-        EXPECT_NE(run.messages[0].find("Setups\\" + std::string(c.name) + ".ini"), std::string::npos) << run.messages[0];
+        EXPECT_NE(run.messages[0].find("Setups\\" + std::string(c.name) + ".ini"), std::string::npos)
+            << run.messages[0];
         EXPECT_NE(run.messages[0].find(c.why), std::string::npos) << run.messages[0];
         EXPECT_TRUE(run.previewRows.empty()) << c.name;
     }
@@ -232,12 +232,13 @@ TEST_F(SetupTest, DamagedSetupFilesChangeNothingAndSayWhy) {
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_NE(run.messages[0].find("locked"), std::string::npos) << run.messages[0];
     PutFile(SetupPath("gone"), good);
-    run = harness::RunWithDialogs(
-        [&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
-        [&](HWND dialog, const std::string&) {
-            if (harness::ChooseListRow(dialog, IDC_SETUP_LIST, "gone")) DeleteFileA(SetupPath("gone").c_str());
-            harness::PushDialogButton(dialog, GetDlgItem(dialog, IDC_SETUP_LIST) ? IDOK : IDCANCEL);
-        });
+    run = harness::RunWithDialogs([&] { SendMessageA(op.Frame(), WM_COMMAND, ID_FILE_LOAD_SETUP, 0); },
+                                  [&](HWND dialog, const std::string&) {
+                                      if (harness::ChooseListRow(dialog, IDC_SETUP_LIST, "gone"))
+                                          DeleteFileA(SetupPath("gone").c_str());
+                                      harness::PushDialogButton(dialog,
+                                                                GetDlgItem(dialog, IDC_SETUP_LIST) ? IDOK : IDCANCEL);
+                                  });
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_NE(run.messages[0].find("missing"), std::string::npos) << run.messages[0];
     EXPECT_TRUE(harness::TakeCommands(host).empty());
@@ -294,10 +295,11 @@ TEST_F(SetupTest, NamesThatCannotBeFilesOrLeaveTheFolderAreRefused) {
         const char* name;
         const char* why;
     } cases[] = {
-        {"..\\escape", "cannot hold"}, {"a/b", "cannot hold"}, {"what?", "cannot hold"},
-        {"CON", "device name"}, {"COM0", "device name"}, {"LPT0.txt", "device name"},
-        {"COM\xC2\xB9", "device name"}, {"lpt\xC2\xB3.ini", "device name"}, {"CONOUT$", "device name"},
-        {"conin$.log", "device name"},
+        {"..\\escape", "cannot hold"},  {"a/b", "cannot hold"},
+        {"what?", "cannot hold"},       {"CON", "device name"},
+        {"COM0", "device name"},        {"LPT0.txt", "device name"},
+        {"COM\xC2\xB9", "device name"}, {"lpt\xC2\xB3.ini", "device name"},
+        {"CONOUT$", "device name"},     {"conin$.log", "device name"},
     };
     for (const auto& c : cases) {
         const harness::DialogRun run = harness::SaveSetup(op.Frame(), c.name);
@@ -328,7 +330,8 @@ TEST_F(SetupTest, ACyrillicNameIsSavedListedAndLoadedAsItIs) {
         [&](HWND dialog, const std::string&) {
             if (GetDlgItem(dialog, IDC_SETUP_LIST)) {
                 for (const auto& row : harness::ListRows(dialog, IDC_SETUP_LIST)) listed.push_back(row[0]);
-                harness::PushDialogButton(dialog, harness::ChooseListRow(dialog, IDC_SETUP_LIST, name) ? IDOK : IDCANCEL);
+                harness::PushDialogButton(dialog,
+                                          harness::ChooseListRow(dialog, IDC_SETUP_LIST, name) ? IDOK : IDCANCEL);
             } else {
                 harness::PushDialogButton(dialog, IDOK);
             }
@@ -386,7 +389,8 @@ TEST_F(SetupTest, TheRecordAsksBeforeReplacingAndWritesBothFilesOrNeither) {
     Operator op = harness::OpenOnPage(host, harness::kGeneral);
     const std::string dir = host.WorkFolder() + "\\records";
     harness::MakeFolders(dir);
-    for (const char* f : {"\\kept.txt", "\\kept.csv", "\\folder.txt", "\\ro.txt", "\\ro.csv", "\\KelvaneCtrl.ini.csv"}) {
+    for (const char* f :
+         {"\\kept.txt", "\\kept.csv", "\\folder.txt", "\\ro.txt", "\\ro.csv", "\\KelvaneCtrl.ini.csv"}) {
         SetFileAttributesA((dir + f).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA((dir + f).c_str());
     }
@@ -490,8 +494,7 @@ TEST_F(SetupTest, ListRenamesAndDeletes) {
                 harness::PushDialogButton(dialog, IDC_SETUP_RENAME);
             else if (t == 1 && harness::ChooseListRow(dialog, IDC_SETUP_LIST, "second"))
                 harness::PushDialogButton(dialog, IDC_SETUP_DELETE);  // asks, answered Yes
-            else
-                harness::PushDialogButton(dialog, IDCANCEL);
+            else harness::PushDialogButton(dialog, IDCANCEL);
         });
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], std::vector<std::string>{"first"});

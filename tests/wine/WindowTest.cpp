@@ -23,9 +23,9 @@
 #include "shell/TrendWindow.h"
 
 using namespace kelvane;
+using harness::HoldModifiers;
 using harness::HostHarness;
 using harness::Operator;
-using harness::HoldModifiers;
 using harness::PressViaLoop;
 using harness::PumpFor;
 
@@ -312,8 +312,8 @@ TEST_F(WindowTest, EnterCommitsTheTypedNumberAndNothingElseDoes) {
     const struct {
         const char* text;
         float value;
-    } cases[] = {{"-7.6", -7.6f}, {"", 0.0f}, {"12abc", 12.0f}, {"  3e2", 300.0f}, {"abc", 0.0f},
-                 {"0x20", 0.0f},   {"inf", 0.0f}, {"nan", 0.0f}};  // atof's plain decimal form only
+    } cases[] = {{"-7.6", -7.6f}, {"", 0.0f},     {"12abc", 12.0f}, {"  3e2", 300.0f},
+                 {"abc", 0.0f},   {"0x20", 0.0f}, {"inf", 0.0f},    {"nan", 0.0f}};  // atof's plain decimal form only
     for (const auto& c : cases) {
         g_values.clear();
         op.TypeAndEnter(4, IDC_AP_DT_MIN, c.text);
@@ -487,7 +487,7 @@ TEST_F(WindowTest, MnemonicsReachEveryPageControlAndNoneRepeats) {
     for (int page = 0; page < 5; ++page) {
         SCOPED_TRACE(kCaptions[page]);
         op.ClickPageItem(page);
-        std::map<char, std::string> keys;             // each mnemonic of the page and whose it is
+        std::map<char, std::string> keys;  // each mnemonic of the page and whose it is
         std::vector<std::pair<HWND, char>> throughLabels;
         char label = 0;
         for (HWND c = GetWindow(op.PageWindow(page), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -515,7 +515,8 @@ TEST_F(WindowTest, MnemonicsReachEveryPageControlAndNoneRepeats) {
             const char reached = own ? own : label;
             label = 0;
             if (unreached.count({page, GetDlgCtrlID(c)})) continue;
-            EXPECT_NE(0, reached) << "control " << GetDlgCtrlID(c) << " (" << cls << " \"" << text << "\") has no mnemonic";
+            EXPECT_NE(0, reached) << "control " << GetDlgCtrlID(c) << " (" << cls << " \"" << text
+                                  << "\") has no mnemonic";
             if (!own && reached && IsWindowEnabled(c)) throughLabels.emplace_back(c, reached);
         }
         // A label's key moves the focus to its control, through the host's loop.
@@ -539,9 +540,9 @@ TEST_F(WindowTest, CtrlTabAndCtrlPageKeysStepThroughThePagesAndWrap) {
         Focus focus;
         int to;
     } cases[] = {
-        {4, VK_TAB, false, kInPage, 0},   {0, VK_PRIOR, false, kInList, 4}, {0, VK_TAB, true, kInPage, 4},
-        {4, VK_NEXT, false, kInPage, 0},  {1, VK_NEXT, false, kInList, 2}, {3, VK_PRIOR, false, kInPage, 2},
-        {2, VK_TAB, false, kOnFrame, 3},  {1, VK_TAB, true, kInList, 0},
+        {4, VK_TAB, false, kInPage, 0},  {0, VK_PRIOR, false, kInList, 4}, {0, VK_TAB, true, kInPage, 4},
+        {4, VK_NEXT, false, kInPage, 0}, {1, VK_NEXT, false, kInList, 2},  {3, VK_PRIOR, false, kInPage, 2},
+        {2, VK_TAB, false, kOnFrame, 3}, {1, VK_TAB, true, kInList, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(kCaptions[c.from]) + " to " + kCaptions[c.to]);
@@ -664,7 +665,11 @@ TEST_F(WindowTest, UpAndDownInAGainBoxActAsItsArrows) {
 
         // Held at a range end, the keys stop there: never through the empty
         // box to the other end (the arrows keep that cycle).
-        const struct { const char* from; UINT key; int32_t end; } ends[] = {{"-30", VK_DOWN, -31}, {"78", VK_UP, 80}};
+        const struct {
+            const char* from;
+            UINT key;
+            int32_t end;
+        } ends[] = {{"-30", VK_DOWN, -31}, {"78", VK_UP, 80}};
         for (const auto& e : ends) {
             op.TypeAndEnter(b.page, b.edit, e.from);
             blocks();
@@ -783,13 +788,22 @@ TEST_F(WindowTest, StatusStripShowsFramesDropsAndTheLastCommand) {
         void (*act)(Operator&);
         const char* says;  // after the time of day
     } cases[] = {
-        {"a typed gain", [](Operator& o) { o.ClickPageItem(harness::kDtGain); o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "12"); },
+        {"a typed gain",
+         [](Operator& o) {
+             o.ClickPageItem(harness::kDtGain);
+             o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "12");
+         },
          " sent DT CH1 gain 12 dB"},
         {"a limited typed gain", [](Operator& o) { o.TypeAndEnter(harness::kDtGain, IDC_DT_CH1, "100"); },
          " DT CH1 gain limited: 100 dB typed, 78 dB sent: 1 command sent"},
-        {"an arrow", [](Operator& o) { o.ClickPageItem(harness::kMonopole); o.Arrow(harness::kMonopole, IDC_MONO_SPIN_CH8, true); },
+        {"an arrow",
+         [](Operator& o) {
+             o.ClickPageItem(harness::kMonopole);
+             o.Arrow(harness::kMonopole, IDC_MONO_SPIN_CH8, true);
+         },
          " sent Monopole CH8 gain "},
-        {"DT Download", [](Operator& o) { o.Click(harness::kDtGain, IDC_DT_DOWNLOAD_ALL); }, " DT Download: 6 commands sent"},
+        {"DT Download", [](Operator& o) { o.Click(harness::kDtGain, IDC_DT_DOWNLOAD_ALL); },
+         " DT Download: 6 commands sent"},
         {"Monopole Download", [](Operator& o) { o.Click(harness::kMonopole, IDC_MONO_DOWNLOAD_ALL); },
          " Monopole Download: 11 commands sent"},
         {"General Download", [](Operator& o) { o.Click(harness::kGeneral, IDC_GEN_DOWNLOAD); },
@@ -871,22 +885,49 @@ TEST_F(WindowTest, SendAllSettingsResendsEveryPageInOneOrder) {
     op.SendAllSettings();
     const std::vector<harness::CodeValue> want = {
         // General "Download"
-        {CMD_DT_RXDELAY, 150}, {CMD_DT_RXDELAY_STEP, 10}, {CMD_MONO_RXDELAY, 120}, {CMD_MONO_RXDELAY_STEP, 11},
-        {CMD_MONO_SAMPLERATE, 24}, {CMD_DIPOLE_RXDELAY, 300}, {CMD_DIPOLE_RXDELAY_STEP, 12},
+        {CMD_DT_RXDELAY, 150},
+        {CMD_DT_RXDELAY_STEP, 10},
+        {CMD_MONO_RXDELAY, 120},
+        {CMD_MONO_RXDELAY_STEP, 11},
+        {CMD_MONO_SAMPLERATE, 24},
+        {CMD_DIPOLE_RXDELAY, 300},
+        {CMD_DIPOLE_RXDELAY_STEP, 12},
         {CMD_DIPOLE_SAMPLERATE, 24},
         // DT "DownLoad all commands", then its window (start limited to its slider)
-        {CMD_DT_CH1_GAIN, 3}, {CMD_DT_CH2_GAIN, 6}, {CMD_DT_CH3_GAIN, 9}, {CMD_DT_CH4_GAIN, 80},
-        {CMD_DT_DOWNHOLE_FILTER, VALUE_OFF}, {CMD_DT_AUTO_GAIN, VALUE_OFF},
-        {CMD_DT_WIN_START, 2000}, {CMD_DT_WIN_END, 2400}, {CMD_DT_TOTAL_OFFSET, 20},
+        {CMD_DT_CH1_GAIN, 3},
+        {CMD_DT_CH2_GAIN, 6},
+        {CMD_DT_CH3_GAIN, 9},
+        {CMD_DT_CH4_GAIN, 80},
+        {CMD_DT_DOWNHOLE_FILTER, VALUE_OFF},
+        {CMD_DT_AUTO_GAIN, VALUE_OFF},
+        {CMD_DT_WIN_START, 2000},
+        {CMD_DT_WIN_END, 2400},
+        {CMD_DT_TOTAL_OFFSET, 20},
         // Monopole "Download all commands", then its window end (as every start sets it)
-        {CMD_MONO_CH1_GAIN, 1}, {CMD_MONO_CH2_GAIN, 2}, {CMD_MONO_CH3_GAIN, 3}, {CMD_MONO_CH4_GAIN, 4},
-        {CMD_MONO_CH5_GAIN, 5}, {CMD_MONO_CH6_GAIN, 6}, {CMD_MONO_CH7_GAIN, 7}, {CMD_MONO_CH8_GAIN, 8},
-        {CMD_MONO_DOWNHOLE_FILTER, VALUE_OFF}, {CMD_MONO_STACK, 1}, {CMD_MONO_AUTO_GAIN, VALUE_ON},
+        {CMD_MONO_CH1_GAIN, 1},
+        {CMD_MONO_CH2_GAIN, 2},
+        {CMD_MONO_CH3_GAIN, 3},
+        {CMD_MONO_CH4_GAIN, 4},
+        {CMD_MONO_CH5_GAIN, 5},
+        {CMD_MONO_CH6_GAIN, 6},
+        {CMD_MONO_CH7_GAIN, 7},
+        {CMD_MONO_CH8_GAIN, 8},
+        {CMD_MONO_DOWNHOLE_FILTER, VALUE_OFF},
+        {CMD_MONO_STACK, 1},
+        {CMD_MONO_AUTO_GAIN, VALUE_ON},
         {CMD_MONO_WIN_END, 2960},
         // Dipole, the same set
-        {CMD_DIPOLE_CH1_GAIN, 11}, {CMD_DIPOLE_CH2_GAIN, 12}, {CMD_DIPOLE_CH3_GAIN, 13}, {CMD_DIPOLE_CH4_GAIN, 14},
-        {CMD_DIPOLE_CH5_GAIN, 15}, {CMD_DIPOLE_CH6_GAIN, 16}, {CMD_DIPOLE_CH7_GAIN, 17}, {CMD_DIPOLE_CH8_GAIN, -31},
-        {CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_ON}, {CMD_DIPOLE_STACK, 4}, {CMD_DIPOLE_AUTO_GAIN, VALUE_OFF},
+        {CMD_DIPOLE_CH1_GAIN, 11},
+        {CMD_DIPOLE_CH2_GAIN, 12},
+        {CMD_DIPOLE_CH3_GAIN, 13},
+        {CMD_DIPOLE_CH4_GAIN, 14},
+        {CMD_DIPOLE_CH5_GAIN, 15},
+        {CMD_DIPOLE_CH6_GAIN, 16},
+        {CMD_DIPOLE_CH7_GAIN, 17},
+        {CMD_DIPOLE_CH8_GAIN, -31},
+        {CMD_DIPOLE_DOWNHOLE_FILTER, VALUE_ON},
+        {CMD_DIPOLE_STACK, 4},
+        {CMD_DIPOLE_AUTO_GAIN, VALUE_OFF},
         {CMD_DIPOLE_WIN_END, 8640},
     };
     EXPECT_EQ(want, harness::TakeCommands(host));
@@ -1016,7 +1057,8 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, lineX, TrendY(scale, 10)) & 0xFFFFFF);
     for (int y = plot.top + 1; y < plot.bottom; ++y)
         for (int c = 0; c < 4; ++c)
-            ASSERT_NE(TrendInkFor(scheme, c).colour, GetPixel(dc, gapX, y) & 0xFFFFFF) << "CH" << c + 1 << " at y " << y;
+            ASSERT_NE(TrendInkFor(scheme, c).colour, GetPixel(dc, gapX, y) & 0xFFFFFF)
+                << "CH" << c + 1 << " at y " << y;
     ReleaseDC(trend, dc);
 
     // Copy: the shown period as CSV, with the gap and the mark.
@@ -1049,7 +1091,8 @@ TEST_F(WindowTest, TrendChartsTheReportedGainsWithGapsAndMarks) {
     const TrendScale wholeScale{plot.left, plot.top, plot.right, plot.bottom, probe.now, probe.spanMs};
     const int wholeX = (TrendX(wholeScale, whole[2].tick) + TrendX(wholeScale, whole[3].tick)) / 2;
     dc = GetDC(trend);
-    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, wholeX, TrendY(wholeScale, 10)) & 0xFFFFFF) << "drawn as before";
+    EXPECT_EQ(TrendInkFor(scheme, 0).colour, GetPixel(dc, wholeX, TrendY(wholeScale, 10)) & 0xFFFFFF)
+        << "drawn as before";
     ReleaseDC(trend, dc);
     SendMessageA(FindWindowExA(trend, nullptr, "BUTTON", "&Copy"), BM_CLICK, 0, 0);
     EXPECT_EQ(csv, ClipboardText());
