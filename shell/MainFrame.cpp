@@ -18,6 +18,7 @@
 #include "framework/PrivateMessages.h"
 #include "shell/ControlView.h"
 #include "shell/TrendWindow.h"
+#include "shell/logic/StripRules.h"
 #include "shell/SetupDialogs.h"
 #include "resource.h"
 
@@ -284,9 +285,8 @@ void CMainFrame::OnStatusTick() {
     UpdateStale();
     if (m_pView) m_pView->RefreshPageMarks();
     UpdateStatusStrip();
-    const uint32_t since = m_watch.SinceMs();
-    if (!m_stale && since < kelvane::kStaleAfterMs && kelvane::kStaleAfterMs - since < kStatusTickMs)
-        SetTimer(m_hWnd, kStaleTimer, kelvane::kStaleAfterMs - since, nullptr);
+    const uint32_t delay = kelvane::StaleTimerDelay(m_stale, m_watch.SinceMs(), kelvane::kStaleAfterMs, kStatusTickMs);
+    if (delay) SetTimer(m_hWnd, kStaleTimer, delay, nullptr);
 }
 
 void CMainFrame::UpdateStale() {
@@ -320,35 +320,18 @@ void CMainFrame::UpdateStatusStrip() {
     }
     // A save that failed (or kept another program's values) leads until a
     // later save goes well; its tip gives the full paths. A DSP error stays
-    // in sight from any page until an all-OK report.
+    // in sight from any page until an all-OK report; a job journal that
+    // cannot be written goes with the saves; a channel flagged in auto gain
+    // leads, until acknowledged.
     const CSettingsFile::Status settings = m_link.settings.Status();
-    const std::string dsp = m_pView ? m_pView->DspErrorNote() : std::string();
-    const std::string dspBrief = dsp.empty() ? std::string() : "DSP error";
-    const auto join = [](const std::string& a, const std::string& b) {
-        return a.empty() ? b : b.empty() ? a : a + "; " + b;
-    };
-    // A job journal that cannot be written goes with the settings' saves.
-    const std::string journal = m_link.job.Failure();
-    const std::string saveLine = join(settings.line, journal.empty() ? journal : "Job journal not written: " + journal);
-    const std::string saveBrief = join(settings.shortLine.empty() ? settings.line : settings.shortLine,
-                                       journal.empty() ? "" : "Journal not written");
-    const std::string saveEssence = join(
-        settings.line.empty() ? std::string() : saveBrief.substr(0, saveBrief.find(" (")),
-        journal.empty() ? "" : "Journal not written");
-    // A channel flagged in auto gain leads, until acknowledged; shortened
-    // alongside the others.
-    const std::vector<std::string> health = HealthStripForms();
-    m_stripShowsHealth = !health.empty();
-    std::vector<std::string> failure;
-    if (!dsp.empty() || !saveLine.empty() || !health.empty()) {
-        const std::string others[] = {join(dsp, saveLine), join(dsp, saveBrief), join(dspBrief, saveBrief),
-                                      join(dspBrief, saveEssence)};
-        for (size_t i = 0; i < 4; ++i) {
-            const std::string form = join(health.empty() ? std::string() : health[std::min(i, health.size() - 1)],
-                                          others[i]);
-            if (failure.empty() || form != failure.back()) failure.push_back(form);
-        }
-    }
+    kelvane::StripFailure what;
+    what.dsp = m_pView ? m_pView->DspErrorNote() : std::string();
+    what.saveLine = settings.line;
+    what.saveShort = settings.shortLine;
+    what.journal = m_link.job.Failure();
+    what.health = HealthStripForms();
+    m_stripShowsHealth = !what.health.empty();
+    const std::vector<std::string> failure = kelvane::StripFailureForms(what);
     const std::string last = m_link.host.Sent().Line();
     if (changed || failure != m_failure || last != m_lastSent || settings.tip != m_failureTip) {
         m_failure = failure;
@@ -546,7 +529,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // notice after a quiet spell is shown at once.
 void CMainFrame::OnReadBackNotice() {
     if (m_readBackDeferred) return;  // the timer shows the latest words
-    const bool streaming = GetTickCount() - m_lastReadBackTick < kStreamGapMs;
+    const bool streaming = kelvane::Streaming(GetTickCount(), m_lastReadBackTick);
     // GetInputState: a key or mouse button waiting, without touching the
     // queue's "new since last looked" bits a host's wait loop may rely on.
     if (streaming && GetInputState() && SetTimer(m_hWnd, kReadBackTimer, USER_TIMER_MINIMUM, nullptr)) {

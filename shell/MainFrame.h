@@ -77,9 +77,8 @@ private:
 
     // While frames stream, a read-back notice that finds operator input
     // waiting is shown after that input, once, from a short timer (see
-    // OnReadBackNotice). Displays closer together than the gap are a stream.
+    // OnReadBackNotice). Displays closer together than kStreamGapMs are a stream.
     static constexpr UINT_PTR kReadBackTimer = 1;
-    static constexpr DWORD kStreamGapMs = 50;
     // Settings are saved a while after the last change; the timer looks.
     static constexpr UINT_PTR kSaveTimer = 2;
     static constexpr UINT kSaveTickMs = 250;

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/logic/StripRules.h"
 
 using namespace kelvane;
 
@@ -58,4 +62,41 @@ TEST(FrameWatch, StalenessRateAndDrops) {
     EXPECT_EQ("2 h 5 min", FormatAge(7500000));
     EXPECT_EQ(86399, SecondsOfDayAgo(0, 1000)) << "yesterday";
     EXPECT_EQ(3600, SecondsOfDayAgo(3661, 61999));
+}
+
+// The strip's time decisions at their edges, with the clock handed in.
+TEST(StripRules, StreamAndStaleTimerEdges) {
+    EXPECT_TRUE(Streaming(1049, 1000));
+    EXPECT_FALSE(Streaming(1050, 1000));
+    EXPECT_TRUE(Streaming(10, 0xFFFFFFF0u)) << "across the tick's wrap";
+    const struct {
+        bool stale;
+        uint32_t since, want;
+    } cases[] = {{false, 1499, 0}, {false, 1500, 0}, {false, 1501, 499}, {false, 1999, 1}, {false, 2000, 0},
+                 {true, 1800, 0}};
+    for (const auto& c : cases) EXPECT_EQ(c.want, StaleTimerDelay(c.stale, c.since, 2000, 500)) << c.since;
+}
+
+// The failure part, whole first and then shorter, no two forms alike.
+TEST(StripRules, FailureFormsShortenInTurn) {
+    EXPECT_TRUE(StripFailureForms({}).empty());
+    StripFailure save;
+    save.saveLine = "Settings not saved (locked): kept in D:\\KC1.ini";
+    save.saveShort = "Settings not saved (locked)";
+    EXPECT_EQ(StripFailureForms(save), (std::vector<std::string>{save.saveLine, save.saveShort, "Settings not saved"}));
+    StripFailure all = save;
+    all.dsp = "DSP#2 of the master panel reports an error";
+    all.journal = "Access denied";
+    all.health = {"Monopole CH3 stuck at 42 dB for 25 s", "CH3 stuck"};
+    EXPECT_EQ(StripFailureForms(all),
+              (std::vector<std::string>{
+                  "Monopole CH3 stuck at 42 dB for 25 s; " + all.dsp + "; " + save.saveLine +
+                      "; Job journal not written: Access denied",
+                  "CH3 stuck; " + all.dsp + "; " + save.saveShort + "; Journal not written",
+                  "CH3 stuck; DSP error; " + save.saveShort + "; Journal not written",
+                  "CH3 stuck; DSP error; Settings not saved; Journal not written"}));
+    StripFailure journal;
+    journal.journal = "The disk is full";
+    EXPECT_EQ(StripFailureForms(journal),
+              (std::vector<std::string>{"Job journal not written: The disk is full", "Journal not written"}));
 }
