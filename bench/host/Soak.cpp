@@ -29,6 +29,7 @@
 #include "bench/logic/ReplayShrink.h"
 #include "core/logic/DriveLimits.h"
 #include "core/logic/JournalLines.h"
+#include "core/logic/SettingList.h"
 #include "resource.h"
 
 using namespace kelvane;
@@ -45,33 +46,43 @@ struct GainBox {
     int id;
     int32_t code;
     int32_t allCode;
-    const char* section;
-    const char* key;  // in the settings file; nullptr: not saved
 };
 
+// The settings file's section and key of the setting a command sends, from
+// the settings list (key null: the file does not keep it).
+struct FileKey {
+    const char* section = nullptr;
+    const char* key = nullptr;
+};
+FileKey SavedKeyOf(int32_t code) {
+    for (const SettingRow& row : kSettings)
+        if (row.code == code && row.saved) return {row.section, row.key};
+    return {};
+}
+
 const GainBox kGainBoxes[] = {
-    {harness::kDtGain, IDC_DT_CH1, CMD_DT_CH1_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch1Gain"},
-    {harness::kDtGain, IDC_DT_CH2, CMD_DT_CH2_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch2Gain"},
-    {harness::kDtGain, IDC_DT_CH3, CMD_DT_CH3_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch3Gain"},
-    {harness::kDtGain, IDC_DT_CH4, CMD_DT_CH4_GAIN, CMD_DT_ALL_GAIN, "DT GAIN CONTROL", "Ch4Gain"},
-    {harness::kMonopole, IDC_MONO_CH1, CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch1Gain"},
-    {harness::kMonopole, IDC_MONO_CH2, CMD_MONO_CH2_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch2Gain"},
-    {harness::kMonopole, IDC_MONO_CH3, CMD_MONO_CH3_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch3Gain"},
-    {harness::kMonopole, IDC_MONO_CH4, CMD_MONO_CH4_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch4Gain"},
-    {harness::kMonopole, IDC_MONO_CH5, CMD_MONO_CH5_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch5Gain"},
-    {harness::kMonopole, IDC_MONO_CH6, CMD_MONO_CH6_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch6Gain"},
-    {harness::kMonopole, IDC_MONO_CH7, CMD_MONO_CH7_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch7Gain"},
-    {harness::kMonopole, IDC_MONO_CH8, CMD_MONO_CH8_GAIN, CMD_MONO_ALL_GAIN, "MONOPOLE CONTROL", "Ch8Gain"},
-    {harness::kMonopole, IDC_MONO_ALL, CMD_MONO_ALL_GAIN, 0, "MONOPOLE CONTROL", "AllGain"},
-    {harness::kDipole, IDC_DIP_CH1, CMD_DIPOLE_CH1_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch1Gain"},
-    {harness::kDipole, IDC_DIP_CH2, CMD_DIPOLE_CH2_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch2Gain"},
-    {harness::kDipole, IDC_DIP_CH3, CMD_DIPOLE_CH3_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch3Gain"},
-    {harness::kDipole, IDC_DIP_CH4, CMD_DIPOLE_CH4_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch4Gain"},
-    {harness::kDipole, IDC_DIP_CH5, CMD_DIPOLE_CH5_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch5Gain"},
-    {harness::kDipole, IDC_DIP_CH6, CMD_DIPOLE_CH6_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch6Gain"},
-    {harness::kDipole, IDC_DIP_CH7, CMD_DIPOLE_CH7_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch7Gain"},
-    {harness::kDipole, IDC_DIP_CH8, CMD_DIPOLE_CH8_GAIN, CMD_DIPOLE_ALL_GAIN, "DIPOLE CONTROL", "Ch8Gain"},
-    {harness::kDipole, IDC_DIP_ALL, CMD_DIPOLE_ALL_GAIN, 0, "DIPOLE CONTROL", "AllGain"},
+    {harness::kDtGain, IDC_DT_CH1, CMD_DT_CH1_GAIN, CMD_DT_ALL_GAIN},
+    {harness::kDtGain, IDC_DT_CH2, CMD_DT_CH2_GAIN, CMD_DT_ALL_GAIN},
+    {harness::kDtGain, IDC_DT_CH3, CMD_DT_CH3_GAIN, CMD_DT_ALL_GAIN},
+    {harness::kDtGain, IDC_DT_CH4, CMD_DT_CH4_GAIN, CMD_DT_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH1, CMD_MONO_CH1_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH2, CMD_MONO_CH2_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH3, CMD_MONO_CH3_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH4, CMD_MONO_CH4_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH5, CMD_MONO_CH5_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH6, CMD_MONO_CH6_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH7, CMD_MONO_CH7_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_CH8, CMD_MONO_CH8_GAIN, CMD_MONO_ALL_GAIN},
+    {harness::kMonopole, IDC_MONO_ALL, CMD_MONO_ALL_GAIN, 0},
+    {harness::kDipole, IDC_DIP_CH1, CMD_DIPOLE_CH1_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH2, CMD_DIPOLE_CH2_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH3, CMD_DIPOLE_CH3_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH4, CMD_DIPOLE_CH4_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH5, CMD_DIPOLE_CH5_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH6, CMD_DIPOLE_CH6_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH7, CMD_DIPOLE_CH7_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_CH8, CMD_DIPOLE_CH8_GAIN, CMD_DIPOLE_ALL_GAIN},
+    {harness::kDipole, IDC_DIP_ALL, CMD_DIPOLE_ALL_GAIN, 0},
 };
 
 // Other boxes whose text is the value of the last command of their code.
@@ -295,11 +306,12 @@ std::string InvariantCheck::After(const ScriptStep& s, harness::Operator* op, bo
             const std::string ini = harness::SettingsPath(harness::HostWorkSpace());
             for (const GainBox& g : kGainBoxes) {
                 auto box = m_boxes.find(g.code);
-                if (!g.key || box == m_boxes.end()) continue;
+                const FileKey k = SavedKeyOf(g.code);
+                if (!k.key || box == m_boxes.end()) continue;
                 char buf[32] = {};
-                GetPrivateProfileStringA(g.section, g.key, "", buf, sizeof buf, ini.c_str());
+                GetPrivateProfileStringA(k.section, k.key, "", buf, sizeof buf, ini.c_str());
                 if (box->second != buf)
-                    fail(std::string("[") + g.section + "] " + g.key + " is \"" + buf +
+                    fail(std::string("[") + k.section + "] " + k.key + " is \"" + buf +
                          "\" after the unload, the box showed \"" + box->second + "\"");
             }
         }
