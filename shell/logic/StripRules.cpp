@@ -20,13 +20,14 @@ std::vector<std::string> StripFailureForms(const StripFailure& in) {
     const std::string saveBrief = in.saveShort.empty() ? in.saveLine : in.saveShort;
     const std::string saveEssence = saveBrief.substr(0, saveBrief.find(" ("));
     const std::string dspBrief = in.dsp.empty() ? std::string() : "DSP error";
-    const std::string others[] = {Join(in.dsp, Join(in.saveLine, journalWhole)), Join(in.dsp, Join(saveBrief, journalBrief)),
-                                  Join(dspBrief, Join(saveBrief, journalBrief)),
-                                  Join(dspBrief, Join(saveEssence, journalBrief))};
+    const std::string others[] = {
+        Join(in.dsp, Join(in.saveLine, journalWhole)), Join(in.dsp, Join(saveBrief, journalBrief)),
+        Join(dspBrief, Join(saveBrief, journalBrief)), Join(dspBrief, Join(saveEssence, journalBrief))};
     std::vector<std::string> forms;
     if (others[0].empty() && in.health.empty()) return forms;
     for (size_t i = 0; i < 4; ++i) {
-        const std::string form = Join(in.health.empty() ? std::string() : in.health[std::min(i, in.health.size() - 1)], others[i]);
+        const std::string form = Join(in.health.empty() ? std::string() : in.health[std::min(i, in.health.size() - 1)],
+                                      others[i]);
         if (forms.empty() || form != forms.back()) forms.push_back(form);
     }
     return forms;

@@ -22,10 +22,10 @@ uint32_t StaleTimerDelay(bool stale, uint32_t sinceMs, uint32_t staleAfterMs, ui
 
 // What went wrong, for the strip's failure part.
 struct StripFailure {
-    std::string dsp;          // "" or the DSP error's note
-    std::string saveLine;     // "" or how the last save went wrong, whole
-    std::string saveShort;    // its short form ("" : the whole one)
-    std::string journal;      // "" or why the job journal is not written
+    std::string dsp;                  // "" or the DSP error's note
+    std::string saveLine;             // "" or how the last save went wrong, whole
+    std::string saveShort;            // its short form ("" : the whole one)
+    std::string journal;              // "" or why the job journal is not written
     std::vector<std::string> health;  // the health flag's forms, whole first ("" none)
 };
 // Whole first, then ever shorter forms (no two alike); none while nothing

@@ -72,8 +72,8 @@ TEST(StripRules, StreamAndStaleTimerEdges) {
     const struct {
         bool stale;
         uint32_t since, want;
-    } cases[] = {{false, 1499, 0}, {false, 1500, 0}, {false, 1501, 499}, {false, 1999, 1}, {false, 2000, 0},
-                 {true, 1800, 0}};
+    } cases[] = {{false, 1499, 0}, {false, 1500, 0}, {false, 1501, 499},
+                 {false, 1999, 1}, {false, 2000, 0}, {true, 1800, 0}};
     for (const auto& c : cases) EXPECT_EQ(c.want, StaleTimerDelay(c.stale, c.since, 2000, 500)) << c.since;
 }
 
@@ -89,12 +89,11 @@ TEST(StripRules, FailureFormsShortenInTurn) {
     all.journal = "Access denied";
     all.health = {"Monopole CH3 stuck at 42 dB for 25 s", "CH3 stuck"};
     EXPECT_EQ(StripFailureForms(all),
-              (std::vector<std::string>{
-                  "Monopole CH3 stuck at 42 dB for 25 s; " + all.dsp + "; " + save.saveLine +
-                      "; Job journal not written: Access denied",
-                  "CH3 stuck; " + all.dsp + "; " + save.saveShort + "; Journal not written",
-                  "CH3 stuck; DSP error; " + save.saveShort + "; Journal not written",
-                  "CH3 stuck; DSP error; Settings not saved; Journal not written"}));
+              (std::vector<std::string>{"Monopole CH3 stuck at 42 dB for 25 s; " + all.dsp + "; " + save.saveLine +
+                                            "; Job journal not written: Access denied",
+                                        "CH3 stuck; " + all.dsp + "; " + save.saveShort + "; Journal not written",
+                                        "CH3 stuck; DSP error; " + save.saveShort + "; Journal not written",
+                                        "CH3 stuck; DSP error; Settings not saved; Journal not written"}));
     StripFailure journal;
     journal.journal = "The disk is full";
     EXPECT_EQ(StripFailureForms(journal),
