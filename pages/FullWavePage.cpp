@@ -43,7 +43,7 @@ std::string CFullWavePage::TipText(int id) const {
     if (id == m_fw.windowEndId) {
         int32_t lo = 0, hi = 0;
         DriveBounds(m_fw.windowEndCode, m_ctx.params, &lo, &hi);
-        const std::string tip = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
+        std::string tip = WindowEndTip(lo, WindowEndInterval(m_fw.windowEndCode, m_ctx.params));
         if (m_ctx.commands.SentSinceStart(m_fw.windowEndCode)) return tip;
         const std::string holds = m_ctx.commands.ToolHolds(m_fw.windowEndCode);
         return tip + "; " + kNotSentSinceStartNote + (holds.empty() ? "" : "; " + holds);

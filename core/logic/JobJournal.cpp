@@ -77,7 +77,7 @@ std::string Wrapped(const std::string& s) {
     constexpr size_t kWidth = 80;
     if (s.size() <= kWidth) return s + "\r\n";
     size_t indent = s.find_first_not_of(' ');
-    if (indent == std::string::npos || indent > 20) indent = 0;
+    if (indent > 20) indent = 0;  // none, or a line of blanks
     const std::string more(indent + 4, ' ');
     std::string out;
     std::string rest = s;
