@@ -5,16 +5,18 @@
 namespace ctl {
 // A slider of a hidden page is drawn whole when the page is shown: asking it
 // to redraw now only costs the window manager a request per change.
-void TrackSetup(HWND slider, int lo, int hi, int lineStep, int pageStep) {
+void Slider::Setup(int lo, int hi, int lineStep, int pageStep) const {
+    HWND slider = m_h;
     SendMessageA(slider, TBM_SETRANGEMIN, FALSE, lo);
     SendMessageA(slider, TBM_SETRANGEMAX, IsWindowVisible(slider), hi);
     if (lineStep > 0) SendMessageA(slider, TBM_SETLINESIZE, 0, lineStep);
     if (pageStep > 0) SendMessageA(slider, TBM_SETPAGESIZE, 0, pageStep);
 }
-void TrackSetPos(HWND slider, int pos) { SendMessageA(slider, TBM_SETPOS, IsWindowVisible(slider), pos); }
-int TrackPos(HWND slider) { return static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0)); }
+void Slider::SetPos(int pos) const { SendMessageA(m_h, TBM_SETPOS, IsWindowVisible(m_h), pos); }
+int Slider::Pos() const { return static_cast<int>(SendMessageA(m_h, TBM_GETPOS, 0, 0)); }
 
-void ComboFill(HWND combo, const char* const* items, int count) {
+void Combo::Fill(const char* const* items, int count) const {
+    HWND combo = m_h;
     // Each item added would repaint the list otherwise.
     SendMessageA(combo, WM_SETREDRAW, FALSE, 0);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
@@ -22,15 +24,16 @@ void ComboFill(HWND combo, const char* const* items, int count) {
     SendMessageA(combo, WM_SETREDRAW, TRUE, 0);
     if (IsWindowVisible(combo)) InvalidateRect(combo, nullptr, TRUE);
 }
-int ComboSel(HWND combo) { return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
-bool ComboSetSel(HWND combo, int index) {
-    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+int Combo::Sel() const { return static_cast<int>(SendMessageA(m_h, CB_GETCURSEL, 0, 0)); }
+bool Combo::SetSel(int index) const {
+    const int count = static_cast<int>(SendMessageA(m_h, CB_GETCOUNT, 0, 0));
     if (index < 0 || index >= count) return false;
-    SendMessageA(combo, CB_SETCURSEL, index, 0);
+    SendMessageA(m_h, CB_SETCURSEL, index, 0);
     return true;
 }
 
-void ListReplace(HWND list, const std::string* lines, int count) {
+void List::Replace(const std::string* lines, int count) const {
+    HWND list = m_h;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     for (int i = 0; i < count; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));

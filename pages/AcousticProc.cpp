@@ -80,43 +80,43 @@ BOOL CAcousticProc::OnInitDialog() {
     CResizePage::OnInitDialog();
     kelvane::ParameterSet& app = m_ctx.params;
 
-    ctl::ComboFill(Item(IDC_AP_CURVE), kCurveItems, 2);
-    ctl::ComboFill(Item(IDC_AP_FILTER_TYPE), kFilterItems, 3);
-    ctl::ComboFill(Item(IDC_AP_THRES_TYPE), kThresholdTypeItems, 2);
+    ctl::Combo(Item(IDC_AP_CURVE)).Fill(kCurveItems, 2);
+    ctl::Combo(Item(IDC_AP_FILTER_TYPE)).Fill(kFilterItems, 3);
+    ctl::Combo(Item(IDC_AP_THRES_TYPE)).Fill(kThresholdTypeItems, 2);
     // The curve choice outlives a closed window (it is 0 only at load), so a
     // reopened page shows the curve the host works with.
-    if (!ctl::ComboSetSel(Item(IDC_AP_CURVE), app.CurveSelect)) ctl::ComboSetSel(Item(IDC_AP_CURVE), 0);
-    ctl::ComboSetSel(Item(IDC_AP_FILTER_TYPE), 0);
-    ctl::ComboSetSel(Item(IDC_AP_THRES_TYPE), 0);
+    if (!ctl::Combo(Item(IDC_AP_CURVE)).SetSel(app.CurveSelect)) ctl::Combo(Item(IDC_AP_CURVE)).SetSel(0);
+    ctl::Combo(Item(IDC_AP_FILTER_TYPE)).SetSel(0);
+    ctl::Combo(Item(IDC_AP_THRES_TYPE)).SetSel(0);
 
     // The labels show the stored values themselves, even where the slider
     // clamps them to its range.
     for (int k = 0; k < 4; ++k) {
         HWND slider = Item(kStartSlider[k]);
-        ctl::TrackSetup(slider, kelvane::kStartOffsetMin, kelvane::kStartOffsetMax, 8, 80);
-        ctl::TrackSetPos(slider, app.T01RStart[k]);
+        ctl::Slider(slider).Setup(kelvane::kStartOffsetMin, kelvane::kStartOffsetMax, 8, 80);
+        ctl::Slider(slider).SetPos(app.T01RStart[k]);
         SetItemInt(kStartLabel[k], app.T01RStart[k]);
     }
 
     // Tenth-scaled sliders start at the nearest position: a stored 0.7f (just
     // below 0.7) must sit at 7, beside its label "0.70".
-    ctl::TrackSetup(Item(IDC_AP_COEFF), 1, 50, 1, 10);
-    ctl::TrackSetPos(Item(IDC_AP_COEFF), kelvane::TenthPosition(app.Coefficient));
+    ctl::Slider(Item(IDC_AP_COEFF)).Setup(1, 50, 1, 10);
+    ctl::Slider(Item(IDC_AP_COEFF)).SetPos(kelvane::TenthPosition(app.Coefficient));
     SetLabel(IDC_AP_COEFF_VALUE, app.Coefficient, 2);
 
     for (int k = 0; k < 4; ++k) {
         HWND slider = Item(kMinSlider[k]);
-        ctl::TrackSetup(slider, kelvane::kThresholdMinPosMin, kelvane::kThresholdMinPosMax, 1, 10);
-        ctl::TrackSetPos(slider, kelvane::TenthPosition(app.ThresholdMin[k]));
+        ctl::Slider(slider).Setup(kelvane::kThresholdMinPosMin, kelvane::kThresholdMinPosMax, 1, 10);
+        ctl::Slider(slider).SetPos(kelvane::TenthPosition(app.ThresholdMin[k]));
         SetLabel(kMinLabel[k], app.ThresholdMin[k], 2);
     }
 
-    ctl::TrackSetup(Item(IDC_AP_THRES_FACTOR), 2, 10, 0, 0);
-    ctl::TrackSetPos(Item(IDC_AP_THRES_FACTOR), kelvane::TenthPosition(app.ThresholdFactor));
+    ctl::Slider(Item(IDC_AP_THRES_FACTOR)).Setup(2, 10, 0, 0);
+    ctl::Slider(Item(IDC_AP_THRES_FACTOR)).SetPos(kelvane::TenthPosition(app.ThresholdFactor));
     SetLabel(IDC_AP_THRES_FACTOR_VALUE, app.ThresholdFactor, 2);
 
-    ctl::TrackSetup(Item(IDC_AP_SEARCH_WIN), 120, 2000, 8, 80);
-    ctl::TrackSetPos(Item(IDC_AP_SEARCH_WIN), app.SearchWinLength);
+    ctl::Slider(Item(IDC_AP_SEARCH_WIN)).Setup(120, 2000, 8, 80);
+    ctl::Slider(Item(IDC_AP_SEARCH_WIN)).SetPos(app.SearchWinLength);
     SetItemInt(IDC_AP_SEARCH_WIN_VALUE, app.SearchWinLength);
 
     for (int k = 0; k < 4; ++k) {
@@ -127,7 +127,7 @@ BOOL CAcousticProc::OnInitDialog() {
     }
 
     // A filter type outside the list leaves it without a selection.
-    if (!ctl::ComboSetSel(Item(IDC_AP_FILTER_TYPE), app.FilterType))
+    if (!ctl::Combo(Item(IDC_AP_FILTER_TYPE)).SetSel(app.FilterType))
         SendMessageA(Item(IDC_AP_FILTER_TYPE), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     if (app.FilterType == kFilterBandPass) {
         SetItemInt(IDC_AP_LOW_CUT, app.LowCut);
@@ -180,13 +180,13 @@ bool CAcousticProc::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 }
 
 void CAcousticProc::OnCurveSelect() {
-    const int32_t index = ctl::ComboSel(Item(IDC_AP_CURVE));
+    const int32_t index = ctl::Combo(Item(IDC_AP_CURVE)).Sel();
     m_ctx.params.CurveSelect = index;
     Publish(m_ctx.params.CurveSelect);
 }
 
 void CAcousticProc::OnFilterSelect() {
-    const int32_t index = ctl::ComboSel(Item(IDC_AP_FILTER_TYPE));
+    const int32_t index = ctl::Combo(Item(IDC_AP_FILTER_TYPE)).Sel();
     m_ctx.params.FilterType = index;
     Publish(m_ctx.params.FilterType);
     // Only the band-pass filter has cut-offs; no selection changes nothing.
@@ -200,7 +200,7 @@ void CAcousticProc::OnFilterSelect() {
 }
 
 void CAcousticProc::OnThresholdType() {
-    const int32_t index = ctl::ComboSel(Item(IDC_AP_THRES_TYPE));
+    const int32_t index = ctl::Combo(Item(IDC_AP_THRES_TYPE)).Sel();
     m_ctx.params.ThresholdType = index;
     Publish(m_ctx.params.ThresholdType);
 }
@@ -267,7 +267,7 @@ void CAcousticProc::OnEditValue(int id) {
 // Every scroll code lands here (tracking, steps, end of scroll): the position
 // is read from the slider, since the message carries none for some codes.
 void CAcousticProc::OnHScroll(int /*code*/, HWND slider) {
-    const int32_t p = ctl::TrackPos(slider);
+    const int32_t p = ctl::Slider(slider).Pos();
     if (int k = SliderIndex(kStartSlider, slider); k >= 0) {
         OnStartMoved(k, p);
     } else if (int m = SliderIndex(kMinSlider, slider); m >= 0) {
@@ -313,22 +313,22 @@ void CAcousticProc::SetMin(int k, float value) {
 // notification, so a shift never spreads further.
 void CAcousticProc::OnStartMoved(int k, int32_t p) {
     int32_t positions[4];
-    for (int j = 0; j < 4; ++j) positions[j] = ctl::TrackPos(Item(kStartSlider[j]));
+    for (int j = 0; j < 4; ++j) positions[j] = ctl::Slider(Item(kStartSlider[j])).Pos();
     const auto shifts = kelvane::LinkedStartShifts(k, p, m_ctx.params.T01RStart[k], positions, m_startLink);
     SetStart(k, p);
     for (const kelvane::SliderShift& s : shifts) {
-        ctl::TrackSetPos(Item(kStartSlider[s.receiver]), s.position);
+        ctl::Slider(Item(kStartSlider[s.receiver])).SetPos(s.position);
         SetStart(s.receiver, s.position);
     }
 }
 
 void CAcousticProc::OnMinMoved(int k, int32_t p) {
     int32_t positions[4];
-    for (int j = 0; j < 4; ++j) positions[j] = ctl::TrackPos(Item(kMinSlider[j]));
+    for (int j = 0; j < 4; ++j) positions[j] = ctl::Slider(Item(kMinSlider[j])).Pos();
     const auto shifts = kelvane::LinkedMinShifts(k, p, m_ctx.params.ThresholdMin[k], positions, m_minLink);
     SetMin(k, kelvane::TenthValue(p));
     for (const kelvane::SliderShift& s : shifts) {
-        ctl::TrackSetPos(Item(kMinSlider[s.receiver]), s.position);
+        ctl::Slider(Item(kMinSlider[s.receiver])).SetPos(s.position);
         SetMin(s.receiver, kelvane::TenthValue(s.position));
     }
 }

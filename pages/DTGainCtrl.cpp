@@ -61,7 +61,7 @@ BOOL CDTGainCtrl::OnInitDialog() {
     const int32_t values[3] = {set.DtFirstStartTime, set.DtFirstWinLength, set.DtTotalOffset};
     for (int k = 0; k < 3; ++k) {
         const SliderRow& s = kSliders[k];
-        ctl::TrackSetup(Item(s.id), s.lo, s.hi, s.lineStep, s.pageStep);
+        ctl::Slider(Item(s.id)).Setup(s.lo, s.hi, s.lineStep, s.pageStep);
         ShowSlider(k, values[k]);
     }
     SetItemInt(kSliders[kStartTime].valueLabel,
@@ -124,7 +124,7 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
     ParameterSet& set = m_ctx.params;
     int32_t* params[3] = {&set.DtFirstStartTime, &set.DtFirstWinLength, &set.DtTotalOffset};
     int32_t* copies[3] = {&m_start, &m_length, &m_offset};
-    const int32_t p = ctl::TrackPos(control);  // the notice's own position is 16 bits, and 0 at the end
+    const int32_t p = ctl::Slider(control).Pos();  // the notice's own position is 16 bits, and 0 at the end
     SetItemInt(kSliders[k].valueLabel, p);
     *params[k] = p;
     *copies[k] = p;
@@ -140,7 +140,7 @@ void CDTGainCtrl::OnHScroll(int code, HWND control) {
 }
 
 void CDTGainCtrl::ShowSlider(int k, int32_t value) {
-    ctl::TrackSetPos(Item(kSliders[k].id), value);
+    ctl::Slider(Item(kSliders[k].id)).SetPos(value);
     SetItemInt(kSliders[k].valueLabel, value);
 }
 

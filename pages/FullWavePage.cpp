@@ -24,13 +24,13 @@ BOOL CFullWavePage::OnInitDialog() {
     CGainPage::OnInitDialog();
     const int32_t isAuto = *Values().isAuto;
     // Other values than 0 and 1 leave both radios clear.
-    if (isAuto == 0) SetCheck(Layout().autoOffId, true);
-    else if (isAuto == 1) SetCheck(Layout().autoOnId, true);
-    ctl::ComboFill(Item(m_fw.stackId), kStackItems, 4);
-    ctl::ComboSetSel(Item(m_fw.stackId), *m_fwValues.stackValue - 1);
+    if (isAuto == 0) ctl::Check(Item(Layout().autoOffId)).SetChecked(true);
+    else if (isAuto == 1) ctl::Check(Item(Layout().autoOnId)).SetChecked(true);
+    ctl::Combo(Item(m_fw.stackId)).Fill(kStackItems, 4);
+    ctl::Combo(Item(m_fw.stackId)).SetSel(*m_fwValues.stackValue - 1);
     SetItemInt(m_fw.windowEndId, *m_fwValues.windowsEnd);
     m_windowEndEdit.SubclassWindow(Item(m_fw.windowEndId));
-    SetCheck(Layout().filterId, *Values().filter != 0);
+    ctl::Check(Item(Layout().filterId)).SetChecked(*Values().filter != 0);
     m_autoFlag = isAuto != 0 ? 1 : 0;
     const CueTip tips[] = {{m_fw.windowEndId, nullptr}, {m_fw.stackId, nullptr}};
     m_cues.AddTips(tips);
@@ -84,13 +84,13 @@ bool CFullWavePage::OnCommand(int id, int code) {
 }
 
 void CFullWavePage::StackChosen() {
-    const int sel = ctl::ComboSel(Item(m_fw.stackId));
+    const int sel = ctl::Combo(Item(m_fw.stackId)).Sel();
     if (sel + 1 == *m_fwValues.stackValue) return;
     StackChanged();
 }
 
 void CFullWavePage::StackChanged() {
-    *m_fwValues.stackValue = ctl::ComboSel(Item(m_fw.stackId)) + 1;
+    *m_fwValues.stackValue = ctl::Combo(Item(m_fw.stackId)).Sel() + 1;
     Send(m_fw.stackCode, *m_fwValues.stackValue);
 }
 

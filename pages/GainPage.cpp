@@ -1,5 +1,7 @@
 #include "pages/GainPage.h"
 
+#include "framework/Controls.h"
+
 #include <commctrl.h>
 
 #include <cstring>
@@ -370,7 +372,7 @@ void CGainPage::AutoGainOffClicked() {
 }
 
 void CGainPage::DownholeFilter() {
-    *m_values.filter = IsChecked(m_layout.filterId) ? 1 : 0;
+    *m_values.filter = ctl::Check(Item(m_layout.filterId)).Checked() ? 1 : 0;
     Send(m_layout.filterCode, *m_values.filter ? VALUE_ON : VALUE_OFF);
 }
 

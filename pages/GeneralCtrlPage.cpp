@@ -26,7 +26,7 @@ constexpr int kFieldIds[kDownloadFieldCount] = {
 
 // The list's index, or the page's own when the list has no valid selection.
 int ChoiceIndex(HWND combo, int current) {
-    const int sel = ctl::ComboSel(combo);
+    const int sel = ctl::Combo(combo).Sel();
     return sel >= 0 && sel < kIntervalCount ? sel : current;
 }
 
@@ -58,8 +58,8 @@ BOOL CGeneralCtrlPage::OnInitDialog() {
 
     m_monoIndex = MonoIntervalIndex(set.MonoSampleRate);
     m_dipoleIndex = DipoleIntervalIndex(set.DipoleSampleRate);
-    ctl::ComboFill(Item(IDC_GEN_MONO_SAMPLERATE), kMonoIntervals, kIntervalCount);
-    ctl::ComboFill(Item(IDC_GEN_DIP_SAMPLERATE), kDipoleIntervals, kIntervalCount);
+    ctl::Combo(Item(IDC_GEN_MONO_SAMPLERATE)).Fill(kMonoIntervals, kIntervalCount);
+    ctl::Combo(Item(IDC_GEN_DIP_SAMPLERATE)).Fill(kDipoleIntervals, kIntervalCount);
 
     FitStatusLines();
     FillStatusLists();
@@ -194,8 +194,8 @@ void CGeneralCtrlPage::ShowFields() const {
     SetItemInt(IDC_GEN_MONO_DELAY_STEP, m_monoDelayStep);
     SetItemInt(IDC_GEN_DIP_DELAY, m_dipoleDelay);
     SetItemInt(IDC_GEN_DIP_DELAY_STEP, m_dipoleDelayStep);
-    ctl::ComboSetSel(Item(IDC_GEN_MONO_SAMPLERATE), m_monoIndex);
-    ctl::ComboSetSel(Item(IDC_GEN_DIP_SAMPLERATE), m_dipoleIndex);
+    ctl::Combo(Item(IDC_GEN_MONO_SAMPLERATE)).SetSel(m_monoIndex);
+    ctl::Combo(Item(IDC_GEN_DIP_SAMPLERATE)).SetSel(m_dipoleIndex);
 }
 
 void CGeneralCtrlPage::FieldTexts(std::string (&texts)[kDownloadFieldCount]) const {
@@ -238,8 +238,8 @@ bool CGeneralCtrlPage::ReadFields() {
 void CGeneralCtrlPage::FillStatusLists() const {
     std::string lines[kDspLineCount];
     for (int i = 0; i < kDspLineCount; ++i) lines[i] = DspStatusLine(i, m_dspFlags[i]);
-    ctl::ListReplace(Item(IDC_GEN_LIST_LEFT), lines, kDspLineCount / 2);
-    ctl::ListReplace(Item(IDC_GEN_LIST_RIGHT), lines + kDspLineCount / 2, kDspLineCount / 2);
+    ctl::List(Item(IDC_GEN_LIST_LEFT)).Replace(lines, kDspLineCount / 2);
+    ctl::List(Item(IDC_GEN_LIST_RIGHT)).Replace(lines + kDspLineCount / 2, kDspLineCount / 2);
 }
 
 void CGeneralCtrlPage::ShowLastReport() const {

@@ -117,8 +117,8 @@ void CTrendWindow::OnCreate() {
     m_span = child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, kSpanId);
     m_copy = child("BUTTON", "&Copy", BS_PUSHBUTTON | WS_TABSTOP, kCopyId);
     m_save = child("BUTTON", "&Save as CSV...", BS_PUSHBUTTON | WS_TABSTOP, kSaveId);
-    ctl::ComboFill(m_span, kSpanNames, 4);
-    ctl::ComboSetSel(m_span, g_span);
+    ctl::Combo(m_span).Fill(kSpanNames, 4);
+    ctl::Combo(m_span).SetSel(g_span);
     MakeStyle();
     SetTimer(m_hWnd, kRepaintTimer, kRepaintTickMs, nullptr);
 }
@@ -367,7 +367,7 @@ LRESULT CTrendWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == kSpanId && HIWORD(wParam) == CBN_SELCHANGE) {
-            const int sel = ctl::ComboSel(m_span);
+            const int sel = ctl::Combo(m_span).Sel();
             if (sel >= 0 && sel <= kWholeJob) g_span = sel;
             InvalidateRect(m_hWnd, nullptr, FALSE);
         } else if (LOWORD(wParam) == kCopyId) {
