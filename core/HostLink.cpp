@@ -66,3 +66,10 @@ std::string CHostLink::ToolHolds(int32_t code) const {
     return "tool: " + kelvane::DescribeCommand(c) + ", sent " + (v.at.date == now.date ? when.substr(11) : when) +
            (v.thisLoad ? "" : " before the reload");
 }
+
+bool CHostLink::ToolValue(int32_t code, int32_t* value) const {
+    kelvane::SentValue v;
+    if (!m_job || !m_job->LastSent(code, &v)) return false;
+    *value = v.value;
+    return true;
+}

@@ -39,6 +39,7 @@ public:
     }
     bool SentSinceStart(int32_t code) const override { return m_sendLog.SentSinceStart(code); }
     std::string ToolHolds(int32_t code) const override;
+    bool ToolValue(int32_t code, int32_t* value) const override;
 
     // What the status strip says was sent last.
     const kelvane::SendLog& Sent() const { return m_sendLog; }

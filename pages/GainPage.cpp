@@ -97,6 +97,7 @@ BOOL CGainPage::OnInitDialog() {
         [this](int id) {
             const int32_t code = UnknownCode(id);
             if (code != 0 && !m_ctx.commands.SentSinceStart(code)) return Cue::Unknown;
+            if (ToolDiffers(GainEditIndex(id))) return Cue::Unknown;
             const int ch = ReadBackIndex(id);
             if (ch < 0) return Cue::None;
             if (m_stale) return Cue::Stale;  // old numbers: whether they disagreed matters less
@@ -111,6 +112,16 @@ BOOL CGainPage::OnInitDialog() {
         {m_layout.autoOnId, nullptr}, {m_layout.autoOffId, nullptr}, {m_layout.filterId, nullptr}};
     m_cues.AddTips(unknownTips);
     return TRUE;
+}
+
+// A channel's gain in force that the tool was not last sent: the settings
+// file gave another value than the journal says the tool holds.
+bool CGainPage::ToolDiffers(int edit) const {
+    if (edit < 0 || edit >= m_layout.channels) return false;
+    const int32_t code = m_layout.firstChannelCode + edit;
+    int32_t held = 0;
+    if (m_ctx.commands.SentSinceStart(code) || m_ctx.commands.SentSinceStart(m_layout.allCode)) return false;
+    return m_ctx.commands.ToolValue(code, &held) && held != m_values.gains[edit];
 }
 
 int32_t CGainPage::UnknownCode(int id) const {
@@ -141,7 +152,11 @@ std::string CGainPage::TipText(int id) const {
     const int edit = GainEditIndex(id);
     if (edit >= 0) {
         const std::string& note = m_limitNotes[edit];
-        return note.empty() ? GainRangeTip(GainStep()) : GainRangeTip(GainStep()) + "; " + note;
+        std::string tip = note.empty() ? GainRangeTip(GainStep()) : GainRangeTip(GainStep()) + "; " + note;
+        if (ToolDiffers(edit))
+            tip += std::string("; ") + kNotSentSinceStartNote + "; " +
+                   m_ctx.commands.ToolHolds(m_layout.firstChannelCode + edit);
+        return tip;
     }
     const int ch = ReadBackIndex(id);
     if (ch < 0) return std::string();

@@ -91,6 +91,8 @@ protected:
     // The command that tells the tool the value of control id, when the tool
     // may not hold it until that command is sent (0: none such).
     virtual int32_t UnknownCode(int id) const;
+    // Channel edit's gain in force differs from what the tool was last sent.
+    bool ToolDiffers(int edit) const;
     // Runs between storing the auto-gain state and sending it.
     virtual void OnAutoGainSet(bool /*on*/) {}
     // The range tip of control id, asked each time it shows.

@@ -151,6 +151,7 @@ private:
         void AskedFor(int32_t value) override { m_next.AskedFor(value); }
         bool SentSinceStart(int32_t code) const override { return m_next.SentSinceStart(code); }
         std::string ToolHolds(int32_t code) const override { return m_next.ToolHolds(code); }
+        bool ToolValue(int32_t code, int32_t* value) const override { return m_next.ToolValue(code, value); }
         uint32_t Sent() const { return m_sent; }
         uint32_t ToolResets() const { return m_toolResets; }
 

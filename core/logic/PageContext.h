@@ -28,6 +28,8 @@ public:
     // knows: "tool: Monopole stack 3, sent 10:32:05 before the reload", or
     // "tool: not known" ("" where nobody keeps a journal).
     virtual std::string ToolHolds(int32_t /*code*/) const { return std::string(); }
+    // The value the tool was last sent with code, where the journal knows it.
+    virtual bool ToolValue(int32_t /*code*/, int32_t* /*value*/) const { return false; }
 
 protected:
     ~CommandSink() = default;

@@ -515,10 +515,17 @@ TEST_F(SetupTest, SendAllShowsWhatItWouldChangeFromTheToolFirst) {
         op.SelectCombo(harness::kMonopole, IDC_MONO_STACK, 2);
         op.TypeAndEnter(harness::kMonopole, IDC_MONO_WIN_END, "4000");
         op.Click(harness::kMonopole, IDC_MONO_FILTER);
+        op.TypeAndEnter(harness::kMonopole, IDC_MONO_CH1, "12");
         host.Unload();
     }
+    // The settings file gives CH1 a value the tool was not last sent.
+    WritePrivateProfileStringA("MONOPOLE CONTROL", "Ch1Gain", "30", host.IniPath().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, host.IniPath().c_str());
     Operator op = harness::OpenOnPage(host, harness::kMonopole);
     ASSERT_EQ(op.ComboSel(harness::kMonopole, IDC_MONO_STACK), 0);
+    EXPECT_EQ(op.Text(harness::kMonopole, IDC_MONO_CH1), "30");
+    const std::string ch1Tip = harness::TipText(op.Control(harness::kMonopole, IDC_MONO_CH1));
+    EXPECT_NE(ch1Tip.find("tool: Monopole CH1 gain 12 dB, sent "), std::string::npos) << ch1Tip;
     // Shown in force, with what the tool was last sent and when.
     const std::string stackTip = harness::TipText(op.Control(harness::kMonopole, IDC_MONO_STACK));
     EXPECT_NE(stackTip.find("tool: Monopole stack 3, sent "), std::string::npos) << stackTip;
