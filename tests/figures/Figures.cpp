@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
     HostHarness host;
     host.PrepareWorkFolder("D:\\work\\figures");
     host.WriteIni(
-        "[GENERAL CONTROL]\r\nGain Step=2\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=12\r\n"
+        "[GENERAL CONTROL]\r\nGain Step=2\r\nDT DELAY=80\r\nMono DELAY=80\r\nDipole DELAY=240\r\n[DT GAIN CONTROL]\r\nIsAuto=0\r\nCh1Gain=12\r\n"
         "[MONOPOLE CONTROL]\r\nCh1Gain=3\r\n[DIPOLE CONTROL]\r\nCh2Gain=6\r\n"
         "[ACOUSTIC PROCESS]\r\nDtMin=50\r\nLowCut=100\r\n");
     // "show": only the opening figures.
