@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -157,50 +158,48 @@ std::string DiffWords(const void* before, const void* after, size_t size) {
 
 namespace {
 
-// The commands host windows took, from the plug-in's journal in the work
-// folder: every file, in time order (the day's journal changes at
-// midnight), read a piece at a time.
-std::vector<std::pair<int32_t, int32_t>> JournalCommandsTaken() {
-    struct Taken {
-        JournalTime at;
-        int32_t code, value;
-    };
-    std::vector<Taken> taken;
+// The last `last` commands host windows took, from the plug-in's journals in
+// the work folder (named by date, so in time order by name), read a piece
+// at a time and kept no longer than needed: the check must not grow the
+// host's memory it also judges.
+std::deque<std::pair<int32_t, int32_t>> JournalCommandsTaken(size_t last, size_t* total) {
+    std::deque<std::pair<int32_t, int32_t>> taken;
+    *total = 0;
     const std::string jobs = harness::HostWorkSpace() + "\\Jobs";
+    std::vector<std::string> names;
     WIN32_FIND_DATAA found{};
     HANDLE h = FindFirstFileA((jobs + "\\*.journal").c_str(), &found);
     if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::ifstream in(jobs + "\\" + found.cFileName, std::ios::binary);
-            JournalStream stream;
-            char buffer[65536];
-            while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-                stream.Feed(buffer, static_cast<size_t>(in.gcount()), [&taken](const JournalLine& line) {
-                    if (line.kind == "cmd" && line.GetInt("delivered") == 1)
-                        taken.push_back({line.at, static_cast<int32_t>(line.GetInt("code")),
-                                         static_cast<int32_t>(line.GetInt("sent"))});
-                });
-            }
-        } while (FindNextFileA(h, &found));
+        do names.emplace_back(found.cFileName);
+        while (FindNextFileA(h, &found));
         FindClose(h);
     }
-    std::stable_sort(taken.begin(), taken.end(), [](const Taken& a, const Taken& b) {
-        return a.at.date != b.at.date ? a.at.date < b.at.date : a.at.msOfDay < b.at.msOfDay;
-    });
-    std::vector<std::pair<int32_t, int32_t>> out;
-    out.reserve(taken.size());
-    for (const Taken& t : taken) out.emplace_back(t.code, t.value);
-    return out;
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        std::ifstream in(jobs + "\\" + name, std::ios::binary);
+        JournalStream stream;
+        char buffer[65536];
+        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+            stream.Feed(buffer, static_cast<size_t>(in.gcount()), [&](const JournalLine& line) {
+                if (line.kind != "cmd" || line.GetInt("delivered") != 1) return;
+                ++*total;
+                taken.emplace_back(static_cast<int32_t>(line.GetInt("code")),
+                                   static_cast<int32_t>(line.GetInt("sent")));
+                if (taken.size() > last) taken.pop_front();
+            });
+        }
+    }
+    return taken;
 }
 
 // Every command the host took since checking began is in the journal, in
 // order, with its value: its last commands taken are those the host took.
 std::string JournalMisses(const std::vector<JournalEntry>& host, size_t from) {
-    const std::vector<std::pair<int32_t, int32_t>> taken = JournalCommandsTaken();
     const size_t want = host.size() - from;
-    if (taken.size() < want)
-        return "the job journal holds " + std::to_string(taken.size()) + " commands, the host took " +
-               std::to_string(want);
+    size_t total = 0;
+    const std::deque<std::pair<int32_t, int32_t>> taken = JournalCommandsTaken(want, &total);
+    if (total < want)
+        return "the job journal holds " + std::to_string(total) + " commands, the host took " + std::to_string(want);
     const size_t skip = taken.size() - want;
     for (size_t i = 0; i < want; ++i) {
         const ToolCommand& c = host[from + i].block;
