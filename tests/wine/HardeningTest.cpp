@@ -1499,6 +1499,17 @@ void IdleUntil(const std::atomic<bool>& done, double thenSeconds) {
     }
 }
 
+// Until done, the window's thread handles only what other threads send it
+// (the unload's requests): no timer or key of the window runs code of ours
+// meanwhile, as on a thread idle in its loop at that moment.
+void HandleSentUntil(const std::atomic<bool>& done) {
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // FreeLibrary on another thread than the window's, that thread idle in its
 // loop: the library is gone when FreeLibrary returns, the window with it
 // (destroyed on its own thread), the settings saved, and the window's
@@ -1564,6 +1575,7 @@ TEST_F(Hardening, UnloadFromAnotherThreadWithTheWindowOpen) {
             done = true;
         });
         PostMessageA(host.HostWindow(), WM_KEYDOWN, VK_TAB, 1);
+        HandleSentUntil(done);
         IdleUntil(done, 1.2);  // past the window's half-second status timer
         unloader.join();
         EXPECT_TRUE(goneOnReturn) << "FreeLibrary returned with the library loaded";
