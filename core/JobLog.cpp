@@ -1,5 +1,6 @@
 #include "core/JobLog.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/FieldTrace.h"
@@ -364,28 +365,27 @@ bool CJobLog::NewJob(const kelvane::JobIdentity& job, std::string& why) {
 
 kelvane::JobReplay CJobLog::Replay() const {
     kelvane::JobReplay replay;
-    for (const JournalLine& line : Lines(nullptr)) replay.Take(line);
+    for (const JournalLine& line : Lines({})) replay.Take(line);
     return replay;
 }
 
-std::vector<JournalLine> CJobLog::Lines(const char* kind) const {
+std::vector<JournalLine> CJobLog::Lines(const std::vector<std::string>& kinds) const {
     std::vector<JournalLine> lines;
     // With the file lock no write is half done: each line is either in the
     // files or still queued.
     std::lock_guard<std::mutex> write(m_write);
     int parts = 0;
-    std::wstring first;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         parts = m_part;
     }
     auto keep = [&](const kelvane::JournalRead& read) {
         for (const JournalLine& line : read.lines)
-            if (!kind || line.kind == kind) lines.push_back(line);
+            if (kinds.empty() || std::find(kinds.begin(), kinds.end(), line.kind) != kinds.end()) lines.push_back(line);
     };
     for (int part = 1; part <= parts; ++part)
         ForEachLine(PartPath(part), [&](const JournalLine& line) {
-            if (!kind || line.kind == kind) lines.push_back(line);
+            if (kinds.empty() || std::find(kinds.begin(), kinds.end(), line.kind) != kinds.end()) lines.push_back(line);
         });
     std::string queued;
     {

@@ -60,8 +60,8 @@ public:
 
     // The whole job as its files hold it and with the lines still waiting.
     kelvane::JobReplay Replay() const;
-    // The job's trend lines, oldest first (for the trend after a restart).
-    std::vector<kelvane::JournalLine> Lines(const char* kind) const;
+    // The job's lines of these kinds (none: every line), oldest first.
+    std::vector<kelvane::JournalLine> Lines(const std::vector<std::string>& kinds) const;
     // "Well A-12, run 3" or "this work folder's journal of 2026-12-09".
     std::string Title() const;
     // The journal's first file, full.

@@ -112,17 +112,18 @@ void CKelvaneApp::SampleTrend() {
 
 void CKelvaneApp::RestoreTrend() {
     m_trend.Open(m_intake.Counts().Usable());
+    // One read of the journal for the history and its marks.
     std::vector<TrendInterval> intervals;
-    for (const JournalLine& line : m_job.Lines("trend")) {
+    std::vector<std::pair<int64_t, TrendMarkKind>> marks;
+    for (const JournalLine& line : m_job.Lines({"trend", "event"})) {
         TrendInterval interval{};
-        if (ParseTrendInterval(line.Get("i"), interval)) intervals.push_back(interval);
+        if (line.kind == "trend" && ParseTrendInterval(line.Get("i"), interval)) intervals.push_back(interval);
+        const int64_t mark = line.GetInt("mark", -1);
+        if (line.kind == "event" && mark >= 0 && mark <= static_cast<int64_t>(TrendMarkKind::Health))
+            marks.emplace_back(JournalWallMs(line.at), static_cast<TrendMarkKind>(mark));
     }
     m_trend.Restore(intervals);
-    for (const JournalLine& line : m_job.Lines("event")) {
-        const int64_t mark = line.GetInt("mark", -1);
-        if (mark < 0 || mark > static_cast<int64_t>(TrendMarkKind::Health)) continue;
-        m_trend.MarkAt(JournalWallMs(line.at), static_cast<TrendMarkKind>(mark));
-    }
+    for (const auto& m : marks) m_trend.MarkAt(m.first, m.second);
 }
 
 void CKelvaneApp::TakeFrame(const int16_t* frame) {
